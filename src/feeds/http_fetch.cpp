@@ -1,0 +1,230 @@
+#include "feeds/http_fetch.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+
+#include "feeds/services_config.h"
+#include "store/charset.h"
+#include "store/text_util.h"
+
+namespace {
+
+constexpr char kUserAgent[] = "Quillon/2.5";
+constexpr int kStopPollMs = 100;
+
+void EnsureCurlInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Removes the easy handle from the multi handle before either is cleaned up.
+class MultiAttachment {
+public:
+    MultiAttachment(CURLM* multi, CURL* easy) : m_multi(multi), m_easy(easy) {
+        curl_multi_add_handle(m_multi, m_easy);
+    }
+    ~MultiAttachment() { curl_multi_remove_handle(m_multi, m_easy); }
+    MultiAttachment(const MultiAttachment&) = delete;
+    MultiAttachment& operator=(const MultiAttachment&) = delete;
+
+private:
+    CURLM* m_multi;
+    CURL* m_easy;
+};
+
+struct BodySink {
+    std::string* body;
+    std::size_t limit;
+    bool tooLarge = false;
+};
+
+std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* sink = static_cast<BodySink*>(user);
+    const std::size_t bytes = size * count;
+    if (sink->body->size() + bytes > sink->limit) {
+        sink->tooLarge = true;
+        return 0;  // makes libcurl fail the transfer
+    }
+    sink->body->append(data, bytes);
+    return bytes;
+}
+
+std::string CharsetOf(const char* contentType) {
+    if (contentType == nullptr) {
+        return {};
+    }
+    const std::string_view type(contentType);
+    for (std::size_t i = 0; i + 8 <= type.size(); ++i) {
+        if (EqualsIgnoreAsciiCase(type.substr(i, 8), "charset=")) {
+            std::string_view value = type.substr(i + 8);
+            value = value.substr(0, value.find_first_of("; \t"));
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')) {
+                value = value.substr(1, value.size() - 2);
+            }
+            return std::string(value);
+        }
+    }
+    return {};
+}
+
+bool NeedsEscape(unsigned char c) {
+    if (c >= 0x80 || c <= 0x20 || c == 0x7F) {
+        return true;
+    }
+    switch (c) {
+        case '"':
+        case '<':
+        case '>':
+        case '\\':
+        case '^':
+        case '`':
+        case '{':
+        case '|':
+        case '}':
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool WantsGbkQuery(std::string_view url) {
+    const std::size_t query = url.find('?');
+    if (query != std::string_view::npos) {
+        const std::string_view q = url.substr(query);
+        for (std::size_t i = 0; i + 9 <= q.size(); ++i) {
+            if (EqualsIgnoreAsciiCase(q.substr(i, 9), "ie=gb2312")) {
+                return true;
+            }
+        }
+    }
+    const std::string sogou = Services().Base("search.sogou") + "/xml?";
+    return url.starts_with(sogou);
+}
+
+void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limits, BodySink* sink,
+                char* errorBuffer) {
+    curl_easy_setopt(easy, CURLOPT_URL, wireUrl.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, sink);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+}  // namespace
+
+bool IsHttpAddress(std::string_view source) {
+    return (source.size() >= 7 && EqualsIgnoreAsciiCase(source.substr(0, 7), "http://")) ||
+           (source.size() >= 8 && EqualsIgnoreAsciiCase(source.substr(0, 8), "https://"));
+}
+
+std::string ToWireUrl(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    const std::size_t authorityEnd =
+        scheme == std::string_view::npos ? 0 : url.find_first_of("/?#", scheme + 3);
+    if (authorityEnd == std::string_view::npos) {
+        return std::string(url);
+    }
+    std::string rest(url.substr(authorityEnd));
+    std::string converted;
+    if (WantsGbkQuery(url) && ConvertCharset("UTF-8", "GB18030", rest, &converted)) {
+        rest = std::move(converted);
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string wire(url.substr(0, authorityEnd));
+    for (char c : rest) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (NeedsEscape(byte)) {
+            wire.push_back('%');
+            wire.push_back(kHex[byte >> 4]);
+            wire.push_back(kHex[byte & 0x0F]);
+        } else {
+            wire.push_back(c);
+        }
+    }
+    return wire;
+}
+
+FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
+    FetchResult result;
+    if (!IsHttpAddress(url)) {
+        result.error = "not an http or https address";
+        return result;
+    }
+    EnsureCurlInitialised();
+    EasyHandle easy(curl_easy_init());
+    MultiHandle multi(curl_multi_init());
+    if (!easy || !multi) {
+        result.error = "cannot create a transfer";
+        return result;
+    }
+    const std::string wireUrl = ToWireUrl(url);
+    BodySink sink{&result.body, options.limits.maxBodyBytes};
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    SetOptions(easy.get(), wireUrl, options.limits, &sink, errorBuffer);
+
+    CURLcode outcome = CURLE_OK;
+    {
+        MultiAttachment attachment(multi.get(), easy.get());
+        int running = 1;
+        while (running > 0) {
+            if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+                break;
+            }
+            if (running == 0) {
+                break;
+            }
+            if (options.stop && options.stop->load(std::memory_order_relaxed)) {
+                result.abandoned = true;
+                break;
+            }
+            curl_multi_poll(multi.get(), nullptr, 0, kStopPollMs, nullptr);
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                outcome = message->data.result;
+            }
+        }
+    }
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &result.status);
+    const char* contentType = nullptr;
+    curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_TYPE, &contentType);
+    result.charset = CharsetOf(contentType);
+
+    if (result.abandoned) {
+        result.error = "abandoned";
+    } else if (sink.tooLarge || outcome == CURLE_FILESIZE_EXCEEDED) {
+        result.error = "body over the size limit";
+    } else if (outcome != CURLE_OK) {
+        result.error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(outcome);
+    } else if (result.status < 200 || result.status > 299) {
+        result.error = "HTTP status " + std::to_string(result.status);
+    } else {
+        result.ok = true;
+    }
+    if (!result.ok) {
+        result.body.clear();
+    }
+    return result;
+}

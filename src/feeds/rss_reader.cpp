@@ -1,0 +1,96 @@
+#include "feeds/rss_reader.h"
+
+#include <algorithm>
+
+#include "store/text_util.h"
+
+namespace {
+
+constexpr std::size_t kWideResultLimit = 255;
+
+// The whole text of the first child element `name` of `parent`, into a field.
+void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size) {
+    const XmlNode element = parent.selectSingleNode(name);
+    if (element) {
+        CopyToField(field, size, element.text(size));
+    }
+}
+
+}  // namespace
+
+CRssReader::CRssReader() : m_channel(std::make_unique<CRssChannel>()) {}
+
+CRssReader::~CRssReader() = default;
+
+void CRssReader::LoadFromUrl(const std::string& address, const FetchOptions& fetch) {
+    if (!m_document.load(address, fetch)) {
+        return;
+    }
+    if (!m_document.selectSingleNode("rss")) {
+        return;
+    }
+    ReadChannel();
+    CountItems();
+}
+
+void CRssReader::ReadChannel() {
+    const XmlNode channel = m_document.selectSingleNode("rss/channel");
+    if (!channel) {
+        return;
+    }
+    for (const RssChannelField& field : ChannelFields()) {
+        ReadField(channel, field.name, field.field(*m_channel), field.size);
+    }
+}
+
+void CRssReader::CountItems() {
+    m_items = m_document.selectNodes("rss/channel/item");
+    if (m_items.size() > kMaxItems) {
+        m_items.resize(kMaxItems);
+    }
+    m_itemCount = static_cast<int>(m_items.size());
+}
+
+void CRssReader::ReadItem(int index, CRssItem* item) {
+    if (index < 0 || index >= m_itemCount || item == nullptr) {
+        return;
+    }
+    const XmlNode& node = m_items[static_cast<std::size_t>(index)];
+    for (const RssItemField& field : ItemFields()) {
+        ReadField(node, field.name, field.field(*item), field.size);
+    }
+}
+
+std::u16string WideMid(std::u16string_view text, int start, int count) {
+    const long long length = static_cast<long long>(text.size());
+    if (static_cast<long long>(start) + count > length + 1) {
+        return u" ";
+    }
+    if (count <= 0) {
+        return {};
+    }
+    const std::size_t first = start <= 1 ? 0 : static_cast<std::size_t>(start - 1);
+    const std::size_t take =
+        std::min<std::size_t>(static_cast<std::size_t>(count), kWideResultLimit);
+    // substr stops at the end of the text, as the terminator would.
+    return std::u16string(text.substr(first, take));
+}
+
+std::u16string WideRemoveAll(std::u16string_view text, std::u16string_view pattern) {
+    std::u16string result;
+    result.reserve(text.size());
+    if (pattern.empty()) {
+        return std::u16string(text);
+    }
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (text.compare(pos, pattern.size(), pattern) == 0 &&
+            pos + pattern.size() <= text.size()) {
+            pos += pattern.size();
+        } else {
+            result.push_back(text[pos]);
+            ++pos;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "feeds/http_fetch.h"
+#include "feeds/rss_records.h"
+#include "store/xml_document.h"
+
+// Reads one RSS 2.0 document from an address into a CRssChannel and up to 100 CRssItem
+// records. A reader is loaded once; the thread that loads it may hand it to another thread,
+// but it is used by one thread at a time.
+//
+// Each field takes the whole text of the first child element of that name of the channel
+// or item (attributes are never read); a missing element leaves the field empty.
+class CRssReader {
+public:
+    static constexpr int kMaxItems = 100;
+
+    CRssReader();
+    ~CRssReader();
+    CRssReader(const CRssReader&) = delete;
+    CRssReader& operator=(const CRssReader&) = delete;
+
+    // Fetches and parses `address` (http, https or a local path). Success shows only as an
+    // item count of at least 1: a failed fetch, malformed XML, a root other than `rss` or a
+    // feed without channel leaves the count at 0 and the channel empty.
+    void LoadFromUrl(const std::string& address, const FetchOptions& fetch = {});
+
+    // Fills `item` (already cleared by the caller) from the item at `index`; an index outside
+    // 0 .. item count - 1 leaves it unchanged.
+    void ReadItem(int index, CRssItem* item);
+
+    int ItemCount() const { return m_itemCount; }
+    const CRssChannel& Channel() const { return *m_channel; }
+
+private:
+    void ReadChannel();
+    void CountItems();
+
+    std::unique_ptr<CRssChannel> m_channel;
+    int m_itemCount = 0;
+    CXmlDocument m_document;
+    // The item elements in document order, the first kMaxItems of them.
+    std::vector<XmlNode> m_items;
+};
+
+// Wide-text helpers on UTF-16 code units.
+
+// `count` characters from the 1-based position `start` (0 also means the first). When
+// start + count exceeds the length plus 1 the result is a single space; a count of 0 or
+// less gives an empty text. At most 255 characters.
+std::u16string WideMid(std::u16string_view text, int start, int count);
+
+// `text` with every occurrence of `pattern` removed, scanning left to right without
+// overlaps, case-sensitively. The pattern must not be empty. Texts of any length.
+std::u16string WideRemoveAll(std::u16string_view text, std::u16string_view pattern);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// News-search services, the settings' "新闻当前频道".
+enum SearchEngineIndex : int {
+    kEngineBaidu = 0,
+    kEngineGoogle = 1,
+    kEngineYahoo = 2,
+    kEngineSogou = 3,
+};
+
+// The address of the result feed of `word` at `pageIndex` on `engine`, with `itemsPerPage`
+// results asked for where the service takes it. The word goes in byte for byte (the fetch
+// layer percent-encodes it on the wire). For an unknown engine no address is built and the
+// one built most recently in the process is returned again ("" before the first).
+// Thread-safe.
+std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::string_view word);

@@ -1,0 +1,120 @@
+#include "feeds/services_config.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct DefaultBase {
+    std::string_view key;
+    std::string_view base;
+};
+
+constexpr DefaultBase kDefaults[] = {
+    {"search.baidu", "http://news.baidu.com"},     {"search.google", "http://news.google.com"},
+    {"search.yahoo", "http://news.cn.yahoo.com"},  {"search.sogou", "http://news.sogou.com"},
+    {"site.publisher", "http://www.vellmark.com"}, {"portal.baidu", "http://www.baidu.com"},
+    {"portal.google", "http://www.google.cn"},     {"portal.yahoo", "http://cn.yahoo.com"},
+    {"portal.sohu", "http://www.sohu.com"},        {"link.tieba", "http://tieba.baidu.com"},
+    {"link.schedule", "http://www.vellmark.com"},
+};
+
+std::string_view Trim(std::string_view text) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+}  // namespace
+
+bool IsServiceBase(std::string_view value) {
+    std::string_view rest;
+    if (value.starts_with("http://")) {
+        rest = value.substr(7);
+    } else if (value.starts_with("https://")) {
+        rest = value.substr(8);
+    } else {
+        return false;
+    }
+    if (rest.empty()) {
+        return false;
+    }
+    const std::size_t colon = rest.find(':');
+    const std::string_view host = rest.substr(0, colon);
+    if (host.empty()) {
+        return false;
+    }
+    for (char c : host) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '.' || c == '-';
+        if (!ok) {
+            return false;
+        }
+    }
+    if (colon != std::string_view::npos) {
+        const std::string_view port = rest.substr(colon + 1);
+        if (port.empty() || port.size() > 5) {
+            return false;
+        }
+        for (char c : port) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+ServicesConfig::ServicesConfig() {
+    Parse("");
+}
+
+void ServicesConfig::Parse(std::string_view text) {
+    std::map<std::string, std::string, std::less<>> bases;
+    for (const DefaultBase& entry : kDefaults) {
+        bases.emplace(entry.key, entry.base);
+    }
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        line = line.substr(0, line.find('#'));
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view key = Trim(line.substr(0, equals));
+        const std::string_view value = Trim(line.substr(equals + 1));
+        const auto it = bases.find(key);
+        if (it != bases.end() && IsServiceBase(value)) {
+            it->second = std::string(value);
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    m_bases = std::move(bases);
+}
+
+void ServicesConfig::LoadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (in) {
+        text << in.rdbuf();
+    }
+    Parse(text.str());
+}
+
+std::string ServicesConfig::Base(std::string_view key) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_bases.find(key);
+    return it == m_bases.end() ? std::string() : it->second;
+}
+
+ServicesConfig& Services() {
+    static ServicesConfig services;
+    return services;
+}

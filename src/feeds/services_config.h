@@ -1,0 +1,40 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// The scheme and host of every outside address the program uses, read from the optional
+// data/services.conf ("key = value" lines, "#" starts a comment). Each value has the form
+// http://host[:port] without a path. Compiled-in defaults apply for every key the file
+// lacks; unknown keys and malformed lines are ignored.
+//
+// Keys: search.baidu, search.google, search.yahoo, search.sogou (the news-search services),
+// site.publisher (update page, link-panel pages, OPML export texts), portal.baidu,
+// portal.google, portal.yahoo, portal.sohu (the search bar's portal buttons), link.tieba and
+// link.schedule (the link panel's outside pages).
+class ServicesConfig {
+public:
+    ServicesConfig();
+
+    // Replaces the current values with the defaults overlaid by `text`.
+    void Parse(std::string_view text);
+    // Parse() of the file's contents; a missing file leaves the defaults.
+    void LoadFile(const std::string& path);
+
+    // The base address for `key` ("http://host[:port]"), or "" for an unknown key.
+    std::string Base(std::string_view key) const;
+
+private:
+    // Written by the window thread at start-up (and by tests), read by the update threads.
+    mutable std::mutex m_mutex;
+    std::map<std::string, std::string, std::less<>> m_bases;
+};
+
+// The process-wide configuration.
+ServicesConfig& Services();
+
+// Whether `value` is an acceptable base: http:// or https://, a host, an optional port,
+// nothing after it.
+bool IsServiceBase(std::string_view value);

@@ -1,0 +1,135 @@
+#include "store/ado_connection.h"
+
+#include "store/ado_error.h"
+#include "store/sql_text.h"
+#include "store/sqlite_pool.h"
+
+#include <cctype>
+
+namespace {
+
+bool OnlyBlanks(const char* text) {
+    for (; text && *text; ++text) {
+        if (!std::isspace(static_cast<unsigned char>(*text))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+CAdoConnection::CAdoConnection() = default;
+
+CAdoConnection::~CAdoConnection() {
+    Close();
+}
+
+bool CAdoConnection::Open(const std::string& connectionString) {
+    SetConnectionString(connectionString);
+    return Open();
+}
+
+bool CAdoConnection::Open() {
+    Close();
+    int code = 0;
+    std::string message;
+    auto pool =
+        SqlitePool::Open(ConnectionString(), kConnectionTimeoutSeconds * 1000, &code, &message);
+    if (!pool) {
+        SetLastError(FormatAdoError(code, message));
+        return false;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_connection = std::move(pool);
+        m_version = std::string("SQLite ") + sqlite3_libversion();
+    }
+    m_open.store(true, std::memory_order_release);
+    return true;
+}
+
+bool CAdoConnection::Close() {
+    std::shared_ptr<SqlitePool> closing;
+    {
+        std::lock_guard lock(m_mutex);
+        closing.swap(m_connection);
+    }
+    m_open.store(false, std::memory_order_release);
+    if (closing) {
+        closing->Close();
+    }
+    return true;
+}
+
+std::shared_ptr<SqlitePool> CAdoConnection::GetConnection() const {
+    std::lock_guard lock(m_mutex);
+    return m_connection;
+}
+
+int CAdoConnection::Execute(std::string_view sql) {
+    if (!IsOpen()) {
+        return -1;
+    }
+    std::shared_ptr<SqlitePool> pool = GetConnection();
+    if (!pool) {
+        return -1;
+    }
+    std::string translated;
+    std::string error;
+    if (!TranslateAccessSql(sql, &translated, &error)) {
+        SetLastError(FormatAdoError(SQLITE_ERROR, error));
+        return -1;
+    }
+    int code = 0;
+    auto lease = pool->Acquire(&code, &error);
+    if (!lease) {
+        SetLastError(FormatAdoError(code, error));
+        return -1;
+    }
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(lease->get(), translated.c_str(),
+                                static_cast<int>(translated.size()), &raw, &tail);
+    SqliteStatement statement(raw);
+    if (rc == SQLITE_OK && !OnlyBlanks(tail)) {
+        // One statement per call: a second one could only come from unescaped input.
+        SetLastError(FormatAdoError(SQLITE_ERROR, "more than one statement"));
+        return -1;
+    }
+    if (rc == SQLITE_OK && statement) {
+        while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        }
+    }
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        SetLastError(
+            FormatAdoError(sqlite3_extended_errcode(lease->get()), sqlite3_errmsg(lease->get())));
+        return -1;
+    }
+    return sqlite3_changes(lease->get());
+}
+
+void CAdoConnection::SetConnectionString(std::string connectionString) {
+    std::lock_guard lock(m_mutex);
+    m_connectionString = std::move(connectionString);
+}
+
+std::string CAdoConnection::ConnectionString() const {
+    std::lock_guard lock(m_mutex);
+    return m_connectionString;
+}
+
+std::string CAdoConnection::Version() const {
+    std::lock_guard lock(m_mutex);
+    return m_version;
+}
+
+std::string CAdoConnection::LastError() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+void CAdoConnection::SetLastError(std::string text) {
+    std::lock_guard lock(m_mutex);
+    m_lastError = std::move(text);
+}

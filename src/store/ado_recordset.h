@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/sqlite_handle.h"
+#include "store/sqlite_pool.h"
+
+class CAdoConnection;
+
+// Kinds of a column binding.
+enum BindKind : int {
+    kBindText = 0,    // zero-terminated UTF-8, cut at a character boundary to size - 1
+    kBindNumber = 1,  // the value as a 32-bit integer, first min(size, 4) bytes
+    kBindDate = 2,    // a CAdoDateValue: automation date and status, 12 bytes
+};
+
+// Field type codes, as the kinds check them.
+enum AdoFieldType : int {
+    kAdoInteger = 3,
+    kAdoDouble = 5,
+    kAdoDate = 7,
+    kAdoVariant = 12,
+    kAdoBigInt = 20,
+    kAdoVarWChar = 202,
+    kAdoLongVarWChar = 203,
+    kAdoLongVarBinary = 205,
+};
+
+// One query on the shared connection, read row by row into bound buffers. It belongs to
+// the thread that made it. Open runs the statement; the rows are stepped through as the
+// caller moves, so the first rows are there before the last ones are read. The record
+// count is exact and consistent with the rows the recordset delivers.
+//
+// Every operation gives false, 0 or nothing when the recordset is not open; failures are
+// kept in LastError in the connection's format.
+class CAdoRecordset {
+public:
+    CAdoRecordset() = default;
+    // Takes the connection of `connection` (which may be closed).
+    explicit CAdoRecordset(const CAdoConnection& connection);
+    virtual ~CAdoRecordset();
+    CAdoRecordset(const CAdoRecordset&) = delete;
+    CAdoRecordset& operator=(const CAdoRecordset&) = delete;
+
+    void SetConnection(std::shared_ptr<SqlitePool> connection);
+
+    // Runs a query. False when there is no open connection, the recordset is already open,
+    // or the statement fails. Bindings of an earlier query stay.
+    bool Open(std::string_view sql);
+    // Closes the query and drops every binding. False (with everything kept) only when
+    // closing fails.
+    bool Close();
+    bool IsOpen() const { return m_statement.operator bool(); }
+
+    int GetRecordCount();
+    bool IsEOF() const;
+    void MoveFirst();
+    void MoveNext();
+
+    // Appends a binding of the field at `position` (counted from 0). Refused when the
+    // position is out of range, the destination is too small for the kind, or the field's
+    // type does not suit the kind.
+    virtual bool BindColumn(int position, void* destination, int size, int kind);
+    // Like BindColumn for the first field whose name equals `name` ignoring ASCII case.
+    virtual bool BindColumnByName(std::string_view name, void* destination, int size, int kind);
+    // Copies the current row into every bound destination, in binding order. Bindings
+    // accumulate until Close, so binding again for every row fills every set.
+    bool Fetch();
+
+    int FieldCount() const { return static_cast<int>(m_fieldTypes.size()); }
+    int FieldType(int position) const;
+    std::string LastError() const { return m_lastError; }
+
+private:
+    struct Binding {
+        std::int16_t position;
+        void* destination;
+        int size;
+        int kind;
+    };
+
+    void SetError(int code, std::string_view description);
+    void Step();
+    void FetchOne(const Binding& binding);
+
+    std::shared_ptr<SqlitePool> m_connection;
+    std::optional<SqlitePool::Lease> m_lease;
+    SqliteStatement m_statement;
+    std::string m_sql;  // the translated text, for the record count
+    std::vector<int> m_fieldTypes;
+    std::vector<Binding> m_bindings;
+    bool m_hasRow = false;
+    long long m_rowIndex = 0;
+    std::optional<int> m_recordCount;
+    int m_currentPage = 0;
+    std::string m_lastError;
+};

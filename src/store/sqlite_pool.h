@@ -1,0 +1,63 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/sqlite_handle.h"
+
+// The live connection behind CAdoConnection: SQLite handles on one database file, one per
+// concurrent user. Every statement borrows a handle for as long as it runs (a recordset for
+// as long as it is open), so threads never share a handle and SQLite's WAL lets readers
+// and the one writer at a time proceed side by side.
+class SqlitePool : public std::enable_shared_from_this<SqlitePool> {
+public:
+    // A borrowed handle; goes back to the pool (or is closed, if the pool was closed
+    // meanwhile) when the lease dies.
+    class Lease {
+    public:
+        Lease(std::shared_ptr<SqlitePool> pool, SqliteDb db)
+            : m_pool(std::move(pool)), m_db(std::move(db)) {}
+        ~Lease();
+        Lease(Lease&&) noexcept = default;
+        Lease& operator=(Lease&&) noexcept = default;
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+
+        sqlite3* get() const { return m_db.get(); }
+
+    private:
+        std::shared_ptr<SqlitePool> m_pool;
+        SqliteDb m_db;
+    };
+
+    // Opens the existing database file at `path` (never creates one), switches it to WAL
+    // and checks that it is a database. On failure returns null and sets the SQLite result
+    // code and message.
+    static std::shared_ptr<SqlitePool> Open(const std::string& path, int busyTimeoutMs,
+                                            int* errorCode, std::string* errorMessage);
+
+    // A handle for the calling thread's statement, or nothing when the pool is closed or a
+    // new handle cannot be opened (then `errorCode`/`errorMessage` say why).
+    std::optional<Lease> Acquire(int* errorCode, std::string* errorMessage);
+
+    // Refuses further leases and closes idle handles; leased ones close on return.
+    void Close();
+    bool IsOpen() const;
+
+private:
+    SqlitePool(std::string path, int busyTimeoutMs)
+        : m_path(std::move(path)), m_busyMs(busyTimeoutMs) {}
+    SqliteDb OpenHandle(int* errorCode, std::string* errorMessage) const;
+    void Return(SqliteDb db);
+
+    const std::string m_path;
+    const int m_busyMs;
+
+    // Idle handles and the open state; guarded by m_mutex.
+    mutable std::mutex m_mutex;
+    std::vector<SqliteDb> m_idle;
+    bool m_open = true;
+};

@@ -1,0 +1,84 @@
+#include "store/statements.h"
+
+std::string SqlSelectChannel(std::string_view keyword) {
+    return "select * from channel where rss_title = '" + SqlEscape(keyword) + "'";
+}
+
+std::string SqlInsertChannel(std::string_view keyword,
+                             const std::array<std::string_view, 18>& channelFields) {
+    std::string sql =
+        "insert into channel (rss_title, rss_link, rss_description, "
+        "rss_language, rss_copyright, rss_managingEditor, rss_webMaster, "
+        "rss_pubDate, rss_lastBuildDate, rss_category, rss_generator, rss_docs, "
+        "rss_image, rss_url, rss_cloud, rss_ttl, rss_rating, rss_skipHours, rss_skipDays) "
+        " values('" +
+        SqlEscape(keyword);
+    for (std::string_view field : channelFields) {
+        sql += "','";
+        sql += SqlEscape(field);
+    }
+    sql += "')";
+    return sql;
+}
+
+std::string SqlSelectItem(std::string_view title, int channelId) {
+    return "select * from item where rss_title = '" + SqlEscape(title) +
+           "' and rss_channelID=" + std::to_string(channelId);
+}
+
+std::string SqlInsertItem(const ItemValues& item) {
+    return "insert into item "
+           "(rss_channelID, rss_title, rss_link, rss_description, rss_author, rss_category, "
+           " rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source ) values(" +
+           std::to_string(item.channelId) + ",'" + SqlEscape(item.title) + "','" +
+           SqlEscape(item.link) + "','" + SqlEscape(item.description) + "','" +
+           SqlEscape(item.author) + "','" + SqlEscape(item.category) + "','" +
+           SqlEscape(item.comments) + "','" + SqlEscape(item.enclosure) + "','" +
+           SqlEscape(item.guid) + "'," + AccessDateLiteral(item.pubDate) + ",'" +
+           SqlEscape(item.source) + "')";
+}
+
+std::string SqlSelectOpmlByKey(std::string_view keyword) {
+    return "select * from opml where opml_key='" + SqlEscape(keyword) + "'";
+}
+
+std::string SqlSelectAllOpml() {
+    return "select * from opml";
+}
+
+std::string SqlSelectOpml(std::string_view title, std::string_view address) {
+    return "select * from opml where opml_key='" + SqlEscape(title) + "' and opml_xml_url='" +
+           SqlEscape(address) + "'";
+}
+
+std::string SqlInsertOpml(std::string_view title, std::string_view address,
+                          std::string_view siteAddress) {
+    return "insert into opml (opml_key, opml_xml_url, opml_html_url ) values('" + SqlEscape(title) +
+           "', '" + SqlEscape(address) + "', '" + SqlEscape(siteAddress) + "')";
+}
+
+std::string SqlSelectItemByTitle(std::string_view title, std::string_view keyword) {
+    return "select * from item where rss_title = '" + SqlEscape(title) +
+           "' and rss_channelID = ( select id from channel where rss_title = '" +
+           SqlEscape(keyword) + "')";
+}
+
+std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff) {
+    return "select * from item where rss_channelID = ( select ID from channel where "
+           "rss_title = '" +
+           SqlEscape(keyword) + "') and rss_pubDate>" + AccessDateLiteral(cutoff) +
+           " order by rss_pubDate desc";
+}
+
+std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day) {
+    return "select * from item where rss_channelID = ( select ID from channel where "
+           "rss_title = '" +
+           SqlEscape(keyword) + "') and rss_pubDate=" + AccessDateLiteral(day) +
+           " order by rss_pubDate desc";
+}
+
+std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff) {
+    return "select * from item where rss_channelID = ( select ID from channel where "
+           "rss_title = '" +
+           SqlEscape(keyword) + "') and rss_pubDate>" + AccessDateLiteral(cutoff);
+}

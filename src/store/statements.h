@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "store/sql_text.h"
+
+// The program's statements, in the Access dialect in which they were written. Every value
+// that stands between single quotes is escaped here; the connection translates the date
+// literals. K is a channel keyword, T a cleaned item title, N a channel ID.
+
+// select * from channel where rss_title = 'K'
+std::string SqlSelectChannel(std::string_view keyword);
+
+// The channel row: K as rss_title, then the feed's channel fields link ... skipDays in
+// column order.
+std::string SqlInsertChannel(std::string_view keyword,
+                             const std::array<std::string_view, 18>& channelFields);
+
+// select * from item where rss_title = 'T' and rss_channelID=N
+std::string SqlSelectItem(std::string_view title, int channelId);
+
+struct ItemValues {
+    int channelId = -1;
+    std::string_view title;
+    std::string_view link;
+    std::string_view description;
+    std::string_view author;
+    std::string_view category;
+    std::string_view comments;
+    std::string_view enclosure;
+    std::string_view guid;
+    AccessDate pubDate;
+    std::string_view source;
+};
+std::string SqlInsertItem(const ItemValues& item);
+
+// select * from opml where opml_key='K'
+std::string SqlSelectOpmlByKey(std::string_view keyword);
+// select * from opml
+std::string SqlSelectAllOpml();
+std::string SqlSelectOpml(std::string_view title, std::string_view address);
+std::string SqlInsertOpml(std::string_view title, std::string_view address,
+                          std::string_view siteAddress);
+
+// An item by title within the channel named K (the list's double click and item page).
+std::string SqlSelectItemByTitle(std::string_view title, std::string_view keyword);
+// A channel's items newer than the cut-off, newest first (the list, mode 0).
+std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff);
+// A channel's items of one day (the list, mode 1: today's news).
+std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day);
+// A channel's items newer than the cut-off, for their count (the tree's labels).
+std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff);

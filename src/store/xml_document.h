@@ -1,0 +1,131 @@
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "feeds/http_fetch.h"
+
+// A node of a CXmlDocument: a non-owning handle that stays valid while its document lives
+// and the node is not removed. A null handle stands for "not found".
+class XmlNode {
+public:
+    XmlNode() = default;
+    explicit XmlNode(xmlNode* node) : m_node(node) {}
+
+    bool IsNull() const { return m_node == nullptr; }
+    explicit operator bool() const { return m_node != nullptr; }
+    bool operator==(const XmlNode& other) const { return m_node == other.m_node; }
+    xmlNode* get() const { return m_node; }
+
+    bool IsElement() const;
+    // The qualified name of an element ("prefix:local" or "local"); "" for other nodes.
+    std::string name() const;
+
+    // All descendant text joined with nothing between, internal entities expanded, at most
+    // `maxBytes` long (cut at a character boundary). External entities give nothing.
+    std::string text(std::size_t maxBytes = kMaxTextBytes) const;
+    // Replaces the node's children by one text node holding `text`.
+    void put_text(std::string_view text);
+
+    XmlNode parentNode() const;
+    // Child nodes in order; whitespace between elements is not kept by the parser.
+    std::vector<XmlNode> childNodes() const;
+    std::size_t childCount() const;
+
+    // Plain child paths, "a/b/c", relative to this node. A path that matches nothing gives a
+    // null node or an empty list.
+    XmlNode selectSingleNode(std::string_view path) const;
+    std::vector<XmlNode> selectNodes(std::string_view path) const;
+
+    // Appends `child` as the last child; a child that already has a parent is moved. Refused
+    // (false) for a null node, a node of another document, or a node that contains this one.
+    bool appendChild(XmlNode child);
+    // Removes `child` (one of this node's children) and frees it with everything below it.
+    bool removeChild(XmlNode child);
+
+    // The value of the attribute `name`, or nothing when the element has none.
+    std::optional<std::string> getAttribute(std::string_view name) const;
+    // Sets an attribute; a new attribute goes after the existing ones.
+    void setAttribute(std::string_view name, std::string_view value);
+
+    static constexpr std::size_t kMaxTextBytes = 16u * 1024 * 1024;
+
+private:
+    xmlNode* m_node = nullptr;
+};
+
+// An XML document: loaded from a local file, an http or https address, or a string, then
+// read and changed through its nodes and saved.
+//
+// Parsing never reads a file or the network on the document's behalf (no DTD, no external
+// entities) and keeps libxml2's limits on entity expansion. The character set is decided by
+// the byte order mark or the XML declaration, else by the HTTP charset, else UTF-8; the GB
+// labels are decoded as GB18030. A saved document keeps the declaration it was loaded with.
+class CXmlDocument {
+public:
+    CXmlDocument();
+    ~CXmlDocument();
+    CXmlDocument(const CXmlDocument&) = delete;
+    CXmlDocument& operator=(const CXmlDocument&) = delete;
+
+    // Loads synchronously from a local path or an http/https address; false when the
+    // source cannot be read or is not well-formed XML. The previous document is dropped
+    // either way.
+    bool load(const std::string& source, const FetchOptions& fetch = {});
+    // Parses a document held in a UTF-8 string.
+    bool loadXML(std::string_view text);
+    // Parses raw bytes as they came from a file or the network.
+    bool loadBytes(std::string_view bytes, std::string_view httpCharset = {});
+
+    bool IsLoaded() const { return m_doc != nullptr; }
+    // Why the last load failed, for diagnostics.
+    const std::string& lastError() const { return m_lastError; }
+
+    // Writes the document to `path` through a temporary file renamed over it, so the old
+    // file stays whole if writing fails. False when nothing was written.
+    bool save(const std::string& path) const;
+    // The document as it would be saved.
+    std::string serialize() const;
+
+    XmlNode documentElement() const;
+    // Child paths whose first step is the document element: "rss/channel".
+    XmlNode selectSingleNode(std::string_view path) const;
+    std::vector<XmlNode> selectNodes(std::string_view path) const;
+    // Every element named `name` at any depth, in document order; "A/B" gives every B
+    // element whose parent is an A element.
+    std::vector<XmlNode> getElementsByTagName(std::string_view name) const;
+
+    // A new element of this document, not yet in the tree (append it with appendChild).
+    // Creating one on an empty document starts a document with no declaration.
+    XmlNode createNode(std::string_view name);
+    // Makes `element` the document element (of an empty document created by createNode).
+    void setDocumentElement(XmlNode element);
+
+private:
+    struct DocDeleter {
+        void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+    };
+
+    void Reset();
+    void EnsureDocument();
+
+    std::unique_ptr<xmlDoc, DocDeleter> m_doc;
+    // The XML declaration of the loaded document, kept for save; empty label when the
+    // declaration names no encoding.
+    bool m_hasDeclaration = false;
+    std::string m_declaredEncoding;
+    // Holds the elements made by createNode until they are appended somewhere; freed,
+    // with whatever it still holds, with the document.
+    xmlNode* m_unattached = nullptr;
+    std::string m_lastError;
+};
+
+// Initialises libxml2 for the process: called from main before any thread starts (and
+// again harmlessly by the first CXmlDocument). Installs the entity loader that refuses
+// every external resource.
+void InitXmlLibrary();

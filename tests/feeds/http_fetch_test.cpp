@@ -1,0 +1,184 @@
+#include "feeds/http_fetch.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <thread>
+
+#include "feeds/services_config.h"
+#include "support/local_http_server.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string Gzip(const std::string& text) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(compressBound(static_cast<uLong>(text.size())) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uInt>(text.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+FetchOptions Quick() {
+    FetchOptions options;
+    options.limits.connectTimeout = 2s;
+    options.limits.totalTimeout = 1500ms;
+    return options;
+}
+
+}  // namespace
+
+TEST(HttpFetch, FetchesABodyAndItsCharset) {
+    LocalHttpServer server;
+    server.Serve("/feed", "<rss/>", "text/xml; charset=\"GB2312\"");
+    const FetchResult result = FetchUrl(server.Url("/feed"));
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.body, "<rss/>");
+    EXPECT_EQ(result.charset, "GB2312");
+    EXPECT_EQ(result.status, 200);
+}
+
+TEST(HttpFetch, ErrorStatusesAndOtherSchemesFail) {
+    LocalHttpServer server;
+    EXPECT_FALSE(FetchUrl(server.Url("/nothing-here")).ok);
+    EXPECT_EQ(FetchUrl(server.Url("/nothing-here")).status, 404);
+    EXPECT_FALSE(FetchUrl("file:///etc/passwd").ok);
+    EXPECT_FALSE(FetchUrl("ftp://127.0.0.1/").ok);
+    EXPECT_FALSE(FetchUrl("http://127.0.0.1:1/").ok);
+}
+
+TEST(HttpFetch, FollowsUpToFiveRedirectsAndNoMore) {
+    LocalHttpServer server;
+    server.Serve("/target", "arrived");
+    for (int i = 0; i < 6; ++i) {
+        const std::string next = i == 0 ? "/target" : "/hop" + std::to_string(i - 1);
+        server.Handle("/hop" + std::to_string(i),
+                      [next](const httplib::Request&, httplib::Response& response) {
+                          response.set_redirect(next);
+                      });
+    }
+    const FetchResult five = FetchUrl(server.Url("/hop4"));  // hop4 .. hop0, target: 5
+    EXPECT_TRUE(five.ok) << five.error;
+    EXPECT_EQ(five.body, "arrived");
+    EXPECT_FALSE(FetchUrl(server.Url("/hop5")).ok);  // six redirects
+}
+
+TEST(HttpFetch, RedirectsToAnotherSchemeAreNotFollowed) {
+    LocalHttpServer server;
+    server.Handle("/to-file", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("file:///etc/passwd");
+    });
+    const FetchResult result = FetchUrl(server.Url("/to-file"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.body.empty());
+}
+
+TEST(HttpFetch, DecodesGzipBodies) {
+    LocalHttpServer server;
+    const std::string text(10000, 'z');
+    server.Handle("/gz", [text](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "gzip");
+        response.set_content(Gzip(text), "application/xml");
+    });
+    const FetchResult result = FetchUrl(server.Url("/gz"));
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.body, text);
+}
+
+TEST(HttpFetch, RefusesBodiesOverTheCapAlsoWhenCompressed) {
+    LocalHttpServer server;
+    FetchOptions options;
+    options.limits.maxBodyBytes = 64 * 1024;
+    server.Serve("/big", std::string(100 * 1024, 'b'));
+    const std::string bomb(1024 * 1024, 'x');  // about 1 KiB on the wire
+    server.Handle("/bomb", [bomb](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "gzip");
+        response.set_content(Gzip(bomb), "application/xml");
+    });
+    server.Handle("/chunked", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("application/xml",
+                                              [](size_t, httplib::DataSink& sink) {
+                                                  const std::string block(8192, 'c');
+                                                  for (int i = 0; i < 20; ++i) {
+                                                      if (!sink.write(block.data(), block.size())) {
+                                                          return false;
+                                                      }
+                                                  }
+                                                  sink.done();
+                                                  return true;
+                                              });
+    });
+    for (const std::string path : {"/big", "/bomb", "/chunked"}) {
+        const FetchResult result = FetchUrl(server.Url(path), options);
+        EXPECT_FALSE(result.ok) << path;
+        EXPECT_TRUE(result.body.empty()) << path;
+    }
+    server.Serve("/small", std::string(1000, 's'));
+    EXPECT_TRUE(FetchUrl(server.Url("/small"), options).ok);
+}
+
+TEST(HttpFetch, ASlowServerTimesOut) {
+    LocalHttpServer server;
+    server.ServeSlowly("/slow", 10s, "late");
+    const auto started = std::chrono::steady_clock::now();
+    const FetchResult result = FetchUrl(server.Url("/slow"), Quick());
+    EXPECT_FALSE(result.ok);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 8s);
+}
+
+TEST(HttpFetch, TheStopFlagAbandonsATransferInFlight) {
+    LocalHttpServer server;
+    server.ServeSlowly("/stall", 30s, "never");
+    std::atomic<bool> stop{false};
+    FetchOptions options;
+    options.stop = &stop;
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(300ms);
+        stop = true;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const FetchResult result = FetchUrl(server.Url("/stall"), options);
+    const auto took = std::chrono::steady_clock::now() - started;
+    stopper.join();
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.abandoned);
+    EXPECT_LT(took, 5s);
+}
+
+TEST(WireUrl, EncodesTheWordAsItsServiceExpects) {
+    Services().Parse(
+        "search.baidu = http://baidu.test\nsearch.sogou = http://sogou.test\n"
+        "search.google = http://google.test\n");
+    // 足球 is D7 E3 C7 F2 in GBK and E8 B6 B3 E7 90 83 in UTF-8.
+    EXPECT_EQ(ToWireUrl("http://baidu.test/ns?word= 足球 &ie=gb2312&cl="),
+              "http://baidu.test/ns?word=%20%D7%E3%C7%F2%20&ie=gb2312&cl=");
+    EXPECT_EQ(ToWireUrl("http://sogou.test/xml?query=足球&page=0"),
+              "http://sogou.test/xml?query=%D7%E3%C7%F2&page=0");
+    EXPECT_EQ(ToWireUrl("http://google.test/news?q=足球&ie=UTF-8"),
+              "http://google.test/news?q=%E8%B6%B3%E7%90%83&ie=UTF-8");
+    // Already encoded addresses and the host part stay as they are.
+    EXPECT_EQ(ToWireUrl("http://feeds.test/a%20b?x=1&y=<2>"),
+              "http://feeds.test/a%20b?x=1&y=%3C2%3E");
+    EXPECT_EQ(ToWireUrl("http://feeds.test"), "http://feeds.test");
+    Services().Parse("");
+}
+
+TEST(WireUrl, AChineseWordReachesTheServerEncoded) {
+    LocalHttpServer server;
+    Services().Parse("search.baidu = " + server.BaseUrl() + "\n");
+    server.Serve("/ns", "<rss/>");
+    FetchUrl(server.Url("/ns?word= 足球 &ie=gb2312&cl=&rn=050"));
+    const auto targets = server.Targets();
+    ASSERT_EQ(targets.size(), 1u);
+    EXPECT_EQ(targets[0], "/ns?word=%20%D7%E3%C7%F2%20&ie=gb2312&cl=&rn=050");
+    Services().Parse("");
+}

@@ -1,0 +1,211 @@
+#include "store/xml_document.h"
+
+#include <gtest/gtest.h>
+
+#include "support/local_http_server.h"
+#include "support/temp_data_folder.h"
+
+namespace {
+
+constexpr char kTree[] =
+    "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE><TEXT>root</TEXT>"
+    "<KEYWORDNODE><ID>1</ID><NODETYPE>FOLDER</NODETYPE><TEXT>Sports</TEXT>"
+    "<KEYWORDNODE><ID>3</ID><NODETYPE>KEY</NODETYPE><TEXT>football</TEXT></KEYWORDNODE>"
+    "</KEYWORDNODE>"
+    "<KEYWORDNODE><ID>2</ID><NODETYPE>KEY</NODETYPE><TEXT>weather</TEXT></KEYWORDNODE>"
+    "</KEYWORDTREE>";
+
+std::vector<std::string> Texts(const std::vector<XmlNode>& nodes) {
+    std::vector<std::string> texts;
+    for (const XmlNode& node : nodes) {
+        texts.push_back(node.text());
+    }
+    return texts;
+}
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST(XmlDocument, SelectsByPlainChildPaths) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadXML(kTree));
+    EXPECT_EQ(doc.selectSingleNode("KEYWORDTREE").name(), "KEYWORDTREE");
+    EXPECT_EQ(doc.selectSingleNode("KEYWORDTREE/TEXT").text(), "root");
+    EXPECT_EQ(Texts(doc.selectNodes("KEYWORDTREE/KEYWORDNODE/TEXT")),
+              (Strings{"Sports", "weather"}));
+    EXPECT_TRUE(doc.selectSingleNode("rss").IsNull());
+    EXPECT_TRUE(doc.selectNodes("KEYWORDTREE/nothing").empty());
+    const XmlNode sports = doc.selectSingleNode("KEYWORDTREE/KEYWORDNODE");
+    EXPECT_EQ(sports.selectSingleNode("KEYWORDNODE/TEXT").text(), "football");
+    EXPECT_TRUE(sports.selectSingleNode("KEYWORDTREE").IsNull());
+}
+
+TEST(XmlDocument, ElementsByTagNameIncludingTheTwoStepForm) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadXML(kTree));
+    EXPECT_EQ(Texts(doc.getElementsByTagName("ID")), (Strings{"0", "1", "3", "2"}));
+    EXPECT_EQ(Texts(doc.getElementsByTagName("KEYWORDNODE/ID")), (Strings{"1", "3", "2"}));
+    EXPECT_EQ(Texts(doc.getElementsByTagName("KEYWORDNODE/TEXT")),
+              (Strings{"Sports", "football", "weather"}));
+    EXPECT_EQ(doc.getElementsByTagName("KEYWORDNODE").size(), 3u);
+    EXPECT_TRUE(doc.getElementsByTagName("MISSING").empty());
+}
+
+TEST(XmlDocument, EditsTheTreeThroughItsNodes) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadXML(kTree));
+    XmlNode root = doc.documentElement();
+    XmlNode sports = root.selectSingleNode("KEYWORDNODE");
+    XmlNode football = sports.selectSingleNode("KEYWORDNODE");
+    EXPECT_EQ(football.parentNode(), sports);
+    EXPECT_TRUE(root.parentNode().IsNull());
+    EXPECT_EQ(sports.childCount(), 4u);
+
+    // appendChild moves a node that already has a parent.
+    ASSERT_TRUE(root.appendChild(football));
+    EXPECT_EQ(sports.childCount(), 3u);
+    EXPECT_EQ(Texts(root.selectNodes("KEYWORDNODE/TEXT")),
+              (Strings{"Sports", "weather", "football"}));
+    // A node cannot go below itself.
+    EXPECT_FALSE(sports.appendChild(root));
+    EXPECT_FALSE(sports.appendChild(sports));
+
+    sports.selectSingleNode("TEXT").put_text("Sport & <Games>");
+    EXPECT_EQ(sports.selectSingleNode("TEXT").text(), "Sport & <Games>");
+
+    EXPECT_TRUE(root.removeChild(football));
+    EXPECT_FALSE(root.removeChild(sports.selectSingleNode("ID")));  // not a child of root
+    EXPECT_EQ(doc.getElementsByTagName("KEYWORDNODE").size(), 2u);
+
+    XmlNode created = doc.createNode("KEYWORDNODE");
+    XmlNode id = doc.createNode("ID");
+    id.put_text("9");
+    ASSERT_TRUE(created.appendChild(id));
+    ASSERT_TRUE(sports.appendChild(created));
+    EXPECT_EQ(Texts(doc.getElementsByTagName("KEYWORDNODE/ID")), (Strings{"1", "9", "2"}));
+    doc.createNode("never-appended");  // freed with the document
+}
+
+TEST(XmlDocument, AttributesKeepTheirOrderAndValues) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadXML("<?xml version=\"1.0\" encoding=\"utf-8\"?><opml><body/></opml>"));
+    XmlNode outline = doc.createNode("outline");
+    ASSERT_TRUE(doc.selectSingleNode("opml/body").appendChild(outline));
+    outline.setAttribute("text", "");
+    outline.setAttribute("title", "Tom & \"Jerry\" 新闻");
+    outline.setAttribute("type", "rss");
+    EXPECT_EQ(outline.getAttribute("title"), "Tom & \"Jerry\" 新闻");
+    EXPECT_EQ(outline.getAttribute("text"), "");
+    EXPECT_FALSE(outline.getAttribute("xmlUrl").has_value());
+    const std::string saved = doc.serialize();
+    EXPECT_NE(saved.find("<outline text=\"\" title=\"Tom &amp; &quot;Jerry&quot; 新闻\" "
+                         "type=\"rss\"/>"),
+              std::string::npos)
+        << saved;
+    EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>")) << saved;
+}
+
+TEST(XmlDocument, SavedDocumentsLoadBackUnchanged) {
+    TempDataFolder folder;
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadXML(kTree));
+    const std::string path = folder.File("document/tree.xml");
+    ASSERT_TRUE(doc.save(path));
+    CXmlDocument again;
+    ASSERT_TRUE(again.load(path));
+    EXPECT_EQ(again.serialize(), doc.serialize());
+    EXPECT_EQ(Texts(again.getElementsByTagName("TEXT")),
+              (Strings{"root", "Sports", "football", "weather"}));
+    // Without a declaration of its own, none is added.
+    EXPECT_FALSE(folder.ReadFile("document/tree.xml").starts_with("<?xml"));
+    // Saving into a folder that does not exist writes nothing and reports it.
+    EXPECT_FALSE(doc.save(folder.File("missing/tree.xml")));
+}
+
+TEST(XmlDocument, AGb2312FileStaysGb2312) {
+    TempDataFolder folder;
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.load(TestDataPath("feeds/gb2312.xml")));
+    const std::string title = doc.selectSingleNode("rss/channel/title").text();
+    EXPECT_EQ(title, "体育新闻");
+    ASSERT_TRUE(doc.save(folder.File("gb.xml")));
+    const std::string bytes = folder.ReadFile("gb.xml");
+    EXPECT_TRUE(bytes.starts_with("<?xml version=\"1.0\" encoding=\"gb2312\"?>")) << bytes;
+    EXPECT_NE(bytes.find("\xCC\xE5\xD3\xFD"), std::string::npos);  // 体育 in GB bytes
+    CXmlDocument again;
+    ASSERT_TRUE(again.load(folder.File("gb.xml")));
+    EXPECT_EQ(again.serialize(), doc.serialize());
+    EXPECT_EQ(again.selectSingleNode("rss/channel/item/title").text(), "朱镕基访问 㐀");
+}
+
+TEST(XmlDocument, MalformedOrEmptyInputFailsWithoutADocument) {
+    CXmlDocument doc;
+    for (const char* text : {"", "<a>", "<a></b>", "not xml at all", "<a/><b/>", "<?xml?>"}) {
+        EXPECT_FALSE(doc.loadXML(text)) << text;
+        EXPECT_FALSE(doc.IsLoaded()) << text;
+        EXPECT_TRUE(doc.documentElement().IsNull());
+    }
+    EXPECT_FALSE(doc.load("/no/such/file.xml"));
+    // Nesting deeper than the parser allows fails instead of exhausting the stack.
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) {
+        deep += "<a>";
+    }
+    EXPECT_FALSE(doc.loadXML(deep));
+}
+
+TEST(XmlDocumentHostile, ExternalEntitiesReadNoFileAndReachNoServer) {
+    TempDataFolder folder;
+    folder.WriteFile("secret.txt", "TOP-SECRET");
+    LocalHttpServer server;
+    server.Serve("/evil.dtd", "<!ENTITY leak SYSTEM \"file://" + folder.File("secret.txt") + "\">");
+    server.Serve("/entity", "TOP-SECRET");
+    const std::string secret = "file://" + folder.File("secret.txt");
+    const std::string documents[] = {
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secret + "\">]><r>&x;</r>",
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + server.Url("/entity") + "\">]><r>&x;</r>",
+        "<!DOCTYPE r SYSTEM \"" + secret + "\"><r>plain</r>",
+        "<!DOCTYPE r SYSTEM \"" + server.Url("/evil.dtd") + "\"><r>&leak;</r>",
+        "<!DOCTYPE r [<!ENTITY % p SYSTEM \"" + server.Url("/evil.dtd") + "\"> %p;]><r>&leak;</r>",
+        "<?xml version=\"1.0\"?><?xml-stylesheet href=\"" + server.Url("/entity") +
+            "\"?><r><xi:include xmlns:xi=\"http://www.w3.org/2001/XInclude\" href=\"" + secret +
+            "\"/></r>",
+    };
+    for (const std::string& text : documents) {
+        CXmlDocument doc;
+        if (doc.loadXML(text)) {
+            EXPECT_EQ(doc.documentElement().text().find("TOP-SECRET"), std::string::npos) << text;
+            EXPECT_EQ(doc.serialize().find("TOP-SECRET"), std::string::npos) << text;
+        }
+    }
+    EXPECT_TRUE(server.Targets().empty());
+}
+
+TEST(XmlDocumentHostile, EntityExpansionStaysBounded) {
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol0 \"lol\">";
+    for (int i = 1; i <= 9; ++i) {
+        laughs += "<!ENTITY lol" + std::to_string(i) + " \"";
+        for (int j = 0; j < 10; ++j) {
+            laughs += "&lol" + std::to_string(i - 1) + ";";
+        }
+        laughs += "\">";
+    }
+    laughs += "]><lolz>&lol9;</lolz>";
+    // One large entity referenced many times: quadratic growth without nesting.
+    std::string quadratic = "<!DOCTYPE q [<!ENTITY big \"" + std::string(100000, 'q') + "\">]><q>";
+    for (int i = 0; i < 5000; ++i) {
+        quadratic += "&big;";
+    }
+    quadratic += "</q>";
+    for (const std::string* text : {&laughs, &quadratic}) {
+        CXmlDocument doc;
+        if (doc.loadXML(*text)) {
+            EXPECT_LE(doc.documentElement().text().size(), XmlNode::kMaxTextBytes);
+        }
+    }
+    // An ordinary internal entity still reads as its text.
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadXML("<!DOCTYPE r [<!ENTITY who \"世界\">]><r>Hello &who;!</r>"));
+    EXPECT_EQ(doc.documentElement().text(), "Hello 世界!");
+}

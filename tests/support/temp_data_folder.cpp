@@ -1,0 +1,92 @@
+#include "support/temp_data_folder.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "cannot read " << path;
+        return {};
+    }
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+}  // namespace
+
+std::string TestDataPath(std::string_view relative) {
+    return (fs::path(QUILLON_TEST_DATA_DIR) / relative).string();
+}
+
+std::string SeedDataPath(std::string_view relative) {
+    return (fs::path(QUILLON_SEED_DATA_DIR) / relative).string();
+}
+
+std::string ReadTestData(std::string_view relative) {
+    return Slurp(TestDataPath(relative));
+}
+
+TempDataFolder::TempDataFolder() {
+    std::string pattern = (fs::temp_directory_path() / "quillon-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+    }
+    m_path = pattern;
+    fs::create_directories(fs::path(m_path) / "data");
+    fs::create_directories(fs::path(m_path) / "document");
+}
+
+TempDataFolder::~TempDataFolder() {
+    std::error_code ignored;
+    fs::remove_all(m_path, ignored);
+}
+
+std::string TempDataFolder::File(std::string_view relative) const {
+    return (fs::path(m_path) / relative).string();
+}
+
+void TempDataFolder::CreateDatabase() const {
+    const std::string schema = Slurp(SeedDataPath("schema.sql"));
+    sqlite3* db = nullptr;
+    const std::string path = File("data/data.dat");
+    ASSERT_EQ(
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+        SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+void TempDataFolder::CopySeed(std::string_view seedName, std::string_view destination) const {
+    fs::copy_file(SeedDataPath(seedName), File(destination), fs::copy_options::overwrite_existing);
+}
+
+void TempDataFolder::WriteFile(std::string_view relative, std::string_view contents) const {
+    const fs::path path = File(relative);
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+}
+
+std::string TempDataFolder::ReadFile(std::string_view relative) const {
+    return Slurp(File(relative));
+}
+
+bool TempDataFolder::Exists(std::string_view relative) const {
+    return fs::exists(File(relative));
+}

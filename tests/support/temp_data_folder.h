@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A data folder of its own for one test: data/ and document/ below a fresh directory in
+// the system's temporary folder, removed with everything in it when the object dies.
+// It is laid out as the run script lays out a real one.
+class TempDataFolder {
+public:
+    TempDataFolder();
+    ~TempDataFolder();
+    TempDataFolder(const TempDataFolder&) = delete;
+    TempDataFolder& operator=(const TempDataFolder&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // Absolute path of a file given relative to the folder, e.g. "data/data.dat".
+    std::string File(std::string_view relative) const;
+
+    // Creates data/data.dat from the seed schema. Aborts the test on failure.
+    void CreateDatabase() const;
+    // Copies a file of the seed folder (the repository's data/), e.g. "sysdata.dat" or
+    // "document/keywordlist.xml", to `destination` here, e.g. "data/sysdata.dat".
+    void CopySeed(std::string_view seedName, std::string_view destination) const;
+
+    void WriteFile(std::string_view relative, std::string_view contents) const;
+    std::string ReadFile(std::string_view relative) const;
+    bool Exists(std::string_view relative) const;
+
+private:
+    std::string m_path;
+};
+
+// Reads a fixture below tests/data.
+std::string ReadTestData(std::string_view relative);
+std::string TestDataPath(std::string_view relative);
+std::string SeedDataPath(std::string_view relative);
