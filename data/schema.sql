@@ -48,8 +48,11 @@ CREATE TABLE opml (
     opml_html_url VARCHAR(511)
 );
 
--- Duplicate check per stored item, and a channel's news newest first / counted by date.
-CREATE INDEX item_by_channel_title ON item (rss_channelID, rss_title);
+-- The duplicate checks. They are unique, so that two feeds of one channel stored at the
+-- same time cannot both add the channel row or the same item: the second insert fails and
+-- is skipped like any other failing statement.
+CREATE UNIQUE INDEX item_by_channel_title ON item (rss_channelID, rss_title);
+CREATE UNIQUE INDEX channel_by_title ON channel (rss_title);
+-- A channel's news newest first, and counted by date.
 CREATE INDEX item_by_channel_date ON item (rss_channelID, rss_pubDate);
-CREATE INDEX channel_by_title ON channel (rss_title);
 CREATE INDEX opml_by_key ON opml (opml_key);

@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "feeds/services_config.h"
+#include "feeds/update_engine.h"
+
 namespace {
 
 std::string CurrentDirectory() {
@@ -17,11 +20,14 @@ CFeedStore theStore;
 
 CFeedStore::CFeedStore() : CFeedStore(CurrentDirectory()) {}
 
-CFeedStore::CFeedStore(std::string startDirectory) : m_startDirectory(std::move(startDirectory)) {
+CFeedStore::CFeedStore(std::string startDirectory)
+    : m_startDirectory(std::move(startDirectory)), m_engine(std::make_unique<UpdateEngine>(*this)) {
     SetConnectionString(DataPath("data/data.dat"));
 }
 
 CFeedStore::~CFeedStore() {
+    // The engine's threads use the connection: they end before it closes.
+    m_engine.reset();
     Close();
 }
 
@@ -35,4 +41,29 @@ void CFeedStore::LoadSettings() {
 
 void CFeedStore::SaveSettings() {
     WriteSettingsFile(DataPath("data/sysdata.dat"), m_settings);
+}
+
+bool CFeedStore::Startup() {
+    LoadSettings();
+    Services().LoadFile(DataPath("data/services.conf"));
+    // Passes of an earlier start end before the connection they use is replaced.
+    m_engine->Stop();
+    if (!Open()) {
+        return false;
+    }
+    m_engine->Start();
+    return true;
+}
+
+void CFeedStore::Shutdown() {
+    SaveSettings();
+    m_engine->Stop();
+}
+
+void CFeedStore::RefreshChannel(const std::string& keyword) {
+    m_engine->RefreshChannel(keyword);
+}
+
+void CFeedStore::AddKeyword(const std::string& keyword) {
+    m_engine->AddKeyword(keyword);
 }

@@ -1,12 +1,19 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "feeds/feed_date.h"
 #include "store/ado_connection.h"
 #include "store/sys_data.h"
 
-// The process-wide store object: the database connection, the settings record and the
-// start directory under which every data file is found.
+class UpdateEngine;
+
+// The process-wide store object: the database connection, the settings record, the start
+// directory under which every data file is found, and the update engine that fills the
+// database.
 class CFeedStore : public CAdoConnection {
 public:
     // Captures the current directory as the start directory.
@@ -25,9 +32,27 @@ public:
     // Writes the settings into the existing data/sysdata.dat; never creates it.
     void SaveSettings();
 
+    // Loads the settings and data/services.conf, (re)opens the database and starts the update
+    // passes over the keyword list. False when the database cannot be opened: then no pass runs. A
+    // second call stops the passes of the first before starting new ones.
+    bool Startup();
+    // Saves the settings, then stops the passes (fetches in flight are abandoned) and waits
+    // for every engine thread to end.
+    void Shutdown();
+    // Fetches page 0 of the keyword's search feed once more and stores what is new; returns
+    // at once.
+    void RefreshChannel(const std::string& keyword);
+    // Appends a channel keyword to the list the passes fetch.
+    void AddKeyword(const std::string& keyword);
+
+    static CFeedDate ParseFeedDate(std::string_view text) { return ::ParseFeedDate(text); }
+
+    UpdateEngine& Engine() { return *m_engine; }
+
 private:
     CSysData m_settings;
     const std::string m_startDirectory;
+    std::unique_ptr<UpdateEngine> m_engine;
 };
 
 // The one store of the program.

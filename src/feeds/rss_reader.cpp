@@ -33,6 +33,20 @@ void CRssReader::LoadFromUrl(const std::string& address, const FetchOptions& fet
     CountItems();
 }
 
+std::string CRssReader::LastError() const {
+    if (m_itemCount > 0) {
+        return {};
+    }
+    if (!m_document.IsLoaded()) {
+        return m_document.lastError();
+    }
+    if (!m_document.selectSingleNode("rss")) {
+        return "not an RSS document: its root is <" + m_document.documentElement().name() + ">";
+    }
+    return m_document.selectSingleNode("rss/channel") ? "the feed has no items"
+                                                      : "the feed has no channel";
+}
+
 void CRssReader::ReadChannel() {
     const XmlNode channel = m_document.selectSingleNode("rss/channel");
     if (!channel) {

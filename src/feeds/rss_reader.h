@@ -33,6 +33,8 @@ public:
     void ReadItem(int index, CRssItem* item);
 
     int ItemCount() const { return m_itemCount; }
+    // Why the last load gave no items, for diagnostics ("" after a load with items).
+    std::string LastError() const;
     const CRssChannel& Channel() const { return *m_channel; }
 
 private:

@@ -90,7 +90,9 @@ bool TranslateAccessSql(std::string_view access, std::string* sqlite, std::strin
                 *error = "invalid date literal " + std::string(access.substr(pos, end - pos));
                 return false;
             }
-            sqlite->append("'").append(iso).append("'");
+            sqlite->push_back('\'');
+            *sqlite += iso;
+            sqlite->push_back('\'');
             pos = close + 1;
             continue;
         }

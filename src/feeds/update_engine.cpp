@@ -1,0 +1,208 @@
+#include "feeds/update_engine.h"
+
+#include "feeds/feed_store.h"
+#include "feeds/feed_storer.h"
+#include "feeds/rss_reader.h"
+#include "feeds/search_url.h"
+#include "store/ado_recordset.h"
+#include "store/statements.h"
+#include "store/text_util.h"
+
+namespace {
+
+// The longest keyword and feed address the engine works with, in bytes.
+constexpr std::size_t kMaxKeywordBytes = 511;
+
+FetchOptions StoppedBy(const std::atomic<bool>& flag) {
+    FetchOptions options;
+    options.stop = &flag;
+    return options;
+}
+
+}  // namespace
+
+UpdateEngine::UpdateEngine(CFeedStore& store) : m_store(store) {}
+
+UpdateEngine::~UpdateEngine() {
+    Stop();
+}
+
+void UpdateEngine::Start() {
+    StopPasses();
+    m_stopSearch = false;
+    m_stopOpml = false;
+    m_searchDone.Reset();
+    m_opmlDone.Reset();
+    m_started = true;
+    m_searchPass = std::thread(&UpdateEngine::SearchPassProc, this);
+    m_opmlPass = std::thread(&UpdateEngine::OpmlPassProc, this);
+}
+
+void UpdateEngine::StopPasses() {
+    if (!m_started) {
+        return;
+    }
+    m_stopSearch = true;
+    m_searchDone.Wait();
+    m_stopOpml = true;
+    m_opmlDone.Wait();
+    m_searchPass.join();
+    m_opmlPass.join();
+    m_started = false;
+}
+
+void UpdateEngine::Stop() {
+    StopPasses();
+    // Refreshes poll the search flag too.
+    m_stopSearch = true;
+    m_workers.JoinAll();
+}
+
+void UpdateEngine::WaitForPasses() {
+    if (m_started) {
+        m_searchDone.Wait();
+        m_opmlDone.Wait();
+    }
+}
+
+bool UpdateEngine::PassesDone() const {
+    return !m_started || (m_searchDone.IsSet() && m_opmlDone.IsSet());
+}
+
+void UpdateEngine::WaitForStoreThreads() {
+    m_workers.JoinAll();
+}
+
+void UpdateEngine::AddKeyword(const std::string& keyword) {
+    std::lock_guard lock(m_keywordMutex);
+    m_keywords.push_back(keyword);
+}
+
+std::vector<std::string> UpdateEngine::Keywords() const {
+    std::lock_guard lock(m_keywordMutex);
+    return m_keywords;
+}
+
+std::map<std::string, KeywordProgress> UpdateEngine::Progress() const {
+    std::lock_guard lock(m_progressMutex);
+    return m_progress;
+}
+
+void UpdateEngine::SearchPassProc() {
+    const CSysData& settings = m_store.Settings();
+    for (int page = 0; page < settings.MaxPages() && !m_stopSearch; ++page) {
+        for (const std::string& keyword : Keywords()) {
+            if (m_stopSearch) {
+                break;
+            }
+            const std::string address =
+                BuildSearchUrl(page, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
+            auto reader = std::make_unique<CRssReader>();
+            reader->LoadFromUrl(address, StoppedBy(m_stopSearch));
+            if (reader->ItemCount() >= 1) {
+                HandOff(std::move(reader), keyword);
+            }
+            m_pacing.Pause(Pacing::kAfterSearchFetch);
+        }
+        if (!m_stopSearch) {
+            m_pacing.Pause(Pacing::kAfterSearchPage);
+        }
+    }
+    if (!m_stopSearch) {
+        m_pacing.Pause(Pacing::kAfterPass);
+    }
+    m_searchDone.Set();
+}
+
+std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword) const {
+    std::vector<std::string> addresses;
+    CAdoRecordset records(m_store);
+    if (records.Open(SqlSelectOpmlByKey(keyword)) && records.GetRecordCount() >= 1) {
+        for (; !records.IsEOF(); records.MoveNext()) {
+            char address[kMaxKeywordBytes + 1] = {};
+            records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);
+            records.Fetch();
+            addresses.emplace_back(address);
+        }
+    }
+    return addresses;
+}
+
+void UpdateEngine::OpmlPassProc() {
+    const CSysData& settings = m_store.Settings();
+    for (int round = 0; round < settings.MaxPages() && !m_stopOpml; ++round) {
+        for (const std::string& keyword : Keywords()) {
+            if (m_stopOpml) {
+                break;
+            }
+            for (const std::string& address : OpmlAddresses(keyword)) {
+                if (m_stopOpml) {
+                    break;
+                }
+                auto reader = std::make_unique<CRssReader>();
+                reader->LoadFromUrl(address, StoppedBy(m_stopOpml));
+                if (reader->ItemCount() >= 1) {
+                    HandOff(std::move(reader), keyword);
+                    m_pacing.Pause(Pacing::kAfterOpmlHandOff);
+                }
+                m_pacing.Pause(Pacing::kAfterOpmlFetch);
+            }
+            m_pacing.Pause(Pacing::kAfterOpmlKeyword);
+        }
+        if (!m_stopOpml) {
+            m_pacing.Pause(Pacing::kAfterOpmlRound);
+        }
+    }
+    if (!m_stopOpml) {
+        m_pacing.Pause(Pacing::kAfterPass);
+    }
+    m_opmlDone.Set();
+}
+
+void UpdateEngine::HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword) {
+    m_storeSlots.acquire();
+    m_handoffLock.acquire();
+    m_handoffReader = std::move(reader);
+    m_handoffKeyword = keyword;
+    m_workers.Start([this] { StoreFeedProc(); });
+}
+
+void UpdateEngine::StoreFeedProc() {
+    ++m_storeThreads;
+    std::unique_ptr<CRssReader> reader = std::move(m_handoffReader);
+    const std::string keyword = std::move(m_handoffKeyword);
+    m_handoffLock.release();
+    StoreAndCount(*reader, keyword, Pacing::kAfterStoredItem, nullptr);
+    reader.reset();
+    --m_storeThreads;
+    m_storeSlots.release();
+}
+
+void UpdateEngine::RefreshChannel(const std::string& keyword) {
+    const std::string copy(CutAtCharBoundary(keyword, kMaxKeywordBytes));
+    // Counted before the thread runs, so a shutdown that follows at once waits for it.
+    ++m_storeThreads;
+    m_workers.Start([this, copy] { RefreshChannelProc(copy); });
+}
+
+void UpdateEngine::RefreshChannelProc(std::string keyword) {
+    const CSysData& settings = m_store.Settings();
+    const std::string address =
+        BuildSearchUrl(0, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
+    CRssReader reader;
+    reader.LoadFromUrl(address, StoppedBy(m_stopSearch));
+    if (reader.ItemCount() >= 1) {
+        StoreAndCount(reader, keyword, Pacing::kAfterRefreshedItem, &m_stopSearch);
+    }
+    --m_storeThreads;
+}
+
+void UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
+                                 Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop) {
+    const StoreOutcome outcome =
+        StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
+    std::lock_guard lock(m_progressMutex);
+    KeywordProgress& progress = m_progress[keyword];
+    ++progress.feedsFetched;
+    progress.itemsStored += outcome.itemsStored;
+}

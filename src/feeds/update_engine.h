@@ -1,0 +1,105 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <semaphore>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "feeds/done_event.h"
+#include "feeds/pacing.h"
+#include "feeds/worker_group.h"
+
+class CFeedStore;
+class CRssReader;
+
+// What one keyword got from the engine so far.
+struct KeywordProgress {
+    int feedsFetched = 0;  // feeds with at least one item
+    int itemsStored = 0;
+};
+
+// The threads that fill the database: a search pass over every page of every keyword's
+// search feed and, beside it, the passes over the feeds subscribed for each keyword; one
+// storing thread per fetched feed; one-channel refreshes. Owned by CFeedStore, which exposes
+// its operations.
+//
+// Thread rules: Startup, Shutdown, AddKeyword and RefreshChannel are called from one thread
+// (the window thread, or the command-line tool's main thread). The keyword list is guarded
+// by m_keywordMutex; the passes work on a copy taken at each step. The stop flags are
+// written by Shutdown and polled by the threads; a fetch in flight is abandoned when its
+// pass's flag is set.
+class UpdateEngine {
+public:
+    explicit UpdateEngine(CFeedStore& store);
+    ~UpdateEngine();
+    UpdateEngine(const UpdateEngine&) = delete;
+    UpdateEngine& operator=(const UpdateEngine&) = delete;
+
+    // Starts both passes; a repeated call first stops and joins the passes of the earlier
+    // one. The store must be open.
+    void Start();
+    // Stops both passes (abandoning fetches in flight) and waits until they, every storing
+    // thread and every refresh have ended.
+    void Stop();
+    void RefreshChannel(const std::string& keyword);
+    void AddKeyword(const std::string& keyword);
+
+    // Blocks until both passes of the current Start have ended (at once if none ran).
+    void WaitForPasses();
+    // Blocks until every storing and refresh thread started so far has ended.
+    void WaitForStoreThreads();
+    int StoreThreads() const { return m_storeThreads.load(); }
+    // Whether both passes of the current Start have ended (true if none ran).
+    bool PassesDone() const;
+
+    std::vector<std::string> Keywords() const;
+    std::map<std::string, KeywordProgress> Progress() const;
+    Pacing& pacing() { return m_pacing; }
+
+private:
+    void SearchPassProc();
+    void OpmlPassProc();
+    void StoreFeedProc();
+    void RefreshChannelProc(std::string keyword);
+    void HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword);
+    void StoreAndCount(CRssReader& reader, const std::string& keyword,
+                       Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop);
+    std::vector<std::string> OpmlAddresses(const std::string& keyword) const;
+    void StopPasses();
+
+    CFeedStore& m_store;
+    Pacing m_pacing;
+
+    mutable std::mutex m_keywordMutex;
+    std::vector<std::string> m_keywords;  // guarded by m_keywordMutex; only ever appended
+
+    std::atomic<bool> m_stopSearch{false};
+    std::atomic<bool> m_stopOpml{false};
+    DoneEvent m_searchDone;
+    DoneEvent m_opmlDone;
+    std::thread m_searchPass;  // owned and joined by Start/Stop (one calling thread)
+    std::thread m_opmlPass;
+    bool m_started = false;  // touched only by the calling thread
+
+    // Storing and refresh threads; counted while they run.
+    std::atomic<int> m_storeThreads{0};
+    // Storing threads of the passes at one time. The database takes one writer at a time,
+    // so more of them would add no speed, only parsed feeds waiting in memory: a pass that
+    // outruns its storing waits for a free slot before it hands off.
+    static constexpr int kMaxConcurrentStores = 4;
+    std::counting_semaphore<kMaxConcurrentStores> m_storeSlots{kMaxConcurrentStores};
+    WorkerGroup m_workers;
+
+    // The hand-off of a loaded feed to a new storing thread: the fetching thread takes the
+    // gate and fills the slots, the storing thread copies them and opens the gate again.
+    std::binary_semaphore m_handoffLock{1};
+    std::unique_ptr<CRssReader> m_handoffReader;  // guarded by m_handoffLock
+    std::string m_handoffKeyword;                 // guarded by m_handoffLock
+
+    mutable std::mutex m_progressMutex;
+    std::map<std::string, KeywordProgress> m_progress;  // guarded by m_progressMutex
+};

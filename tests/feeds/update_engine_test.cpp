@@ -1,0 +1,415 @@
+#include "feeds/update_engine.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "feeds/feed_store.h"
+#include "store/charset.h"
+#include "store/sys_data.h"
+#include "support/local_http_server.h"
+#include "support/sqlite_rows.h"
+#include "support/temp_data_folder.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string XmlEscape(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string Item(const std::string& title, const std::string& date, const std::string& link) {
+    return "<item><title>" + XmlEscape(title) + "</title><link>" + link +
+           "</link><description>It's <b>news</b></description><pubDate>" + date +
+           "</pubDate></item>";
+}
+
+std::string Feed(const std::string& title, const std::string& link, const std::string& items) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>" +
+           XmlEscape(title) + "</title><link>" + link + "</link>" + items + "</channel></rss>";
+}
+
+// The result feed of one service for one word, shaped so that every storing rule shows:
+// cleaned titles, both date forms, dates that fall back to 2000-1-1 and dates whose item is
+// not stored, and a title that is a duplicate once cleaned.
+std::string ResultFeed(const std::string& service, const std::string& word) {
+    const std::string s = service;
+    const std::string w = word;
+    const std::string link = "http://" + s + ".test/";
+    return Feed(
+        s + " " + w, link,
+        Item("&quot;" + w + "&quot; <b>" + s + "</b>", "Wed, 02 Oct 2002 13:00:00 GMT",
+             link + "1") +
+            Item("It's " + s + " " + w, "2006-05-12 10:20:30", link + "2") +
+            Item("It<b>'</b>s " + s + " " + w, "2006-05-13 10:20:30", link + "3") +
+            Item(s + " " + w + " no time", "Wed, 02 Oct 2002", link + "4") +
+            Item(s + " " + w + " one-digit month", "2006-5-12 10:20:30", link + "5") +
+            Item(s + " " + w + " iso", "2006-05-12T10:20:30", link + "6") +
+            Item(s + " " + w + " unknown month", "Wed, 02 oct 2002 13:00:00 GMT", link + "7"));
+}
+
+// Stored titles lose their apostrophes, also those of the word itself.
+Rows ExpectedItems(const std::string& service, const std::string& word) {
+    std::string w = word;
+    std::erase(w, '\'');
+    return {
+        {word, ";" + w + "; " + service, "2002-10-02"},
+        {word, "Its " + service + " " + w, "2006-05-12"},
+        {word, service + " " + w + " no time", "2000-01-01"},
+        {word, service + " " + w + " iso", "2000-01-01"},
+    };
+}
+
+std::string ManyItems(int count) {
+    std::string items;
+    for (int i = 0; i < count; ++i) {
+        items += Item("many " + std::to_string(i), "Wed, 02 Oct 2002 13:00:00 GMT",
+                      "http://many.test/" + std::to_string(i));
+    }
+    return Feed("many", "http://many.test/", items);
+}
+
+struct Service {
+    const char* name;
+    const char* path;
+    const char* parameter;
+    bool gbk;  // the word arrives GBK-encoded
+};
+
+constexpr Service kServices[] = {
+    {"baidu", "/ns", "word", true},
+    {"google", "/news", "q", false},
+    {"yahoo", "/searchrss.html", "p", false},
+    {"sogou", "/xml", "query", true},
+};
+
+const std::string kLongKeyword =
+    "一个比六十三个字节长得多的频道名称用来检查引擎不会截断关键词";  // 90 bytes
+const std::vector<std::string> kKeywords = {
+    "足球", "tennis", "Rock 'n' Roll", kLongKeyword, "订阅", "many", "足球",
+};
+
+std::string Trim(std::string text) {
+    while (!text.empty() && text.front() == ' ') {
+        text.erase(text.begin());
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.pop_back();
+    }
+    return text;
+}
+
+void WriteSettings(const TempDataFolder& folder, int engine, int maxPages) {
+    CSysData settings;
+    settings.SetSearchEngine(engine);
+    settings.SetMaxPages(maxPages);
+    const CSysData::Bytes bytes = settings.ToBytes();
+    folder.WriteFile("data/sysdata.dat",
+                     std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+int ThreadCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
+class UpdateEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder.CreateDatabase();
+        m_folder.WriteFile("data/services.conf",
+                           "search.baidu = " + m_server.BaseUrl() + "\nsearch.google = " +
+                               m_server.BaseUrl() + "\nsearch.yahoo = " + m_server.BaseUrl() +
+                               "\nsearch.sogou = " + m_server.BaseUrl() + "\n");
+        for (const Service& service : kServices) {
+            m_server.Handle(service.path, [service](const httplib::Request& request,
+                                                    httplib::Response& response) {
+                std::string word = request.get_param_value(service.parameter);
+                std::string utf8;
+                if (service.gbk && ConvertCharset("GB18030", "UTF-8", word, &utf8)) {
+                    word = utf8;
+                }
+                word = Trim(word);
+                if (word == "订阅") {
+                    response.status = 404;
+                } else if (word == "many") {
+                    response.set_content(ManyItems(150), "application/rss+xml");
+                } else {
+                    response.set_content(ResultFeed(service.name, word), "application/rss+xml");
+                }
+            });
+        }
+        m_server.Serve("/subscribed/1",
+                       Feed("subscribed", "http://subscribed.test/",
+                            Item("subscribed one", "Wed, 02 Oct 2002 13:00:00 GMT", "s1") +
+                                Item("subscribed two", "Thu, 03 Oct 2002 13:00:00 GMT", "s2")));
+        m_server.Serve("/subscribed/2",
+                       Feed("second", "http://second.test/",
+                            Item("subscribed two", "Thu, 03 Oct 2002 13:00:00 GMT", "s2") +
+                                Item("subscribed three", "Fri, 04 Oct 2002 13:00:00 GMT", "s3")));
+        ExecSql(m_folder.File("data/data.dat"),
+                "insert into opml (opml_key, opml_xml_url, opml_html_url) values "
+                "('订阅', '" +
+                    m_server.Url("/subscribed/1") +
+                    "', 'h'), "
+                    "('订阅', '" +
+                    m_server.Url("/subscribed/2") + "', 'h')");
+    }
+
+    // One whole run of the engine over kKeywords, without its pauses.
+    void RunOnce() {
+        CFeedStore store(m_folder.Path());
+        store.Engine().pacing().SetEnabled(false);
+        for (const std::string& keyword : kKeywords) {
+            store.AddKeyword(keyword);
+        }
+        ASSERT_TRUE(store.Startup());
+        store.Engine().WaitForPasses();
+        store.Engine().WaitForStoreThreads();
+        store.Shutdown();
+    }
+
+    Rows Channels() {
+        return QueryRows(m_folder.File("data/data.dat"),
+                         "select rss_title, rss_link from channel order by rss_title");
+    }
+    Rows ItemsOf(const std::string& keyword) {
+        return QueryRows(m_folder.File("data/data.dat"),
+                         "select c.rss_title, i.rss_title, i.rss_pubDate from item i join channel "
+                         "c on c.ID = i.rss_channelID where c.rss_title = '" +
+                             SqlEscapeForTest(keyword) + "' order by i.ID");
+    }
+    static std::string SqlEscapeForTest(const std::string& text) {
+        std::string out;
+        for (char c : text) {
+            out += c == '\'' ? std::string("''") : std::string(1, c);
+        }
+        return out;
+    }
+
+    LocalHttpServer m_server;
+    TempDataFolder m_folder;
+};
+
+}  // namespace
+
+// Each service's address shape, served with its own result feed: after one run the rows are
+// exactly the expected ones; a second run adds nothing.
+TEST_F(UpdateEngineTest, StoresEveryKeywordOfEveryServiceExactlyOnce) {
+    for (int engine = 0; engine < 4; ++engine) {
+        const Service& service = kServices[engine];
+        SCOPED_TRACE(service.name);
+        ExecSql(m_folder.File("data/data.dat"), "delete from item; delete from channel");
+        WriteSettings(m_folder, engine, 2);
+        const int hitsBefore = m_server.HitCount(service.path);
+        RunOnce();
+
+        const std::string link = std::string("http://") + service.name + ".test/";
+        // One row per keyword, made from the first feed stored for it: the search result, or
+        // for the keyword that only has subscribed feeds, one of those two.
+        Rows expectedChannels = {{"Rock 'n' Roll", link}, {"many", "http://many.test/"},
+                                 {"tennis", link},        {kLongKeyword, link},
+                                 {"足球", link},          {"订阅", "subscribed"}};
+        std::sort(expectedChannels.begin(), expectedChannels.end());
+        Rows channels = Channels();
+        for (Row& row : channels) {
+            if (row[0] == "订阅" &&
+                (row[1] == "http://subscribed.test/" || row[1] == "http://second.test/")) {
+                row[1] = "subscribed";
+            }
+        }
+        EXPECT_EQ(channels, expectedChannels);
+        for (const std::string& keyword : {std::string("足球"), std::string("tennis"),
+                                           std::string("Rock 'n' Roll"), kLongKeyword}) {
+            EXPECT_EQ(ItemsOf(keyword), ExpectedItems(service.name, keyword)) << keyword;
+        }
+        EXPECT_EQ(ItemsOf("many").size(), 100u);
+        Rows subscribed = ItemsOf("订阅");
+        std::sort(subscribed.begin(), subscribed.end());
+        EXPECT_EQ(subscribed, (Rows{{"订阅", "subscribed one", "2002-10-02"},
+                                    {"订阅", "subscribed three", "2002-10-04"},
+                                    {"订阅", "subscribed two", "2002-10-03"}}));
+        // Every keyword of the list (one of them twice) on both pages; the Google address is
+        // the same on every page, and its items were stored once all the same.
+        EXPECT_EQ(m_server.HitCount(service.path) - hitsBefore, 2 * 7);
+
+        const Rows allItems =
+            QueryRows(m_folder.File("data/data.dat"), "select count(*) from item");
+        RunOnce();
+        EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"), "select count(*) from item"), allItems);
+        EXPECT_EQ(Channels().size(), expectedChannels.size());
+    }
+}
+
+TEST_F(UpdateEngineTest, SubscribedFeedsAreFetchedOncePerRound) {
+    WriteSettings(m_folder, 0, 3);
+    RunOnce();
+    EXPECT_EQ(m_server.HitCount("/subscribed/1"), 3);
+    EXPECT_EQ(m_server.HitCount("/subscribed/2"), 3);
+}
+
+TEST_F(UpdateEngineTest, MaximumPagesZeroFetchesNothing) {
+    WriteSettings(m_folder, 0, 0);
+    RunOnce();
+    EXPECT_TRUE(m_server.Targets().empty());
+    EXPECT_TRUE(Channels().empty());
+}
+
+TEST_F(UpdateEngineTest, ARefreshStoresOnlyWhatIsNew) {
+    WriteSettings(m_folder, 2, 1);
+    RunOnce();
+    const Rows before = ItemsOf("tennis");
+    CFeedStore store(m_folder.Path());
+    store.Engine().pacing().SetEnabled(false);
+    ASSERT_TRUE(store.Open());
+    store.LoadSettings();
+    m_server.Handle("/searchrss.html", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(ResultFeed("yahoo", "tennis") + "",  // the same items again
+                             "application/rss+xml");
+    });
+    store.RefreshChannel("tennis");
+    store.Engine().WaitForStoreThreads();
+    EXPECT_EQ(ItemsOf("tennis"), before);
+    m_server.Serve("/searchrss.html",
+                   Feed("yahoo", "http://yahoo.test/",
+                        Item("brand new", "Sat, 05 Oct 2002 13:00:00 GMT", "n")));
+    store.RefreshChannel("tennis");
+    store.Engine().WaitForStoreThreads();
+    EXPECT_EQ(ItemsOf("tennis").size(), before.size() + 1);
+    store.Shutdown();
+}
+
+TEST_F(UpdateEngineTest, WithoutADatabaseNoPassRuns) {
+    std::filesystem::remove(m_folder.File("data/data.dat"));
+    CFeedStore store(m_folder.Path());
+    store.AddKeyword("足球");
+    EXPECT_FALSE(store.Startup());
+    store.Shutdown();
+    EXPECT_TRUE(m_server.Targets().empty());
+    EXPECT_FALSE(m_folder.Exists("data/data.dat"));
+}
+
+// Closing during a pass: the settings are written first, the stalled fetch is abandoned, the
+// storing thread finishes its feed, and no thread is left behind.
+TEST_F(UpdateEngineTest, ShutdownDuringAStalledPassReturnsPromptly) {
+    WriteSettings(m_folder, 0, 5);
+    m_server.Handle("/ns", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(ManyItems(100), "application/rss+xml");
+    });
+    m_server.ServeSlowly("/news", 60s, "never");  // the second keyword goes to google below
+    const int threadsBefore = ThreadCount();
+    {
+        CFeedStore store(m_folder.Path());
+        store.AddKeyword("many");  // stored with the 10 ms pause per item: about a second
+        ASSERT_TRUE(store.Startup());
+        const auto waitFor = [this](const char* path) {
+            const auto waitStart = std::chrono::steady_clock::now();
+            while (m_server.HitCount(path) == 0 &&
+                   std::chrono::steady_clock::now() - waitStart < 10s) {
+                std::this_thread::sleep_for(1ms);
+            }
+            return m_server.HitCount(path);
+        };
+        ASSERT_EQ(waitFor("/ns"), 1);
+        store.Settings().SetSearchEngine(1);  // from now on every fetch stalls
+        store.Settings().SetItemsPerPage(33);
+        ASSERT_EQ(waitFor("/news"), 1);
+
+        std::atomic<bool> watching{true};
+        std::chrono::steady_clock::time_point settingsWritten{};
+        std::thread watcher([&] {
+            while (watching) {
+                const std::string bytes = m_folder.ReadFile("data/sysdata.dat");
+                if (bytes.size() >= 4 && bytes[0] == 33) {
+                    settingsWritten = std::chrono::steady_clock::now();
+                    return;
+                }
+                std::this_thread::sleep_for(5ms);
+            }
+        });
+        const auto started = std::chrono::steady_clock::now();
+        store.Shutdown();
+        const auto returned = std::chrono::steady_clock::now();
+        watching = false;
+        watcher.join();
+        EXPECT_LT(returned - started, 5s);
+        ASSERT_NE(settingsWritten, std::chrono::steady_clock::time_point{});
+        EXPECT_LT(settingsWritten, returned);
+        EXPECT_EQ(store.Engine().StoreThreads(), 0);
+        EXPECT_EQ(ItemsOf("many").size(), 100u);  // the feed in hand was stored whole
+    }
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+TEST_F(UpdateEngineTest, StartingTwiceLeavesNoThreadBehind) {
+    WriteSettings(m_folder, 0, 1);
+    const int threadsBefore = ThreadCount();
+    {
+        CFeedStore store(m_folder.Path());
+        store.Engine().pacing().SetEnabled(false);
+        store.AddKeyword("足球");
+        ASSERT_TRUE(store.Startup());
+        ASSERT_TRUE(store.Startup());
+        store.Engine().WaitForPasses();
+        store.Shutdown();
+        EXPECT_EQ(ItemsOf("足球"), ExpectedItems("baidu", "足球"));
+    }
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+TEST(FeedDate, ReadsBothFormsAndFallsBackToTheDefault) {
+    struct Case {
+        const char* text;
+        int day, month, year, hour, minute, second;
+    };
+    const Case cases[] = {
+        {"Wed, 02 Oct 2002 13:00:00 GMT", 2, 10, 2002, 13, 0, 0},
+        {"Sun, 6 Nov 1994 08:49:37 +0100", 6, 11, 1994, 8, 49, 37},
+        {"2006-05-12 10:20:30", 12, 5, 2006, 10, 20, 30},
+        {"2006-May-12 10:20:30", 12, 5, 2006, 10, 20, 30},
+        // The month is looked up exactly: one digit and other cases give month 0.
+        {"2006-5-12 10:20:30", 12, 0, 2006, 10, 20, 30},
+        {"Wed, 02 oct 2002 13:00:00 GMT", 2, 0, 2002, 13, 0, 0},
+        // Incomplete forms give the default date.
+        {"Wed, 02 Oct 2002", 1, 1, 2000, 0, 0, 0},
+        {"2006-05-12T10:20:30", 1, 1, 2000, 0, 0, 0},
+        {"Wed, 02 Oct 2002 13:00", 1, 1, 2000, 0, 0, 0},
+        {"12 May 2006", 1, 1, 2000, 0, 0, 0},
+        {"", 1, 1, 2000, 0, 0, 0},
+        {",", 1, 1, 2000, 0, 0, 0},
+        {"-", 1, 1, 2000, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const CFeedDate date = CFeedStore::ParseFeedDate(c.text);
+        EXPECT_EQ(date.day, c.day) << c.text;
+        EXPECT_EQ(date.month, c.month) << c.text;
+        EXPECT_EQ(date.year, c.year) << c.text;
+        EXPECT_EQ(date.hour, c.hour) << c.text;
+        EXPECT_EQ(date.minute, c.minute) << c.text;
+        EXPECT_EQ(date.second, c.second) << c.text;
+    }
+}
