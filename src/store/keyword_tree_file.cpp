@@ -1,0 +1,367 @@
+#include "store/keyword_tree_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "store/text_util.h"
+#include "store/xml_document.h"
+
+namespace {
+
+constexpr std::size_t kMaxNameBytes = sizeof(CKeywordNode::name) - 1;
+
+constexpr char kRootName[] = "KEYWORDTREE";
+constexpr char kNodeName[] = "KEYWORDNODE";
+constexpr char kRootLabel[] = "我的频道";
+
+// What a missing, unreadable or rootless file starts as.
+std::string EmptyTree() {
+    return std::string(
+               "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+               "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE><TEXT>") +
+           kRootLabel + "</TEXT></KEYWORDTREE>";
+}
+
+// A field's value as an ID; a missing field reads as 0, like an empty one.
+int ReadId(const XmlNode& field) {
+    return ParseLeadingInt(field.text());
+}
+
+// NODE_KEY, NODE_FOLDER, or NODE_NONE for anything else (also a missing NODETYPE).
+int ReadType(const XmlNode& element) {
+    const std::string type = element.selectSingleNode("NODETYPE").text();
+    if (EqualsIgnoreAsciiCase(type, "KEY")) {
+        return NODE_KEY;
+    }
+    if (EqualsIgnoreAsciiCase(type, "FOLDER")) {
+        return NODE_FOLDER;
+    }
+    return NODE_NONE;
+}
+
+std::string ReadName(const XmlNode& element) {
+    return std::string(CutAtCharBoundary(element.selectSingleNode("TEXT").text(), kMaxNameBytes));
+}
+
+// A channel is recognised by its type and by having nothing but its three fields.
+bool IsChildlessChannel(const XmlNode& element) {
+    return element.childCount() == 3 && ReadType(element) == NODE_KEY;
+}
+
+bool IsField(const XmlNode& node) {
+    const std::string name = node.name();
+    return name == "ID" || name == "NODETYPE" || name == "TEXT";
+}
+
+}  // namespace
+
+CKeywordNode CKeywordNode::NewNode(std::string_view name, std::int32_t type) {
+    CKeywordNode node;
+    CopyToField(node.name, name);
+    node.type = type;
+    return node;
+}
+
+struct CKeywordTreeFile::Impl {
+    // A node found through the three parallel field lists.
+    struct Located {
+        XmlNode element;
+        XmlNode id;
+        XmlNode text;
+        XmlNode type;
+    };
+
+    CXmlDocument document;
+    bool loaded = false;
+    // Scratch list for ID allocation, kept to avoid reallocating on every add.
+    std::vector<int> ids;
+
+    void LoadDocument(const std::string& path);
+    void EnsureLoaded(const std::string& path) {
+        if (!loaded) {
+            LoadDocument(path);
+        }
+    }
+    void NormalizeRoot();
+
+    XmlNode Root() const { return document.documentElement(); }
+    bool HasId(int id) const;
+    int AllocateId();
+    XmlNode NodeElement(int id) const;
+    std::optional<Located> Locate(int id) const;
+    XmlNode AppendField(XmlNode element, std::string_view name, std::string_view value);
+};
+
+void CKeywordTreeFile::Impl::LoadDocument(const std::string& path) {
+    loaded = true;
+    if (!document.load(path) || Root().name() != kRootName) {
+        document.loadXML(EmptyTree());
+        return;
+    }
+    NormalizeRoot();
+}
+
+// Every later operation relies on the root standing first with ID 0 and type FOLDER, so a
+// hand-edited root is brought into that shape: its own label is kept, fields it lacks are
+// supplied, and its child nodes keep their order after the fields.
+void CKeywordTreeFile::Impl::NormalizeRoot() {
+    XmlNode root = Root();
+    std::vector<XmlNode> children = root.childNodes();
+    if (children.size() >= 3 && children[0].name() == "ID" && children[1].name() == "NODETYPE" &&
+        children[2].name() == "TEXT") {
+        if (ReadId(children[0]) != 0) {
+            children[0].put_text("0");
+        }
+        if (ReadType(root) != NODE_FOLDER) {
+            children[1].put_text("FOLDER");
+        }
+        return;
+    }
+    const XmlNode oldLabel = root.selectSingleNode("TEXT");
+    const std::string label = oldLabel ? oldLabel.text() : std::string(kRootLabel);
+    std::vector<XmlNode> rest;
+    for (const XmlNode& child : children) {
+        if (IsField(child)) {
+            root.removeChild(child);
+        } else {
+            rest.push_back(child);
+        }
+    }
+    AppendField(root, "ID", "0");
+    AppendField(root, "NODETYPE", "FOLDER");
+    AppendField(root, "TEXT", label);
+    for (const XmlNode& child : rest) {
+        root.appendChild(child);
+    }
+}
+
+bool CKeywordTreeFile::Impl::HasId(int id) const {
+    const std::vector<XmlNode> all = document.getElementsByTagName("ID");
+    return std::any_of(all.begin(), all.end(),
+                       [id](const XmlNode& field) { return ReadId(field) == id; });
+}
+
+// The smallest non-negative ID not in use. Duplicate and negative values in a hand-edited
+// file are stepped over, so the new ID never repeats one already there.
+int CKeywordTreeFile::Impl::AllocateId() {
+    ids.clear();
+    for (const XmlNode& field : document.getElementsByTagName("ID")) {
+        ids.push_back(ReadId(field));
+    }
+    std::sort(ids.begin(), ids.end());
+    int next = 0;
+    for (const int value : ids) {
+        if (value < next) {
+            continue;
+        }
+        if (value != next) {
+            break;
+        }
+        ++next;
+    }
+    return next;
+}
+
+// The element of the node with `id` (the root for 0): the parent of the first node's ID
+// field with that value.
+XmlNode CKeywordTreeFile::Impl::NodeElement(int id) const {
+    if (id == 0) {
+        return Root();
+    }
+    for (const XmlNode& field : document.getElementsByTagName("KEYWORDNODE/ID")) {
+        if (ReadId(field) == id) {
+            return field.parentNode();
+        }
+    }
+    return XmlNode();
+}
+
+// Uses the parallel ID/TEXT/NODETYPE lists of all nodes. A node of a hand-edited file may
+// lack a field, which shifts the lists; the node's own field is then taken instead, so a
+// change never lands on a neighbour.
+std::optional<CKeywordTreeFile::Impl::Located> CKeywordTreeFile::Impl::Locate(int id) const {
+    if (!HasId(id)) {
+        return std::nullopt;
+    }
+    const std::vector<XmlNode> idFields = document.getElementsByTagName("KEYWORDNODE/ID");
+    const std::vector<XmlNode> textFields = document.getElementsByTagName("KEYWORDNODE/TEXT");
+    const std::vector<XmlNode> typeFields = document.getElementsByTagName("KEYWORDNODE/NODETYPE");
+    for (std::size_t i = 0; i < idFields.size(); ++i) {
+        if (ReadId(idFields[i]) != id) {
+            continue;
+        }
+        Located found;
+        found.element = idFields[i].parentNode();
+        found.id = idFields[i];
+        const auto pick = [&](const std::vector<XmlNode>& list, std::string_view name) {
+            return i < list.size() && list[i].parentNode() == found.element
+                       ? list[i]
+                       : found.element.selectSingleNode(name);
+        };
+        found.text = pick(textFields, "TEXT");
+        found.type = pick(typeFields, "NODETYPE");
+        return found;
+    }
+    return std::nullopt;
+}
+
+XmlNode CKeywordTreeFile::Impl::AppendField(XmlNode element, std::string_view name,
+                                            std::string_view value) {
+    XmlNode field = document.createNode(name);
+    field.put_text(value);
+    element.appendChild(field);
+    return field;
+}
+
+CKeywordTreeFile::CKeywordTreeFile(std::string path)
+    : m_path(std::move(path)), m_impl(std::make_unique<Impl>()) {}
+
+CKeywordTreeFile::~CKeywordTreeFile() = default;
+
+std::string CKeywordTreeFile::Load(
+    const std::function<void(const CKeywordNode& node, int parentId)>& onNode) {
+    m_impl->LoadDocument(m_path);
+    const std::string label = ReadName(m_impl->Root());
+
+    // IDs of the current ancestor path, the root at the bottom.
+    std::vector<int> path{0};
+    for (const XmlNode& element : m_impl->document.getElementsByTagName(kNodeName)) {
+        CKeywordNode node;
+        node.id = ReadId(element.selectSingleNode("ID"));
+        node.parentId = ReadId(element.parentNode().selectSingleNode("ID"));
+        node.type = ReadType(element) == NODE_KEY ? NODE_KEY : NODE_FOLDER;
+        CopyToField(node.name, element.selectSingleNode("TEXT").text());
+        while (path.size() > 1 && path.back() != node.parentId) {
+            path.pop_back();
+        }
+        const int resolvedParent = path.back();
+        path.push_back(node.id);
+        if (onNode) {
+            onNode(node, resolvedParent);
+        }
+    }
+    return label;
+}
+
+int CKeywordTreeFile::AddNode(int type, int parentId, std::string_view name) {
+    m_impl->EnsureLoaded(m_path);
+    if (type != NODE_FOLDER && type != NODE_KEY) {
+        return kRefused;
+    }
+    name = CutAtCharBoundary(name, kMaxNameBytes);
+    const int newId = m_impl->AllocateId();
+    if (!m_impl->HasId(parentId)) {
+        return kRefused;
+    }
+    XmlNode parent = m_impl->NodeElement(parentId);
+    if (!parent || IsChildlessChannel(parent)) {
+        return kRefused;
+    }
+    const std::vector<XmlNode> children = parent.childNodes();
+    for (std::size_t i = 3; i < children.size(); ++i) {
+        if (ReadType(children[i]) == type &&
+            EqualsIgnoreAsciiCase(children[i].selectSingleNode("TEXT").text(), name)) {
+            return kRefused;
+        }
+    }
+    XmlNode element = m_impl->document.createNode(kNodeName);
+    parent.appendChild(element);
+    m_impl->AppendField(element, "ID", std::to_string(newId));
+    m_impl->AppendField(element, "NODETYPE", type == NODE_KEY ? "KEY" : "FOLDER");
+    m_impl->AppendField(element, "TEXT", name);
+    Save();
+    return newId;
+}
+
+bool CKeywordTreeFile::RemoveNode(int id) {
+    m_impl->EnsureLoaded(m_path);
+    const std::optional<Impl::Located> found = m_impl->Locate(id);
+    if (!found) {
+        return false;
+    }
+    XmlNode element = found->element;
+    XmlNode parent = element.parentNode();
+    if (!parent) {
+        return false;
+    }
+    for (const XmlNode& field : {found->id, found->text, found->type}) {
+        if (field) {
+            element.removeChild(field);
+        }
+    }
+    // Only child nodes move up; anything else left in the element goes with it.
+    for (const XmlNode& child : element.childNodes()) {
+        if (child.name() == kNodeName) {
+            parent.appendChild(child);
+        }
+    }
+    parent.removeChild(element);
+    Save();
+    return true;
+}
+
+bool CKeywordTreeFile::RemoveBranch(int id) {
+    m_impl->EnsureLoaded(m_path);
+    const std::optional<Impl::Located> found = m_impl->Locate(id);
+    if (!found) {
+        return false;
+    }
+    XmlNode parent = found->element.parentNode();
+    if (!parent || !parent.removeChild(found->element)) {
+        return false;
+    }
+    Save();
+    return true;
+}
+
+bool CKeywordTreeFile::RenameNode(int id, std::string_view name) {
+    m_impl->EnsureLoaded(m_path);
+    const std::optional<Impl::Located> found = m_impl->Locate(id);
+    if (!found || !found->text) {
+        return false;
+    }
+    XmlNode text = found->text;
+    text.put_text(CutAtCharBoundary(name, kMaxNameBytes));
+    Save();
+    return true;
+}
+
+bool CKeywordTreeFile::MoveNodeToEnd(int id, int newParentId) {
+    m_impl->EnsureLoaded(m_path);
+    if (id == 0) {
+        return false;
+    }
+    const XmlNode element = m_impl->NodeElement(id);
+    XmlNode target = m_impl->NodeElement(newParentId);
+    if (!element || !target || IsChildlessChannel(target)) {
+        return false;
+    }
+    // Refused for a target inside the node's own branch.
+    return target.appendChild(element);
+}
+
+bool CKeywordTreeFile::Save() {
+    m_impl->EnsureLoaded(m_path);
+    const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
+    if (!folder.empty()) {
+        std::error_code ignored;  // a folder that cannot be made shows as a failed save
+        std::filesystem::create_directories(folder, ignored);
+    }
+    return m_impl->document.save(m_path);
+}
+
+std::vector<std::string> ReadChannelKeywords(const std::string& path) {
+    std::vector<std::string> keywords;
+    CXmlDocument document;
+    if (!document.load(path) || document.documentElement().name() != kRootName) {
+        return keywords;
+    }
+    for (const XmlNode& element : document.getElementsByTagName(kNodeName)) {
+        if (ReadType(element) == NODE_KEY) {
+            keywords.push_back(ReadName(element));
+        }
+    }
+    return keywords;
+}

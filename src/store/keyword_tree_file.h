@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Node types of the channel tree.
+enum KeywordNodeType : std::int32_t {
+    NODE_FOLDER = 0,
+    NODE_KEY = 1,   // a channel: a search word
+    NODE_NONE = 2,  // a blank record that stands for no node
+};
+
+// One node of the tree as the views and loaders hand it around (copied by value).
+struct CKeywordNode {
+    std::int32_t id = -1;        // 0 for the root; -1 while unset
+    std::int32_t parentId = -1;  // as read at load; -1 for a node added while running
+    char name[512] = {};         // the node's TEXT, at most 511 bytes of UTF-8
+    std::int32_t type = NODE_NONE;
+    std::intptr_t item = -1;       // the tree control's item showing the node; -1 while unset
+    std::int32_t recentCount = 0;  // the channel's items newer than the retention period
+    std::int32_t spare = -1;       // always -1
+
+    // The record of a node about to be added: ids and item unset, the name and type given.
+    static CKeywordNode NewNode(std::string_view name, std::int32_t type);
+    // The record that stands for a missing entry: every field unset, type NODE_NONE.
+    static CKeywordNode Blank() { return CKeywordNode(); }
+};
+
+// The tree file, document/keywordlist.xml: loads it once and performs every change on the
+// in-memory document, saving the whole file after each one (written to a temporary file and
+// renamed, so a crash never leaves half a tree). Used from one thread (the window thread).
+//
+// A missing, unreadable or rootless file starts as the root alone, labelled "我的频道"; the
+// first change creates the file and its folder. The file keeps its own XML declaration and
+// encoding.
+class CKeywordTreeFile {
+public:
+    static constexpr int kRefused = -1;
+
+    // `path` is the tree file, e.g. start directory + "/document/keywordlist.xml".
+    explicit CKeywordTreeFile(std::string path);
+    ~CKeywordTreeFile();
+    CKeywordTreeFile(const CKeywordTreeFile&) = delete;
+    CKeywordTreeFile& operator=(const CKeywordTreeFile&) = delete;
+
+    // Loads the file and returns the root's label. `onNode` receives every node in document
+    // order (a parent before its children, siblings in display order) with the ID of the
+    // parent it was resolved under (0 for the root, also when the recorded parent matches no
+    // node on the current ancestor path).
+    std::string Load(const std::function<void(const CKeywordNode& node, int parentId)>& onNode);
+
+    // Adds a node of `type` (NODE_FOLDER or NODE_KEY) named `name` as the last child of the
+    // node `parentId` and saves. Returns the new ID, or kRefused when the parent is unknown or
+    // a channel, or a sibling of the same type has the name ignoring ASCII case.
+    int AddNode(int type, int parentId, std::string_view name);
+    // Each returns whether it changed (and saved) the document; an unknown ID is refused.
+    bool RemoveNode(int id);    // children move to the end of the parent
+    bool RemoveBranch(int id);  // the node and everything below it
+    bool RenameNode(int id, std::string_view name);
+    // Makes the node the last child of `newParentId` (0 is the root) without saving.
+    bool MoveNodeToEnd(int id, int newParentId);
+    // Writes the whole document; false when it could not be written.
+    bool Save();
+
+    const std::string& Path() const { return m_path; }
+
+private:
+    struct Impl;
+    std::string m_path;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The channel names of the tree file at `path`, in file order (what the update engine
+// fetches). Empty for a missing or damaged file.
+std::vector<std::string> ReadChannelKeywords(const std::string& path);

@@ -1,0 +1,389 @@
+#include "store/keyword_tree_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "store/xml_document.h"
+#include "support/temp_data_folder.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr char kTreeFile[] = "document/keywordlist.xml";
+
+struct Loaded {
+    CKeywordNode node;
+    int resolvedParent;
+};
+
+struct LoadResult {
+    std::string label;
+    std::vector<Loaded> nodes;
+};
+
+LoadResult LoadAll(CKeywordTreeFile& tree) {
+    LoadResult result;
+    result.label = tree.Load([&](const CKeywordNode& node, int parentId) {
+        result.nodes.push_back({node, parentId});
+    });
+    return result;
+}
+
+// The tree as the file holds it now, read back by a fresh loader: names in display order,
+// a folder's children in braces ("Sports{football,tennis},weather").
+std::string Outline(const std::string& path) {
+    CKeywordTreeFile tree(path);
+    std::map<int, std::vector<int>> children;
+    std::map<int, std::string> names;
+    tree.Load([&](const CKeywordNode& node, int parentId) {
+        children[parentId].push_back(node.id);
+        names[node.id] = node.name;
+    });
+    const std::function<std::string(int)> render = [&](int id) {
+        std::string out;
+        for (const int child : children[id]) {
+            out += (out.empty() ? "" : ",") + names[child];
+            if (!children[child].empty()) {
+                out += "{" + render(child) + "}";
+            }
+        }
+        return out;
+    };
+    return render(0);
+}
+
+std::string Tree(std::string_view nodes) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID>"
+           "<NODETYPE>FOLDER</NODETYPE><TEXT>root</TEXT>" +
+           std::string(nodes) + "</KEYWORDTREE>";
+}
+
+std::string Node(int id, std::string_view type, std::string_view name,
+                 std::string_view children = "") {
+    return "<KEYWORDNODE><ID>" + std::to_string(id) + "</ID><NODETYPE>" + std::string(type) +
+           "</NODETYPE><TEXT>" + std::string(name) + "</TEXT>" + std::string(children) +
+           "</KEYWORDNODE>";
+}
+
+class TreeFile : public ::testing::Test {
+protected:
+    std::string Path() const { return m_folder.File(kTreeFile); }
+    void Write(std::string_view contents) const { m_folder.WriteFile(kTreeFile, contents); }
+    std::string Contents() const { return m_folder.ReadFile(kTreeFile); }
+    std::string Outline() const { return ::Outline(Path()); }
+
+    TempDataFolder m_folder;
+};
+
+}  // namespace
+
+TEST_F(TreeFile, LoadsEveryNodeInDocumentOrderUnderItsParent) {
+    m_folder.WriteFile(kTreeFile, ReadTestData("tree/sample.xml"));
+    CKeywordTreeFile tree(Path());
+    const LoadResult loaded = LoadAll(tree);
+    EXPECT_EQ(loaded.label, "我的频道");
+
+    struct Expected {
+        int id;
+        int parent;
+        int type;
+        std::string name;
+    };
+    const std::vector<Expected> expected = {
+        {1, 0, NODE_FOLDER, "体育"},        {3, 1, NODE_KEY, "足球"},
+        {4, 1, NODE_KEY, "tennis"},         {8, 1, NODE_FOLDER, "欧洲"},
+        {9, 8, NODE_KEY, "Premier League"}, {2, 0, NODE_FOLDER, "科技"},
+        {5, 2, NODE_KEY, "人工智能"},       {7, 0, NODE_KEY, "天气"},
+    };
+    ASSERT_EQ(loaded.nodes.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const CKeywordNode& node = loaded.nodes[i].node;
+        EXPECT_EQ(node.id, expected[i].id) << i;
+        EXPECT_EQ(node.parentId, expected[i].parent) << i;
+        EXPECT_EQ(loaded.nodes[i].resolvedParent, expected[i].parent) << i;
+        EXPECT_EQ(node.type, expected[i].type) << i;
+        EXPECT_STREQ(node.name, expected[i].name.c_str()) << i;
+        EXPECT_EQ(node.item, -1);
+        EXPECT_EQ(node.recentCount, 0);
+        EXPECT_EQ(node.spare, -1);
+    }
+    EXPECT_EQ(ReadChannelKeywords(Path()),
+              (Strings{"足球", "tennis", "Premier League", "人工智能", "天气"}));
+    EXPECT_TRUE(ReadChannelKeywords(m_folder.File("document/none.xml")).empty());
+}
+
+TEST_F(TreeFile, HandEditedFilesStillLoadAndEditSafely) {
+    m_folder.WriteFile(kTreeFile, ReadTestData("tree/hand_edited.xml"));
+    CKeywordTreeFile tree(Path());
+    const LoadResult loaded = LoadAll(tree);
+    EXPECT_EQ(loaded.label, "Mine");
+    ASSERT_EQ(loaded.nodes.size(), 5u);
+    // A node whose recorded parent (42, a wrapper that is no node) is not on the ancestor
+    // path loads under the root; "key" in any case is a channel, an unknown type a folder.
+    EXPECT_EQ(loaded.nodes[1].node.id, 3);
+    EXPECT_EQ(loaded.nodes[1].resolvedParent, 1);
+    EXPECT_EQ(loaded.nodes[1].node.type, NODE_FOLDER);
+    EXPECT_EQ(loaded.nodes[2].node.id, 2);
+    EXPECT_EQ(loaded.nodes[2].node.parentId, 42);
+    EXPECT_EQ(loaded.nodes[2].resolvedParent, 0);
+    EXPECT_EQ(loaded.nodes[2].node.type, NODE_KEY);
+    // 200 three-byte characters: cut to the 170 that fit in 511 bytes, never mid-character.
+    EXPECT_EQ(std::string(loaded.nodes[4].node.name), [] {
+        std::string cut;
+        for (int i = 0; i < 170; ++i) {
+            cut += "中";
+        }
+        return cut;
+    }());
+
+    // The root lacked its ID and type: it still takes new nodes as ID 0, a folder.
+    EXPECT_EQ(tree.AddNode(NODE_KEY, 0, "added"), 6);
+    // Node 4 has no TEXT, which shifts the whole-document TEXT list; renaming node 5 must
+    // still rename node 5, and renaming node 4 is refused rather than landing on node 5.
+    EXPECT_FALSE(tree.RenameNode(4, "x"));
+    EXPECT_TRUE(tree.RenameNode(5, "renamed"));
+    EXPECT_EQ(Outline(), "News{unknown type},stray,,renamed,added");
+}
+
+TEST_F(TreeFile, MissingDamagedOrRootlessFilesStartAsTheRootAlone) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing", ""},
+        {"damaged", ReadTestData("tree/damaged.xml")},
+        {"empty", "<?xml version=\"1.0\"?>"},
+        {"rootless", "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>"},
+    };
+    for (const auto& [name, contents] : cases) {
+        TempDataFolder folder;
+        // The tree's own folder is missing too: the first change creates it.
+        const std::string path = folder.File("start/document/keywordlist.xml");
+        if (!contents.empty()) {
+            folder.WriteFile("start/document/keywordlist.xml", contents);
+        }
+        CKeywordTreeFile tree(path);
+        const LoadResult loaded = LoadAll(tree);
+        EXPECT_EQ(loaded.label, "我的频道") << name;
+        EXPECT_TRUE(loaded.nodes.empty()) << name;
+        EXPECT_EQ(tree.AddNode(NODE_FOLDER, 0, "first"), 1) << name;
+        EXPECT_EQ(::Outline(path), "first") << name;
+        CKeywordTreeFile again(path);
+        EXPECT_EQ(LoadAll(again).label, "我的频道") << name;
+    }
+}
+
+TEST_F(TreeFile, NewIdsFillTheFirstGap) {
+    Write(Tree(""));
+    CKeywordTreeFile empty(Path());
+    LoadAll(empty);
+    EXPECT_EQ(empty.AddNode(NODE_KEY, 0, "a"), 1);
+    EXPECT_EQ(empty.AddNode(NODE_KEY, 0, "b"), 2);
+
+    Write(Tree(Node(1, "FOLDER", "f", Node(4, "KEY", "d")) + Node(2, "KEY", "b")));
+    CKeywordTreeFile gap(Path());
+    LoadAll(gap);
+    EXPECT_EQ(gap.AddNode(NODE_KEY, 1, "c"), 3);
+    EXPECT_EQ(gap.AddNode(NODE_KEY, 1, "e"), 5);
+    EXPECT_TRUE(gap.RemoveNode(2));
+    EXPECT_EQ(gap.AddNode(NODE_KEY, 0, "again"), 2);
+
+    // A hand-edited file with a repeated or negative ID: the new ID is still unused.
+    Write(Tree(Node(1, "KEY", "a") + Node(1, "KEY", "b") + Node(-3, "KEY", "c") +
+               Node(2, "KEY", "d")));
+    CKeywordTreeFile repeated(Path());
+    LoadAll(repeated);
+    EXPECT_EQ(repeated.AddNode(NODE_KEY, 0, "e"), 3);
+}
+
+TEST_F(TreeFile, AddingIsRefusedForUnknownParentsChannelsAndSameTypeNames) {
+    Write(Tree(Node(1, "FOLDER", "Sports", Node(2, "KEY", "news")) + Node(3, "KEY", "weather")));
+    CKeywordTreeFile tree(Path());
+    LoadAll(tree);
+    const std::string before = Contents();
+
+    struct Refusal {
+        const char* what;
+        int type;
+        int parent;
+        const char* name;
+    };
+    const Refusal refusals[] = {
+        {"unknown parent", NODE_KEY, 99, "x"},
+        {"a channel as parent", NODE_FOLDER, 3, "x"},
+        {"a nested channel as parent", NODE_KEY, 2, "x"},
+        {"same type and name ignoring case", NODE_KEY, 1, "NEWS"},
+        {"same name at the top level", NODE_FOLDER, 0, "sports"},
+        {"no node type", NODE_NONE, 0, "x"},
+    };
+    for (const Refusal& refusal : refusals) {
+        EXPECT_EQ(tree.AddNode(refusal.type, refusal.parent, refusal.name),
+                  CKeywordTreeFile::kRefused)
+            << refusal.what;
+    }
+    EXPECT_EQ(Contents(), before);
+
+    // A folder may share a channel's name; names are compared only among siblings; an
+    // empty name is not checked.
+    EXPECT_EQ(tree.AddNode(NODE_FOLDER, 1, "news"), 4);
+    EXPECT_EQ(tree.AddNode(NODE_KEY, 0, "News"), 5);
+    EXPECT_EQ(tree.AddNode(NODE_KEY, 0, ""), 6);
+    EXPECT_EQ(Outline(), "Sports{news,news},weather,News,");
+
+    // Fields are written ID, NODETYPE, TEXT, so the file reads back by position too.
+    CXmlDocument saved;
+    ASSERT_TRUE(saved.load(Path()));
+    const XmlNode added = saved.getElementsByTagName("KEYWORDNODE").back();
+    Strings fields;
+    for (const XmlNode& child : added.childNodes()) {
+        fields.push_back(child.name() + "=" + child.text());
+    }
+    EXPECT_EQ(fields, (Strings{"ID=6", "NODETYPE=KEY", "TEXT="}));
+}
+
+TEST_F(TreeFile, RemovingANodeKeepsItsChildrenRemovingABranchDoesNot) {
+    const std::string file =
+        Tree(Node(1, "FOLDER", "A",
+                  Node(2, "FOLDER", "X", Node(3, "KEY", "x1")) + Node(4, "KEY", "a1") +
+                      Node(5, "FOLDER", "Y", Node(6, "KEY", "y1") + Node(7, "KEY", "y2"))) +
+             Node(8, "KEY", "B"));
+    Write(file);
+    {
+        CKeywordTreeFile tree(Path());
+        LoadAll(tree);
+        EXPECT_TRUE(tree.RemoveNode(1));
+        EXPECT_EQ(Outline(), "B,X{x1},a1,Y{y1,y2}");
+        EXPECT_TRUE(tree.RemoveNode(3));
+        EXPECT_EQ(Outline(), "B,X,a1,Y{y1,y2}");
+    }
+    Write(file);
+    {
+        CKeywordTreeFile tree(Path());
+        LoadAll(tree);
+        EXPECT_TRUE(tree.RemoveBranch(1));
+        EXPECT_EQ(Outline(), "B");
+        EXPECT_EQ(ReadChannelKeywords(Path()), (Strings{"B"}));
+        const std::string before = Contents();
+        // Unknown IDs and the root are refused and change nothing.
+        EXPECT_FALSE(tree.RemoveBranch(1));
+        EXPECT_FALSE(tree.RemoveNode(99));
+        EXPECT_FALSE(tree.RemoveNode(0));
+        EXPECT_FALSE(tree.RemoveBranch(0));
+        EXPECT_FALSE(tree.RenameNode(42, "x"));
+        EXPECT_FALSE(tree.RenameNode(0, "x"));
+        EXPECT_EQ(Contents(), before);
+    }
+}
+
+TEST_F(TreeFile, RenamingAcceptsASiblingsNameAndSaves) {
+    Write(Tree(Node(1, "KEY", "first") + Node(2, "KEY", "second")));
+    CKeywordTreeFile tree(Path());
+    LoadAll(tree);
+    EXPECT_TRUE(tree.RenameNode(2, "first"));
+    EXPECT_EQ(Outline(), "first,first");
+    EXPECT_TRUE(tree.RenameNode(1, "Tom & <Jerry>"));
+    EXPECT_EQ(Outline(), "Tom & <Jerry>,first");
+}
+
+// Moving up and down reorders siblings with a series of moves to the end of their parent,
+// then one save; the tables list the moves the two commands make.
+TEST_F(TreeFile, SiblingsRotateThroughMovesToTheEnd) {
+    struct Case {
+        const char* command;
+        std::vector<int> moves;
+        const char* result;
+    };
+    // Siblings first (2), second (3), third (4) in folder 1.
+    const Case cases[] = {
+        {"up the first", {2}, "second,third,first"},
+        {"up the second", {2, 4}, "second,first,third"},
+        {"down the first", {2, 4}, "second,first,third"},
+        {"down the last", {2, 3}, "third,first,second"},
+    };
+    for (const Case& c : cases) {
+        Write(Tree(
+            Node(1, "FOLDER", "P",
+                 Node(2, "KEY", "first") + Node(3, "KEY", "second") + Node(4, "KEY", "third")) +
+            Node(5, "KEY", "after")));
+        const std::string before = Contents();
+        CKeywordTreeFile tree(Path());
+        LoadAll(tree);
+        for (const int id : c.moves) {
+            EXPECT_TRUE(tree.MoveNodeToEnd(id, 1)) << c.command;
+        }
+        EXPECT_EQ(Contents(), before) << c.command << ": moves alone do not save";
+        EXPECT_TRUE(tree.Save());
+        EXPECT_EQ(Outline(), std::string("P{") + c.result + "},after") << c.command;
+    }
+}
+
+TEST_F(TreeFile, MovingCarriesTheBranchAndRefusesImpossibleTargets) {
+    Write(Tree(Node(1, "FOLDER", "A",
+                    Node(2, "FOLDER", "B", Node(3, "KEY", "b1")) + Node(4, "KEY", "a1")) +
+               Node(5, "KEY", "c")));
+    CKeywordTreeFile tree(Path());
+    LoadAll(tree);
+    EXPECT_FALSE(tree.MoveNodeToEnd(1, 2)) << "into its own branch";
+    EXPECT_FALSE(tree.MoveNodeToEnd(1, 1)) << "into itself";
+    EXPECT_FALSE(tree.MoveNodeToEnd(0, 1)) << "the root";
+    EXPECT_FALSE(tree.MoveNodeToEnd(4, 5)) << "under a channel";
+    EXPECT_FALSE(tree.MoveNodeToEnd(99, 0));
+    EXPECT_FALSE(tree.MoveNodeToEnd(4, 99));
+    EXPECT_TRUE(tree.MoveNodeToEnd(1, 0));  // already last but one: now last
+    EXPECT_TRUE(tree.MoveNodeToEnd(2, 0));
+    EXPECT_TRUE(tree.Save());
+    EXPECT_EQ(Outline(), "c,A{a1},B{b1}");
+}
+
+TEST_F(TreeFile, AGb2312FileStaysGb2312) {
+    Write(ReadTestData("tree/gb2312.xml"));
+    CKeywordTreeFile tree(Path());
+    const LoadResult loaded = LoadAll(tree);
+    EXPECT_EQ(loaded.label, "我的频道");
+    EXPECT_EQ(Outline(), "国内新闻{北京},股票");
+
+    EXPECT_EQ(tree.AddNode(NODE_KEY, 1, "新闻"), 4);
+    const std::string saved = Contents();
+    EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"GB2312\"?>")) << saved;
+    EXPECT_NE(saved.find("\xD0\xC2\xCE\xC5"), std::string::npos);  // 新闻 in GB2312
+    EXPECT_EQ(saved.find("新闻"), std::string::npos);              // not as UTF-8
+    EXPECT_EQ(Outline(), "国内新闻{北京,新闻},股票");
+}
+
+TEST_F(TreeFile, AFailedSaveReportsFalseAndLeavesTheOldFileWhole) {
+    // The folder cannot be made: a file stands where it should be.
+    m_folder.WriteFile("blocked", "a file");
+    CKeywordTreeFile blocked(m_folder.File("blocked/document/keywordlist.xml"));
+    LoadAll(blocked);
+    EXPECT_FALSE(blocked.Save());
+    // The change is kept in memory even though the file could not be written.
+    EXPECT_EQ(blocked.AddNode(NODE_KEY, 0, "kept"), 1);
+    EXPECT_EQ(blocked.AddNode(NODE_KEY, 0, "kept"), CKeywordTreeFile::kRefused);
+
+    // The write stops midway (file size limit, which binds root as well).
+    Write(ReadTestData("tree/sample.xml"));
+    const std::string before = Contents();
+    CKeywordTreeFile tree(Path());
+    LoadAll(tree);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saveResult = tree.Save();
+    const int added = tree.AddNode(NODE_KEY, 0, "lost");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(saveResult);
+    EXPECT_EQ(added, 6);
+    EXPECT_EQ(Contents(), before);
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder.File("document"))) {
+        EXPECT_EQ(entry.path().filename(), "keywordlist.xml") << "no temporary file is left";
+    }
+}
