@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The commands of quillon-cli. Each works on the data folder it is started in (the current
+// directory), writes its result to stdout and errors to stderr, and returns the exit status.
+// `args` are the command's own arguments, after the command name.
+
+int RunUpdateCommand(const std::vector<std::string>& args);
+int RunReadCommand(const std::vector<std::string>& args);
+int RunOpmlCommand(const std::vector<std::string>& args);
+int RunExportCommand(const std::vector<std::string>& args);

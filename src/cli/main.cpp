@@ -1,0 +1,50 @@
+// quillon-cli: the reader's core without a window.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli_commands.h"
+#include "store/xml_document.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: quillon-cli COMMAND [ARGUMENTS]\n"
+    "Works on the data folder it is started in.\n"
+    "\n"
+    "  update [--no-pauses]  fetch every channel of the tree once and store new news\n"
+    "  read ADDRESS          print what the RSS reader sees in one feed, as JSON\n"
+    "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
+    "  export FILE           write the subscribed feeds as an OPML file\n";
+
+struct Command {
+    const char* name;
+    int (*run)(const std::vector<std::string>&);
+};
+
+constexpr Command kCommands[] = {
+    {"update", RunUpdateCommand},
+    {"read", RunReadCommand},
+    {"opml", RunOpmlCommand},
+    {"export", RunExportCommand},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    InitXmlLibrary();
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    for (const Command& command : kCommands) {
+        if (std::strcmp(argv[1], command.name) == 0) {
+            return command.run(args);
+        }
+    }
+    std::fprintf(stderr, "quillon-cli: unknown command '%s'\n%s", argv[1], kUsage);
+    return 2;
+}

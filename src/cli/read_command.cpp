@@ -1,0 +1,44 @@
+// quillon-cli read ADDRESS: what the RSS reader holds after loading one feed.
+
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "cli/cli_commands.h"
+#include "feeds/rss_reader.h"
+
+int RunReadCommand(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        std::fputs("usage: quillon-cli read ADDRESS\n", stderr);
+        return 2;
+    }
+    CRssReader reader;
+    reader.LoadFromUrl(args[0]);
+
+    nlohmann::ordered_json channel = nlohmann::ordered_json::object();
+    CRssChannel channelRecord = reader.Channel();
+    for (const RssChannelField& field : ChannelFields()) {
+        channel[std::string(field.name)] = field.field(channelRecord);
+    }
+    nlohmann::ordered_json items = nlohmann::ordered_json::array();
+    for (int i = 0; i < reader.ItemCount(); ++i) {
+        CRssItem item;
+        reader.ReadItem(i, &item);
+        nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+        for (const RssItemField& field : ItemFields()) {
+            fields[std::string(field.name)] = field.field(item);
+        }
+        items.push_back(std::move(fields));
+    }
+    nlohmann::ordered_json out;
+    out["itemCount"] = reader.ItemCount();
+    out["channel"] = std::move(channel);
+    out["items"] = std::move(items);
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    if (reader.ItemCount() < 1) {
+        std::fprintf(stderr, "quillon-cli: no items read from %s: %s\n", args[0].c_str(),
+                     reader.LastError().c_str());
+        return 1;
+    }
+    return 0;
+}

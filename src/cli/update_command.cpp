@@ -1,0 +1,79 @@
+// quillon-cli update: one run of the update engine over the tree's channels.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <set>
+#include <thread>
+
+#include "cli/cli_commands.h"
+#include "feeds/feed_store.h"
+#include "feeds/update_engine.h"
+#include "store/keyword_tree_file.h"
+
+namespace {
+
+void PrintProgress(const UpdateEngine& engine) {
+    int feeds = 0;
+    int items = 0;
+    for (const auto& [keyword, progress] : engine.Progress()) {
+        feeds += progress.feedsFetched;
+        items += progress.itemsStored;
+    }
+    std::fprintf(stderr, "\rfetched %d feeds, stored %d new items, %d storing...   ", feeds, items,
+                 engine.StoreThreads());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int RunUpdateCommand(const std::vector<std::string>& args) {
+    bool pauses = true;
+    for (const std::string& arg : args) {
+        if (arg == "--no-pauses") {
+            pauses = false;
+        } else {
+            std::fprintf(stderr, "usage: quillon-cli update [--no-pauses]\n");
+            return 2;
+        }
+    }
+    UpdateEngine& engine = theStore.Engine();
+    engine.pacing().SetEnabled(pauses);
+    const std::vector<std::string> keywords =
+        ReadChannelKeywords(theStore.DataPath("document/keywordlist.xml"));
+    for (const std::string& keyword : keywords) {
+        theStore.AddKeyword(keyword);
+    }
+    if (!theStore.Startup()) {
+        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
+                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+        theStore.Shutdown();
+        return 1;
+    }
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    while (!engine.PassesDone() || engine.StoreThreads() > 0) {
+        if (terminal) {
+            PrintProgress(engine);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    engine.WaitForStoreThreads();
+    if (terminal) {
+        std::fputs("\n", stderr);
+    }
+    theStore.Shutdown();
+
+    const auto progress = engine.Progress();
+    std::set<std::string> printed;
+    for (const std::string& keyword : keywords) {
+        if (!printed.insert(keyword).second) {
+            continue;
+        }
+        const auto it = progress.find(keyword);
+        const KeywordProgress counts = it == progress.end() ? KeywordProgress() : it->second;
+        std::printf("%s\t%d feeds\t%d new items\n", keyword.c_str(), counts.feedsFetched,
+                    counts.itemsStored);
+    }
+    return 0;
+}
