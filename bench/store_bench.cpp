@@ -1,0 +1,151 @@
+// Storing and reading at database sizes from empty to a million items, without pauses.
+//
+//   build/bench/store_bench [--benchmark_filter=...]
+// The filled databases are cached in $QUILLON_BENCH_DIR (default /tmp/quillon-bench).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "bench_database.h"
+#include "feeds/feed_store.h"
+#include "feeds/feed_storer.h"
+#include "feeds/rss_reader.h"
+#include "news/news_age.h"
+#include "store/ado_recordset.h"
+#include "store/automation_date.h"
+#include "store/statements.h"
+
+namespace {
+
+std::string BenchFolder() {
+    const char* folder = std::getenv("QUILLON_BENCH_DIR");
+    return folder ? folder : "/tmp/quillon-bench";
+}
+
+// A 100-item feed whose titles start with `prefix`, written where a reader loads it.
+std::string WriteFeed(const std::string& folder, const std::string& prefix) {
+    std::string feed =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel>"
+        "<title>bench</title><link>http://bench.test/</link>";
+    for (int i = 0; i < 100; ++i) {
+        feed += "<item><title>" + prefix + " 新闻 " + std::to_string(i) +
+                "</title><link>http://bench.test/" + std::to_string(i) +
+                "</link><description>&lt;p&gt;" + std::string(500, 'x') +
+                "&lt;/p&gt;</description><author>记者</author>"
+                "<pubDate>Wed, 02 Oct 2002 13:00:00 GMT</pubDate></item>";
+    }
+    feed += "</channel></rss>";
+    const std::string path = folder + "/feed.xml";
+    std::ofstream(path, std::ios::trunc) << feed;
+    return path;
+}
+
+void StoreOneFeed(benchmark::State& state, bool duplicates) {
+    const std::string folder = BenchFolder() + "/store-" + std::to_string(state.range(0));
+    PrefilledDatabase(BenchFolder(), static_cast<int>(state.range(0)));
+    std::filesystem::create_directories(folder + "/data");
+    std::filesystem::rename(BenchFolder() + "/data/data.dat", folder + "/data/data.dat");
+    CFeedStore store(folder);
+    if (!store.Open()) {
+        state.SkipWithError("cannot open the database");
+        return;
+    }
+    Pacing noPauses;
+    noPauses.SetEnabled(false);
+    int round = 0;
+    const std::string fixedFeed = WriteFeed(folder, "duplicate");
+    if (duplicates) {
+        CRssReader reader;
+        reader.LoadFromUrl(fixedFeed);
+        StoreFeed(store, reader, "bench", noPauses, Pacing::Duration(0));
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        CRssReader reader;
+        reader.LoadFromUrl(duplicates ? fixedFeed
+                                      : WriteFeed(folder, "round " + std::to_string(round++)));
+        state.ResumeTiming();
+        const StoreOutcome outcome =
+            StoreFeed(store, reader, "bench", noPauses, Pacing::Duration(0));
+        benchmark::DoNotOptimize(outcome);
+    }
+    state.SetItemsProcessed(state.iterations() * 100);
+}
+
+void BM_StoreNewItems(benchmark::State& state) {
+    StoreOneFeed(state, false);
+}
+void BM_StoreDuplicateItems(benchmark::State& state) {
+    StoreOneFeed(state, true);
+}
+
+BENCHMARK(BM_StoreNewItems)->Arg(0)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreDuplicateItems)
+    ->Arg(0)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+
+class MillionItems : public benchmark::Fixture {
+public:
+    void SetUp(benchmark::State&) override {
+        if (!m_store) {
+            PrefilledDatabase(BenchFolder(), 1'000'000);
+            m_store = std::make_unique<CFeedStore>(BenchFolder());
+            m_store->Open();
+            DateDaysBefore(30, &m_cutoff.year, &m_cutoff.month, &m_cutoff.day);
+        }
+    }
+
+protected:
+    static std::unique_ptr<CFeedStore> m_store;
+    static AccessDate m_cutoff;
+};
+std::unique_ptr<CFeedStore> MillionItems::m_store;
+AccessDate MillionItems::m_cutoff;
+
+// The tree's count of a channel's recent items.
+BENCHMARK_F(MillionItems, CountStatement)(benchmark::State& state) {
+    const std::string sql = SqlCountRecentItems("bench", m_cutoff);
+    int count = 0;
+    for (auto _ : state) {
+        CAdoRecordset records(*m_store);
+        records.Open(sql);
+        count = records.GetRecordCount();
+    }
+    state.counters["recent items"] = count;
+}
+
+// The channel list, newest first, read as the list reads it: up to 1001 rows with four
+// columns bound by name once.
+BENCHMARK_F(MillionItems, ListStatement1001Rows)(benchmark::State& state) {
+    const std::string sql = SqlSelectRecentItems("bench", m_cutoff);
+    int rows = 0;
+    for (auto _ : state) {
+        CAdoRecordset records(*m_store);
+        records.Open(sql);
+        char title[512] = {};
+        char author[512] = {};
+        char source[512] = {};
+        CAdoDateValue date;
+        records.BindColumnByName("rss_title", title, sizeof title, kBindText);
+        records.BindColumnByName("rss_author", author, sizeof author, kBindText);
+        records.BindColumnByName("rss_source", source, sizeof source, kBindText);
+        records.BindColumnByName("rss_pubDate", &date, sizeof date, kBindDate);
+        rows = 0;
+        for (; !records.IsEOF() && rows <= 1000; records.MoveNext()) {
+            records.Fetch();
+            benchmark::DoNotOptimize(title);
+            ++rows;
+        }
+        records.Close();
+    }
+    state.counters["rows"] = rows;
+}
+
+}  // namespace
+
+BENCHMARK_MAIN();
