@@ -11,3 +11,4 @@ int RunUpdateCommand(const std::vector<std::string>& args);
 int RunReadCommand(const std::vector<std::string>& args);
 int RunOpmlCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
+int RunListCommand(const std::vector<std::string>& args);

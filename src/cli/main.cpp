@@ -17,7 +17,8 @@ constexpr char kUsage[] =
     "  update [--no-pauses]  fetch every channel of the tree once and store new news\n"
     "  read ADDRESS          print what the RSS reader sees in one feed, as JSON\n"
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
-    "  export FILE           write the subscribed feeds as an OPML file\n";
+    "  export FILE           write the subscribed feeds as an OPML file\n"
+    "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n";
 
 struct Command {
     const char* name;
@@ -25,10 +26,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"update", RunUpdateCommand},
-    {"read", RunReadCommand},
-    {"opml", RunOpmlCommand},
-    {"export", RunExportCommand},
+    {"update", RunUpdateCommand}, {"read", RunReadCommand}, {"opml", RunOpmlCommand},
+    {"export", RunExportCommand}, {"list", RunListCommand},
 };
 
 }  // namespace

@@ -1,0 +1,112 @@
+// quillon-cli list NAME [--today]: a channel's or folder's news as the list shows it.
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+
+#include "cli/cli_commands.h"
+#include "feeds/feed_store.h"
+#include "news/list_mode.h"
+#include "news/news_loader.h"
+#include "store/keyword_tree_file.h"
+
+namespace {
+
+struct Target {
+    CKeywordNode node;
+    std::vector<std::string> namesBelow;  // depth first, for a folder
+};
+
+// The node named `name` as the tree hands it to the list on a click: the root when its
+// label is `name`, otherwise the first such node in tree order.
+std::optional<Target> FindInTree(const std::string& path, const std::string& name) {
+    std::vector<std::pair<CKeywordNode, int>> nodes;  // each with its parent's ID
+    CKeywordTreeFile tree(path);
+    const std::string rootLabel = tree.Load(
+        [&](const CKeywordNode& node, int parentId) { nodes.emplace_back(node, parentId); });
+    if (name == rootLabel) {
+        Target root{CKeywordNode::NewNode(rootLabel, NODE_FOLDER), {}};
+        root.node.id = 0;
+        for (const auto& [node, parentId] : nodes) {
+            root.namesBelow.emplace_back(node.name);
+        }
+        return root;
+    }
+    const auto found = std::find_if(nodes.begin(), nodes.end(),
+                                    [&](const auto& entry) { return name == entry.first.name; });
+    if (found == nodes.end()) {
+        return std::nullopt;
+    }
+    Target target{found->first, {}};
+    if (target.node.type == NODE_FOLDER) {
+        // Nodes come parent first, so the branch is the run of nodes after the folder whose
+        // parent lies in it.
+        std::set<int> branch{target.node.id};
+        for (auto it = std::next(found); it != nodes.end() && branch.count(it->second) > 0; ++it) {
+            target.namesBelow.emplace_back(it->first.name);
+            branch.insert(it->first.id);
+        }
+    }
+    return target;
+}
+
+nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const CNewsRow& row : rows) {
+        nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+        fields["category"] = row.categoryName;
+        fields["title"] = row.title;
+        fields["channel"] = row.channel;
+        fields["date"] = row.dateText;
+        fields["author"] = row.author;
+        fields["source"] = row.source;
+        out.push_back(std::move(fields));
+    }
+    return out;
+}
+
+}  // namespace
+
+int RunListCommand(const std::vector<std::string>& args) {
+    std::optional<std::string> name;
+    bool today = false;
+    for (const std::string& arg : args) {
+        if (arg == "--today") {
+            today = true;
+        } else if (!name && !arg.starts_with("--")) {
+            name = arg;
+        } else {
+            name.reset();
+            break;
+        }
+    }
+    if (!name) {
+        std::fputs("usage: quillon-cli list NAME [--today]\n", stderr);
+        return 2;
+    }
+    theStore.LoadSettings();
+    if (!theStore.Open()) {
+        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
+                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+        return 1;
+    }
+    const std::string treePath = theStore.DataPath("document/keywordlist.xml");
+    const std::optional<Target> target = FindInTree(treePath, *name);
+    if (!target) {
+        std::fprintf(stderr, "quillon-cli: no channel or folder named '%s' in %s\n", name->c_str(),
+                     treePath.c_str());
+        return 1;
+    }
+    g_nListMode = today ? kListModeToday : kListModeAll;
+    CNewsList list(theStore);
+    list.pacing().SetEnabled(false);
+    list.RequestLoad(target->node, target->namesBelow);
+    list.WaitUntilIdle();
+    std::cout
+        << RowsAsJson(list.Rows()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+        << "\n";
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "news/list_mode.h"
+
+std::atomic<int> g_nListMode{kListModeAll};

@@ -1,0 +1,114 @@
+#include "news/news_row.h"
+
+#include <algorithm>
+
+#include "store/text_util.h"
+
+namespace {
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// <0, 0, >0 as `a` sorts before, with or after `b`, ignoring ASCII case.
+int CompareIgnoreAsciiCase(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto ca = static_cast<unsigned char>(AsciiLower(a[i]));
+        const auto cb = static_cast<unsigned char>(AsciiLower(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+struct Ymd {
+    int year = -1;
+    int month = -1;
+    int day = -1;
+};
+
+Ymd DateOf(const CNewsRow& row) {
+    Ymd date;
+    RowDate(row, &date.year, &date.month, &date.day);
+    return date;
+}
+
+}  // namespace
+
+CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::string_view source,
+                     const CAdoDateValue& date, std::string_view channel) {
+    CNewsRow row;
+    row.dateValue = date.date;
+    row.dateStatus = date.status;
+    int year = -1;
+    int month = -1;
+    int day = -1;
+    if (row.dateStatus == kNewsDateValid &&
+        !CivilFromAutomationDate(row.dateValue, &year, &month, &day)) {
+        row.dateStatus = kNewsDateInvalid;
+    }
+    if (row.dateStatus != kNewsDateValid) {
+        year = month = day = -1;
+        row.dateValue = 0.0;
+    }
+    AgeCategoryName(year, month, day, row.categoryName);
+    CopyToField(row.title, title);
+    CopyToField(row.channel, channel);
+    CopyToField(row.dateText, NewsDateText(year, month, day, row.dateStatus));
+    CopyToField(row.author, author);
+    CopyToField(row.source, source);
+    row.storedTitle.assign(title);
+    row.channelName.assign(channel);
+    return row;
+}
+
+bool RowDate(const CNewsRow& row, int* year, int* month, int* day) {
+    if (row.dateStatus == kNewsDateValid &&
+        CivilFromAutomationDate(row.dateValue, year, month, day)) {
+        return true;
+    }
+    *year = *month = *day = -1;
+    return false;
+}
+
+NewsAge RowAgeCategory(const CNewsRow& row) {
+    const Ymd date = DateOf(row);
+    return AgeCategory(date.year, date.month, date.day);
+}
+
+std::string_view NewsRowColumnText(const CNewsRow& row, int column) {
+    switch (column) {
+        case kColumnCategory:
+            return row.categoryName;
+        case kColumnTitle:
+            return row.title;
+        case kColumnChannel:
+            return row.channel;
+        case kColumnDate:
+            return row.dateText;
+        case kColumnAuthor:
+            return row.author;
+        case kColumnSource:
+            return row.source;
+        default:
+            return {};
+    }
+}
+
+bool NewsRowBefore(const CNewsRow& a, const CNewsRow& b) {
+    const Ymd da = DateOf(a);
+    const Ymd db = DateOf(b);
+    // A missing date is -1, -1, -1, older than every real day, so it sorts last.
+    if (da.year != db.year) {
+        return da.year > db.year;
+    }
+    if (da.month != db.month) {
+        return da.month > db.month;
+    }
+    if (da.day != db.day) {
+        return da.day > db.day;
+    }
+    return CompareIgnoreAsciiCase(a.channelName, b.channelName) < 0;
+}

@@ -1,0 +1,150 @@
+// quillon-cli list: a channel's or folder's news as the list shows it.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "news/news_age.h"
+#include "news/news_seed.h"
+#include "store/clock.h"
+#include "support/run_process.h"
+#include "support/temp_data_folder.h"
+
+using namespace std::chrono;
+using news_seed::AddChannel;
+using news_seed::AddItem;
+
+namespace {
+
+ProcessResult Cli(const std::vector<std::string>& args, const std::string& cwd) {
+    return RunProcess(QUILLON_CLI_PATH, args, cwd);
+}
+
+std::string Iso(sys_days date) {
+    const year_month_day ymd(date);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+    return text;
+}
+
+// The real clock: the tool runs in its own process.
+sys_days LocalToday() {
+    const CalendarTime now = LocalNow();
+    return sys_days{year{now.year} / month{static_cast<unsigned>(now.month)} /
+                    day{static_cast<unsigned>(now.day)}};
+}
+
+sys_days UtcToday() {
+    return floor<days>(system_clock::now());
+}
+
+nlohmann::ordered_json Row(sys_days date, const std::string& title, const std::string& channel) {
+    const year_month_day ymd(date);
+    const int y = static_cast<int>(ymd.year());
+    const int m = static_cast<int>(static_cast<unsigned>(ymd.month()));
+    const int d = static_cast<int>(static_cast<unsigned>(ymd.day()));
+    nlohmann::ordered_json row;
+    row["category"] = std::string(AgeCategoryNameOf(AgeCategory(y, m, d)));
+    row["title"] = title;
+    row["channel"] = channel;
+    row["date"] = NewsDateText(y, m, d, kNewsDateValid);
+    row["author"] = "记者";
+    row["source"] = "新华网";
+    return row;
+}
+
+class CliListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder.CreateDatabase();
+        m_folder.WriteFile(
+            "document/keywordlist.xml",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID>"
+            "<NODETYPE>FOLDER</NODETYPE><TEXT>我的频道</TEXT>"
+            "<KEYWORDNODE><ID>1</ID><NODETYPE>FOLDER</NODETYPE><TEXT>体育</TEXT>"
+            "<KEYWORDNODE><ID>2</ID><NODETYPE>KEY</NODETYPE><TEXT>足球</TEXT></KEYWORDNODE>"
+            "<KEYWORDNODE><ID>3</ID><NODETYPE>KEY</NODETYPE><TEXT>Tennis</TEXT></KEYWORDNODE>"
+            "</KEYWORDNODE>"
+            "<KEYWORDNODE><ID>4</ID><NODETYPE>KEY</NODETYPE><TEXT>财经</TEXT></KEYWORDNODE>"
+            "</KEYWORDTREE>");
+        const std::string db = m_folder.File("data/data.dat");
+        AddChannel(db, 1, "足球");
+        AddChannel(db, 2, "Tennis");
+        AddChannel(db, 3, "财经");
+        AddItem(db, 1, {"goal", Iso(m_today)});
+        AddItem(db, 1, {"match", Iso(m_today - days{3})});
+        AddItem(db, 1, {"ancient", "2001-01-01"});
+        AddItem(db, 2, {"ace", Iso(m_today)});
+        AddItem(db, 2, {"GOAL", Iso(m_today)});  // 足球 came first with that title
+        AddItem(db, 3, {"stocks", Iso(m_utcToday)});
+        AddItem(db, 3, {"older stocks", Iso(m_utcToday - days{2})});
+    }
+
+    nlohmann::ordered_json List(const std::vector<std::string>& args) {
+        const ProcessResult run = Cli(args, m_folder.Path());
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return nlohmann::ordered_json::parse(run.out);
+    }
+
+    TempDataFolder m_folder;
+    const sys_days m_today = LocalToday();
+    const sys_days m_utcToday = UtcToday();
+};
+
+TEST_F(CliListTest, AChannelPrintsItsRowsNewestFirst) {
+    const nlohmann::ordered_json expected = {
+        Row(m_today, "goal", "足球"),
+        Row(m_today - days{3}, "match", "足球"),
+    };
+    const nlohmann::ordered_json rows = List({"list", "足球"});
+    EXPECT_EQ(rows, expected);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : rows[0].items()) {
+        keys.push_back(key);
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"category", "title", "channel", "date", "author",
+                                              "source"}));
+}
+
+TEST_F(CliListTest, AFolderPrintsTheRowsOfTheChannelsBelowIt) {
+    const nlohmann::ordered_json expected = {
+        Row(m_today, "ace", "Tennis"),
+        Row(m_today, "goal", "足球"),
+        Row(m_today - days{3}, "match", "足球"),
+    };
+    EXPECT_EQ(List({"list", "体育"}), expected);
+    // The root is the folder above everything.
+    EXPECT_EQ(List({"list", "我的频道"}).size(), 5u);
+}
+
+TEST_F(CliListTest, TodayListsOnlyTheItemsOfTheUtcDate) {
+    const nlohmann::ordered_json today = List({"list", "财经", "--today"});
+    ASSERT_EQ(today.size(), 1u);
+    EXPECT_EQ(today[0]["title"], "stocks");
+    EXPECT_EQ(List({"list", "--today", "财经"}), today);
+    EXPECT_EQ(List({"list", "财经"}).size(), 2u);
+}
+
+TEST_F(CliListTest, ErrorsGoToStderrWithANonZeroStatus) {
+    const ProcessResult unknown = Cli({"list", "篮球"}, m_folder.Path());
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("no channel or folder named '篮球'"), std::string::npos)
+        << unknown.err;
+    EXPECT_EQ(unknown.out, "");
+
+    EXPECT_EQ(Cli({"list"}, m_folder.Path()).exitCode, 2);
+    EXPECT_EQ(Cli({"list", "足球", "财经"}, m_folder.Path()).exitCode, 2);
+    EXPECT_EQ(Cli({"list", "足球", "--all"}, m_folder.Path()).exitCode, 2);
+
+    TempDataFolder empty;
+    const ProcessResult noDatabase = Cli({"list", "足球"}, empty.Path());
+    EXPECT_EQ(noDatabase.exitCode, 1);
+    EXPECT_NE(noDatabase.err.find("cannot open the database"), std::string::npos) << noDatabase.err;
+    EXPECT_FALSE(empty.Exists("data/data.dat"));
+}
+
+}  // namespace
