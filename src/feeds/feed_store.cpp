@@ -60,6 +60,15 @@ void CFeedStore::Shutdown() {
     m_engine->Stop();
 }
 
+void CFeedStore::Rebase(std::string startDirectory) {
+    m_engine.reset();
+    Close();
+    m_startDirectory = std::move(startDirectory);
+    SetConnectionString(DataPath("data/data.dat"));
+    m_settings.ResetToDefaults();
+    m_engine = std::make_unique<UpdateEngine>(*this);
+}
+
 void CFeedStore::RefreshChannel(const std::string& keyword) {
     m_engine->RefreshChannel(keyword);
 }

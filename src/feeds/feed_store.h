@@ -45,13 +45,18 @@ public:
     // Appends a channel keyword to the list the passes fetch.
     void AddKeyword(const std::string& keyword);
 
+    // Points the store at another data folder with an empty keyword list, as a fresh start
+    // of the program would find it. For tests and tools that open the window more than once
+    // in one process; the engine must be shut down.
+    void Rebase(std::string startDirectory);
+
     static CFeedDate ParseFeedDate(std::string_view text) { return ::ParseFeedDate(text); }
 
     UpdateEngine& Engine() { return *m_engine; }
 
 private:
     CSysData m_settings;
-    const std::string m_startDirectory;
+    std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;
 };
 

@@ -1,0 +1,365 @@
+#include "app/main_frame.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QWebEnginePage>
+#include <algorithm>
+
+#include "app/book_view.h"
+#include "app/command_ids.h"
+#include "app/quillon_doc.h"
+#include "news/html_view.h"
+#include "news/list_mode.h"
+#include "news/list_view.h"
+#include "tree/tree_view.h"
+
+CMainFrame* g_pMainFrame = nullptr;
+
+const char CMainFrame::kCaption[] = "Quillon";
+const char CMainFrame::kIdleText[] = "就绪";
+
+namespace {
+
+constexpr int kSearchBarHeight = 30;
+constexpr int kMinimumLeftWidth = 100;
+constexpr int kMinimumListHeight = 50;
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// A pane whose content comes with later work: a plain empty widget.
+QWidget* EmptyPane(QWidget* parent) {
+    auto* pane = new QWidget(parent);
+    pane->setFocusPolicy(Qt::StrongFocus);
+    return pane;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    g_pMainFrame = this;
+    setWindowTitle(Utf8(kCaption));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    CreateMenus();
+    CreateAccelerators();
+    CreateStatusBar();
+    CreateClient();
+    resize(1000, 700);
+}
+
+CMainFrame::~CMainFrame() {
+    if (g_pMainFrame == this) {
+        g_pMainFrame = nullptr;
+    }
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, const QString& text, int commandId) {
+    auto* action = new QAction(text, this);
+    action->setData(commandId);
+    connect(action, &QAction::triggered, this, [this, commandId] { OnCommand(commandId); });
+    if (menu) {
+        menu->addAction(action);
+    } else {
+        addAction(action);  // an accelerator without a menu item
+    }
+    m_actions[commandId] = action;
+    return action;
+}
+
+QAction* CMainFrame::CommandAction(int commandId) const {
+    const auto found = m_actions.find(commandId);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu(Utf8("文件(&F)"));
+    m_fileMenu = file;
+    AddCommand(file, Utf8("导出OPML"), ID_EXPORT_OPML);
+    AddCommand(file, Utf8("我要订阅"), ID_SUBSCRIBE);
+    file->addSeparator();
+    AddCommand(file, Utf8("打印...\tCtrl+P(&P)"), ID_FILE_PRINT);
+    AddCommand(file, Utf8("打印预览(&V)"), ID_FILE_PRINT_PREVIEW);
+    AddCommand(file, Utf8("打印设置(&R)..."), ID_FILE_PRINT_SETUP);
+    file->addSeparator();
+    m_recentPlaceholder = AddCommand(file, Utf8("最近的文件"), ID_FILE_MRU_FILE1);
+    m_recentPlaceholder->setEnabled(false);
+    file->addSeparator();
+    AddCommand(file, Utf8("退出(&X)"), ID_APP_EXIT);
+
+    QMenu* edit = menuBar()->addMenu(Utf8("编辑(&E)"));
+    AddCommand(edit, Utf8("撤消\tCtrl+Z(&U)"), ID_EDIT_UNDO);
+    edit->addSeparator();
+    AddCommand(edit, Utf8("剪切\tCtrl+X(&T)"), ID_EDIT_CUT);
+    AddCommand(edit, Utf8("复制\tCtrl+C(&C)"), ID_EDIT_COPY);
+    AddCommand(edit, Utf8("粘贴\tCtrl+V(&P)"), ID_EDIT_PASTE);
+
+    QMenu* help = menuBar()->addMenu(Utf8("帮助(&H)"));
+    AddCommand(help, Utf8("系统设置"), ID_SYSTEM_SETTINGS);
+    AddCommand(help, Utf8("关于 Quillon(&A)..."), ID_APP_ABOUT);
+    help->addSeparator();
+    AddCommand(help, Utf8("更新版本"), ID_UPDATE_VERSION);
+}
+
+void CMainFrame::CreateAccelerators() {
+    AddCommand(nullptr, QString(), ID_FILE_NEW)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddCommand(nullptr, QString(), ID_FILE_OPEN)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddCommand(nullptr, QString(), ID_FILE_SAVE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(nullptr, QString(), ID_NEXT_PANE)->setShortcut(QKeySequence(Qt::Key_F6));
+    AddCommand(nullptr, QString(), ID_PREV_PANE)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    CommandAction(ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    CommandAction(ID_EDIT_UNDO)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    CommandAction(ID_EDIT_CUT)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    CommandAction(ID_EDIT_COPY)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    CommandAction(ID_EDIT_PASTE)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    m_message = new QLabel(Utf8(kIdleText), bar);
+    bar->addWidget(m_message, 1);
+    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+        auto* label = new QLabel(QString::fromLatin1(indicator), bar);
+        label->setObjectName(QString::fromLatin1(indicator));
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setEnabled(false);  // the state of the lock keys is not known here
+        bar->addPermanentWidget(label);
+    }
+}
+
+void CMainFrame::CreateClient() {
+    m_mainSplitter = new QSplitter(Qt::Horizontal, this);
+    m_mainSplitter->setChildrenCollapsible(false);
+
+    m_leftSplitter = new QSplitter(Qt::Vertical, m_mainSplitter);
+    m_leftSplitter->addWidget(EmptyPane(m_leftSplitter));  // the link panel
+    m_treeView = new CTD_TreeView(m_leftSplitter);
+    m_leftSplitter->addWidget(m_treeView);
+    m_leftSplitter->setSizes({100, 600});
+    m_leftSplitter->setStretchFactor(1, 1);
+
+    m_rightSplitter = new QSplitter(Qt::Vertical, m_mainSplitter);
+    m_rightSplitter->setChildrenCollapsible(false);
+    QWidget* searchBar = EmptyPane(m_rightSplitter);
+    searchBar->setFixedHeight(kSearchBarHeight);
+    m_rightSplitter->addWidget(searchBar);
+    m_listSplitter = new QSplitter(Qt::Vertical, m_rightSplitter);
+    m_listSplitter->setChildrenCollapsible(false);
+    m_rightSplitter->addWidget(m_listSplitter);
+    m_rightSplitter->setStretchFactor(1, 1);
+    // The bar between the search bar and the panes below it cannot be dragged.
+    m_rightSplitter->handle(1)->setEnabled(false);
+
+    m_listSplitter->addWidget(new CTD_ListView(m_listSplitter));
+    m_htmlView = new CTD_HtmlView(m_listSplitter);
+    m_listSplitter->addWidget(m_htmlView);
+    m_listSplitter->setStretchFactor(1, 1);
+
+    m_mainSplitter->addWidget(m_leftSplitter);
+    m_mainSplitter->addWidget(m_rightSplitter);
+    m_mainSplitter->setStretchFactor(1, 1);
+    setCentralWidget(m_mainSplitter);
+
+    connect(m_treeView, &CTD_TreeView::NodeClicked, this, &CMainFrame::OnNodeClicked);
+}
+
+void CMainFrame::InitialUpdate() {
+    m_treeView->OnInitialUpdate();
+    m_htmlView->OnInitialUpdate();
+    if (g_pDocument) {
+        g_pDocument->UpdateAllViews();
+    }
+}
+
+QList<QWidget*> CMainFrame::Panes() const {
+    return {m_leftSplitter->widget(0), m_treeView, m_rightSplitter->widget(0), ListPlace(),
+            m_htmlView};
+}
+
+void CMainFrame::ResetPaneSizes(int listQuarters) {
+    const QSize client = centralWidget()->size();
+    const int left = std::max(client.width() * 200 / 800, kMinimumLeftWidth);
+    m_mainSplitter->setSizes({left, std::max(client.width() - left, 1)});
+    const int below = std::max(client.height() - kSearchBarHeight, 1);
+    m_rightSplitter->setSizes({kSearchBarHeight, below});
+    const int list = std::max(listQuarters * client.height() / 4, kMinimumListHeight);
+    m_listSplitter->setSizes({list, std::max(below - list - m_listSplitter->handleWidth(), 1)});
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_sized) {
+        m_sized = true;
+        ResetPaneSizes(1);
+    }
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowTitleChange && windowTitle() != Utf8(kCaption)) {
+        setWindowTitle(Utf8(kCaption));
+    }
+}
+
+void CMainFrame::SetStatusText(const QString& text) {
+    m_message->setText(text);
+}
+
+QString CMainFrame::StatusText() const {
+    return m_message->text();
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& files) {
+    for (QAction* action : m_recentActions) {
+        m_fileMenu->removeAction(action);
+        delete action;
+    }
+    m_recentActions.clear();
+    m_recentPlaceholder->setVisible(files.isEmpty());
+    for (int i = 0; i < files.size(); ++i) {
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(files[i]), this);
+        action->setData(ID_FILE_MRU_FILE1 + i);
+        m_fileMenu->insertAction(m_recentPlaceholder, action);
+        m_recentActions.push_back(action);
+    }
+}
+
+void CMainFrame::SwitchListPane(int mode) {
+    g_nListMode = mode;
+    QWidget* fresh = nullptr;
+    if (mode == kListModeAll || mode == kListModeToday) {
+        fresh = new CTD_ListView();
+    } else if (mode == kListModeBook) {
+        fresh = new CTD_BookView();
+    } else {
+        return;
+    }
+    QWidget* old = ListPlace();
+    QWidget* focus = QApplication::focusWidget();
+    const bool wasActive = focus == nullptr || old->isAncestorOf(focus) || focus == old;
+    const QList<int> sizes = m_listSplitter->sizes();
+    m_listSplitter->replaceWidget(0, fresh);
+    delete old;
+    m_listSplitter->setSizes(sizes);
+    if (wasActive) {
+        fresh->setFocus();
+    }
+}
+
+void CMainFrame::OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item) {
+    if (auto* list = qobject_cast<CTD_ListView*>(ListPlace())) {
+        list->ShowNode(record, item);
+    }
+    ResetPaneSizes(3);
+    if (g_pDocument) {
+        g_pDocument->UpdateAllViews();
+    }
+}
+
+void CMainFrame::OnCommand(int commandId) {
+    switch (commandId) {
+        case ID_APP_EXIT:
+            close();
+            break;
+        case ID_FILE_PRINT:
+            Print();
+            break;
+        case ID_FILE_PRINT_PREVIEW:
+            PrintPreview();
+            break;
+        case ID_FILE_PRINT_SETUP:
+            PrintSetup();
+            break;
+        case ID_EDIT_UNDO:
+        case ID_EDIT_CUT:
+        case ID_EDIT_COPY:
+        case ID_EDIT_PASTE:
+            ForwardEditCommand(commandId);
+            break;
+        case ID_NEXT_PANE:
+            CyclePane(1);
+            break;
+        case ID_PREV_PANE:
+            CyclePane(-1);
+            break;
+        default:
+            emit ApplicationCommand(commandId);
+            break;
+    }
+}
+
+void CMainFrame::ForwardEditCommand(int commandId) {
+    QWidget* focus = QApplication::focusWidget();
+    for (QWidget* widget = focus; widget; widget = widget->parentWidget()) {
+        if (auto* web = qobject_cast<QWebEngineView*>(widget)) {
+            static const std::map<int, QWebEnginePage::WebAction> kWebActions = {
+                {ID_EDIT_UNDO, QWebEnginePage::Undo},
+                {ID_EDIT_CUT, QWebEnginePage::Cut},
+                {ID_EDIT_COPY, QWebEnginePage::Copy},
+                {ID_EDIT_PASTE, QWebEnginePage::Paste}};
+            web->triggerPageAction(kWebActions.at(commandId));
+            return;
+        }
+    }
+    static const std::map<int, const char*> kSlots = {{ID_EDIT_UNDO, "undo"},
+                                                      {ID_EDIT_CUT, "cut"},
+                                                      {ID_EDIT_COPY, "copy"},
+                                                      {ID_EDIT_PASTE, "paste"}};
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus)) {
+        QMetaObject::invokeMethod(focus, kSlots.at(commandId));
+    }
+}
+
+void CMainFrame::CyclePane(int step) {
+    const QList<QWidget*> panes = Panes();
+    QWidget* focus = QApplication::focusWidget();
+    int current = -1;
+    for (int i = 0; i < panes.size(); ++i) {
+        if (focus && (panes[i] == focus || panes[i]->isAncestorOf(focus))) {
+            current = i;
+        }
+    }
+    const int count = static_cast<int>(panes.size());
+    const int next = current < 0 ? 0 : ((current + step) % count + count) % count;
+    panes[next]->setFocus(Qt::TabFocusReason);
+}
+
+void CMainFrame::Print() {
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        m_htmlView->print(&m_printer);
+    }
+}
+
+void CMainFrame::PrintPreview() {
+    QPrintPreviewDialog preview(&m_printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
+        // The pane prints asynchronously; the preview wants its pages now.
+        QEventLoop loop;
+        connect(m_htmlView, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
+        m_htmlView->print(printer);
+        loop.exec();
+    });
+    preview.exec();
+}
+
+void CMainFrame::PrintSetup() {
+    QPageSetupDialog dialog(&m_printer, this);
+    dialog.exec();
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPrinter>
+#include <QSplitter>
+#include <map>
+
+#include "store/keyword_tree_file.h"
+#include "tree/node_map.h"
+
+class CTD_HtmlView;
+class CTD_TreeView;
+
+// The main window: the menu bar, the status bar and five panes in nested splitters: the
+// link panel above the channel tree on the left; the search bar, the news list (or the book
+// view) and the browser pane on the right. The caption is always "Quillon".
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The views' initial update: the tree loads and starts the engine (once), the browser
+    // pane shows its start page.
+    void InitialUpdate();
+
+    // Puts a fresh view in the news-list place: 0 the list of all news, 1 today's news, 2
+    // the book view. Any other mode is only stored.
+    void SwitchListPane(int mode);
+
+    // Sizes the panes on the client area W x H: the left column W/4 (at least 100), the
+    // search bar 30, the news list `listQuarters` * H / 4 (at least 50), the rest the page.
+    void ResetPaneSizes(int listQuarters);
+
+    void SetStatusText(const QString& text);
+    QString StatusText() const;
+    void SetRecentFiles(const QStringList& files);
+
+    QAction* CommandAction(int commandId) const;
+    CTD_TreeView* TreeView() const { return m_treeView; }
+    CTD_HtmlView* HtmlView() const { return m_htmlView; }
+    QWidget* ListPlace() const { return m_listSplitter->widget(0); }
+    QSplitter* MainSplitter() const { return m_mainSplitter; }
+    QSplitter* LeftSplitter() const { return m_leftSplitter; }
+    QSplitter* RightSplitter() const { return m_rightSplitter; }
+    QSplitter* ListSplitter() const { return m_listSplitter; }
+    QList<QWidget*> Panes() const;
+
+    static const char kCaption[];
+    static const char kIdleText[];
+
+signals:
+    // A command that belongs to the application rather than to a view.
+    void ApplicationCommand(int commandId);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateAccelerators();
+    void CreateStatusBar();
+    void CreateClient();
+    QAction* AddCommand(QMenu* menu, const QString& text, int commandId);
+    void OnCommand(int commandId);
+    void OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
+    void ForwardEditCommand(int commandId);
+    void CyclePane(int step);
+    void Print();
+    void PrintPreview();
+    void PrintSetup();
+
+    QSplitter* m_mainSplitter = nullptr;
+    QSplitter* m_leftSplitter = nullptr;
+    QSplitter* m_rightSplitter = nullptr;
+    QSplitter* m_listSplitter = nullptr;
+    CTD_TreeView* m_treeView = nullptr;
+    CTD_HtmlView* m_htmlView = nullptr;
+    QLabel* m_message = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentPlaceholder = nullptr;
+    QList<QAction*> m_recentActions;
+    std::map<int, QAction*> m_actions;
+    QPrinter m_printer;
+    bool m_sized = false;
+};
+
+// The one main window, or null.
+extern CMainFrame* g_pMainFrame;
+// The mode last given to SwitchListPane: 0 all news, 1 today's news, 2 book view. Defined
+// with the news loaders, which read it.

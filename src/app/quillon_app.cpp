@@ -1,0 +1,171 @@
+#include "app/quillon_app.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QSettings>
+#include <QThread>
+
+#include "app/about_dialog.h"
+#include "app/app_icons.h"
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "app/pending_dialogs.h"
+#include "app/quillon_doc.h"
+#include "feeds/feed_store.h"
+#include "feeds/services_config.h"
+#include "news/external_browser.h"
+#include "news/list_view.h"
+#include "opml/opml_document.h"
+
+const char CQuillonApp::kOrganisation[] = "应用程序向导生成的本地应用程序";
+
+namespace {
+
+constexpr char kUpdatePagePath[] = "/rss/index.asp?boardid=6";
+constexpr char kRecentFilesKey[] = "Recent File List";
+
+}  // namespace
+
+CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setOrganizationName(QString::fromUtf8(kOrganisation));
+    setApplicationName(QStringLiteral("Quillon"));
+    setWindowIcon(ApplicationIcon());
+}
+
+CQuillonApp::~CQuillonApp() {
+    m_openers.JoinAll();
+}
+
+void CQuillonApp::LoadSkin() {
+    QFile skin(QString::fromStdString(theStore.DataPath("data/rIrud.ssk")));
+    if (skin.open(QIODevice::ReadOnly)) {
+        setStyleSheet(QString::fromUtf8(skin.readAll()));
+    }
+}
+
+bool CQuillonApp::InitInstance() {
+    LoadSkin();
+    QSettings settings;
+    m_recentFiles = settings.value(kRecentFilesKey).toStringList().mid(0, kRecentFileCount);
+
+    m_document = std::make_unique<CQuillonDoc>();
+    m_frame = std::make_unique<CMainFrame>();
+    connect(m_frame.get(), &CMainFrame::ApplicationCommand, this, &CQuillonApp::OnCommand);
+    m_frame->SetRecentFiles(m_recentFiles);
+    m_frame->InitialUpdate();
+    m_frame->show();
+    return true;
+}
+
+void CQuillonApp::WaitWhileServicing(const std::function<bool()>& done) {
+    while (!done()) {
+        processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+int CQuillonApp::ExitInstance() {
+    if (g_pListView) {
+        CNewsList& list = g_pListView->List();
+        list.Invalidate();
+        WaitWhileServicing([&list] { return !list.IsBusy(); });
+    }
+    theStore.Shutdown();
+    setStyleSheet(QString());
+    WaitWhileServicing([this] { return m_openersRunning.load() == 0; });
+    m_openers.JoinAll();
+    QSettings().setValue(kRecentFilesKey, m_recentFiles);
+    m_frame.reset();
+    m_document.reset();
+    return 0;
+}
+
+void CQuillonApp::AddRecentFile(const QString& path) {
+    m_recentFiles.removeAll(path);
+    m_recentFiles.prepend(path);
+    m_recentFiles = m_recentFiles.mid(0, kRecentFileCount);
+    if (m_frame) {
+        m_frame->SetRecentFiles(m_recentFiles);
+    }
+}
+
+void CQuillonApp::OnCommand(int commandId) {
+    switch (commandId) {
+        case ID_APP_ABOUT:
+            CAboutDlg(m_frame.get()).exec();
+            break;
+        case ID_SYSTEM_SETTINGS:
+            CTD_SysDlg(m_frame.get()).exec();
+            break;
+        case ID_SUBSCRIBE:
+            CTD_OpmlDlg(m_frame.get()).exec();
+            break;
+        case ID_EXPORT_OPML:
+            ExportOpml();
+            break;
+        case ID_UPDATE_VERSION:
+            OpenUpdatePage();
+            break;
+        case ID_FILE_NEW:
+            // One document, one tree, one engine: the views' initial update takes effect
+            // only the first time.
+            m_documentPath.clear();
+            m_frame->InitialUpdate();
+            break;
+        case ID_FILE_OPEN:
+            OpenDocument();
+            break;
+        case ID_FILE_SAVE:
+            SaveDocument();
+            break;
+        default:
+            break;
+    }
+}
+
+void CQuillonApp::ExportOpml() {
+    QFileDialog dialog(m_frame.get());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);  // a name that does not exist yet is accepted
+    dialog.setNameFilter(QString::fromUtf8("OPML文件 (*.opml)"));
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const std::string path = WithOpmlExtension(dialog.selectedFiles().front().toStdString());
+    COpmlDocument().ExportSubscriptions(path, kOpmlOwnerName);
+}
+
+void CQuillonApp::OpenDocument() {
+    const QString path = QFileDialog::getOpenFileName(m_frame.get());
+    if (path.isEmpty()) {
+        return;
+    }
+    // The document holds no data: opening reads nothing and only repeats the views'
+    // initial update, which takes effect once.
+    m_documentPath = path;
+    AddRecentFile(path);
+    m_frame->InitialUpdate();
+}
+
+void CQuillonApp::SaveDocument() {
+    if (m_documentPath.isEmpty()) {
+        m_documentPath = QFileDialog::getSaveFileName(m_frame.get());
+        if (m_documentPath.isEmpty()) {
+            return;
+        }
+    }
+    QFile file(m_documentPath);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        AddRecentFile(m_documentPath);  // the document writes nothing of its own
+    }
+}
+
+void CQuillonApp::OpenUpdatePage() {
+    const std::string address = Services().Base("site.publisher") + kUpdatePagePath;
+    ++m_openersRunning;
+    m_openers.Start([this, address] {
+        OpenInExternalBrowser(address);
+        --m_openersRunning;
+    });
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QApplication>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "feeds/worker_group.h"
+
+class CMainFrame;
+class CQuillonDoc;
+
+// The application: starts the document and the main window, handles the commands that
+// belong to no view, and runs the exit sequence that stops the loaders and the engine and
+// saves the settings.
+class CQuillonApp : public QApplication {
+    Q_OBJECT
+public:
+    CQuillonApp(int& argc, char** argv);
+    ~CQuillonApp() override;
+
+    // Reads the skin, the recent files, creates the document and the main window, runs the
+    // views' initial update (which starts the engine) and shows the window.
+    bool InitInstance();
+    // Stops the news-list loader and waits for it, shuts the engine down (writing the
+    // settings), ends the skin, saves the recent files, and closes the main window.
+    int ExitInstance();
+
+    void OnCommand(int commandId);
+    CMainFrame* MainFrame() const { return m_frame.get(); }
+    QStringList RecentFiles() const { return m_recentFiles; }
+    void AddRecentFile(const QString& path);
+
+    // Runs the window thread's event loop until `done` holds, so that a worker the window
+    // waits for can still have its requests carried out.
+    static void WaitWhileServicing(const std::function<bool()>& done);
+
+    static const char kOrganisation[];
+    static constexpr int kRecentFileCount = 4;
+
+private:
+    void LoadSkin();
+    void ExportOpml();
+    void OpenDocument();
+    void SaveDocument();
+    void OpenUpdatePage();
+
+    std::unique_ptr<CQuillonDoc> m_document;
+    std::unique_ptr<CMainFrame> m_frame;
+    QStringList m_recentFiles;
+    QString m_documentPath;
+    // Threads that open the update page in the user's browser.
+    WorkerGroup m_openers;
+    std::atomic<int> m_openersRunning{0};
+};

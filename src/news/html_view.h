@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QUrl>
+#include <QWebEngineView>
+#include <string>
+
+// The browser pane. It shows the built-in start page, pages the user navigates to, and the
+// generated item pages. A generated page runs no script and can reach no local file: its
+// base address is the item's own link, and the pane never follows a file: address.
+class CTD_HtmlView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit CTD_HtmlView(QWidget* parent = nullptr);
+    ~CTD_HtmlView() override;
+
+    // Shows the start page.
+    void OnInitialUpdate();
+    // Loads a web page; its scripts run as in any browser.
+    void Navigate2(const QString& address);
+    // Replaces what the pane shows by a generated page.
+    void WriteHtml(const QString& html, const QUrl& baseUrl);
+
+    static const char kStartPage[];
+};
+
+// The one browser pane, or null.
+extern CTD_HtmlView* g_pHtmlView;
+
+// Writes a generated page into `view` (UTF-8 HTML); false when there is no view.
+bool WriteHtmlToView(CTD_HtmlView* view, const std::string& html, const std::string& baseUrl);

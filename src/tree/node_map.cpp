@@ -1,0 +1,133 @@
+#include "tree/node_map.h"
+
+#include <algorithm>
+
+#include "store/text_util.h"
+
+void CNodeMap::Insert(Handle item, Handle parent, const CKeywordNode& record) {
+    std::lock_guard lock(m_mutex);
+    Entry entry;
+    entry.record = record;
+    entry.record.item = item;
+    entry.parent = parent;
+    m_entries[item] = std::move(entry);
+    const auto parentEntry = m_entries.find(parent);
+    if (parentEntry != m_entries.end()) {
+        parentEntry->second.children.push_back(item);
+    }
+}
+
+void CNodeMap::RemoveBranch(Handle item) {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(item);
+    if (found == m_entries.end()) {
+        return;
+    }
+    std::vector<Handle> doomed{item};
+    DescendantsLocked(item, &doomed);
+    const auto parent = m_entries.find(found->second.parent);
+    if (parent != m_entries.end()) {
+        std::erase(parent->second.children, item);
+    }
+    for (Handle handle : doomed) {
+        m_entries.erase(handle);
+    }
+}
+
+void CNodeMap::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_entries.clear();
+}
+
+bool CNodeMap::Contains(Handle item) const {
+    std::lock_guard lock(m_mutex);
+    return m_entries.count(item) != 0;
+}
+
+CKeywordNode CNodeMap::Lookup(Handle item) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(item);
+    return found == m_entries.end() ? CKeywordNode::Blank() : found->second.record;
+}
+
+CNodeMap::Handle CNodeMap::Parent(Handle item) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(item);
+    return found == m_entries.end() ? kNoItem : found->second.parent;
+}
+
+std::vector<CNodeMap::Handle> CNodeMap::Children(Handle item) const {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(item);
+    return found == m_entries.end() ? std::vector<Handle>() : found->second.children;
+}
+
+std::vector<CNodeMap::Handle> CNodeMap::Handles() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<Handle> handles;
+    handles.reserve(m_entries.size());
+    for (const auto& [handle, entry] : m_entries) {
+        handles.push_back(handle);
+    }
+    return handles;
+}
+
+void CNodeMap::DescendantsLocked(Handle item, std::vector<Handle>* out) const {
+    const auto found = m_entries.find(item);
+    if (found == m_entries.end()) {
+        return;
+    }
+    for (Handle child : found->second.children) {
+        out->push_back(child);
+        DescendantsLocked(child, out);
+    }
+}
+
+std::vector<CNodeMap::Handle> CNodeMap::Descendants(Handle item) const {
+    std::lock_guard lock(m_mutex);
+    std::vector<Handle> out;
+    DescendantsLocked(item, &out);
+    return out;
+}
+
+std::vector<std::string> CNodeMap::NamesBelow(Handle item) const {
+    std::lock_guard lock(m_mutex);
+    std::vector<Handle> handles;
+    DescendantsLocked(item, &handles);
+    std::vector<std::string> names;
+    names.reserve(handles.size());
+    for (Handle handle : handles) {
+        names.emplace_back(m_entries.at(handle).record.name);
+    }
+    return names;
+}
+
+void CNodeMap::SetRecentCount(Handle item, int count) {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(item);
+    if (found != m_entries.end()) {
+        found->second.record.recentCount = count;
+    }
+}
+
+void CNodeMap::SetName(Handle item, std::string_view name) {
+    std::lock_guard lock(m_mutex);
+    const auto found = m_entries.find(item);
+    if (found != m_entries.end()) {
+        CopyToField(found->second.record.name, name);
+    }
+}
+
+int CNodeMap::SumBelow(Handle item) const {
+    std::lock_guard lock(m_mutex);
+    std::vector<Handle> handles;
+    DescendantsLocked(item, &handles);
+    int sum = 0;
+    for (Handle handle : handles) {
+        const CKeywordNode& record = m_entries.at(handle).record;
+        if (record.type == NODE_KEY) {
+            sum += record.recentCount;
+        }
+    }
+    return sum;
+}

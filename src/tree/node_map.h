@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "store/keyword_tree_file.h"
+
+// The tree pane's record of every item: one CKeywordNode per tree item handle, with the
+// item's parent and its children in display order, so that worker threads can walk the
+// tree without touching the tree control.
+//
+// Thread rule: the window thread inserts, moves and removes entries; the count refresher
+// reads and writes recent counts. Every operation takes m_mutex once and copies records in
+// or out, so no reader ever sees an entry half written or removed under it.
+class CNodeMap {
+public:
+    using Handle = std::intptr_t;
+    static constexpr Handle kNoItem = 0;
+
+    // Adds an entry as the last child of `parent` (kNoItem for the root); the record's item
+    // field is set to `item`.
+    void Insert(Handle item, Handle parent, const CKeywordNode& record);
+    // Removes the entry and every entry below it.
+    void RemoveBranch(Handle item);
+    void Clear();
+
+    bool Contains(Handle item) const;
+    // A copy of the record, or the blank record for an unknown handle.
+    CKeywordNode Lookup(Handle item) const;
+    Handle Parent(Handle item) const;
+    std::vector<Handle> Children(Handle item) const;
+    // Every handle in map order (ascending handle).
+    std::vector<Handle> Handles() const;
+    // The handles below `item`, depth first in display order (each child, then its
+    // descendants, then the next child).
+    std::vector<Handle> Descendants(Handle item) const;
+    // The names of the nodes below `item`, in the order of Descendants.
+    std::vector<std::string> NamesBelow(Handle item) const;
+
+    void SetRecentCount(Handle item, int count);
+    // Replaces the record's name (cut at a character boundary to fit).
+    void SetName(Handle item, std::string_view name);
+    // The sum of the recent counts of every channel below `item`, at any depth.
+    int SumBelow(Handle item) const;
+
+private:
+    struct Entry {
+        CKeywordNode record;
+        Handle parent = kNoItem;
+        std::vector<Handle> children;
+    };
+    void DescendantsLocked(Handle item, std::vector<Handle>* out) const;
+
+    mutable std::mutex m_mutex;
+    std::map<Handle, Entry> m_entries;  // guarded by m_mutex
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QTreeWidget>
+#include <memory>
+
+#include "store/keyword_tree_file.h"
+#include "tree/count_refresher.h"
+#include "tree/node_map.h"
+
+// The channel tree pane: the folders and channels of the tree file, each labelled with its
+// count of recent news by a background refresher. A mouse click anywhere on a row (or
+// below the last row) hands a copy of the node's record to the news list; moving the
+// selection with the keyboard does not.
+class CTD_TreeView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit CTD_TreeView(QWidget* parent = nullptr);
+    // Stops the count refresher and waits for it.
+    ~CTD_TreeView() override;
+
+    // Loads the tree, registers every channel with the update engine, starts the engine
+    // ("启动失败" when the database cannot be opened) and the count refresher. Takes effect
+    // once per view: repeated calls (new and open document) change nothing.
+    void OnInitialUpdate();
+
+    CNodeMap& Nodes() { return m_nodes; }
+    // The record of `item`, or the blank record.
+    CKeywordNode Lookup(QTreeWidgetItem* item) const;
+    static CNodeMap::Handle HandleOf(QTreeWidgetItem* item);
+    // The item of a handle still in the tree, or null.
+    QTreeWidgetItem* ItemOf(CNodeMap::Handle handle) const;
+    CCountRefresher* Refresher() { return m_refresher.get(); }
+    CKeywordTreeFile* TreeFile() { return m_treeFile.get(); }
+
+    static const char kStartupFailed[];
+
+signals:
+    // A click on `item` (null for the empty area): the node to show in the news list.
+    void NodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const CKeywordNode& record);
+    void ApplyLabel(CNodeMap::Handle item, const QString& label);
+
+    CNodeMap m_nodes;
+    std::unique_ptr<CKeywordTreeFile> m_treeFile;
+    std::unique_ptr<CCountRefresher> m_refresher;
+    bool m_initialised = false;
+};
+
+// The one tree pane and its root item, or null.
+extern CTD_TreeView* g_pTreeView;
+extern QTreeWidgetItem* g_hRootItem;

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QTreeWidgetItem>
+#include <string>
+
+#include "app/main_frame.h"
+#include "app/quillon_app.h"
+#include "feeds/feed_store.h"
+#include "feeds/update_engine.h"
+#include "support/local_http_server.h"
+#include "support/temp_data_folder.h"
+#include "tree/tree_view.h"
+
+// A data folder with a database, the default settings, services pointing at a local server
+// and this tree; the window opens on it with Open() and closes through the exit sequence.
+inline constexpr char kSampleTree[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE>"
+    "<TEXT>我的频道</TEXT>"
+    "<KEYWORDNODE><ID>1</ID><NODETYPE>FOLDER</NODETYPE><TEXT>体育</TEXT>"
+    "<KEYWORDNODE><ID>3</ID><NODETYPE>KEY</NODETYPE><TEXT>足球</TEXT></KEYWORDNODE>"
+    "<KEYWORDNODE><ID>4</ID><NODETYPE>FOLDER</NODETYPE><TEXT>球类</TEXT>"
+    "<KEYWORDNODE><ID>5</ID><NODETYPE>KEY</NODETYPE><TEXT>Rock 'n' Roll</TEXT></KEYWORDNODE>"
+    "</KEYWORDNODE></KEYWORDNODE>"
+    "<KEYWORDNODE><ID>2</ID><NODETYPE>KEY</NODETYPE><TEXT>weather</TEXT></KEYWORDNODE>"
+    "</KEYWORDTREE>";
+
+class ReaderWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder.CreateDatabase();
+        m_folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+        m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() +
+                                                     "\nsite.publisher = " + m_server.BaseUrl() +
+                                                     "\n");
+        m_folder.WriteFile("document/keywordlist.xml", kSampleTree);
+    }
+
+    void TearDown() override { Close(); }
+
+    // Opens the window on the folder, without the engine's and the refresher's pauses.
+    void Open() {
+        theStore.Rebase(m_folder.Path());
+        theStore.Engine().pacing().SetEnabled(false);
+        ASSERT_TRUE(App()->InitInstance());
+        ASSERT_NE(g_pMainFrame, nullptr);
+        if (g_pTreeView->Refresher()) {
+            g_pTreeView->Refresher()->SetPausesEnabled(false);
+        }
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(g_pMainFrame));
+        m_open = true;
+    }
+
+    void Close() {
+        if (m_open) {
+            m_open = false;
+            App()->ExitInstance();
+        }
+    }
+
+    static CQuillonApp* App() { return static_cast<CQuillonApp*>(qApp); }
+    static CMainFrame* Frame() { return g_pMainFrame; }
+    static CTD_TreeView* Tree() { return g_pTreeView; }
+
+    // The tree item whose record is named `name`.
+    static QTreeWidgetItem* ItemNamed(const std::string& name) {
+        for (CNodeMap::Handle handle : Tree()->Nodes().Handles()) {
+            if (name == Tree()->Nodes().Lookup(handle).name) {
+                return Tree()->ItemOf(handle);
+            }
+        }
+        return nullptr;
+    }
+
+    static void ClickItem(QTreeWidgetItem* item) {
+        Tree()->scrollToItem(item);
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
+                          Tree()->visualItemRect(item).center());
+    }
+
+    LocalHttpServer m_server;
+    TempDataFolder m_folder;
+    bool m_open = false;
+};

@@ -1,0 +1,143 @@
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/app_icons.h"
+#include "news/list_view.h"
+#include "reader_window.h"
+#include "support/sqlite_rows.h"
+
+namespace {
+
+QImage IconImage(const QIcon& icon, QIcon::Mode mode) {
+    return icon.pixmap(16, 16, mode).toImage();
+}
+
+std::string Label(const char* name) {
+    QTreeWidgetItem* item = g_pTreeView ? nullptr : nullptr;
+    for (CNodeMap::Handle handle : g_pTreeView->Nodes().Handles()) {
+        if (std::string(name) == g_pTreeView->Nodes().Lookup(handle).name) {
+            item = g_pTreeView->ItemOf(handle);
+        }
+    }
+    return item ? item->text(0).toStdString() : std::string("<missing>");
+}
+
+QMessageBox* StartupFailedBox() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->isVisible() && box->text() == QString::fromUtf8("启动失败")) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(ReaderWindow, TheTreeShowsTheFileWithFolderAndChannelIcons) {
+    Open();
+    ASSERT_EQ(Tree()->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = Tree()->topLevelItem(0);
+    EXPECT_EQ(root, g_hRootItem);
+    EXPECT_TRUE(root->isExpanded());
+    ASSERT_EQ(root->childCount(), 2);
+    QTreeWidgetItem* sports = root->child(0);
+    EXPECT_EQ(Tree()->Lookup(sports).type, NODE_FOLDER);
+    EXPECT_STREQ(Tree()->Lookup(sports).name, "体育");
+    ASSERT_EQ(sports->childCount(), 2);
+    EXPECT_STREQ(Tree()->Lookup(sports->child(0)).name, "足球");
+    EXPECT_STREQ(Tree()->Lookup(sports->child(1)->child(0)).name, "Rock 'n' Roll");
+    EXPECT_STREQ(Tree()->Lookup(root->child(1)).name, "weather");
+    EXPECT_EQ(Tree()->Lookup(root).id, 0);
+
+    const QIcon folder = sports->icon(0);
+    const QIcon channel = root->child(1)->icon(0);
+    EXPECT_EQ(IconImage(folder, QIcon::Normal), IconImage(FolderIcon(), QIcon::Normal));
+    EXPECT_EQ(IconImage(folder, QIcon::Selected), IconImage(FolderIcon(), QIcon::Selected));
+    EXPECT_EQ(IconImage(channel, QIcon::Normal), IconImage(ChannelIcon(), QIcon::Normal));
+    EXPECT_EQ(IconImage(channel, QIcon::Selected), IconImage(ChannelIcon(), QIcon::Selected));
+    EXPECT_NE(IconImage(folder, QIcon::Normal), IconImage(channel, QIcon::Normal));
+    EXPECT_EQ(IconImage(root->icon(0), QIcon::Selected), IconImage(FolderIcon(), QIcon::Normal));
+
+    // Every channel went to the engine, in file order.
+    EXPECT_EQ(theStore.Engine().Keywords(),
+              (std::vector<std::string>{"足球", "Rock 'n' Roll", "weather"}));
+}
+
+TEST_F(ReaderWindow, LabelsCountRecentNewsAndFoldersSumEveryDepth) {
+    const std::string db = m_folder.File("data/data.dat");
+    ExecSql(db,
+            "insert into channel (ID, rss_title) values (1, '足球'), (2, 'Rock ''n'' Roll'), "
+            "(3, 'weather');"
+            "insert into item (rss_channelID, rss_title, rss_pubDate) values "
+            "(1, 'a', date('now')), (1, 'b', date('now', '-3 days')), "
+            "(1, 'too old', date('now', '-40 days')), "
+            "(2, 'c', date('now')), (2, 'd', date('now')), (2, 'e', date('now', '-29 days')), "
+            "(3, 'f', date('now', '-1 day'));");
+    Open();
+    const auto counted = [] {
+        return Label("足球") == "足球|2" && Label("Rock 'n' Roll") == "Rock 'n' Roll|3" &&
+               Label("weather") == "weather|1" && Label("球类") == "球类|3" &&
+               Label("体育") == "体育|5" && Label("我的频道") == "我的频道|6";
+    };
+    EXPECT_TRUE(QTest::qWaitFor(counted, 10000))
+        << Label("足球") << " " << Label("Rock 'n' Roll") << " " << Label("球类") << " "
+        << Label("体育") << " " << Label("我的频道");
+    // Records keep the bare names; only labels carry the counts.
+    EXPECT_STREQ(Tree()->Lookup(ItemNamed("足球")).name, "足球");
+    EXPECT_EQ(Tree()->Lookup(ItemNamed("足球")).recentCount, 2);
+}
+
+TEST_F(ReaderWindow, WithoutADatabaseTheStartFailsVisiblyAndLabelsStayBare) {
+    std::filesystem::remove(m_folder.File("data/data.dat"));
+    Open();
+    EXPECT_TRUE(QTest::qWaitFor([] { return StartupFailedBox() != nullptr; }, 5000));
+    QMessageBox* box = StartupFailedBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->windowTitle().isEmpty());
+    box->accept();
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_pTreeView->Refresher()->Finished(); }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(Label("足球"), "足球");
+    EXPECT_EQ(Label("我的频道"), "我的频道");
+    EXPECT_FALSE(m_folder.Exists("data/data.dat"));
+}
+
+TEST_F(ReaderWindow, AMouseClickLoadsTheNodeButTheKeyboardDoesNot) {
+    ExecSql(m_folder.File("data/data.dat"),
+            "insert into channel (ID, rss_title) values (1, 'weather'), (2, '足球');"
+            "insert into item (rss_channelID, rss_title, rss_pubDate) values "
+            "(1, 'sunny', date('now')), (2, 'goal', date('now'));");
+    Open();
+    g_pListView->List().pacing().SetEnabled(false);
+    ClickItem(ItemNamed("weather"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 1; }, 5000));
+    EXPECT_EQ(g_pListView->model()->index(0, 1).data().toString(), QStringLiteral("sunny"));
+
+    // Moving the selection with the arrow keys leaves the list as it is.
+    Tree()->setFocus();
+    Tree()->setCurrentItem(ItemNamed("weather"));
+    QTest::keyClick(Tree(), Qt::Key_Up);
+    QTest::keyClick(Tree(), Qt::Key_Up);
+    QTest::qWait(200);
+    EXPECT_NE(Tree()->currentItem(), ItemNamed("weather"));
+    ASSERT_EQ(g_pListView->model()->rowCount(), 1);
+    EXPECT_EQ(g_pListView->model()->index(0, 1).data().toString(), QStringLiteral("sunny"));
+
+    // A click on a folder lists the news of every channel below it.
+    ClickItem(g_hRootItem);
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 2; }, 5000));
+}
+
+TEST_F(ReaderWindow, ClickingTheExpandButtonAlsoShowsThatNodesNews) {
+    Open();
+    QTreeWidgetItem* sports = ItemNamed("体育");
+    Tree()->collapseItem(sports);
+    const QRect row = Tree()->visualItemRect(sports);
+    // The branch indicator sits left of the item's text, in the indentation.
+    QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
+                      QPoint(row.left() - Tree()->indentation() / 2, row.center().y()));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !g_pListView->List().IsBusy(); }, 5000));
+    EXPECT_TRUE(sports->isExpanded());
+    EXPECT_EQ(Frame()->ListSplitter()->sizes()[0], 3 * Frame()->centralWidget()->height() / 4);
+}
