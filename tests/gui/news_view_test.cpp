@@ -1,0 +1,191 @@
+#include <QHeaderView>
+#include <QWebEnginePage>
+
+#include "app/main_frame.h"
+#include "news/html_view.h"
+#include "news/list_mode.h"
+#include "news/list_view.h"
+#include "reader_window.h"
+#include "support/sqlite_rows.h"
+
+namespace {
+
+// The pane's text once its page has loaded.
+QString PageText() {
+    QString text;
+    bool done = false;
+    g_pHtmlView->page()->toPlainText([&](const QString& result) {
+        text = result;
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    return text;
+}
+
+QString PageHtml() {
+    QString html;
+    bool done = false;
+    g_pHtmlView->page()->toHtml([&](const QString& result) {
+        html = result;
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    return html;
+}
+
+QColor Colour(std::uint32_t reference) {
+    return QColor(reference & 0xFF, (reference >> 8) & 0xFF, (reference >> 16) & 0xFF);
+}
+
+class NewsView : public ReaderWindow {
+protected:
+    void SetUp() override {
+        ReaderWindow::SetUp();
+        g_nListMode = kListModeAll;
+        ExecSql(
+            m_folder.File("data/data.dat"),
+            "insert into channel (ID, rss_title) values (1, 'weather');"
+            "insert into item (rss_channelID, rss_title, rss_link, rss_description, "
+            "rss_author, rss_pubDate, rss_source) values "
+            "(1, 'Sunny & warm', '" +
+                m_server.Url("/article") +
+                "', "
+                "'<p>Clear <b>skies</b> all day</p>', 'Met Office', date('now'), 'Weather Desk'),"
+                "(1, 'Older news', 'http://old.test/', 'older', 'A', date('now', '-10 days'), 'S'),"
+                "(1, 'No real date', 'http://nodate.test/', 'x', 'B', 'someday', 'S');");
+        m_server.Serve("/article", "<html><body><h1>The whole article</h1></body></html>",
+                       "text/html");
+    }
+
+    void OpenAndList() {
+        Open();
+        g_pListView->List().pacing().SetEnabled(false);
+        ClickItem(ItemNamed("weather"));
+        ASSERT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 3; }, 5000));
+    }
+
+    static QModelIndex Cell(int row, int column) {
+        return g_pListView->model()->index(row, column);
+    }
+
+    static void ClickRow(int row) {
+        QTest::mouseClick(g_pListView->viewport(), Qt::LeftButton, {},
+                          g_pListView->visualRect(Cell(row, 1)).center());
+    }
+};
+
+}  // namespace
+
+TEST_F(NewsView, AClickedChannelListsItsNewsNewestFirstInTheirColours) {
+    OpenAndList();
+    EXPECT_EQ(Cell(0, 1).data().toString(), QStringLiteral("No real date"));  // text sorts last
+    const int today = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
+    EXPECT_EQ(Cell(today, 0).data().toString(), QString::fromUtf8("今日新闻"));
+    EXPECT_EQ(Cell(today, 2).data().toString(), QStringLiteral("weather"));
+    EXPECT_EQ(Cell(today, 4).data().toString(), QStringLiteral("Met Office"));
+    EXPECT_EQ(Cell(today, 5).data().toString(), QStringLiteral("Weather Desk"));
+    EXPECT_EQ(Cell(today, 0).data(Qt::BackgroundRole).value<QColor>(),
+              Colour(theStore.Settings().CategoryColour(0)));
+    EXPECT_EQ(Cell(0, 0).data().toString(), QString::fromUtf8("早期新闻"));
+    EXPECT_EQ(Cell(0, 3).data().toString(), QStringLiteral("Invalid DateTime"));
+    EXPECT_EQ(Cell(0, 0).data(Qt::BackgroundRole).value<QColor>(),
+              Colour(theStore.Settings().CategoryColour(7)));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return Frame()->StatusText() == QString::fromUtf8("记录更新3条新闻..."); }, 5000));
+
+    // Headers and widths of the six columns; a click on a header sorts nothing.
+    const char* headers[] = {"新闻发布", "新闻标题", "新闻频道",
+                             "发布日期", "新闻作者", "新闻来源"};
+    const int widths[] = {80, 250, 100, 120, 120, 80};
+    for (int column = 0; column < 6; ++column) {
+        EXPECT_EQ(g_pListView->model()->headerData(column, Qt::Horizontal).toString(),
+                  QString::fromUtf8(headers[column]));
+        EXPECT_EQ(g_pListView->columnWidth(column), widths[column]);
+    }
+    EXPECT_FALSE(g_pListView->horizontalHeader()->sectionsClickable());
+}
+
+TEST_F(NewsView, AClickedRowShowsItsItemPage) {
+    OpenAndList();
+    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
+    bool loaded = false;
+    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
+    ClickRow(row);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    const QString text = PageText();
+    for (const char* expected :
+         {"Sunny & warm", "Weather Desk", "Met Office", "Clear skies all day", "详细内容"}) {
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                << text.toStdString();
+    }
+    // The description is rendered as HTML, not shown as markup.
+    EXPECT_FALSE(text.contains(QStringLiteral("<b>")));
+    EXPECT_TRUE(PageHtml().contains(QStringLiteral("<b>skies</b>")));
+}
+
+TEST_F(NewsView, AHostileDescriptionNeitherRunsNorReads) {
+    m_folder.WriteFile("secret.txt", "TOP-SECRET");
+    const std::string secret = "file://" + m_folder.File("secret.txt");
+    ExecSql(m_folder.File("data/data.dat"),
+            "update item set rss_description = '<script>document.title=\"pwned\";"
+            "document.body.innerHTML=\"pwned\"</script><img src=x onerror=\"document.title="
+            "''pwned''\"><iframe src=\"" +
+                secret +
+                "\"></iframe><p>harmless</p>', "
+                "rss_link = 'javascript:alert(1)' where rss_title = 'Older news'");
+    OpenAndList();
+    int row = 0;
+    while (Cell(row, 1).data().toString() != QStringLiteral("Older news")) {
+        ++row;
+    }
+    bool loaded = false;
+    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
+    ClickRow(row);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    QTest::qWait(300);
+    const QString text = PageText();
+    EXPECT_TRUE(text.contains(QStringLiteral("harmless")));
+    EXPECT_FALSE(text.contains(QStringLiteral("pwned")));
+    EXPECT_FALSE(text.contains(QStringLiteral("TOP-SECRET")));
+    EXPECT_NE(g_pHtmlView->title(), QStringLiteral("pwned"));
+    EXPECT_FALSE(PageHtml().contains(QStringLiteral("href=\"javascript:")));
+    // Nor can the pane be sent to a local file.
+    g_pHtmlView->Navigate2(QString::fromStdString(secret));
+    QTest::qWait(500);
+    EXPECT_FALSE(PageText().contains(QStringLiteral("TOP-SECRET")));
+}
+
+TEST_F(NewsView, ADoubleClickOpensTheItemsLinkAndGivesThePageItsRoomBack) {
+    OpenAndList();
+    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
+    QTest::mouseDClick(g_pListView->viewport(), Qt::LeftButton, {},
+                       g_pListView->visualRect(Cell(row, 1)).center());
+    const QUrl article(QString::fromStdString(m_server.Url("/article")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return g_pHtmlView->url() == article; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_server.HitCount("/article") >= 1; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return PageText().contains(QStringLiteral("The whole article")); }, 10000));
+    const int height = Frame()->centralWidget()->height();
+    EXPECT_EQ(Frame()->ListSplitter()->sizes()[0], std::max(height / 4, 50));
+}
+
+TEST_F(NewsView, TheBookViewAndBackGiveAFreshListThatFillsOnTheNextClick) {
+    OpenAndList();
+    Frame()->SwitchListPane(kListModeBook);
+    Frame()->SwitchListPane(kListModeAll);
+    ASSERT_NE(g_pListView, nullptr);
+    EXPECT_EQ(g_pListView->model()->rowCount(), 0);
+    g_pListView->List().pacing().SetEnabled(false);
+    ClickItem(ItemNamed("weather"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 3; }, 5000));
+}
+
+TEST_F(NewsView, TodaysListShowsOnlyTodaysNews) {
+    Open();
+    Frame()->SwitchListPane(kListModeToday);
+    g_pListView->List().pacing().SetEnabled(false);
+    ClickItem(ItemNamed("weather"));
+    // The database's date('now') is the UTC date, as the today list's is.
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 1; }, 5000));
+    EXPECT_EQ(Cell(0, 1).data().toString(), QStringLiteral("Sunny & warm"));
+}
