@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <set>
-#include <thread>
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
@@ -51,15 +50,17 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         theStore.Shutdown();
         return 1;
     }
+    // Wait for the passes, then for the storing threads they started; on a terminal show
+    // the progress while waiting.
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    while (!engine.PassesDone() || engine.StoreThreads() > 0) {
+    while (!engine.WaitForPassesFor(std::chrono::milliseconds(200))) {
         if (terminal) {
             PrintProgress(engine);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     engine.WaitForStoreThreads();
     if (terminal) {
+        PrintProgress(engine);
         std::fputs("\n", stderr);
     }
     theStore.Shutdown();

@@ -22,6 +22,12 @@ public:
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_set; });
     }
+    // Waits at most `timeout`; returns whether the event is set.
+    template <typename Duration>
+    bool WaitFor(Duration timeout) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [this] { return m_set; });
+    }
     bool IsSet() const {
         std::lock_guard lock(m_mutex);
         return m_set;

@@ -65,6 +65,16 @@ void UpdateEngine::WaitForPasses() {
     }
 }
 
+bool UpdateEngine::WaitForPassesFor(std::chrono::milliseconds timeout) {
+    if (!m_started) {
+        return true;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    return m_searchDone.WaitFor(timeout) &&
+           m_opmlDone.WaitFor(std::max(deadline - std::chrono::steady_clock::now(),
+                                       std::chrono::steady_clock::duration::zero()));
+}
+
 bool UpdateEngine::PassesDone() const {
     return !m_started || (m_searchDone.IsSet() && m_opmlDone.IsSet());
 }
@@ -160,8 +170,8 @@ void UpdateEngine::OpmlPassProc() {
 }
 
 void UpdateEngine::HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword) {
-    m_storeSlots.acquire();
-    m_handoffLock.acquire();
+    m_storeSlots.Acquire();
+    m_handoffLock.Acquire();
     m_handoffReader = std::move(reader);
     m_handoffKeyword = keyword;
     m_workers.Start([this] { StoreFeedProc(); });
@@ -171,11 +181,11 @@ void UpdateEngine::StoreFeedProc() {
     ++m_storeThreads;
     std::unique_ptr<CRssReader> reader = std::move(m_handoffReader);
     const std::string keyword = std::move(m_handoffKeyword);
-    m_handoffLock.release();
+    m_handoffLock.Release();
     StoreAndCount(*reader, keyword, Pacing::kAfterStoredItem, nullptr);
     reader.reset();
     --m_storeThreads;
-    m_storeSlots.release();
+    m_storeSlots.Release();
 }
 
 void UpdateEngine::RefreshChannel(const std::string& keyword) {

@@ -1,16 +1,17 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "feeds/done_event.h"
 #include "feeds/pacing.h"
+#include "feeds/slot_gate.h"
 #include "feeds/worker_group.h"
 
 class CFeedStore;
@@ -50,6 +51,8 @@ public:
 
     // Blocks until both passes of the current Start have ended (at once if none ran).
     void WaitForPasses();
+    // The same, for at most `timeout`; returns whether both have ended.
+    bool WaitForPassesFor(std::chrono::milliseconds timeout);
     // Blocks until every storing and refresh thread started so far has ended.
     void WaitForStoreThreads();
     int StoreThreads() const { return m_storeThreads.load(); }
@@ -91,12 +94,12 @@ private:
     // so more of them would add no speed, only parsed feeds waiting in memory: a pass that
     // outruns its storing waits for a free slot before it hands off.
     static constexpr int kMaxConcurrentStores = 4;
-    std::counting_semaphore<kMaxConcurrentStores> m_storeSlots{kMaxConcurrentStores};
+    SlotGate m_storeSlots{kMaxConcurrentStores};
     WorkerGroup m_workers;
 
     // The hand-off of a loaded feed to a new storing thread: the fetching thread takes the
     // gate and fills the slots, the storing thread copies them and opens the gate again.
-    std::binary_semaphore m_handoffLock{1};
+    SlotGate m_handoffLock{1};
     std::unique_ptr<CRssReader> m_handoffReader;  // guarded by m_handoffLock
     std::string m_handoffKeyword;                 // guarded by m_handoffLock
 

@@ -19,6 +19,12 @@ LocalHttpServer::LocalHttpServer() : m_server(std::make_unique<httplib::Server>(
     while (!m_server->is_running()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    // The server counts as running before its worker threads exist; one answered request
+    // means they all do, so a test that counts threads sees the server's whole set.
+    httplib::Client(BaseUrl()).Get("/");
+    std::lock_guard lock(m_mutex);
+    m_targets.clear();
+    m_hits.clear();
 }
 
 LocalHttpServer::~LocalHttpServer() {
