@@ -31,7 +31,7 @@ std::string AnchorOpen(std::string_view link) {
     if (!IsSafeLink(link)) {
         return "<a>";
     }
-    return "<a href=\"" + HtmlEscape(link) + "\">";
+    return "<a href=\"" + EscapeMarkup(link) + "\">";
 }
 
 std::string DateTextOf(const CNewsRow& row) {
@@ -46,33 +46,6 @@ std::string DateTextOf(const CNewsRow& row) {
 }
 
 }  // namespace
-
-std::string HtmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
 
 bool IsSafeLink(std::string_view link) {
     for (char c : link) {
@@ -109,14 +82,14 @@ std::string BuildItemPage(const ItemTexts& item, std::string_view dateText) {
     page += "<tr><td width=96% valign=top align=center><strong>";
     page += anchor;
     page += "<font color=#990000 size=4> ";
-    page += HtmlEscape(item.title);
+    page += EscapeMarkup(item.title);
     page += "</font></a></strong></td></tr><tr><td>";
     page += "<font color=#999999>";
-    page += HtmlEscape(item.source);
+    page += EscapeMarkup(item.source);
     page += "</font> <font color=#999999 size=3>";
-    page += HtmlEscape(dateText);
+    page += EscapeMarkup(dateText);
     page += "</font> <font color=#000000 size=3>";
-    page += HtmlEscape(item.author);
+    page += EscapeMarkup(item.author);
     page += "</font><br></td></tr><tr><td>";
     page += "<font size = 3>";
     page += item.description;

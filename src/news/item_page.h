@@ -20,10 +20,6 @@ struct ItemTexts {
     std::string source;
 };
 
-// `text` with & < > " and ' as character references: safe as element content and inside a
-// quoted attribute.
-std::string HtmlEscape(std::string_view text);
-
 // Whether `link` may become a live link or a navigation target: an absolute address whose
 // scheme is http, https, ftp or mailto (any case), with no control character anywhere.
 // Everything else, javascript: and file: addresses included, is refused.

@@ -11,29 +11,6 @@ namespace {
 
 constexpr std::string_view kExtension = ".opml";
 
-// The owner name and site address are ours to choose, but a stray '&' or '<' in them must
-// not turn the head into a document that no longer parses.
-std::string EscapeText(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
 // Local time, each number without leading zeros: 2006-5-9 8:3:7.
 std::string DateCreatedText(const CalendarTime& now) {
     return std::to_string(now.year) + "-" + std::to_string(now.month) + "-" +
@@ -43,15 +20,17 @@ std::string DateCreatedText(const CalendarTime& now) {
 
 }  // namespace
 
+// The owner name and site address are ours to choose, but a stray '&' or '<' in them must
+// not turn the head into a document that no longer parses.
 std::string OpmlHeaderText(std::string_view dateCreated, std::string_view ownerName,
                            std::string_view site) {
-    const std::string siteText = EscapeText(site);
+    const std::string siteText = EscapeMarkup(site);
     std::string header;
     header += "<?xml version=\"1.0\" encoding=\"utf-8\"?><opml version=\"1.0\">";
     header += "<head><title>Quillon</title><dateCreated>";
-    header += EscapeText(dateCreated);
+    header += EscapeMarkup(dateCreated);
     header += "</dateCreated><ownerName>";
-    header += EscapeText(ownerName);
+    header += EscapeMarkup(ownerName);
     header += "</ownerName><ownerEmail></ownerEmail>";
     header += "<description>" + siteText + "</description>";
     header += "<createdBy>Quillon-Rss</createdBy>";

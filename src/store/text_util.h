@@ -31,3 +31,7 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 // atoi-style: leading blanks, an optional sign, digits up to the first other character;
 // no digits gives 0. Values beyond 32 bits saturate.
 int ParseLeadingInt(std::string_view text);
+
+// `text` with & < > " and ' as character references: safe as XML or HTML element content
+// and inside a quoted attribute.
+std::string EscapeMarkup(std::string_view text);

@@ -10,6 +10,7 @@
 #include "feeds/feed_store.h"
 #include "store/charset.h"
 #include "store/sys_data.h"
+#include "store/text_util.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -18,35 +19,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string XmlEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
 std::string Item(const std::string& title, const std::string& date, const std::string& link) {
-    return "<item><title>" + XmlEscape(title) + "</title><link>" + link +
+    return "<item><title>" + EscapeMarkup(title) + "</title><link>" + link +
            "</link><description>It's <b>news</b></description><pubDate>" + date +
            "</pubDate></item>";
 }
 
 std::string Feed(const std::string& title, const std::string& link, const std::string& items) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>" +
-           XmlEscape(title) + "</title><link>" + link + "</link>" + items + "</channel></rss>";
+           EscapeMarkup(title) + "</title><link>" + link + "</link>" + items + "</channel></rss>";
 }
 
 // The result feed of one service for one word, shaped so that every storing rule shows:
