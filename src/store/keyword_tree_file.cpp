@@ -353,15 +353,12 @@ bool CKeywordTreeFile::Save() {
 }
 
 std::vector<std::string> ReadChannelKeywords(const std::string& path) {
+    // Through Load, so that the tool reads a tree exactly as the window does.
     std::vector<std::string> keywords;
-    CXmlDocument document;
-    if (!document.load(path) || document.documentElement().name() != kRootName) {
-        return keywords;
-    }
-    for (const XmlNode& element : document.getElementsByTagName(kNodeName)) {
-        if (ReadType(element) == NODE_KEY) {
-            keywords.push_back(ReadName(element));
+    CKeywordTreeFile(path).Load([&keywords](const CKeywordNode& node, int) {
+        if (node.type == NODE_KEY) {
+            keywords.emplace_back(node.name);
         }
-    }
+    });
     return keywords;
 }
