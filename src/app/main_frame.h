@@ -87,7 +87,5 @@ private:
     bool m_sized = false;
 };
 
-// The one main window, or null.
+// The one main window, or null. SwitchListPane's mode is g_nListMode (news/list_mode.h).
 extern CMainFrame* g_pMainFrame;
-// The mode last given to SwitchListPane: 0 all news, 1 today's news, 2 book view. Defined
-// with the news loaders, which read it.

@@ -177,7 +177,6 @@ bool CAdoRecordset::Close() {
     m_lease.reset();
     m_hasRow = false;
     m_recordCount.reset();
-    m_currentPage = 0;
     m_bindings.clear();
     return true;
 }

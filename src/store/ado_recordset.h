@@ -97,6 +97,5 @@ private:
     bool m_hasRow = false;
     long long m_rowIndex = 0;
     std::optional<int> m_recordCount;
-    int m_currentPage = 0;
     std::string m_lastError;
 };
