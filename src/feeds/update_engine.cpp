@@ -5,6 +5,7 @@
 #include "feeds/rss_reader.h"
 #include "feeds/search_url.h"
 #include "store/ado_recordset.h"
+#include "store/keyword_tree_file.h"
 #include "store/statements.h"
 #include "store/text_util.h"
 
@@ -189,7 +190,7 @@ void UpdateEngine::StoreFeedProc() {
 }
 
 void UpdateEngine::RefreshChannel(const std::string& keyword) {
-    const std::string copy(CutAtCharBoundary(keyword, kMaxKeywordBytes));
+    const std::string copy(CutToCodePageLimit(keyword, kMaxNodeNameCodePageBytes));
     // Counted before the thread runs, so a shutdown that follows at once waits for it.
     ++m_storeThreads;
     m_workers.Start([this, copy] { RefreshChannelProc(copy); });

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxNameBytes = sizeof(CKeywordNode::name) - 1;
-
 constexpr char kRootName[] = "KEYWORDTREE";
 constexpr char kNodeName[] = "KEYWORDNODE";
 constexpr char kRootLabel[] = "我的频道";
@@ -41,8 +39,12 @@ int ReadType(const XmlNode& element) {
     return NODE_NONE;
 }
 
+std::string_view CutName(std::string_view name) {
+    return CutToCodePageLimit(name, kMaxNodeNameCodePageBytes);
+}
+
 std::string ReadName(const XmlNode& element) {
-    return std::string(CutAtCharBoundary(element.selectSingleNode("TEXT").text(), kMaxNameBytes));
+    return std::string(CutName(element.selectSingleNode("TEXT").text()));
 }
 
 // A channel is recognised by its type and by having nothing but its three fields.
@@ -59,7 +61,7 @@ bool IsField(const XmlNode& node) {
 
 CKeywordNode CKeywordNode::NewNode(std::string_view name, std::int32_t type) {
     CKeywordNode node;
-    CopyToField(node.name, name);
+    CopyToCodePageField(node.name, kMaxNodeNameCodePageBytes, name);
     node.type = type;
     return node;
 }
@@ -232,7 +234,8 @@ std::string CKeywordTreeFile::Load(
         node.id = ReadId(element.selectSingleNode("ID"));
         node.parentId = ReadId(element.parentNode().selectSingleNode("ID"));
         node.type = ReadType(element) == NODE_KEY ? NODE_KEY : NODE_FOLDER;
-        CopyToField(node.name, element.selectSingleNode("TEXT").text());
+        CopyToCodePageField(node.name, kMaxNodeNameCodePageBytes,
+                            element.selectSingleNode("TEXT").text());
         while (path.size() > 1 && path.back() != node.parentId) {
             path.pop_back();
         }
@@ -250,7 +253,7 @@ int CKeywordTreeFile::AddNode(int type, int parentId, std::string_view name) {
     if (type != NODE_FOLDER && type != NODE_KEY) {
         return kRefused;
     }
-    name = CutAtCharBoundary(name, kMaxNameBytes);
+    name = CutName(name);
     const int newId = m_impl->AllocateId();
     if (!m_impl->HasId(parentId)) {
         return kRefused;
@@ -323,7 +326,7 @@ bool CKeywordTreeFile::RenameNode(int id, std::string_view name) {
         return false;
     }
     XmlNode text = found->text;
-    text.put_text(CutAtCharBoundary(name, kMaxNameBytes));
+    text.put_text(CutName(name));
     Save();
     return true;
 }

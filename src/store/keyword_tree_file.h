@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/text_util.h"
+
 // Node types of the channel tree.
 enum KeywordNodeType : std::int32_t {
     NODE_FOLDER = 0,
@@ -14,11 +16,14 @@ enum KeywordNodeType : std::int32_t {
     NODE_NONE = 2,  // a blank record that stands for no node
 };
 
+// A node's name holds at most this many code-page bytes (see CodePageLength).
+constexpr std::size_t kMaxNodeNameCodePageBytes = 511;
+
 // One node of the tree as the views and loaders hand it around (copied by value).
 struct CKeywordNode {
     std::int32_t id = -1;        // 0 for the root; -1 while unset
     std::int32_t parentId = -1;  // as read at load; -1 for a node added while running
-    char name[512] = {};         // the node's TEXT, at most 511 bytes of UTF-8
+    char name[CodePageFieldSize(kMaxNodeNameCodePageBytes)] = {};  // the node's TEXT
     std::int32_t type = NODE_NONE;
     std::intptr_t item = -1;       // the tree control's item showing the node; -1 while unset
     std::int32_t recentCount = 0;  // the channel's items newer than the retention period

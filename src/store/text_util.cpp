@@ -1,7 +1,12 @@
 #include "store/text_util.h"
 
+#include <iconv.h>
+
+#include <array>
+#include <bitset>
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -69,7 +74,79 @@ char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The characters of the Basic Multilingual Plane that GB18030 writes in two bytes, asked of
+// iconv once per process (65 536 short conversions, a few milliseconds).
+const std::bitset<0x10000>& TwoByteCodePageChars() {
+    static std::bitset<0x10000> twoByte;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const iconv_t converter = iconv_open("GB18030", "UTF-8");
+        if (converter == reinterpret_cast<iconv_t>(-1)) {
+            return;  // no converter: every non-ASCII character counts four bytes
+        }
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                continue;
+            }
+            std::string utf8;
+            AppendUtf8(utf8, c);
+            std::array<char, 8> encoded{};
+            char* in = utf8.data();
+            std::size_t inLeft = utf8.size();
+            char* out = encoded.data();
+            std::size_t outLeft = encoded.size();
+            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) &&
+                encoded.size() - outLeft == 2) {
+                twoByte.set(c);
+            }
+        }
+        iconv_close(converter);
+    });
+    return twoByte;
+}
+
 }  // namespace
+
+std::size_t CodePageCharBytes(char32_t c) {
+    if (c < 0x80) {
+        return 1;
+    }
+    return c < 0x10000 && TwoByteCodePageChars().test(c) ? 2 : 4;
+}
+
+std::size_t CodePageLength(std::string_view text) {
+    std::size_t total = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = SequenceLength(text, pos, &c);
+        total += length == 0 ? 1 : CodePageCharBytes(c);
+        pos += length == 0 ? 1 : length;
+    }
+    return total;
+}
+
+std::string_view CutToCodePageLimit(std::string_view text, std::size_t maxCodePageBytes) {
+    // No character takes more than twice as many code-page bytes as it takes bytes of UTF-8,
+    // so a text of at most half the limit fits without looking at its characters.
+    if (text.size() <= maxCodePageBytes / 2) {
+        return text;
+    }
+    std::size_t total = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t c = 0;
+        std::size_t length = SequenceLength(text, pos, &c);
+        const std::size_t bytes = length == 0 ? 1 : CodePageCharBytes(c);
+        length = length == 0 ? 1 : length;
+        if (total + bytes > maxCodePageBytes) {
+            break;
+        }
+        total += bytes;
+        pos += length;
+    }
+    return text.substr(0, pos);
+}
 
 std::string_view CutAtCharBoundary(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) {

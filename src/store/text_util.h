@@ -20,6 +20,31 @@ void CopyToField(char (&dest)[N], std::string_view text) {
     CopyToField(dest, N, text);
 }
 
+// Length limits of names and record fields count bytes of the Chinese code page the program
+// was written for (GB18030): an ASCII character takes one byte, a character of the code
+// page's two-byte range (every common Chinese character) two, any other character four. An
+// invalid UTF-8 byte counts one.
+std::size_t CodePageCharBytes(char32_t c);
+std::size_t CodePageLength(std::string_view text);
+
+// The longest prefix of `text` that takes at most `maxCodePageBytes` code-page bytes, cut at
+// a character boundary.
+std::string_view CutToCodePageLimit(std::string_view text, std::size_t maxCodePageBytes);
+
+// The size of a zero-terminated UTF-8 field that holds any text of `codePageBytes` code-page
+// bytes: a two-byte character takes at most three bytes of UTF-8, one and four-byte characters
+// no more than in the code page.
+constexpr std::size_t CodePageFieldSize(std::size_t codePageBytes) {
+    return codePageBytes * 3 / 2 + 1;
+}
+
+// Copies `text` into `dest`, cut to at most `maxCodePageBytes` code-page bytes and to the
+// field's size.
+template <std::size_t N>
+void CopyToCodePageField(char (&dest)[N], std::size_t maxCodePageBytes, std::string_view text) {
+    CopyToField(dest, N, CutToCodePageLimit(text, maxCodePageBytes));
+}
+
 // UTF-8 <-> UTF-16. A byte that does not start a valid UTF-8 sequence becomes U+FFFD; an
 // unpaired surrogate becomes U+FFFD in the other direction.
 std::u16string Utf8ToUtf16(std::string_view text);

@@ -44,6 +44,16 @@ bool CNodeMap::Contains(Handle item) const {
     return m_entries.count(item) != 0;
 }
 
+CNodeMap::Handle CNodeMap::FindById(int id) const {
+    std::lock_guard lock(m_mutex);
+    for (const auto& [handle, entry] : m_entries) {
+        if (entry.record.id == id) {
+            return handle;
+        }
+    }
+    return kNoItem;
+}
+
 CKeywordNode CNodeMap::Lookup(Handle item) const {
     std::lock_guard lock(m_mutex);
     const auto found = m_entries.find(item);
@@ -114,7 +124,7 @@ void CNodeMap::SetName(Handle item, std::string_view name) {
     std::lock_guard lock(m_mutex);
     const auto found = m_entries.find(item);
     if (found != m_entries.end()) {
-        CopyToField(found->second.record.name, name);
+        CopyToCodePageField(found->second.record.name, kMaxNodeNameCodePageBytes, name);
     }
 }
 

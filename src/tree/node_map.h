@@ -28,6 +28,8 @@ public:
     void Clear();
 
     bool Contains(Handle item) const;
+    // The first handle in map order whose record has the node ID `id`, or kNoItem.
+    Handle FindById(int id) const;
     // A copy of the record, or the blank record for an unknown handle.
     CKeywordNode Lookup(Handle item) const;
     Handle Parent(Handle item) const;

@@ -52,6 +52,31 @@ QTreeWidgetItem* CTD_TreeView::AddItem(QTreeWidgetItem* parent, const CKeywordNo
     return item;
 }
 
+bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, int* newId) {
+    if (!m_treeFile) {
+        return false;
+    }
+    QTreeWidgetItem* parent = ItemOf(m_nodes.FindById(parentId));
+    if (parent == nullptr) {
+        return false;
+    }
+    const int id = m_treeFile->AddNode(type, parentId, record.name);
+    if (id == CKeywordTreeFile::kRefused) {
+        return false;
+    }
+    CKeywordNode added = record;
+    added.id = id;
+    added.type = type;
+    AddItem(parent, added);
+    if (type == NODE_KEY) {
+        theStore.AddKeyword(added.name);
+    }
+    if (newId != nullptr) {
+        *newId = id;
+    }
+    return true;
+}
+
 void CTD_TreeView::OnInitialUpdate() {
     if (m_initialised) {
         return;

@@ -23,6 +23,14 @@ public:
     // once per view: repeated calls (new and open document) change nothing.
     void OnInitialUpdate();
 
+    // Adds a folder or channel as the last child of the node `parentId`: in the tree file
+    // (saved at once), the tree control and the node map; a channel is also handed to the
+    // update engine. `record` is a new node's record (CKeywordNode::NewNode); its name is cut
+    // to the name limit. Returns false and changes nothing when the tree file refuses the node
+    // (an unknown or channel parent, a same-type sibling of that name ignoring ASCII case).
+    // `newId`, when given, receives the new node's ID.
+    bool AddNode(int type, int parentId, const CKeywordNode& record, int* newId = nullptr);
+
     CNodeMap& Nodes() { return m_nodes; }
     // The record of `item`, or the blank record.
     CKeywordNode Lookup(QTreeWidgetItem* item) const;

@@ -141,3 +141,35 @@ TEST_F(ReaderWindow, ClickingTheExpandButtonAlsoShowsThatNodesNews) {
     EXPECT_TRUE(sports->isExpanded());
     EXPECT_EQ(Frame()->ListSplitter()->sizes()[0], 3 * Frame()->centralWidget()->height() / 4);
 }
+
+TEST_F(ReaderWindow, AddingANodeChangesTheTreeTheMapTheFileAndTheEngineTogether) {
+    Open();
+    int folderId = -1;
+    ASSERT_TRUE(
+        Tree()->AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode("财经", NODE_FOLDER), &folderId));
+    EXPECT_EQ(folderId, 6);
+    ASSERT_TRUE(Tree()->AddNode(NODE_KEY, folderId, CKeywordNode::NewNode("股市", NODE_KEY)));
+    // Refused: a same-type sibling ignoring ASCII case, a channel as parent, an unknown parent.
+    EXPECT_FALSE(Tree()->AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode("财经", NODE_FOLDER)));
+    EXPECT_FALSE(Tree()->AddNode(NODE_KEY, 0, CKeywordNode::NewNode("WEATHER", NODE_KEY)));
+    EXPECT_FALSE(Tree()->AddNode(NODE_KEY, 2, CKeywordNode::NewNode("x", NODE_KEY)));
+    EXPECT_FALSE(Tree()->AddNode(NODE_KEY, 99, CKeywordNode::NewNode("x", NODE_KEY)));
+
+    QTreeWidgetItem* folder = g_hRootItem->child(g_hRootItem->childCount() - 1);
+    ASSERT_EQ(folder, ItemNamed("财经"));
+    ASSERT_EQ(folder->childCount(), 1);
+    EXPECT_EQ(folder->child(0), ItemNamed("股市"));
+    EXPECT_EQ(Tree()->Lookup(folder->child(0)).type, NODE_KEY);
+    EXPECT_EQ(Tree()->Nodes().Parent(CTD_TreeView::HandleOf(folder->child(0))),
+              CTD_TreeView::HandleOf(folder));
+    EXPECT_EQ(theStore.Engine().Keywords().back(), "股市");
+
+    std::vector<std::pair<std::string, int>> saved;
+    CKeywordTreeFile(m_folder.File("document/keywordlist.xml"))
+        .Load([&](const CKeywordNode& node, int parentId) {
+            saved.emplace_back(node.name, parentId);
+        });
+    ASSERT_EQ(saved.size(), 7u);
+    EXPECT_EQ(saved[5], std::make_pair(std::string("财经"), 0));
+    EXPECT_EQ(saved[6], std::make_pair(std::string("股市"), folderId));
+}

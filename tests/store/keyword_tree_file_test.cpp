@@ -135,10 +135,10 @@ TEST_F(TreeFile, HandEditedFilesStillLoadAndEditSafely) {
     EXPECT_EQ(loaded.nodes[2].node.parentId, 42);
     EXPECT_EQ(loaded.nodes[2].resolvedParent, 0);
     EXPECT_EQ(loaded.nodes[2].node.type, NODE_KEY);
-    // 200 three-byte characters: cut to the 170 that fit in 511 bytes, never mid-character.
+    // 200 Chinese characters take 400 code-page bytes: the name is kept whole.
     EXPECT_EQ(std::string(loaded.nodes[4].node.name), [] {
         std::string cut;
-        for (int i = 0; i < 170; ++i) {
+        for (int i = 0; i < 200; ++i) {
             cut += "中";
         }
         return cut;
@@ -244,6 +244,24 @@ TEST_F(TreeFile, AddingIsRefusedForUnknownParentsChannelsAndSameTypeNames) {
         fields.push_back(child.name() + "=" + child.text());
     }
     EXPECT_EQ(fields, (Strings{"ID=6", "NODETYPE=KEY", "TEXT="}));
+}
+
+TEST_F(TreeFile, LongNamesAreCutToTheNameLimitInCodePageBytes) {
+    Write(Tree(""));
+    CKeywordTreeFile tree(Path());
+    LoadAll(tree);
+    std::string name;
+    for (int i = 0; i < 200; ++i) {
+        name += "足";  // 600 bytes of UTF-8, 400 code-page bytes
+    }
+    name += std::string(200, 'x');  // 600 code-page bytes in all
+    const std::string kept = name.substr(0, 600 + 111);
+    const int id = tree.AddNode(NODE_KEY, 0, name);
+    ASSERT_NE(id, CKeywordTreeFile::kRefused);
+    EXPECT_EQ(Outline(), kept);
+    EXPECT_TRUE(tree.RenameNode(id, "足" + name));
+    EXPECT_EQ(Outline(), "足" + name.substr(0, 600 + 109));
+    EXPECT_STREQ(CKeywordNode::NewNode(name, NODE_KEY).name, kept.c_str());
 }
 
 TEST_F(TreeFile, RemovingANodeKeepsItsChildrenRemovingABranchDoesNot) {

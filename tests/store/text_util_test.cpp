@@ -48,3 +48,36 @@ TEST(TextUtil, ParsesLeadingIntegersLikeAtoi) {
     EXPECT_TRUE(EqualsIgnoreAsciiCase("News", "nEWS"));
     EXPECT_FALSE(EqualsIgnoreAsciiCase("News", "New"));
 }
+
+TEST(TextUtil, LimitsCountCodePageBytes) {
+    // ASCII one byte, a common Chinese character or "é" two, a character outside the
+    // code page's two-byte range (an emoji, a rare CJK extension character) four.
+    struct Case {
+        const char* text;
+        std::size_t length;
+    };
+    const Case cases[] = {{"", 0},      {"abc", 3}, {"足球", 4},
+                          {"é", 2},     {"😀", 4},   {"\xF0\xA0\x80\x80", 4},
+                          {"a足😀b", 8}, {"\xFF", 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(CodePageLength(c.text), c.length) << c.text;
+    }
+
+    // A Chinese name of 600 code-page bytes (300 characters) keeps 255 characters: 510
+    // bytes, cut before the character that would cross the 511-byte limit.
+    std::string chinese;
+    for (int i = 0; i < 300; ++i) {
+        chinese += "球";
+    }
+    const std::string_view cut = CutToCodePageLimit(chinese, 511);
+    EXPECT_EQ(cut.size(), 255u * 3);
+    EXPECT_EQ(CodePageLength(cut), 510u);
+    EXPECT_EQ(CutToCodePageLimit("a" + chinese, 511).size(), 1u + 255 * 3);
+    EXPECT_EQ(CutToCodePageLimit("ab😀", 5), "ab");
+    EXPECT_EQ(CutToCodePageLimit("ab😀", 6), "ab😀");
+
+    // The field sized for 511 code-page bytes holds the longest such text.
+    char field[CodePageFieldSize(511)];
+    CopyToCodePageField(field, 511, "a" + chinese);
+    EXPECT_EQ(std::string(field), "a" + chinese.substr(0, 255 * 3));
+}
