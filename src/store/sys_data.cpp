@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::int32_t kDefaults[CSysData::kFieldCount] = {
@@ -77,6 +79,15 @@ CSysData::Bytes CSysData::ToBytes() const {
     return bytes;
 }
 
+void CSysData::ClampToSaneRanges() {
+    SetItemsPerPage(std::clamp(ItemsPerPage(), kMinItemsPerPage, kMaxItemsPerPage));
+    SetMaxPages(std::clamp(MaxPages(), kMinMaxPages, kMaxMaxPages));
+    SetRetentionDays(std::clamp(RetentionDays(), kMinRetentionDays, kMaxRetentionDays));
+    if (SearchEngine() < 0 || SearchEngine() >= kEngineCount) {
+        SetSearchEngine(0);
+    }
+}
+
 void CSysData::OverlayBytes(const unsigned char* bytes, std::size_t size) {
     Bytes image = ToBytes();
     for (std::size_t i = 0; i < size && i < kFileSize; ++i) {
@@ -105,6 +116,7 @@ void ReadSettingsFile(const std::string& path, CSysData* settings) {
             total += static_cast<std::size_t>(got);
         }
         loaded.OverlayBytes(buffer, total);
+        loaded.ClampToSaneRanges();
     }
     settings->CopyFrom(loaded);
 }

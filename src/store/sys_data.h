@@ -30,6 +30,20 @@ public:
     void ResetToDefaults();
     void CopyFrom(const CSysData& other);
 
+    // The sane range of each numeric setting. Outside it a value can only do harm: a search
+    // pass of two billion pages runs for days, a retention too long for the calendar fails
+    // every count, an engine index outside the table has no address.
+    static constexpr int kMinItemsPerPage = 1;
+    static constexpr int kMaxItemsPerPage = 100;
+    static constexpr int kMinMaxPages = 0;  // 0: no search pages, no subscribed-feed passes
+    static constexpr int kMaxMaxPages = 100;
+    static constexpr int kMinRetentionDays = 1;
+    static constexpr int kMaxRetentionDays = 36500;
+    static constexpr int kEngineCount = 4;
+    // Brings items per page, maximum pages and retention days into their ranges (the nearer
+    // end); a search engine outside 0 to 3 becomes 0. Colours are left as they are.
+    void ClampToSaneRanges();
+
     // "新闻每页条目": results asked for per search-result page.
     int ItemsPerPage() const { return Get(kItemsPerPage); }
     void SetItemsPerPage(int value) { Set(kItemsPerPage, value); }

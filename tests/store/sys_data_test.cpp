@@ -104,3 +104,27 @@ TEST(SettingsFile, TheSeedFileHoldsTheDefaults) {
     store.LoadSettings();
     ExpectDefaults(store.Settings());
 }
+
+TEST(SettingsFile, ValuesOutsideTheirRangesAreBroughtIntoThemWhenRead) {
+    struct Case {
+        std::uint32_t items, pages, retention, engine;  // as stored
+        int wantItems, wantPages, wantRetention, wantEngine;
+    };
+    const Case cases[] = {
+        {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 4, 100, 100, 36500, 0},
+        {0, 0, 0, 0xFFFFFFFF, 1, 0, 1, 0},
+        {0x80000000, 0xFFFFFFFF, 0xFFFFFFF6, 3, 1, 0, 1, 3},
+        {100, 100, 36500, 2, 100, 100, 36500, 2},
+    };
+    for (const Case& c : cases) {
+        TempDataFolder folder;
+        folder.WriteFile("data/sysdata.dat",
+                         LittleEndian({c.items, c.pages, c.retention, c.engine}));
+        CFeedStore store(folder.Path());
+        store.LoadSettings();
+        EXPECT_EQ(store.Settings().ItemsPerPage(), c.wantItems);
+        EXPECT_EQ(store.Settings().MaxPages(), c.wantPages);
+        EXPECT_EQ(store.Settings().RetentionDays(), c.wantRetention);
+        EXPECT_EQ(store.Settings().SearchEngine(), c.wantEngine);
+    }
+}
