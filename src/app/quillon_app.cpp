@@ -16,6 +16,7 @@
 #include "news/external_browser.h"
 #include "news/list_view.h"
 #include "opml/opml_document.h"
+#include "tree/tree_view.h"
 
 const char CQuillonApp::kOrganisation[] = "应用程序向导生成的本地应用程序";
 
@@ -96,6 +97,10 @@ void CQuillonApp::OnCommand(int commandId) {
             break;
         case ID_SYSTEM_SETTINGS:
             CTD_SysDlg(m_frame.get()).exec();
+            // The retention period may have changed: the tree's counts follow at once.
+            if (g_pTreeView) {
+                g_pTreeView->RefreshCounts();
+            }
             break;
         case ID_SUBSCRIBE:
             CTD_OpmlDlg(m_frame.get()).exec();

@@ -76,3 +76,15 @@ void CFeedStore::RefreshChannel(const std::string& keyword) {
 void CFeedStore::AddKeyword(const std::string& keyword) {
     m_engine->AddKeyword(keyword);
 }
+
+void CFeedStore::SetNewsStoredListener(std::function<void()> listener) {
+    std::lock_guard lock(m_listenerMutex);
+    m_newsStored = std::move(listener);
+}
+
+void CFeedStore::NotifyNewsStored() {
+    std::lock_guard lock(m_listenerMutex);
+    if (m_newsStored) {
+        m_newsStored();
+    }
+}

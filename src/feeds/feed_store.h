@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,14 @@ public:
     // Appends a channel keyword to the list the passes fetch.
     void AddKeyword(const std::string& keyword);
 
+    // `listener` is called on a storing or refresh thread each time a feed has added news to
+    // the database (null: nobody is told). It must return promptly and must not call back
+    // into the store. Once this returns, the previous listener is not running and is not
+    // called again.
+    void SetNewsStoredListener(std::function<void()> listener);
+    // Tells the listener; called by the engine's threads.
+    void NotifyNewsStored();
+
     // Points the store at another data folder with an empty keyword list, as a fresh start
     // of the program would find it. For tests and tools that open the window more than once
     // in one process; the engine must be shut down.
@@ -58,6 +68,10 @@ private:
     CSysData m_settings;
     std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;
+
+    // Held while the listener runs, so that replacing it waits for a call in progress.
+    std::mutex m_listenerMutex;
+    std::function<void()> m_newsStored;  // guarded by m_listenerMutex
 };
 
 // The one store of the program.

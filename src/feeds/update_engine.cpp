@@ -212,6 +212,9 @@ void UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
                                  Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop) {
     const StoreOutcome outcome =
         StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
+    if (outcome.itemsStored > 0) {
+        m_store.NotifyNewsStored();
+    }
     std::lock_guard lock(m_progressMutex);
     KeywordProgress& progress = m_progress[keyword];
     ++progress.feedsFetched;

@@ -82,3 +82,11 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
            "rss_title = '" +
            SqlEscape(keyword) + "') and rss_pubDate>" + AccessDateLiteral(cutoff);
 }
+
+std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
+    // Driven from the channel table, so that each channel's count is a range of the index on
+    // channel and date holding only its recent items, not a scan of every item.
+    return "select channel.rss_title, count(*) from channel inner join item on "
+           "item.rss_channelID = channel.ID where item.rss_pubDate>" +
+           AccessDateLiteral(cutoff) + " group by channel.ID";
+}

@@ -50,5 +50,8 @@ std::string SqlSelectItemByTitle(std::string_view title, std::string_view keywor
 std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff);
 // A channel's items of one day (the list, mode 1: today's news).
 std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day);
-// A channel's items newer than the cut-off, for their count (the tree's labels).
+// A channel's items newer than the cut-off, for their count.
 std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff);
+// Every channel's count of items newer than the cut-off, one row (rss_title, count) per
+// channel that has any (the tree's labels).
+std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);

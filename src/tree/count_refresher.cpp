@@ -1,24 +1,19 @@
 #include "tree/count_refresher.h"
 
+#include <pthread.h>
+
 #include "news/news_age.h"
 #include "store/ado_connection.h"
 #include "store/ado_recordset.h"
 #include "store/statements.h"
 #include "store/sys_data.h"
 
-namespace {
-
-constexpr int kPauseAfterNodeMs = 100;
-constexpr int kPauseAfterPassMs = 500;
-
-}  // namespace
-
 CCountRefresher::CCountRefresher(CAdoConnection& connection, const CSysData& settings,
-                                 CNodeMap& nodes, LabelSink setLabel)
+                                 CNodeMap& nodes, LabelSink setLabels)
     : m_connection(connection),
       m_settings(settings),
       m_nodes(nodes),
-      m_setLabel(std::move(setLabel)) {}
+      m_setLabels(std::move(setLabels)) {}
 
 CCountRefresher::~CCountRefresher() {
     Stop();
@@ -29,8 +24,10 @@ void CCountRefresher::Start() {
     {
         std::lock_guard lock(m_mutex);
         m_stop = false;
+        m_wake = false;
     }
     m_finished = false;
+    m_sent.clear();
     m_thread = std::thread(&CCountRefresher::Run, this);
 }
 
@@ -39,63 +36,130 @@ void CCountRefresher::Stop() {
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
-    m_stopped.notify_all();
+    m_signal.notify_all();
     if (m_thread.joinable()) {
         m_thread.join();
     }
+}
+
+void CCountRefresher::Wake() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_wake = true;
+    }
+    m_signal.notify_all();
 }
 
 std::string CCountRefresher::Label(const std::string& name, int count) {
     return name + "|" + std::to_string(count);
 }
 
-bool CCountRefresher::Pause(int ms) {
-    std::unique_lock lock(m_mutex);
-    if (m_pauses) {
-        m_stopped.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stop; });
-    }
-    return !m_stop;
+bool CCountRefresher::Stopping() {
+    std::lock_guard lock(m_mutex);
+    return m_stop;
 }
 
 void CCountRefresher::Run() {
+    // Named so that its share of the window process's time can be told apart.
+    pthread_setname_np(pthread_self(), "count-refresher");
     while (m_connection.IsOpen()) {
-        for (CNodeMap::Handle item : m_nodes.Handles()) {
-            if (!Pause(0)) {
-                m_finished = true;
-                return;
-            }
-            RefreshNode(item);
-            if (!Pause(kPauseAfterNodeMs)) {
-                m_finished = true;
-                return;
-            }
+        const std::optional<Inputs> counted = RunPass();
+        if (!counted) {
+            break;
         }
         ++m_passes;
-        if (!Pause(kPauseAfterPassMs)) {
+        if (!WaitForNextPass(*counted, Clock::now())) {
             break;
         }
     }
     m_finished = true;
 }
 
-int CCountRefresher::CountRecent(const std::string& name, bool* ran) const {
+AccessDate CCountRefresher::Cutoff() const {
     AccessDate cutoff;
     DateDaysBefore(m_settings.RetentionDays(), &cutoff.year, &cutoff.month, &cutoff.day);
-    CAdoRecordset records(m_connection);
-    *ran = records.Open(SqlCountRecentItems(name, cutoff));
-    return *ran ? records.GetRecordCount() : 0;
+    return cutoff;
 }
 
-void CCountRefresher::RefreshNode(CNodeMap::Handle item) {
-    const CKeywordNode record = m_nodes.Lookup(item);
-    if (record.type == NODE_KEY) {
-        bool ran = false;
-        const int count = CountRecent(record.name, &ran);
-        if (ran) {
-            m_nodes.SetRecentCount(item, count);
-            m_setLabel(item, Label(record.name, count));
-        }
-    } else if (record.type == NODE_FOLDER) {
-        m_setLabel(item, Label(record.name, m_nodes.SumBelow(item)));
+std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
+    const AccessDate cutoff = Cutoff();
+    const std::optional<std::map<std::string, int>> countByName = ReadRecentCounts(cutoff);
+    if (Stopping()) {
+        return std::nullopt;
     }
+    // A statement that fails leaves every count and label as it was.
+    if (!countByName) {
+        return Inputs{};
+    }
+    const CNodeMap::Counts counts = m_nodes.ApplyRecentCounts(*countByName);
+    std::vector<LabelChange> changes = ChangedLabels(counts);
+    if (!changes.empty()) {
+        m_setLabels(std::move(changes));
+    }
+    return Inputs{AccessDateLiteral(cutoff), counts.generation};
+}
+
+std::optional<std::map<std::string, int>> CCountRefresher::ReadRecentCounts(
+    const AccessDate& cutoff) const {
+    CAdoRecordset records(m_connection);
+    if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
+        return std::nullopt;
+    }
+    char name[sizeof CKeywordNode::name] = {};
+    std::int32_t count = 0;
+    if (!records.BindColumn(0, name, sizeof name, kBindText) ||
+        !records.BindColumn(1, &count, sizeof count, kBindNumber)) {
+        return std::nullopt;
+    }
+    std::map<std::string, int> countByName;
+    for (; !records.IsEOF(); records.MoveNext()) {
+        records.Fetch();
+        countByName[name] = count;
+    }
+    // A step that failed half-way ends the rows early: those counts would be wrong.
+    if (!records.LastError().empty()) {
+        return std::nullopt;
+    }
+    return countByName;
+}
+
+std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
+    const CNodeMap::Counts& counts) {
+    if (counts.generation != m_sentGeneration) {
+        m_sent.clear();
+        m_sentGeneration = counts.generation;
+    }
+    std::vector<LabelChange> changes;
+    for (const CNodeMap::NodeCount& node : counts.nodes) {
+        std::string label = Label(node.name, node.count);
+        std::string& sent = m_sent[node.item];
+        if (sent != label) {
+            sent = label;
+            changes.push_back({node.item, std::move(label)});
+        }
+    }
+    return changes;
+}
+
+bool CCountRefresher::PassDue(const Inputs& last, Clock::time_point lastPassEnd) const {
+    // A closed database ends the refresher at the start of the pass.
+    return !m_connection.IsOpen() || Clock::now() - lastPassEnd >= kLongestGap ||
+           Inputs{AccessDateLiteral(Cutoff()), m_nodes.Generation()} != last;
+}
+
+bool CCountRefresher::WaitForNextPass(const Inputs& last, Clock::time_point lastPassEnd) {
+    std::unique_lock lock(m_mutex);
+    while (!m_signal.wait_for(lock, kInterval, [this] { return m_stop || m_wake; })) {
+        lock.unlock();
+        const bool due = PassDue(last, lastPassEnd);
+        lock.lock();
+        if (due) {
+            break;
+        }
+    }
+    if (m_wake) {
+        m_signal.wait_until(lock, lastPassEnd + kLeastGap, [this] { return m_stop; });
+    }
+    m_wake = false;
+    return !m_stop;
 }

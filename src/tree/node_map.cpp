@@ -5,38 +5,65 @@
 #include "store/text_util.h"
 
 void CNodeMap::Insert(Handle item, Handle parent, const CKeywordNode& record) {
-    std::lock_guard lock(m_mutex);
-    Entry entry;
-    entry.record = record;
-    entry.record.item = item;
-    entry.parent = parent;
-    m_entries[item] = std::move(entry);
-    const auto parentEntry = m_entries.find(parent);
-    if (parentEntry != m_entries.end()) {
-        parentEntry->second.children.push_back(item);
+    {
+        std::lock_guard lock(m_mutex);
+        Entry entry;
+        entry.record = record;
+        entry.record.item = item;
+        entry.parent = parent;
+        m_entries[item] = std::move(entry);
+        const auto parentEntry = m_entries.find(parent);
+        if (parentEntry != m_entries.end()) {
+            parentEntry->second.children.push_back(item);
+        }
+        ++m_generation;
     }
+    Changed();
 }
 
 void CNodeMap::RemoveBranch(Handle item) {
-    std::lock_guard lock(m_mutex);
-    const auto found = m_entries.find(item);
-    if (found == m_entries.end()) {
-        return;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_entries.find(item);
+        if (found == m_entries.end()) {
+            return;
+        }
+        std::vector<Handle> doomed{item};
+        DescendantsLocked(item, &doomed);
+        const auto parent = m_entries.find(found->second.parent);
+        if (parent != m_entries.end()) {
+            std::erase(parent->second.children, item);
+        }
+        for (Handle handle : doomed) {
+            m_entries.erase(handle);
+        }
+        ++m_generation;
     }
-    std::vector<Handle> doomed{item};
-    DescendantsLocked(item, &doomed);
-    const auto parent = m_entries.find(found->second.parent);
-    if (parent != m_entries.end()) {
-        std::erase(parent->second.children, item);
-    }
-    for (Handle handle : doomed) {
-        m_entries.erase(handle);
-    }
+    Changed();
 }
 
 void CNodeMap::Clear() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_entries.clear();
+        ++m_generation;
+    }
+    Changed();
+}
+
+void CNodeMap::Changed() {
+    if (m_changed) {
+        m_changed();
+    }
+}
+
+void CNodeMap::SetChangeListener(std::function<void()> listener) {
+    m_changed = std::move(listener);
+}
+
+std::uint64_t CNodeMap::Generation() const {
     std::lock_guard lock(m_mutex);
-    m_entries.clear();
+    return m_generation;
 }
 
 bool CNodeMap::Contains(Handle item) const {
@@ -112,32 +139,54 @@ std::vector<std::string> CNodeMap::NamesBelow(Handle item) const {
     return names;
 }
 
-void CNodeMap::SetRecentCount(Handle item, int count) {
-    std::lock_guard lock(m_mutex);
-    const auto found = m_entries.find(item);
-    if (found != m_entries.end()) {
-        found->second.record.recentCount = count;
-    }
-}
-
 void CNodeMap::SetName(Handle item, std::string_view name) {
-    std::lock_guard lock(m_mutex);
-    const auto found = m_entries.find(item);
-    if (found != m_entries.end()) {
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_entries.find(item);
+        if (found == m_entries.end()) {
+            return;
+        }
         CopyToCodePageField(found->second.record.name, kMaxNodeNameCodePageBytes, name);
+        ++m_generation;
     }
+    Changed();
 }
 
-int CNodeMap::SumBelow(Handle item) const {
+int CNodeMap::CountBranchLocked(Handle item, const std::map<std::string, int>& countByName,
+                                std::vector<NodeCount>* out) {
+    const auto found = m_entries.find(item);
+    if (found == m_entries.end()) {
+        return 0;
+    }
+    Entry& entry = found->second;
+    CKeywordNode& record = entry.record;
+    int own = 0;
+    if (record.type == NODE_KEY) {
+        const auto count = countByName.find(record.name);
+        own = count == countByName.end() ? 0 : count->second;
+        record.recentCount = own;
+    }
+    int below = 0;
+    for (Handle child : entry.children) {
+        below += CountBranchLocked(child, countByName, out);
+    }
+    if (record.type == NODE_KEY) {
+        out->push_back({item, record.name, own});
+    } else if (record.type == NODE_FOLDER) {
+        out->push_back({item, record.name, below});
+    }
+    return own + below;
+}
+
+CNodeMap::Counts CNodeMap::ApplyRecentCounts(const std::map<std::string, int>& countByName) {
     std::lock_guard lock(m_mutex);
-    std::vector<Handle> handles;
-    DescendantsLocked(item, &handles);
-    int sum = 0;
-    for (Handle handle : handles) {
-        const CKeywordNode& record = m_entries.at(handle).record;
-        if (record.type == NODE_KEY) {
-            sum += record.recentCount;
+    Counts counts;
+    counts.generation = m_generation;
+    counts.nodes.reserve(m_entries.size());
+    for (const auto& [handle, entry] : m_entries) {
+        if (entry.parent == kNoItem || m_entries.count(entry.parent) == 0) {
+            CountBranchLocked(handle, countByName, &counts.nodes);
         }
     }
-    return sum;
+    return counts;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -12,13 +13,25 @@
 // item's parent and its children in display order, so that worker threads can walk the
 // tree without touching the tree control.
 //
-// Thread rule: the window thread inserts, moves and removes entries; the count refresher
-// reads and writes recent counts. Every operation takes m_mutex once and copies records in
-// or out, so no reader ever sees an entry half written or removed under it.
+// Thread rule: the window thread inserts, moves, renames and removes entries; the count
+// refresher reads the tree and writes recent counts. Every operation takes m_mutex once and
+// copies records in or out, so no reader ever sees an entry half written or removed under it.
 class CNodeMap {
 public:
     using Handle = std::intptr_t;
     static constexpr Handle kNoItem = 0;
+
+    // One channel's or folder's count as a label shows it.
+    struct NodeCount {
+        Handle item = kNoItem;
+        std::string name;
+        int count = 0;
+    };
+    // Every channel's and folder's count, and the generation of the tree they were taken from.
+    struct Counts {
+        std::vector<NodeCount> nodes;
+        std::uint64_t generation = 0;
+    };
 
     // Adds an entry as the last child of `parent` (kNoItem for the root); the record's item
     // field is set to `item`.
@@ -42,11 +55,19 @@ public:
     // The names of the nodes below `item`, in the order of Descendants.
     std::vector<std::string> NamesBelow(Handle item) const;
 
-    void SetRecentCount(Handle item, int count);
     // Replaces the record's name (cut at a character boundary to fit).
     void SetName(Handle item, std::string_view name);
-    // The sum of the recent counts of every channel below `item`, at any depth.
-    int SumBelow(Handle item) const;
+
+    // Sets every channel's recent count to its name's count in `countByName` (0 when the
+    // name is missing) and returns every channel's count and every folder's: the sum over
+    // the channels below it at any depth. All under one lock, so the sums fit the tree.
+    Counts ApplyRecentCounts(const std::map<std::string, int>& countByName);
+
+    // Counts every change of the tree's shape or names (insert, remove, rename, clear).
+    std::uint64_t Generation() const;
+    // Called on the window thread after each such change, outside the lock; null for none.
+    // Set on the window thread.
+    void SetChangeListener(std::function<void()> listener);
 
 private:
     struct Entry {
@@ -55,7 +76,14 @@ private:
         std::vector<Handle> children;
     };
     void DescendantsLocked(Handle item, std::vector<Handle>* out) const;
+    // The sum of the recent counts of `item` (if a channel) and every channel below it;
+    // appends the counts of `item` and its descendants to `out`, children first.
+    int CountBranchLocked(Handle item, const std::map<std::string, int>& countByName,
+                          std::vector<NodeCount>* out);
+    void Changed();
 
     mutable std::mutex m_mutex;
     std::map<Handle, Entry> m_entries;  // guarded by m_mutex
+    std::uint64_t m_generation = 0;     // guarded by m_mutex
+    std::function<void()> m_changed;    // window thread only
 };

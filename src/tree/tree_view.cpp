@@ -25,7 +25,12 @@ CTD_TreeView::CTD_TreeView(QWidget* parent) : QTreeWidget(parent) {
 }
 
 CTD_TreeView::~CTD_TreeView() {
-    // The refresher only posts labels to this thread, so joining it cannot deadlock.
+    // Nothing wakes the refresher once it is gone. It only posts labels to this thread, so
+    // joining it cannot deadlock.
+    if (m_refresher) {
+        theStore.SetNewsStoredListener(nullptr);
+    }
+    m_nodes.SetChangeListener(nullptr);
     m_refresher.reset();
     if (g_pTreeView == this) {
         g_pTreeView = nullptr;
@@ -116,19 +121,37 @@ void CTD_TreeView::OnInitialUpdate() {
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }
+    StartCountRefresher();
+}
+
+void CTD_TreeView::StartCountRefresher() {
     m_refresher = std::make_unique<CCountRefresher>(
         theStore, theStore.Settings(), m_nodes,
-        [this](CNodeMap::Handle item, const std::string& label) {
-            const QString text = QString::fromStdString(label);
+        [this](std::vector<CCountRefresher::LabelChange> changes) {
             QMetaObject::invokeMethod(
-                this, [this, item, text] { ApplyLabel(item, text); }, Qt::QueuedConnection);
+                this, [this, changes = std::move(changes)] { ApplyLabels(changes); },
+                Qt::QueuedConnection);
         });
+    CCountRefresher* refresher = m_refresher.get();
+    // New news, and any change of the tree, show at the next pass, without waiting.
+    theStore.SetNewsStoredListener([refresher] { refresher->Wake(); });
+    m_nodes.SetChangeListener([refresher] { refresher->Wake(); });
     m_refresher->Start();
 }
 
-void CTD_TreeView::ApplyLabel(CNodeMap::Handle item, const QString& label) {
-    if (QTreeWidgetItem* treeItem = ItemOf(item)) {
-        treeItem->setText(0, label);
+void CTD_TreeView::RefreshCounts() {
+    if (m_refresher) {
+        m_refresher->Wake();
+    }
+}
+
+void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& changes) {
+    for (const CCountRefresher::LabelChange& change : changes) {
+        QTreeWidgetItem* treeItem = ItemOf(change.item);
+        const QString label = QString::fromStdString(change.label);
+        if (treeItem && treeItem->text(0) != label) {
+            treeItem->setText(0, label);
+        }
     }
 }
 

@@ -38,6 +38,9 @@ public:
     // The item of a handle still in the tree, or null.
     QTreeWidgetItem* ItemOf(CNodeMap::Handle handle) const;
     CCountRefresher* Refresher() { return m_refresher.get(); }
+    // Recounts at once, e.g. after the retention period changed; labels also catch up by
+    // themselves within the refresher's interval.
+    void RefreshCounts();
     CKeywordTreeFile* TreeFile() { return m_treeFile.get(); }
 
     static const char kStartupFailed[];
@@ -51,7 +54,8 @@ protected:
 
 private:
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const CKeywordNode& record);
-    void ApplyLabel(CNodeMap::Handle item, const QString& label);
+    void StartCountRefresher();
+    void ApplyLabels(const std::vector<CCountRefresher::LabelChange>& changes);
 
     CNodeMap m_nodes;
     std::unique_ptr<CKeywordTreeFile> m_treeFile;

@@ -215,7 +215,6 @@ TEST_F(ReaderWindow, ClosingWhileLoadingAndCountingSavesTheSettingsPromptly) {
             "insert into item (rss_channelID, rss_title, rss_pubDate) values " +
                 values + ";");
     Open();
-    g_pTreeView->Refresher()->SetPausesEnabled(true);
     theStore.Settings().SetRetentionDays(12);
     ClickItem(ItemNamed("weather"));
     ASSERT_TRUE(g_pListView->List().IsBusy());

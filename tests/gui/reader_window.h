@@ -40,15 +40,12 @@ protected:
 
     void TearDown() override { Close(); }
 
-    // Opens the window on the folder, without the engine's and the refresher's pauses.
+    // Opens the window on the folder, without the engine's pauses.
     void Open() {
         theStore.Rebase(m_folder.Path());
         theStore.Engine().pacing().SetEnabled(false);
         ASSERT_TRUE(App()->InitInstance());
         ASSERT_NE(g_pMainFrame, nullptr);
-        if (g_pTreeView->Refresher()) {
-            g_pTreeView->Refresher()->SetPausesEnabled(false);
-        }
         ASSERT_TRUE(QTest::qWaitForWindowExposed(g_pMainFrame));
         m_open = true;
     }

@@ -1,0 +1,181 @@
+#include "big_collection.h"
+
+#include <sqlite3.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "bench_database.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kRootName[] = "我的频道";
+constexpr int kChannels = BigCollection::kFolders * BigCollection::kChannelsPerFolder;
+constexpr int kDaysSpread = 365;
+
+std::string FolderName(int folder) {
+    return "文件夹" + std::to_string(folder);
+}
+
+std::string ChannelName(int folder, int channel) {
+    return "频道" + std::to_string(folder) + "-" + std::to_string(channel);
+}
+
+void Check(int rc, sqlite3* db, const char* what) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+    }
+}
+
+std::string IsoDaysAgo(std::time_t now, int days) {
+    const std::time_t when = now - static_cast<std::time_t>(days) * 86400;
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
+    return text;
+}
+
+void WriteTreeFile(const fs::path& path) {
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID>"
+        "<NODETYPE>FOLDER</NODETYPE><TEXT>" +
+        std::string(kRootName) + "</TEXT>";
+    int id = 1;
+    for (int f = 0; f < BigCollection::kFolders; ++f) {
+        xml += "<KEYWORDNODE><ID>" + std::to_string(id++) +
+               "</ID><NODETYPE>FOLDER</NODETYPE><TEXT>" + FolderName(f) + "</TEXT>";
+        for (int c = 0; c < BigCollection::kChannelsPerFolder; ++c) {
+            xml += "<KEYWORDNODE><ID>" + std::to_string(id++) +
+                   "</ID><NODETYPE>KEY</NODETYPE><TEXT>" + ChannelName(f, c) +
+                   "</TEXT></KEYWORDNODE>";
+        }
+        xml += "</KEYWORDNODE>";
+    }
+    xml += "</KEYWORDTREE>";
+    std::ofstream(path, std::ios::binary) << xml;
+}
+
+// Channel c (0-based, folder c / 10) gets a share of the items that grows with its
+// position in the folder, so counts differ widely; dates spread evenly over a year.
+std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
+    std::ifstream schemaFile(QUILLON_SCHEMA_PATH);
+    std::stringstream schema;
+    schema << schemaFile.rdbuf();
+    sqlite3* db = nullptr;
+    Check(sqlite3_open(path.c_str(), &db), db, "open");
+    Check(sqlite3_exec(db, schema.str().c_str(), nullptr, nullptr, nullptr), db, "schema");
+    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+    for (int c = 0; c < kChannels; ++c) {
+        const std::string sql = "insert into channel (ID, rss_title, rss_link) values(" +
+                                std::to_string(c + 1) + ", '" +
+                                ChannelName(c / BigCollection::kChannelsPerFolder,
+                                            c % BigCollection::kChannelsPerFolder) +
+                                "', 'http://c.test/')";
+        Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "channel");
+    }
+    std::vector<int> weights;
+    for (int c = 0; c < kChannels; ++c) {
+        weights.push_back(1 + c % BigCollection::kChannelsPerFolder);
+    }
+    std::discrete_distribution<int> pickChannel(weights.begin(), weights.end());
+    std::mt19937 random(13);
+    sqlite3_stmt* insert = nullptr;
+    Check(sqlite3_prepare_v2(db,
+                             "insert into item (rss_channelID, rss_title, rss_link, "
+                             "rss_description, rss_author, rss_pubDate, rss_source) "
+                             "values(?, ?, 'http://news.test/item', ?, '记者', ?, 'source')",
+                             -1, &insert, nullptr),
+          db, "prepare");
+    const std::string description(300, 'd');
+    std::vector<int> recent(kChannels, 0);
+    for (int i = 0; i < BigCollection::kItems; ++i) {
+        const int channel = pickChannel(random);
+        const int daysAgo = static_cast<int>(random() % kDaysSpread);
+        const std::string title = "新闻标题 news " + std::to_string(i);
+        const std::string date = IsoDaysAgo(now, daysAgo);
+        sqlite3_bind_int(insert, 1, channel + 1);
+        sqlite3_bind_text(insert, 2, title.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, description.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 4, date.c_str(), -1, SQLITE_TRANSIENT);
+        Check(sqlite3_step(insert), db, "insert");
+        sqlite3_reset(insert);
+        // Counted when newer than the cut-off date, retention days before today.
+        if (daysAgo < BigCollection::kRetentionDays) {
+            ++recent[static_cast<std::size_t>(channel)];
+        }
+    }
+    sqlite3_finalize(insert);
+    Check(sqlite3_exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr),
+          db, "commit");
+    sqlite3_close(db);
+    return recent;
+}
+
+std::string Label(const std::string& name, int count) {
+    return name + "|" + std::to_string(count);
+}
+
+BigCollection LabelsOf(const std::vector<int>& recent) {
+    BigCollection collection;
+    int total = 0;
+    for (int f = 0; f < BigCollection::kFolders; ++f) {
+        int sum = 0;
+        for (int c = 0; c < BigCollection::kChannelsPerFolder; ++c) {
+            const int count =
+                recent[static_cast<std::size_t>(f * BigCollection::kChannelsPerFolder + c)];
+            collection.finalLabels[ChannelName(f, c)] = Label(ChannelName(f, c), count);
+            sum += count;
+        }
+        collection.finalLabels[FolderName(f)] = Label(FolderName(f), sum);
+        total += sum;
+    }
+    collection.finalLabels[kRootName] = Label(kRootName, total);
+    return collection;
+}
+
+}  // namespace
+
+BigCollection MakeBigCollection(const std::string& folder) {
+    MakeDataFolder(folder);
+    const fs::path base(folder);
+    WriteTreeFile(base / "document" / "keywordlist.xml");
+    std::ofstream(base / "data" / "services.conf")
+        << "search.baidu = http://127.0.0.1:1\nsite.publisher = http://127.0.0.1:1\n";
+
+    // The cache is per day: the recent counts depend on today's date.
+    const std::time_t now = std::time(nullptr);
+    const fs::path cache = base / ("big-" + IsoDaysAgo(now, 0) + ".dat");
+    const fs::path counts = cache.string() + ".counts";
+    std::vector<int> recent;
+    if (!fs::exists(cache) || !fs::exists(counts)) {
+        std::fprintf(stderr, "filling a database with %d items...\n", BigCollection::kItems);
+        const fs::path filling = cache.string() + ".filling";
+        fs::remove(filling);
+        recent = FillDatabase(filling.string(), now);
+        std::ofstream out(counts);
+        for (int count : recent) {
+            out << count << "\n";
+        }
+        out.close();
+        fs::rename(filling, cache);
+    } else {
+        std::ifstream in(counts);
+        for (int count = 0; in >> count;) {
+            recent.push_back(count);
+        }
+    }
+    const fs::path database = base / "data" / "data.dat";
+    fs::remove(database);
+    fs::remove(database.string() + "-wal");
+    fs::remove(database.string() + "-shm");
+    fs::copy_file(cache, database);
+    return LabelsOf(recent);
+}
