@@ -19,10 +19,19 @@ class CNodeMap {
 public:
     using Handle = std::intptr_t;
     static constexpr Handle kNoItem = 0;
+    // Places among a parent's children for MoveEntry, besides a sibling's handle.
+    static constexpr Handle kFirstChild = -1;
+    static constexpr Handle kLastChild = -2;
 
     // Adds an entry as the last child of `parent` (kNoItem for the root); the record's item
     // field is set to `item`.
     void Insert(Handle item, Handle parent, const CKeywordNode& record);
+    // Hands the entry of `from` to the new handle `to` and places it among the children of
+    // `newParent`, right after the sibling `after` (kFirstChild, kLastChild, or kLastChild's
+    // place when `after` is not a child of newParent). The record keeps all but its item
+    // field, which becomes `to`; the entry's children stay its children, now under `to`.
+    // Nothing changes when `from` has no entry or `to` already has one.
+    void MoveEntry(Handle from, Handle to, Handle newParent, Handle after);
     // Removes the entry and every entry below it.
     void RemoveBranch(Handle item);
     void Clear();
