@@ -149,8 +149,8 @@ std::string RenderFile(const FileTree& tree, int id) {
     const auto entries = static_cast<int>(g_pTreeView->Nodes().Handles().size());
     if (comparer.Items() != fileNodes || entries != fileNodes) {
         return ::testing::AssertionFailure()
-               << comparer.Items() << " items, " << entries << " node map entries, "
-               << fileNodes << " nodes in the file";
+               << comparer.Items() << " items, " << entries << " node map entries, " << fileNodes
+               << " nodes in the file";
     }
     return ::testing::AssertionSuccess();
 }

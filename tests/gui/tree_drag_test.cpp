@@ -47,11 +47,10 @@ TEST_F(TreeEditing, ADraggedFolderArrivesCollapsedWithItsBranchInOrder) {
     EXPECT_TRUE(Consistent());
 
     // Over empty space the target stays the folder passed last.
-    Drag(ItemNamed("weather"), {[] { return PointOn(ItemNamed("体育")); },
-                                [] {
-                                    return QPoint(Tree()->viewport()->width() / 2,
-                                                  Tree()->viewport()->height() - 2);
-                                }});
+    Drag(
+        ItemNamed("weather"),
+        {[] { return PointOn(ItemNamed("体育")); },
+         [] { return QPoint(Tree()->viewport()->width() / 2, Tree()->viewport()->height() - 2); }});
     EXPECT_EQ(LiveOutline(), "空{体育{足球,球类{Rock 'n' Roll,extra},weather}}");
     EXPECT_TRUE(Consistent());
 }

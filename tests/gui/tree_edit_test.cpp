@@ -42,10 +42,11 @@ TEST_F(TreeEditing, EachKindOfNodeGetsItsMenuAndARightClickSelectsTheNode) {
     auto folder = Command(ItemNamed("球类"), 0);
     EXPECT_EQ(Tree()->currentItem(), ItemNamed("球类"));
     EXPECT_EQ(folder->title, QString::fromUtf8("文件夹"));
-    EXPECT_EQ(folder->texts, Texts({"重命名", "添加文件夹", "添加频道", "删除文件夹", "删除所有内容",
-                                    "展开全部结点", "收缩全部结点", "上移", "下移"}));
-    EXPECT_EQ(folder->ids, (std::vector<int>{32789, 32795, 32790, 32791, 32792, 32805, 32807,
-                                             32818, 32819}));
+    EXPECT_EQ(folder->texts,
+              Texts({"重命名", "添加文件夹", "添加频道", "删除文件夹", "删除所有内容",
+                     "展开全部结点", "收缩全部结点", "上移", "下移"}));
+    EXPECT_EQ(folder->ids,
+              (std::vector<int>{32789, 32795, 32790, 32791, 32792, 32805, 32807, 32818, 32819}));
 
     auto channel = Command(ItemNamed("weather"), 0);
     EXPECT_EQ(Tree()->currentItem(), ItemNamed("weather"));
