@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
+#include <algorithm>
 
 #include "tree/tree_view.h"
 
@@ -9,6 +11,27 @@ namespace {
 
 // Where the pointer touches the drag picture.
 constexpr QPoint kHotSpot(8, 8);
+
+// The dragged item's icon and label on the view's background, framed.
+QPixmap DragPicture(const QTreeWidget& view, const QTreeWidgetItem& item) {
+    const QString label = item.text(0);
+    const QSize icon = view.iconSize();
+    const QFontMetrics metrics = view.fontMetrics();
+    constexpr int kMargin = 3;
+    const QSize size(kMargin + icon.width() + kMargin + metrics.horizontalAdvance(label) + kMargin,
+                     std::max(icon.height(), metrics.height()) + 2 * kMargin);
+    QPixmap picture(size);
+    picture.fill(view.palette().color(QPalette::Base));
+    QPainter painter(&picture);
+    painter.setPen(view.palette().color(QPalette::Mid));
+    painter.drawRect(picture.rect().adjusted(0, 0, -1, -1));
+    item.icon(0).paint(&painter, QRect(QPoint(kMargin, (size.height() - icon.height()) / 2), icon));
+    painter.setFont(view.font());
+    painter.setPen(view.palette().color(QPalette::Text));
+    painter.drawText(QRect(2 * kMargin + icon.width(), 0, size.width(), size.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, label);
+    return picture;
+}
 
 void CollapseBranch(QTreeWidgetItem* item) {
     if (item->childCount() == 0) {
@@ -56,13 +79,12 @@ void CTreeDragger::Begin(QTreeWidgetItem* item, const QPoint& pos) {
     m_dragged = CTD_TreeView::HandleOf(item);
     m_dropTarget = CNodeMap::kNoItem;
     m_pressed = CNodeMap::kNoItem;
-    // The picture is the item's row as the tree shows it: icon and label.
     m_image = std::make_unique<QLabel>(
         nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
     m_image->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_image->setAttribute(Qt::WA_ShowWithoutActivating);
-    m_image->setPixmap(m_view.viewport()->grab(m_view.visualItemRect(item)));
-    m_image->setWindowOpacity(0.7);
+    m_image->setPixmap(DragPicture(m_view, *item));
+    m_image->setWindowOpacity(0.8);
     m_dragging = true;
     MoveImage(pos);
     m_image->show();
