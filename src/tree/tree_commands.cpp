@@ -177,6 +177,8 @@ bool CTreeCommands::MoveToFolder(QTreeWidgetItem* item, QTreeWidgetItem* folder)
     return true;
 }
 
+// Channels are copied as branches too: a hand-edited file can give a channel children, and
+// copying the item alone would drop them from the control while the file keeps them.
 QTreeWidgetItem* CTreeCommands::Relocate(QTreeWidgetItem* item, QTreeWidgetItem* parent,
                                          CNodeMap::Handle after) {
     QTreeWidgetItem* copy = m_view.CopyBranch(item, parent, after);

@@ -247,3 +247,21 @@ TEST_F(TreeEditing, RefreshingAChannelFetchesItsSearchFeed) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return requestsFor("weather") == before + 1; }, 10000));
     EXPECT_EQ(LiveOutline(), FileOutline(TreePath()));
 }
+
+TEST_F(TreeEditing, AHandEditedChannelWithChildrenMovesWithItsBranch) {
+    m_folder.WriteFile(
+        "document/keywordlist.xml",
+        "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE><TEXT>我的频道</TEXT>"
+        "<KEYWORDNODE><ID>1</ID><NODETYPE>KEY</NODETYPE><TEXT>outer</TEXT>"
+        "<KEYWORDNODE><ID>2</ID><NODETYPE>KEY</NODETYPE><TEXT>inner</TEXT></KEYWORDNODE>"
+        "</KEYWORDNODE>"
+        "<KEYWORDNODE><ID>3</ID><NODETYPE>KEY</NODETYPE><TEXT>other</TEXT></KEYWORDNODE>"
+        "</KEYWORDTREE>");
+    Open();
+    Command(ItemNamed("outer"), ID_KEY_MOVE_DOWN);
+    EXPECT_EQ(LiveOutline(), "other,outer{inner}");
+    EXPECT_TRUE(Consistent());
+    Command(ItemNamed("outer"), ID_KEY_DELETE);
+    EXPECT_EQ(LiveOutline(), "other,inner");
+    EXPECT_TRUE(Consistent());
+}
