@@ -135,7 +135,7 @@ std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
         std::string& sent = m_sent[node.item];
         if (sent != label) {
             sent = label;
-            changes.push_back({node.item, std::move(label)});
+            changes.push_back({node.item, std::move(label), counts.generation});
         }
     }
     return changes;

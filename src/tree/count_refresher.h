@@ -37,6 +37,10 @@ public:
     struct LabelChange {
         CNodeMap::Handle item = CNodeMap::kNoItem;
         std::string label;
+        // The node map generation the label was counted at. A label that reaches the window
+        // after the tree changed may belong to a renamed node or to a deleted item whose
+        // handle a new item reuses; the change wakes a pass that sends every label again.
+        std::uint64_t generation = 0;
     };
     using LabelSink = std::function<void(std::vector<LabelChange> changes)>;
 

@@ -21,6 +21,54 @@ void CNodeMap::Insert(Handle item, Handle parent, const CKeywordNode& record) {
     Changed();
 }
 
+void CNodeMap::MoveEntry(Handle from, Handle to, Handle newParent, Handle after) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!MoveEntryLocked(from, to, newParent, after)) {
+            return;
+        }
+        ++m_generation;
+    }
+    Changed();
+}
+
+bool CNodeMap::MoveEntryLocked(Handle from, Handle to, Handle newParent, Handle after) {
+    const auto found = m_entries.find(from);
+    if (found == m_entries.end() || m_entries.count(to) != 0) {
+        return false;
+    }
+    Entry entry = std::move(found->second);
+    m_entries.erase(found);
+    const auto oldParent = m_entries.find(entry.parent);
+    if (oldParent != m_entries.end()) {
+        std::erase(oldParent->second.children, from);
+    }
+    for (Handle child : entry.children) {
+        const auto childEntry = m_entries.find(child);
+        if (childEntry != m_entries.end()) {
+            childEntry->second.parent = to;
+        }
+    }
+    entry.record.item = to;
+    entry.parent = newParent;
+    const auto parent = m_entries.find(newParent);
+    if (parent != m_entries.end()) {
+        std::vector<Handle>& siblings = parent->second.children;
+        auto place = siblings.end();
+        if (after == kFirstChild) {
+            place = siblings.begin();
+        } else if (after != kLastChild) {
+            const auto sibling = std::find(siblings.begin(), siblings.end(), after);
+            if (sibling != siblings.end()) {
+                place = sibling + 1;
+            }
+        }
+        siblings.insert(place, to);
+    }
+    m_entries.emplace(to, std::move(entry));
+    return true;
+}
+
 void CNodeMap::RemoveBranch(Handle item) {
     {
         std::lock_guard lock(m_mutex);

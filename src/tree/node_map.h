@@ -20,6 +20,9 @@ class CNodeMap {
 public:
     using Handle = std::intptr_t;
     static constexpr Handle kNoItem = 0;
+    // Places among a parent's children for MoveEntry, besides a sibling's handle.
+    static constexpr Handle kFirstChild = -1;
+    static constexpr Handle kLastChild = -2;
 
     // One channel's or folder's count as a label shows it.
     struct NodeCount {
@@ -36,6 +39,12 @@ public:
     // Adds an entry as the last child of `parent` (kNoItem for the root); the record's item
     // field is set to `item`.
     void Insert(Handle item, Handle parent, const CKeywordNode& record);
+    // Hands the entry of `from` to the new handle `to` and places it among the children of
+    // `newParent`, right after the sibling `after` (kFirstChild, kLastChild, or kLastChild's
+    // place when `after` is not a child of newParent). The record keeps all but its item
+    // field, which becomes `to`; the entry's children stay its children, now under `to`.
+    // Nothing changes when `from` has no entry or `to` already has one.
+    void MoveEntry(Handle from, Handle to, Handle newParent, Handle after);
     // Removes the entry and every entry below it.
     void RemoveBranch(Handle item);
     void Clear();
@@ -76,6 +85,7 @@ private:
         std::vector<Handle> children;
     };
     void DescendantsLocked(Handle item, std::vector<Handle>* out) const;
+    bool MoveEntryLocked(Handle from, Handle to, Handle newParent, Handle after);
     // The sum of the recent counts of `item` (if a channel) and every channel below it;
     // appends the counts of `item` and its descendants to `out`, children first.
     int CountBranchLocked(Handle item, const std::map<std::string, int>& countByName,

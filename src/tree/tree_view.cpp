@@ -1,12 +1,18 @@
 #include "tree/tree_view.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <map>
 
 #include "app/app_icons.h"
 #include "feeds/feed_store.h"
+#include "tree/tree_commands.h"
+#include "tree/tree_drag.h"
+#include "tree/tree_menus.h"
 
 CTD_TreeView* g_pTreeView = nullptr;
 QTreeWidgetItem* g_hRootItem = nullptr;
@@ -21,6 +27,10 @@ CTD_TreeView::CTD_TreeView(QWidget* parent) : QTreeWidget(parent) {
     setIconSize(QSize(16, 16));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Dragging is the tree's own (CTreeDragger), not the item views' drag and drop.
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    m_commands = std::make_unique<CTreeCommands>(*this);
+    m_dragger = std::make_unique<CTreeDragger>(*this);
     g_pTreeView = this;
 }
 
@@ -79,7 +89,32 @@ bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, i
     if (newId != nullptr) {
         *newId = id;
     }
+    emit TreeChanged();
     return true;
+}
+
+QTreeWidgetItem* CTD_TreeView::CopyItem(QTreeWidgetItem* item, QTreeWidgetItem* parent,
+                                        CNodeMap::Handle after) {
+    auto* copy = new QTreeWidgetItem(*item);  // label, icon, flags; no parent, no children
+    int index = parent->childCount();
+    if (after == CNodeMap::kFirstChild) {
+        index = 0;
+    } else if (after != CNodeMap::kLastChild) {
+        const int sibling = parent->indexOfChild(ItemOf(after));
+        index = sibling < 0 ? index : sibling + 1;
+    }
+    parent->insertChild(index, copy);
+    m_nodes.MoveEntry(HandleOf(item), HandleOf(copy), HandleOf(parent), after);
+    return copy;
+}
+
+QTreeWidgetItem* CTD_TreeView::CopyBranch(QTreeWidgetItem* item, QTreeWidgetItem* parent,
+                                          CNodeMap::Handle after) {
+    QTreeWidgetItem* copy = CopyItem(item, parent, after);
+    for (int i = 0; i < item->childCount(); ++i) {
+        CopyBranch(item->child(i), copy, CNodeMap::kLastChild);
+    }
+    return copy;
 }
 
 void CTD_TreeView::OnInitialUpdate() {
@@ -146,7 +181,11 @@ void CTD_TreeView::RefreshCounts() {
 }
 
 void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& changes) {
+    const std::uint64_t generation = m_nodes.Generation();
     for (const CCountRefresher::LabelChange& change : changes) {
+        if (change.generation != generation) {
+            continue;
+        }
         QTreeWidgetItem* treeItem = ItemOf(change.item);
         const QString label = QString::fromStdString(change.label);
         if (treeItem && treeItem->text(0) != label) {
@@ -155,11 +194,106 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
     }
 }
 
+void CTD_TreeView::OnCommand(int commandId) {
+    m_commands->Run(commandId);
+}
+
+void CTD_TreeView::OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPos) {
+    if (item == nullptr) {
+        return;
+    }
+    int popup = Lookup(item).type == NODE_KEY ? kChannelPopup : kFolderPopup;
+    if (item == g_hRootItem) {
+        popup = kRootPopup;
+    }
+    QMenu menu(this);
+    FillTreePopup(menu, popup);
+    // The command runs after the menu has closed, as a command sent to the view would.
+    if (QAction* chosen = menu.exec(globalPos)) {
+        OnCommand(chosen->data().toInt());
+    }
+}
+
+void CTD_TreeView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        RequestKeyboardMenu();
+        return;
+    }
+    QTreeWidgetItem* item = itemAt(event->pos());
+    if (item == nullptr) {
+        return;
+    }
+    setCurrentItem(item);
+    OpenContextMenu(item, event->globalPos());
+}
+
+void CTD_TreeView::keyPressEvent(QKeyEvent* event) {
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Menu || shiftF10) {
+        event->accept();
+        RequestKeyboardMenu();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void CTD_TreeView::RequestKeyboardMenu() {
+    if (m_keyboardMenuPending) {
+        return;
+    }
+    m_keyboardMenuPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_keyboardMenuPending = false;
+            QTreeWidgetItem* item = currentItem();
+            if (item == nullptr) {
+                return;
+            }
+            scrollToItem(item);
+            const QRect row = visualItemRect(item);
+            OpenContextMenu(item, viewport()->mapToGlobal(row.bottomLeft()));
+        },
+        Qt::QueuedConnection);
+}
+
+void CTD_TreeView::mousePressEvent(QMouseEvent* event) {
+    QTreeWidget::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        m_dragger->Press(event->position().toPoint());
+    }
+}
+
+void CTD_TreeView::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_dragger->Move(event->position().toPoint(), event->buttons())) {
+        QTreeWidget::mouseMoveEvent(event);
+    }
+}
+
 void CTD_TreeView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeWidget::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) {
         return;
     }
+    CTreeDragger::Drop drop;
+    if (m_dragger->Release(&drop)) {
+        // A drop is not a click.
+        m_commands->MoveToFolder(drop.dragged, drop.target);
+        return;
+    }
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
     emit NodeClicked(Lookup(item), item ? HandleOf(item) : CNodeMap::kNoItem);
+}
+
+void CTD_TreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
+    QTreeWidgetItem* highlighted = m_dragger->Highlighted();
+    if (highlighted == nullptr || itemFromIndex(index) != highlighted) {
+        QTreeWidget::drawRow(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem marked = option;
+    marked.state |= QStyle::State_Selected;
+    QTreeWidget::drawRow(painter, marked, index);
 }
