@@ -11,6 +11,7 @@
 
 #include "feeds/feed_store.h"
 #include "opml/subscribed_feed.h"
+#include "store/text_util.h"
 #include "tree/tree_view.h"
 
 const char CTD_OpmlDlg::kFailureText[] = "对不起， 您的OPML当前无法订阅";

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTranslator>
@@ -13,14 +14,22 @@
 
 namespace {
 
+// Types `path` as the file name and presses the dialog's button. (selectFile leaves the name
+// alone once the name edit has the focus.)
+void ChooseFile(QFileDialog* dialog, const QString& path) {
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+}
+
 // Answers the next file dialog with `path`, noting whether it was the save form.
 void AnswerFileDialog(const QString& path, bool* saveForm = nullptr) {
     AnswerNextModal<QFileDialog>([path, saveForm](QFileDialog* dialog) {
         if (saveForm) {
             *saveForm = dialog->acceptMode() == QFileDialog::AcceptSave;
         }
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept");
+        ChooseFile(dialog, path);
     });
 }
 
@@ -79,14 +88,14 @@ TEST_F(ReaderWindow, ExportOpmlAsksBeforeReplacingAndWritesNothingOnCancel) {
                 question = box->text();
                 box->button(QMessageBox::No)->click();
             });
-            dialog->selectFile(QString::fromStdString(m_folder.File(replace.chosen)));
-            QMetaObject::invokeMethod(dialog, "accept");
+            ChooseFile(dialog, QString::fromStdString(m_folder.File(replace.chosen)));
             if (dialog->isVisible()) {
                 dialog->reject();
             }
         });
         Frame()->CommandAction(ID_EXPORT_OPML)->trigger();
-        EXPECT_TRUE(question.contains(QLatin1String(replace.replaced))) << question.toStdString();
+        EXPECT_TRUE(question.contains(QLatin1String(replace.replaced)))
+            << replace.chosen << ": " << question.toStdString();
         EXPECT_EQ(m_folder.ReadFile(replace.replaced), replace.kept);
     }
     EXPECT_FALSE(m_folder.Exists("list.xml"));

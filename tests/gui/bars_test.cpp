@@ -9,7 +9,6 @@
 #include "news/list_mode.h"
 #include "news/list_view.h"
 #include "reader_window.h"
-#include "support/sqlite_rows.h"
 #include "ui/link_panel.h"
 #include "ui/search_bar.h"
 
@@ -20,7 +19,6 @@ class Bars : public ReaderWindow {
 protected:
     void SetUp() override {
         ReaderWindow::SetUp();
-        g_nListMode = kListModeAll;
         const char* keys[] = {"portal.baidu", "portal.google", "portal.yahoo", "portal.sohu"};
         std::string conf = "site.publisher = " + m_server.BaseUrl() +
                            "\nlink.tieba = " + m_server.BaseUrl() +
@@ -122,15 +120,7 @@ TEST_F(Bars, ListButtonsSwitchTheListPlaceWithTheListLayout) {
 }
 
 TEST_F(Bars, NewspaperWaitsForARunningLoadToStop) {
-    std::string values;
-    for (int i = 0; i < 3000; ++i) {
-        values +=
-            (i ? "," : "") + std::string("(1, 'item ") + std::to_string(i) + "', date('now'))";
-    }
-    ExecSql(m_folder.File("data/data.dat"),
-            "insert into channel (ID, rss_title) values (1, 'weather');"
-            "insert into item (rss_channelID, rss_title, rss_pubDate) values " +
-                values + ";");
+    AddTodaysItems("weather", 3000);
     Open();
     ClickItem(ItemNamed("weather"));
     // The loader pauses after its first 200 rows.

@@ -46,6 +46,15 @@ protected:
         Frame()->CommandAction(ID_SUBSCRIBE)->trigger();
     }
 
+    // Shows `dialog` and presses OK on the stalled list; true once the server has the request.
+    bool StartStalledSubscription(CTD_OpmlDlg& dialog, const char* title) {
+        dialog.show();
+        dialog.TitleEdit()->setText(QString::fromLatin1(title));
+        dialog.AddressEdit()->setText(QString::fromStdString(m_server.Url("/stalled.opml")));
+        dialog.OkButton()->click();
+        return QTest::qWaitFor([&] { return m_server.HitCount("/stalled.opml") == 1; }, 5000);
+    }
+
     Rows OpmlRows() const {
         return QueryRows(m_folder.File("data/data.dat"),
                          "select opml_key, opml_xml_url, opml_html_url from opml order by ID");
@@ -133,11 +142,7 @@ TEST_F(Subscription, AnUnreachableListLeavesAnEmptyFolderAndNoMessage) {
 TEST_F(Subscription, TheWindowKeepsRunningWhileTheServerStallsAndOkCountsOnce) {
     Open();
     CTD_OpmlDlg dialog(Frame());
-    dialog.show();
-    dialog.TitleEdit()->setText(QStringLiteral("Slow"));
-    dialog.AddressEdit()->setText(QString::fromStdString(m_server.Url("/stalled.opml")));
-    dialog.OkButton()->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.HitCount("/stalled.opml") == 1; }, 5000));
+    ASSERT_TRUE(StartStalledSubscription(dialog, "Slow"));
 
     int ticks = 0;
     QTimer ticker;
@@ -181,4 +186,23 @@ TEST_F(Subscription, ClosingTheDialogDuringAFetchAbandonsItPromptly) {
     EXPECT_TRUE(FolderChildren("Abandoned", &folders).empty());
     EXPECT_EQ(folders, 1);
     EXPECT_TRUE(OpmlRows().empty());
+}
+
+TEST_F(Subscription, AFeedThatCannotBeStoredGetsNoChannel) {
+    ExecSql(m_folder.File("data/data.dat"),
+            "create trigger refuse before insert on opml when new.opml_key = 'O''Reilly' "
+            "begin select raise(abort, 'refused'); end;");
+    Open();
+    Subscribe("News", m_server.Url("/list.opml"));
+    EXPECT_EQ(OpmlRows().size(), 3u);
+    int folders = 0;
+    EXPECT_EQ(FolderChildren("News", &folders),
+              (std::vector<std::string>{"Rock 'n' Roll", "足球"}));
+
+    // Once the feed can be stored, subscribing again adds it.
+    ExecSql(m_folder.File("data/data.dat"), "drop trigger refuse;");
+    Subscribe("News", m_server.Url("/list.opml"));
+    EXPECT_EQ(OpmlRows().size(), 4u);
+    EXPECT_EQ(FolderChildren("News", &folders),
+              (std::vector<std::string>{"Rock 'n' Roll", "足球", "O'Reilly"}));
 }
