@@ -61,6 +61,8 @@ CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
 QPushButton* CTD_FormView::AddButton(int controlId, const char* text) {
     auto* button = new QPushButton(QString::fromUtf8(text), this);
     button->setAutoDefault(false);
+    // As narrow as the label allows, so that the address edit gets the rest of the row.
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 24);
     layout()->addWidget(button);
     m_buttons[controlId] = button;
     return button;
