@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -19,6 +20,8 @@
 #include "news/list_mode.h"
 #include "news/list_view.h"
 #include "tree/tree_view.h"
+#include "ui/link_panel.h"
+#include "ui/search_bar.h"
 
 CMainFrame* g_pMainFrame = nullptr;
 
@@ -33,13 +36,6 @@ constexpr int kMinimumListHeight = 50;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
-}
-
-// A pane whose content comes with later work: a plain empty widget.
-QWidget* EmptyPane(QWidget* parent) {
-    auto* pane = new QWidget(parent);
-    pane->setFocusPolicy(Qt::StrongFocus);
-    return pane;
 }
 
 }  // namespace
@@ -148,7 +144,8 @@ void CMainFrame::CreateClient() {
     m_mainSplitter->setChildrenCollapsible(false);
 
     m_leftSplitter = new QSplitter(Qt::Vertical, m_mainSplitter);
-    m_leftSplitter->addWidget(EmptyPane(m_leftSplitter));  // the link panel
+    m_linkPanel = new CTD_LeftFormView(m_leftSplitter);
+    m_leftSplitter->addWidget(m_linkPanel);
     m_treeView = new CTD_TreeView(m_leftSplitter);
     m_leftSplitter->addWidget(m_treeView);
     m_leftSplitter->setSizes({100, 600});
@@ -156,9 +153,9 @@ void CMainFrame::CreateClient() {
 
     m_rightSplitter = new QSplitter(Qt::Vertical, m_mainSplitter);
     m_rightSplitter->setChildrenCollapsible(false);
-    QWidget* searchBar = EmptyPane(m_rightSplitter);
-    searchBar->setFixedHeight(kSearchBarHeight);
-    m_rightSplitter->addWidget(searchBar);
+    m_searchBar = new CTD_FormView(m_rightSplitter);
+    m_searchBar->setFixedHeight(kSearchBarHeight);
+    m_rightSplitter->addWidget(m_searchBar);
     m_listSplitter = new QSplitter(Qt::Vertical, m_rightSplitter);
     m_listSplitter->setChildrenCollapsible(false);
     m_rightSplitter->addWidget(m_listSplitter);
@@ -182,14 +179,14 @@ void CMainFrame::CreateClient() {
 void CMainFrame::InitialUpdate() {
     m_treeView->OnInitialUpdate();
     m_htmlView->OnInitialUpdate();
+    m_searchBar->OnInitialUpdate();
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
     }
 }
 
 QList<QWidget*> CMainFrame::Panes() const {
-    return {m_leftSplitter->widget(0), m_treeView, m_rightSplitter->widget(0), ListPlace(),
-            m_htmlView};
+    return {m_linkPanel, m_treeView, m_searchBar, ListPlace(), m_htmlView};
 }
 
 void CMainFrame::ResetPaneSizes(int listQuarters) {
@@ -198,8 +195,21 @@ void CMainFrame::ResetPaneSizes(int listQuarters) {
     m_mainSplitter->setSizes({left, std::max(client.width() - left, 1)});
     const int below = std::max(client.height() - kSearchBarHeight, 1);
     m_rightSplitter->setSizes({kSearchBarHeight, below});
-    const int list = std::max(listQuarters * client.height() / 4, kMinimumListHeight);
+    // An ideal height of 0 is below the minimum, and like a splitter pane dragged below its
+    // minimum the list is then hidden.
+    const bool hideList = listQuarters <= 0;
+    m_listSplitter->setCollapsible(0, hideList);
+    const int list =
+        hideList ? 0 : std::max(listQuarters * client.height() / 4, kMinimumListHeight);
     m_listSplitter->setSizes({list, std::max(below - list - m_listSplitter->handleWidth(), 1)});
+}
+
+void CMainFrame::RepaintListPlace() {
+    QWidget* place = ListPlace();
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(place)) {
+        area->viewport()->update();
+    }
+    place->update();
 }
 
 void CMainFrame::showEvent(QShowEvent* event) {

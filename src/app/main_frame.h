@@ -9,7 +9,9 @@
 #include "store/keyword_tree_file.h"
 #include "tree/node_map.h"
 
+class CTD_FormView;
 class CTD_HtmlView;
+class CTD_LeftFormView;
 class CTD_TreeView;
 
 // The main window: the menu bar, the status bar and five panes in nested splitters: the
@@ -31,7 +33,13 @@ public:
 
     // Sizes the panes on the client area W x H: the left column W/4 (at least 100), the
     // search bar 30, the news list `listQuarters` * H / 4 (at least 50), the rest the page.
+    // A `listQuarters` of 0 hides the news list: the page fills the right side.
     void ResetPaneSizes(int listQuarters);
+    static constexpr int kPageLayout = 0;  // the browser pane alone below the search bar
+    static constexpr int kListLayout = 3;  // the news list at three quarters of the height
+
+    // Repaints the view of the news-list place (the document asked its views to update).
+    void RepaintListPlace();
 
     void SetStatusText(const QString& text);
     QString StatusText() const;
@@ -40,6 +48,8 @@ public:
     QAction* CommandAction(int commandId) const;
     CTD_TreeView* TreeView() const { return m_treeView; }
     CTD_HtmlView* HtmlView() const { return m_htmlView; }
+    CTD_FormView* SearchBar() const { return m_searchBar; }
+    CTD_LeftFormView* LinkPanel() const { return m_linkPanel; }
     QWidget* ListPlace() const { return m_listSplitter->widget(0); }
     QSplitter* MainSplitter() const { return m_mainSplitter; }
     QSplitter* LeftSplitter() const { return m_leftSplitter; }
@@ -78,6 +88,8 @@ private:
     QSplitter* m_listSplitter = nullptr;
     CTD_TreeView* m_treeView = nullptr;
     CTD_HtmlView* m_htmlView = nullptr;
+    CTD_FormView* m_searchBar = nullptr;
+    CTD_LeftFormView* m_linkPanel = nullptr;
     QLabel* m_message = nullptr;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentPlaceholder = nullptr;

@@ -9,14 +9,16 @@
 #include "app/app_icons.h"
 #include "app/command_ids.h"
 #include "app/main_frame.h"
-#include "app/pending_dialogs.h"
+#include "app/qt_translations.h"
 #include "app/quillon_doc.h"
 #include "feeds/feed_store.h"
 #include "feeds/services_config.h"
 #include "news/external_browser.h"
 #include "news/list_view.h"
-#include "opml/opml_document.h"
+#include "opml/opml_dialog.h"
+#include "opml/opml_export_command.h"
 #include "tree/tree_view.h"
+#include "ui/sys_dialog.h"
 
 const char CQuillonApp::kOrganisation[] = "应用程序向导生成的本地应用程序";
 
@@ -31,6 +33,7 @@ CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QString::fromUtf8(kOrganisation));
     setApplicationName(QStringLiteral("Quillon"));
     setWindowIcon(ApplicationIcon());
+    InstallQtTranslations(*this);
 }
 
 CQuillonApp::~CQuillonApp() {
@@ -51,7 +54,15 @@ bool CQuillonApp::InitInstance() {
 
     m_document = std::make_unique<CQuillonDoc>();
     m_frame = std::make_unique<CMainFrame>();
+    connect(m_document.get(), &CQuillonDoc::ViewsUpdateRequested, m_frame.get(),
+            &CMainFrame::RepaintListPlace);
     connect(m_frame.get(), &CMainFrame::ApplicationCommand, this, &CQuillonApp::OnCommand);
+    // A new retention period changes every count: the tree relabels at once.
+    connect(m_document.get(), &CQuillonDoc::SettingsChanged, this, [] {
+        if (g_pTreeView) {
+            g_pTreeView->RefreshCounts();
+        }
+    });
     m_frame->SetRecentFiles(m_recentFiles);
     m_frame->InitialUpdate();
     m_frame->show();
@@ -96,17 +107,13 @@ void CQuillonApp::OnCommand(int commandId) {
             CAboutDlg(m_frame.get()).exec();
             break;
         case ID_SYSTEM_SETTINGS:
-            CTD_SysDlg(m_frame.get()).exec();
-            // The retention period may have changed: the tree's counts follow at once.
-            if (g_pTreeView) {
-                g_pTreeView->RefreshCounts();
-            }
+            RunSettingsDialog();
             break;
         case ID_SUBSCRIBE:
             CTD_OpmlDlg(m_frame.get()).exec();
             break;
         case ID_EXPORT_OPML:
-            ExportOpml();
+            RunExportOpmlCommand(m_frame.get());
             break;
         case ID_UPDATE_VERSION:
             OpenUpdatePage();
@@ -128,17 +135,18 @@ void CQuillonApp::OnCommand(int commandId) {
     }
 }
 
-void CQuillonApp::ExportOpml() {
-    QFileDialog dialog(m_frame.get());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);  // a name that does not exist yet is accepted
-    dialog.setNameFilter(QString::fromUtf8("OPML文件 (*.opml)"));
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return;
+void CQuillonApp::RunSettingsDialog() {
+    const CSysData before = theStore.Settings();
+    CTD_SysDlg(m_frame.get()).exec();
+    // Colours are stored as they are chosen, so they may have changed even after Cancel.
+    const CSysData& after = theStore.Settings();
+    bool changed = before.RetentionDays() != after.RetentionDays();
+    for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
+        changed = changed || before.CategoryColour(slot) != after.CategoryColour(slot);
     }
-    const std::string path = WithOpmlExtension(dialog.selectedFiles().front().toStdString());
-    COpmlDocument().ExportSubscriptions(path, kOpmlOwnerName);
+    if (changed && m_document) {
+        m_document->NotifySettingsChanged();
+    }
 }
 
 void CQuillonApp::OpenDocument() {

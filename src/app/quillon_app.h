@@ -41,7 +41,9 @@ public:
 
 private:
     void LoadSkin();
-    void ExportOpml();
+    // Runs the settings dialog; a change of the retention days or a colour is announced
+    // through the document's SettingsChanged.
+    void RunSettingsDialog();
     void OpenDocument();
     void SaveDocument();
     void OpenUpdatePage();

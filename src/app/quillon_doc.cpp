@@ -15,3 +15,8 @@ CQuillonDoc::~CQuillonDoc() {
 void CQuillonDoc::UpdateAllViews() {
     emit ViewsUpdateRequested();
 }
+
+void CQuillonDoc::NotifySettingsChanged() {
+    emit SettingsChanged();
+    UpdateAllViews();
+}

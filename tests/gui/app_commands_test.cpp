@@ -1,23 +1,35 @@
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenuBar>
-#include <QTimer>
+#include <QPushButton>
+#include <QTranslator>
 
 #include "app/command_ids.h"
+#include "app/qt_translations.h"
+#include "modal.h"
+#include "opml/opml_document.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
 
 namespace {
 
-// Answers the next file dialog with `path`.
-void AnswerFileDialog(const QString& path) {
-    QTimer::singleShot(0, [path] {
-        [[maybe_unused]] const bool shown = QTest::qWaitFor(
-            [] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); }, 5000);
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept");
+// Types `path` as the file name and presses the dialog's button. (selectFile leaves the name
+// alone once the name edit has the focus.)
+void ChooseFile(QFileDialog* dialog, const QString& path) {
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+}
+
+// Answers the next file dialog with `path`, noting whether it was the save form.
+void AnswerFileDialog(const QString& path, bool* saveForm = nullptr) {
+    AnswerNextModal<QFileDialog>([path, saveForm](QFileDialog* dialog) {
+        if (saveForm) {
+            *saveForm = dialog->acceptMode() == QFileDialog::AcceptSave;
         }
+        ChooseFile(dialog, path);
     });
 }
 
@@ -27,10 +39,12 @@ TEST_F(ReaderWindow, ExportOpmlWritesTheSubscriptionsToTheChosenFile) {
     ExecSql(m_folder.File("data/data.dat"),
             "insert into opml (opml_key, opml_xml_url, opml_html_url) values "
             "('足球', 'http://feeds.test/a?x=1&y=2', 'http://a.test/'), "
-            "('weather', 'http://feeds.test/w', 'http://w.test/')");
+            "('Rock ''n'' Roll', 'http://feeds.test/w', 'http://w.test/')");
     Open();
-    AnswerFileDialog(QString::fromStdString(m_folder.File("feeds")));
+    bool saveForm = false;
+    AnswerFileDialog(QString::fromStdString(m_folder.File("feeds")), &saveForm);
     Frame()->CommandAction(ID_EXPORT_OPML)->trigger();
+    EXPECT_TRUE(saveForm);
     ASSERT_TRUE(m_folder.Exists("feeds.opml"));
     const std::string exported = m_folder.ReadFile("feeds.opml");
     EXPECT_NE(
@@ -38,12 +52,85 @@ TEST_F(ReaderWindow, ExportOpmlWritesTheSubscriptionsToTheChosenFile) {
         std::string::npos)
         << exported;
     EXPECT_NE(exported.find("<ownerName>VellmarkQuillon</ownerName>"), std::string::npos);
+    // Another reader gets the same subscriptions back.
+    COpmlDocument reread;
+    ASSERT_TRUE(reread.ReadOutlines(m_folder.File("feeds.opml")));
+    ASSERT_EQ(reread.ReadList().size(), 2u);
+    EXPECT_STREQ(reread.ReadList()[1].title, "Rock 'n' Roll");
+    EXPECT_STREQ(reread.ReadList()[1].xmlUrl, "http://feeds.test/w");
+    EXPECT_STREQ(reread.ReadList()[1].htmlUrl, "http://w.test/");
+    EXPECT_STREQ(reread.ReadList()[0].xmlUrl, "http://feeds.test/a?x=1&y=2");
 
     // A name that already ends in .opml keeps its one extension.
     AnswerFileDialog(QString::fromStdString(m_folder.File("again.opml")));
     Frame()->CommandAction(ID_EXPORT_OPML)->trigger();
     EXPECT_TRUE(m_folder.Exists("again.opml"));
     EXPECT_FALSE(m_folder.Exists("again.opml.opml"));
+}
+
+TEST_F(ReaderWindow, ExportOpmlAsksBeforeReplacingAndWritesNothingOnCancel) {
+    m_folder.WriteFile("old.opml", "keep me");
+    m_folder.WriteFile("list.xml.opml", "keep me too");
+    Open();
+    AnswerNextModal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    Frame()->CommandAction(ID_EXPORT_OPML)->trigger();
+
+    // The dialog asks about a file it would replace; "No" keeps it.
+    const struct {
+        const char* chosen;
+        const char* replaced;
+        const char* kept;
+    } cases[] = {{"old.opml", "old.opml", "keep me"}, {"list.xml", "list.xml.opml", "keep me too"}};
+    for (const auto& replace : cases) {
+        QString question;
+        AnswerNextModal<QFileDialog>([&](QFileDialog* dialog) {
+            AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+                question = box->text();
+                box->button(QMessageBox::No)->click();
+            });
+            ChooseFile(dialog, QString::fromStdString(m_folder.File(replace.chosen)));
+            if (dialog->isVisible()) {
+                dialog->reject();
+            }
+        });
+        Frame()->CommandAction(ID_EXPORT_OPML)->trigger();
+        EXPECT_TRUE(question.contains(QLatin1String(replace.replaced)))
+            << replace.chosen << ": " << question.toStdString();
+        EXPECT_EQ(m_folder.ReadFile(replace.replaced), replace.kept);
+    }
+    EXPECT_FALSE(m_folder.Exists("list.xml"));
+}
+
+TEST_F(ReaderWindow, AnExportThatWritesNothingSaysSo) {
+    Open();
+    theStore.Close();
+    QString message;
+    AnswerFileDialog(QString::fromStdString(m_folder.File("feeds.opml")));
+    AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+        message = box->text();
+        box->accept();
+    });
+    Frame()->CommandAction(ID_EXPORT_OPML)->trigger();
+    EXPECT_TRUE(message.startsWith(QString::fromUtf8("对不起， 您的OPML当前无法导出")))
+        << message.toStdString();
+    EXPECT_FALSE(m_folder.Exists("feeds.opml"));
+}
+
+TEST_F(ReaderWindow, StandardDialogsSpeakTheLocalesLanguageOrChinese) {
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("取消"));
+    const struct {
+        QLocale locale;
+        const char* language;
+    } cases[] = {{QLocale::c(), "zh_CN"},
+                 {QLocale(QLocale::German, QLocale::Germany), "de"},
+                 {QLocale(QLocale::Chinese, QLocale::Taiwan), "zh_TW"},
+                 {QLocale(QLocale::Swahili, QLocale::Kenya), "zh_CN"}};
+    for (const auto& expected : cases) {
+        const std::unique_ptr<QTranslator> translator = LoadQtTranslations(expected.locale);
+        ASSERT_NE(translator, nullptr) << expected.language;
+        EXPECT_TRUE(translator->language().startsWith(QLatin1String(expected.language)))
+            << translator->language().toStdString();
+    }
 }
 
 TEST_F(ReaderWindow, TheSkinFileStylesTheWindowUntilExit) {

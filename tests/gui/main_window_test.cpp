@@ -11,7 +11,6 @@
 #include "news/list_mode.h"
 #include "news/list_view.h"
 #include "reader_window.h"
-#include "support/sqlite_rows.h"
 #include "url_catcher.h"
 
 namespace {
@@ -205,15 +204,7 @@ TEST_F(ReaderWindow, NewAndOpenDocumentDoNotLoadASecondTree) {
 
 TEST_F(ReaderWindow, ClosingWhileLoadingAndCountingSavesTheSettingsPromptly) {
     // Enough items that the loader (with its pauses) is still at work when the window closes.
-    std::string values;
-    for (int i = 0; i < 3000; ++i) {
-        values +=
-            (i ? "," : "") + std::string("(1, 'item ") + std::to_string(i) + "', date('now'))";
-    }
-    ExecSql(m_folder.File("data/data.dat"),
-            "insert into channel (ID, rss_title) values (1, 'weather');"
-            "insert into item (rss_channelID, rss_title, rss_pubDate) values " +
-                values + ";");
+    AddTodaysItems("weather", 3000);
     Open();
     theStore.Settings().SetRetentionDays(12);
     ClickItem(ItemNamed("weather"));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <QTest>
 #include <QTreeWidgetItem>
 #include <string>
@@ -10,7 +11,9 @@
 #include "app/quillon_app.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
+#include "news/list_mode.h"
 #include "support/local_http_server.h"
+#include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 #include "tree/tree_view.h"
 
@@ -36,12 +39,16 @@ protected:
                                                      "\nsite.publisher = " + m_server.BaseUrl() +
                                                      "\n");
         m_folder.WriteFile("document/keywordlist.xml", kSampleTree);
+        // Each test starts with no recent files, whatever the tests before it opened.
+        QSettings().clear();
     }
 
     void TearDown() override { Close(); }
 
-    // Opens the window on the folder, without the engine's pauses.
+    // Opens the window on the folder, without the engine's pauses, with the full news list
+    // as a fresh start has it.
     void Open() {
+        g_nListMode = kListModeAll;
         theStore.Rebase(m_folder.Path());
         theStore.Engine().pacing().SetEnabled(false);
         ASSERT_TRUE(App()->InitInstance());
@@ -55,6 +62,20 @@ protected:
             m_open = false;
             App()->ExitInstance();
         }
+    }
+
+    // A channel row for `channel` (ID 1) with `count` items dated today.
+    void AddTodaysItems(const std::string& channel, int count) {
+        std::string values;
+        for (int i = 0; i < count; ++i) {
+            values +=
+                (i ? "," : "") + std::string("(1, 'item ") + std::to_string(i) + "', date('now'))";
+        }
+        ExecSql(m_folder.File("data/data.dat"),
+                "insert into channel (ID, rss_title) values (1, '" + channel +
+                    "');"
+                    "insert into item (rss_channelID, rss_title, rss_pubDate) values " +
+                    values + ";");
     }
 
     static CQuillonApp* App() { return static_cast<CQuillonApp*>(qApp); }

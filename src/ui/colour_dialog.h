@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "store/sys_data.h"
+
+class CTD_ColrefButton;
+
+// "设置颜色": one swatch per age category. A click on a swatch opens the colour chooser
+// (always starting at black); a colour chosen with OK is stored in the settings record at
+// once, so OK and Cancel of this dialog both simply close it. Window thread only.
+class CTD_ColrefDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Edits the colours of theStore's settings.
+    explicit CTD_ColrefDlg(QWidget* parent = nullptr);
+
+    // The swatch of row `row` (0 "今日新闻" ... 7 "早期新闻"), which is also its colour slot.
+    CTD_ColrefButton* Swatch(int row) const { return m_swatches[static_cast<std::size_t>(row)]; }
+
+    static const char* const kLabels[CSysData::kCategoryCount];
+
+private:
+    void ChooseColour(int slot);
+
+    CSysData& m_settings;
+    std::array<CTD_ColrefButton*, CSysData::kCategoryCount> m_swatches{};
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QWidget>
+#include <map>
+
+class QLineEdit;
+class QPushButton;
+
+// The search bar, the row above the news list: four portal buttons that open a portal's home
+// page in the browser pane, an address edit with "转到" (Enter does the same), and 总列表 /
+// 今日 / 报纸, which switch the news-list place between the full list, today's news and the
+// newspaper view. Window thread only.
+class CTD_FormView : public QWidget {
+    Q_OBJECT
+public:
+    // Control ids of the bar's buttons.
+    enum Control : int {
+        kAllNews = 1002,    // "总列表"
+        kToday = 1003,      // "今日"
+        kNewspaper = 1004,  // "报纸"
+        kBaidu = 1005,      // "百度"
+        kGoogle = 1006,     // "Google"
+        kSohu = 1007,       // "搜狐"
+        kYahoo = 1008,      // "雅虎"
+        kGo = 1009,         // "转到"
+    };
+
+    explicit CTD_FormView(QWidget* parent = nullptr);
+
+    // Puts "http://" into the address edit, for the user to type the rest.
+    void OnInitialUpdate();
+
+    QLineEdit* AddressEdit() const { return m_address; }
+    QPushButton* Button(int controlId) const;
+
+    static const char kAddressStart[];
+
+protected:
+    // Enter on the bar or any of its controls opens the typed address.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QPushButton* AddButton(int controlId, const char* text);
+    void Go();
+    void ShowNewspaper();
+
+    QLineEdit* m_address = nullptr;  // control 1000
+    std::map<int, QPushButton*> m_buttons;
+};
