@@ -10,8 +10,8 @@
 
 // What reading an OPML list for a subscription gave.
 struct OpmlListRead {
-    bool loaded = false;  // the list was read (it may still hold no outlines)
-    bool failed = false;  // reading raised an error (such as running out of memory)
+    bool loaded = false;                 // the list was read (it may still hold no outlines)
+    bool failed = false;                 // reading raised an error (such as running out of memory)
     std::vector<COpmlOutline> outlines;  // in document order, as COpmlDocument collects them
 };
 
