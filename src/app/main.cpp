@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <cstdlib>
 
+#include "app/data_folder_check.h"
 #include "app/quillon_app.h"
 #include "store/xml_document.h"
 
@@ -48,6 +49,11 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     InitXmlLibrary();
     CQuillonApp app(argc, argv);
+    // Before the folder is ready there is nothing to save: until then SIGTERM and SIGINT end
+    // the program at once, also while it shows why the folder was refused.
+    if (!PrepareDataFolder(nullptr)) {
+        return 1;
+    }
     QuitOnTermination(app);
     if (!app.InitInstance()) {
         return 1;
