@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
     InitXmlLibrary();
     CQuillonApp app(argc, argv);
     // Before the folder is ready there is nothing to save: until then SIGTERM and SIGINT end

@@ -1,4 +1,4 @@
-// The window's start: its data folder from the environment, and a refusal it explains.
+// The window's start: its data folder from the environment, a refusal it explains, its icon.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/app_icons.h"
 #include "app/data_folder_check.h"
 #include "feeds/feed_store.h"
 #include "support/sqlite_rows.h"
@@ -69,4 +70,14 @@ TEST(WindowDataFolder, ARefusedDatabaseIsExplainedAndTheWindowDoesNotOpen) {
     EXPECT_TRUE(shown.contains(QString::fromUtf8("不会被重建"))) << shown.toStdString();
     EXPECT_EQ(theStore.StartDirectory(), before);
     EXPECT_FALSE(folder.Exists("data/sysdata.dat"));
+}
+
+TEST(WindowIcon, TheApplicationShowsItsIconAtEveryInstalledSize) {
+    const QIcon icon = ApplicationIcon();
+    for (const int size : kApplicationIconSizes) {
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+        EXPECT_EQ(icon.pixmap(size, size).size(), QSize(size, size)) << size;
+    }
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    EXPECT_EQ(QApplication::windowIcon().availableSizes(), icon.availableSizes());
 }
