@@ -231,13 +231,17 @@ std::string AbsoluteFolder(const std::string& path) {
 std::string FindDataTemplate(const std::string& executable) {
     std::error_code error;
     const fs::path program = fs::weakly_canonical(executable, error);
-    const fs::path installed =
-        (program.parent_path() / QUILLON_TEMPLATE_FROM_BINDIR).lexically_normal();
-    if (HoldsTemplate(installed)) {
-        return installed.string();
-    }
-    if (IsInside(program, QUILLON_BUILD_DIR) && HoldsTemplate(QUILLON_SOURCE_TEMPLATE)) {
-        return QUILLON_SOURCE_TEMPLATE;
+    // Without the program's own place only the configured share directory is left: a path
+    // relative to the current directory would depend on where the program was started.
+    if (!error && program.is_absolute()) {
+        const fs::path installed =
+            (program.parent_path() / QUILLON_TEMPLATE_FROM_BINDIR).lexically_normal();
+        if (HoldsTemplate(installed)) {
+            return installed.string();
+        }
+        if (IsInside(program, QUILLON_BUILD_DIR) && HoldsTemplate(QUILLON_SOURCE_TEMPLATE)) {
+            return QUILLON_SOURCE_TEMPLATE;
+        }
     }
     if (HoldsTemplate(QUILLON_INSTALLED_TEMPLATE)) {
         return QUILLON_INSTALLED_TEMPLATE;

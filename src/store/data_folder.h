@@ -22,7 +22,8 @@ std::string AbsoluteFolder(const std::string& path);
 //     prefix it was installed into, wherever that prefix now is);
 //  2. the repository's data/ when the program lies in the build tree it was built in;
 //  3. the share directory of the prefix the build was configured for.
-// The first folder that holds schema.sql wins; empty when none does.
+// The first folder that holds schema.sql wins; empty when none does. Only the third is
+// tried when `executable` is empty or cannot be resolved.
 std::string FindDataTemplate(const std::string& executable);
 // The same for the running program.
 std::string FindDataTemplate();

@@ -205,4 +205,13 @@ TEST(DataFolder, TheTemplateIsFoundBesideAnInstalledProgramElseInTheSourceTree) 
     fs::create_directories(share);
     prefix.CopySeed("schema.sql", fs::relative(share / "schema.sql", prefix.Path()).string());
     EXPECT_EQ(FindDataTemplate((bin / "quillon").string()), share.string());
+
+    // An unknown program place never makes the search depend on the current directory.
+    const fs::path start = fs::current_path();
+    fs::create_directories(bin);
+    fs::current_path(bin);
+    const std::string unknown = FindDataTemplate("");
+    fs::current_path(start);
+    EXPECT_TRUE(unknown.empty() || fs::path(unknown).is_absolute()) << unknown;
+    EXPECT_NE(fs::path(unknown), share);
 }
