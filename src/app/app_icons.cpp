@@ -76,6 +76,8 @@ QIcon ChannelIcon() {
 
 QIcon ApplicationIcon() {
     QIcon icon;
-    icon.addPixmap(Channel(false));
+    for (const int size : kApplicationIconSizes) {
+        icon.addFile(QStringLiteral(":/icons/quillon-%1.png").arg(size), QSize(size, size));
+    }
     return icon;
 }

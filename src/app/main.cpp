@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <cstdlib>
 
+#include "app/data_folder_check.h"
 #include "app/quillon_app.h"
 #include "store/xml_document.h"
 
@@ -46,8 +47,15 @@ int main(int argc, char** argv) {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
     InitXmlLibrary();
     CQuillonApp app(argc, argv);
+    // Before the folder is ready there is nothing to save: until then SIGTERM and SIGINT end
+    // the program at once, also while it shows why the folder was refused.
+    if (!PrepareDataFolder(nullptr)) {
+        return 1;
+    }
     QuitOnTermination(app);
     if (!app.InitInstance()) {
         return 1;

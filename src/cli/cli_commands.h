@@ -3,12 +3,18 @@
 #include <string>
 #include <vector>
 
-// The commands of quillon-cli. Each works on the data folder it is started in (the current
-// directory), writes its result to stdout and errors to stderr, and returns the exit status.
-// `args` are the command's own arguments, after the command name.
+// The commands of quillon-cli. Each writes its result to stdout and errors to stderr, and
+// returns the exit status. `args` are the command's own arguments, after the command name.
+// Those that use the data folder find it in theStore, pointed there by UseDataFolder.
 
 int RunUpdateCommand(const std::vector<std::string>& args);
 int RunReadCommand(const std::vector<std::string>& args);
 int RunOpmlCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
 int RunListCommand(const std::vector<std::string>& args);
+int RunFolderCommand(const std::vector<std::string>& args);
+
+// Lays out the data folder `chosen` (empty: the one the environment names, see
+// DefaultDataFolder) from the installed template and points theStore at it. False, with the
+// reason on stderr, when the folder cannot be laid out or its database is refused.
+bool UseDataFolder(const std::string& chosen);

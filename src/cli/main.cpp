@@ -1,7 +1,9 @@
 // quillon-cli: the reader's core without a window.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,39 +13,71 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: quillon-cli COMMAND [ARGUMENTS]\n"
-    "Works on the data folder it is started in.\n"
+    "usage: quillon-cli [--data DIR] COMMAND [ARGUMENTS]\n"
+    "Works on the data folder DIR, else $QUILLON_DATA, else\n"
+    "${XDG_DATA_HOME:-~/.local/share}/quillon, and lays a new one out on first use.\n"
     "\n"
     "  update [--no-pauses]  fetch every channel of the tree once and store new news\n"
     "  read ADDRESS          print what the RSS reader sees in one feed, as JSON\n"
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
-    "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n";
+    "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
+    "  folder                print the data folder's path\n";
 
 struct Command {
     const char* name;
     int (*run)(const std::vector<std::string>&);
+    bool usesDataFolder;  // read and opml work without one
 };
 
 constexpr Command kCommands[] = {
-    {"update", RunUpdateCommand}, {"read", RunReadCommand}, {"opml", RunOpmlCommand},
-    {"export", RunExportCommand}, {"list", RunListCommand},
+    {"update", RunUpdateCommand, true}, {"read", RunReadCommand, false},
+    {"opml", RunOpmlCommand, false},    {"export", RunExportCommand, true},
+    {"list", RunListCommand, true},     {"folder", RunFolderCommand, true},
 };
+
+// Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an
+// empty string when the option lacks its folder.
+std::optional<std::string> TakeDataOption(std::vector<std::string>* args) {
+    if (args->empty()) {
+        return std::nullopt;
+    }
+    const std::string first = args->front();
+    if (first == "--data") {
+        const std::string folder = args->size() > 1 ? (*args)[1] : std::string();
+        args->erase(args->begin(), args->begin() + std::min<std::size_t>(2, args->size()));
+        return folder;
+    }
+    if (first.starts_with("--data=")) {
+        args->erase(args->begin());
+        return first.substr(std::strlen("--data="));
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     InitXmlLibrary();
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(kUsage, argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::optional<std::string> dataFolder = TakeDataOption(&args);
+    if (dataFolder && dataFolder->empty()) {
+        std::fprintf(stderr, "quillon-cli: --data needs a folder\n%s", kUsage);
+        return 2;
     }
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
     for (const Command& command : kCommands) {
-        if (std::strcmp(argv[1], command.name) == 0) {
-            return command.run(args);
+        if (args[0] != command.name) {
+            continue;
         }
+        if (command.usesDataFolder && !UseDataFolder(dataFolder.value_or(std::string()))) {
+            return 1;
+        }
+        return command.run({args.begin() + 1, args.end()});
     }
-    std::fprintf(stderr, "quillon-cli: unknown command '%s'\n%s", argv[1], kUsage);
+    std::fprintf(stderr, "quillon-cli: unknown command '%s'\n%s", args[0].c_str(), kUsage);
     return 2;
 }

@@ -1,24 +1,14 @@
 #include "feeds/feed_store.h"
 
 #include <filesystem>
-#include <system_error>
 
 #include "feeds/services_config.h"
 #include "feeds/update_engine.h"
-
-namespace {
-
-std::string CurrentDirectory() {
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    return error ? std::string(".") : current.string();
-}
-
-}  // namespace
+#include "store/data_folder.h"
 
 CFeedStore theStore;
 
-CFeedStore::CFeedStore() : CFeedStore(CurrentDirectory()) {}
+CFeedStore::CFeedStore() : CFeedStore(DefaultDataFolder()) {}
 
 CFeedStore::CFeedStore(std::string startDirectory)
     : m_startDirectory(std::move(startDirectory)), m_engine(std::make_unique<UpdateEngine>(*this)) {

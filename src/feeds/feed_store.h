@@ -14,11 +14,12 @@
 class UpdateEngine;
 
 // The process-wide store object: the database connection, the settings record, the start
-// directory under which every data file is found, and the update engine that fills the
-// database.
+// directory (the data folder) under which every data file is found, and the update engine
+// that fills the database.
 class CFeedStore : public CAdoConnection {
 public:
-    // Captures the current directory as the start directory.
+    // Takes the data folder the environment names (DefaultDataFolder) as the start directory;
+    // it is not laid out or opened here.
     CFeedStore();
     explicit CFeedStore(std::string startDirectory);
     ~CFeedStore() override;
@@ -56,8 +57,9 @@ public:
     void NotifyNewsStored();
 
     // Points the store at another data folder with an empty keyword list, as a fresh start
-    // of the program would find it. For tests and tools that open the window more than once
-    // in one process; the engine must be shut down.
+    // of the program would find it: for a folder chosen at start (the CLI's --data), and for
+    // tests and tools that open the window more than once in one process. The engine must
+    // be shut down.
     void Rebase(std::string startDirectory);
 
     static CFeedDate ParseFeedDate(std::string_view text) { return ::ParseFeedDate(text); }

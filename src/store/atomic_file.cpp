@@ -4,13 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-bool WriteFileAtomically(const std::string& path, std::string_view contents) {
+namespace {
+
+// Writes `contents` to a new temporary file beside `path`, flushed to disk, and returns its
+// name; empty on failure (nothing is left behind then).
+std::string WriteTemporary(const std::string& path, std::string_view contents) {
     std::string temporary = path + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        return false;
+        return {};
     }
     bool ok = true;
     std::size_t written = 0;
@@ -22,9 +28,50 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents) {
     // mkstemp makes the file private; give it the usual permissions of a user's file.
     ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) {
+    if (!ok) {
+        const int saved = errno;
+        ::unlink(temporary.c_str());
+        errno = saved;
+        return {};
+    }
+    return temporary;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view contents) {
+    const std::string temporary = WriteTemporary(path, contents);
+    if (temporary.empty()) {
+        return false;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) == 0) {
         return true;
     }
     ::unlink(temporary.c_str());
     return false;
+}
+
+NewFileResult CreateFileAtomically(const std::string& path, std::string_view contents,
+                                   std::string* error) {
+    const std::string temporary = WriteTemporary(path, contents);
+    if (temporary.empty()) {
+        if (error) {
+            *error = std::strerror(errno);
+        }
+        return NewFileResult::kFailed;
+    }
+    // link() never replaces: it fails with EEXIST when the name is taken.
+    const int linked = ::link(temporary.c_str(), path.c_str());
+    const int saved = errno;
+    ::unlink(temporary.c_str());
+    if (linked == 0) {
+        return NewFileResult::kCreated;
+    }
+    if (saved == EEXIST) {
+        return NewFileResult::kExisted;
+    }
+    if (error) {
+        *error = std::strerror(saved);
+    }
+    return NewFileResult::kFailed;
 }

@@ -7,3 +7,11 @@
 // over `path`: readers see the old file or the new one, never half of either. The folder
 // must exist. False when nothing was replaced (the temporary file is removed again).
 bool WriteFileAtomically(const std::string& path, std::string_view contents);
+
+// Writes a temporary file beside `path` and links it in as `path` only if nothing is
+// there: a file that exists, or that another process creates meanwhile, is left as it is.
+// The new file appears whole or not at all. `error` (may be null) gets the system's reason
+// on failure.
+enum class NewFileResult { kCreated, kExisted, kFailed };
+NewFileResult CreateFileAtomically(const std::string& path, std::string_view contents,
+                                   std::string* error);

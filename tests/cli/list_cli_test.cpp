@@ -19,8 +19,11 @@ using news_seed::AddItem;
 
 namespace {
 
-ProcessResult Cli(const std::vector<std::string>& args, const std::string& cwd) {
-    return RunProcess(QUILLON_CLI_PATH, args, cwd);
+// Runs quillon-cli on the data folder `folder`, started in that folder.
+ProcessResult Cli(const std::vector<std::string>& args, const std::string& folder) {
+    std::vector<std::string> words{"--data", folder};
+    words.insert(words.end(), args.begin(), args.end());
+    return RunProcess(QUILLON_CLI_PATH, words, folder);
 }
 
 std::string Iso(sys_days date) {
@@ -141,10 +144,11 @@ TEST_F(CliListTest, ErrorsGoToStderrWithANonZeroStatus) {
     EXPECT_EQ(Cli({"list", "足球", "--all"}, m_folder.Path()).exitCode, 2);
 
     TempDataFolder empty;
+    empty.WriteFile("data/data.dat", "");
     const ProcessResult noDatabase = Cli({"list", "足球"}, empty.Path());
     EXPECT_EQ(noDatabase.exitCode, 1);
-    EXPECT_NE(noDatabase.err.find("cannot open the database"), std::string::npos) << noDatabase.err;
-    EXPECT_FALSE(empty.Exists("data/data.dat"));
+    EXPECT_NE(noDatabase.err.find("data.dat is empty"), std::string::npos) << noDatabase.err;
+    EXPECT_EQ(noDatabase.out, "");
 }
 
 }  // namespace

@@ -21,12 +21,12 @@ struct CliRun {
     std::string err;
 };
 
-// Runs `quillon-cli ARGS` with `folder` as the current directory. The arguments are
-// quoted; none of them may hold a single quote.
+// Runs `quillon-cli ARGS` on `folder`, with that folder as the current directory. The
+// arguments are quoted; none of them may hold a single quote.
 CliRun RunCli(const TempDataFolder& folder, const std::string& args) {
-    const std::string command = "cd '" + folder.Path() + "' && '" QUILLON_CLI_PATH "' " + args +
-                                " >'" + folder.File("cli.out") + "' 2>'" + folder.File("cli.err") +
-                                "'";
+    const std::string command = "cd '" + folder.Path() + "' && '" QUILLON_CLI_PATH "' --data '" +
+                                folder.Path() + "' " + args + " >'" + folder.File("cli.out") +
+                                "' 2>'" + folder.File("cli.err") + "'";
     const int raw = std::system(command.c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -115,6 +115,7 @@ TEST(CliExport, WritesTheSubscriptionsOfTheDataFolder) {
 
 TEST(CliExport, NeedsTheDatabase) {
     TempDataFolder folder;
+    folder.WriteFile("data/data.dat", "");
     const CliRun run = RunCli(folder, "export feeds");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("database"), std::string::npos) << run.err;

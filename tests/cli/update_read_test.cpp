@@ -9,8 +9,11 @@
 
 namespace {
 
-ProcessResult Cli(const std::vector<std::string>& args, const std::string& cwd) {
-    return RunProcess(QUILLON_CLI_PATH, args, cwd);
+// Runs quillon-cli on the data folder `folder`, started in that folder.
+ProcessResult Cli(const std::vector<std::string>& args, const std::string& folder) {
+    std::vector<std::string> words{"--data", folder};
+    words.insert(words.end(), args.begin(), args.end());
+    return RunProcess(QUILLON_CLI_PATH, words, folder);
 }
 
 }  // namespace
@@ -58,13 +61,14 @@ TEST(CliRead, AFeedWithoutItemsSaysWhyOnStderr) {
     EXPECT_EQ(Cli({"read"}, folder.Path()).exitCode, 2);
 }
 
-TEST(CliUpdate, WithoutADatabaseItFailsWithAClearMessage) {
+TEST(CliUpdate, WithAnUnusableDatabaseItFailsWithAClearMessage) {
     TempDataFolder folder;
+    folder.WriteFile("data/data.dat", "not a database");
     const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
     EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.err.find("cannot open the database"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the database"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("data/data.dat"), std::string::npos) << run.err;
-    EXPECT_FALSE(folder.Exists("data/data.dat"));
+    EXPECT_EQ(folder.ReadFile("data/data.dat"), "not a database");
 }
 
 TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {

@@ -31,9 +31,12 @@ TEST(ReaderProgram, StartsFetchesAndEndsCleanly) {
                      "</KEYWORDNODE></KEYWORDTREE>");
     const std::string before = folder.ReadFile("data/sysdata.dat");
 
+    // Started elsewhere, the program finds its folder through the environment.
+    TempDataFolder elsewhere;
+    setenv("QUILLON_DATA", folder.Path().c_str(), 1);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.Path().c_str());
+    posix_spawn_file_actions_addchdir_np(&actions, elsewhere.Path().c_str());
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+extern char** environ;
+
 namespace {
 
 std::string Slurp(const std::string& path) {
@@ -16,10 +18,24 @@ std::string Slurp(const std::string& path) {
     return text.str();
 }
 
-}  // namespace
+std::vector<char*> Pointers(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (const std::string& text : texts) {
+        pointers.push_back(const_cast<char*>(text.c_str()));
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& cwd) {
+// `environment` null: the child inherits ours.
+ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& cwd, const std::vector<std::string>* environment) {
+    // Everything the child needs is made before fork: a child of a threaded process must not
+    // allocate.
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    const std::vector<char*> argv = Pointers(words);
+    const std::vector<char*> envp = environment ? Pointers(*environment) : std::vector<char*>();
     ProcessResult result;
     char outPath[] = "/tmp/quillon-out-XXXXXX";
     char errPath[] = "/tmp/quillon-err-XXXXXX";
@@ -32,12 +48,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         if (chdir(cwd.c_str()) != 0) {
             _exit(126);
         }
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execve(program.c_str(), argv.data(), environment ? envp.data() : environ);
         _exit(127);
     }
     int status = 0;
@@ -50,4 +61,18 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     unlink(outPath);
     unlink(errPath);
     return result;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& cwd) {
+    return Run(program, args, cwd, nullptr);
+}
+
+ProcessResult RunProcessWithEnvironment(const std::string& program,
+                                        const std::vector<std::string>& args,
+                                        const std::string& cwd,
+                                        const std::vector<std::string>& environment) {
+    return Run(program, args, cwd, &environment);
 }

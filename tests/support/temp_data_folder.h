@@ -5,7 +5,7 @@
 
 // A data folder of its own for one test: data/ and document/ below a fresh directory in
 // the system's temporary folder, removed with everything in it when the object dies.
-// It is laid out as the run script lays out a real one.
+// It has the layout the programs give a real one; tests fill in the files they need.
 class TempDataFolder {
 public:
     TempDataFolder();
