@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "feeds/search_url.h"
 #include "store/text_util.h"
 
 namespace {
@@ -23,7 +24,9 @@ CRssReader::CRssReader() : m_channel(std::make_unique<CRssChannel>()) {}
 CRssReader::~CRssReader() = default;
 
 void CRssReader::LoadFromUrl(const std::string& address, const FetchOptions& fetch) {
-    if (!m_document.load(address, fetch)) {
+    FetchOptions options = fetch;
+    options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
+    if (!m_document.load(address, options)) {
         return;
     }
     if (!m_document.selectSingleNode("rss")) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
 #include "feeds/rss_records.h"
 #include "store/xml_document.h"
 

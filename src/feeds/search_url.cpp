@@ -42,3 +42,7 @@ std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::str
     g_lastUrl = url;
     return url;
 }
+
+bool ExpectsGbkQuery(std::string_view address) {
+    return address.starts_with(Services().Base("search.sogou") + "/xml?");
+}

@@ -17,3 +17,7 @@ enum SearchEngineIndex : int {
 // one built most recently in the process is returned again ("" before the first).
 // Thread-safe.
 std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::string_view word);
+
+// Whether `address` is a search of a service that takes its words in GBK without saying so
+// in the query (the Sogou news search): its fetch must set FetchOptions::gbkQuery.
+bool ExpectsGbkQuery(std::string_view address);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "base/ascii.h"
 #include "feeds/feed_store.h"
 #include "news/list_mode.h"
 #include "store/ado_recordset.h"
@@ -54,16 +55,6 @@ private:
     char m_source[kTextBufferSize] = {};
     CAdoDateValue m_date;
 };
-
-std::string AsciiLowered(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lowered;
-}
 
 }  // namespace
 

@@ -2,26 +2,10 @@
 
 #include <algorithm>
 
+#include "base/ascii.h"
 #include "store/text_util.h"
 
 namespace {
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// <0, 0, >0 as `a` sorts before, with or after `b`, ignoring ASCII case.
-int CompareIgnoreAsciiCase(std::string_view a, std::string_view b) {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto ca = static_cast<unsigned char>(AsciiLower(a[i]));
-        const auto cb = static_cast<unsigned char>(AsciiLower(b[i]));
-        if (ca != cb) {
-            return ca < cb ? -1 : 1;
-        }
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 struct Ymd {
     int year = -1;

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
 #include "store/xml_document.h"
 
 class CAdoConnection;

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <mutex>
 
+#include "base/charset.h"
 #include "store/atomic_file.h"
-#include "store/charset.h"
 #include "store/text_util.h"
 
 namespace {

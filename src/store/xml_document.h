@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
 
 // A node of a CXmlDocument: a non-owning handle that stays valid while its document lives
 // and the node is not removed. A null handle stands for "not found".

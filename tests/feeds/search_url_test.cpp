@@ -61,6 +61,14 @@ TEST_F(SearchUrl, AnUnknownEngineRepeatsThePreviousAddress) {
     EXPECT_EQ(BuildSearchUrl(0, 50, -1, "other"), previous);
 }
 
+TEST_F(SearchUrl, OnlySogouSearchesAskForTheirWordsInGbk) {
+    EXPECT_TRUE(ExpectsGbkQuery(BuildSearchUrl(0, 50, kEngineSogou, "足球")));
+    for (int engine : {kEngineBaidu, kEngineGoogle, kEngineYahoo}) {
+        EXPECT_FALSE(ExpectsGbkQuery(BuildSearchUrl(0, 50, engine, "足球"))) << engine;
+    }
+    EXPECT_FALSE(ExpectsGbkQuery("http://feeds.test/xml?query=x"));
+}
+
 TEST_F(SearchUrl, KeywordsLongerThanTheOldBuffersAreKeptWhole) {
     const std::string word(500, 'k');
     EXPECT_NE(BuildSearchUrl(0, 50, kEngineSogou, word).find(word), std::string::npos);

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/charset.h"
 #include "feeds/feed_store.h"
-#include "store/charset.h"
 #include "store/sys_data.h"
 #include "store/text_util.h"
 #include "support/local_http_server.h"

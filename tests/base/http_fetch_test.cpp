@@ -1,4 +1,4 @@
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -7,7 +7,6 @@
 #include <chrono>
 #include <thread>
 
-#include "feeds/services_config.h"
 #include "support/local_http_server.h"
 
 using namespace std::chrono_literals;
@@ -155,13 +154,10 @@ TEST(HttpFetch, TheStopFlagAbandonsATransferInFlight) {
 }
 
 TEST(WireUrl, EncodesTheWordAsItsServiceExpects) {
-    Services().Parse(
-        "search.baidu = http://baidu.test\nsearch.sogou = http://sogou.test\n"
-        "search.google = http://google.test\n");
     // 足球 is D7 E3 C7 F2 in GBK and E8 B6 B3 E7 90 83 in UTF-8.
     EXPECT_EQ(ToWireUrl("http://baidu.test/ns?word= 足球 &ie=gb2312&cl="),
               "http://baidu.test/ns?word=%20%D7%E3%C7%F2%20&ie=gb2312&cl=");
-    EXPECT_EQ(ToWireUrl("http://sogou.test/xml?query=足球&page=0"),
+    EXPECT_EQ(ToWireUrl("http://sogou.test/xml?query=足球&page=0", true),
               "http://sogou.test/xml?query=%D7%E3%C7%F2&page=0");
     EXPECT_EQ(ToWireUrl("http://google.test/news?q=足球&ie=UTF-8"),
               "http://google.test/news?q=%E8%B6%B3%E7%90%83&ie=UTF-8");
@@ -169,16 +165,13 @@ TEST(WireUrl, EncodesTheWordAsItsServiceExpects) {
     EXPECT_EQ(ToWireUrl("http://feeds.test/a%20b?x=1&y=<2>"),
               "http://feeds.test/a%20b?x=1&y=%3C2%3E");
     EXPECT_EQ(ToWireUrl("http://feeds.test"), "http://feeds.test");
-    Services().Parse("");
 }
 
 TEST(WireUrl, AChineseWordReachesTheServerEncoded) {
     LocalHttpServer server;
-    Services().Parse("search.baidu = " + server.BaseUrl() + "\n");
     server.Serve("/ns", "<rss/>");
     FetchUrl(server.Url("/ns?word= 足球 &ie=gb2312&cl=&rn=050"));
     const auto targets = server.Targets();
     ASSERT_EQ(targets.size(), 1u);
     EXPECT_EQ(targets[0], "/ns?word=%20%D7%E3%C7%F2%20&ie=gb2312&cl=&rn=050");
-    Services().Parse("");
 }
