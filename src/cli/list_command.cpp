@@ -100,10 +100,9 @@ int RunListCommand(const std::vector<std::string>& args) {
                      treePath.c_str());
         return 1;
     }
-    g_nListMode = today ? kListModeToday : kListModeAll;
     CNewsList list(theStore);
     list.pacing().SetEnabled(false);
-    list.RequestLoad(target->node, target->namesBelow);
+    list.RequestLoad(target->node, today ? kListModeToday : kListModeAll, target->namesBelow);
     list.WaitUntilIdle();
     std::cout
         << RowsAsJson(list.Rows()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)

@@ -90,7 +90,8 @@ CNewsList::~CNewsList() {
     }
 }
 
-bool CNewsList::RequestLoad(const CKeywordNode& node, std::vector<std::string> folderNames) {
+bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
+                            std::vector<std::string> folderNames) {
     Invalidate();
     {
         std::lock_guard lock(m_stateMutex);
@@ -110,11 +111,13 @@ bool CNewsList::RequestLoad(const CKeywordNode& node, std::vector<std::string> f
     }
     const std::uint64_t token = m_token.load();
     if (node.type == NODE_KEY) {
-        m_thread = std::thread(&CNewsList::RunChannel, this, token, std::string(node.name));
+        m_thread =
+            std::thread(&CNewsList::RunChannel, this, token, listMode, std::string(node.name));
         return true;
     }
     if (node.type == NODE_FOLDER) {
-        m_thread = std::thread(&CNewsList::RunFolder, this, token, std::move(folderNames));
+        m_thread =
+            std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(folderNames));
         return true;
     }
     return false;
@@ -157,9 +160,9 @@ std::vector<CNewsRow> CNewsList::Rows() const {
     return m_rows;
 }
 
-CNewsList::Plan CNewsList::MakePlan() const {
+CNewsList::Plan CNewsList::MakePlan(int mode) const {
     Plan plan;
-    plan.mode = g_nListMode.load();
+    plan.mode = mode;
     DateDaysBefore(m_store.Settings().RetentionDays(), &plan.cutoff.year, &plan.cutoff.month,
                    &plan.cutoff.day);
     const CalendarTime utc = UtcNow();
@@ -167,8 +170,8 @@ CNewsList::Plan CNewsList::MakePlan() const {
     return plan;
 }
 
-void CNewsList::RunChannel(std::uint64_t token, std::string name) {
-    const Plan plan = MakePlan();
+void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
+    const Plan plan = MakePlan(mode);
     int count = 0;
     {
         ItemRecords records(m_store, plan.Statement(name));
@@ -190,8 +193,8 @@ void CNewsList::RunChannel(std::uint64_t token, std::string name) {
     SetIdle();
 }
 
-void CNewsList::RunFolder(std::uint64_t token, std::vector<std::string> names) {
-    const Plan plan = MakePlan();
+void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
+    const Plan plan = MakePlan(mode);
     // The titles listed so far, lowered: the duplicate test costs the same for the
     // thousandth record as for the first.
     std::unordered_set<std::string> listed;

@@ -168,7 +168,7 @@ TEST_F(ItemPageTest, LoadedRowsFindTheirItemEvenWithCutTitlesAndApostrophes) {
     AddItem(Db(), 2, {"It's loud", "2023-06-13", "http://news.test/loud"});
     CNewsList list(m_store);
     list.pacing().SetEnabled(false);
-    ASSERT_TRUE(list.RequestLoad(CKeywordNode::NewNode("Rock 'n' Roll", NODE_KEY), {}));
+    ASSERT_TRUE(list.RequestLoad(CKeywordNode::NewNode("Rock 'n' Roll", NODE_KEY), kListModeAll));
     list.WaitUntilIdle();
     ASSERT_EQ(list.RowCount(), 2);
 
