@@ -133,7 +133,8 @@ void CQuillonApp::ExportOpml() {
         return;
     }
     const std::string path = WithOpmlExtension(dialog.selectedFiles().front().toStdString());
-    COpmlDocument().ExportSubscriptions(path, kOpmlOwnerName);
+    COpmlDocument().ExportSubscriptions(theStore, path, kOpmlOwnerName,
+                                        Services().Base("site.publisher"));
 }
 
 void CQuillonApp::OpenDocument() {

@@ -49,8 +49,9 @@ int RunExportCommand(const std::vector<std::string>& args) {
     // The publisher's address in the head comes from the data folder's configuration.
     Services().LoadFile(theStore.DataPath("data/services.conf"));
     const std::string path = WithOpmlExtension(args[0]);
-    COpmlDocument document(theStore);
-    if (!document.ExportSubscriptions(path, kOpmlOwnerName)) {
+    COpmlDocument document;
+    if (!document.ExportSubscriptions(theStore, path, kOpmlOwnerName,
+                                      Services().Base("site.publisher"))) {
         std::fprintf(stderr, "quillon-cli: cannot write %s\n", path.c_str());
         return 1;
     }

@@ -26,20 +26,18 @@ struct COpmlOutline {
 // thread that made it.
 class COpmlDocument {
 public:
-    // Works on the process-wide store, theStore.
     COpmlDocument();
-    // Works on `connection`, which must outlive the object.
-    explicit COpmlDocument(const CAdoConnection& connection);
     ~COpmlDocument();
     COpmlDocument(const COpmlDocument&) = delete;
     COpmlDocument& operator=(const COpmlDocument&) = delete;
 
-    // Writes every row of the opml table, in the order the database delivers them, as one
-    // flat outline each, to `path` (UTF-8 with its declaration, replacing the file whole).
-    // The head carries the local time of the export and `ownerName`. False when nothing was
-    // written: the database is closed or the file could not be written. A table that cannot
-    // be read gives a file with an empty body.
-    bool ExportSubscriptions(const std::string& path, std::string_view ownerName);
+    // Writes every row of the opml table of `connection`, in the order the database delivers
+    // them, as one flat outline each, to `path` (UTF-8 with its declaration, replacing the
+    // file whole). The head carries the local time of the export, `ownerName` and `site` (the
+    // publisher's address). False when nothing was written: the database is closed or the
+    // file could not be written. A table that cannot be read gives a file with an empty body.
+    bool ExportSubscriptions(const CAdoConnection& connection, const std::string& path,
+                             std::string_view ownerName, std::string_view site);
 
     // Loads the list at a local path or an http/https address and collects its top-level
     // outlines; when the body holds exactly one outline, that wrapping folder's children
@@ -52,7 +50,6 @@ public:
     const std::vector<COpmlOutline>& ReadList() const { return m_readList; }
 
 private:
-    const CAdoConnection& m_connection;
     CXmlDocument m_document;
     std::vector<COpmlOutline> m_readList;
     std::vector<COpmlOutline> m_writeList;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "feeds/feed_store.h"
-#include "feeds/services_config.h"
 #include "store/clock.h"
 #include "store/statements.h"
 #include "support/local_http_server.h"
@@ -88,12 +87,9 @@ struct Subscription {
 class OpmlExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        Services().Parse(std::string("site.publisher = ") + kSite);
         m_folder.CreateDatabase();
         ASSERT_TRUE(m_store.Open()) << m_store.LastError();
     }
-    void TearDown() override { Services().Parse(""); }
-
     void Subscribe(const std::vector<Subscription>& rows) {
         for (const Subscription& row : rows) {
             ASSERT_EQ(m_store.Execute(SqlInsertOpml(row.key, row.xmlUrl, row.htmlUrl)), 1)
@@ -125,8 +121,8 @@ TEST(OpmlHeader, IsBuiltPieceByPiece) {
 
 TEST_F(OpmlExport, AnEmptyTableGivesAValidFileWithAnEmptyBody) {
     const ScopedFixedClock clock(LocalTime(2006, 5, 9, 8, 3, 7));
-    COpmlDocument document(m_store);
-    ASSERT_TRUE(document.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
 
     const std::string saved = m_folder.ReadFile("feeds.opml");
     EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>")) << saved;
@@ -155,8 +151,8 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
         {"Ben & Jerry's", "http://bj.example.test/feed", ""},
     });
     const ScopedFixedClock clock(LocalTime(2010, 11, 23, 17, 45, 59));
-    COpmlDocument document(m_store);
-    ASSERT_TRUE(document.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
 
     const std::string saved = m_folder.ReadFile("feeds.opml");
     EXPECT_NE(saved.find("<dateCreated>2010-11-23 17:45:59</dateCreated>"), std::string::npos);
@@ -185,25 +181,26 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
 TEST_F(OpmlExport, AClosedDatabaseWritesNothingAnUnreadableTableAnEmptyBody) {
     m_folder.WriteFile("feeds.opml", "old contents");
     m_store.Close();
-    COpmlDocument closed(m_store);
-    EXPECT_FALSE(closed.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument closed;
+    EXPECT_FALSE(closed.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
     EXPECT_EQ(m_folder.ReadFile("feeds.opml"), "old contents");
-    COpmlDocument neverOpened(m_store);
-    EXPECT_FALSE(neverOpened.ExportSubscriptions(m_folder.File("new.opml"), kOpmlOwnerName));
+    COpmlDocument neverOpened;
+    EXPECT_FALSE(
+        neverOpened.ExportSubscriptions(m_store, m_folder.File("new.opml"), kOpmlOwnerName, kSite));
     EXPECT_FALSE(m_folder.Exists("new.opml"));
 
     ASSERT_TRUE(m_store.Open());
     ASSERT_EQ(m_store.Execute("drop table opml"), 0) << m_store.LastError();
-    COpmlDocument noTable(m_store);
-    EXPECT_TRUE(noTable.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument noTable;
+    EXPECT_TRUE(noTable.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
     CXmlDocument file;
     ASSERT_TRUE(file.load(Out()));
     EXPECT_EQ(file.selectSingleNode("opml/body").childCount(), 0u);
 
     // A file that cannot be written is reported, and nothing is left behind.
-    COpmlDocument unwritable(m_store);
-    EXPECT_FALSE(
-        unwritable.ExportSubscriptions(m_folder.File("no/such/folder/x.opml"), kOpmlOwnerName));
+    COpmlDocument unwritable;
+    EXPECT_FALSE(unwritable.ExportSubscriptions(m_store, m_folder.File("no/such/folder/x.opml"),
+                                                kOpmlOwnerName, kSite));
 }
 
 // Every fixture list beside the dump of what the reader collected from it.
