@@ -15,7 +15,7 @@ int RunOpmlCommand(const std::vector<std::string>& args) {
         return 2;
     }
     COpmlDocument document;
-    const bool loaded = document.ReadOutlines(args[0]);
+    const bool loaded = document.ReadOutlines(args[0], AddressOrigin::kTypedByUser);
     // Keys in the order of the record's fields, not sorted.
     nlohmann::ordered_json outlines = nlohmann::ordered_json::array();
     for (const COpmlOutline& outline : document.ReadList()) {

@@ -23,10 +23,15 @@ CRssReader::CRssReader() : m_channel(std::make_unique<CRssChannel>()) {}
 
 CRssReader::~CRssReader() = default;
 
-void CRssReader::LoadFromUrl(const std::string& address, const FetchOptions& fetch) {
+void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
+                             const FetchOptions& fetch) {
+    // Nothing of an earlier document survives, whether or not this one loads.
+    *m_channel = CRssChannel();
+    m_items.clear();
+    m_itemCount = 0;
     FetchOptions options = fetch;
     options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
-    if (!m_document.load(address, options)) {
+    if (!m_document.load(address, origin, options)) {
         return;
     }
     if (!m_document.selectSingleNode("rss")) {

@@ -23,10 +23,12 @@ public:
     CRssReader(const CRssReader&) = delete;
     CRssReader& operator=(const CRssReader&) = delete;
 
-    // Fetches and parses `address` (http, https or a local path). Success shows only as an
-    // item count of at least 1: a failed fetch, malformed XML, a root other than `rss` or a
-    // feed without channel leaves the count at 0 and the channel empty.
-    void LoadFromUrl(const std::string& address, const FetchOptions& fetch = {});
+    // Fetches and parses `address`: http or https, or a local path where the user typed it
+    // (see AddressOrigin). Success shows only as an item count of at least 1: a failed fetch,
+    // malformed XML, a root other than `rss` or a feed without channel leaves the count at 0
+    // and the channel empty. Every load starts from an empty reader.
+    void LoadFromUrl(const std::string& address, AddressOrigin origin,
+                     const FetchOptions& fetch = {});
 
     // Fills `item` (already cleared by the caller) from the item at `index`; an index outside
     // 0 .. item count - 1 leaves it unchanged.

@@ -109,7 +109,7 @@ void UpdateEngine::SearchPassProc() {
             const std::string address =
                 BuildSearchUrl(page, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
             auto reader = std::make_unique<CRssReader>();
-            reader->LoadFromUrl(address, StoppedBy(m_stopSearch));
+            reader->LoadFromUrl(address, AddressOrigin::kFromData, StoppedBy(m_stopSearch));
             if (reader->ItemCount() >= 1) {
                 HandOff(std::move(reader), keyword);
             }
@@ -151,7 +151,7 @@ void UpdateEngine::OpmlPassProc() {
                     break;
                 }
                 auto reader = std::make_unique<CRssReader>();
-                reader->LoadFromUrl(address, StoppedBy(m_stopOpml));
+                reader->LoadFromUrl(address, AddressOrigin::kFromData, StoppedBy(m_stopOpml));
                 if (reader->ItemCount() >= 1) {
                     HandOff(std::move(reader), keyword);
                     m_pacing.Pause(Pacing::kAfterOpmlHandOff);
@@ -201,7 +201,7 @@ void UpdateEngine::RefreshChannelProc(std::string keyword) {
     const std::string address =
         BuildSearchUrl(0, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
     CRssReader reader;
-    reader.LoadFromUrl(address, StoppedBy(m_stopSearch));
+    reader.LoadFromUrl(address, AddressOrigin::kFromData, StoppedBy(m_stopSearch));
     if (reader.ItemCount() >= 1) {
         StoreAndCount(reader, keyword, Pacing::kAfterRefreshedItem, &m_stopSearch);
     }

@@ -90,9 +90,10 @@ bool COpmlDocument::ExportSubscriptions(const CAdoConnection& connection, const 
     return m_document.save(path);
 }
 
-bool COpmlDocument::ReadOutlines(const std::string& pathOrUrl, const FetchOptions& fetch) {
+bool COpmlDocument::ReadOutlines(const std::string& address, AddressOrigin origin,
+                                 const FetchOptions& fetch) {
     m_readList.clear();
-    if (!m_document.load(pathOrUrl, fetch)) {
+    if (!m_document.load(address, origin, fetch)) {
         return false;
     }
     std::vector<XmlNode> outlines = m_document.selectNodes("opml/body/outline");

@@ -39,12 +39,14 @@ public:
     bool ExportSubscriptions(const CAdoConnection& connection, const std::string& path,
                              std::string_view ownerName, std::string_view site);
 
-    // Loads the list at a local path or an http/https address and collects its top-level
-    // outlines; when the body holds exactly one outline, that wrapping folder's children
-    // are collected instead (nothing deeper in either case). False, with an empty list, when
-    // the list cannot be read or is not well-formed XML; true with an empty list when it
-    // holds no outlines.
-    bool ReadOutlines(const std::string& pathOrUrl, const FetchOptions& fetch = {});
+    // Loads the list at an http/https address or, where the user typed it, a local path (see
+    // AddressOrigin: the subscription dialog's address is kTypedByUser) and collects its
+    // top-level outlines; when the body holds exactly one outline, that wrapping folder's
+    // children are collected instead (nothing deeper in either case). False, with an empty
+    // list, when the list cannot be read or is not well-formed XML; true with an empty list
+    // when it holds no outlines.
+    bool ReadOutlines(const std::string& address, AddressOrigin origin,
+                      const FetchOptions& fetch = {});
 
     // The outlines of the last ReadOutlines, in document order.
     const std::vector<COpmlOutline>& ReadList() const { return m_readList; }

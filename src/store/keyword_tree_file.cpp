@@ -98,7 +98,7 @@ struct CKeywordTreeFile::Impl {
 
 void CKeywordTreeFile::Impl::LoadDocument(const std::string& path) {
     loaded = true;
-    if (!document.load(path) || Root().name() != kRootName) {
+    if (!document.loadFile(path) || Root().name() != kRootName) {
         document.loadXML(EmptyTree());
         return;
     }

@@ -58,7 +58,7 @@ TEST(RssReaderGolden, EveryFixtureFeedReadsAsItsExpectedDump) {
         const std::string name = entry.path().stem().string();
         server.Serve("/" + name, ReadTestData("feeds/" + name + ".xml"), "application/xml");
         CRssReader reader;
-        reader.LoadFromUrl(server.Url("/" + name));
+        reader.LoadFromUrl(server.Url("/" + name), AddressOrigin::kTypedByUser);
         EXPECT_EQ(Dump(reader), ReadTestData("feeds/" + name + ".expected")) << name;
         ++checked;
     }
@@ -67,7 +67,7 @@ TEST(RssReaderGolden, EveryFixtureFeedReadsAsItsExpectedDump) {
 
 TEST(RssReader, ReadsALocalFileAsWellAsAnAddress) {
     CRssReader reader;
-    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"));
+    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"), AddressOrigin::kTypedByUser);
     EXPECT_EQ(reader.ItemCount(), 2);
 }
 
@@ -75,7 +75,7 @@ TEST(RssReader, CountsAtMostAHundredItemsAndReadsTheHundredth) {
     LocalHttpServer server;
     server.Serve("/many", ManyItemsFeed(150));
     CRssReader reader;
-    reader.LoadFromUrl(server.Url("/many"));
+    reader.LoadFromUrl(server.Url("/many"), AddressOrigin::kTypedByUser);
     ASSERT_EQ(reader.ItemCount(), 100);
     CRssItem item;
     reader.ReadItem(99, &item);
@@ -84,7 +84,7 @@ TEST(RssReader, CountsAtMostAHundredItemsAndReadsTheHundredth) {
 
 TEST(RssReader, ReadItemOutsideTheCountLeavesTheRecordAsItWas) {
     CRssReader reader;
-    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"));
+    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"), AddressOrigin::kTypedByUser);
     for (int index : {-1, 2, 100, 1000}) {
         CRssItem item;
         std::strcpy(item.title, "untouched");
@@ -102,12 +102,12 @@ TEST(RssReader, FailedFetchesGiveNoItemsAndAnEmptyChannel) {
     });
     for (const std::string path : {"/missing", "/error"}) {
         CRssReader reader;
-        reader.LoadFromUrl(server.Url(path));
+        reader.LoadFromUrl(server.Url(path), AddressOrigin::kTypedByUser);
         EXPECT_EQ(reader.ItemCount(), 0) << path;
         EXPECT_EQ(reader.Channel().title[0], '\0') << path;
     }
     CRssReader unreachable;
-    unreachable.LoadFromUrl("http://127.0.0.1:1/feed");
+    unreachable.LoadFromUrl("http://127.0.0.1:1/feed", AddressOrigin::kTypedByUser);
     EXPECT_EQ(unreachable.ItemCount(), 0);
 }
 
@@ -117,7 +117,7 @@ TEST(RssReader, UsesTheHttpCharsetWhenTheDocumentDeclaresNone) {
     gbk = gbk.substr(gbk.find("?>") + 2);  // drop the declaration
     server.Serve("/gbk", gbk, "text/xml; charset=GBK");
     CRssReader reader;
-    reader.LoadFromUrl(server.Url("/gbk"));
+    reader.LoadFromUrl(server.Url("/gbk"), AddressOrigin::kTypedByUser);
     ASSERT_EQ(reader.ItemCount(), 1);
     EXPECT_STREQ(reader.Channel().title, "財經");
 }
@@ -132,7 +132,7 @@ TEST(RssReader, CutsLongTextsAtACharacterBoundary) {
     server.Serve("/long", "<rss><channel><item><title>" + title + "</title><description>" +
                               description + "</description></item></channel></rss>");
     CRssReader reader;
-    reader.LoadFromUrl(server.Url("/long"));
+    reader.LoadFromUrl(server.Url("/long"), AddressOrigin::kTypedByUser);
     CRssItem item;
     reader.ReadItem(0, &item);
     EXPECT_EQ(std::strlen(item.title), 255u);  // 85 whole characters

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -344,6 +345,33 @@ TEST_F(UpdateEngineTest, ShutdownDuringAStalledPassReturnsPromptly) {
         EXPECT_EQ(ItemsOf("many").size(), 100u);  // the feed in hand was stored whole
     }
     EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+// The opml table is data: its addresses are fetched over the network or not at all. A named
+// pipe held the pass (and the shutdown waiting for it) for ever; a local file must not be read.
+TEST_F(UpdateEngineTest, SubscribedAddressesThatAreNoNetworkAddressesAreNeverRead) {
+    WriteSettings(m_folder, 0, 1);
+    ASSERT_EQ(::mkfifo(m_folder.File("pipe").c_str(), 0600), 0);
+    m_folder.WriteFile("local.xml", Feed("local", "http://local.test/",
+                                         Item("read from a local file", "2006-05-12", "l")));
+    ExecSql(m_folder.File("data/data.dat"),
+            "insert into opml (opml_key, opml_xml_url, opml_html_url) values "
+            "('订阅', '" +
+                m_folder.File("pipe") + "', ''), ('订阅', '" + m_folder.File("local.xml") +
+                "', ''), ('订阅', 'file://" + m_folder.File("local.xml") + "', '')");
+    CFeedStore store(m_folder.Path());
+    store.Engine().pacing().SetEnabled(false);
+    store.AddKeyword("订阅");
+    ASSERT_TRUE(store.Startup());
+    EXPECT_TRUE(store.Engine().WaitForPassesFor(5s));
+    const auto started = std::chrono::steady_clock::now();
+    store.Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    Rows subscribed = ItemsOf("订阅");
+    std::sort(subscribed.begin(), subscribed.end());
+    EXPECT_EQ(subscribed, (Rows{{"订阅", "subscribed one", "2002-10-02"},
+                                {"订阅", "subscribed three", "2002-10-04"},
+                                {"订阅", "subscribed two", "2002-10-03"}}));
 }
 
 TEST_F(UpdateEngineTest, StartingTwiceLeavesNoThreadBehind) {

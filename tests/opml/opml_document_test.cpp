@@ -127,7 +127,7 @@ TEST_F(OpmlExport, AnEmptyTableGivesAValidFileWithAnEmptyBody) {
     const std::string saved = m_folder.ReadFile("feeds.opml");
     EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>")) << saved;
     CXmlDocument file;
-    ASSERT_TRUE(file.load(Out()));
+    ASSERT_TRUE(file.loadFile(Out()));
     EXPECT_EQ(file.documentElement().getAttribute("version"), "1.0");
     Strings head;
     for (const XmlNode& child : file.selectSingleNode("opml/head").childNodes()) {
@@ -140,7 +140,7 @@ TEST_F(OpmlExport, AnEmptyTableGivesAValidFileWithAnEmptyBody) {
     EXPECT_EQ(file.selectSingleNode("opml/body").childCount(), 0u);
 
     COpmlDocument reader;
-    EXPECT_TRUE(reader.ReadOutlines(Out()));
+    EXPECT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
     EXPECT_TRUE(reader.ReadList().empty());
 }
 
@@ -165,7 +165,7 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
     EXPECT_NE(saved.find("title=\"足球\""), std::string::npos);
 
     COpmlDocument reader;
-    ASSERT_TRUE(reader.ReadOutlines(Out()));
+    ASSERT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
     EXPECT_EQ(Dump(true, reader),
               "loaded: true\n"
               "outline[0].title: O'Reilly\n"
@@ -194,7 +194,7 @@ TEST_F(OpmlExport, AClosedDatabaseWritesNothingAnUnreadableTableAnEmptyBody) {
     COpmlDocument noTable;
     EXPECT_TRUE(noTable.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
     CXmlDocument file;
-    ASSERT_TRUE(file.load(Out()));
+    ASSERT_TRUE(file.loadFile(Out()));
     EXPECT_EQ(file.selectSingleNode("opml/body").childCount(), 0u);
 
     // A file that cannot be written is reported, and nothing is left behind.
@@ -212,7 +212,8 @@ TEST(OpmlRead, EveryFixtureListReadsAsItsExpectedDump) {
         }
         const std::string name = entry.path().stem().string();
         COpmlDocument document;
-        const bool loaded = document.ReadOutlines(entry.path().string());
+        const bool loaded =
+            document.ReadOutlines(entry.path().string(), AddressOrigin::kTypedByUser);
         EXPECT_EQ(Dump(loaded, document), ReadTestData("opml/" + name + ".expected")) << name;
         ++checked;
     }
@@ -223,12 +224,14 @@ TEST(OpmlRead, ReadsAnAddressAndEmptiesTheListWhenALoadFails) {
     LocalHttpServer server;
     server.Serve("/subscriptions.opml", ReadTestData("opml/gb2312.opml"), "text/x-opml");
     COpmlDocument document;
-    ASSERT_TRUE(document.ReadOutlines(server.Url("/subscriptions.opml")));
+    ASSERT_TRUE(
+        document.ReadOutlines(server.Url("/subscriptions.opml"), AddressOrigin::kTypedByUser));
     EXPECT_EQ(Dump(true, document), ReadTestData("opml/gb2312.expected"));
 
-    EXPECT_FALSE(document.ReadOutlines(server.Url("/missing.opml")));
+    EXPECT_FALSE(document.ReadOutlines(server.Url("/missing.opml"), AddressOrigin::kTypedByUser));
     EXPECT_TRUE(document.ReadList().empty());
-    EXPECT_FALSE(document.ReadOutlines(TestDataPath("opml/no-such-file.opml")));
+    EXPECT_FALSE(
+        document.ReadOutlines(TestDataPath("opml/no-such-file.opml"), AddressOrigin::kTypedByUser));
     EXPECT_TRUE(document.ReadList().empty());
 
     std::string closedPort;
@@ -236,7 +239,7 @@ TEST(OpmlRead, ReadsAnAddressAndEmptiesTheListWhenALoadFails) {
         LocalHttpServer gone;
         closedPort = gone.Url("/list.opml");
     }
-    EXPECT_FALSE(document.ReadOutlines(closedPort));
+    EXPECT_FALSE(document.ReadOutlines(closedPort, AddressOrigin::kTypedByUser));
     EXPECT_TRUE(document.ReadList().empty());
 }
 
@@ -250,7 +253,7 @@ TEST(OpmlRead, OverlongAttributesAreCutAtACharacterBoundary) {
     folder.WriteFile("long.opml", "<opml><body><outline title=\"" + title + "\" xmlUrl=\"" + url +
                                       "\"/><outline text=\"short\"/></body></opml>");
     COpmlDocument document;
-    ASSERT_TRUE(document.ReadOutlines(folder.File("long.opml")));
+    ASSERT_TRUE(document.ReadOutlines(folder.File("long.opml"), AddressOrigin::kTypedByUser));
     ASSERT_EQ(document.ReadList().size(), 2u);
     const COpmlOutline& first = document.ReadList()[0];
     EXPECT_EQ(std::string(first.title), title.substr(0, 510));

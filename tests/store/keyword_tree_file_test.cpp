@@ -237,7 +237,7 @@ TEST_F(TreeFile, AddingIsRefusedForUnknownParentsChannelsAndSameTypeNames) {
 
     // Fields are written ID, NODETYPE, TEXT, so the file reads back by position too.
     CXmlDocument saved;
-    ASSERT_TRUE(saved.load(Path()));
+    ASSERT_TRUE(saved.loadFile(Path()));
     const XmlNode added = saved.getElementsByTagName("KEYWORDNODE").back();
     Strings fields;
     for (const XmlNode& child : added.childNodes()) {
