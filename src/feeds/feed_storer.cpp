@@ -4,6 +4,7 @@
 #include "feeds/rss_reader.h"
 #include "store/ado_connection.h"
 #include "store/ado_recordset.h"
+#include "store/clock.h"
 #include "store/statements.h"
 #include "store/text_util.h"
 
@@ -54,7 +55,11 @@ bool StoreItem(CAdoConnection& connection, const CRssItem& item, int channelId) 
         return false;
     }
     const std::string description = CleanDescription(item.description);
-    const CFeedDate date = ParseFeedDate(item.pubDate);
+    // An item whose feed gives no readable date is dated the day it is first stored, so
+    // that it shows among today's news rather than vanishing among the oldest.
+    const CalendarTime today = LocalNow();
+    const CFeedDate date =
+        ReadFeedDate(item.pubDate).value_or(CFeedDate{today.day, today.month, today.year, 0, 0, 0});
     ItemValues values;
     values.channelId = channelId;
     values.title = title;

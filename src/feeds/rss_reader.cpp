@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::size_t kWideResultLimit = 255;
 
+constexpr std::string_view kDublinCore = "http://purl.org/dc/elements/1.1/";
+
 // The whole text of the first child element `name` of `parent`, into a field.
 void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size) {
     const XmlNode element = parent.selectSingleNode(name);
@@ -80,6 +82,17 @@ void CRssReader::ReadItem(int index, CRssItem* item) {
     const XmlNode& node = m_items[static_cast<std::size_t>(index)];
     for (const RssItemField& field : ItemFields()) {
         ReadField(node, field.name, field.field(*item), field.size);
+    }
+    // Many feeds date their items only with Dublin Core's date; some forget to declare its
+    // prefix, which leaves the element named "dc:date".
+    if (!node.selectSingleNode("pubDate")) {
+        XmlNode date = node.selectChildNS(kDublinCore, "date");
+        if (!date) {
+            date = node.selectSingleNode("dc:date");
+        }
+        if (date) {
+            CopyToField(item->pubDate, date.text(sizeof item->pubDate));
+        }
     }
 }
 

@@ -31,7 +31,8 @@ public:
                      const FetchOptions& fetch = {});
 
     // Fills `item` (already cleared by the caller) from the item at `index`; an index outside
-    // 0 .. item count - 1 leaves it unchanged.
+    // 0 .. item count - 1 leaves it unchanged. An item without `pubDate` takes the text of
+    // its Dublin Core `dc:date` there instead.
     void ReadItem(int index, CRssItem* item);
 
     int ItemCount() const { return m_itemCount; }

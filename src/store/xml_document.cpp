@@ -187,6 +187,16 @@ std::vector<XmlNode> XmlNode::selectNodes(std::string_view path) const {
     return result;
 }
 
+XmlNode XmlNode::selectChildNS(std::string_view namespaceUri, std::string_view localName) const {
+    for (xmlNode* child = m_node ? m_node->children : nullptr; child; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && child->ns && View(child->ns->href) == namespaceUri &&
+            View(child->name) == localName) {
+            return XmlNode(child);
+        }
+    }
+    return XmlNode();
+}
+
 bool XmlNode::appendChild(XmlNode child) {
     if (!m_node || !child.m_node || child.m_node->doc != m_node->doc) {
         return false;

@@ -42,6 +42,9 @@ public:
     // null node or an empty list.
     XmlNode selectSingleNode(std::string_view path) const;
     std::vector<XmlNode> selectNodes(std::string_view path) const;
+    // The first child element named `localName` in the namespace `namespaceUri`, whatever
+    // prefix the document gives it; a null node when there is none.
+    XmlNode selectChildNS(std::string_view namespaceUri, std::string_view localName) const;
 
     // Appends `child` as the last child; a child that already has a parent is moved. Refused
     // (false) for a null node, a node of another document, or a node that contains this one.

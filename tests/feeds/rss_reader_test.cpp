@@ -71,6 +71,23 @@ TEST(RssReader, ReadsALocalFileAsWellAsAnAddress) {
     EXPECT_EQ(reader.ItemCount(), 2);
 }
 
+// A reader loaded again keeps nothing of its first document, also when the second load
+// fails: its items would point into a document that is gone.
+TEST(RssReader, ASecondLoadKeepsNothingOfTheFirst) {
+    CRssReader reader;
+    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"), AddressOrigin::kTypedByUser);
+    ASSERT_EQ(reader.ItemCount(), 2);
+    reader.LoadFromUrl(TestDataPath("feeds/no-such-feed.xml"), AddressOrigin::kTypedByUser);
+    EXPECT_EQ(reader.ItemCount(), 0);
+    EXPECT_STREQ(reader.Channel().title, "");
+    CRssItem item;
+    reader.ReadItem(0, &item);
+    EXPECT_STREQ(item.title, "");
+    reader.LoadFromUrl(TestDataPath("feeds/no_channel.xml"), AddressOrigin::kTypedByUser);
+    EXPECT_EQ(reader.ItemCount(), 0);
+    EXPECT_FALSE(reader.LastError().empty());
+}
+
 TEST(RssReader, CountsAtMostAHundredItemsAndReadsTheHundredth) {
     LocalHttpServer server;
     server.Serve("/many", ManyItemsFeed(150));

@@ -10,6 +10,7 @@
 
 #include "base/charset.h"
 #include "feeds/feed_store.h"
+#include "store/clock.h"
 #include "store/sys_data.h"
 #include "store/text_util.h"
 #include "support/local_http_server.h"
@@ -26,14 +27,21 @@ std::string Item(const std::string& title, const std::string& date, const std::s
            "</pubDate></item>";
 }
 
+// An item dated only by Dublin Core, or not at all.
+std::string UndatedItem(const std::string& title, const std::string& dcDate) {
+    return "<item><title>" + EscapeMarkup(title) + "</title>" +
+           (dcDate.empty() ? "" : "<dc:date>" + dcDate + "</dc:date>") + "</item>";
+}
+
 std::string Feed(const std::string& title, const std::string& link, const std::string& items) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>" +
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\" "
+           "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel><title>" +
            EscapeMarkup(title) + "</title><link>" + link + "</link>" + items + "</channel></rss>";
 }
 
 // The result feed of one service for one word, shaped so that every storing rule shows:
-// cleaned titles, both date forms, dates that fall back to 2000-1-1 and dates whose item is
-// not stored, and a title that is a duplicate once cleaned.
+// cleaned titles, the date forms feeds write, items without a date, and a title that is a
+// duplicate once cleaned.
 std::string ResultFeed(const std::string& service, const std::string& word) {
     const std::string s = service;
     const std::string w = word;
@@ -47,18 +55,32 @@ std::string ResultFeed(const std::string& service, const std::string& word) {
             Item(s + " " + w + " no time", "Wed, 02 Oct 2002", link + "4") +
             Item(s + " " + w + " one-digit month", "2006-5-12 10:20:30", link + "5") +
             Item(s + " " + w + " iso", "2006-05-12T10:20:30", link + "6") +
-            Item(s + " " + w + " unknown month", "Wed, 02 oct 2002 13:00:00 GMT", link + "7"));
+            Item(s + " " + w + " lower-case month", "Wed, 02 oct 2002 13:00:00 GMT", link + "7") +
+            UndatedItem(s + " " + w + " dc date", "2007-03-04T05:06:07+08:00") +
+            UndatedItem(s + " " + w + " no date", ""));
 }
 
-// Stored titles lose their apostrophes, also those of the word itself.
+std::string LocalToday() {
+    const CalendarTime today = LocalNow();
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", today.year, today.month, today.day);
+    return text;
+}
+
+// Stored titles lose their apostrophes, also those of the word itself. An item without a
+// date is dated the day it is stored.
 Rows ExpectedItems(const std::string& service, const std::string& word) {
     std::string w = word;
     std::erase(w, '\'');
     return {
         {word, ";" + w + "; " + service, "2002-10-02"},
         {word, "Its " + service + " " + w, "2006-05-12"},
-        {word, service + " " + w + " no time", "2000-01-01"},
-        {word, service + " " + w + " iso", "2000-01-01"},
+        {word, service + " " + w + " no time", "2002-10-02"},
+        {word, service + " " + w + " one-digit month", "2006-05-12"},
+        {word, service + " " + w + " iso", "2006-05-12"},
+        {word, service + " " + w + " lower-case month", "2002-10-02"},
+        {word, service + " " + w + " dc date", "2007-03-04"},
+        {word, service + " " + w + " no date", LocalToday()},
     };
 }
 
@@ -388,37 +410,4 @@ TEST_F(UpdateEngineTest, StartingTwiceLeavesNoThreadBehind) {
         EXPECT_EQ(ItemsOf("足球"), ExpectedItems("baidu", "足球"));
     }
     EXPECT_EQ(ThreadCount(), threadsBefore);
-}
-
-TEST(FeedDate, ReadsBothFormsAndFallsBackToTheDefault) {
-    struct Case {
-        const char* text;
-        int day, month, year, hour, minute, second;
-    };
-    const Case cases[] = {
-        {"Wed, 02 Oct 2002 13:00:00 GMT", 2, 10, 2002, 13, 0, 0},
-        {"Sun, 6 Nov 1994 08:49:37 +0100", 6, 11, 1994, 8, 49, 37},
-        {"2006-05-12 10:20:30", 12, 5, 2006, 10, 20, 30},
-        {"2006-May-12 10:20:30", 12, 5, 2006, 10, 20, 30},
-        // The month is looked up exactly: one digit and other cases give month 0.
-        {"2006-5-12 10:20:30", 12, 0, 2006, 10, 20, 30},
-        {"Wed, 02 oct 2002 13:00:00 GMT", 2, 0, 2002, 13, 0, 0},
-        // Incomplete forms give the default date.
-        {"Wed, 02 Oct 2002", 1, 1, 2000, 0, 0, 0},
-        {"2006-05-12T10:20:30", 1, 1, 2000, 0, 0, 0},
-        {"Wed, 02 Oct 2002 13:00", 1, 1, 2000, 0, 0, 0},
-        {"12 May 2006", 1, 1, 2000, 0, 0, 0},
-        {"", 1, 1, 2000, 0, 0, 0},
-        {",", 1, 1, 2000, 0, 0, 0},
-        {"-", 1, 1, 2000, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        const CFeedDate date = CFeedStore::ParseFeedDate(c.text);
-        EXPECT_EQ(date.day, c.day) << c.text;
-        EXPECT_EQ(date.month, c.month) << c.text;
-        EXPECT_EQ(date.year, c.year) << c.text;
-        EXPECT_EQ(date.hour, c.hour) << c.text;
-        EXPECT_EQ(date.minute, c.minute) << c.text;
-        EXPECT_EQ(date.second, c.second) << c.text;
-    }
 }
