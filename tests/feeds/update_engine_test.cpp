@@ -198,8 +198,9 @@ protected:
     }
 
     Rows Channels() {
-        return QueryRows(m_folder.File("data/data.dat"),
-                         "select rss_title, rss_link from channel order by rss_title");
+        return QueryRows(
+            m_folder.File("data/data.dat"),
+            "select rss_title, rss_link from channel order by rss_title collate binary");
     }
     Rows ItemsOf(const std::string& keyword) {
         return QueryRows(m_folder.File("data/data.dat"),
