@@ -175,7 +175,9 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     SetOptions(easy.get(), wireUrl, options.limits, &sink, errorBuffer);
 
-    CURLcode outcome = CURLE_OK;
+    // Only a transfer that libcurl reports done, and done well, is a success: one that ended
+    // any other way delivered part of a document at most.
+    CURLcode outcome = CURLE_RECV_ERROR;
     {
         MultiAttachment attachment(multi.get(), easy.get());
         int running = 1;

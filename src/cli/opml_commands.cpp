@@ -47,7 +47,11 @@ int RunExportCommand(const std::vector<std::string>& args) {
         return 1;
     }
     // The publisher's address in the head comes from the data folder's configuration.
-    Services().LoadFile(theStore.DataPath("data/services.conf"));
+    for (const ServicesConfig::BadLine& bad :
+         Services().LoadFile(theStore.DataPath("data/services.conf"))) {
+        std::fprintf(stderr, "quillon-cli: data/services.conf line %d is not understood: %s\n",
+                     bad.number, bad.text.c_str());
+    }
     const std::string path = WithOpmlExtension(args[0]);
     COpmlDocument document;
     if (!document.ExportSubscriptions(theStore, path, kOpmlOwnerName,

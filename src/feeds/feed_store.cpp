@@ -45,7 +45,9 @@ void CFeedStore::SaveSettings() {
 
 bool CFeedStore::Startup() {
     LoadSettings();
-    Services().LoadFile(DataPath("data/services.conf"));
+    for (const ServicesConfig::BadLine& bad : Services().LoadFile(DataPath("data/services.conf"))) {
+        Report({EngineReport::kServicesLine, bad.number, bad.text});
+    }
     // Passes of an earlier start end before the connection they use is replaced.
     m_engine->Stop();
     if (!Open()) {
@@ -75,4 +77,20 @@ void CFeedStore::RefreshChannel(const std::string& keyword) {
 
 void CFeedStore::AddKeyword(const std::string& keyword) {
     m_engine->AddKeyword(keyword);
+}
+
+void CFeedStore::SetReporter(EngineReporter reporter) {
+    std::lock_guard lock(m_reporterMutex);
+    m_reporter = std::move(reporter);
+}
+
+void CFeedStore::Report(const EngineReport& report) const {
+    EngineReporter reporter;
+    {
+        std::lock_guard lock(m_reporterMutex);
+        reporter = m_reporter;
+    }
+    if (reporter) {
+        reporter(report);
+    }
 }

@@ -31,14 +31,16 @@ void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
     *m_channel = CRssChannel();
     m_items.clear();
     m_itemCount = 0;
+    m_loadFailed = true;
     FetchOptions options = fetch;
     options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
     if (!m_document.load(address, origin, options)) {
         return;
     }
-    if (!m_document.selectSingleNode("rss")) {
+    if (!m_document.selectSingleNode("rss/channel")) {
         return;
     }
+    m_loadFailed = false;
     ReadChannel();
     CountItems();
 }

@@ -36,6 +36,9 @@ public:
     void ReadItem(int index, CRssItem* item);
 
     int ItemCount() const { return m_itemCount; }
+    // Whether the last load gave no RSS document: the fetch or the parse failed, or the root
+    // is no `rss` with a `channel`. A feed without items is no failure.
+    bool LoadFailed() const { return m_loadFailed; }
     // Why the last load gave no items, for diagnostics ("" after a load with items).
     std::string LastError() const;
     const CRssChannel& Channel() const { return *m_channel; }
@@ -46,6 +49,7 @@ private:
 
     std::unique_ptr<CRssChannel> m_channel;
     int m_itemCount = 0;
+    bool m_loadFailed = false;
     CXmlDocument m_document;
     // The item elements in document order, the first kMaxItems of them.
     std::vector<XmlNode> m_items;

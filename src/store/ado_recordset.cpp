@@ -101,10 +101,12 @@ void CAdoRecordset::SetConnection(std::shared_ptr<SqlitePool> connection) {
 
 void CAdoRecordset::SetError(int code, std::string_view description) {
     m_lastError = FormatAdoError(code, description);
+    m_lastErrorCode = code;
 }
 
 bool CAdoRecordset::Open(std::string_view sql) {
     if (!m_connection || !m_connection->IsOpen()) {
+        SetError(SQLITE_MISUSE, "the connection is closed");
         return false;
     }
     if (IsOpen()) {

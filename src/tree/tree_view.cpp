@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/app_icons.h"
+#include "app/store_notices.h"
 #include "feeds/feed_store.h"
 
 CTD_TreeView* g_pTreeView = nullptr;
@@ -102,6 +103,10 @@ void CTD_TreeView::OnInitialUpdate() {
             theStore.AddKeyword(node.name);
         }
     });
+    if (m_treeFile->Damage()) {
+        m_treeFile->SetDamagedFileAside();
+        ShowTreeFileDamage(this, *m_treeFile->Damage());
+    }
     root->setText(0, QString::fromStdString(rootLabel));
     m_nodes.SetName(HandleOf(root), rootLabel);
     g_hRootItem = root;
@@ -110,7 +115,9 @@ void CTD_TreeView::OnInitialUpdate() {
         scrollToItem(root->child(0), QAbstractItemView::PositionAtTop);
     }
 
+    theStore.SetReporter(ShowEngineReport);
     if (!theStore.Startup()) {
+        ShowStartupFailure(theStore.LastError());
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "base/charset.h"
@@ -395,6 +396,74 @@ TEST_F(UpdateEngineTest, SubscribedAddressesThatAreNoNetworkAddressesAreNeverRea
     EXPECT_EQ(subscribed, (Rows{{"订阅", "subscribed one", "2002-10-02"},
                                 {"订阅", "subscribed three", "2002-10-04"},
                                 {"订阅", "subscribed two", "2002-10-03"}}));
+}
+
+// A full disk, a table gone, a file turned read-only: a statement that fails for another
+// reason than a duplicate is no skipped item. It is reported once and storing stops.
+TEST_F(UpdateEngineTest, AStatementFailingForAnotherReasonThanADuplicateStopsStoring) {
+    WriteSettings(m_folder, 0, 50);
+    ExecSql(m_folder.File("data/data.dat"),
+            "CREATE TRIGGER full BEFORE INSERT ON item WHEN NEW.rss_title = 'many 50' "
+            "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
+    std::mutex mutex;
+    std::vector<EngineReport> reports;
+    CFeedStore store(m_folder.Path());
+    store.SetReporter([&](const EngineReport& report) {
+        std::lock_guard lock(mutex);
+        reports.push_back(report);
+    });
+    store.Engine().pacing().SetEnabled(false);
+    store.AddKeyword("many");
+    store.AddKeyword("tennis");
+    ASSERT_TRUE(store.Startup());
+    EXPECT_TRUE(store.Engine().WaitForPassesFor(10s));
+    store.Engine().WaitForStoreThreads();
+    store.Shutdown();
+
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].kind, EngineReport::kStoreFailed);
+    EXPECT_NE(reports[0].detail.find("database or disk is full"), std::string::npos)
+        << reports[0].detail;
+    EXPECT_EQ(store.Engine().StoreFailure(), reports[0].detail);
+    EXPECT_EQ(ItemsOf("many").size(), 50u);  // the items before the failing one
+    // The passes stopped: far from every page of every keyword was fetched.
+    EXPECT_LT(m_server.HitCount("/ns"), 50);
+}
+
+TEST_F(UpdateEngineTest, LinesOfTheServicesFileNotUnderstoodAreReported) {
+    m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() +
+                                                 "\nsearch.bing = http://bing.test\n"
+                                                 "search.google = news.google.test\n");
+    std::vector<EngineReport> reports;
+    CFeedStore store(m_folder.Path());
+    store.SetReporter([&](const EngineReport& report) { reports.push_back(report); });
+    ASSERT_TRUE(store.Startup());
+    store.Shutdown();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].kind, EngineReport::kServicesLine);
+    EXPECT_EQ(reports[0].line, 2);
+    EXPECT_EQ(reports[0].detail, "search.bing = http://bing.test");
+    EXPECT_EQ(reports[1].line, 3);
+}
+
+TEST_F(UpdateEngineTest, FetchesThatFailAreCountedPerKeyword) {
+    WriteSettings(m_folder, 0, 2);
+    RunOnce();
+    CFeedStore store(m_folder.Path());
+    store.Engine().pacing().SetEnabled(false);
+    store.AddKeyword("订阅");  // its search feed answers 404; its two subscribed feeds load
+    store.AddKeyword("tennis");
+    ASSERT_TRUE(store.Startup());
+    store.Engine().WaitForPasses();
+    store.Engine().WaitForStoreThreads();
+    store.Shutdown();
+    const auto progress = store.Engine().Progress();
+    EXPECT_EQ(progress.at("订阅").feedsTried, 2 + 4);
+    EXPECT_EQ(progress.at("订阅").feedsFailed, 2);
+    EXPECT_EQ(progress.at("订阅").feedsFetched, 4);
+    EXPECT_EQ(progress.at("tennis").feedsTried, 2);
+    EXPECT_EQ(progress.at("tennis").feedsFailed, 0);
+    EXPECT_EQ(store.Engine().StoreFailure(), "");
 }
 
 TEST_F(UpdateEngineTest, StartingTwiceLeavesNoThreadBehind) {
