@@ -11,11 +11,13 @@ constexpr std::size_t kWideResultLimit = 255;
 
 constexpr std::string_view kDublinCore = "http://purl.org/dc/elements/1.1/";
 
-// The whole text of the first child element `name` of `parent`, into a field.
-void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size) {
+// The whole text of the first child element `name` of `parent`, into a field of `size`
+// bytes holding `codePageLimit` code-page bytes.
+void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size,
+               std::size_t codePageLimit) {
     const XmlNode element = parent.selectSingleNode(name);
     if (element) {
-        CopyToField(field, size, element.text(size));
+        CopyToField(field, size, CutToCodePageLimit(element.text(size), codePageLimit));
     }
 }
 
@@ -65,7 +67,7 @@ void CRssReader::ReadChannel() {
         return;
     }
     for (const RssChannelField& field : ChannelFields()) {
-        ReadField(channel, field.name, field.field(*m_channel), field.size);
+        ReadField(channel, field.name, field.field(*m_channel), field.size, field.codePageLimit);
     }
 }
 
@@ -83,7 +85,7 @@ void CRssReader::ReadItem(int index, CRssItem* item) {
     }
     const XmlNode& node = m_items[static_cast<std::size_t>(index)];
     for (const RssItemField& field : ItemFields()) {
-        ReadField(node, field.name, field.field(*item), field.size);
+        ReadField(node, field.name, field.field(*item), field.size, field.codePageLimit);
     }
     // Many feeds date their items only with Dublin Core's date; some forget to declare its
     // prefix, which leaves the element named "dc:date".
@@ -93,7 +95,7 @@ void CRssReader::ReadItem(int index, CRssItem* item) {
             date = node.selectSingleNode("dc:date");
         }
         if (date) {
-            CopyToField(item->pubDate, date.text(sizeof item->pubDate));
+            CopyToCodePageField(item->pubDate, kMaxFieldBytes, date.text(sizeof item->pubDate));
         }
     }
 }

@@ -38,11 +38,12 @@ CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::strin
         row.dateValue = 0.0;
     }
     AgeCategoryName(year, month, day, row.categoryName);
-    CopyToField(row.title, title);
-    CopyToField(row.channel, channel);
-    CopyToField(row.dateText, NewsDateText(year, month, day, row.dateStatus));
-    CopyToField(row.author, author);
-    CopyToField(row.source, source);
+    CopyToCodePageField(row.title, kMaxNewsRowFieldBytes, title);
+    CopyToCodePageField(row.channel, kMaxNewsRowFieldBytes, channel);
+    CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes,
+                        NewsDateText(year, month, day, row.dateStatus));
+    CopyToCodePageField(row.author, kMaxNewsRowFieldBytes, author);
+    CopyToCodePageField(row.source, kMaxNewsRowFieldBytes, source);
     row.storedTitle.assign(title);
     row.channelName.assign(channel);
     return row;

@@ -104,10 +104,13 @@ bool COpmlDocument::ReadOutlines(const std::string& address, AddressOrigin origi
     m_readList.reserve(outlines.size());
     for (const XmlNode& node : outlines) {
         COpmlOutline& outline = m_readList.emplace_back();
-        CopyToField(outline.text, node.getAttribute("text").value_or(""));
-        CopyToField(outline.title, node.getAttribute("title").value_or(""));
-        CopyToField(outline.xmlUrl, node.getAttribute("xmlUrl").value_or(""));
-        CopyToField(outline.htmlUrl, node.getAttribute("htmlUrl").value_or(""));
+        const auto copy = [&node](char(&field)[COpmlOutline::kFieldSize], const char* name) {
+            CopyToCodePageField(field, kMaxOutlineFieldBytes, node.getAttribute(name).value_or(""));
+        };
+        copy(outline.text, "text");
+        copy(outline.title, "title");
+        copy(outline.xmlUrl, "xmlUrl");
+        copy(outline.htmlUrl, "htmlUrl");
     }
     return true;
 }

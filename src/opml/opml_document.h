@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/http_fetch.h"
+#include "store/text_util.h"
 #include "store/xml_document.h"
 
 class CAdoConnection;
@@ -12,13 +13,16 @@ class CAdoConnection;
 // The owner name the application writes into every exported file.
 inline constexpr char kOpmlOwnerName[] = "VellmarkQuillon";
 
-// One outline of an OPML list: four zero-terminated UTF-8 fields of at most 511 bytes each,
-// cut at a character boundary. A missing attribute leaves its field empty.
+// One outline of an OPML list: four zero-terminated UTF-8 fields of at most 511 bytes of the
+// Chinese code page each (see CodePageLength), cut at a character boundary. A missing
+// attribute leaves its field empty.
+constexpr std::size_t kMaxOutlineFieldBytes = 511;
 struct COpmlOutline {
-    char text[512] = {};
-    char title[512] = {};    // on export: the channel keyword the feed belongs to
-    char xmlUrl[512] = {};   // the feed's address
-    char htmlUrl[512] = {};  // the feed's web site
+    static constexpr std::size_t kFieldSize = CodePageFieldSize(kMaxOutlineFieldBytes);
+    char text[kFieldSize] = {};
+    char title[kFieldSize] = {};    // on export: the channel keyword the feed belongs to
+    char xmlUrl[kFieldSize] = {};   // the feed's address
+    char htmlUrl[kFieldSize] = {};  // the feed's web site
 };
 
 // Exports the subscribed feeds (the opml table) as an OPML 1.0 file, or reads the outlines

@@ -139,22 +139,36 @@ TEST(RssReader, UsesTheHttpCharsetWhenTheDocumentDeclaresNone) {
     EXPECT_STREQ(reader.Channel().title, "財經");
 }
 
-TEST(RssReader, CutsLongTextsAtACharacterBoundary) {
-    std::string title;
-    for (int i = 0; i < 100; ++i) {
-        title += "长";  // three bytes each: 300 bytes in all
-    }
-    std::string description(3000, 'd');
+// Fields hold 255 bytes of the Chinese code page (a description 2047), as they always did:
+// a Chinese character counts two, one GB18030 writes in four bytes four, ASCII one.
+TEST(RssReader, CutsLongTextsAtTheCodePageLimit) {
+    const auto repeat = [](std::string_view piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) {
+            text += piece;
+        }
+        return text;
+    };
+    const std::string title = repeat("长", 200);
+    const std::string author = "a" + repeat("长", 200);
+    const std::string source = repeat("😀", 70);  // four code-page bytes each
+    const std::string category = repeat("长", 127) + "x";
+    const std::string description = repeat("新", 1100);
     LocalHttpServer server;
-    server.Serve("/long", "<rss><channel><item><title>" + title + "</title><description>" +
+    server.Serve("/long", "<rss><channel><title>" + repeat("频", 300) + "</title><item><title>" +
+                              title + "</title><author>" + author + "</author><source>" + source +
+                              "</source><category>" + category + "</category><description>" +
                               description + "</description></item></channel></rss>");
     CRssReader reader;
     reader.LoadFromUrl(server.Url("/long"), AddressOrigin::kTypedByUser);
     CRssItem item;
     reader.ReadItem(0, &item);
-    EXPECT_EQ(std::strlen(item.title), 255u);  // 85 whole characters
-    EXPECT_EQ(std::string(item.title), title.substr(0, 255));
-    EXPECT_EQ(std::strlen(item.description), 2047u);
+    EXPECT_EQ(std::string(item.title), repeat("长", 127));  // 127, not 85, characters
+    EXPECT_EQ(std::string(item.author), "a" + repeat("长", 127));
+    EXPECT_EQ(std::string(item.source), repeat("😀", 63));
+    EXPECT_EQ(std::string(item.category), repeat("长", 127) + "x");
+    EXPECT_EQ(std::string(item.description), repeat("新", 1023));  // not 682
+    EXPECT_EQ(std::string(reader.Channel().title), repeat("频", 127));
 }
 
 TEST(WideText, MidFollowsItsBoundRule) {
