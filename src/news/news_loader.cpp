@@ -120,6 +120,10 @@ bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
             std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(folderNames));
         return true;
     }
+    // The rows are gone: the count and the status say so too, or old rows would stay painted
+    // (or turn into blank rows) under a count nobody replaces.
+    Publish(0);
+    Status(0);
     return false;
 }
 

@@ -16,8 +16,9 @@
 
 class CFeedStore;
 
-// What a loader tells the window. Both are called on the loader thread, never while the
-// list holds a lock, so an implementation may read rows or wait for the window thread.
+// What a loader tells the window. Both are called on the loader thread (for a request that
+// loads nothing, on the requesting thread), never while the list holds a lock, so an
+// implementation may read rows; one called on the requesting thread must not wait for it.
 class INewsListListener {
 public:
     virtual ~INewsListListener() = default;
@@ -64,8 +65,9 @@ public:
     // request is dropped (the user clicks again). Otherwise empties the rows and starts the
     // channel loader for a NODE_KEY (its name is the channel) or the folder loader for a
     // NODE_FOLDER with `folderNames`, the names of every node below it, depth first in tree
-    // order. Any other node type loads nothing. `listMode` (news/list_mode.h) chooses the
-    // items; kListModeBook reads none. Returns whether a loader started.
+    // order. Any other node type (the empty space below the tree) loads nothing and publishes
+    // the count 0 with its status. `listMode` (news/list_mode.h) chooses the items;
+    // kListModeBook reads none. Returns whether a loader started.
     bool RequestLoad(const CKeywordNode& node, int listMode,
                      std::vector<std::string> folderNames = {});
     // Makes the running load stop at its next step. Its rows stay.

@@ -354,9 +354,13 @@ TEST_F(NewsListTest, WhenNothingCanBeReadTheListShowsZeroRows) {
     EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
     EXPECT_EQ(m_list.RowCount(), 0);
 
-    // A node that is neither a channel nor a folder loads nothing.
+    // A node that is neither a channel nor a folder loads nothing, and says the list is empty.
+    Load(Channel("足球"));
+    m_listener.Clear();
     EXPECT_FALSE(m_list.RequestLoad(CKeywordNode::Blank(), kListModeAll));
     EXPECT_FALSE(m_list.IsBusy());
+    EXPECT_EQ(m_list.RowCount(), 0);
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
 
     m_store.Close();
     Load(Channel("足球"));
