@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -19,7 +21,8 @@ std::string Slurp(const std::string& path) {
 }  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& cwd) {
+                         const std::string& cwd,
+                         std::optional<std::chrono::microseconds> killAfter) {
     ProcessResult result;
     char outPath[] = "/tmp/quillon-out-XXXXXX";
     char errPath[] = "/tmp/quillon-err-XXXXXX";
@@ -41,7 +44,20 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (killAfter) {
+        const auto deadline = std::chrono::steady_clock::now() + *killAfter;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    } else {
+        waitpid(pid, &status, 0);
+    }
+    result.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     close(outFd);
     close(errFd);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
