@@ -263,12 +263,10 @@ TEST(XmlDocument, AnAddressFromDataIsFetchedOnlyOverTheNetwork) {
 }
 
 // libxml2's duplicate-attribute check takes time that grows with the square of their count:
-// a million attributes held a parse for minutes.
-TEST(XmlDocumentHostile, AnElementWithAbsurdlyManyAttributesIsRefusedAtOnce) {
+// a million attributes held a parse for minutes (bench/input_bench measures the refusal).
+TEST(XmlDocumentHostile, AnElementWithAbsurdlyManyAttributesIsRefusedBeforeParsing) {
     CXmlDocument doc;
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(doc.loadXML(Crowded(1'000'000)));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     EXPECT_NE(doc.lastError().find("attributes"), std::string::npos) << doc.lastError();
     // Quoted values may hold "=" and ">" without counting; a thousand real ones still load.
     EXPECT_TRUE(doc.loadXML(Crowded(1000)));
