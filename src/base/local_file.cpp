@@ -7,25 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/file_descriptor.h"
+
 namespace {
 
 constexpr std::size_t kChunkBytes = 64 * 1024;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 LocalFile Failure(LocalFile::Outcome outcome, const std::string& path, const std::string& why) {
     LocalFile file;
