@@ -6,8 +6,8 @@
 #include <map>
 
 #include "app/app_icons.h"
-#include "app/store_notices.h"
 #include "feeds/feed_store.h"
+#include "tree/tree_file_notice.h"
 
 CTD_TreeView* g_pTreeView = nullptr;
 QTreeWidgetItem* g_hRootItem = nullptr;
@@ -115,11 +115,10 @@ void CTD_TreeView::OnInitialUpdate() {
         scrollToItem(root->child(0), QAbstractItemView::PositionAtTop);
     }
 
-    theStore.SetReporter(ShowEngineReport);
     if (!theStore.Startup()) {
-        ShowStartupFailure(theStore.LastError());
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
+        box->setInformativeText(QString::fromStdString(theStore.LastError()));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

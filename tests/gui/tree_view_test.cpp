@@ -5,10 +5,10 @@
 #include <functional>
 
 #include "app/app_icons.h"
-#include "app/store_notices.h"
 #include "news/list_view.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
+#include "tree/tree_file_notice.h"
 
 namespace {
 
@@ -110,6 +110,7 @@ TEST_F(ReaderWindow, WithoutADatabaseTheStartFailsVisiblyAndLabelsStayBare) {
     QMessageBox* box = StartupFailedBox();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->windowTitle().isEmpty());
+    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("Code="))) << "why it failed";
     box->accept();
     EXPECT_TRUE(QTest::qWaitFor([] { return g_pTreeView->Refresher()->Finished(); }, 5000));
     QTest::qWait(50);
