@@ -11,7 +11,7 @@
 
 namespace {
 
-// The longest keyword and feed address the engine works with, in bytes.
+// The longest feed address the engine reads from the opml table, in code-page bytes.
 constexpr std::size_t kMaxKeywordBytes = 511;
 
 FetchOptions StoppedBy(const std::atomic<bool>& flag) {
