@@ -32,8 +32,8 @@ std::string IsoDaysAgo(int days) {
     return text;
 }
 
-void Fill(const std::string& path, int items) {
-    std::ifstream schemaFile(QUILLON_SCHEMA_PATH);
+void Fill(const std::string& path, int items, const std::string& schemaPath) {
+    std::ifstream schemaFile(schemaPath);
     std::stringstream schema;
     schema << schemaFile.rdbuf();
     sqlite3* db = nullptr;
@@ -86,14 +86,15 @@ void MakeDataFolder(const std::string& folder) {
     fs::create_directories(fs::path(folder) / "document");
 }
 
-std::string PrefilledDatabase(const std::string& folder, int items) {
+std::string PrefilledDatabase(const std::string& folder, int items, const std::string& schemaPath) {
     fs::create_directories(folder);
-    const fs::path cache = fs::path(folder) / ("cache-" + std::to_string(items) + ".dat");
+    const fs::path cache = fs::path(folder) / ("cache-" + fs::path(schemaPath).stem().string() +
+                                               "-" + std::to_string(items) + ".dat");
     if (!fs::exists(cache)) {
         std::fprintf(stderr, "filling a database with %d items...\n", items);
         const fs::path filling = cache.string() + ".filling";
         fs::remove(filling);
-        Fill(filling.string(), items);
+        Fill(filling.string(), items, schemaPath);
         fs::rename(filling, cache);
     }
     MakeDataFolder(folder);

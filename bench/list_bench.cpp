@@ -127,14 +127,13 @@ void LoadChannel(benchmark::State& state, bool firstRowsOnly) {
         return;
     }
     ScopedFixedClock clock(kToday + hours{12});
-    g_nListMode = kListModeAll;
     TimingListener listener;
     CNewsList list(store, &listener);
     list.pacing().SetEnabled(false);
     const CKeywordNode node = CKeywordNode::NewNode("bench", NODE_KEY);
     for (auto _ : state) {
         const auto start = steady_clock::now();
-        list.RequestLoad(node, {});
+        list.RequestLoad(node, kListModeAll);
         list.WaitUntilIdle();
         const auto end = firstRowsOnly ? listener.First() : steady_clock::now();
         state.SetIterationTime(duration<double>(end - start).count());
@@ -160,7 +159,6 @@ void BM_Folder200Channels(benchmark::State& state) {
         return;
     }
     ScopedFixedClock clock(kToday + hours{12});
-    g_nListMode = kListModeAll;
     const std::string prefix = state.range(0) == 2 ? "small " : "mid ";
     std::vector<std::string> names;
     for (int c = 0; c < kFolderChannels; ++c) {
@@ -170,7 +168,7 @@ void BM_Folder200Channels(benchmark::State& state) {
     list.pacing().SetEnabled(false);
     const CKeywordNode node = CKeywordNode::NewNode("folder", NODE_FOLDER);
     for (auto _ : state) {
-        list.RequestLoad(node, names);
+        list.RequestLoad(node, kListModeAll, names);
         list.WaitUntilIdle();
     }
     state.counters["rows"] = list.RowCount();

@@ -59,14 +59,15 @@ void StoreOneFeed(benchmark::State& state, bool duplicates) {
     const std::string fixedFeed = WriteFeed(folder, "duplicate");
     if (duplicates) {
         CRssReader reader;
-        reader.LoadFromUrl(fixedFeed);
+        reader.LoadFromUrl(fixedFeed, AddressOrigin::kTypedByUser);
         StoreFeed(store, reader, "bench", noPauses, Pacing::Duration(0));
     }
     for (auto _ : state) {
         state.PauseTiming();
         CRssReader reader;
-        reader.LoadFromUrl(duplicates ? fixedFeed
-                                      : WriteFeed(folder, "round " + std::to_string(round++)));
+        reader.LoadFromUrl(
+            duplicates ? fixedFeed : WriteFeed(folder, "round " + std::to_string(round++)),
+            AddressOrigin::kTypedByUser);
         state.ResumeTiming();
         const StoreOutcome outcome =
             StoreFeed(store, reader, "bench", noPauses, Pacing::Duration(0));

@@ -99,5 +99,5 @@ private:
     bool m_sized = false;
 };
 
-// The one main window, or null. SwitchListPane's mode is g_nListMode (news/list_mode.h).
+// The one main window, or null. SwitchListPane's mode is g_nListMode (news/list_view.h).
 extern CMainFrame* g_pMainFrame;

@@ -11,6 +11,7 @@
 #include "app/main_frame.h"
 #include "app/qt_translations.h"
 #include "app/quillon_doc.h"
+#include "app/store_notices.h"
 #include "feeds/feed_store.h"
 #include "feeds/services_config.h"
 #include "news/external_browser.h"
@@ -49,6 +50,7 @@ void CQuillonApp::LoadSkin() {
 
 bool CQuillonApp::InitInstance() {
     LoadSkin();
+    theStore.SetReporter(ShowEngineReport);
     QSettings settings;
     m_recentFiles = settings.value(kRecentFilesKey).toStringList().mid(0, kRecentFileCount);
 

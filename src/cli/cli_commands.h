@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+struct TreeFileDamage;
+
 // The commands of quillon-cli. Each writes its result to stdout and errors to stderr, and
 // returns the exit status. `args` are the command's own arguments, after the command name.
 // Those that use the data folder find it in theStore, pointed there by UseDataFolder.
@@ -18,3 +20,7 @@ int RunFolderCommand(const std::vector<std::string>& args);
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the
 // reason on stderr, when the folder cannot be laid out or its database is refused.
 bool UseDataFolder(const std::string& chosen);
+
+// The line on stderr for a tree file that could not be read. The tool only reads the tree,
+// so it leaves the file where it is for the window to set aside.
+void PrintTreeFileDamage(const std::string& path, const TreeFileDamage& damage);

@@ -22,11 +22,16 @@ struct Target {
 
 // The node named `name` as the tree hands it to the list on a click: the root when its
 // label is `name`, otherwise the first such node in tree order.
-std::optional<Target> FindInTree(const std::string& path, const std::string& name) {
+std::optional<Target> FindInTree(const std::string& path, const std::string& name,
+                                 std::optional<TreeFileDamage>* damage) {
     std::vector<std::pair<CKeywordNode, int>> nodes;  // each with its parent's ID
     CKeywordTreeFile tree(path);
     const std::string rootLabel = tree.Load(
         [&](const CKeywordNode& node, int parentId) { nodes.emplace_back(node, parentId); });
+    *damage = tree.Damage();
+    if (*damage) {
+        return std::nullopt;
+    }
     if (name == rootLabel) {
         Target root{CKeywordNode::NewNode(rootLabel, NODE_FOLDER), {}};
         root.node.id = 0;
@@ -94,16 +99,20 @@ int RunListCommand(const std::vector<std::string>& args) {
         return 1;
     }
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");
-    const std::optional<Target> target = FindInTree(treePath, *name);
+    std::optional<TreeFileDamage> damage;
+    const std::optional<Target> target = FindInTree(treePath, *name, &damage);
+    if (damage) {
+        PrintTreeFileDamage(treePath, *damage);
+        return 1;
+    }
     if (!target) {
         std::fprintf(stderr, "quillon-cli: no channel or folder named '%s' in %s\n", name->c_str(),
                      treePath.c_str());
         return 1;
     }
-    g_nListMode = today ? kListModeToday : kListModeAll;
     CNewsList list(theStore);
     list.pacing().SetEnabled(false);
-    list.RequestLoad(target->node, target->namesBelow);
+    list.RequestLoad(target->node, today ? kListModeToday : kListModeAll, target->namesBelow);
     list.WaitUntilIdle();
     std::cout
         << RowsAsJson(list.Rows()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
+#include "store/keyword_tree_file.h"
 #include "store/xml_document.h"
 
 namespace {
@@ -56,6 +57,11 @@ std::optional<std::string> TakeDataOption(std::vector<std::string>* args) {
 }
 
 }  // namespace
+
+void PrintTreeFileDamage(const std::string& path, const TreeFileDamage& damage) {
+    std::fprintf(stderr, "quillon-cli: the tree file %s cannot be read (%s); it is left as it is\n",
+                 path.c_str(), damage.reason.c_str());
+}
 
 int main(int argc, char** argv) {
     InitXmlLibrary();

@@ -15,7 +15,7 @@ int RunOpmlCommand(const std::vector<std::string>& args) {
         return 2;
     }
     COpmlDocument document;
-    const bool loaded = document.ReadOutlines(args[0]);
+    const bool loaded = document.ReadOutlines(args[0], AddressOrigin::kTypedByUser);
     // Keys in the order of the record's fields, not sorted.
     nlohmann::ordered_json outlines = nlohmann::ordered_json::array();
     for (const COpmlOutline& outline : document.ReadList()) {
@@ -47,10 +47,15 @@ int RunExportCommand(const std::vector<std::string>& args) {
         return 1;
     }
     // The publisher's address in the head comes from the data folder's configuration.
-    Services().LoadFile(theStore.DataPath("data/services.conf"));
+    for (const ServicesConfig::BadLine& bad :
+         Services().LoadFile(theStore.DataPath("data/services.conf"))) {
+        std::fprintf(stderr, "quillon-cli: data/services.conf line %d is not understood: %s\n",
+                     bad.number, bad.text.c_str());
+    }
     const std::string path = WithOpmlExtension(args[0]);
-    COpmlDocument document(theStore);
-    if (!document.ExportSubscriptions(path, kOpmlOwnerName)) {
+    COpmlDocument document;
+    if (!document.ExportSubscriptions(theStore, path, kOpmlOwnerName,
+                                      Services().Base("site.publisher"))) {
         std::fprintf(stderr, "quillon-cli: cannot write %s\n", path.c_str());
         return 1;
     }

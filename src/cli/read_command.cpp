@@ -13,7 +13,7 @@ int RunReadCommand(const std::vector<std::string>& args) {
         return 2;
     }
     CRssReader reader;
-    reader.LoadFromUrl(args[0]);
+    reader.LoadFromUrl(args[0], AddressOrigin::kTypedByUser);
 
     nlohmann::ordered_json channel = nlohmann::ordered_json::object();
     CRssChannel channelRecord = reader.Channel();

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <set>
 
 #include "cli/cli_commands.h"
@@ -12,6 +13,44 @@
 #include "store/keyword_tree_file.h"
 
 namespace {
+
+// Reports go to stderr as they come, from whichever thread makes them.
+void PrintReport(const EngineReport& report) {
+    if (report.kind == EngineReport::kServicesLine) {
+        std::fprintf(stderr, "quillon-cli: data/services.conf line %d is not understood: %s\n",
+                     report.line, report.detail.c_str());
+    } else {
+        std::fprintf(stderr, "quillon-cli: storing stopped: %s\n", report.detail.c_str());
+    }
+}
+
+// One line per keyword of the tree, in tree order; the exit status: 1 when storing failed or
+// every fetch failed, else 0.
+int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& keywords) {
+    const auto progress = engine.Progress();
+    std::set<std::string> printed;
+    int tried = 0;
+    int failed = 0;
+    for (const std::string& keyword : keywords) {
+        if (!printed.insert(keyword).second) {
+            continue;
+        }
+        const auto it = progress.find(keyword);
+        const KeywordProgress counts = it == progress.end() ? KeywordProgress() : it->second;
+        std::printf("%s\t%d feeds\t%d new items\t%d failed\n", keyword.c_str(), counts.feedsFetched,
+                    counts.itemsStored, counts.feedsFailed);
+        tried += counts.feedsTried;
+        failed += counts.feedsFailed;
+    }
+    if (!engine.StoreFailure().empty()) {
+        return 1;
+    }
+    if (tried > 0 && failed == tried) {
+        std::fprintf(stderr, "quillon-cli: every one of the %d fetches failed\n", tried);
+        return 1;
+    }
+    return 0;
+}
 
 void PrintProgress(const UpdateEngine& engine) {
     int feeds = 0;
@@ -39,8 +78,14 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
     }
     UpdateEngine& engine = theStore.Engine();
     engine.pacing().SetEnabled(pauses);
-    const std::vector<std::string> keywords =
-        ReadChannelKeywords(theStore.DataPath("document/keywordlist.xml"));
+    theStore.SetReporter(PrintReport);
+    const std::string treePath = theStore.DataPath("document/keywordlist.xml");
+    std::optional<TreeFileDamage> damage;
+    const std::vector<std::string> keywords = ReadChannelKeywords(treePath, &damage);
+    if (damage) {
+        PrintTreeFileDamage(treePath, *damage);
+        return 1;
+    }
     for (const std::string& keyword : keywords) {
         theStore.AddKeyword(keyword);
     }
@@ -64,17 +109,5 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         std::fputs("\n", stderr);
     }
     theStore.Shutdown();
-
-    const auto progress = engine.Progress();
-    std::set<std::string> printed;
-    for (const std::string& keyword : keywords) {
-        if (!printed.insert(keyword).second) {
-            continue;
-        }
-        const auto it = progress.find(keyword);
-        const KeywordProgress counts = it == progress.end() ? KeywordProgress() : it->second;
-        std::printf("%s\t%d feeds\t%d new items\n", keyword.c_str(), counts.feedsFetched,
-                    counts.itemsStored);
-    }
-    return 0;
+    return PrintOutcome(engine, keywords);
 }

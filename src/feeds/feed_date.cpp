@@ -1,104 +1,241 @@
 #include "feeds/feed_date.h"
 
-#include <string>
+#include <array>
+#include <vector>
 
-#include "store/text_util.h"
+#include "base/ascii.h"
+#include "base/calendar.h"
 
 namespace {
 
-struct MonthKey {
-    std::string_view key;
-    int month;
+struct Token {
+    enum Kind { kNumber, kWord, kMark };
+    Kind kind = kMark;
+    int value = 0;           // a number's value (saturates at nine digits)
+    std::size_t digits = 0;  // a number's digit count
+    std::string_view word;   // a word's letters
+    char mark = 0;           // a punctuation mark; 年 and 月 read as '-'
 };
 
-// Exact, case-sensitive keys.
-constexpr MonthKey kMonthMap[] = {
-    {"Jan", 1}, {"Feb", 2}, {"Mar", 3}, {"Apr", 4},  {"May", 5},  {"Jun", 6},
-    {"Jul", 7}, {"Aug", 8}, {"Sep", 9}, {"Oct", 10}, {"Nov", 11}, {"Dec", 12},
-    {"01", 1},  {"02", 2},  {"03", 3},  {"04", 4},   {"05", 5},   {"06", 6},
-    {"07", 7},  {"08", 8},  {"09", 9},  {"10", 10},  {"11", 11},  {"12", 12},
-};
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-int MonthOf(std::string_view token) {
-    for (const MonthKey& entry : kMonthMap) {
-        if (entry.key == token) {
-            return entry.month;
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Numbers, words of ASCII letters and single marks; blanks only separate. The Chinese year
+// and month signs stand for "-"; the day sign and every other character are dropped.
+std::vector<Token> Tokenize(std::string_view text) {
+    std::vector<Token> tokens;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (IsDigit(c)) {
+            Token number;
+            number.kind = Token::kNumber;
+            for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+                if (++number.digits <= 9) {
+                    number.value = number.value * 10 + (text[pos] - '0');
+                }
+            }
+            tokens.push_back(number);
+        } else if (IsLetter(c)) {
+            const std::size_t start = pos;
+            while (pos < text.size() && IsLetter(text[pos])) {
+                ++pos;
+            }
+            Token word;
+            word.kind = Token::kWord;
+            word.word = text.substr(start, pos - start);
+            tokens.push_back(word);
+        } else if (text.substr(pos).starts_with("年") || text.substr(pos).starts_with("月")) {
+            Token mark;
+            mark.kind = Token::kMark;
+            mark.mark = '-';
+            tokens.push_back(mark);
+            pos += 3;
+        } else {
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n' &&
+                static_cast<unsigned char>(c) < 0x80) {
+                Token mark;
+                mark.kind = Token::kMark;
+                mark.mark = c;
+                tokens.push_back(mark);
+            }
+            ++pos;
         }
     }
-    return 0;
+    return tokens;
 }
 
-// Reads characters from `pos` up to `stop`; false when the text ends first.
-bool ReadToken(std::string_view text, std::size_t* pos, char stop, std::string_view* token) {
-    if (*pos > text.size()) {
+// 1-12 for a month name, 0 for any other word.
+int MonthOfName(std::string_view word) {
+    static constexpr std::array<std::string_view, 12> kNames = {
+        "january", "february", "march",     "april",   "may",      "june",
+        "july",    "august",   "september", "october", "november", "december",
+    };
+    for (std::size_t i = 0; i < kNames.size(); ++i) {
+        if (EqualsIgnoreAsciiCase(word, kNames[i].substr(0, 3)) ||
+            EqualsIgnoreAsciiCase(word, kNames[i])) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return EqualsIgnoreAsciiCase(word, "sept") ? 9 : 0;
+}
+
+// The tokens from one position on, with the helpers the date shapes need.
+class Cursor {
+public:
+    Cursor(const std::vector<Token>& tokens, std::size_t pos) : m_tokens(tokens), m_pos(pos) {}
+
+    std::size_t pos() const { return m_pos; }
+    const Token* Next() const { return m_pos < m_tokens.size() ? &m_tokens[m_pos] : nullptr; }
+
+    bool Number(std::size_t minDigits, std::size_t maxDigits, int* value) {
+        const Token* token = Next();
+        if (!token || token->kind != Token::kNumber || token->digits < minDigits ||
+            token->digits > maxDigits) {
+            return false;
+        }
+        *value = token->value;
+        ++m_pos;
+        return true;
+    }
+    bool Month(int* month) {
+        const Token* token = Next();
+        if (!token || token->kind != Token::kWord || MonthOfName(token->word) == 0) {
+            return false;
+        }
+        *month = MonthOfName(token->word);
+        ++m_pos;
+        return true;
+    }
+    // One mark of `marks`; *mark receives it.
+    bool Mark(std::string_view marks, char* mark = nullptr) {
+        const Token* token = Next();
+        if (!token || token->kind != Token::kMark || marks.find(token->mark) == marks.npos) {
+            return false;
+        }
+        if (mark) {
+            *mark = token->mark;
+        }
+        ++m_pos;
+        return true;
+    }
+    void SkipMark(std::string_view marks) { Mark(marks); }
+    // hh:mm or hh:mm:ss; false, with nothing consumed, when none stands here.
+    bool Time(CFeedDate* date) {
+        const std::size_t start = m_pos;
+        int hour = 0;
+        int minute = 0;
+        int second = 0;
+        if (Number(1, 2, &hour) && Mark(":") && Number(1, 2, &minute)) {
+            const std::size_t afterMinute = m_pos;
+            if (!(Mark(":") && Number(1, 2, &second))) {
+                m_pos = afterMinute;
+                second = 0;
+            }
+            if (hour <= 23 && minute <= 59 && second <= 60) {
+                date->hour = hour;
+                date->minute = minute;
+                date->second = second;
+                return true;
+            }
+        }
+        m_pos = start;
         return false;
     }
-    const std::size_t end = text.find(stop, *pos);
-    if (end == std::string_view::npos) {
+
+private:
+    const std::vector<Token>& m_tokens;
+    std::size_t m_pos;
+};
+
+int FullYear(int year, std::size_t digits) {
+    if (digits > 2) {
+        return year;
+    }
+    return year < 50 ? 2000 + year : 1900 + year;
+}
+
+// 2006-05-12, 2008/5/12, 2006.05.12, 2006-May-12, 2008年5月12日.
+bool YearFirst(Cursor& at, CFeedDate* date) {
+    char first = 0;
+    char second = 0;
+    if (!at.Number(4, 4, &date->year) || !at.Mark("-/.", &first) ||
+        !(at.Number(1, 2, &date->month) || at.Month(&date->month)) || !at.Mark("-/.", &second) ||
+        first != second || !at.Number(1, 2, &date->day)) {
         return false;
     }
-    *token = text.substr(*pos, end - *pos);
-    *pos = end + 1;
     return true;
 }
 
-// Hour, minute and second, common to both forms.
-bool ReadTime(std::string_view text, std::size_t pos, CFeedDate* date) {
-    std::string_view token;
-    if (!ReadToken(text, &pos, ':', &token)) {
+// 02 Oct 2002, 02-Oct-02, 7 Sep 02.
+bool DayFirst(Cursor& at, CFeedDate* date) {
+    int year = 0;
+    if (!at.Number(1, 2, &date->day)) {
         return false;
     }
-    date->hour = ParseLeadingInt(token);
-    if (!ReadToken(text, &pos, ':', &token)) {
+    at.SkipMark("-/.");
+    if (!at.Month(&date->month)) {
         return false;
     }
-    date->minute = ParseLeadingInt(token);
-    date->second = pos <= text.size() ? ParseLeadingInt(text.substr(pos)) : 0;
+    at.SkipMark("-/.,");
+    const Token* token = at.Next();
+    const std::size_t digits = token ? token->digits : 0;
+    if (!at.Number(1, 4, &year) || digits == 3) {
+        return false;
+    }
+    // "02 Oct 13:00:00" has no year: its hour is not one.
+    if (const Token* next = at.Next();
+        digits <= 2 && next && next->kind == Token::kMark && next->mark == ':') {
+        return false;
+    }
+    date->year = FullYear(year, digits);
     return true;
 }
 
-bool ParseRfc822(std::string_view text, std::size_t comma, CFeedDate* date) {
-    std::size_t pos = comma + 2;  // the "," and the blank after it
-    std::string_view token;
-    if (!ReadToken(text, &pos, ' ', &token)) {
+// Oct 2, 2002 and Wed Oct 02 13:00:00 2002.
+bool MonthFirst(Cursor& at, CFeedDate* date) {
+    if (!at.Month(&date->month) || !at.Number(1, 2, &date->day)) {
         return false;
     }
-    date->day = ParseLeadingInt(token);
-    if (!ReadToken(text, &pos, ' ', &token)) {
-        return false;
-    }
-    date->month = MonthOf(token);
-    if (!ReadToken(text, &pos, ' ', &token)) {
-        return false;
-    }
-    date->year = ParseLeadingInt(token);
-    return ReadTime(text, pos, date);
+    at.SkipMark(",");
+    at.Time(date);
+    return at.Number(4, 4, &date->year);
 }
 
-bool ParseDashed(std::string_view text, std::size_t dash, CFeedDate* date) {
-    date->year = ParseLeadingInt(text.substr(0, dash));
-    std::size_t pos = dash + 1;
-    std::string_view token;
-    if (!ReadToken(text, &pos, '-', &token)) {
-        return false;
+// The first date shape that reads from some position on, with a time after it.
+std::optional<CFeedDate> FirstDate(const std::vector<Token>& tokens) {
+    for (std::size_t start = 0; start < tokens.size(); ++start) {
+        for (bool (*shape)(Cursor&, CFeedDate*) : {YearFirst, DayFirst, MonthFirst}) {
+            Cursor at(tokens, start);
+            CFeedDate date;
+            if (!shape(at, &date) || !IsCalendarDate(date.year, date.month, date.day)) {
+                continue;
+            }
+            // The time, where one follows (after a "T" in ISO 8601).
+            if (const Token* next = at.Next();
+                next && next->kind == Token::kWord && EqualsIgnoreAsciiCase(next->word, "T")) {
+                Cursor afterT(tokens, at.pos() + 1);
+                afterT.Time(&date);
+            } else if (date.hour == 0 && date.minute == 0) {
+                at.Time(&date);
+            }
+            return date;
+        }
     }
-    date->month = MonthOf(token);
-    if (!ReadToken(text, &pos, ' ', &token)) {
-        return false;
-    }
-    date->day = ParseLeadingInt(token);
-    return ReadTime(text, pos, date);
+    return std::nullopt;
 }
 
 }  // namespace
 
+std::optional<CFeedDate> ReadFeedDate(std::string_view text) {
+    return FirstDate(Tokenize(text));
+}
+
 CFeedDate ParseFeedDate(std::string_view text) {
-    const std::size_t first = text.find_first_of(",-");
-    if (first == std::string_view::npos) {
-        return CFeedDate();
-    }
-    CFeedDate date;
-    const bool complete =
-        text[first] == ',' ? ParseRfc822(text, first, &date) : ParseDashed(text, first, &date);
-    return complete ? date : CFeedDate();
+    return ReadFeedDate(text).value_or(CFeedDate());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 // The date of a feed item as the engine stores it.
@@ -12,9 +13,19 @@ struct CFeedDate {
     int second = 0;
 };
 
-// Reads the two date forms feeds use: "Wed, 02 Oct 2002 13:00:00 GMT" (a "," before any "-")
-// and "2006-05-12 10:20:30" (a "-" first). Anything that does not complete every step of
-// its form gives the default, 1 January 2000. Months are read through a fixed table ("Jan"
-// ... "Dec", "01" ... "12"); any other month text gives month 0, which no statement accepts,
-// so such an item is not stored.
+// The calendar day a feed wrote, as it wrote it (no zone conversion), with the time of day
+// when one follows it. Reads every form feeds use:
+//   RFC 822, with or without the weekday and its comma, with or without the time:
+//     "Wed, 02 Oct 2002 13:00:00 GMT", "02 Oct 2002", "Wed 24 May 2006 14:28:41 -0800";
+//   the year first, with "-", "/" or "." between the parts or as 年 月 日, the month in one
+//   or two digits or as a name, with or without a time, "T" and a zone:
+//     "2006-05-12 10:20:30", "2010-4-7", "2008/5/12 12:00:00", "2006-05-12T10:20:30+08:00",
+//     "2006-May-12", "2008年5月12日";
+//   the month name first: "Oct 2, 2002", "Wed Oct 02 13:00:00 2002".
+// Month names (Jan ... Dec, the full English names, Sept) match in any letter case. A year
+// of one or two digits after the month is 2000-2049 for 00-49 and 1950-1999 for 50-99.
+// Nothing when the text holds no real calendar date of the years 100 to 9999.
+std::optional<CFeedDate> ReadFeedDate(std::string_view text);
+
+// ReadFeedDate's date, or the default, 1 January 2000, when the text holds none.
 CFeedDate ParseFeedDate(std::string_view text);

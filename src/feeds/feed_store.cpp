@@ -35,7 +35,9 @@ void CFeedStore::SaveSettings() {
 
 bool CFeedStore::Startup() {
     LoadSettings();
-    Services().LoadFile(DataPath("data/services.conf"));
+    for (const ServicesConfig::BadLine& bad : Services().LoadFile(DataPath("data/services.conf"))) {
+        Report({EngineReport::kServicesLine, bad.number, bad.text});
+    }
     // Passes of an earlier start end before the connection they use is replaced.
     m_engine->Stop();
     if (!Open()) {
@@ -76,5 +78,21 @@ void CFeedStore::NotifyNewsStored() {
     std::lock_guard lock(m_listenerMutex);
     if (m_newsStored) {
         m_newsStored();
+    }
+}
+
+void CFeedStore::SetReporter(EngineReporter reporter) {
+    std::lock_guard lock(m_reporterMutex);
+    m_reporter = std::move(reporter);
+}
+
+void CFeedStore::Report(const EngineReport& report) const {
+    EngineReporter reporter;
+    {
+        std::lock_guard lock(m_reporterMutex);
+        reporter = m_reporter;
+    }
+    if (reporter) {
+        reporter(report);
     }
 }

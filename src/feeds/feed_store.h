@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "feeds/engine_report.h"
 #include "feeds/feed_date.h"
 #include "store/ado_connection.h"
 #include "store/sys_data.h"
@@ -35,9 +36,10 @@ public:
     // Writes the settings into the existing data/sysdata.dat; never creates it.
     void SaveSettings();
 
-    // Loads the settings and data/services.conf, (re)opens the database and starts the update
-    // passes over the keyword list. False when the database cannot be opened: then no pass runs. A
-    // second call stops the passes of the first before starting new ones.
+    // Loads the settings and data/services.conf (reporting every line it does not understand),
+    // (re)opens the database and starts the update passes over the keyword list. False when
+    // the database cannot be opened (LastError says why): then no pass runs. A second call
+    // stops the passes of the first before starting new ones.
     bool Startup();
     // Saves the settings, then stops the passes (fetches in flight are abandoned) and waits
     // for every engine thread to end.
@@ -56,6 +58,12 @@ public:
     // Tells the listener; called by the engine's threads.
     void NotifyNewsStored();
 
+    // Where reports go (see EngineReport); none are made while no reporter is set. Set by the
+    // window or the tool before Startup; may be replaced at any time.
+    void SetReporter(EngineReporter reporter);
+    // Hands `report` to the reporter, on the calling thread.
+    void Report(const EngineReport& report) const;
+
     // Points the store at another data folder with an empty keyword list, as a fresh start
     // of the program would find it: for a folder chosen at start (the CLI's --data), and for
     // tests and tools that open the window more than once in one process. The engine must
@@ -67,6 +75,9 @@ public:
     UpdateEngine& Engine() { return *m_engine; }
 
 private:
+    mutable std::mutex m_reporterMutex;
+    EngineReporter m_reporter;  // guarded by m_reporterMutex; called outside it
+
     CSysData m_settings;
     std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;

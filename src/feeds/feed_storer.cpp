@@ -4,8 +4,11 @@
 #include "feeds/rss_reader.h"
 #include "store/ado_connection.h"
 #include "store/ado_recordset.h"
+#include "store/clock.h"
 #include "store/statements.h"
 #include "store/text_util.h"
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -17,27 +20,47 @@ std::string RemoveAll(std::string_view text, std::initializer_list<std::u16strin
     return Utf16ToUtf8(wide);
 }
 
-// Whether the query opens and finds nothing. A query that fails counts as "found", so that
-// nothing is added on a statement the database refuses.
-bool FindsNothing(const CAdoConnection& connection, const std::string& sql) {
+// What a look-up found; a query that cannot run leaves its reason in `failure`.
+enum class Lookup { kFound, kNotFound, kFailed };
+
+Lookup Find(const CAdoConnection& connection, const std::string& sql, std::string* failure) {
     CAdoRecordset records(connection);
-    return records.Open(sql) && records.IsEOF();
+    if (!records.Open(sql)) {
+        *failure = records.LastError();
+        return Lookup::kFailed;
+    }
+    return records.IsEOF() ? Lookup::kNotFound : Lookup::kFound;
 }
 
-int ChannelId(const CAdoConnection& connection, const std::string& keyword) {
+// An insert that fails only because the row is there already counts as done.
+bool Insert(CAdoConnection& connection, const std::string& sql, bool* inserted,
+            std::string* failure) {
+    int code = SQLITE_OK;
+    *inserted = connection.Execute(sql, &code, failure) >= 0;
+    if (!*inserted && code == SQLITE_CONSTRAINT_UNIQUE) {
+        failure->clear();
+        return true;
+    }
+    return *inserted;
+}
+
+// The channel's ID, or -1 with the reason in `failure`.
+int ChannelId(const CAdoConnection& connection, const std::string& keyword, std::string* failure) {
     CAdoRecordset records(connection);
     std::int32_t id = -1;
-    if (records.Open(SqlSelectChannel(keyword))) {
-        records.MoveFirst();
-        records.BindColumnByName("ID", &id, sizeof id, kBindNumber);
-        records.Fetch();
-        records.Close();
+    if (!records.Open(SqlSelectChannel(keyword))) {
+        *failure = records.LastError();
+        return -1;
+    }
+    records.BindColumnByName("ID", &id, sizeof id, kBindNumber);
+    records.Fetch();
+    if (id < 0) {
+        *failure = "no channel row for " + keyword;
     }
     return id;
 }
 
-bool InsertChannel(CAdoConnection& connection, const std::string& keyword,
-                   const CRssChannel& channel) {
+std::string InsertChannelSql(const std::string& keyword, const CRssChannel& channel) {
     const auto& fields = ChannelFields();
     std::array<std::string_view, 18> values;
     CRssChannel copy = channel;
@@ -45,16 +68,16 @@ bool InsertChannel(CAdoConnection& connection, const std::string& keyword,
     for (std::size_t i = 1; i < fields.size(); ++i) {
         values[i - 1] = std::string_view(fields[i].field(copy));
     }
-    return connection.Execute(SqlInsertChannel(keyword, values)) >= 0;
+    return SqlInsertChannel(keyword, values);
 }
 
-bool StoreItem(CAdoConnection& connection, const CRssItem& item, int channelId) {
-    const std::string title = CleanTitle(item.title);
-    if (!FindsNothing(connection, SqlSelectItem(title, channelId))) {
-        return false;
-    }
+std::string InsertItemSql(const CRssItem& item, const std::string& title, int channelId) {
     const std::string description = CleanDescription(item.description);
-    const CFeedDate date = ParseFeedDate(item.pubDate);
+    // An item whose feed gives no readable date is dated the day it is first stored, so
+    // that it shows among today's news rather than vanishing among the oldest.
+    const CalendarTime today = LocalNow();
+    const CFeedDate date =
+        ReadFeedDate(item.pubDate).value_or(CFeedDate{today.day, today.month, today.year, 0, 0, 0});
     ItemValues values;
     values.channelId = channelId;
     values.title = title;
@@ -67,7 +90,24 @@ bool StoreItem(CAdoConnection& connection, const CRssItem& item, int channelId) 
     values.guid = item.guid;
     values.pubDate = {date.year, date.month, date.day};
     values.source = item.source;
-    return connection.Execute(SqlInsertItem(values)) >= 0;
+    return SqlInsertItem(values);
+}
+
+// Stores one item unless its channel holds its title already. False when a statement
+// failed (the reason in `failure`).
+bool StoreItem(CAdoConnection& connection, const CRssItem& item, int channelId, bool* stored,
+               std::string* failure) {
+    *stored = false;
+    const std::string title = CleanTitle(item.title);
+    switch (Find(connection, SqlSelectItem(title, channelId), failure)) {
+        case Lookup::kFailed:
+            return false;
+        case Lookup::kFound:
+            return true;
+        case Lookup::kNotFound:
+            break;
+    }
+    return Insert(connection, InsertItemSql(item, title, channelId), stored, failure);
 }
 
 }  // namespace
@@ -84,22 +124,29 @@ StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std
                        const Pacing& pacing, Pacing::Duration pauseAfterItem,
                        const std::atomic<bool>* stop) {
     StoreOutcome outcome;
-    if (FindsNothing(connection, SqlSelectChannel(keyword)) && connection.IsOpen()) {
-        outcome.channelCreated = InsertChannel(connection, keyword, reader.Channel());
+    const Lookup channel = Find(connection, SqlSelectChannel(keyword), &outcome.failure);
+    if (channel == Lookup::kFailed ||
+        (channel == Lookup::kNotFound &&
+         !Insert(connection, InsertChannelSql(keyword, reader.Channel()), &outcome.channelCreated,
+                 &outcome.failure))) {
+        return outcome;
     }
-    const int channelId = ChannelId(connection, keyword);
+    const int channelId = ChannelId(connection, keyword, &outcome.failure);
     if (channelId < 0) {
         return outcome;
     }
+    outcome.failure.clear();
     for (int i = 0; i < reader.ItemCount(); ++i) {
         if (stop && stop->load(std::memory_order_relaxed)) {
             break;
         }
         CRssItem item;
         reader.ReadItem(i, &item);
-        if (StoreItem(connection, item, channelId)) {
-            ++outcome.itemsStored;
+        bool stored = false;
+        if (!StoreItem(connection, item, channelId, &stored, &outcome.failure)) {
+            break;
         }
+        outcome.itemsStored += stored ? 1 : 0;
         pacing.Pause(pauseAfterItem);
     }
     return outcome;

@@ -2,17 +2,22 @@
 
 #include <algorithm>
 
+#include "feeds/search_url.h"
 #include "store/text_util.h"
 
 namespace {
 
 constexpr std::size_t kWideResultLimit = 255;
 
-// The whole text of the first child element `name` of `parent`, into a field.
-void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size) {
+constexpr std::string_view kDublinCore = "http://purl.org/dc/elements/1.1/";
+
+// The whole text of the first child element `name` of `parent`, into a field of `size`
+// bytes holding `codePageLimit` code-page bytes.
+void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size,
+               std::size_t codePageLimit) {
     const XmlNode element = parent.selectSingleNode(name);
     if (element) {
-        CopyToField(field, size, element.text(size));
+        CopyToField(field, size, CutToCodePageLimit(element.text(size), codePageLimit));
     }
 }
 
@@ -22,13 +27,22 @@ CRssReader::CRssReader() : m_channel(std::make_unique<CRssChannel>()) {}
 
 CRssReader::~CRssReader() = default;
 
-void CRssReader::LoadFromUrl(const std::string& address, const FetchOptions& fetch) {
-    if (!m_document.load(address, fetch)) {
+void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
+                             const FetchOptions& fetch) {
+    // Nothing of an earlier document survives, whether or not this one loads.
+    *m_channel = CRssChannel();
+    m_items.clear();
+    m_itemCount = 0;
+    m_loadFailed = true;
+    FetchOptions options = fetch;
+    options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
+    if (!m_document.load(address, origin, options)) {
         return;
     }
-    if (!m_document.selectSingleNode("rss")) {
+    if (!m_document.selectSingleNode("rss/channel")) {
         return;
     }
+    m_loadFailed = false;
     ReadChannel();
     CountItems();
 }
@@ -53,7 +67,7 @@ void CRssReader::ReadChannel() {
         return;
     }
     for (const RssChannelField& field : ChannelFields()) {
-        ReadField(channel, field.name, field.field(*m_channel), field.size);
+        ReadField(channel, field.name, field.field(*m_channel), field.size, field.codePageLimit);
     }
 }
 
@@ -71,7 +85,18 @@ void CRssReader::ReadItem(int index, CRssItem* item) {
     }
     const XmlNode& node = m_items[static_cast<std::size_t>(index)];
     for (const RssItemField& field : ItemFields()) {
-        ReadField(node, field.name, field.field(*item), field.size);
+        ReadField(node, field.name, field.field(*item), field.size, field.codePageLimit);
+    }
+    // Many feeds date their items only with Dublin Core's date; some forget to declare its
+    // prefix, which leaves the element named "dc:date".
+    if (!node.selectSingleNode("pubDate")) {
+        XmlNode date = node.selectChildNS(kDublinCore, "date");
+        if (!date) {
+            date = node.selectSingleNode("dc:date");
+        }
+        if (date) {
+            CopyToCodePageField(item->pubDate, kMaxFieldBytes, date.text(sizeof item->pubDate));
+        }
     }
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
 #include "feeds/rss_records.h"
 #include "store/xml_document.h"
 
@@ -23,16 +23,22 @@ public:
     CRssReader(const CRssReader&) = delete;
     CRssReader& operator=(const CRssReader&) = delete;
 
-    // Fetches and parses `address` (http, https or a local path). Success shows only as an
-    // item count of at least 1: a failed fetch, malformed XML, a root other than `rss` or a
-    // feed without channel leaves the count at 0 and the channel empty.
-    void LoadFromUrl(const std::string& address, const FetchOptions& fetch = {});
+    // Fetches and parses `address`: http or https, or a local path where the user typed it
+    // (see AddressOrigin). Success shows only as an item count of at least 1: a failed fetch,
+    // malformed XML, a root other than `rss` or a feed without channel leaves the count at 0
+    // and the channel empty. Every load starts from an empty reader.
+    void LoadFromUrl(const std::string& address, AddressOrigin origin,
+                     const FetchOptions& fetch = {});
 
     // Fills `item` (already cleared by the caller) from the item at `index`; an index outside
-    // 0 .. item count - 1 leaves it unchanged.
+    // 0 .. item count - 1 leaves it unchanged. An item without `pubDate` takes the text of
+    // its Dublin Core `dc:date` there instead.
     void ReadItem(int index, CRssItem* item);
 
     int ItemCount() const { return m_itemCount; }
+    // Whether the last load gave no RSS document: the fetch or the parse failed, or the root
+    // is no `rss` with a `channel`. A feed without items is no failure.
+    bool LoadFailed() const { return m_loadFailed; }
     // Why the last load gave no items, for diagnostics ("" after a load with items).
     std::string LastError() const;
     const CRssChannel& Channel() const { return *m_channel; }
@@ -43,6 +49,7 @@ private:
 
     std::unique_ptr<CRssChannel> m_channel;
     int m_itemCount = 0;
+    bool m_loadFailed = false;
     CXmlDocument m_document;
     // The item elements in document order, the first kMaxItems of them.
     std::vector<XmlNode> m_items;

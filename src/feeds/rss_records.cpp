@@ -1,12 +1,22 @@
 #include "feeds/rss_records.h"
 
-#define QUILLON_CHANNEL_FIELD(name)                                              \
-    RssChannelField {                                                            \
-#name, [](CRssChannel & c) { return c.name; }, sizeof(CRssChannel::name) \
+namespace {
+
+constexpr std::size_t CodePageLimitOf(std::size_t fieldSize) {
+    return fieldSize == kDescriptionSize ? kMaxDescriptionBytes : kMaxFieldBytes;
+}
+
+}  // namespace
+
+#define QUILLON_CHANNEL_FIELD(name)                                                            \
+    RssChannelField {                                                                          \
+#name, [](CRssChannel & c) { return c.name; }, sizeof(CRssChannel::name),              \
+                                                    CodePageLimitOf(sizeof(CRssChannel::name)) \
     }
-#define QUILLON_ITEM_FIELD(name)                                           \
-    RssItemField {                                                         \
-#name, [](CRssItem & i) { return i.name; }, sizeof(CRssItem::name) \
+#define QUILLON_ITEM_FIELD(name)                                                         \
+    RssItemField {                                                                       \
+#name, [](CRssItem & i) { return i.name; }, sizeof(CRssItem::name),              \
+                                                 CodePageLimitOf(sizeof(CRssItem::name)) \
     }
 
 const std::array<RssChannelField, 19>& ChannelFields() {

@@ -3,55 +3,66 @@
 #include <array>
 #include <string_view>
 
+#include "store/text_util.h"
+
 // The channel and item fields of an RSS 2.0 feed as fixed, zero-terminated UTF-8 fields.
-// Field widths are limits in bytes; a longer text is cut at a character boundary.
+// Each holds at most kMaxFieldBytes (a description kMaxDescriptionBytes) bytes of the
+// Chinese code page, as the records always did (see CodePageLength): a longer text is cut at
+// a character boundary.
+constexpr std::size_t kMaxFieldBytes = 255;
+constexpr std::size_t kMaxDescriptionBytes = 2047;
+constexpr std::size_t kFieldSize = CodePageFieldSize(kMaxFieldBytes);
+constexpr std::size_t kDescriptionSize = CodePageFieldSize(kMaxDescriptionBytes);
 
 struct CRssChannel {
-    char title[256] = {};
-    char link[256] = {};
-    char description[2048] = {};
-    char language[256] = {};
-    char copyright[256] = {};
-    char managingEditor[256] = {};
-    char webMaster[256] = {};
-    char pubDate[256] = {};
-    char lastBuildDate[256] = {};
-    char category[256] = {};
-    char generator[256] = {};
-    char docs[256] = {};
-    char image[256] = {};
-    char url[256] = {};
-    char cloud[256] = {};
-    char ttl[256] = {};
-    char rating[256] = {};
-    char skipHours[256] = {};
-    char skipDays[256] = {};
+    char title[kFieldSize] = {};
+    char link[kFieldSize] = {};
+    char description[kDescriptionSize] = {};
+    char language[kFieldSize] = {};
+    char copyright[kFieldSize] = {};
+    char managingEditor[kFieldSize] = {};
+    char webMaster[kFieldSize] = {};
+    char pubDate[kFieldSize] = {};
+    char lastBuildDate[kFieldSize] = {};
+    char category[kFieldSize] = {};
+    char generator[kFieldSize] = {};
+    char docs[kFieldSize] = {};
+    char image[kFieldSize] = {};
+    char url[kFieldSize] = {};
+    char cloud[kFieldSize] = {};
+    char ttl[kFieldSize] = {};
+    char rating[kFieldSize] = {};
+    char skipHours[kFieldSize] = {};
+    char skipDays[kFieldSize] = {};
 };
 
 struct CRssItem {
-    char title[256] = {};
-    char link[256] = {};
-    char description[2048] = {};
-    char author[256] = {};
-    char category[256] = {};
-    char comments[256] = {};
-    char enclosure[256] = {};
-    char guid[256] = {};
-    char pubDate[256] = {};
-    char source[256] = {};
+    char title[kFieldSize] = {};
+    char link[kFieldSize] = {};
+    char description[kDescriptionSize] = {};
+    char author[kFieldSize] = {};
+    char category[kFieldSize] = {};
+    char comments[kFieldSize] = {};
+    char enclosure[kFieldSize] = {};
+    char guid[kFieldSize] = {};
+    char pubDate[kFieldSize] = {};
+    char source[kFieldSize] = {};
 };
 
-// Each field with the element name it is read from, in record order. Used to read feeds,
-// to build the channel row and to print what a feed holds.
+// Each field with the element name it is read from, in record order, its size in bytes
+// and the code-page bytes it holds. Used to read feeds, to build the channel row and to print
+// what a feed holds.
 struct RssChannelField {
     std::string_view name;
     char* (*field)(CRssChannel&);
     std::size_t size;
+    std::size_t codePageLimit;
 };
 struct RssItemField {
     std::string_view name;
     char* (*field)(CRssItem&);
     std::size_t size;
+    std::size_t codePageLimit;
 };
 
 const std::array<RssChannelField, 19>& ChannelFields();

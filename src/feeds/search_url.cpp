@@ -1,44 +1,28 @@
 #include "feeds/search_url.h"
 
-#include <mutex>
-
 #include "feeds/services_config.h"
-
-namespace {
-
-// The address built most recently, kept for unknown engine indexes; replaced whole.
-std::mutex g_lastUrlMutex;
-std::string g_lastUrl;
-
-}  // namespace
 
 std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::string_view word) {
     const std::string page = std::to_string(pageIndex);
-    std::string url;
     switch (engine) {
-        case kEngineBaidu:
-            url = Services().Base("search.baidu") + "/ns?word= " + std::string(word) +
-                  " &ie=gb2312&cl=&rn=0" + std::to_string(itemsPerPage) + "&ct=" + page +
-                  "&tn=newsrss&class=0";
-            break;
         case kEngineGoogle:
-            url = Services().Base("search.google") + "/news?hl=zh-CN&q=" + std::string(word) +
-                  "&lr=&tab=wn&ie=UTF-8&scoring=d&output=rss";
-            break;
+            return Services().Base("search.google") + "/news?hl=zh-CN&q=" + std::string(word) +
+                   "&lr=&tab=wn&ie=UTF-8&scoring=d&output=rss";
         case kEngineYahoo:
-            url = Services().Base("search.yahoo") + "/searchrss.html?p=" + std::string(word) +
-                  "&pid=yisou&b=" + page + "&sort=t";
-            break;
+            return Services().Base("search.yahoo") + "/searchrss.html?p=" + std::string(word) +
+                   "&pid=yisou&b=" + page + "&sort=t";
         case kEngineSogou:
-            url = Services().Base("search.sogou") + "/xml?query=" + std::string(word) +
-                  "&page=" + page + "&&time=0&sort=1&";
-            break;
-        default: {
-            std::lock_guard lock(g_lastUrlMutex);
-            return g_lastUrl;
-        }
+            return Services().Base("search.sogou") + "/xml?query=" + std::string(word) +
+                   "&page=" + page + "&&time=0&sort=1&";
+        default:
+            // Baidu, also for an index outside the table: reusing whatever address was built
+            // last would file another keyword's news under this one.
+            return Services().Base("search.baidu") + "/ns?word= " + std::string(word) +
+                   " &ie=gb2312&cl=&rn=0" + std::to_string(itemsPerPage) + "&ct=" + page +
+                   "&tn=newsrss&class=0";
     }
-    std::lock_guard lock(g_lastUrlMutex);
-    g_lastUrl = url;
-    return url;
+}
+
+bool ExpectsGbkQuery(std::string_view address) {
+    return address.starts_with(Services().Base("search.sogou") + "/xml?");
 }

@@ -13,7 +13,10 @@ enum SearchEngineIndex : int {
 
 // The address of the result feed of `word` at `pageIndex` on `engine`, with `itemsPerPage`
 // results asked for where the service takes it. The word goes in byte for byte (the fetch
-// layer percent-encodes it on the wire). For an unknown engine no address is built and the
-// one built most recently in the process is returned again ("" before the first).
-// Thread-safe.
+// layer percent-encodes it on the wire). An engine index outside 0 to 3 searches with engine
+// 0. Thread-safe.
 std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::string_view word);
+
+// Whether `address` is a search of a service that takes its words in GBK without saying so
+// in the query (the Sogou news search): its fetch must set FetchOptions::gbkQuery.
+bool ExpectsGbkQuery(std::string_view address);

@@ -74,38 +74,43 @@ ServicesConfig::ServicesConfig() {
     Parse("");
 }
 
-void ServicesConfig::Parse(std::string_view text) {
+std::vector<ServicesConfig::BadLine> ServicesConfig::Parse(std::string_view text) {
     std::map<std::string, std::string, std::less<>> bases;
     for (const DefaultBase& entry : kDefaults) {
         bases.emplace(entry.key, entry.base);
     }
-    while (!text.empty()) {
+    std::vector<BadLine> bad;
+    for (int number = 1; !text.empty(); ++number) {
         const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
+        const std::string_view written = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        line = line.substr(0, line.find('#'));
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
+        const std::string_view line = Trim(written.substr(0, written.find('#')));
+        if (line.empty()) {
             continue;
         }
+        const std::size_t equals = line.find('=');
         const std::string_view key = Trim(line.substr(0, equals));
-        const std::string_view value = Trim(line.substr(equals + 1));
+        const std::string_view value =
+            equals == std::string_view::npos ? std::string_view() : Trim(line.substr(equals + 1));
         const auto it = bases.find(key);
-        if (it != bases.end() && IsServiceBase(value)) {
-            it->second = std::string(value);
+        if (equals == std::string_view::npos || it == bases.end() || !IsServiceBase(value)) {
+            bad.push_back({number, std::string(Trim(written))});
+            continue;
         }
+        it->second = std::string(value);
     }
     std::lock_guard lock(m_mutex);
     m_bases = std::move(bases);
+    return bad;
 }
 
-void ServicesConfig::LoadFile(const std::string& path) {
+std::vector<ServicesConfig::BadLine> ServicesConfig::LoadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     if (in) {
         text << in.rdbuf();
     }
-    Parse(text.str());
+    return Parse(text.str());
 }
 
 std::string ServicesConfig::Base(std::string_view key) const {

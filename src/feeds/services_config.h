@@ -4,11 +4,13 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The scheme and host of every outside address the program uses, read from the optional
 // data/services.conf ("key = value" lines, "#" starts a comment). Each value has the form
-// http://host[:port] without a path. Compiled-in defaults apply for every key the file
-// lacks; unknown keys and malformed lines are ignored.
+// http://host[:port] (or https) without a path. Compiled-in defaults apply for every key the
+// file lacks; a line that is not understood (no "=", an unknown key, another value) changes
+// nothing and is handed back to the caller, who reports it.
 //
 // Keys: search.baidu, search.google, search.yahoo, search.sogou (the news-search services),
 // site.publisher (update page, link-panel pages, OPML export texts), portal.baidu,
@@ -18,10 +20,17 @@ class ServicesConfig {
 public:
     ServicesConfig();
 
+    // A line that was not understood, as written, and its number counted from 1.
+    struct BadLine {
+        int number = 0;
+        std::string text;
+        bool operator==(const BadLine&) const = default;
+    };
+
     // Replaces the current values with the defaults overlaid by `text`.
-    void Parse(std::string_view text);
+    std::vector<BadLine> Parse(std::string_view text);
     // Parse() of the file's contents; a missing file leaves the defaults.
-    void LoadFile(const std::string& path);
+    std::vector<BadLine> LoadFile(const std::string& path);
 
     // The base address for `key` ("http://host[:port]"), or "" for an unknown key.
     std::string Base(std::string_view key) const;

@@ -11,7 +11,7 @@
 
 namespace {
 
-// The longest keyword and feed address the engine works with, in bytes.
+// The longest feed address the engine reads from the opml table, in code-page bytes.
 constexpr std::size_t kMaxKeywordBytes = 511;
 
 FetchOptions StoppedBy(const std::atomic<bool>& flag) {
@@ -32,6 +32,11 @@ void UpdateEngine::Start() {
     StopPasses();
     m_stopSearch = false;
     m_stopOpml = false;
+    m_storeFailed = false;
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_storeFailure.clear();
+    }
     m_searchDone.Reset();
     m_opmlDone.Reset();
     m_started = true;
@@ -99,6 +104,28 @@ std::map<std::string, KeywordProgress> UpdateEngine::Progress() const {
     return m_progress;
 }
 
+std::string UpdateEngine::StoreFailure() const {
+    std::lock_guard lock(m_progressMutex);
+    return m_storeFailure;
+}
+
+std::unique_ptr<CRssReader> UpdateEngine::Fetch(const std::string& address,
+                                                const std::string& keyword,
+                                                const std::atomic<bool>& stop) {
+    auto reader = std::make_unique<CRssReader>();
+    reader->LoadFromUrl(address, AddressOrigin::kFromData, StoppedBy(stop));
+    if (stop) {
+        return nullptr;  // abandoned: neither a success nor a failure
+    }
+    {
+        std::lock_guard lock(m_progressMutex);
+        KeywordProgress& progress = m_progress[keyword];
+        ++progress.feedsTried;
+        progress.feedsFailed += reader->LoadFailed() ? 1 : 0;
+    }
+    return reader->ItemCount() >= 1 ? std::move(reader) : nullptr;
+}
+
 void UpdateEngine::SearchPassProc() {
     const CSysData& settings = m_store.Settings();
     for (int page = 0; page < settings.MaxPages() && !m_stopSearch; ++page) {
@@ -108,9 +135,7 @@ void UpdateEngine::SearchPassProc() {
             }
             const std::string address =
                 BuildSearchUrl(page, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
-            auto reader = std::make_unique<CRssReader>();
-            reader->LoadFromUrl(address, StoppedBy(m_stopSearch));
-            if (reader->ItemCount() >= 1) {
+            if (auto reader = Fetch(address, keyword, m_stopSearch)) {
                 HandOff(std::move(reader), keyword);
             }
             m_pacing.Pause(Pacing::kAfterSearchFetch);
@@ -129,11 +154,13 @@ std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword)
     std::vector<std::string> addresses;
     CAdoRecordset records(m_store);
     if (records.Open(SqlSelectOpmlByKey(keyword)) && records.GetRecordCount() >= 1) {
+        // Bound once: bindings accumulate until the recordset closes.
+        char address[CodePageFieldSize(kMaxKeywordBytes)] = {};
+        records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);
         for (; !records.IsEOF(); records.MoveNext()) {
-            char address[kMaxKeywordBytes + 1] = {};
-            records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);
+            address[0] = '\0';
             records.Fetch();
-            addresses.emplace_back(address);
+            addresses.emplace_back(CutToCodePageLimit(address, kMaxKeywordBytes));
         }
     }
     return addresses;
@@ -150,9 +177,7 @@ void UpdateEngine::OpmlPassProc() {
                 if (m_stopOpml) {
                     break;
                 }
-                auto reader = std::make_unique<CRssReader>();
-                reader->LoadFromUrl(address, StoppedBy(m_stopOpml));
-                if (reader->ItemCount() >= 1) {
+                if (auto reader = Fetch(address, keyword, m_stopOpml)) {
                     HandOff(std::move(reader), keyword);
                     m_pacing.Pause(Pacing::kAfterOpmlHandOff);
                 }
@@ -200,23 +225,43 @@ void UpdateEngine::RefreshChannelProc(std::string keyword) {
     const CSysData& settings = m_store.Settings();
     const std::string address =
         BuildSearchUrl(0, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
-    CRssReader reader;
-    reader.LoadFromUrl(address, StoppedBy(m_stopSearch));
-    if (reader.ItemCount() >= 1) {
-        StoreAndCount(reader, keyword, Pacing::kAfterRefreshedItem, &m_stopSearch);
+    if (auto reader = Fetch(address, keyword, m_stopSearch)) {
+        StoreAndCount(*reader, keyword, Pacing::kAfterRefreshedItem, &m_stopSearch);
     }
     --m_storeThreads;
 }
 
 void UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
                                  Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop) {
+    if (m_storeFailed) {
+        return;  // storing stopped for this run
+    }
     const StoreOutcome outcome =
         StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
     if (outcome.itemsStored > 0) {
         m_store.NotifyNewsStored();
     }
-    std::lock_guard lock(m_progressMutex);
-    KeywordProgress& progress = m_progress[keyword];
-    ++progress.feedsFetched;
-    progress.itemsStored += outcome.itemsStored;
+    {
+        std::lock_guard lock(m_progressMutex);
+        KeywordProgress& progress = m_progress[keyword];
+        ++progress.feedsFetched;
+        progress.itemsStored += outcome.itemsStored;
+    }
+    if (!outcome.failure.empty()) {
+        StopStoring(outcome.failure);
+    }
+}
+
+void UpdateEngine::StopStoring(const std::string& failure) {
+    if (m_storeFailed.exchange(true)) {
+        return;  // reported by the first thread that failed
+    }
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_storeFailure = failure;
+    }
+    // Nothing fetched from now on could be stored.
+    m_stopSearch = true;
+    m_stopOpml = true;
+    m_store.Report({EngineReport::kStoreFailed, 0, failure});
 }

@@ -19,7 +19,9 @@ class CRssReader;
 
 // What one keyword got from the engine so far.
 struct KeywordProgress {
-    int feedsFetched = 0;  // feeds with at least one item
+    int feedsTried = 0;    // fetches that ran to their end (not abandoned)
+    int feedsFailed = 0;   // of those, the ones that gave no RSS document
+    int feedsFetched = 0;  // feeds with at least one item, stored
     int itemsStored = 0;
 };
 
@@ -28,11 +30,15 @@ struct KeywordProgress {
 // storing thread per fetched feed; one-channel refreshes. Owned by CFeedStore, which exposes
 // its operations.
 //
+// A statement that fails for another reason than a duplicate stops storing for the run: the
+// failure is reported once (CFeedStore::Report), the passes stop as if told to, and feeds
+// still waiting to be stored are dropped.
+//
 // Thread rules: Startup, Shutdown, AddKeyword and RefreshChannel are called from one thread
 // (the window thread, or the command-line tool's main thread). The keyword list is guarded
 // by m_keywordMutex; the passes work on a copy taken at each step. The stop flags are
-// written by Shutdown and polled by the threads; a fetch in flight is abandoned when its
-// pass's flag is set.
+// written by Shutdown (and by the storing thread whose statement failed) and polled by the
+// threads; a fetch in flight is abandoned when its pass's flag is set.
 class UpdateEngine {
 public:
     explicit UpdateEngine(CFeedStore& store);
@@ -61,6 +67,8 @@ public:
 
     std::vector<std::string> Keywords() const;
     std::map<std::string, KeywordProgress> Progress() const;
+    // Why storing stopped in the current run ("" while it did not).
+    std::string StoreFailure() const;
     Pacing& pacing() { return m_pacing; }
 
 private:
@@ -71,6 +79,10 @@ private:
     void HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword);
     void StoreAndCount(CRssReader& reader, const std::string& keyword,
                        Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop);
+    // Fetches `address` for `keyword` and counts the attempt; the reader when it has items.
+    std::unique_ptr<CRssReader> Fetch(const std::string& address, const std::string& keyword,
+                                      const std::atomic<bool>& stop);
+    void StopStoring(const std::string& failure);
     std::vector<std::string> OpmlAddresses(const std::string& keyword) const;
     void StopPasses();
 
@@ -105,4 +117,7 @@ private:
 
     mutable std::mutex m_progressMutex;
     std::map<std::string, KeywordProgress> m_progress;  // guarded by m_progressMutex
+    std::string m_storeFailure;                         // guarded by m_progressMutex
+    // Set by the first storing thread whose statement fails, cleared by Start.
+    std::atomic<bool> m_storeFailed{false};
 };

@@ -15,20 +15,28 @@ const char CTD_HtmlView::kStartPage[] =
 
 namespace {
 
-// A page that never leaves for a local file, whatever it shows.
+void AllowScripts(QWebEnginePage* page, bool allowed) {
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, allowed);
+}
+
+// A page that never leaves for a local file, whatever it shows. A link the user follows out
+// of a generated page opens the article as a double click does, with its scripts: only the
+// generated page itself runs none.
 class GuardedPage : public QWebEnginePage {
 public:
     using QWebEnginePage::QWebEnginePage;
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        return !url.isLocalFile() && url.scheme() != QLatin1String("file");
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        if (url.isLocalFile() || url.scheme() == QLatin1String("file")) {
+            return false;
+        }
+        if (type == NavigationTypeLinkClicked && isMainFrame) {
+            AllowScripts(this, true);
+        }
+        return true;
     }
 };
-
-void AllowScripts(QWebEnginePage* page, bool allowed) {
-    page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, allowed);
-}
 
 }  // namespace
 

@@ -13,8 +13,10 @@ constexpr int kLinkColumn = 3;
 constexpr int kDescriptionColumn = 4;
 constexpr int kAuthorColumn = 5;
 constexpr int kSourceColumn = 11;
-constexpr int kTextSize = 256;
-constexpr int kDescriptionSize = 2048;
+// Stored texts hold up to 255 code-page bytes (a description 2047); in UTF-8 they may take
+// half as many bytes again.
+constexpr int kTextSize = static_cast<int>(CodePageFieldSize(255));
+constexpr int kDescriptionSize = static_cast<int>(CodePageFieldSize(2047));
 
 constexpr std::string_view kSafeSchemes[] = {"http", "https", "ftp", "mailto"};
 

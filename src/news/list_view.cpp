@@ -8,9 +8,11 @@
 #include "feeds/feed_store.h"
 #include "news/html_view.h"
 #include "news/item_page.h"
+#include "news/list_mode.h"
 #include "tree/tree_view.h"
 
 CTD_ListView* g_pListView = nullptr;
+std::atomic<int> g_nListMode{kListModeAll};
 
 const char* const CTD_ListView::kHeaders[6] = {"新闻发布", "新闻标题", "新闻频道",
                                                "发布日期", "新闻作者", "新闻来源"};
@@ -100,7 +102,7 @@ void CTD_ListView::ShowNode(const CKeywordNode& record, CNodeMap::Handle item) {
     if (record.type == NODE_FOLDER && g_pTreeView) {
         names = g_pTreeView->Nodes().NamesBelow(item);
     }
-    if (m_list->RequestLoad(record, std::move(names))) {
+    if (m_list->RequestLoad(record, g_nListMode.load(), std::move(names))) {
         m_model->SetPublished(0);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <atomic>
 #include <memory>
 
 #include "news/news_loader.h"
@@ -64,3 +65,7 @@ private:
 
 // The list now in the news-list place, or null when the place shows another view.
 extern CTD_ListView* g_pListView;
+
+// What the news-list place shows (news/list_mode.h), kListModeAll at start: set by the main
+// window's SwitchListPane, handed by the list to every load it requests. Window thread only.
+extern std::atomic<int> g_nListMode;

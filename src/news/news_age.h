@@ -39,12 +39,6 @@ constexpr int kNewsDateValid = 0;
 constexpr int kNewsDateInvalid = 1;
 constexpr int kNewsDateNull = 2;
 
-// Gregorian: divisible by 4 and not by 100, or divisible by 400. Works for any int year.
-bool IsLeapYear(int year);
-
-// 28-31 for months 1-12 of `year`; 0 for any other month number.
-int DaysInMonth(int month, int year);
-
 // Days from the given date to today, counted only where the categories need it: for a date of
 // the current year in a month up to the current one (negative for a later day of the current
 // month), and for a December date of last year while today is in January. Every other date,

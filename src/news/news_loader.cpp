@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "base/ascii.h"
 #include "feeds/feed_store.h"
 #include "news/list_mode.h"
 #include "store/ado_recordset.h"
@@ -55,16 +56,6 @@ private:
     CAdoDateValue m_date;
 };
 
-std::string AsciiLowered(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lowered;
-}
-
 }  // namespace
 
 // What every statement of one load shares, fixed when the load starts.
@@ -99,7 +90,8 @@ CNewsList::~CNewsList() {
     }
 }
 
-bool CNewsList::RequestLoad(const CKeywordNode& node, std::vector<std::string> folderNames) {
+bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
+                            std::vector<std::string> folderNames) {
     Invalidate();
     {
         std::lock_guard lock(m_stateMutex);
@@ -119,13 +111,19 @@ bool CNewsList::RequestLoad(const CKeywordNode& node, std::vector<std::string> f
     }
     const std::uint64_t token = m_token.load();
     if (node.type == NODE_KEY) {
-        m_thread = std::thread(&CNewsList::RunChannel, this, token, std::string(node.name));
+        m_thread =
+            std::thread(&CNewsList::RunChannel, this, token, listMode, std::string(node.name));
         return true;
     }
     if (node.type == NODE_FOLDER) {
-        m_thread = std::thread(&CNewsList::RunFolder, this, token, std::move(folderNames));
+        m_thread =
+            std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(folderNames));
         return true;
     }
+    // The rows are gone: the count and the status say so too, or old rows would stay painted
+    // (or turn into blank rows) under a count nobody replaces.
+    Publish(0);
+    Status(0);
     return false;
 }
 
@@ -166,9 +164,9 @@ std::vector<CNewsRow> CNewsList::Rows() const {
     return m_rows;
 }
 
-CNewsList::Plan CNewsList::MakePlan() const {
+CNewsList::Plan CNewsList::MakePlan(int mode) const {
     Plan plan;
-    plan.mode = g_nListMode.load();
+    plan.mode = mode;
     DateDaysBefore(m_store.Settings().RetentionDays(), &plan.cutoff.year, &plan.cutoff.month,
                    &plan.cutoff.day);
     const CalendarTime utc = UtcNow();
@@ -176,8 +174,8 @@ CNewsList::Plan CNewsList::MakePlan() const {
     return plan;
 }
 
-void CNewsList::RunChannel(std::uint64_t token, std::string name) {
-    const Plan plan = MakePlan();
+void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
+    const Plan plan = MakePlan(mode);
     int count = 0;
     {
         ItemRecords records(m_store, plan.Statement(name));
@@ -199,8 +197,8 @@ void CNewsList::RunChannel(std::uint64_t token, std::string name) {
     SetIdle();
 }
 
-void CNewsList::RunFolder(std::uint64_t token, std::vector<std::string> names) {
-    const Plan plan = MakePlan();
+void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
+    const Plan plan = MakePlan(mode);
     // The titles listed so far, lowered: the duplicate test costs the same for the
     // thousandth record as for the first.
     std::unordered_set<std::string> listed;

@@ -16,8 +16,9 @@
 
 class CFeedStore;
 
-// What a loader tells the window. Both are called on the loader thread, never while the
-// list holds a lock, so an implementation may read rows or wait for the window thread.
+// What a loader tells the window. Both are called on the loader thread (for a request that
+// loads nothing, on the requesting thread), never while the list holds a lock, so an
+// implementation may read rows; one called on the requesting thread must not wait for it.
 class INewsListListener {
 public:
     virtual ~INewsListListener() = default;
@@ -33,9 +34,9 @@ std::string NewsStatusText(int count);
 // The news list's state for the whole process: the rows of the channel or folder last
 // clicked, filled by one loader thread at a time from the store's database.
 //
-// A channel load reads the channel's items (by g_nListMode: those inside the retention
-// period, or those of today's UTC date) newest first, at most 1001, publishing the count
-// at 200 and at every multiple of 500 with a pause each time. A folder load reads the
+// A channel load reads the channel's items (by the list mode of its request: those inside
+// the retention period, or those of today's UTC date) newest first, at most 1001, publishing the
+// count at 200 and at every multiple of 500 with a pause each time. A folder load reads the
 // channels below the folder one by one, skips titles already listed (ignoring ASCII case),
 // keeps the whole list in NewsRowBefore order and stops taking names once more than 500
 // rows are listed, pausing between names.
@@ -64,8 +65,11 @@ public:
     // request is dropped (the user clicks again). Otherwise empties the rows and starts the
     // channel loader for a NODE_KEY (its name is the channel) or the folder loader for a
     // NODE_FOLDER with `folderNames`, the names of every node below it, depth first in tree
-    // order. Any other node type loads nothing. Returns whether a loader started.
-    bool RequestLoad(const CKeywordNode& node, std::vector<std::string> folderNames);
+    // order. Any other node type (the empty space below the tree) loads nothing and publishes
+    // the count 0 with its status. `listMode` (news/list_mode.h) chooses the items;
+    // kListModeBook reads none. Returns whether a loader started.
+    bool RequestLoad(const CKeywordNode& node, int listMode,
+                     std::vector<std::string> folderNames = {});
     // Makes the running load stop at its next step. Its rows stay.
     void Invalidate();
 
@@ -90,9 +94,9 @@ public:
 private:
     struct Plan;
 
-    void RunChannel(std::uint64_t token, std::string name);
-    void RunFolder(std::uint64_t token, std::vector<std::string> names);
-    Plan MakePlan() const;
+    void RunChannel(std::uint64_t token, int mode, std::string name);
+    void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names);
+    Plan MakePlan(int mode) const;
     bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
     int Append(CNewsRow row);
     int SortRows();

@@ -2,26 +2,10 @@
 
 #include <algorithm>
 
+#include "base/ascii.h"
 #include "store/text_util.h"
 
 namespace {
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// <0, 0, >0 as `a` sorts before, with or after `b`, ignoring ASCII case.
-int CompareIgnoreAsciiCase(std::string_view a, std::string_view b) {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto ca = static_cast<unsigned char>(AsciiLower(a[i]));
-        const auto cb = static_cast<unsigned char>(AsciiLower(b[i]));
-        if (ca != cb) {
-            return ca < cb ? -1 : 1;
-        }
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 struct Ymd {
     int year = -1;
@@ -54,11 +38,12 @@ CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::strin
         row.dateValue = 0.0;
     }
     AgeCategoryName(year, month, day, row.categoryName);
-    CopyToField(row.title, title);
-    CopyToField(row.channel, channel);
-    CopyToField(row.dateText, NewsDateText(year, month, day, row.dateStatus));
-    CopyToField(row.author, author);
-    CopyToField(row.source, source);
+    CopyToCodePageField(row.title, kMaxNewsRowFieldBytes, title);
+    CopyToCodePageField(row.channel, kMaxNewsRowFieldBytes, channel);
+    CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes,
+                        NewsDateText(year, month, day, row.dateStatus));
+    CopyToCodePageField(row.author, kMaxNewsRowFieldBytes, author);
+    CopyToCodePageField(row.source, kMaxNewsRowFieldBytes, source);
     row.storedTitle.assign(title);
     row.channelName.assign(channel);
     return row;

@@ -7,9 +7,12 @@
 
 #include "news/news_age.h"
 #include "store/automation_date.h"
+#include "store/text_util.h"
 
-// Bytes of each text field of a list row, terminator included.
-constexpr std::size_t kNewsRowFieldSize = 128;
+// Each text field of a list row holds at most this many bytes of the Chinese code page (see
+// CodePageLength), cut at a character boundary.
+constexpr std::size_t kMaxNewsRowFieldBytes = 127;
+constexpr std::size_t kNewsRowFieldSize = CodePageFieldSize(kMaxNewsRowFieldBytes);
 
 // The list's columns, in display order.
 enum NewsColumn : int {
@@ -23,7 +26,8 @@ enum NewsColumn : int {
 constexpr int kNewsColumnCount = 6;
 
 // One row of the news list as the loaders build it. The six text fields are what the
-// columns show: zero-terminated UTF-8, cut at a character boundary to at most 127 bytes.
+// columns show: zero-terminated UTF-8, cut at a character boundary to at most 127 code-page
+// bytes.
 // The category name and date text are fixed when the row is built; the colour is not (see
 // RowAgeCategory).
 struct CNewsRow {

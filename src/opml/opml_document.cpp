@@ -1,7 +1,6 @@
 #include "opml/opml_document.h"
 
-#include "feeds/feed_store.h"
-#include "feeds/services_config.h"
+#include "store/ado_connection.h"
 #include "store/ado_recordset.h"
 #include "store/clock.h"
 #include "store/statements.h"
@@ -47,18 +46,17 @@ std::string WithOpmlExtension(std::string_view path) {
     return result;
 }
 
-COpmlDocument::COpmlDocument() : COpmlDocument(theStore) {}
-
-COpmlDocument::COpmlDocument(const CAdoConnection& connection) : m_connection(connection) {}
+COpmlDocument::COpmlDocument() = default;
 
 COpmlDocument::~COpmlDocument() = default;
 
-bool COpmlDocument::ExportSubscriptions(const std::string& path, std::string_view ownerName) {
-    if (!m_connection.IsOpen()) {
+bool COpmlDocument::ExportSubscriptions(const CAdoConnection& connection, const std::string& path,
+                                        std::string_view ownerName, std::string_view site) {
+    if (!connection.IsOpen()) {
         return false;
     }
     m_writeList.clear();
-    CAdoRecordset rows(m_connection);
+    CAdoRecordset rows(connection);
     if (rows.Open(SqlSelectAllOpml())) {
         // Positions 1 to 3 are opml_key, opml_xml_url and opml_html_url; 0 is the row's key.
         // Bound once: bindings accumulate, and every Fetch fills all of them.
@@ -74,8 +72,7 @@ bool COpmlDocument::ExportSubscriptions(const std::string& path, std::string_vie
         rows.Close();
     }
 
-    const std::string header =
-        OpmlHeaderText(DateCreatedText(LocalNow()), ownerName, Services().Base("site.publisher"));
+    const std::string header = OpmlHeaderText(DateCreatedText(LocalNow()), ownerName, site);
     if (!m_document.loadXML(header)) {
         return false;
     }
@@ -93,9 +90,10 @@ bool COpmlDocument::ExportSubscriptions(const std::string& path, std::string_vie
     return m_document.save(path);
 }
 
-bool COpmlDocument::ReadOutlines(const std::string& pathOrUrl, const FetchOptions& fetch) {
+bool COpmlDocument::ReadOutlines(const std::string& address, AddressOrigin origin,
+                                 const FetchOptions& fetch) {
     m_readList.clear();
-    if (!m_document.load(pathOrUrl, fetch)) {
+    if (!m_document.load(address, origin, fetch)) {
         return false;
     }
     std::vector<XmlNode> outlines = m_document.selectNodes("opml/body/outline");
@@ -106,10 +104,13 @@ bool COpmlDocument::ReadOutlines(const std::string& pathOrUrl, const FetchOption
     m_readList.reserve(outlines.size());
     for (const XmlNode& node : outlines) {
         COpmlOutline& outline = m_readList.emplace_back();
-        CopyToField(outline.text, node.getAttribute("text").value_or(""));
-        CopyToField(outline.title, node.getAttribute("title").value_or(""));
-        CopyToField(outline.xmlUrl, node.getAttribute("xmlUrl").value_or(""));
-        CopyToField(outline.htmlUrl, node.getAttribute("htmlUrl").value_or(""));
+        const auto copy = [&node](char(&field)[COpmlOutline::kFieldSize], const char* name) {
+            CopyToCodePageField(field, kMaxOutlineFieldBytes, node.getAttribute(name).value_or(""));
+        };
+        copy(outline.text, "text");
+        copy(outline.title, "title");
+        copy(outline.xmlUrl, "xmlUrl");
+        copy(outline.htmlUrl, "htmlUrl");
     }
     return true;
 }

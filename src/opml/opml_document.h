@@ -4,7 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
+#include "store/text_util.h"
 #include "store/xml_document.h"
 
 class CAdoConnection;
@@ -12,13 +13,16 @@ class CAdoConnection;
 // The owner name the application writes into every exported file.
 inline constexpr char kOpmlOwnerName[] = "VellmarkQuillon";
 
-// One outline of an OPML list: four zero-terminated UTF-8 fields of at most 511 bytes each,
-// cut at a character boundary. A missing attribute leaves its field empty.
+// One outline of an OPML list: four zero-terminated UTF-8 fields of at most 511 bytes of the
+// Chinese code page each (see CodePageLength), cut at a character boundary. A missing
+// attribute leaves its field empty.
+constexpr std::size_t kMaxOutlineFieldBytes = 511;
 struct COpmlOutline {
-    char text[512] = {};
-    char title[512] = {};    // on export: the channel keyword the feed belongs to
-    char xmlUrl[512] = {};   // the feed's address
-    char htmlUrl[512] = {};  // the feed's web site
+    static constexpr std::size_t kFieldSize = CodePageFieldSize(kMaxOutlineFieldBytes);
+    char text[kFieldSize] = {};
+    char title[kFieldSize] = {};    // on export: the channel keyword the feed belongs to
+    char xmlUrl[kFieldSize] = {};   // the feed's address
+    char htmlUrl[kFieldSize] = {};  // the feed's web site
 };
 
 // Exports the subscribed feeds (the opml table) as an OPML 1.0 file, or reads the outlines
@@ -26,33 +30,32 @@ struct COpmlOutline {
 // thread that made it.
 class COpmlDocument {
 public:
-    // Works on the process-wide store, theStore.
     COpmlDocument();
-    // Works on `connection`, which must outlive the object.
-    explicit COpmlDocument(const CAdoConnection& connection);
     ~COpmlDocument();
     COpmlDocument(const COpmlDocument&) = delete;
     COpmlDocument& operator=(const COpmlDocument&) = delete;
 
-    // Writes every row of the opml table, in the order the database delivers them, as one
-    // flat outline each, to `path` (UTF-8 with its declaration, replacing the file whole).
-    // The head carries the local time of the export and `ownerName`. False when nothing was
-    // written: the database is closed or the file could not be written. A table that cannot
-    // be read gives a file with an empty body.
-    bool ExportSubscriptions(const std::string& path, std::string_view ownerName);
+    // Writes every row of the opml table of `connection`, in the order the database delivers
+    // them, as one flat outline each, to `path` (UTF-8 with its declaration, replacing the
+    // file whole). The head carries the local time of the export, `ownerName` and `site` (the
+    // publisher's address). False when nothing was written: the database is closed or the
+    // file could not be written. A table that cannot be read gives a file with an empty body.
+    bool ExportSubscriptions(const CAdoConnection& connection, const std::string& path,
+                             std::string_view ownerName, std::string_view site);
 
-    // Loads the list at a local path or an http/https address and collects its top-level
-    // outlines; when the body holds exactly one outline, that wrapping folder's children
-    // are collected instead (nothing deeper in either case). False, with an empty list, when
-    // the list cannot be read or is not well-formed XML; true with an empty list when it
-    // holds no outlines.
-    bool ReadOutlines(const std::string& pathOrUrl, const FetchOptions& fetch = {});
+    // Loads the list at an http/https address or, where the user typed it, a local path (see
+    // AddressOrigin: the subscription dialog's address is kTypedByUser) and collects its
+    // top-level outlines; when the body holds exactly one outline, that wrapping folder's
+    // children are collected instead (nothing deeper in either case). False, with an empty
+    // list, when the list cannot be read or is not well-formed XML; true with an empty list
+    // when it holds no outlines.
+    bool ReadOutlines(const std::string& address, AddressOrigin origin,
+                      const FetchOptions& fetch = {});
 
     // The outlines of the last ReadOutlines, in document order.
     const std::vector<COpmlOutline>& ReadList() const { return m_readList; }
 
 private:
-    const CAdoConnection& m_connection;
     CXmlDocument m_document;
     std::vector<COpmlOutline> m_readList;
     std::vector<COpmlOutline> m_writeList;

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "feeds/feed_store.h"
+#include "feeds/services_config.h"
 #include "opml/opml_document.h"
 
 namespace {
@@ -41,7 +43,8 @@ void RunExportOpmlCommand(QWidget* parent) {
     if (!MayWrite(parent, chosen, path)) {
         return;
     }
-    if (!COpmlDocument().ExportSubscriptions(path.toStdString(), kOpmlOwnerName)) {
+    if (!COpmlDocument().ExportSubscriptions(theStore, path.toStdString(), kOpmlOwnerName,
+                                             Services().Base("site.publisher"))) {
         QMessageBox::warning(parent, QString::fromUtf8(kErrorCaption),
                              QString::fromUtf8(kErrorText).arg(path));
     }

@@ -9,7 +9,8 @@ OpmlListRead ReadOpmlList(const std::string& address, const std::atomic<bool>* s
         FetchOptions fetch;
         fetch.stop = stop;
         COpmlDocument document;
-        result.loaded = document.ReadOutlines(address, fetch);
+        // The dialog's address is the user's own: a local file is read as well.
+        result.loaded = document.ReadOutlines(address, AddressOrigin::kTypedByUser, fetch);
         result.outlines = document.ReadList();
     } catch (const std::exception&) {
         result = OpmlListRead();

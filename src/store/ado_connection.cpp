@@ -67,24 +67,42 @@ std::shared_ptr<SqlitePool> CAdoConnection::GetConnection() const {
     return m_connection;
 }
 
-int CAdoConnection::Execute(std::string_view sql) {
-    if (!IsOpen()) {
-        return -1;
+int CAdoConnection::Execute(std::string_view sql, int* code, std::string* error) {
+    int rc = SQLITE_OK;
+    std::string text;
+    const int changed = Run(sql, &rc, &text);
+    if (code) {
+        *code = rc;
     }
-    std::shared_ptr<SqlitePool> pool = GetConnection();
+    if (rc != SQLITE_OK) {
+        text = FormatAdoError(rc, text);
+        if (error) {
+            *error = text;
+        }
+        // On a closed connection the last error keeps saying why it could not be opened.
+        if (rc != SQLITE_MISUSE) {
+            SetLastError(std::move(text));
+        }
+    } else if (error) {
+        error->clear();
+    }
+    return rc == SQLITE_OK ? changed : -1;
+}
+
+int CAdoConnection::Run(std::string_view sql, int* code, std::string* error) {
+    std::shared_ptr<SqlitePool> pool = IsOpen() ? GetConnection() : nullptr;
     if (!pool) {
+        *code = SQLITE_MISUSE;
+        *error = "the connection is closed";
         return -1;
     }
     std::string translated;
-    std::string error;
-    if (!TranslateAccessSql(sql, &translated, &error)) {
-        SetLastError(FormatAdoError(SQLITE_ERROR, error));
+    if (!TranslateAccessSql(sql, &translated, error)) {
+        *code = SQLITE_ERROR;
         return -1;
     }
-    int code = 0;
-    auto lease = pool->Acquire(&code, &error);
+    auto lease = pool->Acquire(code, error);
     if (!lease) {
-        SetLastError(FormatAdoError(code, error));
         return -1;
     }
     sqlite3_stmt* raw = nullptr;
@@ -94,7 +112,8 @@ int CAdoConnection::Execute(std::string_view sql) {
     SqliteStatement statement(raw);
     if (rc == SQLITE_OK && !OnlyBlanks(tail)) {
         // One statement per call: a second one could only come from unescaped input.
-        SetLastError(FormatAdoError(SQLITE_ERROR, "more than one statement"));
+        *code = SQLITE_ERROR;
+        *error = "more than one statement";
         return -1;
     }
     if (rc == SQLITE_OK && statement) {
@@ -102,10 +121,11 @@ int CAdoConnection::Execute(std::string_view sql) {
         }
     }
     if (rc != SQLITE_OK && rc != SQLITE_DONE) {
-        SetLastError(
-            FormatAdoError(sqlite3_extended_errcode(lease->get()), sqlite3_errmsg(lease->get())));
+        *code = sqlite3_extended_errcode(lease->get());
+        *error = sqlite3_errmsg(lease->get());
         return -1;
     }
+    *code = SQLITE_OK;
     return sqlite3_changes(lease->get());
 }
 

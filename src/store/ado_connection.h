@@ -36,7 +36,10 @@ public:
 
     // Runs one statement that returns no rows. -1 when the connection is closed or the
     // statement fails (the reason goes to LastError); otherwise the number of rows changed.
-    int Execute(std::string_view sql);
+    // `code` and `error`, when given, receive this statement's own outcome, which another
+    // thread's statement cannot overwrite: the SQLite extended result code (SQLITE_OK on
+    // success) and the formatted error text ("" on success).
+    int Execute(std::string_view sql, int* code = nullptr, std::string* error = nullptr);
 
     void SetConnectionString(std::string connectionString);
     std::string ConnectionString() const;
@@ -47,6 +50,9 @@ protected:
     void SetLastError(std::string text);
 
 private:
+    // Execute's work: the rows changed, or -1 with the result code and SQLite's message.
+    int Run(std::string_view sql, int* code, std::string* error);
+
     // Seconds a statement waits for a busy database before it fails.
     static constexpr int kConnectionTimeoutSeconds = 30;
 

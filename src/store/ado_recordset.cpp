@@ -1,5 +1,6 @@
 #include "store/ado_recordset.h"
 
+#include "base/ascii.h"
 #include "store/ado_connection.h"
 #include "store/ado_error.h"
 #include "store/automation_date.h"
@@ -10,36 +11,27 @@
 
 namespace {
 
-bool ContainsIgnoreCase(std::string_view text, std::string_view part) {
-    for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
-        if (EqualsIgnoreAsciiCase(text.substr(i, part.size()), part)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The field type of a column: from its declared type, or for a computed column from the
 // storage class of its value in the current row.
 int FieldTypeOf(sqlite3_stmt* statement, int column, bool hasRow) {
     const char* declared = sqlite3_column_decltype(statement, column);
     if (declared != nullptr) {
         const std::string_view type(declared);
-        if (ContainsIgnoreCase(type, "DATE") || ContainsIgnoreCase(type, "TIME")) {
+        if (ContainsIgnoreAsciiCase(type, "DATE") || ContainsIgnoreAsciiCase(type, "TIME")) {
             return kAdoDate;
         }
-        if (ContainsIgnoreCase(type, "INT")) {
+        if (ContainsIgnoreAsciiCase(type, "INT")) {
             return kAdoInteger;
         }
-        if (ContainsIgnoreCase(type, "CHAR")) {
+        if (ContainsIgnoreAsciiCase(type, "CHAR")) {
             return kAdoVarWChar;
         }
-        if (ContainsIgnoreCase(type, "TEXT") || ContainsIgnoreCase(type, "CLOB") ||
-            ContainsIgnoreCase(type, "MEMO")) {
+        if (ContainsIgnoreAsciiCase(type, "TEXT") || ContainsIgnoreAsciiCase(type, "CLOB") ||
+            ContainsIgnoreAsciiCase(type, "MEMO")) {
             return kAdoLongVarWChar;
         }
-        if (ContainsIgnoreCase(type, "REAL") || ContainsIgnoreCase(type, "FLOA") ||
-            ContainsIgnoreCase(type, "DOUB")) {
+        if (ContainsIgnoreAsciiCase(type, "REAL") || ContainsIgnoreAsciiCase(type, "FLOA") ||
+            ContainsIgnoreAsciiCase(type, "DOUB")) {
             return kAdoDouble;
         }
         return kAdoVariant;
@@ -109,10 +101,12 @@ void CAdoRecordset::SetConnection(std::shared_ptr<SqlitePool> connection) {
 
 void CAdoRecordset::SetError(int code, std::string_view description) {
     m_lastError = FormatAdoError(code, description);
+    m_lastErrorCode = code;
 }
 
 bool CAdoRecordset::Open(std::string_view sql) {
     if (!m_connection || !m_connection->IsOpen()) {
+        SetError(SQLITE_MISUSE, "the connection is closed");
         return false;
     }
     if (IsOpen()) {

@@ -75,6 +75,9 @@ public:
     int FieldCount() const { return static_cast<int>(m_fieldTypes.size()); }
     int FieldType(int position) const;
     std::string LastError() const { return m_lastError; }
+    // The SQLite extended result code of the last failure (SQLITE_MISUSE for a closed
+    // connection); SQLITE_OK while nothing failed.
+    int LastErrorCode() const { return m_lastErrorCode; }
 
 private:
     struct Binding {
@@ -98,4 +101,5 @@ private:
     long long m_rowIndex = 0;
     std::optional<int> m_recordCount;
     std::string m_lastError;
+    int m_lastErrorCode = SQLITE_OK;
 };

@@ -1,6 +1,6 @@
 #include "store/automation_date.h"
 
-#include "store/sql_text.h"
+#include "base/calendar.h"
 
 #include <chrono>
 #include <cmath>

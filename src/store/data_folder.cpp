@@ -15,13 +15,15 @@
 #include <vector>
 
 #include "store/atomic_file.h"
+#include "store/schema.h"
 #include "store/sqlite_handle.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Where each template file goes in the data folder. The database is made from schema.sql.
+// Where each template file goes in the data folder. The database is made from the schema
+// built into the program; the template's schema.sql marks a folder as a template.
 struct TemplateFile {
     const char* templateName;
     const char* folderName;
@@ -181,7 +183,7 @@ std::optional<std::string> BuildDatabase(const std::string& schema, const fs::pa
     if (!db || sqlite3_exec(db.get(), schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         const std::unique_ptr<char, decltype(&sqlite3_free)> owned(message, sqlite3_free);
         *status = Fault(DataFolderFault::kCannotWriteFile, target,
-                        std::string(kSchemaName) + ": " + (message ? message : "out of memory"));
+                        std::string("schema: ") + (message ? message : "out of memory"));
         return std::nullopt;
     }
     // An in-memory database has no WAL; the connection switches the file to WAL on its first
@@ -196,14 +198,11 @@ std::optional<std::string> BuildDatabase(const std::string& schema, const fs::pa
     return std::string(reinterpret_cast<const char*>(bytes.get()), static_cast<std::size_t>(size));
 }
 
-DataFolderStatus CreateDatabase(const fs::path& templateFolder, const fs::path& target) {
+// Built from the schema compiled into the program, so that a new file carries the schema
+// version the connection expects whatever the template holds.
+DataFolderStatus CreateDatabase(const fs::path& target) {
     DataFolderStatus status;
-    const std::optional<std::string> schema =
-        ReadTemplate(templateFolder, kSchemaName, target, &status);
-    if (!schema) {
-        return status;
-    }
-    const std::optional<std::string> bytes = BuildDatabase(*schema, target, &status);
+    const std::optional<std::string> bytes = BuildDatabase(kSchemaSql, target, &status);
     return bytes ? PlaceFile(target, *bytes) : status;
 }
 
@@ -289,7 +288,7 @@ DataFolderStatus LayOutDataFolder(const std::string& folder, const std::string& 
             return status;
         }
     }
-    return hasDatabase ? DataFolderStatus() : CreateDatabase(templateFolder, database);
+    return hasDatabase ? DataFolderStatus() : CreateDatabase(database);
 }
 
 std::string DescribeDataFolderStatus(const DataFolderStatus& status) {

@@ -1,10 +1,14 @@
 #include "store/keyword_tree_file.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
+#include "base/local_file.h"
+#include "store/clock.h"
 #include "store/text_util.h"
 #include "store/xml_document.h"
 
@@ -77,6 +81,8 @@ struct CKeywordTreeFile::Impl {
 
     CXmlDocument document;
     bool loaded = false;
+    // Why the existing file could not be read, by the last LoadDocument.
+    std::optional<std::string> damage;
     // Scratch list for ID allocation, kept to avoid reallocating on every add.
     std::vector<int> ids;
 
@@ -98,11 +104,19 @@ struct CKeywordTreeFile::Impl {
 
 void CKeywordTreeFile::Impl::LoadDocument(const std::string& path) {
     loaded = true;
-    if (!document.load(path) || Root().name() != kRootName) {
-        document.loadXML(EmptyTree());
+    damage.reset();
+    const LocalFile file = ReadLocalFile(path, kMaxFileBytes);
+    if (file.ok() && document.loadBytes(file.bytes) && Root().name() == kRootName) {
+        NormalizeRoot();
         return;
     }
-    NormalizeRoot();
+    if (file.outcome != LocalFile::kMissing) {
+        damage = !file.ok() ? file.error
+                 : !document.IsLoaded()
+                     ? "not well-formed XML: " + document.lastError()
+                     : "its document element is <" + Root().name() + ">, not <" + kRootName + ">";
+    }
+    document.loadXML(EmptyTree());
 }
 
 // Every later operation relies on the root standing first with ID 0 and type FOLDER, so a
@@ -225,6 +239,11 @@ CKeywordTreeFile::~CKeywordTreeFile() = default;
 std::string CKeywordTreeFile::Load(
     const std::function<void(const CKeywordNode& node, int parentId)>& onNode) {
     m_impl->LoadDocument(m_path);
+    m_damage.reset();
+    m_damageResolved = false;
+    if (m_impl->damage) {
+        m_damage = TreeFileDamage{*m_impl->damage, ""};
+    }
     const std::string label = ReadName(m_impl->Root());
 
     // IDs of the current ancestor path, the root at the bottom.
@@ -345,8 +364,37 @@ bool CKeywordTreeFile::MoveNodeToEnd(int id, int newParentId) {
     return target.appendChild(element);
 }
 
+bool CKeywordTreeFile::SetDamagedFileAside() {
+    if (!m_damage || m_damageResolved) {
+        return true;
+    }
+    const CalendarTime now = LocalNow();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, ".damaged-%04d%02d%02d-%02d%02d%02d", now.year, now.month,
+                  now.day, now.hour, now.minute, now.second);
+    std::string aside = m_path + stamp;
+    for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(aside)); ++n) {
+        aside = m_path + stamp + "-" + std::to_string(n);
+    }
+    if (std::rename(m_path.c_str(), aside.c_str()) != 0) {
+        // A file that is gone has nothing left to lose.
+        m_damageResolved = errno == ENOENT;
+        return m_damageResolved;
+    }
+    m_damage->asidePath = aside;
+    m_damageResolved = true;
+    return true;
+}
+
 bool CKeywordTreeFile::Save() {
     m_impl->EnsureLoaded(m_path);
+    if (!m_damage && m_impl->damage) {
+        // A change made without Load: the damage is learnt here.
+        m_damage = TreeFileDamage{*m_impl->damage, ""};
+    }
+    if (!SetDamagedFileAside()) {
+        return false;  // never written over the user's only copy of the tree
+    }
     const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
     if (!folder.empty()) {
         std::error_code ignored;  // a folder that cannot be made shows as a failed save
@@ -355,13 +403,18 @@ bool CKeywordTreeFile::Save() {
     return m_impl->document.save(m_path);
 }
 
-std::vector<std::string> ReadChannelKeywords(const std::string& path) {
+std::vector<std::string> ReadChannelKeywords(const std::string& path,
+                                             std::optional<TreeFileDamage>* damage) {
     // Through Load, so that the tool reads a tree exactly as the window does.
     std::vector<std::string> keywords;
-    CKeywordTreeFile(path).Load([&keywords](const CKeywordNode& node, int) {
+    CKeywordTreeFile tree(path);
+    tree.Load([&keywords](const CKeywordNode& node, int) {
         if (node.type == NODE_KEY) {
             keywords.emplace_back(node.name);
         }
     });
+    if (damage) {
+        *damage = tree.Damage();
+    }
     return keywords;
 }

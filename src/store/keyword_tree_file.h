@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,16 +36,26 @@ struct CKeywordNode {
     static CKeywordNode Blank() { return CKeywordNode(); }
 };
 
+// Why a tree file that exists could not be read, and where it is kept.
+struct TreeFileDamage {
+    std::string reason;     // e.g. "not well-formed XML: ..." or "... larger than ... bytes"
+    std::string asidePath;  // where the damaged file is kept; "" until it is set aside
+};
+
 // The tree file, document/keywordlist.xml: loads it once and performs every change on the
 // in-memory document, saving the whole file after each one (written to a temporary file and
 // renamed, so a crash never leaves half a tree). Used from one thread (the window thread).
 //
-// A missing, unreadable or rootless file starts as the root alone, labelled "我的频道"; the
-// first change creates the file and its folder. The file keeps its own XML declaration and
-// encoding.
+// A missing file starts as the root alone, labelled "我的频道"; the first change creates the
+// file and its folder. A file that exists but cannot be read (damaged, truncated, not a tree
+// file, unreadable, over kMaxFileBytes) starts the same way, but it is the user's whole tree:
+// Damage() says so, and the damaged file is renamed aside (SetDamagedFileAside, at the latest
+// by the first save) before anything is written in its place. The file keeps its own XML
+// declaration and encoding.
 class CKeywordTreeFile {
 public:
     static constexpr int kRefused = -1;
+    static constexpr std::size_t kMaxFileBytes = 16u * 1024 * 1024;
 
     // `path` is the tree file, e.g. start directory + "/document/keywordlist.xml".
     explicit CKeywordTreeFile(std::string path);
@@ -68,17 +79,29 @@ public:
     bool RenameNode(int id, std::string_view name);
     // Makes the node the last child of `newParentId` (0 is the root) without saving.
     bool MoveNodeToEnd(int id, int newParentId);
-    // Writes the whole document; false when it could not be written.
+    // Writes the whole document; false when it could not be written, also when a damaged
+    // file could not be set aside first.
     bool Save();
 
     const std::string& Path() const { return m_path; }
+
+    // Set by Load when the file exists but could not be read.
+    const std::optional<TreeFileDamage>& Damage() const { return m_damage; }
+    // Renames the damaged file to its path + ".damaged-YYYYMMDD-HHMMSS" (local time; "-2",
+    // "-3" ... added while that name is taken) and records the name in Damage(). True when
+    // there is nothing (left) to set aside; false when the rename failed.
+    bool SetDamagedFileAside();
 
 private:
     struct Impl;
     std::string m_path;
     std::unique_ptr<Impl> m_impl;
+    std::optional<TreeFileDamage> m_damage;
+    bool m_damageResolved = false;  // the damaged file is aside, or gone
 };
 
 // The channel names of the tree file at `path`, in file order (what the update engine
-// fetches). Empty for a missing or damaged file.
-std::vector<std::string> ReadChannelKeywords(const std::string& path);
+// fetches). Empty for a missing or damaged file; a damaged one is described in `damage`
+// (when given) and left where it is.
+std::vector<std::string> ReadChannelKeywords(const std::string& path,
+                                             std::optional<TreeFileDamage>* damage = nullptr);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/calendar.h"
+
 namespace {
 
 bool ParseDecimal(std::string_view text, int* value) {
@@ -58,17 +60,6 @@ std::string SqlEscape(std::string_view value) {
 std::string AccessDateLiteral(const AccessDate& date) {
     return "#" + std::to_string(date.year) + "-" + std::to_string(date.month) + "-" +
            std::to_string(date.day) + "#";
-}
-
-bool IsCalendarDate(int year, int month, int day) {
-    // The range Access accepts for a date.
-    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1) {
-        return false;
-    }
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    const int length = (month == 2 && leap) ? 29 : kDays[month - 1];
-    return day <= length;
 }
 
 bool TranslateAccessSql(std::string_view access, std::string* sqlite, std::string* error) {

@@ -20,8 +20,6 @@ struct AccessDate {
 // not checked here; an impossible one makes the statement fail when it runs.
 std::string AccessDateLiteral(const AccessDate& date);
 
-bool IsCalendarDate(int year, int month, int day);
-
 // Rewrites every #Y-M-D# literal outside quotes as 'YYYY-MM-DD'. Returns false, with the
 // reason in `error`, when a literal is malformed or not a real calendar date.
 bool TranslateAccessSql(std::string_view access, std::string* sqlite, std::string* error);

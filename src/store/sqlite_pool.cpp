@@ -1,5 +1,7 @@
 #include "store/sqlite_pool.h"
 
+#include "store/schema.h"
+
 namespace {
 
 // At most this many idle handles are kept for reuse; more are closed on return.
@@ -20,16 +22,7 @@ std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, int busyTi
     if (!first) {
         return nullptr;
     }
-    // WAL is a property of the file and survives; asking again is cheap. A file that is
-    // not a database fails here, on its first read.
-    char* message = nullptr;
-    const int rc =
-        sqlite3_exec(first.get(), "PRAGMA journal_mode=WAL; SELECT count(*) FROM sqlite_master;",
-                     nullptr, nullptr, &message);
-    if (rc != SQLITE_OK) {
-        *errorCode = sqlite3_extended_errcode(first.get());
-        *errorMessage = message ? message : sqlite3_errmsg(first.get());
-        sqlite3_free(message);
+    if (!PrepareDatabase(first.get(), errorCode, errorMessage)) {
         return nullptr;
     }
     pool->Return(std::move(first));

@@ -33,9 +33,10 @@ public:
         SqliteDb m_db;
     };
 
-    // Opens the existing database file at `path` (never creates one), switches it to WAL
-    // and checks that it is a database. On failure returns null and sets the SQLite result
-    // code and message.
+    // Opens the existing database file at `path` (never creates one) and readies it with
+    // PrepareDatabase: refused unless it holds the program's tables and can be written,
+    // brought up to date when it is of an earlier schema, switched to WAL. On failure returns
+    // null and sets the SQLite result code and message.
     static std::shared_ptr<SqlitePool> Open(const std::string& path, int busyTimeoutMs,
                                             int* errorCode, std::string* errorMessage);
 

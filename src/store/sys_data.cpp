@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "base/file_descriptor.h"
+
 namespace {
 
 constexpr std::int32_t kDefaults[CSysData::kFieldCount] = {
@@ -21,23 +23,6 @@ constexpr std::int32_t kDefaults[CSysData::kFieldCount] = {
     0x00C896FA,  // this year
     0x00F0FA96,  // early
     0x00DCDCDC,  // spare
-};
-
-// Closes a file descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 }  // namespace

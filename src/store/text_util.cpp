@@ -70,10 +70,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The characters of the Basic Multilingual Plane that GB18030 writes in two bytes, asked of
 // iconv once per process (65 536 short conversions, a few milliseconds).
 const std::bitset<0x10000>& TwoByteCodePageChars() {
@@ -207,18 +203,6 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         AppendUtf8(out, c);
     }
     return out;
-}
-
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 int ParseLeadingInt(std::string_view text) {

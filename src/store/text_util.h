@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ascii.h"
+
 // Narrow text is UTF-8 throughout the program. These helpers keep fixed-size fields and
 // length limits from ever splitting a character.
 
@@ -49,9 +51,6 @@ void CopyToCodePageField(char (&dest)[N], std::size_t maxCodePageBytes, std::str
 // unpaired surrogate becomes U+FFFD in the other direction.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
-
-// ASCII-only case folding, as the tree's name comparisons and the folder loader use it.
-bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
 // atoi-style: leading blanks, an optional sign, digits up to the first other character;
 // no digits gives 0. Values beyond 32 bits saturate.

@@ -1,28 +1,17 @@
 #include "store/xml_document.h"
 
 #include <libxml/entities.h>
-#include <libxml/parser.h>
 #include <libxml/xmlsave.h>
 
-#include <fstream>
-#include <mutex>
-
+#include "base/charset.h"
+#include "base/local_file.h"
 #include "store/atomic_file.h"
-#include "store/charset.h"
 #include "store/text_util.h"
 
 namespace {
 
-// No network, no DTD loading, no entity substitution at parse time (internal entities are
-// expanded, within a budget, when text is read), and no messages on stderr.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-
 // Entity references nested deeper than this are not followed when reading text.
 constexpr int kMaxEntityDepth = 16;
-
-xmlParserInputPtr RefuseExternalResource(const char*, const char*, xmlParserCtxtPtr) {
-    return nullptr;
-}
 
 const xmlChar* Xml(std::string_view text) {
     return reinterpret_cast<const xmlChar*>(text.data());
@@ -116,138 +105,7 @@ void CollectText(const xmlNode* first, std::string& out, std::size_t maxBytes, i
     }
 }
 
-bool IsBlankText(const xmlNode* node) {
-    if (node->type != XML_TEXT_NODE) {
-        return false;
-    }
-    for (char c : View(node->content)) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Drops whitespace-only text between elements, as a DOM that does not preserve white space
-// does, so that a document reads the same before and after an indented save.
-void StripIgnorableBlanks(xmlNode* root) {
-    std::vector<xmlNode*> pending{root};
-    while (!pending.empty()) {
-        xmlNode* element = pending.back();
-        pending.pop_back();
-        bool hasElementChild = false;
-        for (xmlNode* child = element->children; child; child = child->next) {
-            if (child->type == XML_ELEMENT_NODE) {
-                hasElementChild = true;
-                pending.push_back(child);
-            }
-        }
-        if (!hasElementChild) {
-            continue;
-        }
-        for (xmlNode* child = element->children; child;) {
-            xmlNode* next = child->next;
-            if (IsBlankText(child)) {
-                xmlUnlinkNode(child);
-                xmlFreeNode(child);
-            }
-            child = next;
-        }
-    }
-}
-
-struct Declaration {
-    bool present = false;
-    std::string encoding;
-};
-
-// The ASCII prefix of the document, with a UTF-16 document's zero bytes dropped, enough to
-// read its XML declaration.
-std::string DeclarationPrefix(std::string_view bytes) {
-    std::string prefix;
-    if (bytes.starts_with("\xEF\xBB\xBF")) {
-        return std::string(bytes.substr(3, 512));
-    }
-    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
-        (bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0'))) {
-        for (char c : bytes.substr(0, 1024)) {
-            if (c != '\0' && static_cast<unsigned char>(c) < 0x80) {
-                prefix.push_back(c);
-            }
-        }
-        return prefix;
-    }
-    return std::string(bytes.substr(0, 512));
-}
-
-Declaration ReadDeclaration(std::string_view bytes) {
-    Declaration declaration;
-    const std::string prefix = DeclarationPrefix(bytes);
-    if (!prefix.starts_with("<?xml") || prefix.size() < 6 ||
-        (prefix[5] != ' ' && prefix[5] != '\t' && prefix[5] != '\r' && prefix[5] != '\n')) {
-        return declaration;
-    }
-    const std::size_t end = prefix.find("?>");
-    if (end == std::string::npos) {
-        return declaration;
-    }
-    declaration.present = true;
-    const std::string_view inside = std::string_view(prefix).substr(0, end);
-    const std::size_t key = inside.find("encoding");
-    if (key == std::string_view::npos) {
-        return declaration;
-    }
-    std::size_t pos = inside.find_first_not_of(" \t\r\n", key + 8);
-    if (pos == std::string_view::npos || inside[pos] != '=') {
-        return declaration;
-    }
-    pos = inside.find_first_not_of(" \t\r\n", pos + 1);
-    if (pos == std::string_view::npos || (inside[pos] != '"' && inside[pos] != '\'')) {
-        return declaration;
-    }
-    const std::size_t close = inside.find(inside[pos], pos + 1);
-    if (close != std::string_view::npos) {
-        declaration.encoding = std::string(inside.substr(pos + 1, close - pos - 1));
-    }
-    return declaration;
-}
-
-// Byte order marks and UTF-16 without one are left to libxml2's own detection.
-bool LeaveEncodingToParser(std::string_view bytes) {
-    return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-           bytes.starts_with("\xFE\xFF") ||
-           (bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0'));
-}
-
-struct ParserContextDeleter {
-    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
-};
-
-bool ReadLocalFile(const std::string& path, std::size_t maxBytes, std::string* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    bytes->clear();
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        bytes->append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (bytes->size() > maxBytes) {
-            return false;
-        }
-    }
-    return !in.bad();
-}
-
 }  // namespace
-
-void InitXmlLibrary() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        xmlInitParser();
-        xmlSetExternalEntityLoader(RefuseExternalResource);
-    });
-}
 
 // ---- XmlNode ----
 
@@ -329,6 +187,16 @@ std::vector<XmlNode> XmlNode::selectNodes(std::string_view path) const {
     return result;
 }
 
+XmlNode XmlNode::selectChildNS(std::string_view namespaceUri, std::string_view localName) const {
+    for (xmlNode* child = m_node ? m_node->children : nullptr; child; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && child->ns && View(child->ns->href) == namespaceUri &&
+            View(child->name) == localName) {
+            return XmlNode(child);
+        }
+    }
+    return XmlNode();
+}
+
 bool XmlNode::appendChild(XmlNode child) {
     if (!m_node || !child.m_node || child.m_node->doc != m_node->doc) {
         return false;
@@ -379,6 +247,12 @@ void XmlNode::setAttribute(std::string_view name, std::string_view value) {
 
 // ---- CXmlDocument ----
 
+XmlParseLimits ParseLimitsOf(const FetchOptions& fetch) {
+    XmlParseLimits limits;
+    limits.stop = fetch.stop;
+    return limits;
+}
+
 CXmlDocument::CXmlDocument() {
     InitXmlLibrary();
 }
@@ -404,7 +278,8 @@ void CXmlDocument::EnsureDocument() {
     }
 }
 
-bool CXmlDocument::load(const std::string& source, const FetchOptions& fetch) {
+bool CXmlDocument::load(const std::string& source, AddressOrigin origin,
+                        const FetchOptions& fetch) {
     Reset();
     if (IsHttpAddress(source)) {
         FetchResult result = FetchUrl(source, fetch);
@@ -412,14 +287,23 @@ bool CXmlDocument::load(const std::string& source, const FetchOptions& fetch) {
             m_lastError = result.error;
             return false;
         }
-        return loadBytes(result.body, result.charset);
+        return loadBytes(result.body, result.charset, ParseLimitsOf(fetch));
     }
-    std::string bytes;
-    if (!ReadLocalFile(source, fetch.limits.maxBodyBytes, &bytes)) {
-        m_lastError = "cannot read " + source;
+    if (origin == AddressOrigin::kFromData) {
+        m_lastError = "not an http or https address: " + source;
         return false;
     }
-    return loadBytes(bytes);
+    return loadFile(source, fetch);
+}
+
+bool CXmlDocument::loadFile(const std::string& path, const FetchOptions& fetch) {
+    Reset();
+    LocalFile file = ReadLocalFile(path, fetch.limits.maxBodyBytes, fetch.stop);
+    if (!file.ok()) {
+        m_lastError = file.error;
+        return false;
+    }
+    return loadBytes(file.bytes, {}, ParseLimitsOf(fetch));
 }
 
 bool CXmlDocument::loadXML(std::string_view text) {
@@ -427,39 +311,17 @@ bool CXmlDocument::loadXML(std::string_view text) {
     return loadBytes(text, "UTF-8");
 }
 
-bool CXmlDocument::loadBytes(std::string_view bytes, std::string_view httpCharset) {
+bool CXmlDocument::loadBytes(std::string_view bytes, std::string_view httpCharset,
+                             const XmlParseLimits& limits) {
     Reset();
-    const Declaration declaration = ReadDeclaration(bytes);
-    std::string encoding;
-    int options = kParseOptions;
-    if (!LeaveEncodingToParser(bytes)) {
-        encoding = !declaration.encoding.empty() ? DecodingCharsetFor(declaration.encoding)
-                   : !httpCharset.empty()        ? DecodingCharsetFor(httpCharset)
-                                                 : std::string("UTF-8");
-        options |= XML_PARSE_IGNORE_ENC;
-    }
-    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
-    if (!context) {
-        m_lastError = "out of memory";
+    ParsedXml parsed = ParseXmlBytes(bytes, httpCharset, limits);
+    if (!parsed.doc) {
+        m_lastError = std::move(parsed.error);
         return false;
     }
-    xmlDoc* doc =
-        xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                          encoding.empty() ? nullptr : encoding.c_str(), options);
-    if (doc == nullptr) {
-        const xmlError* error = xmlCtxtGetLastError(context.get());
-        m_lastError = error && error->message ? error->message : "not well-formed";
-        return false;
-    }
-    m_doc.reset(doc);
-    if (xmlDocGetRootElement(doc) == nullptr) {
-        m_lastError = "no document element";
-        m_doc.reset();
-        return false;
-    }
-    StripIgnorableBlanks(xmlDocGetRootElement(doc));
-    m_hasDeclaration = declaration.present;
-    m_declaredEncoding = declaration.encoding;
+    m_doc = std::move(parsed.doc);
+    m_hasDeclaration = parsed.hasDeclaration;
+    m_declaredEncoding = std::move(parsed.declaredEncoding);
     m_lastError.clear();
     return true;
 }
@@ -474,6 +336,7 @@ std::string CXmlDocument::serialize() const {
     if (!m_hasDeclaration) {
         options |= XML_SAVE_NO_DECL;
     }
+    ScopedXmlErrors errors;
     xmlBuffer* buffer = xmlBufferCreate();
     xmlSaveCtxt* save = xmlSaveToBuffer(buffer, output.c_str(), options);
     std::string text;

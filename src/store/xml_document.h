@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
+#include "store/xml_parse.h"
 
 // A node of a CXmlDocument: a non-owning handle that stays valid while its document lives
 // and the node is not removed. A null handle stands for "not found".
@@ -41,6 +42,9 @@ public:
     // null node or an empty list.
     XmlNode selectSingleNode(std::string_view path) const;
     std::vector<XmlNode> selectNodes(std::string_view path) const;
+    // The first child element named `localName` in the namespace `namespaceUri`, whatever
+    // prefix the document gives it; a null node when there is none.
+    XmlNode selectChildNS(std::string_view namespaceUri, std::string_view localName) const;
 
     // Appends `child` as the last child; a child that already has a parent is moved. Refused
     // (false) for a null node, a node of another document, or a node that contains this one.
@@ -59,11 +63,25 @@ private:
     xmlNode* m_node = nullptr;
 };
 
+// Who gave an address decides what it may name. An address from data (a row of the opml
+// table, an outline of an OPML document) is fetched only as http or https: such data must not
+// point the reader at local files. A local path is read only where the user typed it (a
+// feed or list address given on the command line or in the subscription dialog), and then
+// only a regular file, up to the body limit.
+enum class AddressOrigin {
+    kFromData,
+    kTypedByUser,
+};
+
+// The parse limits of a load: its stop flag, the default time and attribute budgets.
+XmlParseLimits ParseLimitsOf(const FetchOptions& fetch);
+
 // An XML document: loaded from a local file, an http or https address, or a string, then
 // read and changed through its nodes and saved.
 //
 // Parsing never reads a file or the network on the document's behalf (no DTD, no external
-// entities) and keeps libxml2's limits on entity expansion. The character set is decided by
+// entities), keeps libxml2's limits on entity expansion, honours the stop flag and gives up
+// after ten seconds of processor time (see ParseXmlBytes). The character set is decided by
 // the byte order mark or the XML declaration, else by the HTTP charset, else UTF-8; the GB
 // labels are decoded as GB18030. A saved document keeps the declaration it was loaded with.
 class CXmlDocument {
@@ -73,14 +91,17 @@ public:
     CXmlDocument(const CXmlDocument&) = delete;
     CXmlDocument& operator=(const CXmlDocument&) = delete;
 
-    // Loads synchronously from a local path or an http/https address; false when the
-    // source cannot be read or is not well-formed XML. The previous document is dropped
-    // either way.
-    bool load(const std::string& source, const FetchOptions& fetch = {});
+    // Loads synchronously from an http/https address or, when the user typed it, a local
+    // path; false when the source cannot be read or is not well-formed XML. The previous
+    // document is dropped either way.
+    bool load(const std::string& source, AddressOrigin origin, const FetchOptions& fetch = {});
+    // Loads a local regular file of at most the fetch limit's body size.
+    bool loadFile(const std::string& path, const FetchOptions& fetch = {});
     // Parses a document held in a UTF-8 string.
     bool loadXML(std::string_view text);
     // Parses raw bytes as they came from a file or the network.
-    bool loadBytes(std::string_view bytes, std::string_view httpCharset = {});
+    bool loadBytes(std::string_view bytes, std::string_view httpCharset = {},
+                   const XmlParseLimits& limits = {});
 
     bool IsLoaded() const { return m_doc != nullptr; }
     // Why the last load failed, for diagnostics.
@@ -107,14 +128,10 @@ public:
     void setDocumentElement(XmlNode element);
 
 private:
-    struct DocDeleter {
-        void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-    };
-
     void Reset();
     void EnsureDocument();
 
-    std::unique_ptr<xmlDoc, DocDeleter> m_doc;
+    XmlDocPtr m_doc;
     // The XML declaration of the loaded document, kept for save; empty label when the
     // declaration names no encoding.
     bool m_hasDeclaration = false;
@@ -124,8 +141,3 @@ private:
     xmlNode* m_unattached = nullptr;
     std::string m_lastError;
 };
-
-// Initialises libxml2 for the process: called from main before any thread starts (and
-// again harmlessly by the first CXmlDocument). Installs the entity loader that refuses
-// every external resource.
-void InitXmlLibrary();

@@ -83,7 +83,7 @@ AccessDate CCountRefresher::Cutoff() const {
 
 std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     const AccessDate cutoff = Cutoff();
-    const std::optional<std::map<std::string, int>> countByName = ReadRecentCounts(cutoff);
+    const std::optional<CNodeMap::CountsByName> countByName = ReadRecentCounts(cutoff);
     if (Stopping()) {
         return std::nullopt;
     }
@@ -99,7 +99,7 @@ std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     return Inputs{AccessDateLiteral(cutoff), counts.generation};
 }
 
-std::optional<std::map<std::string, int>> CCountRefresher::ReadRecentCounts(
+std::optional<CNodeMap::CountsByName> CCountRefresher::ReadRecentCounts(
     const AccessDate& cutoff) const {
     CAdoRecordset records(m_connection);
     if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
@@ -111,7 +111,7 @@ std::optional<std::map<std::string, int>> CCountRefresher::ReadRecentCounts(
         !records.BindColumn(1, &count, sizeof count, kBindNumber)) {
         return std::nullopt;
     }
-    std::map<std::string, int> countByName;
+    CNodeMap::CountsByName countByName;
     for (; !records.IsEOF(); records.MoveNext()) {
         records.Fetch();
         countByName[name] = count;

@@ -86,7 +86,7 @@ private:
     std::optional<Inputs> RunPass();
     AccessDate Cutoff() const;
     // Every channel's recent count by name, or nothing when the statement fails.
-    std::optional<std::map<std::string, int>> ReadRecentCounts(const AccessDate& cutoff) const;
+    std::optional<CNodeMap::CountsByName> ReadRecentCounts(const AccessDate& cutoff) const;
     std::vector<LabelChange> ChangedLabels(const CNodeMap::Counts& counts);
     // Waits for a wake, the stop, or a check that finds a pass due; false once stopped.
     bool WaitForNextPass(const Inputs& last, Clock::time_point lastPassEnd);

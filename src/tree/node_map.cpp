@@ -200,7 +200,7 @@ void CNodeMap::SetName(Handle item, std::string_view name) {
     Changed();
 }
 
-int CNodeMap::CountBranchLocked(Handle item, const std::map<std::string, int>& countByName,
+int CNodeMap::CountBranchLocked(Handle item, const CountsByName& countByName,
                                 std::vector<NodeCount>* out) {
     const auto found = m_entries.find(item);
     if (found == m_entries.end()) {
@@ -226,7 +226,7 @@ int CNodeMap::CountBranchLocked(Handle item, const std::map<std::string, int>& c
     return own + below;
 }
 
-CNodeMap::Counts CNodeMap::ApplyRecentCounts(const std::map<std::string, int>& countByName) {
+CNodeMap::Counts CNodeMap::ApplyRecentCounts(const CountsByName& countByName) {
     std::lock_guard lock(m_mutex);
     Counts counts;
     counts.generation = m_generation;

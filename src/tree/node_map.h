@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii.h"
 #include "store/keyword_tree_file.h"
 
 // The tree pane's record of every item: one CKeywordNode per tree item handle, with the
@@ -23,6 +24,9 @@ public:
     // Places among a parent's children for MoveEntry, besides a sibling's handle.
     static constexpr Handle kFirstChild = -1;
     static constexpr Handle kLastChild = -2;
+    // Channels' recent counts by name. Names compare ignoring ASCII case, as the database
+    // compares channel names, so a node "News" finds the channel row "news".
+    using CountsByName = std::map<std::string, int, LessIgnoreAsciiCase>;
 
     // One channel's or folder's count as a label shows it.
     struct NodeCount {
@@ -70,7 +74,7 @@ public:
     // Sets every channel's recent count to its name's count in `countByName` (0 when the
     // name is missing) and returns every channel's count and every folder's: the sum over
     // the channels below it at any depth. All under one lock, so the sums fit the tree.
-    Counts ApplyRecentCounts(const std::map<std::string, int>& countByName);
+    Counts ApplyRecentCounts(const CountsByName& countByName);
 
     // Counts every change of the tree's shape or names (insert, remove, rename, clear).
     std::uint64_t Generation() const;
@@ -88,7 +92,7 @@ private:
     bool MoveEntryLocked(Handle from, Handle to, Handle newParent, Handle after);
     // The sum of the recent counts of `item` (if a channel) and every channel below it;
     // appends the counts of `item` and its descendants to `out`, children first.
-    int CountBranchLocked(Handle item, const std::map<std::string, int>& countByName,
+    int CountBranchLocked(Handle item, const CountsByName& countByName,
                           std::vector<NodeCount>* out);
     void Changed();
 

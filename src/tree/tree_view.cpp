@@ -12,6 +12,7 @@
 #include "feeds/feed_store.h"
 #include "tree/tree_commands.h"
 #include "tree/tree_drag.h"
+#include "tree/tree_file_notice.h"
 #include "tree/tree_menus.h"
 
 CTD_TreeView* g_pTreeView = nullptr;
@@ -142,6 +143,10 @@ void CTD_TreeView::OnInitialUpdate() {
             theStore.AddKeyword(node.name);
         }
     });
+    if (m_treeFile->Damage()) {
+        m_treeFile->SetDamagedFileAside();
+        ShowTreeFileDamage(this, *m_treeFile->Damage());
+    }
     root->setText(0, QString::fromStdString(rootLabel));
     m_nodes.SetName(HandleOf(root), rootLabel);
     g_hRootItem = root;
@@ -153,6 +158,7 @@ void CTD_TreeView::OnInitialUpdate() {
     if (!theStore.Startup()) {
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
+        box->setInformativeText(QString::fromStdString(theStore.LastError()));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

@@ -96,12 +96,12 @@ TEST(CliExport, WritesTheSubscriptionsOfTheDataFolder) {
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_TRUE(folder.Exists("feeds.opml"));
     CXmlDocument file;
-    ASSERT_TRUE(file.load(folder.File("feeds.opml")));
+    ASSERT_TRUE(file.loadFile(folder.File("feeds.opml")));
     EXPECT_EQ(file.selectSingleNode("opml/head/description").text(),
               "http://publisher.example.test");
     EXPECT_EQ(file.selectSingleNode("opml/head/ownerName").text(), kOpmlOwnerName);
     COpmlDocument reader;
-    ASSERT_TRUE(reader.ReadOutlines(folder.File("feeds.opml")));
+    ASSERT_TRUE(reader.ReadOutlines(folder.File("feeds.opml"), AddressOrigin::kTypedByUser));
     ASSERT_EQ(reader.ReadList().size(), 2u);
     EXPECT_STREQ(reader.ReadList()[0].title, "足球");
     EXPECT_STREQ(reader.ReadList()[1].xmlUrl, "http://b.example.test/?x=1&y=2");

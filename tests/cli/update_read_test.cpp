@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <httplib.h>
+#include <sys/stat.h>
+
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "support/local_http_server.h"
 #include "support/run_process.h"
+#include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
 namespace {
@@ -98,6 +102,96 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
     const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // Five pages of the default settings: the items arrive five times and are stored once.
-    EXPECT_EQ(run.out, "足球\t5 feeds\t2 new items\nsilent\t0 feeds\t0 new items\n");
+    EXPECT_EQ(run.out,
+              "足球\t5 feeds\t2 new items\t0 failed\nsilent\t0 feeds\t0 new items\t5 failed\n");
     EXPECT_EQ(server.HitCount("/ns"), 10);
+}
+
+namespace {
+
+// A data folder whose one channel, 足球, is served by `server`.
+void SeedFolder(const TempDataFolder& folder, const LocalHttpServer& server) {
+    folder.CreateDatabase();
+    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
+    folder.WriteFile("document/keywordlist.xml",
+                     "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE><TEXT>我的频道</TEXT>"
+                     "<KEYWORDNODE><ID>1</ID><NODETYPE>KEY</NODETYPE><TEXT>足球</TEXT>"
+                     "</KEYWORDNODE></KEYWORDTREE>");
+}
+
+std::string FeedOf(int items) {
+    std::string feed = "<rss><channel><title>t</title>";
+    for (int i = 0; i < items; ++i) {
+        feed += "<item><title>item " + std::to_string(i) + "</title></item>";
+    }
+    return feed + "</channel></rss>";
+}
+
+}  // namespace
+
+// Each way the update cannot do its work ends with a non-zero status and a line that says
+// why; a run that did its work ends with 0 even when it had something to report.
+TEST(CliUpdate, ExitsNonZeroWithAReasonWhenItCannotDoItsWork) {
+    LocalHttpServer server;
+    server.Serve("/ns", FeedOf(20));
+    struct Case {
+        const char* name;
+        std::function<void(const TempDataFolder&)> spoil;
+        int exitCode;
+        const char* message;
+    };
+    const Case kCases[] = {
+        {"a damaged tree file",
+         [](const TempDataFolder& folder) {
+             folder.WriteFile("document/keywordlist.xml", "<KEYWORDTREE><ID>0</ID>");
+         },
+         1, "the tree file"},
+        {"an empty database file",
+         [](const TempDataFolder& folder) { folder.WriteFile("data/data.dat", ""); }, 1,
+         "is empty (0 bytes); it is left as it is"},
+        {"every fetch failing",
+         [](const TempDataFolder& folder) {
+             folder.WriteFile("data/services.conf", "search.baidu = http://127.0.0.1:1\n");
+         },
+         1, "every one of the 5 fetches failed"},
+        {"storing failing halfway",
+         [](const TempDataFolder& folder) {
+             ExecSql(folder.File("data/data.dat"),
+                     "CREATE TRIGGER full BEFORE INSERT ON item WHEN NEW.rss_title = 'item 7' "
+                     "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
+         },
+         1, "storing stopped: Code=00000713"},
+        {"a line of the services file not understood",
+         [&server](const TempDataFolder& folder) {
+             folder.WriteFile("data/services.conf",
+                              "search.baidu = " + server.BaseUrl() + "\nsearch.bing = x\n");
+         },
+         0, "data/services.conf line 2 is not understood: search.bing = x"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        TempDataFolder folder;
+        SeedFolder(folder, server);
+        c.spoil(folder);
+        const std::string tree = folder.ReadFile("document/keywordlist.xml");
+        const std::string database = folder.ReadFile("data/data.dat");
+        const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(folder.ReadFile("document/keywordlist.xml"), tree);
+        if (database.empty()) {
+            EXPECT_EQ(folder.ReadFile("data/data.dat"), "");
+        }
+    }
+}
+
+TEST(CliRead, ATypedPathIsReadOnlyWhenItIsARegularFile) {
+    TempDataFolder folder;
+    folder.WriteFile("feed.xml", FeedOf(3));
+    ASSERT_EQ(::mkfifo(folder.File("pipe").c_str(), 0600), 0);
+    EXPECT_EQ(Cli({"read", folder.File("feed.xml")}, folder.Path()).exitCode, 0);
+    const ProcessResult pipe = Cli({"read", folder.File("pipe")}, folder.Path());
+    EXPECT_EQ(pipe.exitCode, 1);
+    EXPECT_NE(pipe.err.find("not a regular file"), std::string::npos) << pipe.err;
 }

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "feeds/feed_store.h"
+#include "feeds/rss_reader.h"
+#include "support/sqlite_rows.h"
+#include "support/temp_data_folder.h"
+
 TEST(FeedStorer, CleansTitlesInTheirFixedOrder) {
     struct Case {
         const char* title;
@@ -21,4 +26,47 @@ TEST(FeedStorer, CleansTitlesInTheirFixedOrder) {
     }
     EXPECT_EQ(CleanDescription("<p>It's &quot;<b>x</b>&quot;</p>"),
               "<p>Its &quot;<b>x</b>&quot;</p>");
+}
+
+namespace {
+
+// A feed of `titles`, loaded into `reader` from a file of `folder`.
+void LoadFeed(CRssReader& reader, const TempDataFolder& folder,
+              const std::vector<std::string>& titles) {
+    std::string feed = "<rss><channel><title>t</title>";
+    for (const std::string& title : titles) {
+        feed += "<item><title>" + title + "</title><pubDate>2006-05-12</pubDate></item>";
+    }
+    folder.WriteFile("feed.xml", feed + "</channel></rss>");
+    reader.LoadFromUrl(folder.File("feed.xml"), AddressOrigin::kTypedByUser);
+}
+
+}  // namespace
+
+// A duplicate is skipped; any other failure ends the feed and says why.
+TEST(FeedStorer, OnlyADuplicateIsSkippedAnyOtherFailureEndsTheFeed) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open());
+    Pacing noPauses;
+    noPauses.SetEnabled(false);
+    CRssReader reader;
+    LoadFeed(reader, folder, {"One", "one", "Two"});
+    StoreOutcome outcome = StoreFeed(store, reader, "News", noPauses, Pacing::Duration(0));
+    EXPECT_TRUE(outcome.channelCreated);
+    EXPECT_EQ(outcome.itemsStored, 2);
+    EXPECT_EQ(outcome.failure, "");
+    outcome = StoreFeed(store, reader, "NEWS", noPauses, Pacing::Duration(0));
+    EXPECT_FALSE(outcome.channelCreated);
+    EXPECT_EQ(outcome.itemsStored, 0);
+    EXPECT_EQ(outcome.failure, "");
+
+    ExecSql(folder.File("data/data.dat"), "DROP TABLE item");
+    LoadFeed(reader, folder, {"Three"});
+    outcome = StoreFeed(store, reader, "News", noPauses, Pacing::Duration(0));
+    EXPECT_NE(outcome.failure.find("no such table: item"), std::string::npos) << outcome.failure;
+    store.Close();
+    outcome = StoreFeed(store, reader, "Sport", noPauses, Pacing::Duration(0));
+    EXPECT_NE(outcome.failure.find("closed"), std::string::npos) << outcome.failure;
 }

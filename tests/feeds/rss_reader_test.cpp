@@ -58,7 +58,7 @@ TEST(RssReaderGolden, EveryFixtureFeedReadsAsItsExpectedDump) {
         const std::string name = entry.path().stem().string();
         server.Serve("/" + name, ReadTestData("feeds/" + name + ".xml"), "application/xml");
         CRssReader reader;
-        reader.LoadFromUrl(server.Url("/" + name));
+        reader.LoadFromUrl(server.Url("/" + name), AddressOrigin::kTypedByUser);
         EXPECT_EQ(Dump(reader), ReadTestData("feeds/" + name + ".expected")) << name;
         ++checked;
     }
@@ -67,15 +67,32 @@ TEST(RssReaderGolden, EveryFixtureFeedReadsAsItsExpectedDump) {
 
 TEST(RssReader, ReadsALocalFileAsWellAsAnAddress) {
     CRssReader reader;
-    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"));
+    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"), AddressOrigin::kTypedByUser);
     EXPECT_EQ(reader.ItemCount(), 2);
+}
+
+// A reader loaded again keeps nothing of its first document, also when the second load
+// fails: its items would point into a document that is gone.
+TEST(RssReader, ASecondLoadKeepsNothingOfTheFirst) {
+    CRssReader reader;
+    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"), AddressOrigin::kTypedByUser);
+    ASSERT_EQ(reader.ItemCount(), 2);
+    reader.LoadFromUrl(TestDataPath("feeds/no-such-feed.xml"), AddressOrigin::kTypedByUser);
+    EXPECT_EQ(reader.ItemCount(), 0);
+    EXPECT_STREQ(reader.Channel().title, "");
+    CRssItem item;
+    reader.ReadItem(0, &item);
+    EXPECT_STREQ(item.title, "");
+    reader.LoadFromUrl(TestDataPath("feeds/no_channel.xml"), AddressOrigin::kTypedByUser);
+    EXPECT_EQ(reader.ItemCount(), 0);
+    EXPECT_FALSE(reader.LastError().empty());
 }
 
 TEST(RssReader, CountsAtMostAHundredItemsAndReadsTheHundredth) {
     LocalHttpServer server;
     server.Serve("/many", ManyItemsFeed(150));
     CRssReader reader;
-    reader.LoadFromUrl(server.Url("/many"));
+    reader.LoadFromUrl(server.Url("/many"), AddressOrigin::kTypedByUser);
     ASSERT_EQ(reader.ItemCount(), 100);
     CRssItem item;
     reader.ReadItem(99, &item);
@@ -84,7 +101,7 @@ TEST(RssReader, CountsAtMostAHundredItemsAndReadsTheHundredth) {
 
 TEST(RssReader, ReadItemOutsideTheCountLeavesTheRecordAsItWas) {
     CRssReader reader;
-    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"));
+    reader.LoadFromUrl(TestDataPath("feeds/basic.xml"), AddressOrigin::kTypedByUser);
     for (int index : {-1, 2, 100, 1000}) {
         CRssItem item;
         std::strcpy(item.title, "untouched");
@@ -102,12 +119,12 @@ TEST(RssReader, FailedFetchesGiveNoItemsAndAnEmptyChannel) {
     });
     for (const std::string path : {"/missing", "/error"}) {
         CRssReader reader;
-        reader.LoadFromUrl(server.Url(path));
+        reader.LoadFromUrl(server.Url(path), AddressOrigin::kTypedByUser);
         EXPECT_EQ(reader.ItemCount(), 0) << path;
         EXPECT_EQ(reader.Channel().title[0], '\0') << path;
     }
     CRssReader unreachable;
-    unreachable.LoadFromUrl("http://127.0.0.1:1/feed");
+    unreachable.LoadFromUrl("http://127.0.0.1:1/feed", AddressOrigin::kTypedByUser);
     EXPECT_EQ(unreachable.ItemCount(), 0);
 }
 
@@ -117,27 +134,41 @@ TEST(RssReader, UsesTheHttpCharsetWhenTheDocumentDeclaresNone) {
     gbk = gbk.substr(gbk.find("?>") + 2);  // drop the declaration
     server.Serve("/gbk", gbk, "text/xml; charset=GBK");
     CRssReader reader;
-    reader.LoadFromUrl(server.Url("/gbk"));
+    reader.LoadFromUrl(server.Url("/gbk"), AddressOrigin::kTypedByUser);
     ASSERT_EQ(reader.ItemCount(), 1);
     EXPECT_STREQ(reader.Channel().title, "財經");
 }
 
-TEST(RssReader, CutsLongTextsAtACharacterBoundary) {
-    std::string title;
-    for (int i = 0; i < 100; ++i) {
-        title += "长";  // three bytes each: 300 bytes in all
-    }
-    std::string description(3000, 'd');
+// Fields hold 255 bytes of the Chinese code page (a description 2047), as they always did:
+// a Chinese character counts two, one GB18030 writes in four bytes four, ASCII one.
+TEST(RssReader, CutsLongTextsAtTheCodePageLimit) {
+    const auto repeat = [](std::string_view piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) {
+            text += piece;
+        }
+        return text;
+    };
+    const std::string title = repeat("长", 200);
+    const std::string author = "a" + repeat("长", 200);
+    const std::string source = repeat("😀", 70);  // four code-page bytes each
+    const std::string category = repeat("长", 127) + "x";
+    const std::string description = repeat("新", 1100);
     LocalHttpServer server;
-    server.Serve("/long", "<rss><channel><item><title>" + title + "</title><description>" +
+    server.Serve("/long", "<rss><channel><title>" + repeat("频", 300) + "</title><item><title>" +
+                              title + "</title><author>" + author + "</author><source>" + source +
+                              "</source><category>" + category + "</category><description>" +
                               description + "</description></item></channel></rss>");
     CRssReader reader;
-    reader.LoadFromUrl(server.Url("/long"));
+    reader.LoadFromUrl(server.Url("/long"), AddressOrigin::kTypedByUser);
     CRssItem item;
     reader.ReadItem(0, &item);
-    EXPECT_EQ(std::strlen(item.title), 255u);  // 85 whole characters
-    EXPECT_EQ(std::string(item.title), title.substr(0, 255));
-    EXPECT_EQ(std::strlen(item.description), 2047u);
+    EXPECT_EQ(std::string(item.title), repeat("长", 127));  // 127, not 85, characters
+    EXPECT_EQ(std::string(item.author), "a" + repeat("长", 127));
+    EXPECT_EQ(std::string(item.source), repeat("😀", 63));
+    EXPECT_EQ(std::string(item.category), repeat("长", 127) + "x");
+    EXPECT_EQ(std::string(item.description), repeat("新", 1023));  // not 682
+    EXPECT_EQ(std::string(reader.Channel().title), repeat("频", 127));
 }
 
 TEST(WideText, MidFollowsItsBoundRule) {

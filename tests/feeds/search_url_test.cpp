@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "feeds/services_config.h"
@@ -55,10 +54,23 @@ TEST_F(SearchUrl, GoogleIgnoresPageAndItemsPerPage) {
     }
 }
 
-TEST_F(SearchUrl, AnUnknownEngineRepeatsThePreviousAddress) {
-    const std::string previous = BuildSearchUrl(1, 50, kEngineYahoo, "prev");
-    EXPECT_EQ(BuildSearchUrl(0, 50, 7, "other"), previous);
-    EXPECT_EQ(BuildSearchUrl(0, 50, -1, "other"), previous);
+// An index from a damaged setting never reuses another keyword's address: the news found
+// would be filed under the wrong channel.
+TEST_F(SearchUrl, AnUnknownEngineSearchesWithEngineZero) {
+    BuildSearchUrl(1, 50, kEngineYahoo, "prev");
+    for (int engine : {7, -1, 4, 2147483647}) {
+        EXPECT_EQ(BuildSearchUrl(2, 30, engine, "other"),
+                  BuildSearchUrl(2, 30, kEngineBaidu, "other"))
+            << engine;
+    }
+}
+
+TEST_F(SearchUrl, OnlySogouSearchesAskForTheirWordsInGbk) {
+    EXPECT_TRUE(ExpectsGbkQuery(BuildSearchUrl(0, 50, kEngineSogou, "足球")));
+    for (int engine : {kEngineBaidu, kEngineGoogle, kEngineYahoo}) {
+        EXPECT_FALSE(ExpectsGbkQuery(BuildSearchUrl(0, 50, engine, "足球"))) << engine;
+    }
+    EXPECT_FALSE(ExpectsGbkQuery("http://feeds.test/xml?query=x"));
 }
 
 TEST_F(SearchUrl, KeywordsLongerThanTheOldBuffersAreKeptWhole) {
@@ -66,37 +78,31 @@ TEST_F(SearchUrl, KeywordsLongerThanTheOldBuffersAreKeptWhole) {
     EXPECT_NE(BuildSearchUrl(0, 50, kEngineSogou, word).find(word), std::string::npos);
 }
 
-TEST_F(SearchUrl, ConcurrentBuildersAlwaysSeeAWholePreviousAddress) {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t] {
-            for (int i = 0; i < 2000; ++i) {
-                const std::string url = BuildSearchUrl(i, 50, (i + t) % 5, "w");
-                if ((i + t) % 5 == 4) {
-                    EXPECT_TRUE(url.empty() || url.starts_with("http://")) << url;
-                }
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-}
-
-TEST(ServicesConfigFile, DefaultsFillWhatTheFileLacksAndBadLinesAreIgnored) {
+TEST(ServicesConfigFile, DefaultsFillWhatTheFileLacksAndLinesNotUnderstoodAreHandedBack) {
     ServicesConfig config;
-    config.Parse(
+    const std::vector<ServicesConfig::BadLine> bad = config.Parse(
         "# comment line\n"
         "search.baidu = http://127.0.0.1:8080   # trailing comment\n"
+        "\n"
         "search.google=https://g.test\n"
         "search.yahoo = http://y.test/with/path\n"
         "search.sogou = ftp://s.test\n"
         "unknown.key = http://u.test\n"
-        "no equals sign here\n");
+        "  no equals sign here\r\n"
+        "site.publisher =\n");
     EXPECT_EQ(config.Base("search.baidu"), "http://127.0.0.1:8080");
     EXPECT_EQ(config.Base("search.google"), "https://g.test");
     EXPECT_EQ(config.Base("search.yahoo"), ServicesConfig().Base("search.yahoo"));
     EXPECT_EQ(config.Base("search.sogou"), ServicesConfig().Base("search.sogou"));
     EXPECT_EQ(config.Base("unknown.key"), "");
     EXPECT_TRUE(config.Base("site.publisher").starts_with("http://"));
+    EXPECT_EQ(bad, (std::vector<ServicesConfig::BadLine>{
+                       {5, "search.yahoo = http://y.test/with/path"},
+                       {6, "search.sogou = ftp://s.test"},
+                       {7, "unknown.key = http://u.test"},
+                       {8, "no equals sign here"},
+                       {9, "site.publisher ="},
+                   }));
+    EXPECT_TRUE(config.Parse("").empty());
+    EXPECT_TRUE(config.LoadFile("/no/such/services.conf").empty());
 }

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
+#include "base/charset.h"
 #include "feeds/feed_store.h"
-#include "store/charset.h"
+#include "store/clock.h"
 #include "store/sys_data.h"
 #include "store/text_util.h"
 #include "support/local_http_server.h"
@@ -25,14 +28,21 @@ std::string Item(const std::string& title, const std::string& date, const std::s
            "</pubDate></item>";
 }
 
+// An item dated only by Dublin Core, or not at all.
+std::string UndatedItem(const std::string& title, const std::string& dcDate) {
+    return "<item><title>" + EscapeMarkup(title) + "</title>" +
+           (dcDate.empty() ? "" : "<dc:date>" + dcDate + "</dc:date>") + "</item>";
+}
+
 std::string Feed(const std::string& title, const std::string& link, const std::string& items) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>" +
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\" "
+           "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel><title>" +
            EscapeMarkup(title) + "</title><link>" + link + "</link>" + items + "</channel></rss>";
 }
 
 // The result feed of one service for one word, shaped so that every storing rule shows:
-// cleaned titles, both date forms, dates that fall back to 2000-1-1 and dates whose item is
-// not stored, and a title that is a duplicate once cleaned.
+// cleaned titles, the date forms feeds write, items without a date, and a title that is a
+// duplicate once cleaned.
 std::string ResultFeed(const std::string& service, const std::string& word) {
     const std::string s = service;
     const std::string w = word;
@@ -46,18 +56,32 @@ std::string ResultFeed(const std::string& service, const std::string& word) {
             Item(s + " " + w + " no time", "Wed, 02 Oct 2002", link + "4") +
             Item(s + " " + w + " one-digit month", "2006-5-12 10:20:30", link + "5") +
             Item(s + " " + w + " iso", "2006-05-12T10:20:30", link + "6") +
-            Item(s + " " + w + " unknown month", "Wed, 02 oct 2002 13:00:00 GMT", link + "7"));
+            Item(s + " " + w + " lower-case month", "Wed, 02 oct 2002 13:00:00 GMT", link + "7") +
+            UndatedItem(s + " " + w + " dc date", "2007-03-04T05:06:07+08:00") +
+            UndatedItem(s + " " + w + " no date", ""));
 }
 
-// Stored titles lose their apostrophes, also those of the word itself.
+std::string LocalToday() {
+    const CalendarTime today = LocalNow();
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", today.year, today.month, today.day);
+    return text;
+}
+
+// Stored titles lose their apostrophes, also those of the word itself. An item without a
+// date is dated the day it is stored.
 Rows ExpectedItems(const std::string& service, const std::string& word) {
     std::string w = word;
     std::erase(w, '\'');
     return {
         {word, ";" + w + "; " + service, "2002-10-02"},
         {word, "Its " + service + " " + w, "2006-05-12"},
-        {word, service + " " + w + " no time", "2000-01-01"},
-        {word, service + " " + w + " iso", "2000-01-01"},
+        {word, service + " " + w + " no time", "2002-10-02"},
+        {word, service + " " + w + " one-digit month", "2006-05-12"},
+        {word, service + " " + w + " iso", "2006-05-12"},
+        {word, service + " " + w + " lower-case month", "2002-10-02"},
+        {word, service + " " + w + " dc date", "2007-03-04"},
+        {word, service + " " + w + " no date", LocalToday()},
     };
 }
 
@@ -175,8 +199,9 @@ protected:
     }
 
     Rows Channels() {
-        return QueryRows(m_folder.File("data/data.dat"),
-                         "select rss_title, rss_link from channel order by rss_title");
+        return QueryRows(
+            m_folder.File("data/data.dat"),
+            "select rss_title, rss_link from channel order by rss_title collate binary");
     }
     Rows ItemsOf(const std::string& keyword) {
         return QueryRows(m_folder.File("data/data.dat"),
@@ -346,6 +371,101 @@ TEST_F(UpdateEngineTest, ShutdownDuringAStalledPassReturnsPromptly) {
     EXPECT_EQ(ThreadCount(), threadsBefore);
 }
 
+// The opml table is data: its addresses are fetched over the network or not at all. A named
+// pipe held the pass (and the shutdown waiting for it) for ever; a local file must not be read.
+TEST_F(UpdateEngineTest, SubscribedAddressesThatAreNoNetworkAddressesAreNeverRead) {
+    WriteSettings(m_folder, 0, 1);
+    ASSERT_EQ(::mkfifo(m_folder.File("pipe").c_str(), 0600), 0);
+    m_folder.WriteFile("local.xml", Feed("local", "http://local.test/",
+                                         Item("read from a local file", "2006-05-12", "l")));
+    ExecSql(m_folder.File("data/data.dat"),
+            "insert into opml (opml_key, opml_xml_url, opml_html_url) values "
+            "('订阅', '" +
+                m_folder.File("pipe") + "', ''), ('订阅', '" + m_folder.File("local.xml") +
+                "', ''), ('订阅', 'file://" + m_folder.File("local.xml") + "', '')");
+    CFeedStore store(m_folder.Path());
+    store.Engine().pacing().SetEnabled(false);
+    store.AddKeyword("订阅");
+    ASSERT_TRUE(store.Startup());
+    EXPECT_TRUE(store.Engine().WaitForPassesFor(5s));
+    const auto started = std::chrono::steady_clock::now();
+    store.Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    Rows subscribed = ItemsOf("订阅");
+    std::sort(subscribed.begin(), subscribed.end());
+    EXPECT_EQ(subscribed, (Rows{{"订阅", "subscribed one", "2002-10-02"},
+                                {"订阅", "subscribed three", "2002-10-04"},
+                                {"订阅", "subscribed two", "2002-10-03"}}));
+}
+
+// A full disk, a table gone, a file turned read-only: a statement that fails for another
+// reason than a duplicate is no skipped item. It is reported once and storing stops.
+TEST_F(UpdateEngineTest, AStatementFailingForAnotherReasonThanADuplicateStopsStoring) {
+    WriteSettings(m_folder, 0, 50);
+    ExecSql(m_folder.File("data/data.dat"),
+            "CREATE TRIGGER full BEFORE INSERT ON item WHEN NEW.rss_title = 'many 50' "
+            "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
+    std::mutex mutex;
+    std::vector<EngineReport> reports;
+    CFeedStore store(m_folder.Path());
+    store.SetReporter([&](const EngineReport& report) {
+        std::lock_guard lock(mutex);
+        reports.push_back(report);
+    });
+    store.Engine().pacing().SetEnabled(false);
+    store.AddKeyword("many");
+    store.AddKeyword("tennis");
+    ASSERT_TRUE(store.Startup());
+    EXPECT_TRUE(store.Engine().WaitForPassesFor(10s));
+    store.Engine().WaitForStoreThreads();
+    store.Shutdown();
+
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].kind, EngineReport::kStoreFailed);
+    EXPECT_NE(reports[0].detail.find("database or disk is full"), std::string::npos)
+        << reports[0].detail;
+    EXPECT_EQ(store.Engine().StoreFailure(), reports[0].detail);
+    EXPECT_EQ(ItemsOf("many").size(), 50u);  // the items before the failing one
+    // The passes stopped: far from every page of every keyword was fetched.
+    EXPECT_LT(m_server.HitCount("/ns"), 50);
+}
+
+TEST_F(UpdateEngineTest, LinesOfTheServicesFileNotUnderstoodAreReported) {
+    m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() +
+                                                 "\nsearch.bing = http://bing.test\n"
+                                                 "search.google = news.google.test\n");
+    std::vector<EngineReport> reports;
+    CFeedStore store(m_folder.Path());
+    store.SetReporter([&](const EngineReport& report) { reports.push_back(report); });
+    ASSERT_TRUE(store.Startup());
+    store.Shutdown();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].kind, EngineReport::kServicesLine);
+    EXPECT_EQ(reports[0].line, 2);
+    EXPECT_EQ(reports[0].detail, "search.bing = http://bing.test");
+    EXPECT_EQ(reports[1].line, 3);
+}
+
+TEST_F(UpdateEngineTest, FetchesThatFailAreCountedPerKeyword) {
+    WriteSettings(m_folder, 0, 2);
+    RunOnce();
+    CFeedStore store(m_folder.Path());
+    store.Engine().pacing().SetEnabled(false);
+    store.AddKeyword("订阅");  // its search feed answers 404; its two subscribed feeds load
+    store.AddKeyword("tennis");
+    ASSERT_TRUE(store.Startup());
+    store.Engine().WaitForPasses();
+    store.Engine().WaitForStoreThreads();
+    store.Shutdown();
+    const auto progress = store.Engine().Progress();
+    EXPECT_EQ(progress.at("订阅").feedsTried, 2 + 4);
+    EXPECT_EQ(progress.at("订阅").feedsFailed, 2);
+    EXPECT_EQ(progress.at("订阅").feedsFetched, 4);
+    EXPECT_EQ(progress.at("tennis").feedsTried, 2);
+    EXPECT_EQ(progress.at("tennis").feedsFailed, 0);
+    EXPECT_EQ(store.Engine().StoreFailure(), "");
+}
+
 TEST_F(UpdateEngineTest, StartingTwiceLeavesNoThreadBehind) {
     WriteSettings(m_folder, 0, 1);
     const int threadsBefore = ThreadCount();
@@ -360,37 +480,4 @@ TEST_F(UpdateEngineTest, StartingTwiceLeavesNoThreadBehind) {
         EXPECT_EQ(ItemsOf("足球"), ExpectedItems("baidu", "足球"));
     }
     EXPECT_EQ(ThreadCount(), threadsBefore);
-}
-
-TEST(FeedDate, ReadsBothFormsAndFallsBackToTheDefault) {
-    struct Case {
-        const char* text;
-        int day, month, year, hour, minute, second;
-    };
-    const Case cases[] = {
-        {"Wed, 02 Oct 2002 13:00:00 GMT", 2, 10, 2002, 13, 0, 0},
-        {"Sun, 6 Nov 1994 08:49:37 +0100", 6, 11, 1994, 8, 49, 37},
-        {"2006-05-12 10:20:30", 12, 5, 2006, 10, 20, 30},
-        {"2006-May-12 10:20:30", 12, 5, 2006, 10, 20, 30},
-        // The month is looked up exactly: one digit and other cases give month 0.
-        {"2006-5-12 10:20:30", 12, 0, 2006, 10, 20, 30},
-        {"Wed, 02 oct 2002 13:00:00 GMT", 2, 0, 2002, 13, 0, 0},
-        // Incomplete forms give the default date.
-        {"Wed, 02 Oct 2002", 1, 1, 2000, 0, 0, 0},
-        {"2006-05-12T10:20:30", 1, 1, 2000, 0, 0, 0},
-        {"Wed, 02 Oct 2002 13:00", 1, 1, 2000, 0, 0, 0},
-        {"12 May 2006", 1, 1, 2000, 0, 0, 0},
-        {"", 1, 1, 2000, 0, 0, 0},
-        {",", 1, 1, 2000, 0, 0, 0},
-        {"-", 1, 1, 2000, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        const CFeedDate date = CFeedStore::ParseFeedDate(c.text);
-        EXPECT_EQ(date.day, c.day) << c.text;
-        EXPECT_EQ(date.month, c.month) << c.text;
-        EXPECT_EQ(date.year, c.year) << c.text;
-        EXPECT_EQ(date.hour, c.hour) << c.text;
-        EXPECT_EQ(date.minute, c.minute) << c.text;
-        EXPECT_EQ(date.second, c.second) << c.text;
-    }
 }

@@ -54,7 +54,7 @@ TEST_F(ReaderWindow, ExportOpmlWritesTheSubscriptionsToTheChosenFile) {
     EXPECT_NE(exported.find("<ownerName>VellmarkQuillon</ownerName>"), std::string::npos);
     // Another reader gets the same subscriptions back.
     COpmlDocument reread;
-    ASSERT_TRUE(reread.ReadOutlines(m_folder.File("feeds.opml")));
+    ASSERT_TRUE(reread.ReadOutlines(m_folder.File("feeds.opml"), AddressOrigin::kTypedByUser));
     ASSERT_EQ(reread.ReadList().size(), 2u);
     EXPECT_STREQ(reread.ReadList()[1].title, "Rock 'n' Roll");
     EXPECT_STREQ(reread.ReadList()[1].xmlUrl, "http://feeds.test/w");

@@ -1,5 +1,6 @@
 #include <QHeaderView>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 
 #include "app/main_frame.h"
 #include "news/html_view.h"
@@ -188,4 +189,38 @@ TEST_F(NewsView, TodaysListShowsOnlyTodaysNews) {
     // The database's date('now') is the UTC date, as the today list's is.
     EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 1; }, 5000));
     EXPECT_EQ(Cell(0, 1).data().toString(), QStringLiteral("Sunny & warm"));
+}
+
+TEST_F(NewsView, ALinkFollowedOutOfAnItemPageRunsItsScripts) {
+    m_server.Serve("/scripted",
+                   "<html><head><title>plain</title></head><body>article"
+                   "<script>document.title = 'scripted';</script></body></html>",
+                   "text/html");
+    ExecSql(m_folder.File("data/data.dat"), "update item set rss_link = '" +
+                                                m_server.Url("/scripted") +
+                                                "' where rss_title = 'Sunny & warm'");
+    OpenAndList();
+    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
+    bool loaded = false;
+    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
+    ClickRow(row);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    // The generated page runs nothing of its own; the user follows its link.
+    g_pHtmlView->page()->runJavaScript(QStringLiteral("document.querySelector('a').click();"),
+                                       QWebEngineScript::ApplicationWorld);
+    EXPECT_TRUE(
+        QTest::qWaitFor([] { return g_pHtmlView->title() == QStringLiteral("scripted"); }, 10000))
+        << g_pHtmlView->title().toStdString();
+}
+
+TEST_F(NewsView, AClickBelowTheTreeEmptiesTheListAndItsCount) {
+    OpenAndList();
+    Tree()->scrollToItem(g_hRootItem);
+    const QPoint below(5, Tree()->viewport()->height() - 2);
+    ASSERT_EQ(Tree()->itemAt(below), nullptr);
+    QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 0; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return Frame()->StatusText() == QString::fromUtf8("记录更新0条新闻..."); }, 5000))
+        << Frame()->StatusText().toStdString();
 }

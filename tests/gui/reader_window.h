@@ -12,6 +12,7 @@
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
 #include "news/list_mode.h"
+#include "news/list_view.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"

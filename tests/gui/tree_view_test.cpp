@@ -3,11 +3,13 @@
 #include <QMessageBox>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "app/app_icons.h"
 #include "news/list_view.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
+#include "tree/tree_file_notice.h"
 
 namespace {
 
@@ -25,10 +27,10 @@ std::string Label(const char* name) {
     return item ? item->text(0).toStdString() : std::string("<missing>");
 }
 
-QMessageBox* StartupFailedBox() {
+QMessageBox* VisibleBox(const std::function<bool(QMessageBox*)>& match) {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(widget);
-        if (box && box->isVisible() && box->text() == QString::fromUtf8("启动失败")) {
+        if (box && box->isVisible() && match(box)) {
             return box;
         }
     }
@@ -78,6 +80,17 @@ int ThreadsNamed(const std::string& name) {
         count += comm == name ? 1 : 0;
     }
     return count;
+}
+
+QMessageBox* StartupFailedBox() {
+    return VisibleBox(
+        [](QMessageBox* box) { return box->text() == QString::fromUtf8("启动失败"); });
+}
+
+QMessageBox* TreeFileBox() {
+    return VisibleBox([](QMessageBox* box) {
+        return box->windowTitle() == QString::fromUtf8(kTreeFileDamagedCaption);
+    });
 }
 
 }  // namespace
@@ -176,12 +189,50 @@ TEST_F(ReaderWindow, WithoutADatabaseTheStartFailsVisiblyAndLabelsStayBare) {
     QMessageBox* box = StartupFailedBox();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->windowTitle().isEmpty());
+    EXPECT_TRUE(box->informativeText().contains(QStringLiteral("Code="))) << "why it failed";
     box->accept();
     EXPECT_TRUE(QTest::qWaitFor([] { return g_pTreeView->Refresher()->Finished(); }, 5000));
     QTest::qWait(50);
     EXPECT_EQ(Label("足球"), "足球");
     EXPECT_EQ(Label("我的频道"), "我的频道");
     EXPECT_FALSE(m_folder.Exists("data/data.dat"));
+}
+
+TEST_F(ReaderWindow, ADamagedTreeFileIsKeptAsideAndTheUserIsToldOnce) {
+    const std::string damaged = std::string(kSampleTree).substr(0, 200);
+    m_folder.WriteFile("document/keywordlist.xml", damaged);
+    Open();
+    EXPECT_TRUE(QTest::qWaitFor([] { return TreeFileBox() != nullptr; }, 5000));
+    QMessageBox* box = TreeFileBox();
+    ASSERT_NE(box, nullptr);
+    const std::string aside = Tree()->TreeFile()->Damage()->asidePath;
+    EXPECT_TRUE(aside.starts_with(m_folder.File("document/keywordlist.xml.damaged-"))) << aside;
+    EXPECT_TRUE(box->text().contains(QString::fromStdString(aside)));
+    EXPECT_TRUE(box->text().contains(QStringLiteral("not well-formed")));
+    box->accept();
+    std::ifstream kept(aside, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), damaged);
+    EXPECT_EQ(g_hRootItem->childCount(), 0);
+    EXPECT_EQ(g_hRootItem->text(0).left(4), QString::fromUtf8("我的频道"));
+    EXPECT_FALSE(m_folder.Exists("document/keywordlist.xml"));
+    // Nothing else asks: the next start reads the new, missing file without a word.
+    Close();
+    Open();
+    QTest::qWait(100);
+    EXPECT_EQ(TreeFileBox(), nullptr);
+}
+
+TEST_F(ReaderWindow, ServicesLinesNotUnderstoodShowInTheStatusBar) {
+    m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() +
+                                                 "\nportal.bing = http://bing.test\n");
+    Open();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return Frame()->StatusText().contains(QStringLiteral("services.conf")) &&
+                   Frame()->StatusText().contains(QStringLiteral("portal.bing"));
+        },
+        5000))
+        << Frame()->StatusText().toStdString();
 }
 
 TEST_F(ReaderWindow, AMouseClickLoadsTheNodeButTheKeyboardDoesNot) {

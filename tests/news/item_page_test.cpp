@@ -160,20 +160,20 @@ TEST_F(ItemPageTest, AScriptLinkIsNeverANavigationTarget) {
 
 TEST_F(ItemPageTest, LoadedRowsFindTheirItemEvenWithCutTitlesAndApostrophes) {
     std::string longTitle;
-    for (int i = 0; i < 60; ++i) {
-        longTitle += "长";  // 180 bytes: the row keeps 126
+    for (int i = 0; i < 80; ++i) {
+        longTitle += "长";  // 160 code-page bytes: the row keeps 63 characters
     }
     AddChannel(Db(), 2, "Rock 'n' Roll");
     AddItem(Db(), 2, {longTitle, "2023-06-14", "http://news.test/long"});
     AddItem(Db(), 2, {"It's loud", "2023-06-13", "http://news.test/loud"});
     CNewsList list(m_store);
     list.pacing().SetEnabled(false);
-    ASSERT_TRUE(list.RequestLoad(CKeywordNode::NewNode("Rock 'n' Roll", NODE_KEY), {}));
+    ASSERT_TRUE(list.RequestLoad(CKeywordNode::NewNode("Rock 'n' Roll", NODE_KEY), kListModeAll));
     list.WaitUntilIdle();
     ASSERT_EQ(list.RowCount(), 2);
 
     const CNewsRow cut = *list.Row(0);
-    EXPECT_EQ(std::string(cut.title), longTitle.substr(0, 126));
+    EXPECT_EQ(std::string(cut.title), longTitle.substr(0, 63 * 3));
     const std::optional<ItemPage> page = ReadItemPage(m_store, cut);
     ASSERT_TRUE(page.has_value());
     EXPECT_NE(page->html.find("> " + longTitle + "</font>"), std::string::npos);

@@ -293,20 +293,6 @@ TEST(NewsAgeColourTest, ColoursRunFromTodayToEarly) {
     }
 }
 
-TEST(NewsAgeCalendarTest, LeapYearsAndMonthLengthsFollowTheGregorianCalendar) {
-    for (int y = -800; y <= 2800; ++y) {
-        ASSERT_EQ(IsLeapYear(y), year{y}.is_leap()) << y;
-        for (unsigned m = 1; m <= 12; ++m) {
-            const auto length = static_cast<unsigned>((year{y} / month{m} / last).day());
-            ASSERT_EQ(DaysInMonth(static_cast<int>(m), y), static_cast<int>(length))
-                << y << "-" << m;
-        }
-    }
-    EXPECT_EQ(DaysInMonth(0, 2024), 0);
-    EXPECT_EQ(DaysInMonth(13, 2024), 0);
-    EXPECT_EQ(DaysInMonth(-1, 2024), 0);
-}
-
 TEST(NewsDateTextTest, StatusDecidesBetweenDateInvalidAndEmpty) {
     const struct {
         Ymd date;

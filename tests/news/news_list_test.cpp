@@ -135,7 +135,6 @@ class NewsListTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetZone("UTC");
-        g_nListMode = kListModeAll;
         // Wednesday 14 June 2023; with the default 30 days the cut-off is 15 May.
         m_clock.emplace(Days(2023, 6, 14) + 12h);
         m_folder.CreateDatabase();
@@ -145,7 +144,6 @@ protected:
     }
     void TearDown() override {
         m_list.WaitUntilIdle();
-        g_nListMode = kListModeAll;
         SetZone("UTC");
     }
 
@@ -157,7 +155,7 @@ protected:
 
     void Load(const CKeywordNode& node, std::vector<std::string> names = {}) {
         m_listener.Clear();
-        ASSERT_TRUE(m_list.RequestLoad(node, std::move(names)));
+        ASSERT_TRUE(m_list.RequestLoad(node, m_mode, std::move(names)));
         m_list.WaitUntilIdle();
         EXPECT_FALSE(m_listener.PublishedUnstoredRows());
     }
@@ -173,6 +171,7 @@ protected:
     std::optional<ScopedFixedClock> m_clock;
     TempDataFolder m_folder;
     CFeedStore m_store{m_folder.Path()};
+    int m_mode = kListModeAll;  // the list mode Load requests
     RecordingListener m_listener;
     CNewsList m_list{m_store, &m_listener};  // declared last: its loader ends first
 };
@@ -236,7 +235,7 @@ TEST_F(NewsListTest, TodaysListUsesTheUtcDateEvenJustAfterLocalMidnight) {
     // 00:30 on Tuesday 13 June at UTC+8 is still Monday 12 June in UTC.
     m_clock.reset();
     m_clock.emplace(Days(2023, 6, 12) + 16h + 30min);
-    g_nListMode = kListModeToday;
+    m_mode = kListModeToday;
     AddChannel(Db(), 1, "足球");
     AddItem(Db(), 1, {"utc today", "2023-06-12"});
     AddItem(Db(), 1, {"local today", "2023-06-13"});
@@ -302,11 +301,11 @@ TEST_F(NewsListTest, AClickWhileAChannelLoadsIsDroppedAndStopsThatLoad) {
             gate.ArriveAndWait();
         }
     };
-    ASSERT_TRUE(m_list.RequestLoad(Channel("big"), {}));
+    ASSERT_TRUE(m_list.RequestLoad(Channel("big"), kListModeAll));
     ASSERT_TRUE(gate.WaitUntilReached());
     EXPECT_TRUE(m_list.IsBusy());
     EXPECT_FALSE(m_list.WaitUntilIdleFor(1ms));
-    EXPECT_FALSE(m_list.RequestLoad(Channel("small"), {}));
+    EXPECT_FALSE(m_list.RequestLoad(Channel("small"), kListModeAll));
     gate.Open();
     m_list.WaitUntilIdle();
 
@@ -328,7 +327,7 @@ TEST_F(NewsListTest, AnOutdatedFolderLoadStopsWithoutPublishingAgain) {
     }
     Gate gate;
     m_listener.onStatus = [&gate](const std::string&) { gate.ArriveAndWait(); };
-    ASSERT_TRUE(m_list.RequestLoad(Folder("f"), {"c1", "c2", "c3"}));
+    ASSERT_TRUE(m_list.RequestLoad(Folder("f"), kListModeAll, {"c1", "c2", "c3"}));
     ASSERT_TRUE(gate.WaitUntilReached());
     m_list.Invalidate();
     gate.Open();
@@ -344,10 +343,10 @@ TEST_F(NewsListTest, WhenNothingCanBeReadTheListShowsZeroRows) {
     AddItem(Db(), 1, {"today", "2023-06-14"});
 
     // Another view holds the list's place: nothing is read.
-    g_nListMode = kListModeBook;
+    m_mode = kListModeBook;
     Load(Channel("足球"));
     EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
-    g_nListMode = kListModeAll;
+    m_mode = kListModeAll;
 
     // A folder with nothing below it replaces the count shown before.
     Load(Channel("足球"));
@@ -355,9 +354,13 @@ TEST_F(NewsListTest, WhenNothingCanBeReadTheListShowsZeroRows) {
     EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
     EXPECT_EQ(m_list.RowCount(), 0);
 
-    // A node that is neither a channel nor a folder loads nothing.
-    EXPECT_FALSE(m_list.RequestLoad(CKeywordNode::Blank(), {}));
+    // A node that is neither a channel nor a folder loads nothing, and says the list is empty.
+    Load(Channel("足球"));
+    m_listener.Clear();
+    EXPECT_FALSE(m_list.RequestLoad(CKeywordNode::Blank(), kListModeAll));
     EXPECT_FALSE(m_list.IsBusy());
+    EXPECT_EQ(m_list.RowCount(), 0);
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
 
     m_store.Close();
     Load(Channel("足球"));
@@ -379,7 +382,7 @@ TEST_F(NewsListTest, DestroyingTheListWhileItLoadsEndsItsLoader) {
     AddNumberedItems(Db(), 1, 1500, "big ", "2023-06-14", 10);
     RecordingListener listener;
     auto list = std::make_unique<CNewsList>(m_store, &listener);
-    ASSERT_TRUE(list->RequestLoad(Channel("big"), {}));  // with its pauses: still running
+    ASSERT_TRUE(list->RequestLoad(Channel("big"), kListModeAll));  // with its pauses: still running
     list.reset();
     const std::vector<int> counts = listener.Counts();
     ASSERT_FALSE(counts.empty());

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "feeds/feed_store.h"
-#include "feeds/services_config.h"
 #include "store/clock.h"
 #include "store/statements.h"
 #include "support/local_http_server.h"
@@ -88,12 +87,9 @@ struct Subscription {
 class OpmlExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        Services().Parse(std::string("site.publisher = ") + kSite);
         m_folder.CreateDatabase();
         ASSERT_TRUE(m_store.Open()) << m_store.LastError();
     }
-    void TearDown() override { Services().Parse(""); }
-
     void Subscribe(const std::vector<Subscription>& rows) {
         for (const Subscription& row : rows) {
             ASSERT_EQ(m_store.Execute(SqlInsertOpml(row.key, row.xmlUrl, row.htmlUrl)), 1)
@@ -125,13 +121,13 @@ TEST(OpmlHeader, IsBuiltPieceByPiece) {
 
 TEST_F(OpmlExport, AnEmptyTableGivesAValidFileWithAnEmptyBody) {
     const ScopedFixedClock clock(LocalTime(2006, 5, 9, 8, 3, 7));
-    COpmlDocument document(m_store);
-    ASSERT_TRUE(document.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
 
     const std::string saved = m_folder.ReadFile("feeds.opml");
     EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>")) << saved;
     CXmlDocument file;
-    ASSERT_TRUE(file.load(Out()));
+    ASSERT_TRUE(file.loadFile(Out()));
     EXPECT_EQ(file.documentElement().getAttribute("version"), "1.0");
     Strings head;
     for (const XmlNode& child : file.selectSingleNode("opml/head").childNodes()) {
@@ -144,7 +140,7 @@ TEST_F(OpmlExport, AnEmptyTableGivesAValidFileWithAnEmptyBody) {
     EXPECT_EQ(file.selectSingleNode("opml/body").childCount(), 0u);
 
     COpmlDocument reader;
-    EXPECT_TRUE(reader.ReadOutlines(Out()));
+    EXPECT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
     EXPECT_TRUE(reader.ReadList().empty());
 }
 
@@ -155,8 +151,8 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
         {"Ben & Jerry's", "http://bj.example.test/feed", ""},
     });
     const ScopedFixedClock clock(LocalTime(2010, 11, 23, 17, 45, 59));
-    COpmlDocument document(m_store);
-    ASSERT_TRUE(document.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
 
     const std::string saved = m_folder.ReadFile("feeds.opml");
     EXPECT_NE(saved.find("<dateCreated>2010-11-23 17:45:59</dateCreated>"), std::string::npos);
@@ -169,7 +165,7 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
     EXPECT_NE(saved.find("title=\"足球\""), std::string::npos);
 
     COpmlDocument reader;
-    ASSERT_TRUE(reader.ReadOutlines(Out()));
+    ASSERT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
     EXPECT_EQ(Dump(true, reader),
               "loaded: true\n"
               "outline[0].title: O'Reilly\n"
@@ -185,25 +181,26 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
 TEST_F(OpmlExport, AClosedDatabaseWritesNothingAnUnreadableTableAnEmptyBody) {
     m_folder.WriteFile("feeds.opml", "old contents");
     m_store.Close();
-    COpmlDocument closed(m_store);
-    EXPECT_FALSE(closed.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument closed;
+    EXPECT_FALSE(closed.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
     EXPECT_EQ(m_folder.ReadFile("feeds.opml"), "old contents");
-    COpmlDocument neverOpened(m_store);
-    EXPECT_FALSE(neverOpened.ExportSubscriptions(m_folder.File("new.opml"), kOpmlOwnerName));
+    COpmlDocument neverOpened;
+    EXPECT_FALSE(
+        neverOpened.ExportSubscriptions(m_store, m_folder.File("new.opml"), kOpmlOwnerName, kSite));
     EXPECT_FALSE(m_folder.Exists("new.opml"));
 
     ASSERT_TRUE(m_store.Open());
     ASSERT_EQ(m_store.Execute("drop table opml"), 0) << m_store.LastError();
-    COpmlDocument noTable(m_store);
-    EXPECT_TRUE(noTable.ExportSubscriptions(Out(), kOpmlOwnerName));
+    COpmlDocument noTable;
+    EXPECT_TRUE(noTable.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
     CXmlDocument file;
-    ASSERT_TRUE(file.load(Out()));
+    ASSERT_TRUE(file.loadFile(Out()));
     EXPECT_EQ(file.selectSingleNode("opml/body").childCount(), 0u);
 
     // A file that cannot be written is reported, and nothing is left behind.
-    COpmlDocument unwritable(m_store);
-    EXPECT_FALSE(
-        unwritable.ExportSubscriptions(m_folder.File("no/such/folder/x.opml"), kOpmlOwnerName));
+    COpmlDocument unwritable;
+    EXPECT_FALSE(unwritable.ExportSubscriptions(m_store, m_folder.File("no/such/folder/x.opml"),
+                                                kOpmlOwnerName, kSite));
 }
 
 // Every fixture list beside the dump of what the reader collected from it.
@@ -215,7 +212,8 @@ TEST(OpmlRead, EveryFixtureListReadsAsItsExpectedDump) {
         }
         const std::string name = entry.path().stem().string();
         COpmlDocument document;
-        const bool loaded = document.ReadOutlines(entry.path().string());
+        const bool loaded =
+            document.ReadOutlines(entry.path().string(), AddressOrigin::kTypedByUser);
         EXPECT_EQ(Dump(loaded, document), ReadTestData("opml/" + name + ".expected")) << name;
         ++checked;
     }
@@ -226,12 +224,14 @@ TEST(OpmlRead, ReadsAnAddressAndEmptiesTheListWhenALoadFails) {
     LocalHttpServer server;
     server.Serve("/subscriptions.opml", ReadTestData("opml/gb2312.opml"), "text/x-opml");
     COpmlDocument document;
-    ASSERT_TRUE(document.ReadOutlines(server.Url("/subscriptions.opml")));
+    ASSERT_TRUE(
+        document.ReadOutlines(server.Url("/subscriptions.opml"), AddressOrigin::kTypedByUser));
     EXPECT_EQ(Dump(true, document), ReadTestData("opml/gb2312.expected"));
 
-    EXPECT_FALSE(document.ReadOutlines(server.Url("/missing.opml")));
+    EXPECT_FALSE(document.ReadOutlines(server.Url("/missing.opml"), AddressOrigin::kTypedByUser));
     EXPECT_TRUE(document.ReadList().empty());
-    EXPECT_FALSE(document.ReadOutlines(TestDataPath("opml/no-such-file.opml")));
+    EXPECT_FALSE(
+        document.ReadOutlines(TestDataPath("opml/no-such-file.opml"), AddressOrigin::kTypedByUser));
     EXPECT_TRUE(document.ReadList().empty());
 
     std::string closedPort;
@@ -239,24 +239,24 @@ TEST(OpmlRead, ReadsAnAddressAndEmptiesTheListWhenALoadFails) {
         LocalHttpServer gone;
         closedPort = gone.Url("/list.opml");
     }
-    EXPECT_FALSE(document.ReadOutlines(closedPort));
+    EXPECT_FALSE(document.ReadOutlines(closedPort, AddressOrigin::kTypedByUser));
     EXPECT_TRUE(document.ReadList().empty());
 }
 
-TEST(OpmlRead, OverlongAttributesAreCutAtACharacterBoundary) {
+TEST(OpmlRead, OverlongAttributesAreCutAtTheCodePageLimit) {
     std::string title;
     for (int i = 0; i < 300; ++i) {
-        title += "新";  // three bytes each: 170 of them fit in 511 bytes
+        title += "新";  // two code-page bytes each: 255 of them fit in 511
     }
     const std::string url = "http://x.example.test/" + std::string(600, 'a');
     TempDataFolder folder;
     folder.WriteFile("long.opml", "<opml><body><outline title=\"" + title + "\" xmlUrl=\"" + url +
                                       "\"/><outline text=\"short\"/></body></opml>");
     COpmlDocument document;
-    ASSERT_TRUE(document.ReadOutlines(folder.File("long.opml")));
+    ASSERT_TRUE(document.ReadOutlines(folder.File("long.opml"), AddressOrigin::kTypedByUser));
     ASSERT_EQ(document.ReadList().size(), 2u);
     const COpmlOutline& first = document.ReadList()[0];
-    EXPECT_EQ(std::string(first.title), title.substr(0, 510));
+    EXPECT_EQ(std::string(first.title), title.substr(0, 255 * 3));
     EXPECT_EQ(std::string(first.xmlUrl), url.substr(0, 511));
     EXPECT_STREQ(document.ReadList()[1].text, "short");
 }

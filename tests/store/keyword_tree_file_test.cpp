@@ -4,12 +4,15 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "store/clock.h"
 #include "store/xml_document.h"
 #include "support/temp_data_folder.h"
 
@@ -153,29 +156,88 @@ TEST_F(TreeFile, HandEditedFilesStillLoadAndEditSafely) {
     EXPECT_EQ(Outline(), "News{unknown type},stray,,renamed,added");
 }
 
-TEST_F(TreeFile, MissingDamagedOrRootlessFilesStartAsTheRootAlone) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"missing", ""},
-        {"damaged", ReadTestData("tree/damaged.xml")},
-        {"empty", "<?xml version=\"1.0\"?>"},
-        {"rootless", "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>"},
+TEST_F(TreeFile, AMissingFileStartsAsTheRootAloneAndTheFirstChangeCreatesIt) {
+    TempDataFolder folder;
+    // The tree's own folder is missing too.
+    const std::string path = folder.File("start/document/keywordlist.xml");
+    CKeywordTreeFile tree(path);
+    const LoadResult loaded = LoadAll(tree);
+    EXPECT_EQ(loaded.label, "我的频道");
+    EXPECT_TRUE(loaded.nodes.empty());
+    EXPECT_FALSE(tree.Damage().has_value());
+    EXPECT_EQ(tree.AddNode(NODE_FOLDER, 0, "first"), 1);
+    EXPECT_EQ(::Outline(path), "first");
+    CKeywordTreeFile again(path);
+    EXPECT_EQ(LoadAll(again).label, "我的频道");
+}
+
+// A tree file that exists but cannot be read is the user's whole tree: it is kept aside,
+// under a name that says so, before the first change writes a new one.
+TEST_F(TreeFile, ADamagedFileIsKeptAsideBeforeAnythingIsWritten) {
+    const ScopedFixedClock clock(std::chrono::system_clock::now());
+    const CalendarTime now = LocalNow();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, ".damaged-%04d%02d%02d-%02d%02d%02d", now.year, now.month,
+                  now.day, now.hour, now.minute, now.second);
+    const std::string whole = ReadTestData("tree/sample.xml");
+    const struct {
+        const char* name;
+        std::string contents;
+        const char* reason;
+    } kCases[] = {
+        {"truncated", whole.substr(0, whole.size() / 2), "not well-formed XML"},
+        {"cut in a character", ReadTestData("tree/damaged.xml"), "not well-formed XML"},
+        {"empty", "", "not well-formed XML"},
+        {"declaration only", "<?xml version=\"1.0\"?>", "not well-formed XML"},
+        {"not XML", "KEYWORDTREE 0 FOLDER 我的频道", "not well-formed XML"},
+        {"another root", "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>",
+         "its document element is <rss>"},
+        {"over the size limit", Tree(std::string(CKeywordTreeFile::kMaxFileBytes, ' ')),
+         "larger than"},
     };
-    for (const auto& [name, contents] : cases) {
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
         TempDataFolder folder;
-        // The tree's own folder is missing too: the first change creates it.
-        const std::string path = folder.File("start/document/keywordlist.xml");
-        if (!contents.empty()) {
-            folder.WriteFile("start/document/keywordlist.xml", contents);
-        }
-        CKeywordTreeFile tree(path);
+        folder.WriteFile(kTreeFile, c.contents);
+        CKeywordTreeFile tree(folder.File(kTreeFile));
         const LoadResult loaded = LoadAll(tree);
-        EXPECT_EQ(loaded.label, "我的频道") << name;
-        EXPECT_TRUE(loaded.nodes.empty()) << name;
-        EXPECT_EQ(tree.AddNode(NODE_FOLDER, 0, "first"), 1) << name;
-        EXPECT_EQ(::Outline(path), "first") << name;
-        CKeywordTreeFile again(path);
-        EXPECT_EQ(LoadAll(again).label, "我的频道") << name;
+        EXPECT_EQ(loaded.label, "我的频道");
+        EXPECT_TRUE(loaded.nodes.empty());
+        ASSERT_TRUE(tree.Damage().has_value());
+        EXPECT_NE(tree.Damage()->reason.find(c.reason), std::string::npos) << tree.Damage()->reason;
+        EXPECT_EQ(folder.ReadFile(kTreeFile), c.contents);  // nothing written yet
+
+        EXPECT_EQ(tree.AddNode(NODE_KEY, 0, "first"), 1);
+        const std::string aside = std::string(kTreeFile) + stamp;
+        EXPECT_EQ(tree.Damage()->asidePath, folder.File(aside));
+        EXPECT_EQ(folder.ReadFile(aside), c.contents);
+        EXPECT_EQ(::Outline(folder.File(kTreeFile)), "first");
     }
+}
+
+TEST_F(TreeFile, AnUnreadableFileIsKeptAsideUnderANameNotYetTaken) {
+    const ScopedFixedClock clock(std::chrono::system_clock::now());
+    // A folder where the file should be cannot be read, whoever runs the test.
+    m_folder.WriteFile(std::string(kTreeFile) + "/inside", "x");
+    CKeywordTreeFile first(Path());
+    LoadAll(first);
+    ASSERT_TRUE(first.Damage().has_value());
+    EXPECT_NE(first.Damage()->reason.find("not a regular file"), std::string::npos);
+    ASSERT_TRUE(first.SetDamagedFileAside());
+    const std::string firstAside = first.Damage()->asidePath;
+    EXPECT_TRUE(firstAside.starts_with(Path() + ".damaged-")) << firstAside;
+    EXPECT_TRUE(std::filesystem::exists(firstAside + "/inside"));
+    EXPECT_FALSE(m_folder.Exists(kTreeFile));
+
+    // Damaged again within the same second: what was kept aside first stays as it was.
+    Write("<KEYWORDTREE>");
+    CKeywordTreeFile second(Path());
+    LoadAll(second);
+    EXPECT_TRUE(second.Save());
+    EXPECT_EQ(second.Damage()->asidePath, firstAside + "-2");
+    EXPECT_TRUE(std::filesystem::exists(firstAside + "/inside"));
+    EXPECT_EQ(std::filesystem::file_size(second.Damage()->asidePath), 13u);
+    EXPECT_EQ(Outline(), "");
 }
 
 TEST_F(TreeFile, NewIdsFillTheFirstGap) {
@@ -237,7 +299,7 @@ TEST_F(TreeFile, AddingIsRefusedForUnknownParentsChannelsAndSameTypeNames) {
 
     // Fields are written ID, NODETYPE, TEXT, so the file reads back by position too.
     CXmlDocument saved;
-    ASSERT_TRUE(saved.load(Path()));
+    ASSERT_TRUE(saved.loadFile(Path()));
     const XmlNode added = saved.getElementsByTagName("KEYWORDNODE").back();
     Strings fields;
     for (const XmlNode& child : added.childNodes()) {

@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 extern char** environ;
 
@@ -27,9 +29,29 @@ std::vector<char*> Pointers(const std::vector<std::string>& texts) {
     return pointers;
 }
 
+// Waits for the child, killing it once `killAfter` has passed.
+int WaitFor(pid_t pid, std::optional<std::chrono::microseconds> killAfter) {
+    int status = 0;
+    if (!killAfter) {
+        waitpid(pid, &status, 0);
+        return status;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + *killAfter;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return status;
+}
+
 // `environment` null: the child inherits ours.
 ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
-                  const std::string& cwd, const std::vector<std::string>* environment) {
+                  const std::string& cwd, const std::vector<std::string>* environment,
+                  std::optional<std::chrono::microseconds> killAfter) {
     // Everything the child needs is made before fork: a child of a threaded process must not
     // allocate.
     std::vector<std::string> words{program};
@@ -51,8 +73,8 @@ ProcessResult Run(const std::string& program, const std::vector<std::string>& ar
         execve(program.c_str(), argv.data(), environment ? envp.data() : environ);
         _exit(127);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = WaitFor(pid, killAfter);
+    result.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     close(outFd);
     close(errFd);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -66,13 +88,14 @@ ProcessResult Run(const std::string& program, const std::vector<std::string>& ar
 }  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& cwd) {
-    return Run(program, args, cwd, nullptr);
+                         const std::string& cwd,
+                         std::optional<std::chrono::microseconds> killAfter) {
+    return Run(program, args, cwd, nullptr, killAfter);
 }
 
 ProcessResult RunProcessWithEnvironment(const std::string& program,
                                         const std::vector<std::string>& args,
                                         const std::string& cwd,
                                         const std::vector<std::string>& environment) {
-    return Run(program, args, cwd, &environment);
+    return Run(program, args, cwd, &environment, std::nullopt);
 }

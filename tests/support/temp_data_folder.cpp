@@ -58,7 +58,10 @@ std::string TempDataFolder::File(std::string_view relative) const {
 }
 
 void TempDataFolder::CreateDatabase() const {
-    const std::string schema = Slurp(SeedDataPath("schema.sql"));
+    CreateDatabaseWith(Slurp(SeedDataPath("schema.sql")));
+}
+
+void TempDataFolder::CreateDatabaseWith(const std::string& schema) const {
     sqlite3* db = nullptr;
     const std::string path = File("data/data.dat");
     ASSERT_EQ(

@@ -19,6 +19,8 @@ public:
 
     // Creates data/data.dat from the seed schema. Aborts the test on failure.
     void CreateDatabase() const;
+    // Creates data/data.dat from the statements `schema`.
+    void CreateDatabaseWith(const std::string& schema) const;
     // Copies a file of the seed folder (the repository's data/), e.g. "sysdata.dat" or
     // "document/keywordlist.xml", to `destination` here, e.g. "data/sysdata.dat".
     void CopySeed(std::string_view seedName, std::string_view destination) const;

@@ -63,7 +63,7 @@ private:
 //   新闻 (2): only folders below it
 //     体育 (3): 足球 (4), Rock 'n' Roll (5)
 //     空 (6): empty
-//   weather (7)
+//   Weather (7): the channel row "weather" (names compare ignoring ASCII case)
 //   无行 (8): a channel without a channel row
 //   备份 (9): 足球 (10), the same channel a second time
 class CountRefresherTest : public ::testing::Test {
@@ -91,7 +91,7 @@ protected:
         Add(4, 3, "足球", NODE_KEY);
         Add(5, 3, "Rock 'n' Roll", NODE_KEY);
         Add(6, 2, "空", NODE_FOLDER);
-        Add(7, 1, "weather", NODE_KEY);
+        Add(7, 1, "Weather", NODE_KEY);
         Add(8, 1, "无行", NODE_KEY);
         Add(9, 1, "备份", NODE_FOLDER);
         Add(10, 9, "足球", NODE_KEY);
@@ -107,7 +107,7 @@ protected:
 
     const Labels kFirstLabels = {
         {1, "我的频道|8"}, {2, "新闻|5"},    {3, "体育|5"}, {4, "足球|2"}, {5, "Rock 'n' Roll|3"},
-        {6, "空|0"},       {7, "weather|1"}, {8, "无行|0"}, {9, "备份|2"}, {10, "足球|2"},
+        {6, "空|0"},       {7, "Weather|1"}, {8, "无行|0"}, {9, "备份|2"}, {10, "足球|2"},
     };
 
     ScopedFixedClock m_clock{sys_days{2024y / 6 / 15} + 12h};
@@ -143,7 +143,7 @@ TEST_F(CountRefresherTest, ALaterPassSendsOnlyTheLabelsThatChanged) {
     ASSERT_TRUE(WaitForPasses(3));
     const std::vector<Labels> batches = m_recorder.Batches();
     ASSERT_EQ(batches.size(), 2u);
-    EXPECT_EQ(batches[1], (Labels{{1, "我的频道|9"}, {7, "weather|2"}}));
+    EXPECT_EQ(batches[1], (Labels{{1, "我的频道|9"}, {7, "Weather|2"}}));
 }
 
 TEST_F(CountRefresherTest, AChangedRetentionPeriodOrTreeRelabelsAtTheNextPass) {

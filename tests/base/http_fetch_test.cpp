@@ -1,13 +1,18 @@
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <zlib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "feeds/services_config.h"
 #include "support/local_http_server.h"
 
 using namespace std::chrono_literals;
@@ -34,6 +39,64 @@ FetchOptions Quick() {
     options.limits.totalTimeout = 1500ms;
     return options;
 }
+
+// A server on 127.0.0.1 that answers every request with `answer` and then resets the
+// connection (a close with a zero linger time sends RST instead of FIN).
+class ResettingServer {
+public:
+    explicit ResettingServer(std::string answer) : m_answer(std::move(answer)) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listener, 4);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~ResettingServer() {
+        m_done = true;
+        ::shutdown(m_listener, SHUT_RDWR);
+        ::close(m_listener);
+        m_thread.join();
+    }
+    ResettingServer(const ResettingServer&) = delete;
+    ResettingServer& operator=(const ResettingServer&) = delete;
+
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/feed"; }
+
+private:
+    void Serve() {
+        while (!m_done) {
+            const int connection = ::accept(m_listener, nullptr, nullptr);
+            if (connection < 0) {
+                return;
+            }
+            std::string request;
+            char buffer[1024];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t got = ::read(connection, buffer, sizeof buffer);
+                if (got <= 0) {
+                    break;
+                }
+                request.append(buffer, static_cast<std::size_t>(got));
+            }
+            ::write(connection, m_answer.data(), m_answer.size());
+            std::this_thread::sleep_for(50ms);
+            const linger reset{1, 0};
+            ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            ::close(connection);
+        }
+    }
+
+    std::string m_answer;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
 
 }  // namespace
 
@@ -155,13 +218,10 @@ TEST(HttpFetch, TheStopFlagAbandonsATransferInFlight) {
 }
 
 TEST(WireUrl, EncodesTheWordAsItsServiceExpects) {
-    Services().Parse(
-        "search.baidu = http://baidu.test\nsearch.sogou = http://sogou.test\n"
-        "search.google = http://google.test\n");
     // 足球 is D7 E3 C7 F2 in GBK and E8 B6 B3 E7 90 83 in UTF-8.
     EXPECT_EQ(ToWireUrl("http://baidu.test/ns?word= 足球 &ie=gb2312&cl="),
               "http://baidu.test/ns?word=%20%D7%E3%C7%F2%20&ie=gb2312&cl=");
-    EXPECT_EQ(ToWireUrl("http://sogou.test/xml?query=足球&page=0"),
+    EXPECT_EQ(ToWireUrl("http://sogou.test/xml?query=足球&page=0", true),
               "http://sogou.test/xml?query=%D7%E3%C7%F2&page=0");
     EXPECT_EQ(ToWireUrl("http://google.test/news?q=足球&ie=UTF-8"),
               "http://google.test/news?q=%E8%B6%B3%E7%90%83&ie=UTF-8");
@@ -169,16 +229,33 @@ TEST(WireUrl, EncodesTheWordAsItsServiceExpects) {
     EXPECT_EQ(ToWireUrl("http://feeds.test/a%20b?x=1&y=<2>"),
               "http://feeds.test/a%20b?x=1&y=%3C2%3E");
     EXPECT_EQ(ToWireUrl("http://feeds.test"), "http://feeds.test");
-    Services().Parse("");
 }
 
 TEST(WireUrl, AChineseWordReachesTheServerEncoded) {
     LocalHttpServer server;
-    Services().Parse("search.baidu = " + server.BaseUrl() + "\n");
     server.Serve("/ns", "<rss/>");
     FetchUrl(server.Url("/ns?word= 足球 &ie=gb2312&cl=&rn=050"));
     const auto targets = server.Targets();
     ASSERT_EQ(targets.size(), 1u);
     EXPECT_EQ(targets[0], "/ns?word=%20%D7%E3%C7%F2%20&ie=gb2312&cl=&rn=050");
-    Services().Parse("");
+}
+
+// A transfer that breaks off after the status line is a failed fetch, never the part of the
+// document that arrived.
+TEST(HttpFetch, AConnectionResetHalfwayFailsTheFetch) {
+    const std::string half = "<rss><channel><title>half</title>" + std::string(5000, ' ');
+    const std::string heads[] = {
+        "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 100000\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "1388\r\n",
+    };
+    for (const std::string& head : heads) {
+        ResettingServer server(head + half);
+        const FetchResult result = FetchUrl(server.Url(), Quick());
+        EXPECT_FALSE(result.ok) << head;
+        EXPECT_EQ(result.status, 200) << head;
+        EXPECT_TRUE(result.body.empty()) << head;
+        EXPECT_FALSE(result.error.empty()) << head;
+    }
 }

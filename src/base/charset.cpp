@@ -1,10 +1,10 @@
-#include "store/charset.h"
+#include "base/charset.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 
-#include "store/text_util.h"
+#include "base/ascii.h"
 
 namespace {
 

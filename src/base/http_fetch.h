@@ -21,6 +21,9 @@ struct FetchOptions {
     // When set and true, the transfer is abandoned. Owned by the caller; read only.
     const std::atomic<bool>* stop = nullptr;
     FetchLimits limits;
+    // The query's words go on the wire as GBK: set by the caller for a service known to
+    // expect it (see ToWireUrl).
+    bool gbkQuery = false;
 };
 
 struct FetchResult {
@@ -35,10 +38,10 @@ struct FetchResult {
 FetchResult FetchUrl(std::string_view url, const FetchOptions& options = {});
 
 // The address as it goes on the wire: the part after the host with every byte above 0x7F,
-// every blank and control character and the characters "<>\^`{|} percent-encoded. Words in
-// the query of a service that expects GBK (its query declares ie=gb2312, or it is the Sogou
-// news search) are first converted from UTF-8 to GB18030, others stay UTF-8.
-std::string ToWireUrl(std::string_view url);
+// every blank and control character and the characters "<>\^`{|} percent-encoded. Words of
+// a query that expects GBK (`gbkQuery`, or a query that declares ie=gb2312) are first
+// converted from UTF-8 to GB18030, others stay UTF-8.
+std::string ToWireUrl(std::string_view url, bool gbkQuery = false);
 
 // True for an address with the http or https scheme (case-insensitive).
 bool IsHttpAddress(std::string_view source);

@@ -1,13 +1,12 @@
-#include "feeds/http_fetch.h"
+#include "base/http_fetch.h"
 
 #include <curl/curl.h>
 
 #include <memory>
 #include <mutex>
 
-#include "feeds/services_config.h"
-#include "store/charset.h"
-#include "store/text_util.h"
+#include "base/ascii.h"
+#include "base/charset.h"
 
 namespace {
 
@@ -98,18 +97,10 @@ bool NeedsEscape(unsigned char c) {
     }
 }
 
-bool WantsGbkQuery(std::string_view url) {
+bool DeclaresGbkQuery(std::string_view url) {
     const std::size_t query = url.find('?');
-    if (query != std::string_view::npos) {
-        const std::string_view q = url.substr(query);
-        for (std::size_t i = 0; i + 9 <= q.size(); ++i) {
-            if (EqualsIgnoreAsciiCase(q.substr(i, 9), "ie=gb2312")) {
-                return true;
-            }
-        }
-    }
-    const std::string sogou = Services().Base("search.sogou") + "/xml?";
-    return url.starts_with(sogou);
+    return query != std::string_view::npos &&
+           ContainsIgnoreAsciiCase(url.substr(query), "ie=gb2312");
 }
 
 void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limits, BodySink* sink,
@@ -134,11 +125,11 @@ void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limit
 }  // namespace
 
 bool IsHttpAddress(std::string_view source) {
-    return (source.size() >= 7 && EqualsIgnoreAsciiCase(source.substr(0, 7), "http://")) ||
-           (source.size() >= 8 && EqualsIgnoreAsciiCase(source.substr(0, 8), "https://"));
+    return StartsWithIgnoreAsciiCase(source, "http://") ||
+           StartsWithIgnoreAsciiCase(source, "https://");
 }
 
-std::string ToWireUrl(std::string_view url) {
+std::string ToWireUrl(std::string_view url, bool gbkQuery) {
     const std::size_t scheme = url.find("://");
     const std::size_t authorityEnd =
         scheme == std::string_view::npos ? 0 : url.find_first_of("/?#", scheme + 3);
@@ -147,7 +138,8 @@ std::string ToWireUrl(std::string_view url) {
     }
     std::string rest(url.substr(authorityEnd));
     std::string converted;
-    if (WantsGbkQuery(url) && ConvertCharset("UTF-8", "GB18030", rest, &converted)) {
+    if ((gbkQuery || DeclaresGbkQuery(url)) &&
+        ConvertCharset("UTF-8", "GB18030", rest, &converted)) {
         rest = std::move(converted);
     }
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -178,12 +170,14 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
         result.error = "cannot create a transfer";
         return result;
     }
-    const std::string wireUrl = ToWireUrl(url);
+    const std::string wireUrl = ToWireUrl(url, options.gbkQuery);
     BodySink sink{&result.body, options.limits.maxBodyBytes};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     SetOptions(easy.get(), wireUrl, options.limits, &sink, errorBuffer);
 
-    CURLcode outcome = CURLE_OK;
+    // Only a transfer that libcurl reports done, and done well, is a success: one that ended
+    // any other way delivered part of a document at most.
+    CURLcode outcome = CURLE_RECV_ERROR;
     {
         MultiAttachment attachment(multi.get(), easy.get());
         int running = 1;

@@ -1,0 +1,27 @@
+#include "app/store_notices.h"
+
+#include <QApplication>
+
+#include "app/main_frame.h"
+
+QString EngineReportText(const EngineReport& report) {
+    const QString detail = QString::fromStdString(report.detail);
+    if (report.kind == EngineReport::kServicesLine) {
+        return QString::fromUtf8("data/services.conf 第%1行无法识别，已忽略：%2")
+            .arg(report.line)
+            .arg(detail);
+    }
+    return QString::fromUtf8("新闻无法存入数据库，本次更新已停止存储：%1").arg(detail);
+}
+
+void ShowEngineReport(const EngineReport& report) {
+    const QString text = EngineReportText(report);
+    QMetaObject::invokeMethod(
+        qApp,
+        [text] {
+            if (g_pMainFrame) {
+                g_pMainFrame->SetStatusText(text);
+            }
+        },
+        Qt::QueuedConnection);
+}

@@ -1,3 +1,0 @@
-#include "news/list_mode.h"
-
-std::atomic<int> g_nListMode{kListModeAll};

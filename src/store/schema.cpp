@@ -1,0 +1,112 @@
+#include "store/schema.h"
+
+#include <string_view>
+
+#include "store/sqlite_handle.h"
+
+namespace {
+
+bool Fail(sqlite3* db, int* code, std::string* message) {
+    *code = sqlite3_extended_errcode(db);
+    *message = sqlite3_errmsg(db);
+    return false;
+}
+
+bool Exec(sqlite3* db, const char* sql, int* code, std::string* message) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) == SQLITE_OK) {
+        return true;
+    }
+    *code = sqlite3_extended_errcode(db);
+    *message = error ? error : sqlite3_errmsg(db);
+    sqlite3_free(error);
+    return false;
+}
+
+// The single integer a query gives, or nothing when it fails.
+bool QueryInt(sqlite3* db, const char* sql, int* value, int* code, std::string* message) {
+    sqlite3_stmt* raw = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+    SqliteStatement statement(raw);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) {
+        return Fail(db, code, message);
+    }
+    *value = sqlite3_column_int(statement.get(), 0);
+    return true;
+}
+
+// Renames the tables of an earlier schema aside, creates the current ones and copies the
+// rows over; the caller runs it inside a transaction.
+constexpr char kRebuild[] = R"sql(
+DROP INDEX IF EXISTS item_by_channel_title;
+DROP INDEX IF EXISTS channel_by_title;
+DROP INDEX IF EXISTS item_by_channel_date;
+DROP INDEX IF EXISTS opml_by_key;
+ALTER TABLE channel RENAME TO earlier_channel;
+ALTER TABLE item RENAME TO earlier_item;
+CREATE TABLE IF NOT EXISTS opml (ID INTEGER PRIMARY KEY, opml_key, opml_xml_url, opml_html_url);
+ALTER TABLE opml RENAME TO earlier_opml;
+)sql";
+
+// Run after the current schema: the rows of the earlier tables, first ones first, so that a
+// duplicate under the new comparison gives way to the row that was there before it.
+constexpr char kCopyRows[] = R"sql(
+INSERT OR IGNORE INTO channel SELECT * FROM earlier_channel ORDER BY ID;
+INSERT OR IGNORE INTO item
+    SELECT o.ID,
+           coalesce((SELECT n.ID FROM channel n, earlier_channel c
+                     WHERE c.ID = o.rss_channelID AND n.rss_title = c.rss_title),
+                    o.rss_channelID),
+           o.rss_title, o.rss_link, o.rss_description, o.rss_author, o.rss_category,
+           o.rss_comments, o.rss_enclosure, o.rss_guid, o.rss_pubDate, o.rss_source
+    FROM earlier_item o ORDER BY o.ID;
+INSERT INTO opml SELECT * FROM earlier_opml ORDER BY ID;
+DROP TABLE earlier_channel;
+DROP TABLE earlier_item;
+DROP TABLE earlier_opml;
+)sql";
+
+bool Migrate(sqlite3* db, int* code, std::string* message) {
+    if (!Exec(db, "BEGIN IMMEDIATE", code, message)) {
+        return false;
+    }
+    int version = 0;
+    // Another process may have brought the file up to date while this one waited.
+    const bool done = QueryInt(db, "PRAGMA user_version", &version, code, message) &&
+                      (version >= kSchemaVersion ||
+                       (Exec(db, kRebuild, code, message) && Exec(db, kSchemaSql, code, message) &&
+                        Exec(db, kCopyRows, code, message)));
+    if (!done) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+    return Exec(db, "COMMIT", code, message);
+}
+
+}  // namespace
+
+bool PrepareDatabase(sqlite3* db, int* code, std::string* message) {
+    // Reading the catalogue is the first read: a file that is no database fails here.
+    int tables = 0;
+    if (!QueryInt(db,
+                  "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                  "name IN ('channel', 'item')",
+                  &tables, code, message)) {
+        return false;
+    }
+    if (tables != 2) {
+        *code = SQLITE_NOTFOUND;
+        *message = "the file holds no channel and item tables (an empty file holds none)";
+        return false;
+    }
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        *code = SQLITE_READONLY;
+        *message = "the file can only be read: no news could be stored in it";
+        return false;
+    }
+    int version = 0;
+    // WAL is a property of the file and survives; asking again is cheap.
+    return Exec(db, "PRAGMA journal_mode=WAL", code, message) &&
+           QueryInt(db, "PRAGMA user_version", &version, code, message) &&
+           (version >= kSchemaVersion || Migrate(db, code, message));
+}

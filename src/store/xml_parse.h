@@ -1,0 +1,68 @@
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Turns the bytes of an XML document into a libxml2 tree, with the limits untrusted input
+// needs. Used by CXmlDocument; nothing else parses XML.
+
+struct XmlDocDeleter {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocDeleter>;
+
+struct XmlParseLimits {
+    // When set and true, parsing is abandoned between two chunks. Owned by the caller.
+    const std::atomic<bool>* stop = nullptr;
+    // The processor time a parse may take on its thread; a document not parsed within it
+    // fails.
+    std::chrono::milliseconds cpuBudget{10'000};
+    // A start tag with more attributes than this is refused before parsing: libxml2 checks
+    // duplicate attributes in time that grows with the square of their count.
+    std::size_t maxAttributesPerElement = 1000;
+};
+
+struct ParsedXml {
+    XmlDocPtr doc;  // null when parsing failed
+    // The document's XML declaration, kept so that a save writes the same one; an empty
+    // label when the declaration names no encoding.
+    bool hasDeclaration = false;
+    std::string declaredEncoding;
+    std::string error;  // why parsing failed; "" on success
+};
+
+// Parses `bytes`. The character set is decided by the byte order mark or the XML declaration,
+// else by `httpCharset`, else UTF-8; the GB labels are decoded as GB18030. The document is
+// read without network or file access and without DTD loading; whitespace-only text between
+// elements is dropped. A document without a document element fails.
+ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
+                        const XmlParseLimits& limits);
+
+// While one lives, libxml2's messages on the calling thread are kept here instead of going
+// anywhere; the first is available as FirstMessage. libxml2 keeps its handlers per thread,
+// so every thread that parses or saves makes one.
+class ScopedXmlErrors {
+public:
+    ScopedXmlErrors();
+    ~ScopedXmlErrors();
+    ScopedXmlErrors(const ScopedXmlErrors&) = delete;
+    ScopedXmlErrors& operator=(const ScopedXmlErrors&) = delete;
+
+    const std::string& FirstMessage() const { return m_first; }
+    void Keep(std::string_view message);
+
+private:
+    std::string m_first;
+};
+
+// Initialises libxml2 for the process: called from main before any thread starts (and
+// again harmlessly by the first CXmlDocument). Installs the entity loader that refuses every
+// external resource, and error handlers that print nothing, for this thread and every
+// thread started later.
+void InitXmlLibrary();

@@ -1,0 +1,163 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "feeds/feed_store.h"
+#include "store/ado_recordset.h"
+#include "store/statements.h"
+#include "support/sqlite_rows.h"
+#include "support/temp_data_folder.h"
+
+namespace {
+
+// Makes a file immutable, so that even root can only read it, for as long as it lives.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(std::string path) : m_path(std::move(path)) { m_set = Set(true); }
+    ~ImmutableFile() {
+        if (m_set) {
+            Set(false);
+        }
+    }
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+    bool IsSet() const { return m_set; }
+
+private:
+    bool Set(bool on) const {
+        const int fd = ::open(m_path.c_str(), O_RDONLY);
+        int flags = 0;
+        bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return ok;
+    }
+
+    std::string m_path;
+    bool m_set = false;
+};
+
+std::string Db(const TempDataFolder& folder) {
+    return folder.File("data/data.dat");
+}
+
+int Count(const CAdoConnection& connection, const std::string& sql) {
+    CAdoRecordset records(connection);
+    return records.Open(sql) ? records.GetRecordCount() : -1;
+}
+
+}  // namespace
+
+// Such a file is refused as a missing one is, and never turned into an empty database.
+TEST(DatabaseOpen, AnEmptyFileOrOneWithoutTheTablesIsRefusedAndLeftAsItWas) {
+    TempDataFolder folder;
+    folder.WriteFile("data/data.dat", "");
+    CFeedStore store(folder.Path());
+    EXPECT_FALSE(store.Open());
+    EXPECT_NE(store.LastError().find("no channel and item tables"), std::string::npos)
+        << store.LastError();
+    EXPECT_EQ(std::filesystem::file_size(Db(folder)), 0u);
+
+    std::filesystem::remove(Db(folder));
+    folder.CreateDatabaseWith("CREATE TABLE opml (ID INTEGER PRIMARY KEY, opml_key);");
+    const std::string before = folder.ReadFile("data/data.dat");
+    EXPECT_FALSE(store.Open());
+    EXPECT_EQ(folder.ReadFile("data/data.dat"), before);
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA journal_mode"), (Rows{{"delete"}}));
+}
+
+TEST(DatabaseOpen, AFileThatCanOnlyBeReadIsRefusedAsSuch) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    std::optional<ImmutableFile> immutable;
+    if (::geteuid() == 0) {
+        immutable.emplace(Db(folder));
+        if (!immutable->IsSet()) {
+            GTEST_SKIP() << "this file system cannot make a file immutable";
+        }
+    } else {
+        std::filesystem::permissions(Db(folder), std::filesystem::perms::owner_read);
+    }
+    CFeedStore store(folder.Path());
+    EXPECT_FALSE(store.Open());
+    EXPECT_NE(store.LastError().find("can only be read"), std::string::npos) << store.LastError();
+}
+
+TEST(DatabaseCase, ChannelNamesAndItemTitlesCompareIgnoringAsciiCaseOnly) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    std::array<std::string_view, 18> fields{};
+    ASSERT_EQ(store.Execute(SqlInsertChannel("News", fields)), 1);
+    EXPECT_EQ(Count(store, SqlSelectChannel("NEWS")), 1);
+    EXPECT_EQ(store.Execute(SqlInsertChannel("news", fields)), -1);  // the unique index
+    // Only ASCII letters fold: Ä and ä stay two names.
+    ASSERT_EQ(store.Execute(SqlInsertChannel("Äpfel", fields)), 1);
+    EXPECT_EQ(Count(store, SqlSelectChannel("äpfel")), 0);
+    EXPECT_EQ(store.Execute(SqlInsertChannel("äpfel", fields)), 1);
+
+    ItemValues item;
+    item.channelId = 1;
+    item.title = "Goal in the Last Minute";
+    item.pubDate = {2006, 5, 12};
+    ASSERT_EQ(store.Execute(SqlInsertItem(item)), 1);
+    EXPECT_EQ(Count(store, SqlSelectItem("goal in the last minute", 1)), 1);
+    EXPECT_EQ(Count(store, SqlSelectItemByTitle("GOAL IN THE LAST MINUTE", "news")), 1);
+    EXPECT_EQ(Count(store, SqlSelectRecentItems("nEwS", {2006, 1, 1})), 1);
+    item.title = "GOAL in the last minute";
+    EXPECT_EQ(store.Execute(SqlInsertItem(item)), -1);
+
+    ASSERT_EQ(store.Execute(SqlInsertOpml("News", "http://feed.test/", "")), 1);
+    EXPECT_EQ(Count(store, SqlSelectOpmlByKey("news")), 1);
+}
+
+// A data.dat written by an earlier build compared names exactly and may hold channels and
+// items that differ only in case. It opens, is brought up to date once, and works.
+TEST(DatabaseCase, AFileOfTheEarlierSchemaIsBroughtUpToDateWhenOpened) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v0.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title, rss_link) VALUES (1, 'News', 'first'),"
+            " (2, 'news', 'second'), (3, '足球', 'third');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
+            " (10, 1, 'Title A', '2006-05-12'), (11, 2, 'title a', '2006-05-13'),"
+            " (12, 2, 'Only in the second', '2006-05-14'), (13, 3, 'Goal', '2006-05-15'),"
+            " (14, 3, 'GOAL', '2006-05-16'), (15, 9, 'No channel row', '2006-05-17');"
+            "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
+            " ('NEWS', 'http://feed.test/', 'h');");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"0"}}));
+
+    for (int round = 0; round < 2; ++round) {
+        CFeedStore store(folder.Path());
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT ID, rss_title, rss_link FROM channel ORDER BY ID"),
+                  (Rows{{"1", "News", "first"}, {"3", "足球", "third"}}));
+        EXPECT_EQ(
+            QueryRows(Db(folder),
+                      "SELECT ID, rss_channelID, rss_title, rss_pubDate FROM item ORDER BY ID"),
+            (Rows{{"10", "1", "Title A", "2006-05-12"},
+                  {"12", "1", "Only in the second", "2006-05-14"},
+                  {"13", "3", "Goal", "2006-05-15"},
+                  {"15", "9", "No channel row", "2006-05-17"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"1"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
+
+        EXPECT_EQ(Count(store, SqlSelectChannel("NEWS")), 1);
+        EXPECT_EQ(Count(store, SqlSelectOpmlByKey("news")), 1);
+        std::array<std::string_view, 18> fields{};
+        EXPECT_EQ(store.Execute(SqlInsertChannel("nEWS", fields)), -1);
+        ItemValues item;
+        item.channelId = 3;
+        item.title = "goal";
+        item.pubDate = {2006, 5, 18};
+        EXPECT_EQ(store.Execute(SqlInsertItem(item)), -1);
+    }
+}
