@@ -1,4 +1,4 @@
-// What hostile or old input costs.
+// What hostile, broken or old input costs, and reading the feed formats.
 //
 //   build/bench/input_bench [--benchmark_filter=...]
 // The filled databases are cached in $QUILLON_BENCH_DIR (default /tmp/quillon-bench).
@@ -7,10 +7,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "bench_database.h"
 #include "feeds/feed_date.h"
 #include "feeds/feed_store.h"
+#include "feeds/rss_reader.h"
 #include "store/xml_document.h"
 
 namespace {
@@ -39,6 +41,74 @@ void BM_ParseFeed(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(feed.size()));
 }
 BENCHMARK(BM_ParseFeed)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+std::string AtomFeedOf(int entries) {
+    std::string feed =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><feed xmlns=\"http://www.w3.org/2005/Atom\">"
+        "<title>t</title><link href=\"http://atom.test/\"/><author><name>编辑</name></author>";
+    for (int i = 0; i < entries; ++i) {
+        const std::string n = std::to_string(i);
+        feed += "<entry><title>新闻 " + n +
+                "</title><link rel=\"alternate\" href=\"http://atom.test/" + n +
+                "\"/><id>tag:atom.test," + n + "</id><published>2010-04-07T08:00:00Z</published>" +
+                "<category term=\"c\"/><content type=\"xhtml\"><div " +
+                "xmlns=\"http://www.w3.org/1999/xhtml\"><p>" + std::string(500, 'x') +
+                "</p></div></content></entry>";
+    }
+    return feed + "</feed>";
+}
+
+// An RSS 2.0 feed that is not XML: blank lines before the declaration, and in every item a bare
+// "&" and HTML's entities.
+std::string BrokenFeedOf(int items) {
+    std::string feed =
+        "\n\n<?xml version=\"1.0\" encoding=\"utf-8\"?><rss><channel><title>t</title>";
+    for (int i = 0; i < items; ++i) {
+        feed += "<item><title>新闻&nbsp;" + std::to_string(i) + " & more</title><description>" +
+                std::string(500, 'x') +
+                "&copy;&mdash;</description><pubDate>2010-04-07</pubDate>"
+                "</item>";
+    }
+    return feed + "</channel></rss>";
+}
+
+// A feed as the engine takes it: loaded (here from a local file), then every item read into a
+// record.
+void ReadWholeFeed(benchmark::State& state, const std::string& name, const std::string& feed) {
+    std::filesystem::create_directories(BenchFolder());
+    const std::string path = BenchFolder() + "/" + name;
+    std::ofstream(path, std::ios::binary) << feed;
+    for (auto _ : state) {
+        CRssReader reader;
+        reader.LoadFromUrl(path, AddressOrigin::kTypedByUser);
+        if (reader.ItemCount() != state.range(0)) {
+            state.SkipWithError("the feed did not read");
+            return;
+        }
+        for (int i = 0; i < reader.ItemCount(); ++i) {
+            CRssItem item;
+            reader.ReadItem(i, &item);
+            benchmark::DoNotOptimize(item);
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(feed.size()));
+}
+
+void BM_ReadRssFeed(benchmark::State& state) {
+    ReadWholeFeed(state, "rss.xml", FeedOf(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ReadRssFeed)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BM_ReadAtomFeed(benchmark::State& state) {
+    ReadWholeFeed(state, "atom.xml", AtomFeedOf(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ReadAtomFeed)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The failed strict reading, the mending and the reading in recovery mode.
+void BM_ReadRecoveredFeed(benchmark::State& state) {
+    ReadWholeFeed(state, "broken.xml", BrokenFeedOf(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ReadRecoveredFeed)->Arg(100)->Unit(benchmark::kMillisecond);
 
 // The document that held libxml2 for minutes: one element with a million attributes.
 void BM_RefuseCrowdedElement(benchmark::State& state) {

@@ -1,4 +1,5 @@
-// quillon-cli read ADDRESS: what the RSS reader holds after loading one feed.
+// quillon-cli read ADDRESS: what the feed reader holds after loading one feed, with the
+// feed's format and whether it had to be mended first.
 
 #include <cstdio>
 #include <iostream>
@@ -32,6 +33,8 @@ int RunReadCommand(const std::vector<std::string>& args) {
     }
     nlohmann::ordered_json out;
     out["itemCount"] = reader.ItemCount();
+    out["format"] = std::string(reader.FormatName());
+    out["recovered"] = reader.Recovered();
     out["channel"] = std::move(channel);
     out["items"] = std::move(items);
     std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";

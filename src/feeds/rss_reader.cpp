@@ -9,18 +9,6 @@ namespace {
 
 constexpr std::size_t kWideResultLimit = 255;
 
-constexpr std::string_view kDublinCore = "http://purl.org/dc/elements/1.1/";
-
-// The whole text of the first child element `name` of `parent`, into a field of `size`
-// bytes holding `codePageLimit` code-page bytes.
-void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size,
-               std::size_t codePageLimit) {
-    const XmlNode element = parent.selectSingleNode(name);
-    if (element) {
-        CopyToField(field, size, CutToCodePageLimit(element.text(size), codePageLimit));
-    }
-}
-
 }  // namespace
 
 CRssReader::CRssReader() : m_channel(std::make_unique<CRssChannel>()) {}
@@ -31,73 +19,70 @@ void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
                              const FetchOptions& fetch) {
     // Nothing of an earlier document survives, whether or not this one loads.
     *m_channel = CRssChannel();
+    m_format.reset();
     m_items.clear();
     m_itemCount = 0;
     m_loadFailed = true;
+    m_error.clear();
     FetchOptions options = fetch;
     options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
-    if (!m_document.load(address, origin, options)) {
+    if (!m_document.load(address, origin, options, XmlParseMode::kForgiving)) {
+        m_error = m_document.lastError();
         return;
     }
-    if (!m_document.selectSingleNode("rss/channel")) {
+    std::unique_ptr<FeedFormat> format = FeedFormatOf(m_document);
+    std::vector<XmlNode> items = format ? format->Items() : std::vector<XmlNode>();
+    // What recovery made of a broken document counts only when it is plainly a feed.
+    if (m_document.recovered() && items.empty()) {
+        m_error = "not well-formed: " + m_document.lastError();
         return;
     }
+    if (!format) {
+        m_error = WhyNoFeed();
+        return;
+    }
+    Accept(std::move(format), std::move(items));
+}
+
+void CRssReader::Accept(std::unique_ptr<FeedFormat> format, std::vector<XmlNode> items) {
+    m_format = std::move(format);
     m_loadFailed = false;
-    ReadChannel();
-    CountItems();
-}
-
-std::string CRssReader::LastError() const {
-    if (m_itemCount > 0) {
-        return {};
-    }
-    if (!m_document.IsLoaded()) {
-        return m_document.lastError();
-    }
-    if (!m_document.selectSingleNode("rss")) {
-        return "not an RSS document: its root is <" + m_document.documentElement().name() + ">";
-    }
-    return m_document.selectSingleNode("rss/channel") ? "the feed has no items"
-                                                      : "the feed has no channel";
-}
-
-void CRssReader::ReadChannel() {
-    const XmlNode channel = m_document.selectSingleNode("rss/channel");
-    if (!channel) {
-        return;
-    }
-    for (const RssChannelField& field : ChannelFields()) {
-        ReadField(channel, field.name, field.field(*m_channel), field.size, field.codePageLimit);
-    }
-}
-
-void CRssReader::CountItems() {
-    m_items = m_document.selectNodes("rss/channel/item");
+    m_format->ReadChannel(m_channel.get());
+    m_items = std::move(items);
     if (m_items.size() > kMaxItems) {
         m_items.resize(kMaxItems);
     }
     m_itemCount = static_cast<int>(m_items.size());
+    if (m_itemCount == 0) {
+        m_error = "the feed has no items";
+    }
+}
+
+std::string CRssReader::WhyNoFeed() const {
+    const XmlNode root = m_document.documentElement();
+    if (m_document.selectSingleNode("rss")) {
+        return "the feed has no channel";
+    }
+    std::string reason = "not a feed: its root is <" + root.name() + ">";
+    if (!root.namespaceUri().empty()) {
+        reason += " in " + root.namespaceUri();
+    }
+    return reason;
+}
+
+std::string CRssReader::LastError() const {
+    return m_itemCount > 0 ? std::string() : m_error;
+}
+
+std::string_view CRssReader::FormatName() const {
+    return m_format ? m_format->Name() : std::string_view();
 }
 
 void CRssReader::ReadItem(int index, CRssItem* item) {
     if (index < 0 || index >= m_itemCount || item == nullptr) {
         return;
     }
-    const XmlNode& node = m_items[static_cast<std::size_t>(index)];
-    for (const RssItemField& field : ItemFields()) {
-        ReadField(node, field.name, field.field(*item), field.size, field.codePageLimit);
-    }
-    // Many feeds date their items only with Dublin Core's date; some forget to declare its
-    // prefix, which leaves the element named "dc:date".
-    if (!node.selectSingleNode("pubDate")) {
-        XmlNode date = node.selectChildNS(kDublinCore, "date");
-        if (!date) {
-            date = node.selectSingleNode("dc:date");
-        }
-        if (date) {
-            CopyToCodePageField(item->pubDate, kMaxFieldBytes, date.text(sizeof item->pubDate));
-        }
-    }
+    m_format->ReadItem(m_items[static_cast<std::size_t>(index)], item);
 }
 
 std::u16string WideMid(std::u16string_view text, int start, int count) {

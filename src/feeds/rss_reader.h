@@ -2,18 +2,24 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/http_fetch.h"
+#include "feeds/feed_format.h"
 #include "feeds/rss_records.h"
 #include "store/xml_document.h"
 
-// Reads one RSS 2.0 document from an address into a CRssChannel and up to 100 CRssItem
-// records. A reader is loaded once; the thread that loads it may hand it to another thread,
-// but it is used by one thread at a time.
+// Reads one feed from an address into a CRssChannel and up to 100 CRssItem records: RSS 2.0,
+// RSS 1.0, Atom 1.0 or Atom 0.3 (see FeedFormatOf for how each is known, and the formats for
+// which element fills which field). A reader is loaded once; the thread that loads it may
+// hand it to another thread, but it is used by one thread at a time.
 //
-// Each field takes the whole text of the first child element of that name of the channel
-// or item (attributes are never read); a missing element leaves the field empty.
+// In RSS 2.0 each field takes the whole text of the first child element of that name of the
+// channel or item (attributes are never read); a missing element leaves the field empty.
+//
+// A document that is not well-formed is mended and read once more in libxml2's recovery mode
+// (see ParseXmlBytes); what that gives counts only when it is a feed with at least one item.
 class CRssReader {
 public:
     static constexpr int kMaxItems = 100;
@@ -25,34 +31,42 @@ public:
 
     // Fetches and parses `address`: http or https, or a local path where the user typed it
     // (see AddressOrigin). Success shows only as an item count of at least 1: a failed fetch,
-    // malformed XML, a root other than `rss` or a feed without channel leaves the count at 0
-    // and the channel empty. Every load starts from an empty reader.
+    // XML that is neither well-formed nor recovered as a feed with items, a document of no
+    // format read here, or an RSS 2.0 `rss` without channel leaves the count at 0 and the
+    // channel empty. Every load starts from an empty reader.
     void LoadFromUrl(const std::string& address, AddressOrigin origin,
                      const FetchOptions& fetch = {});
 
     // Fills `item` (already cleared by the caller) from the item at `index`; an index outside
-    // 0 .. item count - 1 leaves it unchanged. An item without `pubDate` takes the text of
-    // its Dublin Core `dc:date` there instead.
+    // 0 .. item count - 1 leaves it unchanged. An RSS 2.0 item without `pubDate` takes the
+    // text of its Dublin Core `dc:date` there instead.
     void ReadItem(int index, CRssItem* item);
 
     int ItemCount() const { return m_itemCount; }
-    // Whether the last load gave no RSS document: the fetch or the parse failed, or the root
-    // is no `rss` with a `channel`. A feed without items is no failure.
+    // Whether the last load gave no feed: the fetch or the parse failed, or the document is of
+    // no format read here. A well-formed feed without items is no failure.
     bool LoadFailed() const { return m_loadFailed; }
     // Why the last load gave no items, for diagnostics ("" after a load with items).
     std::string LastError() const;
     const CRssChannel& Channel() const { return *m_channel; }
+    // The format of the feed last loaded ("RSS 2.0", "Atom 1.0" ...); "" when it gave none.
+    std::string_view FormatName() const;
+    // Whether the feed last loaded was not well-formed and was read after mending.
+    bool Recovered() const { return m_format && m_document.recovered(); }
 
 private:
-    void ReadChannel();
-    void CountItems();
+    void Accept(std::unique_ptr<FeedFormat> format, std::vector<XmlNode> items);
+    std::string WhyNoFeed() const;
 
     std::unique_ptr<CRssChannel> m_channel;
     int m_itemCount = 0;
     bool m_loadFailed = false;
+    // Declared before the format, which holds nodes of it, so that it goes last.
     CXmlDocument m_document;
+    std::unique_ptr<FeedFormat> m_format;  // null when the last load gave no feed
     // The item elements in document order, the first kMaxItems of them.
     std::vector<XmlNode> m_items;
+    std::string m_error;
 };
 
 // Wide-text helpers on UTF-16 code units.

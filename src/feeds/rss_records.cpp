@@ -1,13 +1,5 @@
 #include "feeds/rss_records.h"
 
-namespace {
-
-constexpr std::size_t CodePageLimitOf(std::size_t fieldSize) {
-    return fieldSize == kDescriptionSize ? kMaxDescriptionBytes : kMaxFieldBytes;
-}
-
-}  // namespace
-
 #define QUILLON_CHANNEL_FIELD(name)                                                            \
     RssChannelField {                                                                          \
 #name, [](CRssChannel & c) { return c.name; }, sizeof(CRssChannel::name),              \

@@ -5,7 +5,8 @@
 
 #include "store/text_util.h"
 
-// The channel and item fields of an RSS 2.0 feed as fixed, zero-terminated UTF-8 fields.
+// The channel and item fields of a feed, named after RSS 2.0's elements (Atom and RSS 1.0 fill
+// the same records, see FeedFormat), as fixed, zero-terminated UTF-8 fields.
 // Each holds at most kMaxFieldBytes (a description kMaxDescriptionBytes) bytes of the
 // Chinese code page, as the records always did (see CodePageLength): a longer text is cut at
 // a character boundary.
@@ -13,6 +14,17 @@ constexpr std::size_t kMaxFieldBytes = 255;
 constexpr std::size_t kMaxDescriptionBytes = 2047;
 constexpr std::size_t kFieldSize = CodePageFieldSize(kMaxFieldBytes);
 constexpr std::size_t kDescriptionSize = CodePageFieldSize(kMaxDescriptionBytes);
+
+// The code-page bytes a record field of `fieldSize` bytes holds.
+constexpr std::size_t CodePageLimitOf(std::size_t fieldSize) {
+    return fieldSize == kDescriptionSize ? kMaxDescriptionBytes : kMaxFieldBytes;
+}
+
+// Puts `text` into a field of a record, cut to what the field holds.
+template <std::size_t N>
+void PutField(char (&field)[N], std::string_view text) {
+    CopyToCodePageField(field, CodePageLimitOf(N), text);
+}
 
 struct CRssChannel {
     char title[kFieldSize] = {};

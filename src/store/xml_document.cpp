@@ -35,6 +35,12 @@ bool HasName(const xmlNode* node, std::string_view name) {
            name[prefix.size()] == ':' && name.ends_with(local);
 }
 
+// Whether the element is `localName` in the namespace `namespaceUri`.
+bool IsNamed(const xmlNode* node, std::string_view namespaceUri, std::string_view localName) {
+    return node->type == XML_ELEMENT_NODE && node->ns && View(node->ns->href) == namespaceUri &&
+           View(node->name) == localName;
+}
+
 std::vector<std::string_view> SplitPath(std::string_view path) {
     std::vector<std::string_view> steps;
     while (!path.empty()) {
@@ -133,6 +139,26 @@ std::string XmlNode::text(std::size_t maxBytes) const {
     return out;
 }
 
+std::string XmlNode::innerXml(std::size_t maxBytes) const {
+    std::string out;
+    xmlBuffer* buffer = xmlBufferCreate();
+    for (xmlNode* child = m_node ? m_node->children : nullptr; child; child = child->next) {
+        xmlBufferEmpty(buffer);
+        // Without formatting, in UTF-8: the text is the document's, character for character.
+        if (xmlNodeDump(buffer, m_node->doc, child, 0, 0) < 0) {
+            continue;
+        }
+        const std::string_view markup = View(xmlBufferContent(buffer));
+        if (out.size() + markup.size() > maxBytes) {
+            AppendLimited(out, markup, maxBytes);
+            break;
+        }
+        out.append(markup);
+    }
+    xmlBufferFree(buffer);
+    return out;
+}
+
 void XmlNode::put_text(std::string_view text) {
     if (!m_node) {
         return;
@@ -189,12 +215,30 @@ std::vector<XmlNode> XmlNode::selectNodes(std::string_view path) const {
 
 XmlNode XmlNode::selectChildNS(std::string_view namespaceUri, std::string_view localName) const {
     for (xmlNode* child = m_node ? m_node->children : nullptr; child; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE && child->ns && View(child->ns->href) == namespaceUri &&
-            View(child->name) == localName) {
+        if (IsNamed(child, namespaceUri, localName)) {
             return XmlNode(child);
         }
     }
     return XmlNode();
+}
+
+std::vector<XmlNode> XmlNode::selectChildrenNS(std::string_view namespaceUri,
+                                               std::string_view localName) const {
+    std::vector<XmlNode> children;
+    for (xmlNode* child = m_node ? m_node->children : nullptr; child; child = child->next) {
+        if (IsNamed(child, namespaceUri, localName)) {
+            children.emplace_back(child);
+        }
+    }
+    return children;
+}
+
+std::string XmlNode::localName() const {
+    return IsElement() ? std::string(View(m_node->name)) : std::string();
+}
+
+std::string XmlNode::namespaceUri() const {
+    return IsElement() && m_node->ns ? std::string(View(m_node->ns->href)) : std::string();
 }
 
 bool XmlNode::appendChild(XmlNode child) {
@@ -239,6 +283,22 @@ std::optional<std::string> XmlNode::getAttribute(std::string_view name) const {
     return std::nullopt;
 }
 
+std::optional<std::string> XmlNode::getAttributeNS(std::string_view namespaceUri,
+                                                   std::string_view localName) const {
+    if (!IsElement()) {
+        return std::nullopt;
+    }
+    for (xmlAttr* attribute = m_node->properties; attribute; attribute = attribute->next) {
+        if (attribute->ns && View(attribute->ns->href) == namespaceUri &&
+            View(attribute->name) == localName) {
+            std::string value;
+            CollectText(attribute->children, value, kMaxTextBytes, 0);
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
 void XmlNode::setAttribute(std::string_view name, std::string_view value) {
     if (IsElement()) {
         xmlSetProp(m_node, Xml(std::string(name)), Xml(std::string(value)));
@@ -270,6 +330,7 @@ void CXmlDocument::Reset() {
     m_doc.reset();
     m_hasDeclaration = false;
     m_declaredEncoding.clear();
+    m_recovered = false;
 }
 
 void CXmlDocument::EnsureDocument() {
@@ -278,8 +339,8 @@ void CXmlDocument::EnsureDocument() {
     }
 }
 
-bool CXmlDocument::load(const std::string& source, AddressOrigin origin,
-                        const FetchOptions& fetch) {
+bool CXmlDocument::load(const std::string& source, AddressOrigin origin, const FetchOptions& fetch,
+                        XmlParseMode mode) {
     Reset();
     if (IsHttpAddress(source)) {
         FetchResult result = FetchUrl(source, fetch);
@@ -287,23 +348,23 @@ bool CXmlDocument::load(const std::string& source, AddressOrigin origin,
             m_lastError = result.error;
             return false;
         }
-        return loadBytes(result.body, result.charset, ParseLimitsOf(fetch));
+        return loadBytes(result.body, result.charset, ParseLimitsOf(fetch), mode);
     }
     if (origin == AddressOrigin::kFromData) {
         m_lastError = "not an http or https address: " + source;
         return false;
     }
-    return loadFile(source, fetch);
+    return loadFile(source, fetch, mode);
 }
 
-bool CXmlDocument::loadFile(const std::string& path, const FetchOptions& fetch) {
+bool CXmlDocument::loadFile(const std::string& path, const FetchOptions& fetch, XmlParseMode mode) {
     Reset();
     LocalFile file = ReadLocalFile(path, fetch.limits.maxBodyBytes, fetch.stop);
     if (!file.ok()) {
         m_lastError = file.error;
         return false;
     }
-    return loadBytes(file.bytes, {}, ParseLimitsOf(fetch));
+    return loadBytes(file.bytes, {}, ParseLimitsOf(fetch), mode);
 }
 
 bool CXmlDocument::loadXML(std::string_view text) {
@@ -312,17 +373,17 @@ bool CXmlDocument::loadXML(std::string_view text) {
 }
 
 bool CXmlDocument::loadBytes(std::string_view bytes, std::string_view httpCharset,
-                             const XmlParseLimits& limits) {
+                             const XmlParseLimits& limits, XmlParseMode mode) {
     Reset();
-    ParsedXml parsed = ParseXmlBytes(bytes, httpCharset, limits);
+    ParsedXml parsed = ParseXmlBytes(bytes, httpCharset, limits, mode);
+    m_lastError = std::move(parsed.error);
     if (!parsed.doc) {
-        m_lastError = std::move(parsed.error);
         return false;
     }
     m_doc = std::move(parsed.doc);
     m_hasDeclaration = parsed.hasDeclaration;
     m_declaredEncoding = std::move(parsed.declaredEncoding);
-    m_lastError.clear();
+    m_recovered = parsed.recovered;
     return true;
 }
 

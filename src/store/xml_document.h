@@ -30,6 +30,10 @@ public:
     // All descendant text joined with nothing between, internal entities expanded, at most
     // `maxBytes` long (cut at a character boundary). External entities give nothing.
     std::string text(std::size_t maxBytes = kMaxTextBytes) const;
+    // The markup of the node's children as XML, in UTF-8, at most `maxBytes` long (cut at a
+    // character boundary). Namespaces declared above the node are not repeated; entity
+    // references stay references.
+    std::string innerXml(std::size_t maxBytes = kMaxTextBytes) const;
     // Replaces the node's children by one text node holding `text`.
     void put_text(std::string_view text);
 
@@ -45,6 +49,12 @@ public:
     // The first child element named `localName` in the namespace `namespaceUri`, whatever
     // prefix the document gives it; a null node when there is none.
     XmlNode selectChildNS(std::string_view namespaceUri, std::string_view localName) const;
+    // Every such child element, in document order.
+    std::vector<XmlNode> selectChildrenNS(std::string_view namespaceUri,
+                                          std::string_view localName) const;
+    // An element's name without its prefix, and the address of its namespace ("" for none).
+    std::string localName() const;
+    std::string namespaceUri() const;
 
     // Appends `child` as the last child; a child that already has a parent is moved. Refused
     // (false) for a null node, a node of another document, or a node that contains this one.
@@ -54,6 +64,10 @@ public:
 
     // The value of the attribute `name`, or nothing when the element has none.
     std::optional<std::string> getAttribute(std::string_view name) const;
+    // The value of the attribute `localName` in the namespace `namespaceUri`, whatever prefix
+    // the document gives it, or nothing.
+    std::optional<std::string> getAttributeNS(std::string_view namespaceUri,
+                                              std::string_view localName) const;
     // Sets an attribute; a new attribute goes after the existing ones.
     void setAttribute(std::string_view name, std::string_view value);
 
@@ -92,19 +106,25 @@ public:
     CXmlDocument& operator=(const CXmlDocument&) = delete;
 
     // Loads synchronously from an http/https address or, when the user typed it, a local
-    // path; false when the source cannot be read or is not well-formed XML. The previous
-    // document is dropped either way.
-    bool load(const std::string& source, AddressOrigin origin, const FetchOptions& fetch = {});
+    // path; false when the source cannot be read or is not well-formed XML (in kForgiving
+    // mode: cannot be recovered either, see ParseXmlBytes). The previous document is dropped
+    // either way.
+    bool load(const std::string& source, AddressOrigin origin, const FetchOptions& fetch = {},
+              XmlParseMode mode = XmlParseMode::kStrict);
     // Loads a local regular file of at most the fetch limit's body size.
-    bool loadFile(const std::string& path, const FetchOptions& fetch = {});
+    bool loadFile(const std::string& path, const FetchOptions& fetch = {},
+                  XmlParseMode mode = XmlParseMode::kStrict);
     // Parses a document held in a UTF-8 string.
     bool loadXML(std::string_view text);
     // Parses raw bytes as they came from a file or the network.
     bool loadBytes(std::string_view bytes, std::string_view httpCharset = {},
-                   const XmlParseLimits& limits = {});
+                   const XmlParseLimits& limits = {}, XmlParseMode mode = XmlParseMode::kStrict);
 
     bool IsLoaded() const { return m_doc != nullptr; }
-    // Why the last load failed, for diagnostics.
+    // Whether the loaded document was not well-formed and is what recovery made of it.
+    bool recovered() const { return m_recovered; }
+    // Why the last load failed, for diagnostics; after a recovered load, why the document is
+    // not well-formed.
     const std::string& lastError() const { return m_lastError; }
 
     // Writes the document to `path` through a temporary file renamed over it, so the old
@@ -136,6 +156,7 @@ private:
     // declaration names no encoding.
     bool m_hasDeclaration = false;
     std::string m_declaredEncoding;
+    bool m_recovered = false;
     // Holds the elements made by createNode until they are appended somewhere; freed,
     // with whatever it still holds, with the document.
     xmlNode* m_unattached = nullptr;

@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "base/charset.h"
+#include "store/xml_repair.h"
 
 namespace {
 
@@ -211,8 +213,8 @@ std::chrono::nanoseconds ThreadCpuTime() {
 // A push parser for `bytes`, switched to the character set they are decoded with. The first
 // bytes the parser is given (for its own encoding detection) are counted in `consumed`.
 ParserContext CreateParser(std::string_view bytes, std::string_view httpCharset,
-                           const Declaration& declaration, std::size_t* consumed) {
-    int options = kParseOptions;
+                           const Declaration& declaration, bool recover, std::size_t* consumed) {
+    int options = kParseOptions | (recover ? XML_PARSE_RECOVER : 0);
     std::string encoding;
     *consumed = 0;
     if (LeaveEncodingToParser(bytes)) {
@@ -239,7 +241,7 @@ ParserContext CreateParser(std::string_view bytes, std::string_view httpCharset,
 }
 
 // Feeds the rest of `bytes` to the parser piece by piece. False, with the reason, when the
-// stop flag or the time budget ends it first.
+// stop flag or the time budget ends it first. A parser in recovery mode goes on after errors.
 bool FeedParser(xmlParserCtxt* context, std::string_view bytes, std::size_t pos,
                 const XmlParseLimits& limits, std::string* error) {
     const std::chrono::nanoseconds started = ThreadCpuTime();
@@ -248,7 +250,7 @@ bool FeedParser(xmlParserCtxt* context, std::string_view bytes, std::size_t pos,
         const bool last = pos + piece == bytes.size();
         xmlParseChunk(context, bytes.data() + pos, static_cast<int>(piece), last ? 1 : 0);
         pos += piece;
-        if (last || !context->wellFormed || context->disableSAX) {
+        if (last || (!context->wellFormed && !context->recovery) || context->disableSAX) {
             return true;
         }
         if (limits.stop && limits.stop->load(std::memory_order_relaxed)) {
@@ -261,6 +263,62 @@ bool FeedParser(xmlParserCtxt* context, std::string_view bytes, std::size_t pos,
             return false;
         }
     }
+}
+
+// Why the parser failed. The first message names the cause (a character the encoding cannot
+// hold, say); what the parser says last is often only a consequence.
+std::string FailureReason(xmlParserCtxt* context, const ScopedXmlErrors& errors) {
+    const xmlError* error = xmlCtxtGetLastError(context);
+    std::string reason = !errors.FirstMessage().empty() ? errors.FirstMessage()
+                         : error && error->message      ? std::string(error->message)
+                                                        : std::string();
+    while (!reason.empty() && IsBlank(reason.back())) {
+        reason.pop_back();
+    }
+    return reason.empty() ? "not well-formed" : reason;
+}
+
+// One reading of `bytes`, strict or in libxml2's recovery mode.
+ParsedXml ParseOnce(std::string_view bytes, std::string_view httpCharset,
+                    const XmlParseLimits& limits, bool recover) {
+    ParsedXml parsed;
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        parsed.error = "document too large";
+        return parsed;
+    }
+    if (HasCrowdedElement(bytes, limits.maxAttributesPerElement)) {
+        parsed.error = "an element with more than " +
+                       std::to_string(limits.maxAttributesPerElement) + " attributes";
+        return parsed;
+    }
+    const Declaration declaration = ReadDeclaration(bytes);
+    ScopedXmlErrors errors;
+    std::size_t consumed = 0;
+    ParserContext context = CreateParser(bytes, httpCharset, declaration, recover, &consumed);
+    if (!context) {
+        parsed.error = "out of memory";
+        return parsed;
+    }
+    if (!FeedParser(context.get(), bytes, consumed, limits, &parsed.error)) {
+        return parsed;
+    }
+    parsed.malformed = true;
+    if ((!context->wellFormed && !recover) || context->myDoc == nullptr) {
+        parsed.error = FailureReason(context.get(), errors);
+        return parsed;
+    }
+    parsed.doc.reset(context->myDoc);
+    context->myDoc = nullptr;
+    if (xmlDocGetRootElement(parsed.doc.get()) == nullptr) {
+        parsed.doc.reset();
+        parsed.error = "no document element";
+        return parsed;
+    }
+    parsed.malformed = false;
+    StripIgnorableBlanks(xmlDocGetRootElement(parsed.doc.get()));
+    parsed.hasDeclaration = declaration.present;
+    parsed.declaredEncoding = declaration.encoding;
+    return parsed;
 }
 
 }  // namespace
@@ -297,53 +355,32 @@ void InitXmlLibrary() {
 }
 
 ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
-                        const XmlParseLimits& limits) {
+                        const XmlParseLimits& limits, XmlParseMode mode) {
     InitXmlLibrary();
-    ParsedXml parsed;
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-        parsed.error = "document too large";
+    const std::chrono::nanoseconds started = ThreadCpuTime();
+    ParsedXml parsed = ParseOnce(bytes, httpCharset, limits, false);
+    if (parsed.doc || !parsed.malformed || mode == XmlParseMode::kStrict) {
         return parsed;
     }
-    if (HasCrowdedElement(bytes, limits.maxAttributesPerElement)) {
-        parsed.error = "an element with more than " +
-                       std::to_string(limits.maxAttributesPerElement) + " attributes";
-        return parsed;
-    }
-    const Declaration declaration = ReadDeclaration(bytes);
-    ScopedXmlErrors errors;
-    std::size_t consumed = 0;
-    ParserContext context = CreateParser(bytes, httpCharset, declaration, &consumed);
-    if (!context) {
-        parsed.error = "out of memory";
-        return parsed;
-    }
-    if (!FeedParser(context.get(), bytes, consumed, limits, &parsed.error)) {
-        return parsed;
-    }
-    if (!context->wellFormed || context->myDoc == nullptr) {
-        // The first message names the cause (a character the encoding cannot hold, say);
-        // what the parser says last is often only a consequence.
-        const xmlError* error = xmlCtxtGetLastError(context.get());
-        parsed.error = !errors.FirstMessage().empty() ? errors.FirstMessage()
-                       : error && error->message      ? std::string(error->message)
-                                                      : std::string();
-        if (parsed.error.empty()) {
-            parsed.error = "not well-formed";
+    // The two readings together keep to the time one may take.
+    XmlParseLimits rest = limits;
+    rest.cpuBudget -=
+        std::chrono::duration_cast<std::chrono::milliseconds>(ThreadCpuTime() - started);
+    std::optional<std::string> repaired;
+    if (!IsUtf16(bytes)) {
+        repaired = RepairMarkup(bytes);
+        if (!repaired) {
+            return parsed;
         }
-        while (!parsed.error.empty() && IsBlank(parsed.error.back())) {
-            parsed.error.pop_back();
-        }
+    }
+    if (rest.cpuBudget.count() <= 0) {
         return parsed;
     }
-    parsed.doc.reset(context->myDoc);
-    context->myDoc = nullptr;
-    if (xmlDocGetRootElement(parsed.doc.get()) == nullptr) {
-        parsed.doc.reset();
-        parsed.error = "no document element";
-        return parsed;
+    ParsedXml recovered = ParseOnce(repaired ? *repaired : bytes, httpCharset, rest, true);
+    if (!recovered.doc) {
+        return parsed;  // the first reason is the one that matters
     }
-    StripIgnorableBlanks(xmlDocGetRootElement(parsed.doc.get()));
-    parsed.hasDeclaration = declaration.present;
-    parsed.declaredEncoding = declaration.encoding;
-    return parsed;
+    recovered.recovered = true;
+    recovered.error = std::move(parsed.error);
+    return recovered;
 }

@@ -28,21 +28,40 @@ struct XmlParseLimits {
     std::size_t maxAttributesPerElement = 1000;
 };
 
+// What a parse does with a document that is not well-formed.
+enum class XmlParseMode {
+    kStrict,     // it fails
+    kForgiving,  // it is mended and read again (see ParseXmlBytes)
+};
+
 struct ParsedXml {
     XmlDocPtr doc;  // null when parsing failed
     // The document's XML declaration, kept so that a save writes the same one; an empty
     // label when the declaration names no encoding.
     bool hasDeclaration = false;
     std::string declaredEncoding;
-    std::string error;  // why parsing failed; "" on success
+    // Why parsing failed; "" on success. For a recovered document: why the document as it
+    // came is not well-formed.
+    std::string error;
+    // The parse failed on the document's markup, not on a limit (size, attributes, stop
+    // flag, time).
+    bool malformed = false;
+    // The document is not well-formed, and `doc` is what libxml2's recovery mode made of it
+    // once mended (see RepairMarkup).
+    bool recovered = false;
 };
 
 // Parses `bytes`. The character set is decided by the byte order mark or the XML declaration,
 // else by `httpCharset`, else UTF-8; the GB labels are decoded as GB18030. The document is
 // read without network or file access and without DTD loading; whitespace-only text between
 // elements is dropped. A document without a document element fails.
+//
+// kForgiving reads a document that fails as not well-formed once more: mended by
+// RepairMarkup (UTF-16 documents as they are), in libxml2's recovery mode, with every limit
+// of the first reading and what is left of its processor time. A document refused by a limit
+// is not read again.
 ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
-                        const XmlParseLimits& limits);
+                        const XmlParseLimits& limits, XmlParseMode mode = XmlParseMode::kStrict);
 
 // While one lives, libxml2's messages on the calling thread are kept here instead of going
 // anywhere; the first is available as FirstMessage. libxml2 keeps its handlers per thread,

@@ -50,13 +50,40 @@ TEST(CliRead, PrintsEveryFieldOfTheChannelAndItsItemsAsJson) {
               (std::vector<std::string>{"title", "link", "description", "author", "category",
                                         "comments", "enclosure", "guid", "pubDate", "source"}));
     EXPECT_EQ(json["items"][1]["title"], "Second item's title");
+    EXPECT_EQ(json["format"], "RSS 2.0");
+    EXPECT_EQ(json["recovered"], false);
+}
+
+// Every format shows in the same records; the tool says which one it read, and whether the
+// document had to be mended first.
+TEST(CliRead, SaysWhichFormatItReadAndWhetherItWasMended) {
+    const struct {
+        const char* fixture;
+        const char* format;
+        bool recovered;
+    } kCases[] = {
+        {"atom", "Atom 1.0", false},
+        {"atom03", "Atom 0.3", false},
+        {"rdf", "RSS 1.0", false},
+        {"recover_html_entities", "RSS 2.0", true},
+    };
+    TempDataFolder folder;
+    for (const auto& c : kCases) {
+        const ProcessResult run =
+            Cli({"read", TestDataPath(std::string("feeds/") + c.fixture + ".xml")}, folder.Path());
+        ASSERT_EQ(run.exitCode, 0) << c.fixture << ": " << run.err;
+        const auto json = nlohmann::json::parse(run.out);
+        EXPECT_EQ(json["format"], c.format) << c.fixture;
+        EXPECT_EQ(json["recovered"], c.recovered) << c.fixture;
+        EXPECT_EQ(json["items"][0].size(), 10u) << c.fixture;
+    }
 }
 
 TEST(CliRead, AFeedWithoutItemsSaysWhyOnStderr) {
     LocalHttpServer server;
-    server.Serve("/atom", ReadTestData("feeds/atom.xml"));
+    server.Serve("/not-a-feed", ReadTestData("feeds/not_a_feed.xml"));
     TempDataFolder folder;
-    for (const std::string path : {"/atom", "/missing"}) {
+    for (const std::string path : {"/not-a-feed", "/missing"}) {
         const ProcessResult run = Cli({"read", server.Url(path)}, folder.Path());
         EXPECT_EQ(run.exitCode, 1) << path;
         EXPECT_EQ(nlohmann::json::parse(run.out)["itemCount"], 0) << path;

@@ -169,6 +169,110 @@ TEST(RssReader, CutsLongTextsAtTheCodePageLimit) {
     EXPECT_EQ(std::string(item.category), repeat("长", 127) + "x");
     EXPECT_EQ(std::string(item.description), repeat("新", 1023));  // not 682
     EXPECT_EQ(std::string(reader.Channel().title), repeat("频", 127));
+
+    // Atom and RSS 1.0 fill the same fields with the same limits, markup and attributes too.
+    server.Serve("/atom", "<feed xmlns='http://www.w3.org/2005/Atom'><title>" + repeat("频", 300) +
+                              "</title><entry><title>" + title + "</title><link href='" +
+                              repeat("链", 200) +
+                              "'/><content type='xhtml'><div xmlns="
+                              "'http://www.w3.org/1999/xhtml'><p>" +
+                              description + "</p></div></content></entry></feed>");
+    server.Serve("/rdf",
+                 "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#' "
+                 "xmlns='http://purl.org/rss/1.0/'><item rdf:about='" +
+                     author + "'><description>" + description + "</description></item></rdf:RDF>");
+    reader.LoadFromUrl(server.Url("/atom"), AddressOrigin::kTypedByUser);
+    CRssItem atom;
+    reader.ReadItem(0, &atom);
+    EXPECT_EQ(std::string(reader.Channel().title), repeat("频", 127));
+    EXPECT_EQ(std::string(atom.title), repeat("长", 127));
+    EXPECT_EQ(std::string(atom.link), repeat("链", 127));
+    EXPECT_EQ(std::string(atom.description), "<p>" + repeat("新", 1022));
+    reader.LoadFromUrl(server.Url("/rdf"), AddressOrigin::kTypedByUser);
+    CRssItem rdf;
+    reader.ReadItem(0, &rdf);
+    EXPECT_EQ(std::string(rdf.guid), "a" + repeat("长", 127));
+    EXPECT_EQ(std::string(rdf.description), repeat("新", 1023));
+}
+
+// The engine counts a load that gives no feed as a failed fetch; a feed without items is none.
+// What recovery makes of a broken document counts only when it is a feed with items.
+TEST(RssReader, OnlyALoadThatGivesNoFeedFails) {
+    struct Case {
+        const char* name;
+        std::string body;
+        int items;
+        bool failed;
+        const char* reason;
+    };
+    const std::string brokenItem = "<item><title>a&nbsp;b</item>";
+    const Case cases[] = {
+        {"Atom without entries",
+         "<feed xmlns='http://www.w3.org/2005/Atom'><title>t</title></feed>", 0, false,
+         "the feed has no items"},
+        {"RSS 1.0 without items",
+         "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#' "
+         "xmlns='http://purl.org/rss/1.0/'><channel><title>t</title></channel></rdf:RDF>",
+         0, false, "the feed has no items"},
+        {"RDF without RSS 1.0",
+         "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><item/></rdf:RDF>", 0,
+         true, "not a feed: its root is <rdf:RDF> in http://www.w3.org/1999/02/22-rdf-syntax-ns#"},
+        {"rss without channel", "<rss><item><title>x</title></item></rss>", 0, true,
+         "the feed has no channel"},
+        {"broken RSS with items", "<rss><channel><title>t</title>" + brokenItem, 1, false, ""},
+        {"broken Atom with entries",
+         "<feed xmlns='http://www.w3.org/2005/Atom'><entry><title>a & b</title></entry>", 1, false,
+         ""},
+        {"broken RSS without items", "<rss><channel><title>a&nbsp;b</title>", 0, true,
+         "not well-formed: "},
+        {"broken page", "<html><body><p>" + brokenItem + "</body></html>", 0, true,
+         "not well-formed: "},
+    };
+    LocalHttpServer server;
+    for (const Case& c : cases) {
+        server.Serve("/feed", c.body);
+        CRssReader reader;
+        reader.LoadFromUrl(server.Url("/feed"), AddressOrigin::kTypedByUser);
+        EXPECT_EQ(reader.ItemCount(), c.items) << c.name;
+        EXPECT_EQ(reader.LoadFailed(), c.failed) << c.name;
+        EXPECT_TRUE(reader.LastError().starts_with(c.reason))
+            << c.name << ": " << reader.LastError();
+        if (c.failed) {
+            EXPECT_STREQ(reader.Channel().title, "") << c.name;
+            EXPECT_EQ(reader.FormatName(), "") << c.name;
+        }
+    }
+}
+
+// Mending a broken feed lifts none of the limits on hostile input.
+TEST(RssReaderHostile, ABrokenFeedIsMendedWithinEveryLimit) {
+    TempDataFolder folder;
+    folder.WriteFile("secret.txt", "TOP-SECRET");
+    LocalHttpServer server;
+    server.Serve("/secret", "TOP-SECRET");
+    std::string crowded = "<rss><channel><item><title>a & b</title><link";
+    for (int i = 0; i < 1500; ++i) {
+        crowded += " a" + std::to_string(i) + "='v'";
+    }
+    server.Serve("/crowded", crowded + "/></item></channel></rss>");
+    CRssReader reader;
+    reader.LoadFromUrl(server.Url("/crowded"), AddressOrigin::kTypedByUser);
+    EXPECT_EQ(reader.ItemCount(), 0);
+    EXPECT_NE(reader.LastError().find("1000 attributes"), std::string::npos) << reader.LastError();
+
+    for (const std::string& source :
+         {"file://" + folder.File("secret.txt"), server.Url("/secret")}) {
+        server.Serve("/external", "<!DOCTYPE rss [<!ENTITY x SYSTEM \"" + source +
+                                      "\">]><rss><channel><item><title>&x; & &nbsp;</title>"
+                                      "<description>&x;</description></item></channel></rss>");
+        reader.LoadFromUrl(server.Url("/external"), AddressOrigin::kTypedByUser);
+        ASSERT_EQ(reader.ItemCount(), 1) << reader.LastError();
+        CRssItem item;
+        reader.ReadItem(0, &item);
+        EXPECT_EQ(std::string(item.title).find("SECRET"), std::string::npos) << item.title;
+        EXPECT_EQ(std::string(item.description).find("SECRET"), std::string::npos);
+    }
+    EXPECT_EQ(server.HitCount("/secret"), 0);
 }
 
 TEST(WideText, MidFollowsItsBoundRule) {

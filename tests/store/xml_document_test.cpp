@@ -161,6 +161,60 @@ TEST(XmlDocument, MalformedOrEmptyInputFailsWithoutADocument) {
     EXPECT_FALSE(doc.loadXML(deep));
 }
 
+TEST(XmlDocument, FindsElementsAndAttributesByNamespaceWhateverTheirPrefix) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadXML(
+        "<a:r xmlns:a='urn:a' xmlns:b='urn:a' xmlns='urn:d'><b:x b:k='1'>one</b:x><x>other</x>"
+        "<a:x k='2'>two</a:x></a:r>"));
+    const XmlNode root = doc.documentElement();
+    EXPECT_EQ(root.localName(), "r");
+    EXPECT_EQ(root.namespaceUri(), "urn:a");
+    EXPECT_EQ(Texts(root.selectChildrenNS("urn:a", "x")), (Strings{"one", "two"}));
+    EXPECT_EQ(root.selectChildNS("urn:d", "x").text(), "other");
+    EXPECT_TRUE(root.selectChildrenNS("", "x").empty());
+    EXPECT_EQ(root.selectChildNS("urn:a", "x").getAttributeNS("urn:a", "k"), "1");
+    // An attribute without a prefix is in no namespace, whatever the element's default.
+    EXPECT_FALSE(root.selectChildrenNS("urn:a", "x")[1].getAttributeNS("urn:a", "k"));
+}
+
+// The markup inside an element as the document has it: characters as they are, text escaped,
+// no namespace declarations of the ancestors, and cut at a character boundary.
+TEST(XmlDocument, InnerXmlIsTheMarkupOfTheChildren) {
+    CXmlDocument doc;
+    ASSERT_TRUE(doc.loadBytes(
+        "<?xml version='1.0' encoding='GB2312'?><c><div xmlns='http://www.w3.org/1999/xhtml'>"
+        "\xD6\xD0 <a href='?a=1&amp;b=2'>&lt;x&gt;</a><br/></div></c>"));
+    const XmlNode div = doc.documentElement().selectSingleNode("div");
+    EXPECT_EQ(div.innerXml(), "中 <a href=\"?a=1&amp;b=2\">&lt;x&gt;</a><br/>");
+    EXPECT_EQ(div.innerXml(2), "");
+    EXPECT_EQ(div.innerXml(5), "中 <");
+    EXPECT_EQ(doc.documentElement().innerXml().find("<div xmlns="), 0u);
+}
+
+// A forgiving load reads a broken document as libxml2's recovery makes it once mended; a
+// strict load (the tree file, OPML lists) still refuses it.
+TEST(XmlDocument, AForgivingLoadMendsWhatAStrictLoadRefuses) {
+    const std::string broken = "\n<?xml version='1.0'?><r>a&nbsp;&copy; & b<i>unclosed</r>";
+    CXmlDocument doc;
+    EXPECT_FALSE(doc.loadBytes(broken));
+    ASSERT_TRUE(doc.loadBytes(broken, {}, {}, XmlParseMode::kForgiving));
+    EXPECT_TRUE(doc.recovered());
+    EXPECT_NE(doc.lastError().find("XML declaration"), std::string::npos) << doc.lastError();
+    EXPECT_EQ(doc.documentElement().text(), "a\u00A0\u00A9 & bunclosed");
+    ASSERT_TRUE(doc.loadBytes("<r>fine</r>", {}, {}, XmlParseMode::kForgiving));
+    EXPECT_FALSE(doc.recovered());
+    EXPECT_EQ(doc.lastError(), "");
+    // UTF-16 is not mended, only recovered.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<r><i>x</r>")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    ASSERT_TRUE(doc.loadBytes(utf16, {}, {}, XmlParseMode::kForgiving));
+    EXPECT_EQ(doc.documentElement().text(), "x");
+    EXPECT_FALSE(doc.loadBytes("no markup & nothing", {}, {}, XmlParseMode::kForgiving));
+}
+
 TEST(XmlDocumentHostile, ExternalEntitiesReadNoFileAndReachNoServer) {
     TempDataFolder folder;
     folder.WriteFile("secret.txt", "TOP-SECRET");
@@ -179,10 +233,14 @@ TEST(XmlDocumentHostile, ExternalEntitiesReadNoFileAndReachNoServer) {
             "\"/></r>",
     };
     for (const std::string& text : documents) {
-        CXmlDocument doc;
-        if (doc.loadXML(text)) {
-            EXPECT_EQ(doc.documentElement().text().find("TOP-SECRET"), std::string::npos) << text;
-            EXPECT_EQ(doc.serialize().find("TOP-SECRET"), std::string::npos) << text;
+        // Also once broken, so that the forgiving load mends and recovers it.
+        for (const std::string& variant : {text, text + "&"}) {
+            CXmlDocument doc;
+            if (doc.loadBytes(variant, "UTF-8", {}, XmlParseMode::kForgiving)) {
+                EXPECT_EQ(doc.documentElement().text().find("TOP-SECRET"), std::string::npos)
+                    << variant;
+                EXPECT_EQ(doc.serialize().find("TOP-SECRET"), std::string::npos) << variant;
+            }
         }
     }
     EXPECT_TRUE(server.Targets().empty());
@@ -205,9 +263,12 @@ TEST(XmlDocumentHostile, EntityExpansionStaysBounded) {
     }
     quadratic += "</q>";
     for (const std::string* text : {&laughs, &quadratic}) {
-        CXmlDocument doc;
-        if (doc.loadXML(*text)) {
-            EXPECT_LE(doc.documentElement().text().size(), XmlNode::kMaxTextBytes);
+        for (const XmlParseMode mode : {XmlParseMode::kStrict, XmlParseMode::kForgiving}) {
+            CXmlDocument doc;
+            if (doc.loadBytes(*text + (mode == XmlParseMode::kForgiving ? "&" : ""), "UTF-8", {},
+                              mode)) {
+                EXPECT_LE(doc.documentElement().text().size(), XmlNode::kMaxTextBytes);
+            }
         }
     }
     // An ordinary internal entity still reads as its text.
@@ -280,6 +341,9 @@ TEST(XmlDocumentHostile, AnElementWithAbsurdlyManyAttributesIsRefusedBeforeParsi
         return wide;
     }();
     EXPECT_FALSE(doc.loadBytes(utf16));
+    // A broken document is refused before parsing all the same, and not mended.
+    EXPECT_FALSE(doc.loadBytes(Crowded(1'000'000) + "&", {}, {}, XmlParseMode::kForgiving));
+    EXPECT_NE(doc.lastError().find("attributes"), std::string::npos) << doc.lastError();
 }
 
 TEST(XmlDocumentHostile, ParsingEndsOnTheStopFlagAndAfterItsProcessorTimeBudget) {
@@ -300,6 +364,14 @@ TEST(XmlDocumentHostile, ParsingEndsOnTheStopFlagAndAfterItsProcessorTimeBudget)
     EXPECT_NE(doc.lastError().find("processor time"), std::string::npos) << doc.lastError();
     EXPECT_TRUE(doc.loadBytes(big));
     EXPECT_EQ(doc.selectNodes("rss/channel/item").size(), 100000u);
+    // A document refused on a limit is not read a second time, broken or not.
+    const std::string broken = big + "<unclosed>";
+    EXPECT_FALSE(doc.loadBytes(broken, {}, stopped, XmlParseMode::kForgiving));
+    EXPECT_EQ(doc.lastError(), "abandoned");
+    EXPECT_FALSE(doc.loadBytes(broken, {}, hurried, XmlParseMode::kForgiving));
+    EXPECT_NE(doc.lastError().find("processor time"), std::string::npos) << doc.lastError();
+    EXPECT_TRUE(doc.loadBytes(broken, {}, {}, XmlParseMode::kForgiving));
+    EXPECT_TRUE(doc.recovered());
 }
 
 TEST(XmlDocumentHostile, LibxmlPrintsNothingAndTheCallerGetsTheReason) {

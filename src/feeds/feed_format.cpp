@@ -1,0 +1,29 @@
+#include "feeds/feed_format.h"
+
+std::unique_ptr<FeedFormat> FeedFormatOf(const CXmlDocument& document) {
+    const XmlNode root = document.documentElement();
+    if (!root) {
+        return nullptr;
+    }
+    // RSS 2.0 keeps the rule it always had: names alone, whatever namespace a feed declares.
+    if (document.selectSingleNode("rss/channel")) {
+        return MakeRss2Format(root);
+    }
+    const std::string ns = root.namespaceUri();
+    const std::string name = root.localName();
+    if (name == "feed" && (ns == feed_ns::kAtom10 || ns == feed_ns::kAtom03)) {
+        return MakeAtomFormat(root);
+    }
+    if (name == "RDF" && ns == feed_ns::kRdf &&
+        (root.selectChildNS(feed_ns::kRss10, "channel") ||
+         root.selectChildNS(feed_ns::kRss10, "item"))) {
+        return MakeRdfFormat(root);
+    }
+    return nullptr;
+}
+
+std::string ChildText(const XmlNode& parent, std::string_view namespaceUri,
+                      std::string_view localName, std::size_t maxBytes) {
+    const XmlNode child = parent.selectChildNS(namespaceUri, localName);
+    return child ? child.text(maxBytes) : std::string();
+}

@@ -1,0 +1,60 @@
+// RSS 2.0: every field is the text of the child element of the same name.
+
+#include "feeds/feed_format.h"
+
+namespace {
+
+// The whole text of the first child element `name` of `parent`, into a field of `size`
+// bytes holding `codePageLimit` code-page bytes.
+void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size,
+               std::size_t codePageLimit) {
+    const XmlNode element = parent.selectSingleNode(name);
+    if (element) {
+        CopyToField(field, size, CutToCodePageLimit(element.text(size), codePageLimit));
+    }
+}
+
+class Rss2Format final : public FeedFormat {
+public:
+    explicit Rss2Format(XmlNode rss) : m_rss(rss) {}
+
+    std::string_view Name() const override { return "RSS 2.0"; }
+
+    void ReadChannel(CRssChannel* channel) const override {
+        const XmlNode node = m_rss.selectSingleNode("channel");
+        if (!node) {
+            return;
+        }
+        for (const RssChannelField& field : ChannelFields()) {
+            ReadField(node, field.name, field.field(*channel), field.size, field.codePageLimit);
+        }
+    }
+
+    std::vector<XmlNode> Items() const override { return m_rss.selectNodes("channel/item"); }
+
+    void ReadItem(const XmlNode& node, CRssItem* item) const override {
+        for (const RssItemField& field : ItemFields()) {
+            ReadField(node, field.name, field.field(*item), field.size, field.codePageLimit);
+        }
+        // Many feeds date their items only with Dublin Core's date; some forget to declare
+        // its prefix, which leaves the element named "dc:date".
+        if (!node.selectSingleNode("pubDate")) {
+            XmlNode date = node.selectChildNS(feed_ns::kDublinCore, "date");
+            if (!date) {
+                date = node.selectSingleNode("dc:date");
+            }
+            if (date) {
+                CopyToCodePageField(item->pubDate, kMaxFieldBytes, date.text(sizeof item->pubDate));
+            }
+        }
+    }
+
+private:
+    XmlNode m_rss;
+};
+
+}  // namespace
+
+std::unique_ptr<FeedFormat> MakeRss2Format(XmlNode rss) {
+    return std::make_unique<Rss2Format>(rss);
+}
