@@ -27,18 +27,33 @@ CRssReader::CRssReader() : m_channel(std::make_unique<CRssChannel>()) {}
 
 CRssReader::~CRssReader() = default;
 
-void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
-                             const FetchOptions& fetch) {
+void CRssReader::Clear() {
     // Nothing of an earlier document survives, whether or not this one loads.
     *m_channel = CRssChannel();
     m_items.clear();
     m_itemCount = 0;
     m_loadFailed = true;
+}
+
+void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
+                             const FetchOptions& fetch) {
+    Clear();
     FetchOptions options = fetch;
     options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
-    if (!m_document.load(address, origin, options)) {
-        return;
+    if (m_document.load(address, origin, options)) {
+        ReadDocument();
     }
+}
+
+void CRssReader::LoadFromBytes(std::string_view bytes, std::string_view httpCharset,
+                               const FetchOptions& fetch) {
+    Clear();
+    if (m_document.loadBytes(bytes, httpCharset, ParseLimitsOf(fetch))) {
+        ReadDocument();
+    }
+}
+
+void CRssReader::ReadDocument() {
     if (!m_document.selectSingleNode("rss/channel")) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/http_fetch.h"
@@ -29,6 +30,10 @@ public:
     // and the channel empty. Every load starts from an empty reader.
     void LoadFromUrl(const std::string& address, AddressOrigin origin,
                      const FetchOptions& fetch = {});
+    // The same for a document its caller fetched: `bytes` as they came, `httpCharset` from
+    // the answer's Content-Type ("" when it named none); `fetch` gives the parse its stop flag.
+    void LoadFromBytes(std::string_view bytes, std::string_view httpCharset,
+                       const FetchOptions& fetch = {});
 
     // Fills `item` (already cleared by the caller) from the item at `index`; an index outside
     // 0 .. item count - 1 leaves it unchanged. An item without `pubDate` takes the text of
@@ -44,6 +49,9 @@ public:
     const CRssChannel& Channel() const { return *m_channel; }
 
 private:
+    void Clear();
+    // Takes the channel and items of the loaded document, if it is a feed.
+    void ReadDocument();
     void ReadChannel();
     void CountItems();
 
