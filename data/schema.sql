@@ -5,7 +5,8 @@
 --
 -- Channel names and item titles compare ignoring ASCII letter case, in every statement and
 -- in the unique indexes: "News" and "news" are one channel. A file made before this rule
--- (user_version 0) is brought to it when the program opens it.
+-- (user_version 0) is brought to it when the program opens it, and a file without the
+-- feed_validator table (user_version 1) gains it.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -53,6 +54,17 @@ CREATE TABLE opml (
     opml_html_url VARCHAR(511)
 );
 
+-- What the server of a subscribed feed said of the copy last stored for a channel (its ETag
+-- and Last-Modified answers, '' where it gave none), so that the next fetch asks only for a
+-- changed copy. Kept per channel: a feed subscribed under two channels is stored in each.
+CREATE TABLE feed_validator (
+    opml_key      VARCHAR(511) COLLATE NOCASE,
+    address       VARCHAR(511),
+    etag          VARCHAR(511),
+    last_modified VARCHAR(511),
+    PRIMARY KEY (opml_key, address)
+);
+
 -- The duplicate checks. They are unique, so that two feeds of one channel stored at the
 -- same time cannot both add the channel row or the same item: the second insert fails as a
 -- duplicate and is skipped.
@@ -62,4 +74,4 @@ CREATE UNIQUE INDEX channel_by_title ON channel (rss_title);
 CREATE INDEX item_by_channel_date ON item (rss_channelID, rss_pubDate);
 CREATE INDEX opml_by_key ON opml (opml_key);
 
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;

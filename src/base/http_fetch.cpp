@@ -24,8 +24,12 @@ struct EasyDeleter {
 struct MultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
+struct HeaderListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
 
 // Removes the easy handle from the multi handle before either is cleaned up.
 class MultiAttachment {
@@ -103,6 +107,45 @@ bool DeclaresGbkQuery(std::string_view url) {
            ContainsIgnoreAsciiCase(url.substr(query), "ie=gb2312");
 }
 
+// A validator fit to go back in a request header: short, and nothing that could end the
+// header line (a stored value is data like any other).
+bool SendableValidator(std::string_view value) {
+    if (value.empty() || value.size() > kMaxValidatorBytes) {
+        return false;
+    }
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The conditional request headers for `validators`; null when none can be sent.
+HeaderList ConditionalHeaders(const FetchValidators& validators) {
+    curl_slist* list = nullptr;
+    const auto append = [&list](const char* name, const std::string& value) {
+        if (SendableValidator(value)) {
+            curl_slist* longer = curl_slist_append(list, (name + value).c_str());
+            list = longer ? longer : list;
+        }
+    };
+    append("If-None-Match: ", validators.etag);
+    append("If-Modified-Since: ", validators.lastModified);
+    return HeaderList(list);
+}
+
+// The value of the header `name` in the last answer of the transfer, or "".
+std::string AnswerHeader(CURL* easy, const char* name) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) {
+        return {};
+    }
+    const std::string_view value(header->value);
+    return SendableValidator(value) ? std::string(value) : std::string();
+}
+
 void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limits, BodySink* sink,
                 char* errorBuffer) {
     curl_easy_setopt(easy, CURLOPT_URL, wireUrl.c_str());
@@ -120,6 +163,35 @@ void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limit
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, sink);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+// Fills in what the finished transfer came to: status, charset, validators, and whether it
+// delivered a document.
+void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional,
+              const char* errorBuffer, FetchResult* result) {
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result->status);
+    const char* contentType = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
+    result->charset = CharsetOf(contentType);
+
+    if (result->abandoned) {
+        result->error = "abandoned";
+    } else if (tooLarge || outcome == CURLE_FILESIZE_EXCEEDED) {
+        result->error = "body over the size limit";
+    } else if (outcome != CURLE_OK) {
+        result->error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(outcome);
+    } else if (result->status == 304 && conditional) {
+        result->notModified = true;
+        result->error = "not modified";
+    } else if (result->status < 200 || result->status > 299) {
+        result->error = "HTTP status " + std::to_string(result->status);
+    } else {
+        result->ok = true;
+        result->validators = {AnswerHeader(easy, "ETag"), AnswerHeader(easy, "Last-Modified")};
+    }
+    if (!result->ok) {
+        result->body.clear();
+    }
 }
 
 }  // namespace
@@ -174,6 +246,10 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
     BodySink sink{&result.body, options.limits.maxBodyBytes};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     SetOptions(easy.get(), wireUrl, options.limits, &sink, errorBuffer);
+    const HeaderList conditional = ConditionalHeaders(options.conditional);
+    if (conditional) {
+        curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, conditional.get());
+    }
 
     // Only a transfer that libcurl reports done, and done well, is a success: one that ended
     // any other way delivered part of a document at most.
@@ -201,24 +277,6 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
             }
         }
     }
-    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &result.status);
-    const char* contentType = nullptr;
-    curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_TYPE, &contentType);
-    result.charset = CharsetOf(contentType);
-
-    if (result.abandoned) {
-        result.error = "abandoned";
-    } else if (sink.tooLarge || outcome == CURLE_FILESIZE_EXCEEDED) {
-        result.error = "body over the size limit";
-    } else if (outcome != CURLE_OK) {
-        result.error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(outcome);
-    } else if (result.status < 200 || result.status > 299) {
-        result.error = "HTTP status " + std::to_string(result.status);
-    } else {
-        result.ok = true;
-    }
-    if (!result.ok) {
-        result.body.clear();
-    }
+    Conclude(easy.get(), outcome, sink.tooLarge, conditional != nullptr, errorBuffer, &result);
     return result;
 }

@@ -17,6 +17,19 @@ struct FetchLimits {
     long maxRedirects = 5;
 };
 
+// What a server said of the document it sent, for asking later whether it changed: the
+// answer's ETag and Last-Modified header values as they came ("" where it sent none).
+struct FetchValidators {
+    std::string etag;
+    std::string lastModified;
+
+    bool empty() const { return etag.empty() && lastModified.empty(); }
+    bool operator==(const FetchValidators&) const = default;
+};
+
+// The longest validator value sent or reported; a longer one is treated as absent.
+constexpr std::size_t kMaxValidatorBytes = 511;
+
 struct FetchOptions {
     // When set and true, the transfer is abandoned. Owned by the caller; read only.
     const std::atomic<bool>* stop = nullptr;
@@ -24,6 +37,10 @@ struct FetchOptions {
     // The query's words go on the wire as GBK: set by the caller for a service known to
     // expect it (see ToWireUrl).
     bool gbkQuery = false;
+    // Validators of an earlier answer for this address, sent as If-None-Match and
+    // If-Modified-Since: a server whose document has not changed then answers 304 without
+    // it. A value over kMaxValidatorBytes or with a control character is not sent.
+    FetchValidators conditional;
 };
 
 struct FetchResult {
@@ -33,6 +50,11 @@ struct FetchResult {
     std::string charset;     // charset parameter of the answer's Content-Type, or ""
     std::string error;       // why it failed, for diagnostics
     bool abandoned = false;  // stopped through FetchOptions::stop
+    // A 304 answer to a request that sent validators: the document is unchanged since the
+    // answer they came from. No document arrived, so `ok` stays false.
+    bool notModified = false;
+    // The validators of a 2xx answer (see FetchValidators); empty otherwise.
+    FetchValidators validators;
 };
 
 FetchResult FetchUrl(std::string_view url, const FetchOptions& options = {});

@@ -24,7 +24,8 @@ void PrintReport(const EngineReport& report) {
     }
 }
 
-// One line per keyword of the tree, in tree order; the exit status: 1 when storing failed or
+// One line per keyword of the tree, in tree order (feeds stored, items new, fetches failed,
+// subscribed feeds unchanged since the last run); the exit status: 1 when storing failed or
 // every fetch failed, else 0.
 int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& keywords) {
     const auto progress = engine.Progress();
@@ -37,8 +38,9 @@ int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& key
         }
         const auto it = progress.find(keyword);
         const KeywordProgress counts = it == progress.end() ? KeywordProgress() : it->second;
-        std::printf("%s\t%d feeds\t%d new items\t%d failed\n", keyword.c_str(), counts.feedsFetched,
-                    counts.itemsStored, counts.feedsFailed);
+        std::printf("%s\t%d feeds\t%d new items\t%d failed\t%d unchanged\n", keyword.c_str(),
+                    counts.feedsFetched, counts.itemsStored, counts.feedsFailed,
+                    counts.feedsUnchanged);
         tried += counts.feedsTried;
         failed += counts.feedsFailed;
     }

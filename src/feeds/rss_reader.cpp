@@ -15,8 +15,7 @@ CRssReader::CRssReader() : m_channel(std::make_unique<CRssChannel>()) {}
 
 CRssReader::~CRssReader() = default;
 
-void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
-                             const FetchOptions& fetch) {
+void CRssReader::Clear() {
     // Nothing of an earlier document survives, whether or not this one loads.
     *m_channel = CRssChannel();
     m_format.reset();
@@ -24,12 +23,32 @@ void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
     m_itemCount = 0;
     m_loadFailed = true;
     m_error.clear();
+}
+
+void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
+                             const FetchOptions& fetch) {
+    Clear();
     FetchOptions options = fetch;
     options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
     if (!m_document.load(address, origin, options, XmlParseMode::kForgiving)) {
         m_error = m_document.lastError();
         return;
     }
+    ReadDocument();
+}
+
+void CRssReader::LoadFromBytes(std::string_view bytes, std::string_view httpCharset,
+                               const FetchOptions& fetch) {
+    Clear();
+    if (!m_document.loadBytes(bytes, httpCharset, ParseLimitsOf(fetch),
+                              XmlParseMode::kForgiving)) {
+        m_error = m_document.lastError();
+        return;
+    }
+    ReadDocument();
+}
+
+void CRssReader::ReadDocument() {
     std::unique_ptr<FeedFormat> format = FeedFormatOf(m_document);
     std::vector<XmlNode> items = format ? format->Items() : std::vector<XmlNode>();
     // What recovery made of a broken document counts only when it is plainly a feed.

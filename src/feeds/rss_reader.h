@@ -36,6 +36,10 @@ public:
     // channel empty. Every load starts from an empty reader.
     void LoadFromUrl(const std::string& address, AddressOrigin origin,
                      const FetchOptions& fetch = {});
+    // The same for a document its caller fetched: `bytes` as they came, `httpCharset` from
+    // the answer's Content-Type ("" when it named none); `fetch` gives the parse its stop flag.
+    void LoadFromBytes(std::string_view bytes, std::string_view httpCharset,
+                       const FetchOptions& fetch = {});
 
     // Fills `item` (already cleared by the caller) from the item at `index`; an index outside
     // 0 .. item count - 1 leaves it unchanged. An RSS 2.0 item without `pubDate` takes the
@@ -55,6 +59,9 @@ public:
     bool Recovered() const { return m_format && m_document.recovered(); }
 
 private:
+    void Clear();
+    // Takes the channel and items of the loaded document, if it is a feed.
+    void ReadDocument();
     void Accept(std::unique_ptr<FeedFormat> format, std::vector<XmlNode> items);
     std::string WhyNoFeed() const;
 

@@ -1,8 +1,31 @@
 #include "feeds/search_url.h"
 
+#include "feeds/search_template.h"
 #include "feeds/services_config.h"
 
+namespace {
+
+const char* ServiceKey(int engine) {
+    switch (engine) {
+        case kEngineGoogle:
+            return "search.google";
+        case kEngineYahoo:
+            return "search.yahoo";
+        case kEngineSogou:
+            return "search.sogou";
+        default:
+            return "search.baidu";
+    }
+}
+
+}  // namespace
+
 std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::string_view word) {
+    const std::string addressTemplate = Services().SearchTemplate(ServiceKey(engine));
+    if (!addressTemplate.empty()) {
+        const bool gbk = TemplateTakesGbk(addressTemplate, engine == kEngineSogou);
+        return ExpandSearchTemplate(addressTemplate, pageIndex, itemsPerPage, word, gbk);
+    }
     const std::string page = std::to_string(pageIndex);
     switch (engine) {
         case kEngineGoogle:
@@ -24,5 +47,7 @@ std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::str
 }
 
 bool ExpectsGbkQuery(std::string_view address) {
-    return address.starts_with(Services().Base("search.sogou") + "/xml?");
+    // A template's word arrives encoded already.
+    return Services().SearchTemplate("search.sogou").empty() &&
+           address.starts_with(Services().Base("search.sogou") + "/xml?");
 }

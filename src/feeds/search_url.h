@@ -12,9 +12,12 @@ enum SearchEngineIndex : int {
 };
 
 // The address of the result feed of `word` at `pageIndex` on `engine`, with `itemsPerPage`
-// results asked for where the service takes it. The word goes in byte for byte (the fetch
-// layer percent-encodes it on the wire). An engine index outside 0 to 3 searches with engine
-// 0. Thread-safe.
+// results asked for where the service takes it. In the built-in addresses the word goes in
+// byte for byte (the fetch layer percent-encodes it on the wire); a service given an address
+// template in data/services.conf gets the template expanded, its word percent-encoded as GBK
+// where the template or the service asks for it (Sogou, unless its template's "ie" says
+// otherwise), else as UTF-8. An engine index outside 0 to 3 searches with engine 0.
+// Thread-safe.
 std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::string_view word);
 
 // Whether `address` is a search of a service that takes its words in GBK without saying so

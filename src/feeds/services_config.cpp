@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "feeds/search_template.h"
+
 namespace {
 
 struct DefaultBase {
@@ -79,6 +81,7 @@ std::vector<ServicesConfig::BadLine> ServicesConfig::Parse(std::string_view text
     for (const DefaultBase& entry : kDefaults) {
         bases.emplace(entry.key, entry.base);
     }
+    std::map<std::string, std::string, std::less<>> templates;
     std::vector<BadLine> bad;
     for (int number = 1; !text.empty(); ++number) {
         const std::size_t end = text.find('\n');
@@ -93,14 +96,21 @@ std::vector<ServicesConfig::BadLine> ServicesConfig::Parse(std::string_view text
         const std::string_view value =
             equals == std::string_view::npos ? std::string_view() : Trim(line.substr(equals + 1));
         const auto it = bases.find(key);
-        if (equals == std::string_view::npos || it == bases.end() || !IsServiceBase(value)) {
+        if (equals == std::string_view::npos || it == bases.end()) {
             bad.push_back({number, std::string(Trim(written))});
-            continue;
+        } else if (IsServiceBase(value)) {
+            it->second = std::string(value);
+            templates.erase(it->first);
+        } else if (key.starts_with("search.") && IsSearchTemplate(value)) {
+            it->second = std::string(SearchTemplateBase(value));
+            templates.insert_or_assign(it->first, std::string(value));
+        } else {
+            bad.push_back({number, std::string(Trim(written))});
         }
-        it->second = std::string(value);
     }
     std::lock_guard lock(m_mutex);
     m_bases = std::move(bases);
+    m_templates = std::move(templates);
     return bad;
 }
 
@@ -117,6 +127,12 @@ std::string ServicesConfig::Base(std::string_view key) const {
     std::lock_guard lock(m_mutex);
     const auto it = m_bases.find(key);
     return it == m_bases.end() ? std::string() : it->second;
+}
+
+std::string ServicesConfig::SearchTemplate(std::string_view key) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_templates.find(key);
+    return it == m_templates.end() ? std::string() : it->second;
 }
 
 ServicesConfig& Services() {

@@ -2,12 +2,15 @@
 
 #include "feeds/feed_store.h"
 #include "feeds/feed_storer.h"
+#include "feeds/feed_validators.h"
 #include "feeds/rss_reader.h"
 #include "feeds/search_url.h"
 #include "store/ado_recordset.h"
 #include "store/keyword_tree_file.h"
 #include "store/statements.h"
 #include "store/text_util.h"
+
+#include <utility>
 
 namespace {
 
@@ -117,13 +120,54 @@ std::unique_ptr<CRssReader> UpdateEngine::Fetch(const std::string& address,
     if (stop) {
         return nullptr;  // abandoned: neither a success nor a failure
     }
-    {
-        std::lock_guard lock(m_progressMutex);
-        KeywordProgress& progress = m_progress[keyword];
-        ++progress.feedsTried;
-        progress.feedsFailed += reader->LoadFailed() ? 1 : 0;
+    CountFetch(keyword, reader->LoadFailed(), false);
+    return reader->ItemCount() >= 1 ? std::move(reader) : nullptr;
+}
+
+std::unique_ptr<CRssReader> UpdateEngine::FetchSubscribed(
+    const std::string& address, const std::string& keyword,
+    std::optional<PendingValidators>* pending) {
+    FetchOptions options = StoppedBy(m_stopOpml);
+    options.gbkQuery = ExpectsGbkQuery(address);
+    options.conditional = LoadFeedValidators(m_store, keyword, address);
+    const FetchResult answer = FetchUrl(address, options);
+    auto reader = std::make_unique<CRssReader>();
+    if (answer.ok) {
+        reader->LoadFromBytes(answer.body, answer.charset, options);
+    }
+    if (m_stopOpml) {
+        return nullptr;  // abandoned: neither a success nor a failure
+    }
+    const bool read = answer.ok && !reader->LoadFailed();
+    CountFetch(keyword, !read && !answer.notModified, answer.notModified);
+    if (!read) {
+        return nullptr;
+    }
+    if (answer.validators != options.conditional) {
+        PendingValidators validators{address, answer.validators};
+        if (reader->ItemCount() < 1) {
+            RememberValidators(keyword, validators);  // nothing to store first
+        } else {
+            *pending = std::move(validators);
+        }
     }
     return reader->ItemCount() >= 1 ? std::move(reader) : nullptr;
+}
+
+void UpdateEngine::CountFetch(const std::string& keyword, bool failed, bool unchanged) {
+    std::lock_guard lock(m_progressMutex);
+    KeywordProgress& progress = m_progress[keyword];
+    ++progress.feedsTried;
+    progress.feedsFailed += failed ? 1 : 0;
+    progress.feedsUnchanged += unchanged ? 1 : 0;
+}
+
+void UpdateEngine::RememberValidators(const std::string& keyword,
+                                      const PendingValidators& pending) {
+    std::string failure;
+    if (!SaveFeedValidators(m_store, keyword, pending.address, pending.validators, &failure)) {
+        StopStoring(failure);
+    }
 }
 
 void UpdateEngine::SearchPassProc() {
@@ -136,7 +180,7 @@ void UpdateEngine::SearchPassProc() {
             const std::string address =
                 BuildSearchUrl(page, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
             if (auto reader = Fetch(address, keyword, m_stopSearch)) {
-                HandOff(std::move(reader), keyword);
+                HandOff(std::move(reader), keyword, std::nullopt);
             }
             m_pacing.Pause(Pacing::kAfterSearchFetch);
         }
@@ -177,8 +221,9 @@ void UpdateEngine::OpmlPassProc() {
                 if (m_stopOpml) {
                     break;
                 }
-                if (auto reader = Fetch(address, keyword, m_stopOpml)) {
-                    HandOff(std::move(reader), keyword);
+                std::optional<PendingValidators> validators;
+                if (auto reader = FetchSubscribed(address, keyword, &validators)) {
+                    HandOff(std::move(reader), keyword, std::move(validators));
                     m_pacing.Pause(Pacing::kAfterOpmlHandOff);
                 }
                 m_pacing.Pause(Pacing::kAfterOpmlFetch);
@@ -195,11 +240,13 @@ void UpdateEngine::OpmlPassProc() {
     m_opmlDone.Set();
 }
 
-void UpdateEngine::HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword) {
+void UpdateEngine::HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword,
+                           std::optional<PendingValidators> validators) {
     m_storeSlots.Acquire();
     m_handoffLock.Acquire();
     m_handoffReader = std::move(reader);
     m_handoffKeyword = keyword;
+    m_handoffValidators = std::move(validators);
     m_workers.Start([this] { StoreFeedProc(); });
 }
 
@@ -207,8 +254,13 @@ void UpdateEngine::StoreFeedProc() {
     ++m_storeThreads;
     std::unique_ptr<CRssReader> reader = std::move(m_handoffReader);
     const std::string keyword = std::move(m_handoffKeyword);
+    const std::optional<PendingValidators> validators = std::exchange(m_handoffValidators, {});
     m_handoffLock.Release();
-    StoreAndCount(*reader, keyword, Pacing::kAfterStoredItem, nullptr);
+    // Remembered only after the items: a crash between the two costs a full fetch next time,
+    // never news that a 304 would have skipped.
+    if (StoreAndCount(*reader, keyword, Pacing::kAfterStoredItem, nullptr) && validators) {
+        RememberValidators(keyword, *validators);
+    }
     reader.reset();
     --m_storeThreads;
     m_storeSlots.Release();
@@ -231,10 +283,10 @@ void UpdateEngine::RefreshChannelProc(std::string keyword) {
     --m_storeThreads;
 }
 
-void UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
+bool UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
                                  Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop) {
     if (m_storeFailed) {
-        return;  // storing stopped for this run
+        return false;  // storing stopped for this run
     }
     const StoreOutcome outcome =
         StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
@@ -249,7 +301,9 @@ void UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
     }
     if (!outcome.failure.empty()) {
         StopStoring(outcome.failure);
+        return false;
     }
+    return !(stop && stop->load());
 }
 
 void UpdateEngine::StopStoring(const std::string& failure) {

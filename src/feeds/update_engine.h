@@ -5,10 +5,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/http_fetch.h"
 #include "feeds/done_event.h"
 #include "feeds/pacing.h"
 #include "feeds/slot_gate.h"
@@ -23,12 +25,26 @@ struct KeywordProgress {
     int feedsFailed = 0;   // of those, the ones that gave no RSS document
     int feedsFetched = 0;  // feeds with at least one item, stored
     int itemsStored = 0;
+    // Of the fetches tried, those of subscribed feeds whose server said the copy stored last
+    // is still current (304 Not Modified): neither failed nor read again.
+    int feedsUnchanged = 0;
+};
+
+// A subscribed feed's validators, to be remembered once the document they came with is
+// stored.
+struct PendingValidators {
+    std::string address;
+    FetchValidators validators;
 };
 
 // The threads that fill the database: a search pass over every page of every keyword's
 // search feed and, beside it, the passes over the feeds subscribed for each keyword; one
 // storing thread per fetched feed; one-channel refreshes. Owned by CFeedStore, which exposes
 // its operations.
+//
+// Subscribed feeds are fetched conditionally: the validators of the copy stored last go with
+// the request, and a server that answers 304 costs neither a parse nor a statement beyond
+// the look-up. Search results change with every query and are always fetched in full.
 //
 // A statement that fails for another reason than a duplicate stops storing for the run: the
 // failure is reported once (CFeedStore::Report), the passes stop as if told to, and feeds
@@ -76,12 +92,22 @@ private:
     void OpmlPassProc();
     void StoreFeedProc();
     void RefreshChannelProc(std::string keyword);
-    void HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword);
-    void StoreAndCount(CRssReader& reader, const std::string& keyword,
+    void HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword,
+                 std::optional<PendingValidators> validators);
+    // Stores the feed and counts what it added; true when every item was stored or found.
+    bool StoreAndCount(CRssReader& reader, const std::string& keyword,
                        Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop);
     // Fetches `address` for `keyword` and counts the attempt; the reader when it has items.
     std::unique_ptr<CRssReader> Fetch(const std::string& address, const std::string& keyword,
                                       const std::atomic<bool>& stop);
+    // The same for a feed subscribed under `keyword`, asked for only if it changed since the
+    // copy stored last. New validators of a feed with items go to `pending`, to be remembered
+    // once it is stored; those of a feed without items are remembered at once.
+    std::unique_ptr<CRssReader> FetchSubscribed(const std::string& address,
+                                                const std::string& keyword,
+                                                std::optional<PendingValidators>* pending);
+    void CountFetch(const std::string& keyword, bool failed, bool unchanged);
+    void RememberValidators(const std::string& keyword, const PendingValidators& pending);
     void StopStoring(const std::string& failure);
     std::vector<std::string> OpmlAddresses(const std::string& keyword) const;
     void StopPasses();
@@ -112,8 +138,9 @@ private:
     // The hand-off of a loaded feed to a new storing thread: the fetching thread takes the
     // gate and fills the slots, the storing thread copies them and opens the gate again.
     SlotGate m_handoffLock{1};
-    std::unique_ptr<CRssReader> m_handoffReader;  // guarded by m_handoffLock
-    std::string m_handoffKeyword;                 // guarded by m_handoffLock
+    std::unique_ptr<CRssReader> m_handoffReader;           // guarded by m_handoffLock
+    std::string m_handoffKeyword;                          // guarded by m_handoffLock
+    std::optional<PendingValidators> m_handoffValidators;  // guarded by m_handoffLock
 
     mutable std::mutex m_progressMutex;
     std::map<std::string, KeywordProgress> m_progress;  // guarded by m_progressMutex

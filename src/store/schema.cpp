@@ -66,6 +66,38 @@ DROP TABLE earlier_item;
 DROP TABLE earlier_opml;
 )sql";
 
+// Version 0 to 1: names and titles compare ignoring ASCII case. The tables are made from
+// the current schema, so this step also does the work of every later one, and those are
+// written to change nothing where their work is done.
+bool UpgradeToVersion1(sqlite3* db, int* code, std::string* message) {
+    return Exec(db, kRebuild, code, message) && Exec(db, kSchemaSql, code, message) &&
+           Exec(db, kCopyRows, code, message);
+}
+
+// Version 1 to 2: the subscribed feeds' validators, in a table of their own (as in
+// data/schema.sql); nothing else changes, so the step costs nothing on a big file.
+constexpr char kAddFeedValidator[] = R"sql(
+CREATE TABLE IF NOT EXISTS feed_validator (
+    opml_key      VARCHAR(511) COLLATE NOCASE,
+    address       VARCHAR(511),
+    etag          VARCHAR(511),
+    last_modified VARCHAR(511),
+    PRIMARY KEY (opml_key, address)
+);
+)sql";
+
+// Every step from `version` to the current one, in order.
+bool Upgrade(sqlite3* db, int version, int* code, std::string* message) {
+    if (version < 1 && !UpgradeToVersion1(db, code, message)) {
+        return false;
+    }
+    if (version < 2 && !Exec(db, kAddFeedValidator, code, message)) {
+        return false;
+    }
+    const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
+    return Exec(db, setVersion.c_str(), code, message);
+}
+
 bool Migrate(sqlite3* db, int* code, std::string* message) {
     if (!Exec(db, "BEGIN IMMEDIATE", code, message)) {
         return false;
@@ -73,9 +105,7 @@ bool Migrate(sqlite3* db, int* code, std::string* message) {
     int version = 0;
     // Another process may have brought the file up to date while this one waited.
     const bool done = QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-                      (version >= kSchemaVersion ||
-                       (Exec(db, kRebuild, code, message) && Exec(db, kSchemaSql, code, message) &&
-                        Exec(db, kCopyRows, code, message)));
+                      (version >= kSchemaVersion || Upgrade(db, version, code, message));
     if (!done) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;

@@ -57,6 +57,24 @@ std::string SqlInsertOpml(std::string_view title, std::string_view address,
            "', '" + SqlEscape(address) + "', '" + SqlEscape(siteAddress) + "')";
 }
 
+std::string SqlSelectFeedValidator(std::string_view keyword, std::string_view address) {
+    return "select * from feed_validator where opml_key='" + SqlEscape(keyword) +
+           "' and address='" + SqlEscape(address) + "'";
+}
+
+std::string SqlSaveFeedValidator(std::string_view keyword, std::string_view address,
+                                 std::string_view etag, std::string_view lastModified) {
+    return "insert or replace into feed_validator (opml_key, address, etag, last_modified) "
+           "values('" +
+           SqlEscape(keyword) + "', '" + SqlEscape(address) + "', '" + SqlEscape(etag) + "', '" +
+           SqlEscape(lastModified) + "')";
+}
+
+std::string SqlDeleteFeedValidator(std::string_view keyword, std::string_view address) {
+    return "delete from feed_validator where opml_key='" + SqlEscape(keyword) + "' and address='" +
+           SqlEscape(address) + "'";
+}
+
 std::string SqlSelectItemByTitle(std::string_view title, std::string_view keyword) {
     return "select * from item where rss_title = '" + SqlEscape(title) +
            "' and rss_channelID = ( select id from channel where rss_title = '" +

@@ -44,6 +44,14 @@ std::string SqlSelectOpml(std::string_view title, std::string_view address);
 std::string SqlInsertOpml(std::string_view title, std::string_view address,
                           std::string_view siteAddress);
 
+// The validators remembered for the feed at `address` subscribed under K.
+std::string SqlSelectFeedValidator(std::string_view keyword, std::string_view address);
+// Remembers them, replacing what was remembered before.
+std::string SqlSaveFeedValidator(std::string_view keyword, std::string_view address,
+                                 std::string_view etag, std::string_view lastModified);
+// Forgets them.
+std::string SqlDeleteFeedValidator(std::string_view keyword, std::string_view address);
+
 // An item by title within the channel named K (the list's double click and item page).
 std::string SqlSelectItemByTitle(std::string_view title, std::string_view keyword);
 // A channel's items newer than the cut-off, newest first (the list, mode 0).

@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "support/local_http_server.h"
 
@@ -258,4 +260,105 @@ TEST(HttpFetch, AConnectionResetHalfwayFailsTheFetch) {
         EXPECT_TRUE(result.body.empty()) << head;
         EXPECT_FALSE(result.error.empty()) << head;
     }
+}
+
+namespace {
+
+constexpr char kLastModified[] = "Wed, 21 Oct 2015 07:28:00 GMT";
+
+// A document with validators: 304 when the request's If-None-Match or If-Modified-Since
+// matches them, the document otherwise. Records the conditional headers it was sent.
+void ServeWithValidators(LocalHttpServer& server, std::vector<std::string>* seen,
+                         std::mutex* mutex) {
+    server.Handle("/doc",
+                  [seen, mutex](const httplib::Request& request, httplib::Response& response) {
+                      const std::string etag = request.get_header_value("If-None-Match");
+                      const std::string since = request.get_header_value("If-Modified-Since");
+                      {
+                          std::lock_guard lock(*mutex);
+                          seen->push_back(etag + "|" + since + "|" +
+                                          std::to_string(request.headers.count("X-Injected")));
+                      }
+                      if (etag == "\"v1\"" || since == kLastModified) {
+                          response.status = 304;
+                          return;
+                      }
+                      response.set_header("ETag", "\"v1\"");
+                      response.set_header("Last-Modified", kLastModified);
+                      response.set_content("<rss/>", "application/rss+xml");
+                  });
+}
+
+}  // namespace
+
+TEST(HttpFetchConditional, AnUnchangedDocumentIsToldApartFromAFailure) {
+    LocalHttpServer server;
+    std::mutex mutex;
+    std::vector<std::string> seen;
+    ServeWithValidators(server, &seen, &mutex);
+
+    const FetchResult first = FetchUrl(server.Url("/doc"));
+    ASSERT_TRUE(first.ok) << first.error;
+    EXPECT_EQ(first.validators, (FetchValidators{"\"v1\"", kLastModified}));
+    EXPECT_FALSE(first.notModified);
+
+    FetchOptions conditional;
+    conditional.conditional = first.validators;
+    const FetchResult again = FetchUrl(server.Url("/doc"), conditional);
+    EXPECT_TRUE(again.notModified);
+    EXPECT_FALSE(again.ok);
+    EXPECT_EQ(again.status, 304);
+    EXPECT_TRUE(again.body.empty());
+
+    // Either validator alone is sent as it is; a stale one gets the document.
+    conditional.conditional = {"", kLastModified};
+    EXPECT_TRUE(FetchUrl(server.Url("/doc"), conditional).notModified);
+    conditional.conditional = {"\"v0\"", ""};
+    const FetchResult stale = FetchUrl(server.Url("/doc"), conditional);
+    EXPECT_TRUE(stale.ok) << stale.error;
+    EXPECT_EQ(stale.body, "<rss/>");
+
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"||0", std::string("\"v1\"|") + kLastModified + "|0",
+                                        std::string("|") + kLastModified + "|0", "\"v0\"||0"}));
+}
+
+// Nothing was asked conditionally, so a 304 says nothing about a document held: it fails.
+TEST(HttpFetchConditional, A304ToAPlainRequestIsAFailure) {
+    LocalHttpServer server;
+    server.Handle("/always-304", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 304;
+    });
+    const FetchResult result = FetchUrl(server.Url("/always-304"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.notModified);
+    EXPECT_EQ(result.status, 304);
+}
+
+// Validators come from servers and from the database: one that could end a header line, or
+// an oversized one, is neither sent nor reported.
+TEST(HttpFetchConditional, ValidatorsThatCouldBreakARequestAreNeitherSentNorReported) {
+    LocalHttpServer server;
+    std::mutex mutex;
+    std::vector<std::string> seen;
+    ServeWithValidators(server, &seen, &mutex);
+    FetchOptions options;
+    options.conditional = {"\"v1\"\r\nX-Injected: 1", std::string(kMaxValidatorBytes + 1, 'x')};
+    const FetchResult result = FetchUrl(server.Url("/doc"), options);
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_FALSE(result.notModified);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(seen, (std::vector<std::string>{"||0"}));
+    }
+
+    server.Handle("/huge-etag", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("ETag", "\"" + std::string(kMaxValidatorBytes, 'e') + "\"");
+        response.set_header("Last-Modified", kLastModified);
+        response.set_content("<rss/>", "application/rss+xml");
+    });
+    const FetchResult huge = FetchUrl(server.Url("/huge-etag"));
+    ASSERT_TRUE(huge.ok) << huge.error;
+    EXPECT_EQ(huge.validators, (FetchValidators{"", kLastModified}));
 }

@@ -75,7 +75,7 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
               ReadSeed("document/keywordlist.xml"));
     EXPECT_EQ(QueryRows(folder + "/data/data.dat",
                         "select name from sqlite_master where type = 'table' order by name"),
-              (Rows{{"channel"}, {"item"}, {"opml"}}));
+              (Rows{{"channel"}, {"feed_validator"}, {"item"}, {"opml"}}));
 
     CFeedStore store(folder);
     ASSERT_TRUE(store.Open()) << store.LastError();

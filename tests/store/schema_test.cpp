@@ -53,6 +53,26 @@ int Count(const CAdoConnection& connection, const std::string& sql) {
     return records.Open(sql) ? records.GetRecordCount() : -1;
 }
 
+// Every table's columns and every index's columns with their collation: what a statement
+// can tell of the schema.
+Rows SchemaOf(const std::string& path) {
+    Rows rows = QueryRows(path,
+                          "SELECT m.name, p.name, p.type, p.pk FROM sqlite_master m, "
+                          "pragma_table_info(m.name) p WHERE m.type = 'table' ORDER BY 1, p.cid");
+    const Rows indexes = QueryRows(
+        path,
+        "SELECT m.name, x.name, x.coll, x.desc FROM sqlite_master m, pragma_index_xinfo(m.name) x "
+        "WHERE m.type = 'index' AND x.key = 1 ORDER BY 1, x.seqno");
+    rows.insert(rows.end(), indexes.begin(), indexes.end());
+    return rows;
+}
+
+Rows FreshSchema() {
+    TempDataFolder fresh;
+    fresh.CreateDatabase();
+    return SchemaOf(Db(fresh));
+}
+
 }  // namespace
 
 // Such a file is refused as a missing one is, and never turned into an empty database.
@@ -147,8 +167,9 @@ TEST(DatabaseCase, AFileOfTheEarlierSchemaIsBroughtUpToDateWhenOpened) {
                   {"12", "1", "Only in the second", "2006-05-14"},
                   {"13", "3", "Goal", "2006-05-15"},
                   {"15", "9", "No channel row", "2006-05-17"}}));
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"1"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
+        EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
 
         EXPECT_EQ(Count(store, SqlSelectChannel("NEWS")), 1);
         EXPECT_EQ(Count(store, SqlSelectOpmlByKey("news")), 1);
@@ -159,5 +180,35 @@ TEST(DatabaseCase, AFileOfTheEarlierSchemaIsBroughtUpToDateWhenOpened) {
         item.title = "goal";
         item.pubDate = {2006, 5, 18};
         EXPECT_EQ(store.Execute(SqlInsertItem(item)), -1);
+    }
+}
+
+// A data.dat of the build before conditional fetches has every table but feed_validator. It
+// gains that one, empty, and keeps every row as it was.
+TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v1.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
+            " (10, 1, 'Title A', '2006-05-12');"
+            "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
+            " ('News', 'http://feed.test/', 'h');");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"1"}}));
+    const Rows items = QueryRows(Db(folder), "SELECT * FROM item");
+    const Rows opml = QueryRows(Db(folder), "SELECT * FROM opml");
+
+    for (int round = 0; round < 2; ++round) {
+        CFeedStore store(folder.Path());
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+        EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item"), items);
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM opml"), opml);
+        EXPECT_EQ(Count(store, SqlSelectFeedValidator("news", "http://feed.test/")), 0);
+        ASSERT_GE(store.Execute(SqlSaveFeedValidator("News", "http://feed.test/", "\"e'1\"", "")),
+                  0);
+        EXPECT_EQ(Count(store, SqlSelectFeedValidator("NEWS", "http://feed.test/")), 1);
+        ASSERT_GE(store.Execute(SqlDeleteFeedValidator("News", "http://feed.test/")), 0);
     }
 }

@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""What conditional fetches save: a second quillon-cli update, 304 against 200 answers.
+
+Serves 50 feeds of 100 realistic items on 127.0.0.1, each with an ETag and a Last-Modified,
+subscribed to one channel each through the opml table (maximum pages 1; the search services
+answer with an empty feed). A first update fills the database; then, on that filled
+database, the next update is timed twice: once against a server that answers 304 to the
+validators Quillon sends back, once against one that ignores them and sends every feed in
+full again. Wall time and the bytes the server sent are the median of several runs.
+
+    bench/conditional_update.py [--cli build/src/quillon-cli] [--runs 5]
+"""
+
+import argparse
+import email.utils
+import http.server
+import os
+import random
+import sqlite3
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+FEEDS = 50
+ITEMS = 100
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+EMPTY_FEED = b'<?xml version="1.0" encoding="utf-8"?><rss version="2.0"><channel><title>s</title></channel></rss>'
+
+WORDS_ZH = "新闻 体育 足球 经济 科技 国际 市场 政府 会议 发布 增长 公司 城市 学生 天气 交通 文化 旅游".split()
+WORDS_EN = "market growth council report storm league match policy energy science city rail".split()
+
+
+def make_feed(index, rng):
+    now = time.time()
+    items = []
+    for i in range(ITEMS):
+        if rng.random() < 0.5:
+            title = "".join(rng.choice(WORDS_ZH) for _ in range(rng.randint(4, 9)))
+        else:
+            title = " ".join(rng.choice(WORDS_EN) for _ in range(rng.randint(4, 10))).capitalize()
+        words = []
+        while len(" ".join(words).encode()) < rng.randint(200, 1500) - 40:
+            words.append(rng.choice(WORDS_ZH + WORDS_EN))
+        date = email.utils.formatdate(now - rng.randint(0, 20 * 86400), usegmt=True)
+        items.append(
+            "<item><title>{} {}-{}</title><link>http://news{}.test/{}.html</link>"
+            "<description><![CDATA[<p>{}</p>]]></description><pubDate>{}</pubDate></item>".format(
+                title, index, i, index, i, " ".join(words), date))
+    return ('<?xml version="1.0" encoding="utf-8"?><rss version="2.0"><channel>'
+            "<title>Feed {0}</title><link>http://news{0}.test/</link>{1}</channel></rss>").format(
+                index, "".join(items)).encode()
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    feeds = {}
+    last_modified = email.utils.formatdate(time.time() - 3600, usegmt=True)
+    honour_validators = True
+    lock = threading.Lock()
+    sent = 0  # body and header bytes written, guarded by lock
+    answers = {}  # status -> count, guarded by lock
+
+    def do_GET(self):
+        path = self.path.split("?")[0]
+        body = self.feeds.get(path, EMPTY_FEED)
+        etag = '"{}"'.format(path)
+        unchanged = self.honour_validators and path in self.feeds and (
+            self.headers.get("If-None-Match") == etag
+            or self.headers.get("If-Modified-Since") == self.last_modified)
+        headers = [("ETag", etag), ("Last-Modified", self.last_modified)]
+        if unchanged:
+            status, body = 304, b""
+        else:
+            status = 200
+            headers += [("Content-Type", "application/rss+xml; charset=utf-8"),
+                        ("Content-Length", str(len(body)))]
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(body)
+        with Handler.lock:
+            Handler.sent += len(body) + sum(len(n) + len(v) + 4 for n, v in headers) + 20
+            Handler.answers[status] = Handler.answers.get(status, 0) + 1
+
+    def log_message(self, *args):
+        pass
+
+
+def data_folder(root, base):
+    folder = os.path.join(root, "quillon")
+    os.makedirs(os.path.join(folder, "data"))
+    os.makedirs(os.path.join(folder, "document"))
+    db = sqlite3.connect(os.path.join(folder, "data", "data.dat"))
+    db.executescript(open(os.path.join(REPO, "data", "schema.sql")).read())
+    db.executemany("insert into opml (opml_key, opml_xml_url, opml_html_url) values (?, ?, ?)",
+                   [(f"频道{i}", f"{base}/feed{i}.xml", f"http://news{i}.test/") for i in range(FEEDS)])
+    db.commit()
+    db.close()
+    settings = [50, 1, 30, 0, 0x00FA6464, 0x00FA64FA, 0x00DCFADC, 0x00FAC896, 0x00B432FA,
+                0x00DCDC96, 0x00C896FA, 0x00F0FA96, 0x00DCDCDC]
+    with open(os.path.join(folder, "data", "sysdata.dat"), "wb") as f:
+        f.write(struct.pack("<13i", *settings))
+    with open(os.path.join(folder, "data", "services.conf"), "w") as f:
+        for key in ("baidu", "google", "yahoo", "sogou"):
+            f.write(f"search.{key} = {base}\n")
+    nodes = "".join(f"<KEYWORDNODE><ID>{i + 1}</ID><NODETYPE>KEY</NODETYPE><TEXT>频道{i}</TEXT></KEYWORDNODE>"
+                    for i in range(FEEDS))
+    with open(os.path.join(folder, "document", "keywordlist.xml"), "w") as f:
+        f.write('<?xml version="1.0" encoding="utf-8"?><KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER'
+                f"</NODETYPE><TEXT>我的频道</TEXT>{nodes}</KEYWORDTREE>")
+    return folder
+
+
+def update(cli, folder, honour):
+    """Wall time, bytes the server sent, its answers by status and the tool's output."""
+    Handler.honour_validators = honour
+    with Handler.lock:
+        Handler.sent = 0
+        Handler.answers = {}
+    started = time.perf_counter()
+    run = subprocess.run([cli, "--data", folder, "update", "--no-pauses"], capture_output=True)
+    elapsed = time.perf_counter() - started
+    if run.returncode != 0:
+        sys.exit(f"quillon-cli update failed: {run.stderr.decode(errors='replace')}")
+    with Handler.lock:
+        return elapsed, Handler.sent, dict(Handler.answers), run.stdout.decode()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--cli", default=os.path.join(REPO, "build", "src", "quillon-cli"))
+    parser.add_argument("--runs", type=int, default=5)
+    args = parser.parse_args()
+    cli = os.path.abspath(args.cli)
+
+    rng = random.Random(7)
+    Handler.feeds = {f"/feed{i}.xml": make_feed(i, rng) for i in range(FEEDS)}
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    base = f"http://127.0.0.1:{server.server_address[1]}"
+
+    results = {True: [], False: []}
+    for _ in range(args.runs):
+        with tempfile.TemporaryDirectory(prefix="quillon-conditional-") as root:
+            folder = data_folder(root, base)
+            update(cli, folder, True)  # fills the database, remembers the validators
+            for honour in (True, False):
+                elapsed, sent, answers, out = update(cli, folder, honour)
+                unchanged = sum(int(line.split("\t")[4].split()[0]) for line in out.splitlines())
+                expected = FEEDS if honour else 0
+                if unchanged != expected or answers.get(304, 0) != expected:
+                    sys.exit(f"expected {expected} unchanged feeds, the tool saw {unchanged}, "
+                             f"the server answered {answers}")
+                results[honour].append((elapsed, sent))
+    server.shutdown()
+
+    feed_bytes = sum(len(body) for body in Handler.feeds.values())
+    print(f"{FEEDS} subscribed feeds x {ITEMS} items ({feed_bytes / 1e6:.1f} MB) on 127.0.0.1, "
+          f"second update on a filled database, median of {args.runs} runs")
+    print(f"{'server answers':18}{'wall time':>12}{'bytes sent':>14}")
+    for honour, label in ((True, "304 Not Modified"), (False, "200 in full")):
+        elapsed = statistics.median(t for t, _ in results[honour])
+        sent = statistics.median(b for _, b in results[honour])
+        print(f"{label:18}{elapsed:11.3f}s{sent:14,.0f}")
+
+
+if __name__ == "__main__":
+    main()
