@@ -40,8 +40,7 @@ void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
 void CRssReader::LoadFromBytes(std::string_view bytes, std::string_view httpCharset,
                                const FetchOptions& fetch) {
     Clear();
-    if (!m_document.loadBytes(bytes, httpCharset, ParseLimitsOf(fetch),
-                              XmlParseMode::kForgiving)) {
+    if (!m_document.loadBytes(bytes, httpCharset, ParseLimitsOf(fetch), XmlParseMode::kForgiving)) {
         m_error = m_document.lastError();
         return;
     }
