@@ -17,12 +17,6 @@ namespace {
 constexpr int kChannels = 1000;
 constexpr int kBenchChannelRecent = 5000;
 
-void Check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
-    }
-}
-
 std::string IsoDaysAgo(int days) {
     const std::time_t when = std::time(nullptr) - static_cast<std::time_t>(days) * 86400;
     std::tm tm{};
@@ -33,26 +27,21 @@ std::string IsoDaysAgo(int days) {
 }
 
 void Fill(const std::string& path, int items, const std::string& schemaPath) {
-    std::ifstream schemaFile(schemaPath);
-    std::stringstream schema;
-    schema << schemaFile.rdbuf();
-    sqlite3* db = nullptr;
-    Check(sqlite3_open(path.c_str(), &db), db, "open");
-    Check(sqlite3_exec(db, schema.str().c_str(), nullptr, nullptr, nullptr), db, "schema");
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+    sqlite3* db = CreateDatabase(path, schemaPath);
+    CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
     for (int c = 1; c <= kChannels; ++c) {
         const std::string title = c == 1 ? "bench" : "channel " + std::to_string(c);
         const std::string sql = "insert into channel (ID, rss_title, rss_link) values(" +
                                 std::to_string(c) + ", '" + title + "', 'http://c.test/')";
-        Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "channel");
+        CheckSqlite(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "channel");
     }
     sqlite3_stmt* insert = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "insert into item (rss_channelID, rss_title, rss_link, "
-                             "rss_description, rss_author, rss_pubDate, rss_source) "
-                             "values(?, ?, ?, ?, ?, ?, ?)",
-                             -1, &insert, nullptr),
-          db, "prepare");
+    CheckSqlite(sqlite3_prepare_v2(db,
+                                   "insert into item (rss_channelID, rss_title, rss_link, "
+                                   "rss_description, rss_author, rss_pubDate, rss_source) "
+                                   "values(?, ?, ?, ?, ?, ?, ?)",
+                                   -1, &insert, nullptr),
+                db, "prepare");
     std::mt19937 random(42);
     const std::string description(600, 'd');
     for (int i = 0; i < items; ++i) {
@@ -70,12 +59,13 @@ void Fill(const std::string& path, int items, const std::string& schemaPath) {
         sqlite3_bind_text(insert, 5, "记者", -1, SQLITE_STATIC);
         sqlite3_bind_text(insert, 6, date.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 7, "source", -1, SQLITE_STATIC);
-        Check(sqlite3_step(insert), db, "insert");
+        CheckSqlite(sqlite3_step(insert), db, "insert");
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
-    Check(sqlite3_exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr),
-          db, "commit");
+    CheckSqlite(
+        sqlite3_exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr), db,
+        "commit");
     sqlite3_close(db);
 }
 
@@ -104,4 +94,20 @@ std::string PrefilledDatabase(const std::string& folder, int items, const std::s
     fs::remove(copy.string() + "-shm");
     fs::copy_file(cache, copy);
     return copy.string();
+}
+
+void CheckSqlite(int rc, sqlite3* db, const char* what) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+    }
+}
+
+sqlite3* CreateDatabase(const std::string& path, const std::string& schemaPath) {
+    std::ifstream schemaFile(schemaPath);
+    std::stringstream schema;
+    schema << schemaFile.rdbuf();
+    sqlite3* db = nullptr;
+    CheckSqlite(sqlite3_open(path.c_str(), &db), db, "open");
+    CheckSqlite(sqlite3_exec(db, schema.str().c_str(), nullptr, nullptr, nullptr), db, "schema");
+    return db;
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+struct sqlite3;
+
 // A database file in the benchmark's own folder, prefilled with `items` items spread over
 // 1000 channels (the benchmark channel "bench" among them, with 5000 items of the last 30
 // days once there are enough), made with the schema at `schemaPath`. Filled files are cached
@@ -12,3 +14,9 @@ std::string PrefilledDatabase(const std::string& folder, int items,
 
 // Creates `folder`/data and `folder`/document as a data folder needs them.
 void MakeDataFolder(const std::string& folder);
+
+// Throws, naming `what` and SQLite's message, when `rc` is an error code.
+void CheckSqlite(int rc, sqlite3* db, const char* what);
+
+// Opens a new database file at `path` and runs the schema at `schemaPath` in it.
+sqlite3* CreateDatabase(const std::string& path, const std::string& schemaPath);

@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
-#include <stdexcept>
 #include <vector>
 
 #include "bench_database.h"
@@ -26,12 +24,6 @@ std::string FolderName(int folder) {
 
 std::string ChannelName(int folder, int channel) {
     return "频道" + std::to_string(folder) + "-" + std::to_string(channel);
-}
-
-void Check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
-    }
 }
 
 std::string IsoDaysAgo(std::time_t now, int days) {
@@ -66,20 +58,15 @@ void WriteTreeFile(const fs::path& path) {
 // Channel c (0-based, folder c / 10) gets a share of the items that grows with its
 // position in the folder, so counts differ widely; dates spread evenly over a year.
 std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
-    std::ifstream schemaFile(QUILLON_SCHEMA_PATH);
-    std::stringstream schema;
-    schema << schemaFile.rdbuf();
-    sqlite3* db = nullptr;
-    Check(sqlite3_open(path.c_str(), &db), db, "open");
-    Check(sqlite3_exec(db, schema.str().c_str(), nullptr, nullptr, nullptr), db, "schema");
-    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+    sqlite3* db = CreateDatabase(path, QUILLON_SCHEMA_PATH);
+    CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
     for (int c = 0; c < kChannels; ++c) {
         const std::string sql = "insert into channel (ID, rss_title, rss_link) values(" +
                                 std::to_string(c + 1) + ", '" +
                                 ChannelName(c / BigCollection::kChannelsPerFolder,
                                             c % BigCollection::kChannelsPerFolder) +
                                 "', 'http://c.test/')";
-        Check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "channel");
+        CheckSqlite(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, "channel");
     }
     std::vector<int> weights;
     for (int c = 0; c < kChannels; ++c) {
@@ -88,12 +75,12 @@ std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
     std::discrete_distribution<int> pickChannel(weights.begin(), weights.end());
     std::mt19937 random(13);
     sqlite3_stmt* insert = nullptr;
-    Check(sqlite3_prepare_v2(db,
-                             "insert into item (rss_channelID, rss_title, rss_link, "
-                             "rss_description, rss_author, rss_pubDate, rss_source) "
-                             "values(?, ?, 'http://news.test/item', ?, '记者', ?, 'source')",
-                             -1, &insert, nullptr),
-          db, "prepare");
+    CheckSqlite(sqlite3_prepare_v2(db,
+                                   "insert into item (rss_channelID, rss_title, rss_link, "
+                                   "rss_description, rss_author, rss_pubDate, rss_source) "
+                                   "values(?, ?, 'http://news.test/item', ?, '记者', ?, 'source')",
+                                   -1, &insert, nullptr),
+                db, "prepare");
     const std::string description(300, 'd');
     std::vector<int> recent(kChannels, 0);
     for (int i = 0; i < BigCollection::kItems; ++i) {
@@ -105,7 +92,7 @@ std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
         sqlite3_bind_text(insert, 2, title.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 3, description.c_str(), -1, SQLITE_STATIC);
         sqlite3_bind_text(insert, 4, date.c_str(), -1, SQLITE_TRANSIENT);
-        Check(sqlite3_step(insert), db, "insert");
+        CheckSqlite(sqlite3_step(insert), db, "insert");
         sqlite3_reset(insert);
         // Counted when newer than the cut-off date, retention days before today.
         if (daysAgo < BigCollection::kRetentionDays) {
@@ -113,8 +100,9 @@ std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
         }
     }
     sqlite3_finalize(insert);
-    Check(sqlite3_exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr),
-          db, "commit");
+    CheckSqlite(
+        sqlite3_exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr), db,
+        "commit");
     sqlite3_close(db);
     return recent;
 }
