@@ -14,48 +14,17 @@ import email.utils
 import http.server
 import os
 import random
-import resource
 import shutil
 import sqlite3
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-FEEDS = 50
-ITEMS = 100
-REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from bench_feeds import FEEDS, ITEMS, REPO, make_feed, quillon_data_folder
 
-WORDS_ZH = "新闻 体育 足球 经济 科技 国际 市场 政府 会议 发布 增长 公司 城市 学生 天气 交通 文化 旅游".split()
-WORDS_EN = "market growth council report storm league match policy energy science city rail".split()
-
-
-def make_feed(index, rng):
-    now = time.time()
-    items = []
-    for i in range(ITEMS):
-        if rng.random() < 0.5:
-            title = "".join(rng.choice(WORDS_ZH) for _ in range(rng.randint(4, 9)))
-        else:
-            title = " ".join(rng.choice(WORDS_EN) for _ in range(rng.randint(4, 10))).capitalize()
-        title += f" {index}-{i}"
-        words = []
-        while len(" ".join(words).encode()) < rng.randint(200, 1500) - 40:
-            words.append(rng.choice(WORDS_ZH + WORDS_EN))
-        description = "<p>" + " ".join(words) + '</p><p><a href="http://example.test/">更多</a></p>'
-        date = email.utils.formatdate(now - rng.randint(0, 20 * 86400), usegmt=True)
-        items.append(
-            "<item><title>{}</title><link>http://news{}.test/{}.html</link>"
-            "<description><![CDATA[{}]]></description><author>记者{}</author>"
-            "<guid>http://news{}.test/{}.html</guid><pubDate>{}</pubDate></item>".format(
-                title, index, i, description, i % 7, index, i, date))
-    return ('<?xml version="1.0" encoding="utf-8"?><rss version="2.0"><channel>'
-            "<title>Feed {0}</title><link>http://news{0}.test/</link>"
-            "<description>Feed number {0}</description>{1}</channel></rss>").format(
-                index, "".join(items)).encode()
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -87,32 +56,6 @@ def timed(command, cwd):
     return elapsed, usage.ru_maxrss / 1024.0
 
 
-def quillon_folder(root, base):
-    folder = os.path.join(root, "quillon")
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(os.path.join(folder, "data"))
-    os.makedirs(os.path.join(folder, "document"))
-    db = sqlite3.connect(os.path.join(folder, "data", "data.dat"))
-    db.executescript(open(os.path.join(REPO, "data", "schema.sql")).read())
-    db.executemany("insert into opml (opml_key, opml_xml_url, opml_html_url) values (?, ?, ?)",
-                   [(f"频道{i}", f"{base}/feed{i}.xml", f"http://news{i}.test/") for i in range(FEEDS)])
-    db.commit()
-    db.close()
-    settings = [50, 1, 30, 0, 0x00FA6464, 0x00FA64FA, 0x00DCFADC, 0x00FAC896, 0x00B432FA,
-                0x00DCDC96, 0x00C896FA, 0x00F0FA96, 0x00DCDCDC]
-    with open(os.path.join(folder, "data", "sysdata.dat"), "wb") as f:
-        f.write(struct.pack("<13i", *settings))
-    with open(os.path.join(folder, "data", "services.conf"), "w") as f:
-        for key in ("baidu", "google", "yahoo", "sogou"):
-            f.write(f"search.{key} = {base}\n")
-    nodes = "".join(f"<KEYWORDNODE><ID>{i + 1}</ID><NODETYPE>KEY</NODETYPE><TEXT>频道{i}</TEXT></KEYWORDNODE>"
-                    for i in range(FEEDS))
-    with open(os.path.join(folder, "document", "keywordlist.xml"), "w") as f:
-        f.write('<?xml version="1.0" encoding="utf-8"?><KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER'
-                f"</NODETYPE><TEXT>我的频道</TEXT>{nodes}</KEYWORDTREE>")
-    return folder
-
-
 def newsboat_folder(root, base):
     folder = os.path.join(root, "newsboat")
     shutil.rmtree(folder, ignore_errors=True)
@@ -141,14 +84,14 @@ def main():
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = f"http://127.0.0.1:{server.server_address[1]}"
-    quillon = [os.path.abspath(args.cli), "update", "--no-pauses"]
 
     results = {}
     with tempfile.TemporaryDirectory(prefix="quillon-e2e-") as root:
         for _ in range(args.runs):
             # Empty databases, then the same databases filled by the first run.
-            q = quillon_folder(root, base)
+            q = quillon_data_folder(root, base)
             n = newsboat_folder(root, base)
+            quillon = [os.path.abspath(args.cli), "--data", q, "update", "--no-pauses"]
             for name, command, cwd in (("quillon", quillon, q), ("newsboat", newsboat_command(n), n)):
                 for state in ("empty", "filled"):
                     results.setdefault((name, state), []).append(timed(command, cwd))

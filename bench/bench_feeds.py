@@ -1,0 +1,72 @@
+"""The feeds and the data folder that the end-to-end update benchmarks share.
+
+FEEDS feeds of ITEMS realistic items each: Chinese and English titles, 200-1500-byte HTML
+descriptions, RFC 822 dates within the last 20 days.
+"""
+
+import email.utils
+import os
+import shutil
+import sqlite3
+import struct
+import time
+
+FEEDS = 50
+ITEMS = 100
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+WORDS_ZH = "新闻 体育 足球 经济 科技 国际 市场 政府 会议 发布 增长 公司 城市 学生 天气 交通 文化 旅游".split()
+WORDS_EN = "market growth council report storm league match policy energy science city rail".split()
+
+
+def make_feed(index, rng):
+    now = time.time()
+    items = []
+    for i in range(ITEMS):
+        if rng.random() < 0.5:
+            title = "".join(rng.choice(WORDS_ZH) for _ in range(rng.randint(4, 9)))
+        else:
+            title = " ".join(rng.choice(WORDS_EN) for _ in range(rng.randint(4, 10))).capitalize()
+        title += f" {index}-{i}"
+        words = []
+        while len(" ".join(words).encode()) < rng.randint(200, 1500) - 40:
+            words.append(rng.choice(WORDS_ZH + WORDS_EN))
+        description = "<p>" + " ".join(words) + '</p><p><a href="http://example.test/">更多</a></p>'
+        date = email.utils.formatdate(now - rng.randint(0, 20 * 86400), usegmt=True)
+        items.append(
+            "<item><title>{}</title><link>http://news{}.test/{}.html</link>"
+            "<description><![CDATA[{}]]></description><author>记者{}</author>"
+            "<guid>http://news{}.test/{}.html</guid><pubDate>{}</pubDate></item>".format(
+                title, index, i, description, i % 7, index, i, date))
+    return ('<?xml version="1.0" encoding="utf-8"?><rss version="2.0"><channel>'
+            "<title>Feed {0}</title><link>http://news{0}.test/</link>"
+            "<description>Feed number {0}</description>{1}</channel></rss>").format(
+                index, "".join(items)).encode()
+
+
+def quillon_data_folder(root, base):
+    """A Quillon data folder under `root` with each feed of `base` subscribed to its own
+    channel; maximum pages 1, every search service pointed at `base`."""
+    folder = os.path.join(root, "quillon")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(os.path.join(folder, "data"))
+    os.makedirs(os.path.join(folder, "document"))
+    db = sqlite3.connect(os.path.join(folder, "data", "data.dat"))
+    db.executescript(open(os.path.join(REPO, "data", "schema.sql")).read())
+    db.executemany("insert into opml (opml_key, opml_xml_url, opml_html_url) values (?, ?, ?)",
+                   [(f"频道{i}", f"{base}/feed{i}.xml", f"http://news{i}.test/") for i in range(FEEDS)])
+    db.commit()
+    db.close()
+    settings = [50, 1, 30, 0, 0x00FA6464, 0x00FA64FA, 0x00DCFADC, 0x00FAC896, 0x00B432FA,
+                0x00DCDC96, 0x00C896FA, 0x00F0FA96, 0x00DCDCDC]
+    with open(os.path.join(folder, "data", "sysdata.dat"), "wb") as f:
+        f.write(struct.pack("<13i", *settings))
+    with open(os.path.join(folder, "data", "services.conf"), "w") as f:
+        for key in ("baidu", "google", "yahoo", "sogou"):
+            f.write(f"search.{key} = {base}\n")
+    nodes = "".join(f"<KEYWORDNODE><ID>{i + 1}</ID><NODETYPE>KEY</NODETYPE><TEXT>频道{i}</TEXT></KEYWORDNODE>"
+                    for i in range(FEEDS))
+    with open(os.path.join(folder, "document", "keywordlist.xml"), "w") as f:
+        f.write('<?xml version="1.0" encoding="utf-8"?><KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER'
+                f"</NODETYPE><TEXT>我的频道</TEXT>{nodes}</KEYWORDTREE>")
+    return folder
