@@ -8,10 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "news/news_age.h"
-#include "store/clock.h"
+#include "cli/cli_support.h"
 #include "support/local_http_server.h"
-#include "support/run_process.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
@@ -19,18 +17,9 @@ using namespace std::chrono;
 
 namespace {
 
-ProcessResult Cli(const std::vector<std::string>& args, const std::string& folder) {
-    std::vector<std::string> words{"--data", folder};
-    words.insert(words.end(), args.begin(), args.end());
-    return RunProcess(QUILLON_CLI_PATH, words, folder);
-}
-
 // The local date `daysAgo` days before today; the tool runs on the real clock.
 year_month_day LocalDay(int daysAgo) {
-    const CalendarTime now = LocalNow();
-    return year_month_day(sys_days{year{now.year} / month{static_cast<unsigned>(now.month)} /
-                                   day{static_cast<unsigned>(now.day)}} -
-                          days{daysAgo});
+    return year_month_day(LocalToday() - days{daysAgo});
 }
 
 // ISO 8601, as Atom and Dublin Core write dates, at noon of that day in China.
@@ -44,18 +33,7 @@ std::string IsoDate(int daysAgo) {
 
 nlohmann::ordered_json ListRow(int daysAgo, const std::string& title, const std::string& author,
                                const std::string& source) {
-    const year_month_day ymd = LocalDay(daysAgo);
-    const int y = static_cast<int>(ymd.year());
-    const int m = static_cast<int>(static_cast<unsigned>(ymd.month()));
-    const int d = static_cast<int>(static_cast<unsigned>(ymd.day()));
-    nlohmann::ordered_json row;
-    row["category"] = std::string(AgeCategoryNameOf(AgeCategory(y, m, d)));
-    row["title"] = title;
-    row["channel"] = "订阅";
-    row["date"] = NewsDateText(y, m, d, kNewsDateValid);
-    row["author"] = author;
-    row["source"] = source;
-    return row;
+    return ExpectedListRow(LocalToday() - days{daysAgo}, title, "订阅", author, source);
 }
 
 std::string AtomFeed() {

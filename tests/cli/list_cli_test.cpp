@@ -7,10 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "news/news_age.h"
+#include "cli/cli_support.h"
 #include "news/news_seed.h"
-#include "store/clock.h"
-#include "support/run_process.h"
 #include "support/temp_data_folder.h"
 
 using namespace std::chrono;
@@ -18,13 +16,6 @@ using news_seed::AddChannel;
 using news_seed::AddItem;
 
 namespace {
-
-// Runs quillon-cli on the data folder `folder`, started in that folder.
-ProcessResult Cli(const std::vector<std::string>& args, const std::string& folder) {
-    std::vector<std::string> words{"--data", folder};
-    words.insert(words.end(), args.begin(), args.end());
-    return RunProcess(QUILLON_CLI_PATH, words, folder);
-}
 
 std::string Iso(sys_days date) {
     const year_month_day ymd(date);
@@ -34,30 +25,12 @@ std::string Iso(sys_days date) {
     return text;
 }
 
-// The real clock: the tool runs in its own process.
-sys_days LocalToday() {
-    const CalendarTime now = LocalNow();
-    return sys_days{year{now.year} / month{static_cast<unsigned>(now.month)} /
-                    day{static_cast<unsigned>(now.day)}};
-}
-
 sys_days UtcToday() {
     return floor<days>(system_clock::now());
 }
 
 nlohmann::ordered_json Row(sys_days date, const std::string& title, const std::string& channel) {
-    const year_month_day ymd(date);
-    const int y = static_cast<int>(ymd.year());
-    const int m = static_cast<int>(static_cast<unsigned>(ymd.month()));
-    const int d = static_cast<int>(static_cast<unsigned>(ymd.day()));
-    nlohmann::ordered_json row;
-    row["category"] = std::string(AgeCategoryNameOf(AgeCategory(y, m, d)));
-    row["title"] = title;
-    row["channel"] = channel;
-    row["date"] = NewsDateText(y, m, d, kNewsDateValid);
-    row["author"] = "记者";
-    row["source"] = "新华网";
-    return row;
+    return ExpectedListRow(date, title, channel, "记者", "新华网");
 }
 
 class CliListTest : public ::testing::Test {

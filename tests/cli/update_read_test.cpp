@@ -6,21 +6,10 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "cli/cli_support.h"
 #include "support/local_http_server.h"
-#include "support/run_process.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
-
-namespace {
-
-// Runs quillon-cli on the data folder `folder`, started in that folder.
-ProcessResult Cli(const std::vector<std::string>& args, const std::string& folder) {
-    std::vector<std::string> words{"--data", folder};
-    words.insert(words.end(), args.begin(), args.end());
-    return RunProcess(QUILLON_CLI_PATH, words, folder);
-}
-
-}  // namespace
 
 TEST(CliRead, PrintsEveryFieldOfTheChannelAndItsItemsAsJson) {
     LocalHttpServer server;
