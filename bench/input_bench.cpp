@@ -13,7 +13,7 @@
 #include "feeds/feed_date.h"
 #include "feeds/feed_store.h"
 #include "feeds/rss_reader.h"
-#include "store/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace {
 

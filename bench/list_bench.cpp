@@ -16,11 +16,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/clock.h"
 #include "bench_database.h"
 #include "feeds/feed_store.h"
-#include "news/list_mode.h"
-#include "news/news_loader.h"
-#include "store/clock.h"
+#include "model/list_mode.h"
+#include "model/news_loader.h"
 
 namespace {
 

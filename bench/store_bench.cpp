@@ -13,7 +13,7 @@
 #include "feeds/feed_store.h"
 #include "feeds/feed_storer.h"
 #include "feeds/rss_reader.h"
-#include "news/news_age.h"
+#include "model/news_age.h"
 #include "store/ado_recordset.h"
 #include "store/automation_date.h"
 #include "store/statements.h"

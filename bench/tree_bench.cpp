@@ -26,11 +26,11 @@
 #include "big_collection.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
-#include "news/news_age.h"
+#include "model/news_age.h"
 #include "store/ado_recordset.h"
 #include "store/statements.h"
-#include "store/xml_document.h"
-#include "tree/tree_view.h"
+#include "views/tree_view.h"
+#include "xml/xml_document.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "app/data_folder_check.h"
 #include "app/quillon_app.h"
-#include "store/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace {
 

@@ -13,15 +13,15 @@
 #include <QWebEnginePage>
 #include <algorithm>
 
-#include "app/book_view.h"
-#include "app/command_ids.h"
 #include "app/quillon_doc.h"
-#include "news/html_view.h"
-#include "news/list_mode.h"
-#include "news/list_view.h"
-#include "tree/tree_view.h"
-#include "ui/link_panel.h"
-#include "ui/search_bar.h"
+#include "bars/link_panel.h"
+#include "bars/search_bar.h"
+#include "model/list_mode.h"
+#include "views/book_view.h"
+#include "views/command_ids.h"
+#include "views/html_view.h"
+#include "views/list_view.h"
+#include "views/tree_view.h"
 
 CMainFrame* g_pMainFrame = nullptr;
 

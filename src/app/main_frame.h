@@ -6,8 +6,8 @@
 #include <QSplitter>
 #include <map>
 
+#include "model/node_map.h"
 #include "store/keyword_tree_file.h"
-#include "tree/node_map.h"
 
 class CTD_FormView;
 class CTD_HtmlView;

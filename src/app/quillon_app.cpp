@@ -5,21 +5,21 @@
 #include <QSettings>
 #include <QThread>
 
-#include "app/about_dialog.h"
-#include "app/app_icons.h"
-#include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/qt_translations.h"
 #include "app/quillon_doc.h"
 #include "app/store_notices.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/opml_dialog.h"
+#include "dialogs/opml_export_command.h"
+#include "dialogs/sys_dialog.h"
 #include "feeds/feed_store.h"
 #include "feeds/services_config.h"
-#include "news/external_browser.h"
-#include "news/list_view.h"
-#include "opml/opml_dialog.h"
-#include "opml/opml_export_command.h"
-#include "tree/tree_view.h"
-#include "ui/sys_dialog.h"
+#include "views/app_icons.h"
+#include "views/command_ids.h"
+#include "views/external_browser.h"
+#include "views/list_view.h"
+#include "views/tree_view.h"
 
 const char CQuillonApp::kOrganisation[] = "应用程序向导生成的本地应用程序";
 

@@ -9,8 +9,8 @@
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
-#include "news/list_mode.h"
-#include "news/news_loader.h"
+#include "model/list_mode.h"
+#include "model/news_loader.h"
 #include "store/keyword_tree_file.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "cli/cli_commands.h"
 #include "store/keyword_tree_file.h"
-#include "store/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace {
 

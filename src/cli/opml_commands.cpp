@@ -6,8 +6,8 @@
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
+#include "feeds/opml_document.h"
 #include "feeds/services_config.h"
-#include "opml/opml_document.h"
 
 int RunOpmlCommand(const std::vector<std::string>& args) {
     if (args.size() != 1) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "feeds/rss_records.h"
-#include "store/xml_document.h"
+#include "xml/xml_document.h"
 
 // How one kind of feed document fills the channel and item records. A format holds nodes of
 // the document it was made for and must not outlive it, nor a load of another document into

@@ -1,12 +1,12 @@
 #include "feeds/feed_storer.h"
 
+#include "base/clock.h"
+#include "base/text_util.h"
 #include "feeds/feed_date.h"
 #include "feeds/rss_reader.h"
 #include "store/ado_connection.h"
 #include "store/ado_recordset.h"
-#include "store/clock.h"
 #include "store/statements.h"
-#include "store/text_util.h"
 
 #include <sqlite3.h>
 

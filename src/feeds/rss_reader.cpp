@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text_util.h"
 #include "feeds/search_url.h"
-#include "store/text_util.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "base/http_fetch.h"
 #include "feeds/feed_format.h"
 #include "feeds/rss_records.h"
-#include "store/xml_document.h"
+#include "xml/xml_document.h"
 
 // Reads one feed from an address into a CRssChannel and up to 100 CRssItem records: RSS 2.0,
 // RSS 1.0, Atom 1.0 or Atom 0.3 (see FeedFormatOf for how each is known, and the formats for

@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "store/text_util.h"
+#include "base/text_util.h"
 
 // The channel and item fields of a feed, named after RSS 2.0's elements (Atom and RSS 1.0 fill
 // the same records, see FeedFormat), as fixed, zero-terminated UTF-8 fields.

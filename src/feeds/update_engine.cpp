@@ -1,5 +1,6 @@
 #include "feeds/update_engine.h"
 
+#include "base/text_util.h"
 #include "feeds/feed_store.h"
 #include "feeds/feed_storer.h"
 #include "feeds/feed_validators.h"
@@ -8,7 +9,6 @@
 #include "store/ado_recordset.h"
 #include "store/keyword_tree_file.h"
 #include "store/statements.h"
-#include "store/text_util.h"
 
 #include <utility>
 

@@ -1,11 +1,11 @@
 #include "store/ado_recordset.h"
 
 #include "base/ascii.h"
+#include "base/text_util.h"
 #include "store/ado_connection.h"
 #include "store/ado_error.h"
 #include "store/automation_date.h"
 #include "store/sql_text.h"
-#include "store/text_util.h"
 
 #include <cstring>
 

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "store/atomic_file.h"
+#include "base/atomic_file.h"
 #include "store/schema.h"
 #include "store/sqlite_handle.h"
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <system_error>
 
+#include "base/clock.h"
 #include "base/local_file.h"
-#include "store/clock.h"
-#include "store/text_util.h"
-#include "store/xml_document.h"
+#include "base/text_util.h"
+#include "xml/xml_document.h"
 
 namespace {
 

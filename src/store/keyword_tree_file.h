@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/text_util.h"
+#include "base/text_util.h"
 
 // Node types of the channel tree.
 enum KeywordNodeType : std::int32_t {

@@ -1,7 +1,7 @@
 #include "cli/cli_support.h"
 
-#include "news/news_age.h"
-#include "store/clock.h"
+#include "base/clock.h"
+#include "model/news_age.h"
 
 using namespace std::chrono;
 

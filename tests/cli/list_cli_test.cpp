@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cli/cli_support.h"
-#include "news/news_seed.h"
+#include "model/news_seed.h"
 #include "support/temp_data_folder.h"
 
 using namespace std::chrono;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "feeds/feed_store.h"
-#include "opml/opml_document.h"
+#include "feeds/opml_document.h"
 #include "store/statements.h"
 #include "support/local_http_server.h"
 #include "support/temp_data_folder.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/charset.h"
+#include "base/text_util.h"
 #include "feeds/rss_reader.h"
 #include "feeds/services_config.h"
-#include "store/text_util.h"
 #include "support/local_http_server.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <thread>
 
 #include "base/charset.h"
+#include "base/clock.h"
+#include "base/text_util.h"
 #include "feeds/feed_store.h"
-#include "store/clock.h"
 #include "store/sys_data.h"
-#include "store/text_util.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"

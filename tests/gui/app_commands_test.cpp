@@ -5,12 +5,12 @@
 #include <QPushButton>
 #include <QTranslator>
 
-#include "app/command_ids.h"
 #include "app/qt_translations.h"
+#include "feeds/opml_document.h"
 #include "modal.h"
-#include "opml/opml_document.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
+#include "views/command_ids.h"
 
 namespace {
 

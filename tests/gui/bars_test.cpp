@@ -4,13 +4,13 @@
 #include <array>
 #include <memory>
 
-#include "app/book_view.h"
-#include "news/html_view.h"
-#include "news/list_mode.h"
-#include "news/list_view.h"
+#include "bars/link_panel.h"
+#include "bars/search_bar.h"
+#include "model/list_mode.h"
 #include "reader_window.h"
-#include "ui/link_panel.h"
-#include "ui/search_bar.h"
+#include "views/book_view.h"
+#include "views/html_view.h"
+#include "views/list_view.h"
 
 namespace {
 

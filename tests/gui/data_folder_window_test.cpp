@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/app_icons.h"
 #include "app/data_folder_check.h"
 #include "feeds/feed_store.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
+#include "views/app_icons.h"
 
 namespace {
 

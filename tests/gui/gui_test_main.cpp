@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "app/quillon_app.h"
-#include "store/xml_document.h"
+#include "xml/xml_document.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -5,13 +5,13 @@
 #include <QStatusBar>
 #include <QUrl>
 
-#include "app/book_view.h"
-#include "app/command_ids.h"
-#include "news/html_view.h"
-#include "news/list_mode.h"
-#include "news/list_view.h"
+#include "model/list_mode.h"
 #include "reader_window.h"
 #include "url_catcher.h"
+#include "views/book_view.h"
+#include "views/command_ids.h"
+#include "views/html_view.h"
+#include "views/list_view.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <QWebEngineScript>
 
 #include "app/main_frame.h"
-#include "news/html_view.h"
-#include "news/list_mode.h"
-#include "news/list_view.h"
+#include "model/list_mode.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
+#include "views/html_view.h"
+#include "views/list_view.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include "app/quillon_app.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
-#include "news/list_mode.h"
-#include "news/list_view.h"
+#include "model/list_mode.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
-#include "tree/tree_view.h"
+#include "views/list_view.h"
+#include "views/tree_view.h"
 
 // A data folder with a database, the default settings, services pointing at a local server
 // and this tree; the window opens on it with Open() and closes through the exit sequence.

@@ -4,15 +4,15 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include "app/command_ids.h"
 #include "app/quillon_doc.h"
+#include "dialogs/colour_dialog.h"
+#include "dialogs/colour_swatch.h"
+#include "dialogs/sys_dialog.h"
 #include "modal.h"
-#include "news/list_view.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
-#include "ui/colour_dialog.h"
-#include "ui/colour_swatch.h"
-#include "ui/sys_dialog.h"
+#include "views/command_ids.h"
+#include "views/list_view.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/command_ids.h"
+#include "dialogs/opml_dialog.h"
 #include "modal.h"
-#include "opml/opml_dialog.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
+#include "views/command_ids.h"
 
 namespace {
 

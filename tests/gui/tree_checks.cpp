@@ -10,8 +10,8 @@
 #include <set>
 
 #include "store/keyword_tree_file.h"
-#include "tree/name_dialogs.h"
-#include "tree/tree_view.h"
+#include "views/name_dialogs.h"
+#include "views/tree_view.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "app/command_ids.h"
 #include "tree_editing.h"
+#include "views/command_ids.h"
 
 // The sample tree: 我的频道{体育{足球,球类{Rock 'n' Roll}},weather}.
 

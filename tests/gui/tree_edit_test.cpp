@@ -1,8 +1,8 @@
 #include <QKeyEvent>
 
-#include "app/command_ids.h"
 #include "support/sqlite_rows.h"
 #include "tree_editing.h"
+#include "views/command_ids.h"
 
 namespace {
 

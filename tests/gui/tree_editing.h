@@ -7,9 +7,9 @@
 #include <string>
 
 #include "reader_window.h"
-#include "tree/tree_commands.h"
-#include "tree/tree_drag.h"
 #include "tree_checks.h"
+#include "views/tree_commands.h"
+#include "views/tree_drag.h"
 
 // The reader's window with helpers that edit the tree as a user does: through the context
 // menus, the name dialogs and drags with the mouse.

@@ -5,11 +5,11 @@
 #include <fstream>
 #include <functional>
 
-#include "app/app_icons.h"
-#include "news/list_view.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
-#include "tree/tree_file_notice.h"
+#include "views/app_icons.h"
+#include "views/list_view.h"
+#include "views/tree_file_notice.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "store/clock.h"
-#include "store/xml_document.h"
+#include "base/clock.h"
 #include "support/temp_data_folder.h"
+#include "xml/xml_document.h"
 
 namespace {
 

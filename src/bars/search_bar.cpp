@@ -1,0 +1,103 @@
+#include "bars/search_bar.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "bars/page_navigation.h"
+#include "feeds/services_config.h"
+#include "model/list_mode.h"
+#include "views/list_view.h"
+
+const char CTD_FormView::kAddressStart[] = "http://";
+
+namespace {
+
+constexpr int kAddressCharacters = 511;
+
+struct Portal {
+    int controlId;
+    const char* text;
+    const char* serviceKey;  // the portal's site, from the services configuration
+};
+
+constexpr Portal kPortals[] = {
+    {CTD_FormView::kBaidu, "百度", "portal.baidu"},
+    {CTD_FormView::kGoogle, "Google", "portal.google"},
+    {CTD_FormView::kYahoo, "雅虎", "portal.yahoo"},
+    {CTD_FormView::kSohu, "搜狐", "portal.sohu"},
+};
+
+// A portal's home page: its site with an empty path.
+void OpenPortal(const char* serviceKey) {
+    OpenInBrowserPane(Services().Base(serviceKey));
+}
+
+}  // namespace
+
+CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+    for (const Portal& portal : kPortals) {
+        const char* key = portal.serviceKey;
+        connect(AddButton(portal.controlId, portal.text), &QPushButton::clicked, this,
+                [key] { OpenPortal(key); });
+    }
+    m_address = new QLineEdit(QString::fromLatin1(kAddressStart), this);
+    m_address->setMaxLength(kAddressCharacters);
+    layout->addWidget(m_address, 1);
+    setFocusProxy(m_address);  // F6 to the bar lands in the address
+    connect(AddButton(kGo, "转到"), &QPushButton::clicked, this, &CTD_FormView::Go);
+    connect(AddButton(kAllNews, "总列表"), &QPushButton::clicked, this,
+            [] { ShowListMode(kListModeAll); });
+    connect(AddButton(kToday, "今日"), &QPushButton::clicked, this,
+            [] { ShowListMode(kListModeToday); });
+    connect(AddButton(kNewspaper, "报纸"), &QPushButton::clicked, this,
+            &CTD_FormView::ShowNewspaper);
+}
+
+QPushButton* CTD_FormView::AddButton(int controlId, const char* text) {
+    auto* button = new QPushButton(QString::fromUtf8(text), this);
+    button->setAutoDefault(false);
+    // As narrow as the label allows, so that the address edit gets the rest of the row.
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(button->text()) + 24);
+    layout()->addWidget(button);
+    m_buttons[controlId] = button;
+    return button;
+}
+
+QPushButton* CTD_FormView::Button(int controlId) const {
+    const auto found = m_buttons.find(controlId);
+    return found == m_buttons.end() ? nullptr : found->second;
+}
+
+void CTD_FormView::OnInitialUpdate() {
+    m_address->setText(QString::fromLatin1(kAddressStart));
+}
+
+void CTD_FormView::keyPressEvent(QKeyEvent* event) {
+    // The edit and the buttons leave Enter to the bar.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Go();
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CTD_FormView::Go() {
+    // The address goes to the pane exactly as typed: no scheme is added here.
+    OpenInBrowserPane(m_address->text().toStdString());
+}
+
+void CTD_FormView::ShowNewspaper() {
+    // A loader still running keeps the list: the user presses again once it has stopped.
+    if (g_pListView) {
+        CNewsList& list = g_pListView->List();
+        list.Invalidate();
+        if (list.IsBusy()) {
+            return;
+        }
+    }
+    ShowListMode(kListModeBook);
+}

@@ -1,0 +1,262 @@
+#include "base/text_util.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <bitset>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+bool IsContinuationByte(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// Length of the UTF-8 sequence that starts at text[pos], or 0 when it is not a valid one.
+std::size_t SequenceLength(std::string_view text, std::size_t pos, char32_t* codePoint) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = 0;
+    char32_t value = 0;
+    if (lead < 0x80) {
+        *codePoint = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        value = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        value = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(text[pos + i]);
+        if (!IsContinuationByte(c)) {
+            return 0;
+        }
+        value = (value << 6) | (c & 0x3F);
+    }
+    static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kMinimum[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    *codePoint = value;
+    return length;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// The characters of the Basic Multilingual Plane that GB18030 writes in two bytes, asked of
+// iconv once per process (65 536 short conversions, a few milliseconds).
+const std::bitset<0x10000>& TwoByteCodePageChars() {
+    static std::bitset<0x10000> twoByte;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const iconv_t converter = iconv_open("GB18030", "UTF-8");
+        if (converter == reinterpret_cast<iconv_t>(-1)) {
+            return;  // no converter: every non-ASCII character counts four bytes
+        }
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                continue;
+            }
+            std::string utf8;
+            AppendUtf8(utf8, c);
+            std::array<char, 8> encoded{};
+            char* in = utf8.data();
+            std::size_t inLeft = utf8.size();
+            char* out = encoded.data();
+            std::size_t outLeft = encoded.size();
+            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) &&
+                encoded.size() - outLeft == 2) {
+                twoByte.set(c);
+            }
+        }
+        iconv_close(converter);
+    });
+    return twoByte;
+}
+
+}  // namespace
+
+std::size_t CodePageCharBytes(char32_t c) {
+    if (c < 0x80) {
+        return 1;
+    }
+    return c < 0x10000 && TwoByteCodePageChars().test(c) ? 2 : 4;
+}
+
+std::size_t CodePageLength(std::string_view text) {
+    std::size_t total = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = SequenceLength(text, pos, &c);
+        total += length == 0 ? 1 : CodePageCharBytes(c);
+        pos += length == 0 ? 1 : length;
+    }
+    return total;
+}
+
+std::string_view CutToCodePageLimit(std::string_view text, std::size_t maxCodePageBytes) {
+    // No character takes more than twice as many code-page bytes as it takes bytes of UTF-8,
+    // so a text of at most half the limit fits without looking at its characters.
+    if (text.size() <= maxCodePageBytes / 2) {
+        return text;
+    }
+    std::size_t total = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t c = 0;
+        std::size_t length = SequenceLength(text, pos, &c);
+        const std::size_t bytes = length == 0 ? 1 : CodePageCharBytes(c);
+        length = length == 0 ? 1 : length;
+        if (total + bytes > maxCodePageBytes) {
+            break;
+        }
+        total += bytes;
+        pos += length;
+    }
+    return text.substr(0, pos);
+}
+
+std::string_view CutAtCharBoundary(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) {
+        return text;
+    }
+    std::size_t end = maxBytes;
+    // Step back over continuation bytes to the lead byte of the split character.
+    while (end > 0 && IsContinuationByte(static_cast<unsigned char>(text[end]))) {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
+void CopyToField(char* dest, std::size_t destSize, std::string_view text) {
+    if (destSize == 0) {
+        return;
+    }
+    const std::string_view cut = CutAtCharBoundary(text, destSize - 1);
+    std::memcpy(dest, cut.data(), cut.size());
+    dest[cut.size()] = '\0';
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t c = 0;
+        std::size_t length = SequenceLength(text, pos, &c);
+        if (length == 0) {
+            c = 0xFFFD;
+            length = 1;
+        }
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+        pos += length;
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+int ParseLeadingInt(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r'))) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    long long value = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        if (value <= static_cast<long long>(INT_MAX) + 1) {
+            value = value * 10 + (text[pos] - '0');
+        }
+        ++pos;
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+std::string EscapeMarkup(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "feeds/opml_document.h"
+
+// What reading an OPML list for a subscription gave.
+struct OpmlListRead {
+    bool loaded = false;                 // the list was read (it may still hold no outlines)
+    bool failed = false;                 // reading raised an error (such as running out of memory)
+    std::vector<COpmlOutline> outlines;  // in document order, as COpmlDocument collects them
+};
+
+// Reads the OPML list at `address`, a local path or an http/https address that the user
+// typed or chose, with the fetch limits every feed has. `stop`, when set, abandons a fetch
+// in flight. Throws nothing.
+OpmlListRead ReadOpmlList(const std::string& address, const std::atomic<bool>* stop = nullptr);
+
+// Reads one OPML list on a thread of its own, so that the window stays responsive while a
+// slow server answers.
+//
+// Thread rule: Start, Stop, Join and the destructor are called by the owning thread; the
+// reading thread only reads the stop flag and clears the running flag as its last act, after
+// `done` has run. Running may be asked from any thread.
+class COpmlListFetch {
+public:
+    using Done = std::function<void(OpmlListRead)>;
+
+    COpmlListFetch() = default;
+    // Stop().
+    ~COpmlListFetch();
+    COpmlListFetch(const COpmlListFetch&) = delete;
+    COpmlListFetch& operator=(const COpmlListFetch&) = delete;
+
+    // Starts reading `address`; `done` (which must not throw) is called once, on the reading
+    // thread, with the result (an abandoned fetch gives a result that is not loaded). False,
+    // starting nothing, while an earlier read has not been joined or when no thread can be
+    // started.
+    bool Start(std::string address, Done done);
+    // Abandons the fetch in flight (within a tenth of a second) and joins the thread.
+    void Stop();
+    // Waits for the reading thread to end.
+    void Join();
+    bool Running() const { return m_running.load(); }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;  // touched only by the owning thread
+};

@@ -1,0 +1,165 @@
+#include "model/count_refresher.h"
+
+#include <pthread.h>
+
+#include "model/news_age.h"
+#include "store/ado_connection.h"
+#include "store/ado_recordset.h"
+#include "store/statements.h"
+#include "store/sys_data.h"
+
+CCountRefresher::CCountRefresher(CAdoConnection& connection, const CSysData& settings,
+                                 CNodeMap& nodes, LabelSink setLabels)
+    : m_connection(connection),
+      m_settings(settings),
+      m_nodes(nodes),
+      m_setLabels(std::move(setLabels)) {}
+
+CCountRefresher::~CCountRefresher() {
+    Stop();
+}
+
+void CCountRefresher::Start() {
+    Stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = false;
+        m_wake = false;
+    }
+    m_finished = false;
+    m_sent.clear();
+    m_thread = std::thread(&CCountRefresher::Run, this);
+}
+
+void CCountRefresher::Stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_signal.notify_all();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void CCountRefresher::Wake() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_wake = true;
+    }
+    m_signal.notify_all();
+}
+
+std::string CCountRefresher::Label(const std::string& name, int count) {
+    return name + "|" + std::to_string(count);
+}
+
+bool CCountRefresher::Stopping() {
+    std::lock_guard lock(m_mutex);
+    return m_stop;
+}
+
+void CCountRefresher::Run() {
+    // Named so that its share of the window process's time can be told apart.
+    pthread_setname_np(pthread_self(), "count-refresher");
+    while (m_connection.IsOpen()) {
+        const std::optional<Inputs> counted = RunPass();
+        if (!counted) {
+            break;
+        }
+        ++m_passes;
+        if (!WaitForNextPass(*counted, Clock::now())) {
+            break;
+        }
+    }
+    m_finished = true;
+}
+
+AccessDate CCountRefresher::Cutoff() const {
+    AccessDate cutoff;
+    DateDaysBefore(m_settings.RetentionDays(), &cutoff.year, &cutoff.month, &cutoff.day);
+    return cutoff;
+}
+
+std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
+    const AccessDate cutoff = Cutoff();
+    const std::optional<CNodeMap::CountsByName> countByName = ReadRecentCounts(cutoff);
+    if (Stopping()) {
+        return std::nullopt;
+    }
+    // A statement that fails leaves every count and label as it was.
+    if (!countByName) {
+        return Inputs{};
+    }
+    const CNodeMap::Counts counts = m_nodes.ApplyRecentCounts(*countByName);
+    std::vector<LabelChange> changes = ChangedLabels(counts);
+    if (!changes.empty()) {
+        m_setLabels(std::move(changes));
+    }
+    return Inputs{AccessDateLiteral(cutoff), counts.generation};
+}
+
+std::optional<CNodeMap::CountsByName> CCountRefresher::ReadRecentCounts(
+    const AccessDate& cutoff) const {
+    CAdoRecordset records(m_connection);
+    if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
+        return std::nullopt;
+    }
+    char name[sizeof CKeywordNode::name] = {};
+    std::int32_t count = 0;
+    if (!records.BindColumn(0, name, sizeof name, kBindText) ||
+        !records.BindColumn(1, &count, sizeof count, kBindNumber)) {
+        return std::nullopt;
+    }
+    CNodeMap::CountsByName countByName;
+    for (; !records.IsEOF(); records.MoveNext()) {
+        records.Fetch();
+        countByName[name] = count;
+    }
+    // A step that failed half-way ends the rows early: those counts would be wrong.
+    if (!records.LastError().empty()) {
+        return std::nullopt;
+    }
+    return countByName;
+}
+
+std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
+    const CNodeMap::Counts& counts) {
+    if (counts.generation != m_sentGeneration) {
+        m_sent.clear();
+        m_sentGeneration = counts.generation;
+    }
+    std::vector<LabelChange> changes;
+    for (const CNodeMap::NodeCount& node : counts.nodes) {
+        std::string label = Label(node.name, node.count);
+        std::string& sent = m_sent[node.item];
+        if (sent != label) {
+            sent = label;
+            changes.push_back({node.item, std::move(label), counts.generation});
+        }
+    }
+    return changes;
+}
+
+bool CCountRefresher::PassDue(const Inputs& last, Clock::time_point lastPassEnd) const {
+    // A closed database ends the refresher at the start of the pass.
+    return !m_connection.IsOpen() || Clock::now() - lastPassEnd >= kLongestGap ||
+           Inputs{AccessDateLiteral(Cutoff()), m_nodes.Generation()} != last;
+}
+
+bool CCountRefresher::WaitForNextPass(const Inputs& last, Clock::time_point lastPassEnd) {
+    std::unique_lock lock(m_mutex);
+    while (!m_signal.wait_for(lock, kInterval, [this] { return m_stop || m_wake; })) {
+        lock.unlock();
+        const bool due = PassDue(last, lastPassEnd);
+        lock.lock();
+        if (due) {
+            break;
+        }
+    }
+    if (m_wake) {
+        m_signal.wait_until(lock, lastPassEnd + kLeastGap, [this] { return m_stop; });
+    }
+    m_wake = false;
+    return !m_stop;
+}

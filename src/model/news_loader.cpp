@@ -1,0 +1,278 @@
+#include "model/news_loader.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "base/ascii.h"
+#include "base/clock.h"
+#include "feeds/feed_store.h"
+#include "model/list_mode.h"
+#include "store/ado_recordset.h"
+#include "store/statements.h"
+
+namespace {
+
+// The loaders read texts into buffers of this size; database texts never come near it.
+constexpr int kTextBufferSize = 512;
+
+// One statement's items, read record by record into buffers bound once for the whole
+// query (bindings accumulate until the recordset closes).
+class ItemRecords {
+public:
+    ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql)
+        : m_records(connection) {
+        if (!sql || !m_records.Open(*sql)) {
+            return;
+        }
+        m_records.BindColumnByName("rss_title", m_title, kTextBufferSize, kBindText);
+        m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
+        m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
+        m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
+    }
+    ~ItemRecords() { m_records.Close(); }
+    ItemRecords(const ItemRecords&) = delete;
+    ItemRecords& operator=(const ItemRecords&) = delete;
+
+    // True also when the statement could not run.
+    bool AtEnd() const { return m_records.IsEOF(); }
+    // Reads the current record into the buffers.
+    void Read() {
+        // A NULL date leaves the binding untouched, so it must already say null.
+        m_date = CAdoDateValue{};
+        m_date.status = kDateNull;
+        m_records.Fetch();
+    }
+    std::string_view Title() const { return m_title; }
+    CNewsRow MakeRow(std::string_view channel) const {
+        return MakeNewsRow(m_title, m_author, m_source, m_date, channel);
+    }
+    void MoveNext() { m_records.MoveNext(); }
+
+private:
+    CAdoRecordset m_records;
+    char m_title[kTextBufferSize] = {};
+    char m_author[kTextBufferSize] = {};
+    char m_source[kTextBufferSize] = {};
+    CAdoDateValue m_date;
+};
+
+}  // namespace
+
+// What every statement of one load shares, fixed when the load starts.
+struct CNewsList::Plan {
+    int mode = kListModeAll;
+    AccessDate cutoff;  // local date, retention period before today
+    AccessDate today;   // UTC date
+
+    std::optional<std::string> Statement(std::string_view name) const {
+        switch (mode) {
+            case kListModeAll:
+                return SqlSelectRecentItems(name, cutoff);
+            case kListModeToday:
+                return SqlSelectItemsOfDay(name, today);
+            default:
+                return std::nullopt;  // no list is shown, so nothing is read
+        }
+    }
+};
+
+std::string NewsStatusText(int count) {
+    return "记录更新" + std::to_string(count) + "条新闻...";
+}
+
+CNewsList::CNewsList(CFeedStore& store, INewsListListener* listener)
+    : m_store(store), m_listener(listener) {}
+
+CNewsList::~CNewsList() {
+    Invalidate();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
+                            std::vector<std::string> folderNames) {
+    Invalidate();
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_busy) {
+            return false;
+        }
+        // Claimed here rather than by the loader, so two quick requests cannot both start.
+        m_busy = node.type == NODE_KEY || node.type == NODE_FOLDER;
+    }
+    // The previous loader has cleared its busy flag, so it is at its very end.
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    {
+        std::lock_guard lock(m_rowsMutex);
+        m_rows.clear();
+    }
+    const std::uint64_t token = m_token.load();
+    if (node.type == NODE_KEY) {
+        m_thread =
+            std::thread(&CNewsList::RunChannel, this, token, listMode, std::string(node.name));
+        return true;
+    }
+    if (node.type == NODE_FOLDER) {
+        m_thread =
+            std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(folderNames));
+        return true;
+    }
+    // The rows are gone: the count and the status say so too, or old rows would stay painted
+    // (or turn into blank rows) under a count nobody replaces.
+    Publish(0);
+    Status(0);
+    return false;
+}
+
+void CNewsList::Invalidate() {
+    m_token.fetch_add(1);
+}
+
+bool CNewsList::IsBusy() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_busy;
+}
+
+void CNewsList::WaitUntilIdle() {
+    std::unique_lock lock(m_stateMutex);
+    m_idle.wait(lock, [this] { return !m_busy; });
+}
+
+bool CNewsList::WaitUntilIdleFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_stateMutex);
+    return m_idle.wait_for(lock, timeout, [this] { return !m_busy; });
+}
+
+int CNewsList::RowCount() const {
+    std::lock_guard lock(m_rowsMutex);
+    return static_cast<int>(m_rows.size());
+}
+
+std::optional<CNewsRow> CNewsList::Row(int index) const {
+    std::lock_guard lock(m_rowsMutex);
+    if (index < 0 || static_cast<std::size_t>(index) >= m_rows.size()) {
+        return std::nullopt;
+    }
+    return m_rows[static_cast<std::size_t>(index)];
+}
+
+std::vector<CNewsRow> CNewsList::Rows() const {
+    std::lock_guard lock(m_rowsMutex);
+    return m_rows;
+}
+
+CNewsList::Plan CNewsList::MakePlan(int mode) const {
+    Plan plan;
+    plan.mode = mode;
+    DateDaysBefore(m_store.Settings().RetentionDays(), &plan.cutoff.year, &plan.cutoff.month,
+                   &plan.cutoff.day);
+    const CalendarTime utc = UtcNow();
+    plan.today = {utc.year, utc.month, utc.day};
+    return plan;
+}
+
+void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
+    const Plan plan = MakePlan(mode);
+    int count = 0;
+    {
+        ItemRecords records(m_store, plan.Statement(name));
+        while (!records.AtEnd() && IsCurrent(token)) {
+            records.Read();
+            count = Append(records.MakeRow(name));
+            if (count == kFirstPublication || count % kPublicationStep == 0) {
+                Publish(count);
+                m_pacing.Pause(kPause);
+            }
+            if (count > kChannelRowLimit) {
+                break;
+            }
+            records.MoveNext();
+        }
+    }
+    Publish(count);
+    Status(count);
+    SetIdle();
+}
+
+void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
+    const Plan plan = MakePlan(mode);
+    // The titles listed so far, lowered: the duplicate test costs the same for the
+    // thousandth record as for the first.
+    std::unordered_set<std::string> listed;
+    bool outdated = false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        if (!IsCurrent(token)) {
+            outdated = true;
+            break;
+        }
+        {
+            ItemRecords records(m_store, plan.Statement(name));
+            while (!records.AtEnd()) {
+                if (!IsCurrent(token)) {
+                    outdated = true;
+                    break;
+                }
+                records.Read();
+                if (listed.insert(AsciiLowered(records.Title())).second) {
+                    Append(records.MakeRow(name));
+                }
+                records.MoveNext();
+            }
+        }
+        if (outdated) {
+            break;
+        }
+        const int count = SortRows();
+        Publish(count);
+        Status(count);
+        if (count > kFolderRowLimit) {
+            break;
+        }
+        if (i + 1 < names.size()) {
+            m_pacing.Pause(kPause);
+        }
+    }
+    if (names.empty()) {
+        // Nothing else would replace the count of the list shown before.
+        Publish(0);
+        Status(0);
+    }
+    SetIdle();
+}
+
+int CNewsList::Append(CNewsRow row) {
+    std::lock_guard lock(m_rowsMutex);
+    m_rows.push_back(std::move(row));
+    return static_cast<int>(m_rows.size());
+}
+
+int CNewsList::SortRows() {
+    std::lock_guard lock(m_rowsMutex);
+    // Stable, so rows of one channel and day keep the database's order.
+    std::stable_sort(m_rows.begin(), m_rows.end(), NewsRowBefore);
+    return static_cast<int>(m_rows.size());
+}
+
+void CNewsList::Publish(int count) {
+    if (m_listener) {
+        m_listener->PublishCount(count);
+    }
+}
+
+void CNewsList::Status(int count) {
+    if (m_listener) {
+        m_listener->ShowStatus(NewsStatusText(count));
+    }
+}
+
+void CNewsList::SetIdle() {
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_busy = false;
+    }
+    m_idle.notify_all();
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "feeds/pacing.h"
+#include "model/news_row.h"
+#include "store/keyword_tree_file.h"
+
+class CFeedStore;
+
+// What a loader tells the window. Both are called on the loader thread (for a request that
+// loads nothing, on the requesting thread), never while the list holds a lock, so an
+// implementation may read rows; one called on the requesting thread must not wait for it.
+class INewsListListener {
+public:
+    virtual ~INewsListListener() = default;
+    // The first `count` rows of the store are there to be shown.
+    virtual void PublishCount(int count) = 0;
+    // A line for the status bar's message pane.
+    virtual void ShowStatus(const std::string& text) = 0;
+};
+
+// "记录更新" + count + "条新闻...": the status line after a load.
+std::string NewsStatusText(int count);
+
+// The news list's state for the whole process: the rows of the channel or folder last
+// clicked, filled by one loader thread at a time from the store's database.
+//
+// A channel load reads the channel's items (by the list mode of its request: those inside
+// the retention period, or those of today's UTC date) newest first, at most 1001, publishing the
+// count at 200 and at every multiple of 500 with a pause each time. A folder load reads the
+// channels below the folder one by one, skips titles already listed (ignoring ASCII case),
+// keeps the whole list in NewsRowBefore order and stops taking names once more than 500
+// rows are listed, pausing between names.
+//
+// Thread rules: RequestLoad, WaitUntilIdle, WaitUntilIdleFor and the destructor are called
+// from one thread (the window thread, or a tool's main thread); Invalidate, IsBusy,
+// RowCount and Row from any thread. The rows are guarded by m_rowsMutex, the busy flag by
+// m_stateMutex; the load token is atomic.
+class CNewsList {
+public:
+    static constexpr int kFirstPublication = 200;
+    static constexpr int kPublicationStep = 500;
+    static constexpr int kChannelRowLimit = 1000;  // a channel load ends with the row past it
+    static constexpr int kFolderRowLimit = 500;    // a folder load takes no name once past it
+    static constexpr Pacing::Duration kPause{100};
+
+    // `store` gives the connection and the retention period; `listener` (may be null) hears
+    // from the loaders. Both must outlive the list.
+    explicit CNewsList(CFeedStore& store, INewsListListener* listener = nullptr);
+    // Stops a running load and waits for its thread.
+    ~CNewsList();
+    CNewsList(const CNewsList&) = delete;
+    CNewsList& operator=(const CNewsList&) = delete;
+
+    // A click on a tree node. Outdates any running load; if that load is still busy the
+    // request is dropped (the user clicks again). Otherwise empties the rows and starts the
+    // channel loader for a NODE_KEY (its name is the channel) or the folder loader for a
+    // NODE_FOLDER with `folderNames`, the names of every node below it, depth first in tree
+    // order. Any other node type (the empty space below the tree) loads nothing and publishes
+    // the count 0 with its status. `listMode` (model/list_mode.h) chooses the items;
+    // kListModeBook reads none. Returns whether a loader started.
+    bool RequestLoad(const CKeywordNode& node, int listMode,
+                     std::vector<std::string> folderNames = {});
+    // Makes the running load stop at its next step. Its rows stay.
+    void Invalidate();
+
+    bool IsBusy() const;
+    // Blocks until no loader runs. A window thread that must keep serving the listener's
+    // requests meanwhile polls IsBusy or WaitUntilIdleFor instead.
+    void WaitUntilIdle();
+    // Waits at most `timeout`; returns whether the list is idle.
+    bool WaitUntilIdleFor(std::chrono::milliseconds timeout);
+
+    // Rows stored so far. This may run ahead of the count last published, and after a new
+    // request behind it: a view checks every index it paints.
+    int RowCount() const;
+    // A copy of row `index`, or nothing when no such row is stored.
+    std::optional<CNewsRow> Row(int index) const;
+    // A copy of all rows.
+    std::vector<CNewsRow> Rows() const;
+
+    // The loaders' pauses; tests and benchmarks switch them off.
+    Pacing& pacing() { return m_pacing; }
+
+private:
+    struct Plan;
+
+    void RunChannel(std::uint64_t token, int mode, std::string name);
+    void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names);
+    Plan MakePlan(int mode) const;
+    bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
+    int Append(CNewsRow row);
+    int SortRows();
+    void Publish(int count);
+    void Status(int count);
+    void SetIdle();
+
+    CFeedStore& m_store;
+    INewsListListener* const m_listener;
+    Pacing m_pacing;
+
+    // Bumped by every request and invalidation; a loader runs while it still holds the
+    // value it started with.
+    std::atomic<std::uint64_t> m_token{0};
+
+    // The row store, in display order; guarded by m_rowsMutex for every append and read.
+    mutable std::mutex m_rowsMutex;
+    std::vector<CNewsRow> m_rows;
+
+    // Set by RequestLoad before the loader starts, cleared by the loader as its last act;
+    // guarded by m_stateMutex, signalled through m_idle.
+    mutable std::mutex m_stateMutex;
+    std::condition_variable m_idle;
+    bool m_busy = false;
+
+    // The last loader; touched only by the requesting thread.
+    std::thread m_thread;
+};

@@ -1,0 +1,99 @@
+#include "model/news_row.h"
+
+#include <algorithm>
+
+#include "base/ascii.h"
+#include "base/text_util.h"
+
+namespace {
+
+struct Ymd {
+    int year = -1;
+    int month = -1;
+    int day = -1;
+};
+
+Ymd DateOf(const CNewsRow& row) {
+    Ymd date;
+    RowDate(row, &date.year, &date.month, &date.day);
+    return date;
+}
+
+}  // namespace
+
+CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::string_view source,
+                     const CAdoDateValue& date, std::string_view channel) {
+    CNewsRow row;
+    row.dateValue = date.date;
+    row.dateStatus = date.status;
+    int year = -1;
+    int month = -1;
+    int day = -1;
+    if (row.dateStatus == kNewsDateValid &&
+        !CivilFromAutomationDate(row.dateValue, &year, &month, &day)) {
+        row.dateStatus = kNewsDateInvalid;
+    }
+    if (row.dateStatus != kNewsDateValid) {
+        year = month = day = -1;
+        row.dateValue = 0.0;
+    }
+    AgeCategoryName(year, month, day, row.categoryName);
+    CopyToCodePageField(row.title, kMaxNewsRowFieldBytes, title);
+    CopyToCodePageField(row.channel, kMaxNewsRowFieldBytes, channel);
+    CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes,
+                        NewsDateText(year, month, day, row.dateStatus));
+    CopyToCodePageField(row.author, kMaxNewsRowFieldBytes, author);
+    CopyToCodePageField(row.source, kMaxNewsRowFieldBytes, source);
+    row.storedTitle.assign(title);
+    row.channelName.assign(channel);
+    return row;
+}
+
+bool RowDate(const CNewsRow& row, int* year, int* month, int* day) {
+    if (row.dateStatus == kNewsDateValid &&
+        CivilFromAutomationDate(row.dateValue, year, month, day)) {
+        return true;
+    }
+    *year = *month = *day = -1;
+    return false;
+}
+
+NewsAge RowAgeCategory(const CNewsRow& row) {
+    const Ymd date = DateOf(row);
+    return AgeCategory(date.year, date.month, date.day);
+}
+
+std::string_view NewsRowColumnText(const CNewsRow& row, int column) {
+    switch (column) {
+        case kColumnCategory:
+            return row.categoryName;
+        case kColumnTitle:
+            return row.title;
+        case kColumnChannel:
+            return row.channel;
+        case kColumnDate:
+            return row.dateText;
+        case kColumnAuthor:
+            return row.author;
+        case kColumnSource:
+            return row.source;
+        default:
+            return {};
+    }
+}
+
+bool NewsRowBefore(const CNewsRow& a, const CNewsRow& b) {
+    const Ymd da = DateOf(a);
+    const Ymd db = DateOf(b);
+    // A missing date is -1, -1, -1, older than every real day, so it sorts last.
+    if (da.year != db.year) {
+        return da.year > db.year;
+    }
+    if (da.month != db.month) {
+        return da.month > db.month;
+    }
+    if (da.day != db.day) {
+        return da.day > db.day;
+    }
+    return CompareIgnoreAsciiCase(a.channelName, b.channelName) < 0;
+}

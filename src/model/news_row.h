@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/text_util.h"
+#include "model/news_age.h"
+#include "store/automation_date.h"
+
+// Each text field of a list row holds at most this many bytes of the Chinese code page (see
+// CodePageLength), cut at a character boundary.
+constexpr std::size_t kMaxNewsRowFieldBytes = 127;
+constexpr std::size_t kNewsRowFieldSize = CodePageFieldSize(kMaxNewsRowFieldBytes);
+
+// The list's columns, in display order.
+enum NewsColumn : int {
+    kColumnCategory = 0,
+    kColumnTitle = 1,
+    kColumnChannel = 2,
+    kColumnDate = 3,
+    kColumnAuthor = 4,
+    kColumnSource = 5,
+};
+constexpr int kNewsColumnCount = 6;
+
+// One row of the news list as the loaders build it. The six text fields are what the
+// columns show: zero-terminated UTF-8, cut at a character boundary to at most 127 code-page
+// bytes.
+// The category name and date text are fixed when the row is built; the colour is not (see
+// RowAgeCategory).
+struct CNewsRow {
+    char categoryName[kNewsRowFieldSize] = {};
+    char title[kNewsRowFieldSize] = {};
+    char channel[kNewsRowFieldSize] = {};
+    char dateText[kNewsRowFieldSize] = {};
+    char author[kNewsRowFieldSize] = {};
+    char source[kNewsRowFieldSize] = {};
+    double dateValue = 0.0;  // automation date; meaningful only while dateStatus is valid
+    std::int32_t dateStatus = kNewsDateNull;  // kNewsDateValid, kNewsDateInvalid, kNewsDateNull
+
+    // The uncut texts the item is looked up by. The title field above may have lost its
+    // end; these never do.
+    std::string storedTitle;  // the item's rss_title as read
+    std::string channelName;  // the tree node's name the row was loaded for
+};
+
+// Builds a row from an item's texts and its date as the recordset read it. A date whose
+// status is valid but whose value has no calendar date counts as invalid.
+CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::string_view source,
+                     const CAdoDateValue& date, std::string_view channel);
+
+// The row's calendar date; -1, -1, -1 (and false) unless its date is valid.
+bool RowDate(const CNewsRow& row, int* year, int* month, int* day);
+
+// The age category of the row's date against today's clock, for painting: unlike the
+// category name it moves on when the day does.
+NewsAge RowAgeCategory(const CNewsRow& row);
+
+// The text of `column` (NewsColumn); empty for any other number.
+std::string_view NewsRowColumnText(const CNewsRow& row, int column);
+
+// The folder list's order: rows with a valid date first, newer calendar days first, then
+// the channel name ascending ignoring ASCII case. A strict weak order; rows equal in all of
+// these compare equal.
+bool NewsRowBefore(const CNewsRow& a, const CNewsRow& b);

@@ -1,0 +1,83 @@
+#include "views/app_icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace {
+
+QPixmap Blank() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+QPixmap Folder(bool open) {
+    QPixmap pixmap = Blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(160, 120, 20));
+    painter.setBrush(QColor(240, 200, 80));
+    painter.drawRect(1, 3, 6, 3);  // the tab
+    if (open) {
+        painter.drawRect(1, 5, 13, 9);
+        QPainterPath flap;
+        flap.moveTo(3, 8);
+        flap.lineTo(15, 8);
+        flap.lineTo(13, 14);
+        flap.lineTo(1, 14);
+        flap.closeSubpath();
+        painter.setBrush(QColor(250, 220, 120));
+        painter.drawPath(flap);
+    } else {
+        painter.drawRect(1, 5, 14, 9);
+    }
+    return pixmap;
+}
+
+QPixmap Channel(bool selected) {
+    QPixmap pixmap = Blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(selected ? QColor(230, 90, 0) : QColor(250, 140, 30));
+    painter.drawRoundedRect(1, 1, 14, 14, 3, 3);
+    painter.setPen(QPen(Qt::white, 1.6));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(-1, 5, 12, 12), 0, 90 * 16);
+    painter.drawArc(QRectF(-5, 1, 20, 20), 0, 90 * 16);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QPointF(4.5, 11.5), 1.4, 1.4);
+    return pixmap;
+}
+
+}  // namespace
+
+QIcon FolderIcon() {
+    QIcon icon;
+    icon.addPixmap(Folder(false), QIcon::Normal);
+    icon.addPixmap(Folder(true), QIcon::Selected);
+    return icon;
+}
+
+QIcon RootIcon() {
+    QIcon icon;
+    icon.addPixmap(Folder(false), QIcon::Normal);
+    icon.addPixmap(Folder(false), QIcon::Selected);
+    return icon;
+}
+
+QIcon ChannelIcon() {
+    QIcon icon;
+    icon.addPixmap(Channel(false), QIcon::Normal);
+    icon.addPixmap(Channel(true), QIcon::Selected);
+    return icon;
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (const int size : kApplicationIconSizes) {
+        icon.addFile(QStringLiteral(":/icons/quillon-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}

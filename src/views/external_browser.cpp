@@ -1,0 +1,41 @@
+#include "views/external_browser.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QThread>
+#include <QUrl>
+
+extern char** environ;
+
+namespace {
+
+bool OpenWithDesktop(const std::string& address) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+}
+
+bool OpenWithXdgOpen(const std::string& address) {
+    const char* argv[] = {"xdg-open", address.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+bool OpenInExternalBrowser(const std::string& address) {
+    bool opened = false;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() == app->thread()) {
+        opened = OpenWithDesktop(address);
+    } else {
+        QMetaObject::invokeMethod(
+            app, [&] { opened = OpenWithDesktop(address); }, Qt::BlockingQueuedConnection);
+    }
+    return opened || OpenWithXdgOpen(address);
+}

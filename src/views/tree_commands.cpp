@@ -1,0 +1,205 @@
+#include "views/tree_commands.h"
+
+#include <vector>
+
+#include "feeds/feed_store.h"
+#include "views/command_ids.h"
+#include "views/name_dialogs.h"
+#include "views/tree_view.h"
+
+namespace {
+
+bool IsInBranch(const QTreeWidgetItem* item, const QTreeWidgetItem* branch) {
+    for (; item != nullptr; item = item->parent()) {
+        if (item == branch) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+CTreeCommands::CTreeCommands(CTD_TreeView& view) : m_view(view) {}
+
+void CTreeCommands::Run(int commandId) {
+    QTreeWidgetItem* selected = m_view.currentItem();
+    if (selected == nullptr) {
+        return;
+    }
+    switch (commandId) {
+        case ID_FOLDER_ADD_FOLDER:
+        case ID_ROOT_ADD_FOLDER: {
+            CfolderDlg dialog(selected, &m_view);
+            dialog.exec();
+            break;
+        }
+        case ID_FOLDER_ADD_KEY:
+        case ID_ROOT_ADD_KEY: {
+            CkeyDlg dialog(selected, &m_view);
+            dialog.exec();
+            break;
+        }
+        case ID_FOLDER_RENAME: {
+            CrenameDlg dialog(&m_view);
+            dialog.exec();
+            break;
+        }
+        case ID_FOLDER_DELETE:
+        case ID_KEY_DELETE:
+            DeleteNode(selected);
+            break;
+        case ID_FOLDER_DELETE_ALL:
+            DeleteBranch(selected);
+            break;
+        case ID_FOLDER_EXPAND_ALL:
+        case ID_FOLDER_COLLAPSE_ALL:
+            SetBranchExpanded(selected, commandId == ID_FOLDER_EXPAND_ALL);
+            break;
+        case ID_ROOT_EXPAND_ALL:
+        case ID_ROOT_COLLAPSE_ALL:
+            SetBranchExpanded(g_hRootItem, commandId == ID_ROOT_EXPAND_ALL);
+            break;
+        case ID_FOLDER_MOVE_UP:
+        case ID_KEY_MOVE_UP:
+        case ID_FOLDER_MOVE_DOWN:
+        case ID_KEY_MOVE_DOWN:
+            Move(selected, commandId == ID_FOLDER_MOVE_UP || commandId == ID_KEY_MOVE_UP);
+            break;
+        case ID_KEY_REFRESH:
+            RefreshChannel(selected);
+            break;
+        default:
+            break;
+    }
+}
+
+bool CTreeCommands::Rename(QTreeWidgetItem* item, std::string_view name) {
+    const CKeywordNode record = m_view.Lookup(item);
+    name = CutToCodePageLimit(name, kMaxNodeNameCodePageBytes);
+    if (record.type == NODE_NONE || !m_view.TreeFile()->RenameNode(record.id, name)) {
+        return false;
+    }
+    item->setText(0, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    m_view.Nodes().SetName(CTD_TreeView::HandleOf(item), name);
+    emit m_view.TreeChanged();
+    return true;
+}
+
+bool CTreeCommands::DeleteNode(QTreeWidgetItem* item) {
+    const CKeywordNode record = m_view.Lookup(item);
+    if (record.type == NODE_NONE || item->parent() == nullptr ||
+        !m_view.TreeFile()->RemoveNode(record.id)) {
+        return false;
+    }
+    QTreeWidgetItem* parent = item->parent();
+    // The copies go to the end of the parent while the originals stay in place until the
+    // item is deleted, so the children keep their order.
+    for (int i = 0; i < item->childCount(); ++i) {
+        m_view.CopyBranch(item->child(i), parent, CNodeMap::kLastChild);
+    }
+    m_view.Nodes().RemoveBranch(CTD_TreeView::HandleOf(item));
+    delete item;
+    emit m_view.TreeChanged();
+    return true;
+}
+
+bool CTreeCommands::DeleteBranch(QTreeWidgetItem* item) {
+    const CKeywordNode record = m_view.Lookup(item);
+    if (record.type == NODE_NONE || item->parent() == nullptr ||
+        !m_view.TreeFile()->RemoveBranch(record.id)) {
+        return false;
+    }
+    m_view.Nodes().RemoveBranch(CTD_TreeView::HandleOf(item));
+    delete item;
+    emit m_view.TreeChanged();
+    return true;
+}
+
+// The file is rearranged by moving siblings to the end of the parent, one after the other,
+// and saved once; the tree gets the same order by putting a copy of the item in its new place.
+bool CTreeCommands::Move(QTreeWidgetItem* item, bool up) {
+    QTreeWidgetItem* parent = item ? item->parent() : nullptr;
+    if (parent == nullptr || m_view.Lookup(item).type == NODE_NONE) {
+        return false;
+    }
+    const int index = parent->indexOfChild(item);
+    const int count = parent->childCount();
+    std::vector<QTreeWidgetItem*> moveList;
+    CNodeMap::Handle after = CNodeMap::kLastChild;
+    if (up && index > 0) {
+        moveList.push_back(parent->child(index - 1));
+        for (int i = index + 1; i < count; ++i) {
+            moveList.push_back(parent->child(i));
+        }
+        after =
+            index > 1 ? CTD_TreeView::HandleOf(parent->child(index - 2)) : CNodeMap::kFirstChild;
+    } else if (up) {
+        moveList.push_back(item);
+        after = CNodeMap::kLastChild;
+    } else if (index + 1 < count) {
+        moveList.push_back(item);
+        for (int i = index + 2; i < count; ++i) {
+            moveList.push_back(parent->child(i));
+        }
+        after = CTD_TreeView::HandleOf(parent->child(index + 1));
+    } else {
+        for (int i = 0; i < index; ++i) {
+            moveList.push_back(parent->child(i));
+        }
+        after = CNodeMap::kFirstChild;
+    }
+    CKeywordTreeFile& file = *m_view.TreeFile();
+    const int parentId = m_view.Lookup(parent).id;
+    for (QTreeWidgetItem* sibling : moveList) {
+        file.MoveNodeToEnd(m_view.Lookup(sibling).id, parentId);
+    }
+    file.Save();
+    Relocate(item, parent, after);
+    emit m_view.TreeChanged();
+    return true;
+}
+
+bool CTreeCommands::MoveToFolder(QTreeWidgetItem* item, QTreeWidgetItem* folder) {
+    if (item == nullptr || folder == nullptr || IsInBranch(folder, item)) {
+        return false;
+    }
+    const CKeywordNode moved = m_view.Lookup(item);
+    const CKeywordNode target = m_view.Lookup(folder);
+    if (moved.type == NODE_NONE || target.type == NODE_NONE ||
+        !m_view.TreeFile()->MoveNodeToEnd(moved.id, target.id)) {
+        return false;
+    }
+    m_view.TreeFile()->Save();
+    Relocate(item, folder, CNodeMap::kLastChild);
+    m_view.expandItem(folder);
+    emit m_view.TreeChanged();
+    return true;
+}
+
+// Channels are copied as branches too: a hand-edited file can give a channel children, and
+// copying the item alone would drop them from the control while the file keeps them.
+QTreeWidgetItem* CTreeCommands::Relocate(QTreeWidgetItem* item, QTreeWidgetItem* parent,
+                                         CNodeMap::Handle after) {
+    QTreeWidgetItem* copy = m_view.CopyBranch(item, parent, after);
+    delete item;
+    m_view.setCurrentItem(copy);
+    return copy;
+}
+
+void CTreeCommands::SetBranchExpanded(QTreeWidgetItem* item, bool expanded) {
+    if (item == nullptr) {
+        return;
+    }
+    item->setExpanded(expanded);
+    for (int i = 0; i < item->childCount(); ++i) {
+        SetBranchExpanded(item->child(i), expanded);
+    }
+}
+
+void CTreeCommands::RefreshChannel(QTreeWidgetItem* item) {
+    const CKeywordNode record = m_view.Lookup(item);
+    if (record.type == NODE_KEY) {
+        theStore.RefreshChannel(record.name);
+    }
+}

@@ -1,0 +1,305 @@
+#include "views/tree_view.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <map>
+
+#include "feeds/feed_store.h"
+#include "views/app_icons.h"
+#include "views/tree_commands.h"
+#include "views/tree_drag.h"
+#include "views/tree_file_notice.h"
+#include "views/tree_menus.h"
+
+CTD_TreeView* g_pTreeView = nullptr;
+QTreeWidgetItem* g_hRootItem = nullptr;
+
+const char CTD_TreeView::kStartupFailed[] = "启动失败";
+
+CTD_TreeView::CTD_TreeView(QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(1);
+    setHeaderHidden(true);
+    header()->setStretchLastSection(true);
+    setRootIsDecorated(true);
+    setIconSize(QSize(16, 16));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Dragging is the tree's own (CTreeDragger), not the item views' drag and drop.
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    m_commands = std::make_unique<CTreeCommands>(*this);
+    m_dragger = std::make_unique<CTreeDragger>(*this);
+    g_pTreeView = this;
+}
+
+CTD_TreeView::~CTD_TreeView() {
+    // Nothing wakes the refresher once it is gone. It only posts labels to this thread, so
+    // joining it cannot deadlock.
+    if (m_refresher) {
+        theStore.SetNewsStoredListener(nullptr);
+    }
+    m_nodes.SetChangeListener(nullptr);
+    m_refresher.reset();
+    if (g_pTreeView == this) {
+        g_pTreeView = nullptr;
+        g_hRootItem = nullptr;
+    }
+}
+
+CNodeMap::Handle CTD_TreeView::HandleOf(QTreeWidgetItem* item) {
+    return reinterpret_cast<CNodeMap::Handle>(item);
+}
+
+QTreeWidgetItem* CTD_TreeView::ItemOf(CNodeMap::Handle handle) const {
+    return m_nodes.Contains(handle) ? reinterpret_cast<QTreeWidgetItem*>(handle) : nullptr;
+}
+
+CKeywordNode CTD_TreeView::Lookup(QTreeWidgetItem* item) const {
+    return m_nodes.Lookup(HandleOf(item));
+}
+
+QTreeWidgetItem* CTD_TreeView::AddItem(QTreeWidgetItem* parent, const CKeywordNode& record) {
+    auto* item = new QTreeWidgetItem(parent, QStringList(QString::fromUtf8(record.name)));
+    item->setIcon(0, record.type == NODE_KEY ? ChannelIcon() : FolderIcon());
+    m_nodes.Insert(HandleOf(item), HandleOf(parent), record);
+    return item;
+}
+
+bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, int* newId) {
+    if (!m_treeFile) {
+        return false;
+    }
+    QTreeWidgetItem* parent = ItemOf(m_nodes.FindById(parentId));
+    if (parent == nullptr) {
+        return false;
+    }
+    const int id = m_treeFile->AddNode(type, parentId, record.name);
+    if (id == CKeywordTreeFile::kRefused) {
+        return false;
+    }
+    CKeywordNode added = record;
+    added.id = id;
+    added.type = type;
+    AddItem(parent, added);
+    if (type == NODE_KEY) {
+        theStore.AddKeyword(added.name);
+    }
+    if (newId != nullptr) {
+        *newId = id;
+    }
+    emit TreeChanged();
+    return true;
+}
+
+QTreeWidgetItem* CTD_TreeView::CopyItem(QTreeWidgetItem* item, QTreeWidgetItem* parent,
+                                        CNodeMap::Handle after) {
+    auto* copy = new QTreeWidgetItem(*item);  // label, icon, flags; no parent, no children
+    int index = parent->childCount();
+    if (after == CNodeMap::kFirstChild) {
+        index = 0;
+    } else if (after != CNodeMap::kLastChild) {
+        const int sibling = parent->indexOfChild(ItemOf(after));
+        index = sibling < 0 ? index : sibling + 1;
+    }
+    parent->insertChild(index, copy);
+    m_nodes.MoveEntry(HandleOf(item), HandleOf(copy), HandleOf(parent), after);
+    return copy;
+}
+
+QTreeWidgetItem* CTD_TreeView::CopyBranch(QTreeWidgetItem* item, QTreeWidgetItem* parent,
+                                          CNodeMap::Handle after) {
+    QTreeWidgetItem* copy = CopyItem(item, parent, after);
+    for (int i = 0; i < item->childCount(); ++i) {
+        CopyBranch(item->child(i), copy, CNodeMap::kLastChild);
+    }
+    return copy;
+}
+
+void CTD_TreeView::OnInitialUpdate() {
+    if (m_initialised) {
+        return;
+    }
+    m_initialised = true;
+
+    m_treeFile = std::make_unique<CKeywordTreeFile>(theStore.DataPath("document/keywordlist.xml"));
+    std::map<int, QTreeWidgetItem*> itemOfId;
+    // The root's entry comes first, so that its children are linked to it as they load; its
+    // name is known once the file is read.
+    auto* root = new QTreeWidgetItem(this);
+    root->setIcon(0, RootIcon());
+    CKeywordNode rootRecord = CKeywordNode::NewNode("", NODE_FOLDER);
+    rootRecord.id = 0;
+    m_nodes.Insert(HandleOf(root), CNodeMap::kNoItem, rootRecord);
+    const std::string rootLabel = m_treeFile->Load([&](const CKeywordNode& node, int parentId) {
+        const auto parent = itemOfId.find(parentId);
+        QTreeWidgetItem* item = AddItem(parent == itemOfId.end() ? root : parent->second, node);
+        if (node.id != 0) {
+            itemOfId[node.id] = item;
+        }
+        if (node.type == NODE_KEY) {
+            theStore.AddKeyword(node.name);
+        }
+    });
+    if (m_treeFile->Damage()) {
+        m_treeFile->SetDamagedFileAside();
+        ShowTreeFileDamage(this, *m_treeFile->Damage());
+    }
+    root->setText(0, QString::fromStdString(rootLabel));
+    m_nodes.SetName(HandleOf(root), rootLabel);
+    g_hRootItem = root;
+    expandItem(root);
+    if (root->childCount() > 0) {
+        scrollToItem(root->child(0), QAbstractItemView::PositionAtTop);
+    }
+
+    if (!theStore.Startup()) {
+        auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
+                                    QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
+        box->setInformativeText(QString::fromStdString(theStore.LastError()));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
+    StartCountRefresher();
+}
+
+void CTD_TreeView::StartCountRefresher() {
+    m_refresher = std::make_unique<CCountRefresher>(
+        theStore, theStore.Settings(), m_nodes,
+        [this](std::vector<CCountRefresher::LabelChange> changes) {
+            QMetaObject::invokeMethod(
+                this, [this, changes = std::move(changes)] { ApplyLabels(changes); },
+                Qt::QueuedConnection);
+        });
+    CCountRefresher* refresher = m_refresher.get();
+    // New news, and any change of the tree, show at the next pass, without waiting.
+    theStore.SetNewsStoredListener([refresher] { refresher->Wake(); });
+    m_nodes.SetChangeListener([refresher] { refresher->Wake(); });
+    m_refresher->Start();
+}
+
+void CTD_TreeView::RefreshCounts() {
+    if (m_refresher) {
+        m_refresher->Wake();
+    }
+}
+
+void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& changes) {
+    const std::uint64_t generation = m_nodes.Generation();
+    for (const CCountRefresher::LabelChange& change : changes) {
+        if (change.generation != generation) {
+            continue;
+        }
+        QTreeWidgetItem* treeItem = ItemOf(change.item);
+        const QString label = QString::fromStdString(change.label);
+        if (treeItem && treeItem->text(0) != label) {
+            treeItem->setText(0, label);
+        }
+    }
+}
+
+void CTD_TreeView::OnCommand(int commandId) {
+    m_commands->Run(commandId);
+}
+
+void CTD_TreeView::OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPos) {
+    if (item == nullptr) {
+        return;
+    }
+    int popup = Lookup(item).type == NODE_KEY ? kChannelPopup : kFolderPopup;
+    if (item == g_hRootItem) {
+        popup = kRootPopup;
+    }
+    QMenu menu(this);
+    FillTreePopup(menu, popup);
+    // The command runs after the menu has closed, as a command sent to the view would.
+    if (QAction* chosen = menu.exec(globalPos)) {
+        OnCommand(chosen->data().toInt());
+    }
+}
+
+void CTD_TreeView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        RequestKeyboardMenu();
+        return;
+    }
+    QTreeWidgetItem* item = itemAt(event->pos());
+    if (item == nullptr) {
+        return;
+    }
+    setCurrentItem(item);
+    OpenContextMenu(item, event->globalPos());
+}
+
+void CTD_TreeView::keyPressEvent(QKeyEvent* event) {
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Menu || shiftF10) {
+        event->accept();
+        RequestKeyboardMenu();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void CTD_TreeView::RequestKeyboardMenu() {
+    if (m_keyboardMenuPending) {
+        return;
+    }
+    m_keyboardMenuPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_keyboardMenuPending = false;
+            QTreeWidgetItem* item = currentItem();
+            if (item == nullptr) {
+                return;
+            }
+            scrollToItem(item);
+            const QRect row = visualItemRect(item);
+            OpenContextMenu(item, viewport()->mapToGlobal(row.bottomLeft()));
+        },
+        Qt::QueuedConnection);
+}
+
+void CTD_TreeView::mousePressEvent(QMouseEvent* event) {
+    QTreeWidget::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        m_dragger->Press(event->position().toPoint());
+    }
+}
+
+void CTD_TreeView::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_dragger->Move(event->position().toPoint(), event->buttons())) {
+        QTreeWidget::mouseMoveEvent(event);
+    }
+}
+
+void CTD_TreeView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeWidget::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    CTreeDragger::Drop drop;
+    if (m_dragger->Release(&drop)) {
+        // A drop is not a click.
+        m_commands->MoveToFolder(drop.dragged, drop.target);
+        return;
+    }
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    emit NodeClicked(Lookup(item), item ? HandleOf(item) : CNodeMap::kNoItem);
+}
+
+void CTD_TreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
+    QTreeWidgetItem* highlighted = m_dragger->Highlighted();
+    if (highlighted == nullptr || itemFromIndex(index) != highlighted) {
+        QTreeWidget::drawRow(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem marked = option;
+    marked.state |= QStyle::State_Selected;
+    QTreeWidget::drawRow(painter, marked, index);
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QTreeWidget>
+#include <memory>
+
+#include "model/count_refresher.h"
+#include "model/node_map.h"
+#include "store/keyword_tree_file.h"
+
+class CTreeCommands;
+class CTreeDragger;
+
+// The channel tree pane: the folders and channels of the tree file, each labelled with its
+// count of recent news by a background refresher. A mouse click anywhere on a row (or
+// below the last row) hands a copy of the node's record to the news list; moving the
+// selection with the keyboard does not.
+//
+// The tree is edited through context menus (a right-click selects the item under the pointer
+// and opens its menu; the Menu key and Shift+F10 open the selected item's) and by dragging a
+// node onto a folder with the left button. The tree control, the node map and the tree file
+// change together and always hold the same tree.
+class CTD_TreeView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit CTD_TreeView(QWidget* parent = nullptr);
+    // Stops the count refresher and waits for it.
+    ~CTD_TreeView() override;
+
+    // Loads the tree, registers every channel with the update engine, starts the engine
+    // ("启动失败" when the database cannot be opened) and the count refresher. Takes effect
+    // once per view: repeated calls (new and open document) change nothing.
+    void OnInitialUpdate();
+
+    // Adds a folder or channel as the last child of the node `parentId`: in the tree file
+    // (saved at once), the tree control and the node map; a channel is also handed to the
+    // update engine. `record` is a new node's record (CKeywordNode::NewNode); its name is cut
+    // to the name limit. Returns false and changes nothing when the tree file refuses the node
+    // (an unknown or channel parent, a same-type sibling of that name ignoring ASCII case).
+    // `newId`, when given, receives the new node's ID.
+    bool AddNode(int type, int parentId, const CKeywordNode& record, int* newId = nullptr);
+
+    // Copies `item` as a child of `parent`, right after the sibling `after` (or
+    // CNodeMap::kFirstChild, kLastChild), with its label, icon and flags, and hands its node
+    // map entry to the copy. The old item stays in the control, without an entry, for the
+    // caller to delete. Returns the copy, which starts collapsed.
+    QTreeWidgetItem* CopyItem(QTreeWidgetItem* item, QTreeWidgetItem* parent,
+                              CNodeMap::Handle after);
+    // CopyItem, then every child of `item`, in order, to the end of the copy's children.
+    QTreeWidgetItem* CopyBranch(QTreeWidgetItem* item, QTreeWidgetItem* parent,
+                                CNodeMap::Handle after);
+
+    // Runs a command of the context menus on the selected item.
+    void OnCommand(int commandId);
+    // Opens the context menu of `item` at `globalPos` (the root always gets the root menu)
+    // and runs the command chosen from it once the menu has closed.
+    void OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPos);
+    CTreeCommands& Commands() { return *m_commands; }
+    CTreeDragger& Dragger() { return *m_dragger; }
+
+    CNodeMap& Nodes() { return m_nodes; }
+    // The record of `item`, or the blank record.
+    CKeywordNode Lookup(QTreeWidgetItem* item) const;
+    static CNodeMap::Handle HandleOf(QTreeWidgetItem* item);
+    // The item of a handle still in the tree, or null.
+    QTreeWidgetItem* ItemOf(CNodeMap::Handle handle) const;
+    CCountRefresher* Refresher() { return m_refresher.get(); }
+    // Recounts at once, e.g. after the retention period changed; labels also catch up by
+    // themselves within the refresher's interval.
+    void RefreshCounts();
+    CKeywordTreeFile* TreeFile() { return m_treeFile.get(); }
+
+    static const char kStartupFailed[];
+
+signals:
+    // A click on `item` (null for the empty area): the node to show in the news list.
+    void NodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
+    // The tree changed and the tree file was saved (added, renamed, removed or moved nodes).
+    void TreeChanged();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+
+private:
+    QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const CKeywordNode& record);
+    void StartCountRefresher();
+    void ApplyLabels(const std::vector<CCountRefresher::LabelChange>& changes);
+    // The selected item's menu, opened from the keyboard once the events of the key press
+    // have been handled (some platforms send both a key press and a context-menu event).
+    void RequestKeyboardMenu();
+
+    CNodeMap m_nodes;
+    std::unique_ptr<CKeywordTreeFile> m_treeFile;
+    std::unique_ptr<CCountRefresher> m_refresher;
+    std::unique_ptr<CTreeCommands> m_commands;
+    std::unique_ptr<CTreeDragger> m_dragger;
+    bool m_initialised = false;
+    bool m_keyboardMenuPending = false;
+};
+
+// The one tree pane and its root item, or null.
+extern CTD_TreeView* g_pTreeView;
+extern QTreeWidgetItem* g_hRootItem;

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/http_fetch.h"
+#include "xml/xml_parse.h"
+
+// A node of a CXmlDocument: a non-owning handle that stays valid while its document lives
+// and the node is not removed. A null handle stands for "not found".
+class XmlNode {
+public:
+    XmlNode() = default;
+    explicit XmlNode(xmlNode* node) : m_node(node) {}
+
+    bool IsNull() const { return m_node == nullptr; }
+    explicit operator bool() const { return m_node != nullptr; }
+    bool operator==(const XmlNode& other) const { return m_node == other.m_node; }
+    xmlNode* get() const { return m_node; }
+
+    bool IsElement() const;
+    // The qualified name of an element ("prefix:local" or "local"); "" for other nodes.
+    std::string name() const;
+
+    // All descendant text joined with nothing between, internal entities expanded, at most
+    // `maxBytes` long (cut at a character boundary). External entities give nothing.
+    std::string text(std::size_t maxBytes = kMaxTextBytes) const;
+    // The markup of the node's children as XML, in UTF-8, at most `maxBytes` long (cut at a
+    // character boundary). Namespaces declared above the node are not repeated; entity
+    // references stay references.
+    std::string innerXml(std::size_t maxBytes = kMaxTextBytes) const;
+    // Replaces the node's children by one text node holding `text`.
+    void put_text(std::string_view text);
+
+    XmlNode parentNode() const;
+    // Child nodes in order; whitespace between elements is not kept by the parser.
+    std::vector<XmlNode> childNodes() const;
+    std::size_t childCount() const;
+
+    // Plain child paths, "a/b/c", relative to this node. A path that matches nothing gives a
+    // null node or an empty list.
+    XmlNode selectSingleNode(std::string_view path) const;
+    std::vector<XmlNode> selectNodes(std::string_view path) const;
+    // The first child element named `localName` in the namespace `namespaceUri`, whatever
+    // prefix the document gives it; a null node when there is none.
+    XmlNode selectChildNS(std::string_view namespaceUri, std::string_view localName) const;
+    // Every such child element, in document order.
+    std::vector<XmlNode> selectChildrenNS(std::string_view namespaceUri,
+                                          std::string_view localName) const;
+    // An element's name without its prefix, and the address of its namespace ("" for none).
+    std::string localName() const;
+    std::string namespaceUri() const;
+
+    // Appends `child` as the last child; a child that already has a parent is moved. Refused
+    // (false) for a null node, a node of another document, or a node that contains this one.
+    bool appendChild(XmlNode child);
+    // Removes `child` (one of this node's children) and frees it with everything below it.
+    bool removeChild(XmlNode child);
+
+    // The value of the attribute `name`, or nothing when the element has none.
+    std::optional<std::string> getAttribute(std::string_view name) const;
+    // The value of the attribute `localName` in the namespace `namespaceUri`, whatever prefix
+    // the document gives it, or nothing.
+    std::optional<std::string> getAttributeNS(std::string_view namespaceUri,
+                                              std::string_view localName) const;
+    // Sets an attribute; a new attribute goes after the existing ones.
+    void setAttribute(std::string_view name, std::string_view value);
+
+    static constexpr std::size_t kMaxTextBytes = 16u * 1024 * 1024;
+
+private:
+    xmlNode* m_node = nullptr;
+};
+
+// Who gave an address decides what it may name. An address from data (a row of the opml
+// table, an outline of an OPML document) is fetched only as http or https: such data must not
+// point the reader at local files. A local path is read only where the user typed it (a
+// feed or list address given on the command line or in the subscription dialog), and then
+// only a regular file, up to the body limit.
+enum class AddressOrigin {
+    kFromData,
+    kTypedByUser,
+};
+
+// The parse limits of a load: its stop flag, the default time and attribute budgets.
+XmlParseLimits ParseLimitsOf(const FetchOptions& fetch);
+
+// An XML document: loaded from a local file, an http or https address, or a string, then
+// read and changed through its nodes and saved.
+//
+// Parsing never reads a file or the network on the document's behalf (no DTD, no external
+// entities), keeps libxml2's limits on entity expansion, honours the stop flag and gives up
+// after ten seconds of processor time (see ParseXmlBytes). The character set is decided by
+// the byte order mark or the XML declaration, else by the HTTP charset, else UTF-8; the GB
+// labels are decoded as GB18030. A saved document keeps the declaration it was loaded with.
+class CXmlDocument {
+public:
+    CXmlDocument();
+    ~CXmlDocument();
+    CXmlDocument(const CXmlDocument&) = delete;
+    CXmlDocument& operator=(const CXmlDocument&) = delete;
+
+    // Loads synchronously from an http/https address or, when the user typed it, a local
+    // path; false when the source cannot be read or is not well-formed XML (in kForgiving
+    // mode: cannot be recovered either, see ParseXmlBytes). The previous document is dropped
+    // either way.
+    bool load(const std::string& source, AddressOrigin origin, const FetchOptions& fetch = {},
+              XmlParseMode mode = XmlParseMode::kStrict);
+    // Loads a local regular file of at most the fetch limit's body size.
+    bool loadFile(const std::string& path, const FetchOptions& fetch = {},
+                  XmlParseMode mode = XmlParseMode::kStrict);
+    // Parses a document held in a UTF-8 string.
+    bool loadXML(std::string_view text);
+    // Parses raw bytes as they came from a file or the network.
+    bool loadBytes(std::string_view bytes, std::string_view httpCharset = {},
+                   const XmlParseLimits& limits = {}, XmlParseMode mode = XmlParseMode::kStrict);
+
+    bool IsLoaded() const { return m_doc != nullptr; }
+    // Whether the loaded document was not well-formed and is what recovery made of it.
+    bool recovered() const { return m_recovered; }
+    // Why the last load failed, for diagnostics; after a recovered load, why the document is
+    // not well-formed.
+    const std::string& lastError() const { return m_lastError; }
+
+    // Writes the document to `path` through a temporary file renamed over it, so the old
+    // file stays whole if writing fails. False when nothing was written.
+    bool save(const std::string& path) const;
+    // The document as it would be saved.
+    std::string serialize() const;
+
+    XmlNode documentElement() const;
+    // Child paths whose first step is the document element: "rss/channel".
+    XmlNode selectSingleNode(std::string_view path) const;
+    std::vector<XmlNode> selectNodes(std::string_view path) const;
+    // Every element named `name` at any depth, in document order; "A/B" gives every B
+    // element whose parent is an A element.
+    std::vector<XmlNode> getElementsByTagName(std::string_view name) const;
+
+    // A new element of this document, not yet in the tree (append it with appendChild).
+    // Creating one on an empty document starts a document with no declaration.
+    XmlNode createNode(std::string_view name);
+    // Makes `element` the document element (of an empty document created by createNode).
+    void setDocumentElement(XmlNode element);
+
+private:
+    void Reset();
+    void EnsureDocument();
+
+    XmlDocPtr m_doc;
+    // The XML declaration of the loaded document, kept for save; empty label when the
+    // declaration names no encoding.
+    bool m_hasDeclaration = false;
+    std::string m_declaredEncoding;
+    bool m_recovered = false;
+    // Holds the elements made by createNode until they are appended somewhere; freed,
+    // with whatever it still holds, with the document.
+    xmlNode* m_unattached = nullptr;
+    std::string m_lastError;
+};

@@ -1,0 +1,83 @@
+#include "base/text_util.h"
+
+#include <gtest/gtest.h>
+
+TEST(TextUtil, CutsOnlyAtCharacterBoundaries) {
+    const std::string text = "a足球b";  // 1 + 3 + 3 + 1 bytes
+    struct Case {
+        std::size_t limit;
+        std::string expected;
+    };
+    const Case cases[] = {{0, ""},    {1, "a"},     {2, "a"},      {3, "a"},       {4, "a足"},
+                          {6, "a足"}, {7, "a足球"}, {8, "a足球b"}, {100, "a足球b"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(CutAtCharBoundary(text, c.limit), c.expected) << c.limit;
+    }
+    char field[5];
+    CopyToField(field, "a足球b");
+    EXPECT_STREQ(field, "a足");
+    char one[1];
+    CopyToField(one, "x");
+    EXPECT_STREQ(one, "");
+}
+
+TEST(TextUtil, ConvertsBetweenUtf8AndUtf16) {
+    const std::string text = "Zürich 足球 😀";
+    const std::u16string wide = Utf8ToUtf16(text);
+    EXPECT_EQ(wide.size(), 12u);  // the emoji takes a surrogate pair
+    EXPECT_EQ(Utf16ToUtf8(wide), text);
+    EXPECT_EQ(Utf8ToUtf16("\xFF"
+                          "a"),
+              u"\uFFFD"
+              u"a");
+    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(TextUtil, ParsesLeadingIntegersLikeAtoi) {
+    struct Case {
+        const char* text;
+        int expected;
+    };
+    const Case cases[] = {{"42", 42},     {"  -7x", -7},
+                          {"+3", 3},      {"", 0},
+                          {"abc", 0},     {"99999999999", 2147483647},
+                          {"\t12 5", 12}, {"-99999999999", -2147483647 - 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseLeadingInt(c.text), c.expected) << c.text;
+    }
+    EXPECT_TRUE(EqualsIgnoreAsciiCase("News", "nEWS"));
+    EXPECT_FALSE(EqualsIgnoreAsciiCase("News", "New"));
+}
+
+TEST(TextUtil, LimitsCountCodePageBytes) {
+    // ASCII one byte, a common Chinese character or "é" two, a character outside the
+    // code page's two-byte range (an emoji, a rare CJK extension character) four.
+    struct Case {
+        const char* text;
+        std::size_t length;
+    };
+    const Case cases[] = {{"", 0},      {"abc", 3}, {"足球", 4},
+                          {"é", 2},     {"😀", 4},   {"\xF0\xA0\x80\x80", 4},
+                          {"a足😀b", 8}, {"\xFF", 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(CodePageLength(c.text), c.length) << c.text;
+    }
+
+    // A Chinese name of 600 code-page bytes (300 characters) keeps 255 characters: 510
+    // bytes, cut before the character that would cross the 511-byte limit.
+    std::string chinese;
+    for (int i = 0; i < 300; ++i) {
+        chinese += "球";
+    }
+    const std::string_view cut = CutToCodePageLimit(chinese, 511);
+    EXPECT_EQ(cut.size(), 255u * 3);
+    EXPECT_EQ(CodePageLength(cut), 510u);
+    EXPECT_EQ(CutToCodePageLimit("a" + chinese, 511).size(), 1u + 255 * 3);
+    EXPECT_EQ(CutToCodePageLimit("ab😀", 5), "ab");
+    EXPECT_EQ(CutToCodePageLimit("ab😀", 6), "ab😀");
+
+    // The field sized for 511 code-page bytes holds the longest such text.
+    char field[CodePageFieldSize(511)];
+    CopyToCodePageField(field, 511, "a" + chinese);
+    EXPECT_EQ(std::string(field), "a" + chinese.substr(0, 255 * 3));
+}

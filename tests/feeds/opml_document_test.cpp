@@ -1,0 +1,278 @@
+#include "feeds/opml_document.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "feeds/feed_store.h"
+#include "store/statements.h"
+#include "support/local_http_server.h"
+#include "support/temp_data_folder.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr char kSite[] = "http://publisher.example.test";
+
+// A readable dump of a read: the result, then every non-empty field of every outline.
+std::string Dump(bool loaded, const COpmlDocument& document) {
+    std::string out = std::string("loaded: ") + (loaded ? "true" : "false") + "\n";
+    int index = 0;
+    for (const COpmlOutline& outline : document.ReadList()) {
+        const std::pair<const char*, const char*> fields[] = {
+            {"text", outline.text},
+            {"title", outline.title},
+            {"xmlUrl", outline.xmlUrl},
+            {"htmlUrl", outline.htmlUrl},
+        };
+        for (const auto& [name, value] : fields) {
+            if (*value != '\0') {
+                out += "outline[" + std::to_string(index) + "]." + name + ": " + value + "\n";
+            }
+        }
+        ++index;
+    }
+    return out;
+}
+
+// The attribute names of every outline tag of a saved file, in their written order.
+Strings OutlineAttributeOrders(const std::string& saved) {
+    Strings orders;
+    for (std::size_t at = saved.find("<outline "); at != std::string::npos;
+         at = saved.find("<outline ", at + 1)) {
+        const std::string tag = saved.substr(at, saved.find('>', at) - at);
+        std::string names;
+        for (std::size_t eq = tag.find("=\""); eq != std::string::npos;
+             eq = tag.find("=\"", tag.find('"', eq + 2) + 1)) {
+            const std::size_t start = tag.rfind(' ', eq) + 1;
+            names += (names.empty() ? "" : " ") + tag.substr(start, eq - start);
+        }
+        orders.push_back(names);
+    }
+    return orders;
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour, int minute,
+                                                int second) {
+    std::tm parts{};
+    parts.tm_year = year - 1900;
+    parts.tm_mon = month - 1;
+    parts.tm_mday = day;
+    parts.tm_hour = hour;
+    parts.tm_min = minute;
+    parts.tm_sec = second;
+    parts.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&parts));
+}
+
+struct Subscription {
+    std::string key;
+    std::string xmlUrl;
+    std::string htmlUrl;
+};
+
+class OpmlExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder.CreateDatabase();
+        ASSERT_TRUE(m_store.Open()) << m_store.LastError();
+    }
+    void Subscribe(const std::vector<Subscription>& rows) {
+        for (const Subscription& row : rows) {
+            ASSERT_EQ(m_store.Execute(SqlInsertOpml(row.key, row.xmlUrl, row.htmlUrl)), 1)
+                << m_store.LastError();
+        }
+    }
+
+    std::string Out() const { return m_folder.File("feeds.opml"); }
+
+    TempDataFolder m_folder;
+    CFeedStore m_store{m_folder.Path()};
+};
+
+}  // namespace
+
+TEST(OpmlHeader, IsBuiltPieceByPiece) {
+    EXPECT_EQ(OpmlHeaderText("2006-5-9 8:3:7", kOpmlOwnerName, kSite),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><opml version=\"1.0\"><head>"
+              "<title>Quillon</title><dateCreated>2006-5-9 8:3:7</dateCreated>"
+              "<ownerName>VellmarkQuillon</ownerName><ownerEmail></ownerEmail>"
+              "<description>http://publisher.example.test</description>"
+              "<createdBy>Quillon-Rss</createdBy><link>http://publisher.example.test</link>"
+              "</head><body></body></opml>");
+    // Whatever the owner name holds, the head still parses and carries it.
+    CXmlDocument head;
+    ASSERT_TRUE(head.loadXML(OpmlHeaderText("d", "Tom & <Jerry>", kSite)));
+    EXPECT_EQ(head.selectSingleNode("opml/head/ownerName").text(), "Tom & <Jerry>");
+}
+
+TEST_F(OpmlExport, AnEmptyTableGivesAValidFileWithAnEmptyBody) {
+    const ScopedFixedClock clock(LocalTime(2006, 5, 9, 8, 3, 7));
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
+
+    const std::string saved = m_folder.ReadFile("feeds.opml");
+    EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>")) << saved;
+    CXmlDocument file;
+    ASSERT_TRUE(file.loadFile(Out()));
+    EXPECT_EQ(file.documentElement().getAttribute("version"), "1.0");
+    Strings head;
+    for (const XmlNode& child : file.selectSingleNode("opml/head").childNodes()) {
+        head.push_back(child.name() + "=" + child.text());
+    }
+    EXPECT_EQ(head,
+              (Strings{"title=Quillon", "dateCreated=2006-5-9 8:3:7", "ownerName=VellmarkQuillon",
+                       "ownerEmail=", std::string("description=") + kSite, "createdBy=Quillon-Rss",
+                       std::string("link=") + kSite}));
+    EXPECT_EQ(file.selectSingleNode("opml/body").childCount(), 0u);
+
+    COpmlDocument reader;
+    EXPECT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
+    EXPECT_TRUE(reader.ReadList().empty());
+}
+
+TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
+    Subscribe({
+        {"O'Reilly", "http://feeds.example.test/radar?a=1&b=2", "http://radar.example.test/"},
+        {"足球", "http://rss.example.test/体育/足球.xml", "http://sports.example.test/it's"},
+        {"Ben & Jerry's", "http://bj.example.test/feed", ""},
+    });
+    const ScopedFixedClock clock(LocalTime(2010, 11, 23, 17, 45, 59));
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
+
+    const std::string saved = m_folder.ReadFile("feeds.opml");
+    EXPECT_NE(saved.find("<dateCreated>2010-11-23 17:45:59</dateCreated>"), std::string::npos);
+    // Attributes in their fixed order; Chinese is written as UTF-8, not as references.
+    const std::string order = "text title type xmlUrl htmlUrl description";
+    EXPECT_EQ(OutlineAttributeOrders(saved), (Strings{order, order, order})) << saved;
+    EXPECT_EQ(Occurrences(saved, "text=\"\" title="), 3);
+    EXPECT_EQ(Occurrences(saved, "type=\"rss\""), 3);
+    EXPECT_EQ(Occurrences(saved, "description=\"\""), 3);
+    EXPECT_NE(saved.find("title=\"足球\""), std::string::npos);
+
+    COpmlDocument reader;
+    ASSERT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
+    EXPECT_EQ(Dump(true, reader),
+              "loaded: true\n"
+              "outline[0].title: O'Reilly\n"
+              "outline[0].xmlUrl: http://feeds.example.test/radar?a=1&b=2\n"
+              "outline[0].htmlUrl: http://radar.example.test/\n"
+              "outline[1].title: 足球\n"
+              "outline[1].xmlUrl: http://rss.example.test/体育/足球.xml\n"
+              "outline[1].htmlUrl: http://sports.example.test/it's\n"
+              "outline[2].title: Ben & Jerry's\n"
+              "outline[2].xmlUrl: http://bj.example.test/feed\n");
+}
+
+TEST_F(OpmlExport, AClosedDatabaseWritesNothingAnUnreadableTableAnEmptyBody) {
+    m_folder.WriteFile("feeds.opml", "old contents");
+    m_store.Close();
+    COpmlDocument closed;
+    EXPECT_FALSE(closed.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
+    EXPECT_EQ(m_folder.ReadFile("feeds.opml"), "old contents");
+    COpmlDocument neverOpened;
+    EXPECT_FALSE(
+        neverOpened.ExportSubscriptions(m_store, m_folder.File("new.opml"), kOpmlOwnerName, kSite));
+    EXPECT_FALSE(m_folder.Exists("new.opml"));
+
+    ASSERT_TRUE(m_store.Open());
+    ASSERT_EQ(m_store.Execute("drop table opml"), 0) << m_store.LastError();
+    COpmlDocument noTable;
+    EXPECT_TRUE(noTable.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
+    CXmlDocument file;
+    ASSERT_TRUE(file.loadFile(Out()));
+    EXPECT_EQ(file.selectSingleNode("opml/body").childCount(), 0u);
+
+    // A file that cannot be written is reported, and nothing is left behind.
+    COpmlDocument unwritable;
+    EXPECT_FALSE(unwritable.ExportSubscriptions(m_store, m_folder.File("no/such/folder/x.opml"),
+                                                kOpmlOwnerName, kSite));
+}
+
+// Every fixture list beside the dump of what the reader collected from it.
+TEST(OpmlRead, EveryFixtureListReadsAsItsExpectedDump) {
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("opml"))) {
+        if (entry.path().extension() != ".opml") {
+            continue;
+        }
+        const std::string name = entry.path().stem().string();
+        COpmlDocument document;
+        const bool loaded =
+            document.ReadOutlines(entry.path().string(), AddressOrigin::kTypedByUser);
+        EXPECT_EQ(Dump(loaded, document), ReadTestData("opml/" + name + ".expected")) << name;
+        ++checked;
+    }
+    EXPECT_GE(checked, 8);
+}
+
+TEST(OpmlRead, ReadsAnAddressAndEmptiesTheListWhenALoadFails) {
+    LocalHttpServer server;
+    server.Serve("/subscriptions.opml", ReadTestData("opml/gb2312.opml"), "text/x-opml");
+    COpmlDocument document;
+    ASSERT_TRUE(
+        document.ReadOutlines(server.Url("/subscriptions.opml"), AddressOrigin::kTypedByUser));
+    EXPECT_EQ(Dump(true, document), ReadTestData("opml/gb2312.expected"));
+
+    EXPECT_FALSE(document.ReadOutlines(server.Url("/missing.opml"), AddressOrigin::kTypedByUser));
+    EXPECT_TRUE(document.ReadList().empty());
+    EXPECT_FALSE(
+        document.ReadOutlines(TestDataPath("opml/no-such-file.opml"), AddressOrigin::kTypedByUser));
+    EXPECT_TRUE(document.ReadList().empty());
+
+    std::string closedPort;
+    {
+        LocalHttpServer gone;
+        closedPort = gone.Url("/list.opml");
+    }
+    EXPECT_FALSE(document.ReadOutlines(closedPort, AddressOrigin::kTypedByUser));
+    EXPECT_TRUE(document.ReadList().empty());
+}
+
+TEST(OpmlRead, OverlongAttributesAreCutAtTheCodePageLimit) {
+    std::string title;
+    for (int i = 0; i < 300; ++i) {
+        title += "新";  // two code-page bytes each: 255 of them fit in 511
+    }
+    const std::string url = "http://x.example.test/" + std::string(600, 'a');
+    TempDataFolder folder;
+    folder.WriteFile("long.opml", "<opml><body><outline title=\"" + title + "\" xmlUrl=\"" + url +
+                                      "\"/><outline text=\"short\"/></body></opml>");
+    COpmlDocument document;
+    ASSERT_TRUE(document.ReadOutlines(folder.File("long.opml"), AddressOrigin::kTypedByUser));
+    ASSERT_EQ(document.ReadList().size(), 2u);
+    const COpmlOutline& first = document.ReadList()[0];
+    EXPECT_EQ(std::string(first.title), title.substr(0, 255 * 3));
+    EXPECT_EQ(std::string(first.xmlUrl), url.substr(0, 511));
+    EXPECT_STREQ(document.ReadList()[1].text, "short");
+}
+
+TEST(OpmlFileName, GetsTheExtensionOnlyWhenItLacksIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"feeds", "feeds.opml"},
+        {"feeds.opml", "feeds.opml"},
+        {"/home/u/Feeds.OPML", "/home/u/Feeds.OPML"},
+        {"feeds.opml.bak", "feeds.opml.bak.opml"},
+        {"dir.opml/feeds", "dir.opml/feeds.opml"},
+        {"feeds.xml", "feeds.xml.opml"},
+        {"opml", "opml.opml"},
+        {"订阅", "订阅.opml"},
+    };
+    for (const auto& [path, expected] : cases) {
+        EXPECT_EQ(WithOpmlExtension(path), expected) << path;
+    }
+}

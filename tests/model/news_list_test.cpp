@@ -1,0 +1,392 @@
+#include "model/news_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "feeds/feed_store.h"
+#include "model/list_mode.h"
+#include "model/news_seed.h"
+#include "support/temp_data_folder.h"
+
+using namespace std::chrono;
+using namespace std::chrono_literals;
+using news_seed::AddChannel;
+using news_seed::AddItem;
+using news_seed::AddNumberedItems;
+
+namespace {
+
+sys_days Days(int y, unsigned m, unsigned d) {
+    return sys_days{year{y} / month{m} / day{d}};
+}
+
+// Holds a loader thread at one point until the test lets it go.
+class Gate {
+public:
+    void ArriveAndWait() {
+        std::unique_lock lock(m_mutex);
+        m_reached = true;
+        m_changed.notify_all();
+        m_changed.wait_for(lock, 10s, [this] { return m_open; });
+    }
+    bool WaitUntilReached() {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 10s, [this] { return m_reached; });
+    }
+    void Open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_reached = false;
+    bool m_open = false;
+};
+
+// Records what the loaders publish and checks that every published row is already stored.
+class RecordingListener : public INewsListListener {
+public:
+    void Watch(const CNewsList* list) { m_list = list; }
+
+    void PublishCount(int count) override {
+        const bool stored = m_list == nullptr || m_list->RowCount() >= count;
+        {
+            std::lock_guard lock(m_mutex);
+            m_counts.push_back(count);
+            m_publishedUnstored = m_publishedUnstored || !stored;
+        }
+        if (onPublish) {
+            onPublish(count);
+        }
+    }
+    void ShowStatus(const std::string& text) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_statuses.push_back(text);
+        }
+        if (onStatus) {
+            onStatus(text);
+        }
+    }
+
+    std::vector<int> Counts() const {
+        std::lock_guard lock(m_mutex);
+        return m_counts;
+    }
+    std::vector<std::string> Statuses() const {
+        std::lock_guard lock(m_mutex);
+        return m_statuses;
+    }
+    bool PublishedUnstoredRows() const {
+        std::lock_guard lock(m_mutex);
+        return m_publishedUnstored;
+    }
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_counts.clear();
+        m_statuses.clear();
+    }
+
+    // Set before a load starts; run on the loader thread.
+    std::function<void(int)> onPublish;
+    std::function<void(const std::string&)> onStatus;
+
+private:
+    const CNewsList* m_list = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<int> m_counts;
+    std::vector<std::string> m_statuses;
+    bool m_publishedUnstored = false;
+};
+
+CKeywordNode Channel(const std::string& name) {
+    return CKeywordNode::NewNode(name, NODE_KEY);
+}
+
+CKeywordNode Folder(const std::string& name) {
+    return CKeywordNode::NewNode(name, NODE_FOLDER);
+}
+
+struct Shown {
+    std::string title;
+    std::string channel;
+    std::string date;
+    bool operator==(const Shown&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Shown& row) {
+    return out << "{" << row.title << ", " << row.channel << ", " << row.date << "}";
+}
+
+class NewsListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetZone("UTC");
+        // Wednesday 14 June 2023; with the default 30 days the cut-off is 15 May.
+        m_clock.emplace(Days(2023, 6, 14) + 12h);
+        m_folder.CreateDatabase();
+        ASSERT_TRUE(m_store.Open()) << m_store.LastError();
+        m_listener.Watch(&m_list);
+        m_list.pacing().SetEnabled(false);
+    }
+    void TearDown() override {
+        m_list.WaitUntilIdle();
+        SetZone("UTC");
+    }
+
+    static void SetZone(const char* zone) {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    std::string Db() const { return m_folder.File("data/data.dat"); }
+
+    void Load(const CKeywordNode& node, std::vector<std::string> names = {}) {
+        m_listener.Clear();
+        ASSERT_TRUE(m_list.RequestLoad(node, m_mode, std::move(names)));
+        m_list.WaitUntilIdle();
+        EXPECT_FALSE(m_listener.PublishedUnstoredRows());
+    }
+
+    std::vector<Shown> ShownRows() const {
+        std::vector<Shown> shown;
+        for (const CNewsRow& row : m_list.Rows()) {
+            shown.push_back({row.title, row.channel, row.dateText});
+        }
+        return shown;
+    }
+
+    std::optional<ScopedFixedClock> m_clock;
+    TempDataFolder m_folder;
+    CFeedStore m_store{m_folder.Path()};
+    int m_mode = kListModeAll;  // the list mode Load requests
+    RecordingListener m_listener;
+    CNewsList m_list{m_store, &m_listener};  // declared last: its loader ends first
+};
+
+TEST_F(NewsListTest, ALargeChannelShowsItsNewest1001RowsPublishedInSteps) {
+    AddChannel(Db(), 1, "足球");
+    AddNumberedItems(Db(), 1, 1500, "item ", "2023-06-14", 10);
+    Load(Channel("足球"));
+
+    EXPECT_EQ(m_listener.Counts(), (std::vector<int>{200, 500, 1000, 1001}));
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"记录更新1001条新闻..."});
+    const std::vector<CNewsRow> rows = m_list.Rows();
+    ASSERT_EQ(rows.size(), 1001u);
+    EXPECT_STREQ(rows.front().dateText, "23年06月14日");
+    EXPECT_STREQ(rows.front().categoryName, "今日新闻");
+    EXPECT_STREQ(rows.front().channel, "足球");
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_GE(rows[i - 1].dateValue, rows[i].dateValue) << "row " << i;
+    }
+    EXPECT_FALSE(m_list.IsBusy());
+    EXPECT_FALSE(m_list.Row(1001).has_value());
+    EXPECT_FALSE(m_list.Row(-1).has_value());
+}
+
+TEST_F(NewsListTest, AChannelShowsItsItemsInsideTheRetentionPeriodWithTheirTexts) {
+    AddChannel(Db(), 1, "足球");
+    AddChannel(Db(), 2, "other");
+    AddItem(Db(), 1, {"today", "2023-06-14", "", "作者", "来源"});
+    AddItem(Db(), 1, {"monday", "2023-06-12"});
+    AddItem(Db(), 1, {"last day kept", "2023-05-16"});
+    AddItem(Db(), 1, {"cut-off day", "2023-05-15"});
+    AddItem(Db(), 1, {"april", "2023-04-01"});
+    AddItem(Db(), 1, {"no date", "NULL"});
+    AddItem(Db(), 1, {"bad date", "soon"});
+    AddItem(Db(), 2, {"elsewhere", "2023-06-14"});
+    Load(Channel("足球"));
+
+    const std::vector<CNewsRow> rows = m_list.Rows();
+    ASSERT_EQ(rows.size(), 4u);
+    // A date the database cannot read sorts as text, after every real date.
+    EXPECT_STREQ(rows[0].title, "bad date");
+    EXPECT_STREQ(rows[0].categoryName, "早期新闻");
+    EXPECT_STREQ(rows[0].dateText, "Invalid DateTime");
+    EXPECT_EQ(rows[0].dateStatus, kNewsDateInvalid);
+    EXPECT_STREQ(rows[1].title, "today");
+    EXPECT_STREQ(rows[1].author, "作者");
+    EXPECT_STREQ(rows[1].source, "来源");
+    EXPECT_STREQ(rows[2].categoryName, "本周新闻");
+    EXPECT_STREQ(rows[3].title, "last day kept");
+    EXPECT_STREQ(rows[3].categoryName, "上月新闻");
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{4});
+
+    // A longer retention period reaches further back.
+    m_store.Settings().SetRetentionDays(90);
+    Load(Channel("足球"));
+    EXPECT_EQ(m_list.RowCount(), 6);
+}
+
+TEST_F(NewsListTest, TodaysListUsesTheUtcDateEvenJustAfterLocalMidnight) {
+    SetZone("CST-8");
+    // 00:30 on Tuesday 13 June at UTC+8 is still Monday 12 June in UTC.
+    m_clock.reset();
+    m_clock.emplace(Days(2023, 6, 12) + 16h + 30min);
+    m_mode = kListModeToday;
+    AddChannel(Db(), 1, "足球");
+    AddItem(Db(), 1, {"utc today", "2023-06-12"});
+    AddItem(Db(), 1, {"local today", "2023-06-13"});
+    AddItem(Db(), 1, {"older", "2023-06-11"});
+    Load(Channel("足球"));
+
+    EXPECT_EQ(ShownRows(), (std::vector<Shown>{{"utc today", "足球", "23年06月12日"}}));
+    // The category still follows the local calendar.
+    EXPECT_STREQ(m_list.Row(0)->categoryName, "昨日新闻");
+}
+
+TEST_F(NewsListTest, AFolderListsEachTitleOnceSortedByDayThenChannel) {
+    AddChannel(Db(), 1, "Beta");
+    AddChannel(Db(), 2, "alpha");
+    AddChannel(Db(), 3, "gamma");
+    AddItem(Db(), 1, {"Shared News", "2023-06-13"});
+    AddItem(Db(), 1, {"b-new", "2023-06-14"});
+    AddItem(Db(), 2, {"SHARED news", "2023-06-14"});  // Beta's rows came first
+    AddItem(Db(), 2, {"a-new", "2023-06-14"});
+    AddItem(Db(), 2, {"a-old", "2023-06-12"});
+    AddItem(Db(), 3, {"g-undated", "soon"});
+    AddItem(Db(), 3, {"g-new", "2023-06-14"});
+    // "sub" is a folder below: no channel has its name.
+    Load(Folder("新闻"), {"Beta", "alpha", "sub", "gamma"});
+
+    EXPECT_EQ(ShownRows(), (std::vector<Shown>{
+                               {"a-new", "alpha", "23年06月14日"},
+                               {"b-new", "Beta", "23年06月14日"},
+                               {"g-new", "gamma", "23年06月14日"},
+                               {"Shared News", "Beta", "23年06月13日"},
+                               {"a-old", "alpha", "23年06月12日"},
+                               {"g-undated", "gamma", "Invalid DateTime"},
+                           }));
+    // Sorted and published after every name.
+    EXPECT_EQ(m_listener.Counts(), (std::vector<int>{2, 4, 4, 6}));
+    EXPECT_EQ(m_listener.Statuses().back(), "记录更新6条新闻...");
+}
+
+TEST_F(NewsListTest, AFolderTakesNoFurtherChannelOncePast500Rows) {
+    for (int c = 1; c <= 4; ++c) {
+        AddChannel(Db(), c, "c" + std::to_string(c));
+        AddNumberedItems(Db(), c, 200, "c" + std::to_string(c) + " item ", "2023-06-14", 5);
+    }
+    Load(Folder("f"), {"c1", "c2", "c3", "c4"});
+
+    EXPECT_EQ(m_listener.Counts(), (std::vector<int>{200, 400, 600}));
+    const std::vector<CNewsRow> rows = m_list.Rows();
+    ASSERT_EQ(rows.size(), 600u);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_FALSE(NewsRowBefore(rows[i], rows[i - 1])) << "row " << i;
+        ASSERT_STRNE(rows[i].channel, "c4");
+    }
+}
+
+TEST_F(NewsListTest, AClickWhileAChannelLoadsIsDroppedAndStopsThatLoad) {
+    AddChannel(Db(), 1, "big");
+    AddNumberedItems(Db(), 1, 1500, "big ", "2023-06-14", 10);
+    AddChannel(Db(), 2, "small");
+    AddItem(Db(), 2, {"small one", "2023-06-14"});
+    Gate gate;
+    m_listener.onPublish = [&gate](int count) {
+        if (count == 200) {
+            gate.ArriveAndWait();
+        }
+    };
+    ASSERT_TRUE(m_list.RequestLoad(Channel("big"), kListModeAll));
+    ASSERT_TRUE(gate.WaitUntilReached());
+    EXPECT_TRUE(m_list.IsBusy());
+    EXPECT_FALSE(m_list.WaitUntilIdleFor(1ms));
+    EXPECT_FALSE(m_list.RequestLoad(Channel("small"), kListModeAll));
+    gate.Open();
+    m_list.WaitUntilIdle();
+
+    // The stopped load keeps and publishes what it had.
+    EXPECT_EQ(m_list.RowCount(), 200);
+    EXPECT_STREQ(m_list.Row(0)->channel, "big");
+    EXPECT_EQ(m_listener.Counts(), (std::vector<int>{200, 200}));
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"记录更新200条新闻..."});
+
+    m_listener.onPublish = nullptr;
+    Load(Channel("small"));
+    EXPECT_EQ(ShownRows(), (std::vector<Shown>{{"small one", "small", "23年06月14日"}}));
+}
+
+TEST_F(NewsListTest, AnOutdatedFolderLoadStopsWithoutPublishingAgain) {
+    for (int c = 1; c <= 3; ++c) {
+        AddChannel(Db(), c, "c" + std::to_string(c));
+        AddNumberedItems(Db(), c, 10, "c" + std::to_string(c) + " ", "2023-06-14", 3);
+    }
+    Gate gate;
+    m_listener.onStatus = [&gate](const std::string&) { gate.ArriveAndWait(); };
+    ASSERT_TRUE(m_list.RequestLoad(Folder("f"), kListModeAll, {"c1", "c2", "c3"}));
+    ASSERT_TRUE(gate.WaitUntilReached());
+    m_list.Invalidate();
+    gate.Open();
+    m_list.WaitUntilIdle();
+
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{10});
+    EXPECT_EQ(m_listener.Statuses().size(), 1u);
+    EXPECT_EQ(m_list.RowCount(), 10);
+}
+
+TEST_F(NewsListTest, WhenNothingCanBeReadTheListShowsZeroRows) {
+    AddChannel(Db(), 1, "足球");
+    AddItem(Db(), 1, {"today", "2023-06-14"});
+
+    // Another view holds the list's place: nothing is read.
+    m_mode = kListModeBook;
+    Load(Channel("足球"));
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
+    m_mode = kListModeAll;
+
+    // A folder with nothing below it replaces the count shown before.
+    Load(Channel("足球"));
+    Load(Folder("empty"), {});
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
+    EXPECT_EQ(m_list.RowCount(), 0);
+
+    // A node that is neither a channel nor a folder loads nothing, and says the list is empty.
+    Load(Channel("足球"));
+    m_listener.Clear();
+    EXPECT_FALSE(m_list.RequestLoad(CKeywordNode::Blank(), kListModeAll));
+    EXPECT_FALSE(m_list.IsBusy());
+    EXPECT_EQ(m_list.RowCount(), 0);
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
+
+    m_store.Close();
+    Load(Channel("足球"));
+    EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"记录更新0条新闻..."});
+    Load(Folder("f"), {"足球", "足球"});
+    EXPECT_EQ(m_listener.Counts(), (std::vector<int>{0, 0}));
+}
+
+TEST_F(NewsListTest, ChannelNamesWithApostrophesLoad) {
+    AddChannel(Db(), 1, "Rock 'n' Roll");
+    AddItem(Db(), 1, {"It's here", "2023-06-14"});
+    Load(Channel("Rock 'n' Roll"));
+    EXPECT_EQ(ShownRows(), (std::vector<Shown>{{"It's here", "Rock 'n' Roll", "23年06月14日"}}));
+}
+
+TEST_F(NewsListTest, DestroyingTheListWhileItLoadsEndsItsLoader) {
+    AddChannel(Db(), 1, "big");
+    AddNumberedItems(Db(), 1, 1500, "big ", "2023-06-14", 10);
+    RecordingListener listener;
+    auto list = std::make_unique<CNewsList>(m_store, &listener);
+    ASSERT_TRUE(list->RequestLoad(Channel("big"), kListModeAll));  // with its pauses: still running
+    list.reset();
+    const std::vector<int> counts = listener.Counts();
+    ASSERT_FALSE(counts.empty());
+    EXPECT_LT(counts.back(), 1001);
+}
+
+}  // namespace
