@@ -22,6 +22,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/main_frame.h"
 #include "app/quillon_app.h"
 #include "big_collection.h"
 #include "feeds/feed_store.h"

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/quillon_app.h"
 #include "feeds/feed_store.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include <QWebEnginePage>
 #include <algorithm>
 
+#include "app/quillon_app.h"
 #include "app/quillon_doc.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
@@ -24,6 +25,11 @@
 #include "views/tree_view.h"
 
 CMainFrame* g_pMainFrame = nullptr;
+CTD_TreeView* g_pTreeView = nullptr;
+QTreeWidgetItem* g_hRootItem = nullptr;
+CTD_HtmlView* g_pHtmlView = nullptr;
+CTD_ListView* g_pListView = nullptr;
+std::atomic<int> g_nListMode{kListModeAll};
 
 const char CMainFrame::kCaption[] = "Quillon";
 const char CMainFrame::kIdleText[] = "就绪";
@@ -54,6 +60,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 CMainFrame::~CMainFrame() {
     if (g_pMainFrame == this) {
         g_pMainFrame = nullptr;
+        g_pTreeView = nullptr;
+        g_hRootItem = nullptr;
+        g_pHtmlView = nullptr;
+        g_pListView = nullptr;
     }
 }
 
@@ -146,7 +156,8 @@ void CMainFrame::CreateClient() {
     m_leftSplitter = new QSplitter(Qt::Vertical, m_mainSplitter);
     m_linkPanel = new CTD_LeftFormView(m_leftSplitter);
     m_leftSplitter->addWidget(m_linkPanel);
-    m_treeView = new CTD_TreeView(m_leftSplitter);
+    m_treeView = new CTD_TreeView(theStore, m_leftSplitter);
+    g_pTreeView = m_treeView;
     m_leftSplitter->addWidget(m_treeView);
     m_leftSplitter->setSizes({100, 600});
     m_leftSplitter->setStretchFactor(1, 1);
@@ -163,8 +174,9 @@ void CMainFrame::CreateClient() {
     // The bar between the search bar and the panes below it cannot be dragged.
     m_rightSplitter->handle(1)->setEnabled(false);
 
-    m_listSplitter->addWidget(new CTD_ListView(m_listSplitter));
     m_htmlView = new CTD_HtmlView(m_listSplitter);
+    g_pHtmlView = m_htmlView;
+    m_listSplitter->addWidget(NewListView(g_nListMode.load()));
     m_listSplitter->addWidget(m_htmlView);
     m_listSplitter->setStretchFactor(1, 1);
 
@@ -174,10 +186,44 @@ void CMainFrame::CreateClient() {
     setCentralWidget(m_mainSplitter);
 
     connect(m_treeView, &CTD_TreeView::NodeClicked, this, &CMainFrame::OnNodeClicked);
+    connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
+    connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
+    connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);
+}
+
+CTD_ListView* CMainFrame::NewListView(int mode) {
+    auto* list = new CTD_ListView(theStore, m_treeView->Nodes(), mode);
+    connect(list, &CTD_ListView::StatusText, this, &CMainFrame::SetStatusText);
+    connect(list, &CTD_ListView::PageReady, m_htmlView, &CTD_HtmlView::WriteHtml);
+    connect(list, &CTD_ListView::LinkOpened, m_htmlView, &CTD_HtmlView::Navigate2);
+    connect(list, &CTD_ListView::PaneLayoutWanted, this, &CMainFrame::ResetPaneSizes);
+    g_pListView = list;
+    return list;
+}
+
+void CMainFrame::OpenInBrowserPane(const std::string& address) {
+    m_htmlView->Navigate2(QString::fromStdString(address));
+    ResetPaneSizes(kPageLayout);
+}
+
+void CMainFrame::ShowListMode(int mode) {
+    if (mode == kListModeBook && g_pListView) {
+        CNewsList& list = g_pListView->List();
+        list.Invalidate();
+        if (list.IsBusy()) {
+            return;
+        }
+    }
+    SwitchListPane(mode);
+    ResetPaneSizes(kListLayout);
+    if (g_pDocument) {
+        g_pDocument->UpdateAllViews();
+    }
 }
 
 void CMainFrame::InitialUpdate() {
     m_treeView->OnInitialUpdate();
+    g_hRootItem = m_treeView->RootItem();
     m_htmlView->OnInitialUpdate();
     m_searchBar->OnInitialUpdate();
     if (g_pDocument) {
@@ -254,9 +300,10 @@ void CMainFrame::SwitchListPane(int mode) {
     g_nListMode = mode;
     QWidget* fresh = nullptr;
     if (mode == kListModeAll || mode == kListModeToday) {
-        fresh = new CTD_ListView();
+        fresh = NewListView(mode);
     } else if (mode == kListModeBook) {
         fresh = new CTD_BookView();
+        g_pListView = nullptr;
     } else {
         return;
     }

@@ -4,7 +4,9 @@
 #include <QMainWindow>
 #include <QPrinter>
 #include <QSplitter>
+#include <atomic>
 #include <map>
+#include <string>
 
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
@@ -12,7 +14,9 @@
 class CTD_FormView;
 class CTD_HtmlView;
 class CTD_LeftFormView;
+class CTD_ListView;
 class CTD_TreeView;
+class QTreeWidgetItem;
 
 // The main window: the menu bar, the status bar and five panes in nested splitters: the
 // link panel above the channel tree on the left; the search bar, the news list (or the book
@@ -30,6 +34,14 @@ public:
     // Puts a fresh view in the news-list place: 0 the list of all news, 1 today's news, 2
     // the book view. Any other mode is only stored.
     void SwitchListPane(int mode);
+
+    // Sends the browser pane to `address` as it stands and applies the page layout: the news
+    // list is hidden and the page fills the right side below the search bar.
+    void OpenInBrowserPane(const std::string& address);
+    // Puts a fresh view for list mode `mode` in the news-list place, applies the list layout
+    // and has the document update its views. The newspaper waits while a list still loads:
+    // that load is stopped, and the user asks again once it has.
+    void ShowListMode(int mode);
 
     // Sizes the panes on the client area W x H: the left column W/4 (at least 100), the
     // search bar 30, the news list `listQuarters` * H / 4 (at least 50), the rest the page.
@@ -76,6 +88,8 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& text, int commandId);
     void OnCommand(int commandId);
     void OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
+    // A news list for `mode`, wired to the status bar and the browser pane.
+    CTD_ListView* NewListView(int mode);
     void ForwardEditCommand(int commandId);
     void CyclePane(int step);
     void Print();
@@ -99,5 +113,13 @@ private:
     bool m_sized = false;
 };
 
-// The one main window, or null. SwitchListPane's mode is g_nListMode (news/list_view.h).
+// The window's panes, for the application and its tests; only app/ reads them. Each is null
+// while its pane does not exist. Window thread only.
 extern CMainFrame* g_pMainFrame;
+extern CTD_TreeView* g_pTreeView;
+extern QTreeWidgetItem* g_hRootItem;  // the tree's root item, once the tree has loaded
+extern CTD_HtmlView* g_pHtmlView;
+extern CTD_ListView* g_pListView;  // null while the news-list place shows the book view
+// What the news-list place shows (model/list_mode.h), kListModeAll at start: set by
+// SwitchListPane.
+extern std::atomic<int> g_nListMode;

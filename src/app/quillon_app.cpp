@@ -21,6 +21,8 @@
 #include "views/list_view.h"
 #include "views/tree_view.h"
 
+CFeedStore theStore;
+
 const char CQuillonApp::kOrganisation[] = "应用程序向导生成的本地应用程序";
 
 namespace {
@@ -112,10 +114,10 @@ void CQuillonApp::OnCommand(int commandId) {
             RunSettingsDialog();
             break;
         case ID_SUBSCRIBE:
-            CTD_OpmlDlg(m_frame.get()).exec();
+            CTD_OpmlDlg(theStore, *m_frame->TreeView(), m_frame.get()).exec();
             break;
         case ID_EXPORT_OPML:
-            RunExportOpmlCommand(m_frame.get());
+            RunExportOpmlCommand(theStore, m_frame.get());
             break;
         case ID_UPDATE_VERSION:
             OpenUpdatePage();
@@ -139,7 +141,7 @@ void CQuillonApp::OnCommand(int commandId) {
 
 void CQuillonApp::RunSettingsDialog() {
     const CSysData before = theStore.Settings();
-    CTD_SysDlg(m_frame.get()).exec();
+    CTD_SysDlg(theStore.Settings(), m_frame.get()).exec();
     // Colours are stored as they are chosen, so they may have changed even after Cancel.
     const CSysData& after = theStore.Settings();
     bool changed = before.RetentionDays() != after.RetentionDays();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "feeds/feed_store.h"
 #include "feeds/worker_group.h"
 
 class CMainFrame;
@@ -56,3 +57,8 @@ private:
     WorkerGroup m_openers;
     std::atomic<int> m_openersRunning{0};
 };
+
+// The program's one store: the database, the settings and the update engine of the data
+// folder. The application starts and shuts it down; the window hands it to the panes and
+// dialogs that need it.
+extern CFeedStore theStore;

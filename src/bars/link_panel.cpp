@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QPushButton>
 
-#include "bars/page_navigation.h"
 #include "feeds/services_config.h"
 
 namespace {
@@ -42,7 +41,8 @@ CTD_LeftFormView::CTD_LeftFormView(QWidget* parent) : QWidget(parent) {
         layout->addWidget(button, link.row, link.column);
         m_buttons[link.controlId] = button;
         const int id = link.controlId;
-        connect(button, &QPushButton::clicked, this, [id] { OpenInBrowserPane(PageAddress(id)); });
+        connect(button, &QPushButton::clicked, this,
+                [this, id] { emit PageRequested(PageAddress(id)); });
     }
     layout->setRowStretch(3, 1);
     setFocusProxy(m_buttons.at(kForum));  // F6 to the panel lands on its first button

@@ -6,8 +6,8 @@
 
 class QPushButton;
 
-// The link panel above the channel tree: five buttons, each opening a fixed page in the
-// browser pane with the page layout. Window thread only.
+// The link panel above the channel tree: five buttons, each asking for a fixed page in the
+// browser pane. Window thread only.
 class CTD_LeftFormView : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +25,10 @@ public:
     QPushButton* Button(int controlId) const;
     // The page button `controlId` opens, with the hosts of the services configuration.
     static std::string PageAddress(int controlId);
+
+signals:
+    // A button asked for the page at `address`.
+    void PageRequested(const std::string& address);
 
 private:
     std::map<int, QPushButton*> m_buttons;

@@ -5,10 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "bars/page_navigation.h"
 #include "feeds/services_config.h"
 #include "model/list_mode.h"
-#include "views/list_view.h"
 
 const char CTD_FormView::kAddressStart[] = "http://";
 
@@ -29,11 +27,6 @@ constexpr Portal kPortals[] = {
     {CTD_FormView::kSohu, "搜狐", "portal.sohu"},
 };
 
-// A portal's home page: its site with an empty path.
-void OpenPortal(const char* serviceKey) {
-    OpenInBrowserPane(Services().Base(serviceKey));
-}
-
 }  // namespace
 
 CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
@@ -42,8 +35,9 @@ CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(2);
     for (const Portal& portal : kPortals) {
         const char* key = portal.serviceKey;
+        // A portal's home page: its site with an empty path.
         connect(AddButton(portal.controlId, portal.text), &QPushButton::clicked, this,
-                [key] { OpenPortal(key); });
+                [this, key] { emit PageRequested(Services().Base(key)); });
     }
     m_address = new QLineEdit(QString::fromLatin1(kAddressStart), this);
     m_address->setMaxLength(kAddressCharacters);
@@ -51,11 +45,11 @@ CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
     setFocusProxy(m_address);  // F6 to the bar lands in the address
     connect(AddButton(kGo, "转到"), &QPushButton::clicked, this, &CTD_FormView::Go);
     connect(AddButton(kAllNews, "总列表"), &QPushButton::clicked, this,
-            [] { ShowListMode(kListModeAll); });
+            [this] { emit ListModeRequested(kListModeAll); });
     connect(AddButton(kToday, "今日"), &QPushButton::clicked, this,
-            [] { ShowListMode(kListModeToday); });
+            [this] { emit ListModeRequested(kListModeToday); });
     connect(AddButton(kNewspaper, "报纸"), &QPushButton::clicked, this,
-            &CTD_FormView::ShowNewspaper);
+            [this] { emit ListModeRequested(kListModeBook); });
 }
 
 QPushButton* CTD_FormView::AddButton(int controlId, const char* text) {
@@ -87,17 +81,5 @@ void CTD_FormView::keyPressEvent(QKeyEvent* event) {
 
 void CTD_FormView::Go() {
     // The address goes to the pane exactly as typed: no scheme is added here.
-    OpenInBrowserPane(m_address->text().toStdString());
-}
-
-void CTD_FormView::ShowNewspaper() {
-    // A loader still running keeps the list: the user presses again once it has stopped.
-    if (g_pListView) {
-        CNewsList& list = g_pListView->List();
-        list.Invalidate();
-        if (list.IsBusy()) {
-            return;
-        }
-    }
-    ShowListMode(kListModeBook);
+    emit PageRequested(m_address->text().toStdString());
 }

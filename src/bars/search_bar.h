@@ -2,14 +2,15 @@
 
 #include <QWidget>
 #include <map>
+#include <string>
 
 class QLineEdit;
 class QPushButton;
 
-// The search bar, the row above the news list: four portal buttons that open a portal's home
-// page in the browser pane, an address edit with "转到" (Enter does the same), and 总列表 /
-// 今日 / 报纸, which switch the news-list place between the full list, today's news and the
-// newspaper view. Window thread only.
+// The search bar, the row above the news list: four portal buttons that ask for a portal's
+// home page in the browser pane, an address edit with "转到" (Enter does the same), and
+// 总列表 / 今日 / 报纸, which ask for the news-list place to show the full list, today's news
+// or the newspaper view. Window thread only.
 class CTD_FormView : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +36,12 @@ public:
 
     static const char kAddressStart[];
 
+signals:
+    // A portal or the typed address, as it stands, for the browser pane.
+    void PageRequested(const std::string& address);
+    // A list mode (model/list_mode.h) for the news-list place.
+    void ListModeRequested(int mode);
+
 protected:
     // Enter on the bar or any of its controls opens the typed address.
     void keyPressEvent(QKeyEvent* event) override;
@@ -42,7 +49,6 @@ protected:
 private:
     QPushButton* AddButton(int controlId, const char* text);
     void Go();
-    void ShowNewspaper();
 
     QLineEdit* m_address = nullptr;  // control 1000
     std::map<int, QPushButton*> m_buttons;

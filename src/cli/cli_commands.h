@@ -3,7 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "feeds/feed_store.h"
+
 struct TreeFileDamage;
+
+// The tool's one store: the database, the settings and the update engine of its data folder.
+extern CFeedStore theStore;
 
 // The commands of quillon-cli. Each writes its result to stdout and errors to stderr, and
 // returns the exit status. `args` are the command's own arguments, after the command name.

@@ -11,6 +11,8 @@
 #include "store/keyword_tree_file.h"
 #include "xml/xml_document.h"
 
+CFeedStore theStore;
+
 namespace {
 
 constexpr char kUsage[] =

@@ -9,12 +9,12 @@
 #include <QVBoxLayout>
 
 #include "dialogs/colour_swatch.h"
-#include "feeds/feed_store.h"
 
 const char* const CTD_ColrefDlg::kLabels[CSysData::kCategoryCount] = {
     "今日新闻", "昨日新闻", "本周新闻", "上周新闻", "本月新闻", "上月新闻", "今年新闻", "早期新闻"};
 
-CTD_ColrefDlg::CTD_ColrefDlg(QWidget* parent) : QDialog(parent), m_settings(theStore.Settings()) {
+CTD_ColrefDlg::CTD_ColrefDlg(CSysData& settings, QWidget* parent)
+    : QDialog(parent), m_settings(settings) {
     auto* group = new QGroupBox(QString::fromUtf8("设置颜色"), this);
     auto* rows = new QGridLayout(group);
     for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {

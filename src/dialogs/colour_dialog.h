@@ -13,8 +13,8 @@ class CTD_ColrefButton;
 class CTD_ColrefDlg : public QDialog {
     Q_OBJECT
 public:
-    // Edits the colours of theStore's settings.
-    explicit CTD_ColrefDlg(QWidget* parent = nullptr);
+    // Edits the colours of `settings`, which outlives the dialog.
+    explicit CTD_ColrefDlg(CSysData& settings, QWidget* parent = nullptr);
 
     // The swatch of row `row` (0 "今日新闻" ... 7 "早期新闻"), which is also its colour slot.
     CTD_ColrefButton* Swatch(int row) const { return m_swatches[static_cast<std::size_t>(row)]; }

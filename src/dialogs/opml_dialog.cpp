@@ -40,23 +40,10 @@ int TopLevelFolderId(CTD_TreeView& tree, const std::string& name) {
     return -1;
 }
 
-// The subscription's folder: the existing top-level folder of that name, or a new one.
-int SubscriptionFolderId(const std::string& title) {
-    if (g_pTreeView == nullptr) {
-        return -1;
-    }
-    const int existing = TopLevelFolderId(*g_pTreeView, title);
-    if (existing >= 0) {
-        return existing;
-    }
-    int id = -1;
-    g_pTreeView->AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode(title, NODE_FOLDER), &id);
-    return id;
-}
-
 }  // namespace
 
-CTD_OpmlDlg::CTD_OpmlDlg(QWidget* parent) : QDialog(parent) {
+CTD_OpmlDlg::CTD_OpmlDlg(CFeedStore& store, CTD_TreeView& tree, QWidget* parent)
+    : QDialog(parent), m_store(store), m_tree(tree) {
     setWindowTitle(QString::fromUtf8("订阅OPML"));
     m_title = new QLineEdit(this);
     m_address = new QLineEdit(this);
@@ -79,6 +66,16 @@ CTD_OpmlDlg::CTD_OpmlDlg(QWidget* parent) : QDialog(parent) {
 CTD_OpmlDlg::~CTD_OpmlDlg() {
     m_fetch.Stop();
     SetFetching(false);
+}
+
+int CTD_OpmlDlg::SubscriptionFolderId(const std::string& title) {
+    const int existing = TopLevelFolderId(m_tree, title);
+    if (existing >= 0) {
+        return existing;
+    }
+    int id = -1;
+    m_tree.AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode(title, NODE_FOLDER), &id);
+    return id;
 }
 
 void CTD_OpmlDlg::accept() {
@@ -127,14 +124,13 @@ void CTD_OpmlDlg::AddOutlines(const std::vector<COpmlOutline>& outlines) {
     for (const COpmlOutline& outline : outlines) {
         // A pair stored before adds nothing; a row that could not be stored gets no channel,
         // so subscribing again can still add both.
-        if (StoreSubscribedFeed(theStore, outline) != SubscribedFeedResult::kStored) {
+        if (StoreSubscribedFeed(m_store, outline) != SubscribedFeedResult::kStored) {
             continue;
         }
-        if (g_pTreeView != nullptr && m_folderId >= 0) {
+        if (m_folderId >= 0) {
             // A second title in the folder is refused by the tree; its row stays, and the
             // engine fetches both addresses for the one channel of that name.
-            g_pTreeView->AddNode(NODE_KEY, m_folderId,
-                                 CKeywordNode::NewNode(outline.title, NODE_KEY));
+            m_tree.AddNode(NODE_KEY, m_folderId, CKeywordNode::NewNode(outline.title, NODE_KEY));
         }
     }
 }

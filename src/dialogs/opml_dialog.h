@@ -6,6 +6,8 @@
 
 #include "feeds/opml_list_fetch.h"
 
+class CFeedStore;
+class CTD_TreeView;
 class QLineEdit;
 class QPushButton;
 
@@ -18,7 +20,9 @@ class QPushButton;
 class CTD_OpmlDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CTD_OpmlDlg(QWidget* parent = nullptr);
+    // Stores the subscription in `store` and adds its folder and channels to `tree`; both
+    // outlive the dialog.
+    CTD_OpmlDlg(CFeedStore& store, CTD_TreeView& tree, QWidget* parent = nullptr);
     // Abandons a fetch in flight and waits for its thread (a tenth of a second at most).
     ~CTD_OpmlDlg() override;
 
@@ -42,7 +46,11 @@ private:
     void SetFetching(bool fetching);
     // The error box, then the dialog closes as after OK.
     void Fail();
+    // The subscription's folder: the existing top-level folder of that name, or a new one.
+    int SubscriptionFolderId(const std::string& title);
 
+    CFeedStore& m_store;
+    CTD_TreeView& m_tree;
     QLineEdit* m_title = nullptr;    // control 1000
     QLineEdit* m_address = nullptr;  // control 1001
     QPushButton* m_ok = nullptr;

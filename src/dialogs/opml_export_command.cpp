@@ -27,7 +27,7 @@ bool MayWrite(QWidget* parent, const QString& chosen, const QString& path) {
 
 }  // namespace
 
-void RunExportOpmlCommand(QWidget* parent) {
+void RunExportOpmlCommand(CFeedStore& store, QWidget* parent) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -43,7 +43,7 @@ void RunExportOpmlCommand(QWidget* parent) {
     if (!MayWrite(parent, chosen, path)) {
         return;
     }
-    if (!COpmlDocument().ExportSubscriptions(theStore, path.toStdString(), kOpmlOwnerName,
+    if (!COpmlDocument().ExportSubscriptions(store, path.toStdString(), kOpmlOwnerName,
                                              Services().Base("site.publisher"))) {
         QMessageBox::warning(parent, QString::fromUtf8(kErrorCaption),
                              QString::fromUtf8(kErrorText).arg(path));

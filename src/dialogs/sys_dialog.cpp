@@ -13,7 +13,6 @@
 
 #include "base/text_util.h"
 #include "dialogs/colour_dialog.h"
-#include "feeds/feed_store.h"
 
 const char* const CTD_SysDlg::kEngineNames[CSysData::kEngineCount] = {"百度", "Google", "雅虎",
                                                                       "搜狗"};
@@ -28,7 +27,8 @@ int CTD_SysDlg::SettingFromText(const QString& text, int minimum, int maximum) {
     return std::clamp(ParseLeadingInt(text.left(kEditCharacters).toStdString()), minimum, maximum);
 }
 
-CTD_SysDlg::CTD_SysDlg(QWidget* parent) : QDialog(parent), m_settings(theStore.Settings()) {
+CTD_SysDlg::CTD_SysDlg(CSysData& settings, QWidget* parent)
+    : QDialog(parent), m_settings(settings) {
     auto* group = new QGroupBox(QString::fromUtf8("系统设置"), this);
     m_colours = new QPushButton(QString::fromUtf8("设置"), group);
     m_retention = AddNumberEdit(m_settings.RetentionDays());
@@ -50,7 +50,8 @@ CTD_SysDlg::CTD_SysDlg(QWidget* parent) : QDialog(parent), m_settings(theStore.S
     buttons->addButton(QString::fromUtf8("取消"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTD_SysDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(m_colours, &QPushButton::clicked, this, [this] { CTD_ColrefDlg(this).exec(); });
+    connect(m_colours, &QPushButton::clicked, this,
+            [this] { CTD_ColrefDlg(m_settings, this).exec(); });
 
     auto* rows = new QGridLayout(group);
     const std::pair<const char*, QWidget*> controls[] = {{"设置颜色", m_colours},

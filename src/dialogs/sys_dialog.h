@@ -16,8 +16,8 @@ class QPushButton;
 class CTD_SysDlg : public QDialog {
     Q_OBJECT
 public:
-    // Edits theStore's settings.
-    explicit CTD_SysDlg(QWidget* parent = nullptr);
+    // Edits `settings`, which outlives the dialog.
+    explicit CTD_SysDlg(CSysData& settings, QWidget* parent = nullptr);
 
     QLineEdit* RetentionEdit() const { return m_retention; }  // control 1000
     QLineEdit* MaxPagesEdit() const { return m_maxPages; }    // control 1001

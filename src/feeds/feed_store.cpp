@@ -6,8 +6,6 @@
 #include "feeds/update_engine.h"
 #include "store/data_folder.h"
 
-CFeedStore theStore;
-
 CFeedStore::CFeedStore() : CFeedStore(DefaultDataFolder()) {}
 
 CFeedStore::CFeedStore(std::string startDirectory)

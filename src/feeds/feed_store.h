@@ -86,6 +86,3 @@ private:
     std::mutex m_listenerMutex;
     std::function<void()> m_newsStored;  // guarded by m_listenerMutex
 };
-
-// The one store of the program.
-extern CFeedStore theStore;

@@ -9,8 +9,8 @@
 // The settings record: thirteen 32-bit fields, stored as 52 little-endian bytes with no
 // header in data/sysdata.dat.
 //
-// Thread rule: one instance lives in theStore for the whole run; the window thread writes
-// fields (the settings dialogs) while worker threads read them. Every field is a relaxed
+// Thread rule: one instance lives in the program's store for the whole run; the window thread
+// writes fields (the settings dialogs) while worker threads read them. Every field is a relaxed
 // atomic, so a reader sees either the old or the new value of a field, never a mix.
 class CSysData {
 public:

@@ -3,8 +3,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
-CTD_HtmlView* g_pHtmlView = nullptr;
-
 const char CTD_HtmlView::kStartPage[] =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Quillon</title></head>"
     "<body style=\"font-family: sans-serif; background: #FFFFDF; color: #333; margin: 2em\">"
@@ -47,13 +45,6 @@ CTD_HtmlView::CTD_HtmlView(QWidget* parent) : QWebEngineView(parent) {
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     setPage(page);
-    g_pHtmlView = this;
-}
-
-CTD_HtmlView::~CTD_HtmlView() {
-    if (g_pHtmlView == this) {
-        g_pHtmlView = nullptr;
-    }
 }
 
 void CTD_HtmlView::OnInitialUpdate() {
@@ -72,12 +63,4 @@ void CTD_HtmlView::WriteHtml(const QString& html, const QUrl& baseUrl) {
     // standing to read files.
     const QUrl base = baseUrl.isValid() && !baseUrl.isLocalFile() ? baseUrl : QUrl("about:blank");
     setHtml(html, base);
-}
-
-bool WriteHtmlToView(CTD_HtmlView* view, const std::string& html, const std::string& baseUrl) {
-    if (view == nullptr) {
-        return false;
-    }
-    view->WriteHtml(QString::fromStdString(html), QUrl(QString::fromStdString(baseUrl)));
-    return true;
 }

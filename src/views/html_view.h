@@ -12,7 +12,6 @@ class CTD_HtmlView : public QWebEngineView {
     Q_OBJECT
 public:
     explicit CTD_HtmlView(QWidget* parent = nullptr);
-    ~CTD_HtmlView() override;
 
     // Shows the start page.
     void OnInitialUpdate();
@@ -23,9 +22,3 @@ public:
 
     static const char kStartPage[];
 };
-
-// The one browser pane, or null.
-extern CTD_HtmlView* g_pHtmlView;
-
-// Writes a generated page into `view` (UTF-8 HTML); false when there is no view.
-bool WriteHtmlToView(CTD_HtmlView* view, const std::string& html, const std::string& baseUrl);

@@ -4,15 +4,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include "app/main_frame.h"
 #include "feeds/feed_store.h"
 #include "model/item_page.h"
-#include "model/list_mode.h"
-#include "views/html_view.h"
-#include "views/tree_view.h"
-
-CTD_ListView* g_pListView = nullptr;
-std::atomic<int> g_nListMode{kListModeAll};
 
 const char* const CTD_ListView::kHeaders[6] = {"新闻发布", "新闻标题", "新闻频道",
                                                "发布日期", "新闻作者", "新闻来源"};
@@ -27,8 +20,8 @@ QColor FromColourReference(std::uint32_t colour) {
 
 }  // namespace
 
-CNewsTableModel::CNewsTableModel(const CNewsList& list, QObject* parent)
-    : QAbstractTableModel(parent), m_list(list) {}
+CNewsTableModel::CNewsTableModel(const CNewsList& list, const CSysData& settings, QObject* parent)
+    : QAbstractTableModel(parent), m_list(list), m_settings(settings) {}
 
 int CNewsTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_published;
@@ -52,7 +45,7 @@ QVariant CNewsTableModel::data(const QModelIndex& index, int role) const {
                                  static_cast<int>(NewsRowColumnText(*row, index.column()).size()));
     }
     const int slot = CategoryColourSlot(RowAgeCategory(*row));
-    return FromColourReference(theStore.Settings().CategoryColour(slot));
+    return FromColourReference(m_settings.CategoryColour(slot));
 }
 
 QVariant CNewsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -69,10 +62,13 @@ void CNewsTableModel::SetPublished(int count) {
     endResetModel();
 }
 
-CTD_ListView::CTD_ListView(QWidget* parent)
+CTD_ListView::CTD_ListView(CFeedStore& store, const CNodeMap& nodes, int listMode, QWidget* parent)
     : QTableView(parent),
-      m_list(std::make_unique<CNewsList>(theStore, static_cast<INewsListListener*>(this))) {
-    m_model = new CNewsTableModel(*m_list, this);
+      m_store(store),
+      m_nodes(nodes),
+      m_listMode(listMode),
+      m_list(std::make_unique<CNewsList>(store, static_cast<INewsListListener*>(this))) {
+    m_model = new CNewsTableModel(*m_list, store.Settings(), this);
     setModel(m_model);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -86,23 +82,19 @@ CTD_ListView::CTD_ListView(QWidget* parent)
         setColumnWidth(column, kWidths[column]);
     }
     connect(this, &QTableView::clicked, this, &CTD_ListView::ShowItemPage);
-    g_pListView = this;
 }
 
 CTD_ListView::~CTD_ListView() {
-    if (g_pListView == this) {
-        g_pListView = nullptr;
-    }
     // Stops the loader and joins it; it only posts to this thread, so this cannot deadlock.
     m_list.reset();
 }
 
 void CTD_ListView::ShowNode(const CKeywordNode& record, CNodeMap::Handle item) {
     std::vector<std::string> names;
-    if (record.type == NODE_FOLDER && g_pTreeView) {
-        names = g_pTreeView->Nodes().NamesBelow(item);
+    if (record.type == NODE_FOLDER) {
+        names = m_nodes.NamesBelow(item);
     }
-    if (m_list->RequestLoad(record, g_nListMode.load(), std::move(names))) {
+    if (m_list->RequestLoad(record, m_listMode, std::move(names))) {
         m_model->SetPublished(0);
     }
 }
@@ -115,13 +107,7 @@ void CTD_ListView::PublishCount(int count) {
 void CTD_ListView::ShowStatus(const std::string& text) {
     const QString message = QString::fromStdString(text);
     QMetaObject::invokeMethod(
-        this,
-        [message] {
-            if (g_pMainFrame) {
-                g_pMainFrame->SetStatusText(message);
-            }
-        },
-        Qt::QueuedConnection);
+        this, [this, message] { emit StatusText(message); }, Qt::QueuedConnection);
 }
 
 void CTD_ListView::ShowItemPage(const QModelIndex& index) {
@@ -129,8 +115,9 @@ void CTD_ListView::ShowItemPage(const QModelIndex& index) {
     if (!row) {
         return;
     }
-    if (const std::optional<ItemPage> page = ReadItemPage(theStore, *row)) {
-        WriteHtmlToView(g_pHtmlView, page->html, page->baseUrl);
+    if (const std::optional<ItemPage> page = ReadItemPage(m_store, *row)) {
+        emit PageReady(QString::fromStdString(page->html),
+                       QUrl(QString::fromStdString(page->baseUrl)));
     }
 }
 
@@ -144,13 +131,9 @@ void CTD_ListView::mouseDoubleClickEvent(QMouseEvent* event) {
 void CTD_ListView::OpenItemLink(const QModelIndex& index) {
     const std::optional<CNewsRow> row = index.isValid() ? m_list->Row(index.row()) : std::nullopt;
     if (row) {
-        if (const std::optional<std::string> link = ReadItemLink(theStore, *row)) {
-            if (g_pHtmlView) {
-                g_pHtmlView->Navigate2(QString::fromStdString(*link));
-            }
+        if (const std::optional<std::string> link = ReadItemLink(m_store, *row)) {
+            emit LinkOpened(QString::fromStdString(*link));
         }
     }
-    if (g_pMainFrame) {
-        g_pMainFrame->ResetPaneSizes(1);
-    }
+    emit PaneLayoutWanted(1);
 }

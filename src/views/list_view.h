@@ -2,11 +2,14 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
-#include <atomic>
+#include <QUrl>
 #include <memory>
 
 #include "model/news_loader.h"
 #include "model/node_map.h"
+#include "store/sys_data.h"
+
+class CFeedStore;
 
 // The rows of a CNewsList as a table: as many rows as the loader last published (never
 // more than are stored), six columns, and each row's background in the colour of its age
@@ -14,7 +17,7 @@
 class CNewsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit CNewsTableModel(const CNewsList& list, QObject* parent = nullptr);
+    CNewsTableModel(const CNewsList& list, const CSysData& settings, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -27,21 +30,26 @@ public:
 
 private:
     const CNewsList& m_list;
+    const CSysData& m_settings;
     int m_published = 0;
 };
 
 // The news-list pane: a click on a tree node loads that channel's or folder's news in the
-// background; a click on a row shows the item's page in the browser pane, a double click
-// opens the item's own address there.
+// background; a click on a row announces the item's page for the browser pane, a double
+// click the item's own address. The pane shows news in one list mode (model/list_mode.h),
+// fixed for its life: the window puts a fresh pane in place for another mode.
 class CTD_ListView : public QTableView, private INewsListListener {
     Q_OBJECT
 public:
-    explicit CTD_ListView(QWidget* parent = nullptr);
+    // `store` is read for the rows, the pages and the colours; `nodes` gives the channels
+    // below a folder. Both outlive the pane.
+    CTD_ListView(CFeedStore& store, const CNodeMap& nodes, int listMode, QWidget* parent = nullptr);
     ~CTD_ListView() override;
 
     // Loads the news of the clicked node (a request while a load runs stops that load and
     // is itself dropped). `item` is the tree item, for the names below a folder.
     void ShowNode(const CKeywordNode& record, CNodeMap::Handle item);
+    int ListMode() const { return m_listMode; }
 
     CNewsList& List() { return *m_list; }
     CNewsTableModel& Model() { return *m_model; }
@@ -49,6 +57,16 @@ public:
     // Column headers and widths in pixels.
     static const char* const kHeaders[6];
     static const int kWidths[6];
+
+signals:
+    // A text for the status bar (the loader's progress and failures).
+    void StatusText(const QString& text);
+    // A generated page to show in the browser pane, with its base address.
+    void PageReady(const QString& html, const QUrl& baseUrl);
+    // An address to open in the browser pane.
+    void LinkOpened(const QString& address);
+    // The layout the panes should take: the news list at `listQuarters` of the height.
+    void PaneLayoutWanted(int listQuarters);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -59,13 +77,9 @@ private:
     void ShowItemPage(const QModelIndex& index);
     void OpenItemLink(const QModelIndex& index);
 
+    CFeedStore& m_store;
+    const CNodeMap& m_nodes;
+    const int m_listMode;
     std::unique_ptr<CNewsList> m_list;
     CNewsTableModel* m_model = nullptr;
 };
-
-// The list now in the news-list place, or null when the place shows another view.
-extern CTD_ListView* g_pListView;
-
-// What the news-list place shows (model/list_mode.h), kListModeAll at start: set by the main
-// window's SwitchListPane, handed by the list to every load it requests. Window thread only.
-extern std::atomic<int> g_nListMode;

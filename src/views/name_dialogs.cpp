@@ -6,8 +6,6 @@
 #include <QVBoxLayout>
 
 #include "store/keyword_tree_file.h"
-#include "views/tree_commands.h"
-#include "views/tree_view.h"
 
 const char CfolderDlg::kCaption[] = "添加文件夹";
 const char CkeyDlg::kCaption[] = "添加频道";
@@ -34,28 +32,8 @@ std::string CNameDlg::Name() const {
     return std::string(CutToCodePageLimit(text, kMaxNodeNameCodePageBytes));
 }
 
-CAddNodeDlg::CAddNodeDlg(const char* caption, int type, QTreeWidgetItem* target, QWidget* parent)
-    : CNameDlg(caption, parent), m_type(type), m_target(CTD_TreeView::HandleOf(target)) {}
+CfolderDlg::CfolderDlg(QWidget* parent) : CNameDlg(kCaption, parent) {}
 
-void CAddNodeDlg::accept() {
-    if (g_pTreeView != nullptr) {
-        const int parentId = g_pTreeView->Nodes().Lookup(m_target).id;
-        g_pTreeView->AddNode(m_type, parentId, CKeywordNode::NewNode(Name(), m_type));
-    }
-    QDialog::accept();
-}
-
-CfolderDlg::CfolderDlg(QTreeWidgetItem* target, QWidget* parent)
-    : CAddNodeDlg(kCaption, NODE_FOLDER, target, parent) {}
-
-CkeyDlg::CkeyDlg(QTreeWidgetItem* target, QWidget* parent)
-    : CAddNodeDlg(kCaption, NODE_KEY, target, parent) {}
+CkeyDlg::CkeyDlg(QWidget* parent) : CNameDlg(kCaption, parent) {}
 
 CrenameDlg::CrenameDlg(QWidget* parent) : CNameDlg(kCaption, parent) {}
-
-void CrenameDlg::accept() {
-    if (g_pTreeView != nullptr && g_pTreeView->currentItem() != nullptr) {
-        g_pTreeView->Commands().Rename(g_pTreeView->currentItem(), Name());
-    }
-    QDialog::accept();
-}

@@ -3,14 +3,11 @@
 #include <QDialog>
 #include <string>
 
-#include "model/node_map.h"
-
 class QLineEdit;
-class QTreeWidgetItem;
 
 // What the three name dialogs share: an edit that starts empty, OK as the default button
-// and Cancel. OK closes the dialog whatever became of the name; Cancel changes nothing.
-// The dialogs reach the tree through g_pTreeView when OK is pressed.
+// and Cancel. The dialogs only ask: the tree's commands act on the name once OK closed the
+// dialog, and Cancel changes nothing.
 class CNameDlg : public QDialog {
     Q_OBJECT
 public:
@@ -25,42 +22,26 @@ private:
     QLineEdit* m_edit = nullptr;
 };
 
-// Adds a folder or a channel named by the edit as the last child of the target node; a
-// same-type sibling of that name (ASCII case ignored) makes OK add nothing.
-class CAddNodeDlg : public CNameDlg {
+// "添加文件夹": the name of a new folder.
+class CfolderDlg : public CNameDlg {
     Q_OBJECT
 public:
-    void accept() override;
-
-protected:
-    CAddNodeDlg(const char* caption, int type, QTreeWidgetItem* target, QWidget* parent);
-
-private:
-    int m_type;
-    CNodeMap::Handle m_target;
-};
-
-// "添加文件夹"
-class CfolderDlg : public CAddNodeDlg {
-    Q_OBJECT
-public:
-    explicit CfolderDlg(QTreeWidgetItem* target, QWidget* parent = nullptr);
+    explicit CfolderDlg(QWidget* parent = nullptr);
     static const char kCaption[];
 };
 
-// "添加频道"
-class CkeyDlg : public CAddNodeDlg {
+// "添加频道": the name of a new channel.
+class CkeyDlg : public CNameDlg {
     Q_OBJECT
 public:
-    explicit CkeyDlg(QTreeWidgetItem* target, QWidget* parent = nullptr);
+    explicit CkeyDlg(QWidget* parent = nullptr);
     static const char kCaption[];
 };
 
-// "文件夹改名": renames the tree's selected node; empty and duplicate names are accepted.
+// "文件夹改名": the new name of the selected node.
 class CrenameDlg : public CNameDlg {
     Q_OBJECT
 public:
     explicit CrenameDlg(QWidget* parent = nullptr);
-    void accept() override;
     static const char kCaption[];
 };

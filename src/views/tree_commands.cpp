@@ -30,19 +30,25 @@ void CTreeCommands::Run(int commandId) {
     switch (commandId) {
         case ID_FOLDER_ADD_FOLDER:
         case ID_ROOT_ADD_FOLDER: {
-            CfolderDlg dialog(selected, &m_view);
-            dialog.exec();
+            CfolderDlg dialog(&m_view);
+            if (dialog.exec() == QDialog::Accepted) {
+                AddChild(selected, NODE_FOLDER, dialog.Name());
+            }
             break;
         }
         case ID_FOLDER_ADD_KEY:
         case ID_ROOT_ADD_KEY: {
-            CkeyDlg dialog(selected, &m_view);
-            dialog.exec();
+            CkeyDlg dialog(&m_view);
+            if (dialog.exec() == QDialog::Accepted) {
+                AddChild(selected, NODE_KEY, dialog.Name());
+            }
             break;
         }
         case ID_FOLDER_RENAME: {
             CrenameDlg dialog(&m_view);
-            dialog.exec();
+            if (dialog.exec() == QDialog::Accepted) {
+                Rename(selected, dialog.Name());
+            }
             break;
         }
         case ID_FOLDER_DELETE:
@@ -58,7 +64,7 @@ void CTreeCommands::Run(int commandId) {
             break;
         case ID_ROOT_EXPAND_ALL:
         case ID_ROOT_COLLAPSE_ALL:
-            SetBranchExpanded(g_hRootItem, commandId == ID_ROOT_EXPAND_ALL);
+            SetBranchExpanded(m_view.RootItem(), commandId == ID_ROOT_EXPAND_ALL);
             break;
         case ID_FOLDER_MOVE_UP:
         case ID_KEY_MOVE_UP:
@@ -72,6 +78,11 @@ void CTreeCommands::Run(int commandId) {
         default:
             break;
     }
+}
+
+bool CTreeCommands::AddChild(QTreeWidgetItem* parent, int type, const std::string& name) {
+    const int parentId = m_view.Lookup(parent).id;
+    return m_view.AddNode(type, parentId, CKeywordNode::NewNode(name, type));
 }
 
 bool CTreeCommands::Rename(QTreeWidgetItem* item, std::string_view name) {
@@ -200,6 +211,6 @@ void CTreeCommands::SetBranchExpanded(QTreeWidgetItem* item, bool expanded) {
 void CTreeCommands::RefreshChannel(QTreeWidgetItem* item) {
     const CKeywordNode record = m_view.Lookup(item);
     if (record.type == NODE_KEY) {
-        theStore.RefreshChannel(record.name);
+        m_view.Store().RefreshChannel(record.name);
     }
 }

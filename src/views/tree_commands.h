@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "model/node_map.h"
@@ -20,6 +21,9 @@ public:
     // without a selected item or for an id that is not a tree command.
     void Run(int commandId);
 
+    // Adds a folder or channel named `name` as the last child of `parent` (CTD_TreeView's
+    // AddNode); a same-type sibling of that name (ASCII case ignored) adds nothing.
+    bool AddChild(QTreeWidgetItem* parent, int type, const std::string& name);
     // Sets the node's name (cut to the name limit) in the file, the node map and, bare, as
     // the item's label; the count suffix returns with the count refresher's next visit.
     bool Rename(QTreeWidgetItem* item, std::string_view name);

@@ -15,12 +15,10 @@
 #include "views/tree_file_notice.h"
 #include "views/tree_menus.h"
 
-CTD_TreeView* g_pTreeView = nullptr;
-QTreeWidgetItem* g_hRootItem = nullptr;
-
 const char CTD_TreeView::kStartupFailed[] = "启动失败";
 
-CTD_TreeView::CTD_TreeView(QWidget* parent) : QTreeWidget(parent) {
+CTD_TreeView::CTD_TreeView(CFeedStore& store, QWidget* parent)
+    : QTreeWidget(parent), m_store(store) {
     setColumnCount(1);
     setHeaderHidden(true);
     header()->setStretchLastSection(true);
@@ -32,21 +30,16 @@ CTD_TreeView::CTD_TreeView(QWidget* parent) : QTreeWidget(parent) {
     setDragDropMode(QAbstractItemView::NoDragDrop);
     m_commands = std::make_unique<CTreeCommands>(*this);
     m_dragger = std::make_unique<CTreeDragger>(*this);
-    g_pTreeView = this;
 }
 
 CTD_TreeView::~CTD_TreeView() {
     // Nothing wakes the refresher once it is gone. It only posts labels to this thread, so
     // joining it cannot deadlock.
     if (m_refresher) {
-        theStore.SetNewsStoredListener(nullptr);
+        m_store.SetNewsStoredListener(nullptr);
     }
     m_nodes.SetChangeListener(nullptr);
     m_refresher.reset();
-    if (g_pTreeView == this) {
-        g_pTreeView = nullptr;
-        g_hRootItem = nullptr;
-    }
 }
 
 CNodeMap::Handle CTD_TreeView::HandleOf(QTreeWidgetItem* item) {
@@ -85,7 +78,7 @@ bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, i
     added.type = type;
     AddItem(parent, added);
     if (type == NODE_KEY) {
-        theStore.AddKeyword(added.name);
+        m_store.AddKeyword(added.name);
     }
     if (newId != nullptr) {
         *newId = id;
@@ -124,7 +117,7 @@ void CTD_TreeView::OnInitialUpdate() {
     }
     m_initialised = true;
 
-    m_treeFile = std::make_unique<CKeywordTreeFile>(theStore.DataPath("document/keywordlist.xml"));
+    m_treeFile = std::make_unique<CKeywordTreeFile>(m_store.DataPath("document/keywordlist.xml"));
     std::map<int, QTreeWidgetItem*> itemOfId;
     // The root's entry comes first, so that its children are linked to it as they load; its
     // name is known once the file is read.
@@ -140,7 +133,7 @@ void CTD_TreeView::OnInitialUpdate() {
             itemOfId[node.id] = item;
         }
         if (node.type == NODE_KEY) {
-            theStore.AddKeyword(node.name);
+            m_store.AddKeyword(node.name);
         }
     });
     if (m_treeFile->Damage()) {
@@ -149,16 +142,16 @@ void CTD_TreeView::OnInitialUpdate() {
     }
     root->setText(0, QString::fromStdString(rootLabel));
     m_nodes.SetName(HandleOf(root), rootLabel);
-    g_hRootItem = root;
+    m_root = root;
     expandItem(root);
     if (root->childCount() > 0) {
         scrollToItem(root->child(0), QAbstractItemView::PositionAtTop);
     }
 
-    if (!theStore.Startup()) {
+    if (!m_store.Startup()) {
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
-        box->setInformativeText(QString::fromStdString(theStore.LastError()));
+        box->setInformativeText(QString::fromStdString(m_store.LastError()));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }
@@ -167,7 +160,7 @@ void CTD_TreeView::OnInitialUpdate() {
 
 void CTD_TreeView::StartCountRefresher() {
     m_refresher = std::make_unique<CCountRefresher>(
-        theStore, theStore.Settings(), m_nodes,
+        m_store, m_store.Settings(), m_nodes,
         [this](std::vector<CCountRefresher::LabelChange> changes) {
             QMetaObject::invokeMethod(
                 this, [this, changes = std::move(changes)] { ApplyLabels(changes); },
@@ -175,7 +168,7 @@ void CTD_TreeView::StartCountRefresher() {
         });
     CCountRefresher* refresher = m_refresher.get();
     // New news, and any change of the tree, show at the next pass, without waiting.
-    theStore.SetNewsStoredListener([refresher] { refresher->Wake(); });
+    m_store.SetNewsStoredListener([refresher] { refresher->Wake(); });
     m_nodes.SetChangeListener([refresher] { refresher->Wake(); });
     m_refresher->Start();
 }
@@ -209,7 +202,7 @@ void CTD_TreeView::OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPo
         return;
     }
     int popup = Lookup(item).type == NODE_KEY ? kChannelPopup : kFolderPopup;
-    if (item == g_hRootItem) {
+    if (item == m_root) {
         popup = kRootPopup;
     }
     QMenu menu(this);

@@ -7,6 +7,7 @@
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 
+class CFeedStore;
 class CTreeCommands;
 class CTreeDragger;
 
@@ -22,7 +23,9 @@ class CTreeDragger;
 class CTD_TreeView : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit CTD_TreeView(QWidget* parent = nullptr);
+    // `store` gives the tree file's folder, takes the channels for its update engine and is
+    // counted by the refresher; it outlives the view.
+    explicit CTD_TreeView(CFeedStore& store, QWidget* parent = nullptr);
     // Stops the count refresher and waits for it.
     ~CTD_TreeView() override;
 
@@ -58,6 +61,8 @@ public:
     CTreeDragger& Dragger() { return *m_dragger; }
 
     CNodeMap& Nodes() { return m_nodes; }
+    // The root item, or null before the initial update.
+    QTreeWidgetItem* RootItem() const { return m_root; }
     // The record of `item`, or the blank record.
     CKeywordNode Lookup(QTreeWidgetItem* item) const;
     static CNodeMap::Handle HandleOf(QTreeWidgetItem* item);
@@ -68,6 +73,7 @@ public:
     // themselves within the refresher's interval.
     void RefreshCounts();
     CKeywordTreeFile* TreeFile() { return m_treeFile.get(); }
+    CFeedStore& Store() { return m_store; }
 
     static const char kStartupFailed[];
 
@@ -94,7 +100,9 @@ private:
     // have been handled (some platforms send both a key press and a context-menu event).
     void RequestKeyboardMenu();
 
+    CFeedStore& m_store;
     CNodeMap m_nodes;
+    QTreeWidgetItem* m_root = nullptr;
     std::unique_ptr<CKeywordTreeFile> m_treeFile;
     std::unique_ptr<CCountRefresher> m_refresher;
     std::unique_ptr<CTreeCommands> m_commands;
@@ -102,7 +110,3 @@ private:
     bool m_initialised = false;
     bool m_keyboardMenuPending = false;
 };
-
-// The one tree pane and its root item, or null.
-extern CTD_TreeView* g_pTreeView;
-extern QTreeWidgetItem* g_hRootItem;

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/data_folder_check.h"
+#include "app/quillon_app.h"
 #include "feeds/feed_store.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"

@@ -141,7 +141,7 @@ TEST_F(Subscription, AnUnreachableListLeavesAnEmptyFolderAndNoMessage) {
 
 TEST_F(Subscription, TheWindowKeepsRunningWhileTheServerStallsAndOkCountsOnce) {
     Open();
-    CTD_OpmlDlg dialog(Frame());
+    CTD_OpmlDlg dialog(theStore, *Tree(), Frame());
     ASSERT_TRUE(StartStalledSubscription(dialog, "Slow"));
 
     int ticks = 0;
@@ -172,7 +172,7 @@ TEST_F(Subscription, ClosingTheDialogDuringAFetchAbandonsItPromptly) {
     Open();
     const auto started = std::chrono::steady_clock::now();
     {
-        CTD_OpmlDlg dialog(Frame());
+        CTD_OpmlDlg dialog(theStore, *Tree(), Frame());
         dialog.show();
         dialog.TitleEdit()->setText(QStringLiteral("Abandoned"));
         dialog.AddressEdit()->setText(QString::fromStdString(m_server.Url("/stalled.opml")));

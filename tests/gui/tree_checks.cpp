@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "app/main_frame.h"
 #include "store/keyword_tree_file.h"
 #include "views/name_dialogs.h"
 #include "views/tree_view.h"
