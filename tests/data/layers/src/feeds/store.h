@@ -1,0 +1,2 @@
+// A core header that names the program's store global: theStore.
+#pragma once

@@ -1,0 +1,3 @@
+// A core file that includes Qt.
+#include <QString>
+#include <string>
