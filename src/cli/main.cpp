@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "cli/cli_commands.h"
 #include "store/keyword_tree_file.h"
 #include "xml/xml_document.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: quillon-cli [--data DIR] COMMAND [ARGUMENTS]\n"
+    "       quillon-cli --help | --version\n"
     "Works on the data folder DIR, else $QUILLON_DATA, else\n"
     "${XDG_DATA_HOME:-~/.local/share}/quillon, and lays a new one out on first use.\n"
     "\n"
@@ -76,6 +78,10 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        std::printf("quillon-cli (%s) %s\n", kProgramName, kProgramVersion);
+        return 0;
     }
     for (const Command& command : kCommands) {
         if (args[0] != command.name) {

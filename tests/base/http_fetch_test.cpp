@@ -112,6 +112,18 @@ TEST(HttpFetch, FetchesABodyAndItsCharset) {
     EXPECT_EQ(result.status, 200);
 }
 
+// Servers see the program's name and the version of the build, the one the package and the
+// about box show.
+TEST(HttpFetch, NamesTheProgramAndItsVersionAsTheUserAgent) {
+    LocalHttpServer server;
+    server.Handle("/agent", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(request.get_header_value("User-Agent"), "text/plain");
+    });
+    const FetchResult result = FetchUrl(server.Url("/agent"));
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.body, std::string("Quillon/") + QUILLON_PROJECT_VERSION);
+}
+
 TEST(HttpFetch, ErrorStatusesAndOtherSchemesFail) {
     LocalHttpServer server;
     EXPECT_FALSE(FetchUrl(server.Url("/nothing-here")).ok);
