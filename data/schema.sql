@@ -5,8 +5,9 @@
 --
 -- Channel names and item titles compare ignoring ASCII letter case, in every statement and
 -- in the unique indexes: "News" and "news" are one channel. A file made before this rule
--- (user_version 0) is brought to it when the program opens it, and a file without the
--- feed_validator table (user_version 1) gains it.
+-- (user_version 0) is brought to it when the program opens it, a file without the
+-- feed_validator table (user_version 1) gains it, and a file without the read state and the
+-- search index (user_version 2) gains both, every item it holds counting as read.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -44,7 +45,8 @@ CREATE TABLE item (
     rss_enclosure   VARCHAR(255),
     rss_guid        VARCHAR(255),
     rss_pubDate     DATE,
-    rss_source      VARCHAR(255)
+    rss_source      VARCHAR(255),
+    is_read         INTEGER NOT NULL DEFAULT 0  -- 1 once the item's page has been shown
 );
 
 CREATE TABLE opml (
@@ -73,5 +75,37 @@ CREATE UNIQUE INDEX channel_by_title ON channel (rss_title);
 -- A channel's news newest first, and counted by date.
 CREATE INDEX item_by_channel_date ON item (rss_channelID, rss_pubDate);
 CREATE INDEX opml_by_key ON opml (opml_key);
+-- The unread items alone: the tree's unread counts and marking a channel read touch only them.
+CREATE INDEX item_unread ON item (rss_channelID, rss_pubDate) WHERE is_read = 0;
 
-PRAGMA user_version = 2;
+-- The search index over every item's title and description text. Its terms are cut by the
+-- program's tokenizer "quillon" (characters and pairs of Chinese, lowered words), the
+-- description read as the page shows it (quillon_search_text: no markup, references
+-- replaced), and its row key, quillon_search_key(date, ID), orders it newest first. The index
+-- keeps no text of its own; the triggers below keep it in step with the item table, for every
+-- statement that adds, changes or removes items. Tokenizer and functions are the program's:
+-- a connection without them cannot write items. Changing how they cut or key text needs a
+-- schema step that builds the index again.
+CREATE VIRTUAL TABLE item_search USING fts5(
+    title, description, content = '', columnsize = 0, tokenize = 'quillon');
+CREATE TRIGGER item_search_insert AFTER INSERT ON item BEGIN
+    INSERT INTO item_search (rowid, title, description)
+        VALUES (quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
+                quillon_search_text(new.rss_description));
+END;
+CREATE TRIGGER item_search_delete AFTER DELETE ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        VALUES ('delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+                quillon_search_text(old.rss_description));
+END;
+CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description, rss_pubDate
+    ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        VALUES ('delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+                quillon_search_text(old.rss_description));
+    INSERT INTO item_search (rowid, title, description)
+        VALUES (quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
+                quillon_search_text(new.rss_description));
+END;
+
+PRAGMA user_version = 3;

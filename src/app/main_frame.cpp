@@ -18,6 +18,7 @@
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
 #include "model/list_mode.h"
+#include "store/statements.h"
 #include "views/book_view.h"
 #include "views/command_ids.h"
 #include "views/html_view.h"
@@ -33,12 +34,14 @@ std::atomic<int> g_nListMode{kListModeAll};
 
 const char CMainFrame::kCaption[] = "Quillon";
 const char CMainFrame::kIdleText[] = "就绪";
+const char CMainFrame::kNoUnreadText[] = "没有未读新闻";
 
 namespace {
 
 constexpr int kSearchBarHeight = 30;
 constexpr int kMinimumLeftWidth = 100;
 constexpr int kMinimumListHeight = 50;
+constexpr char kMarkReadFailed[] = "无法标为已读：";
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
@@ -48,7 +51,8 @@ QString Utf8(const char* text) {
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     g_pMainFrame = this;
-    setWindowTitle(Utf8(kCaption));
+    m_caption = Utf8(kCaption);
+    setWindowTitle(m_caption);
     setAttribute(Qt::WA_DeleteOnClose, false);
     CreateMenus();
     CreateAccelerators();
@@ -106,6 +110,11 @@ void CMainFrame::CreateMenus() {
     AddCommand(edit, Utf8("剪切\tCtrl+X(&T)"), ID_EDIT_CUT);
     AddCommand(edit, Utf8("复制\tCtrl+C(&C)"), ID_EDIT_COPY);
     AddCommand(edit, Utf8("粘贴\tCtrl+V(&P)"), ID_EDIT_PASTE);
+    edit->addSeparator();
+    AddCommand(edit, Utf8("全部标为已读"), ID_MARK_ALL_READ);
+    // N and Space are the list's and the tree's own keys, not the window's: a window-wide
+    // letter would be taken from every text field of a page in the browser pane.
+    AddCommand(edit, Utf8("下一条未读\tN"), ID_NEXT_UNREAD);
 
     QMenu* help = menuBar()->addMenu(Utf8("帮助(&H)"));
     AddCommand(help, Utf8("系统设置"), ID_SYSTEM_SETTINGS);
@@ -120,6 +129,7 @@ void CMainFrame::CreateAccelerators() {
     AddCommand(nullptr, QString(), ID_FILE_SAVE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     AddCommand(nullptr, QString(), ID_NEXT_PANE)->setShortcut(QKeySequence(Qt::Key_F6));
     AddCommand(nullptr, QString(), ID_PREV_PANE)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    AddCommand(nullptr, QString(), ID_EDIT_FIND)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     CommandAction(ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     CommandAction(ID_EDIT_UNDO)
         ->setShortcuts(
@@ -189,6 +199,16 @@ void CMainFrame::CreateClient() {
     connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);
+    connect(m_searchBar, &CTD_FormView::SearchRequested, this, &CMainFrame::ShowSearch);
+    connect(m_searchBar, &CTD_FormView::SearchCleared, this, &CMainFrame::EndSearch);
+    connect(m_treeView, &CTD_TreeView::UnreadTotalChanged, this, &CMainFrame::SetUnreadTotal);
+    connect(m_treeView, &CTD_TreeView::NextUnreadRequested, this, &CMainFrame::ShowNextUnread);
+    connect(m_treeView, &CTD_TreeView::ChannelsMarkedRead, this,
+            [](const std::vector<std::string>& names) {
+                if (g_pListView) {
+                    g_pListView->MarkChannelsRead(names);
+                }
+            });
 }
 
 CTD_ListView* CMainFrame::NewListView(int mode) {
@@ -197,6 +217,9 @@ CTD_ListView* CMainFrame::NewListView(int mode) {
     connect(list, &CTD_ListView::PageReady, m_htmlView, &CTD_HtmlView::WriteHtml);
     connect(list, &CTD_ListView::LinkOpened, m_htmlView, &CTD_HtmlView::Navigate2);
     connect(list, &CTD_ListView::PaneLayoutWanted, this, &CMainFrame::ResetPaneSizes);
+    connect(list, &CTD_ListView::ItemRead, m_treeView, &CTD_TreeView::RefreshCounts);
+    connect(list, &CTD_ListView::NextUnreadRequested, this, &CMainFrame::ShowNextUnread);
+    connect(list, &CTD_ListView::LoadEnded, this, &CMainFrame::OnListLoadEnded);
     g_pListView = list;
     return list;
 }
@@ -268,9 +291,15 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowTitleChange && windowTitle() != Utf8(kCaption)) {
-        setWindowTitle(Utf8(kCaption));
+    if (event->type() == QEvent::WindowTitleChange && windowTitle() != m_caption) {
+        setWindowTitle(m_caption);
     }
+}
+
+void CMainFrame::SetUnreadTotal(int unread) {
+    m_caption =
+        unread > 0 ? QStringLiteral("%1 (%2)").arg(Utf8(kCaption)).arg(unread) : Utf8(kCaption);
+    setWindowTitle(m_caption);
 }
 
 void CMainFrame::SetStatusText(const QString& text) {
@@ -320,6 +349,7 @@ void CMainFrame::SwitchListPane(int mode) {
 }
 
 void CMainFrame::OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item) {
+    m_nextUnreadPending = false;
     if (auto* list = qobject_cast<CTD_ListView*>(ListPlace())) {
         list->ShowNode(record, item);
     }
@@ -354,6 +384,15 @@ void CMainFrame::OnCommand(int commandId) {
             break;
         case ID_PREV_PANE:
             CyclePane(-1);
+            break;
+        case ID_MARK_ALL_READ:
+            MarkAllRead();
+            break;
+        case ID_NEXT_UNREAD:
+            ShowNextUnread();
+            break;
+        case ID_EDIT_FIND:
+            m_searchBar->FocusSearch();
             break;
         default:
             emit ApplicationCommand(commandId);
@@ -419,4 +458,62 @@ void CMainFrame::PrintPreview() {
 void CMainFrame::PrintSetup() {
     QPageSetupDialog dialog(&m_printer, this);
     dialog.exec();
+}
+
+void CMainFrame::MarkAllRead() {
+    if (theStore.Execute(SqlMarkAllRead()) < 0) {
+        SetStatusText(Utf8(kMarkReadFailed) + QString::fromStdString(theStore.LastError()));
+        return;
+    }
+    if (g_pListView) {
+        g_pListView->MarkEverythingRead();
+    }
+    m_treeView->RefreshCounts();
+}
+
+void CMainFrame::ShowNextUnread() {
+    auto* list = qobject_cast<CTD_ListView*>(ListPlace());
+    if (list == nullptr || list->SelectNextUnread()) {
+        return;
+    }
+    QTreeWidgetItem* next = m_treeView->NextUnreadChannel(m_treeView->currentItem());
+    if (next == nullptr) {
+        SetStatusText(Utf8(kNoUnreadText));
+        return;
+    }
+    m_treeView->setCurrentItem(next);
+    m_treeView->scrollToItem(next);
+    m_nextUnreadPending = true;
+    list->ShowNodeWhenIdle(m_treeView->Lookup(next), CTD_TreeView::HandleOf(next));
+}
+
+void CMainFrame::OnListLoadEnded() {
+    auto* list = qobject_cast<CTD_ListView*>(ListPlace());
+    if (!m_nextUnreadPending || list == nullptr) {
+        return;
+    }
+    m_nextUnreadPending = false;
+    if (!list->SelectNextUnread()) {
+        SetStatusText(Utf8(kNoUnreadText));
+    }
+}
+
+void CMainFrame::ShowSearch(const QString& text) {
+    if (g_pListView == nullptr) {
+        SwitchListPane(kListModeAll);
+    }
+    m_nextUnreadPending = false;
+    g_pListView->ShowSearch(text);
+    if (m_listSplitter->sizes().value(0) == 0) {
+        ResetPaneSizes(kListLayout);
+    }
+}
+
+void CMainFrame::EndSearch() {
+    if (g_pListView == nullptr) {
+        return;
+    }
+    QTreeWidgetItem* item = m_treeView->currentItem();
+    g_pListView->ShowNodeWhenIdle(m_treeView->Lookup(item),
+                                  item ? CTD_TreeView::HandleOf(item) : CNodeMap::kNoItem);
 }

@@ -20,7 +20,8 @@ class QTreeWidgetItem;
 
 // The main window: the menu bar, the status bar and five panes in nested splitters: the
 // link panel above the channel tree on the left; the search bar, the news list (or the book
-// view) and the browser pane on the right. The caption is always "Quillon".
+// view) and the browser pane on the right. The caption is "Quillon", followed by the number
+// of unread news in brackets while there are any: "Quillon (12)".
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -55,6 +56,17 @@ public:
 
     void SetStatusText(const QString& text);
     QString StatusText() const;
+    // The caption for `unread` unread news in the tree's channels.
+    void SetUnreadTotal(int unread);
+    QString Caption() const { return m_caption; }
+
+    // The commands of reading: every stored item marked read; the next unread item shown.
+    void MarkAllRead();
+    void ShowNextUnread();
+    // The news-list place lists the stored news that hold `text`; EndSearch brings back the
+    // list of the tree's selected node.
+    void ShowSearch(const QString& text);
+    void EndSearch();
     void SetRecentFiles(const QStringList& files);
 
     QAction* CommandAction(int commandId) const;
@@ -71,6 +83,7 @@ public:
 
     static const char kCaption[];
     static const char kIdleText[];
+    static const char kNoUnreadText[];
 
 signals:
     // A command that belongs to the application rather than to a view.
@@ -88,6 +101,8 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& text, int commandId);
     void OnCommand(int commandId);
     void OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
+    // A list load ended: the next unread item that waited for it is selected.
+    void OnListLoadEnded();
     // A news list for `mode`, wired to the status bar and the browser pane.
     CTD_ListView* NewListView(int mode);
     void ForwardEditCommand(int commandId);
@@ -111,6 +126,10 @@ private:
     std::map<int, QAction*> m_actions;
     QPrinter m_printer;
     bool m_sized = false;
+    QString m_caption;
+    // Set while a channel loads for ShowNextUnread: its first unread item is shown once it
+    // has loaded.
+    bool m_nextUnreadPending = false;
 };
 
 // The window's panes, for the application and its tests; only app/ reads them. Each is null

@@ -104,6 +104,14 @@ const std::bitset<0x10000>& TwoByteCodePageChars() {
 
 }  // namespace
 
+std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t* codePoint) {
+    return pos < text.size() ? SequenceLength(text, pos, codePoint) : 0;
+}
+
+void AppendCodePoint(std::string& out, char32_t c) {
+    AppendUtf8(out, c);
+}
+
 std::size_t CodePageCharBytes(char32_t c) {
     if (c < 0x80) {
         return 1;

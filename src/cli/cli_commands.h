@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "feeds/feed_store.h"
+#include "model/news_row.h"
 
 struct TreeFileDamage;
 
@@ -19,12 +22,18 @@ int RunReadCommand(const std::vector<std::string>& args);
 int RunOpmlCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
 int RunListCommand(const std::vector<std::string>& args);
+int RunMarkReadCommand(const std::vector<std::string>& args);
+int RunSearchCommand(const std::vector<std::string>& args);
 int RunFolderCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the
 // reason on stderr, when the folder cannot be laid out or its database is refused.
 bool UseDataFolder(const std::string& chosen);
+
+// The rows of a news list as `list` prints them: one object per row with the six columns'
+// texts and whether the item was read.
+nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows);
 
 // The line on stderr for a tree file that could not be read. The tool only reads the tree,
 // so it leaves the file where it is for the window to set aside.

@@ -27,6 +27,9 @@ constexpr char kUsage[] =
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
     "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
+    "  search TEXT [--json]  print every stored item whose title or text holds TEXT,\n"
+    "                        newest first\n"
+    "  mark-read NAME        mark every item of a channel or folder read\n"
     "  folder                print the data folder's path\n";
 
 struct Command {
@@ -39,6 +42,7 @@ constexpr Command kCommands[] = {
     {"update", RunUpdateCommand, true}, {"read", RunReadCommand, false},
     {"opml", RunOpmlCommand, false},    {"export", RunExportCommand, true},
     {"list", RunListCommand, true},     {"folder", RunFolderCommand, true},
+    {"search", RunSearchCommand, true}, {"mark-read", RunMarkReadCommand, true},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an

@@ -83,15 +83,16 @@ AccessDate CCountRefresher::Cutoff() const {
 
 std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     const AccessDate cutoff = Cutoff();
-    const std::optional<CNodeMap::CountsByName> countByName = ReadRecentCounts(cutoff);
+    const std::optional<ChannelCounts> channelCounts = ReadRecentCounts(cutoff);
     if (Stopping()) {
         return std::nullopt;
     }
     // A statement that fails leaves every count and label as it was.
-    if (!countByName) {
+    if (!channelCounts) {
         return Inputs{};
     }
-    const CNodeMap::Counts counts = m_nodes.ApplyRecentCounts(*countByName);
+    const CNodeMap::Counts counts =
+        m_nodes.ApplyRecentCounts(channelCounts->recent, channelCounts->unread);
     std::vector<LabelChange> changes = ChangedLabels(counts);
     if (!changes.empty()) {
         m_setLabels(std::move(changes));
@@ -99,7 +100,7 @@ std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     return Inputs{AccessDateLiteral(cutoff), counts.generation};
 }
 
-std::optional<CNodeMap::CountsByName> CCountRefresher::ReadRecentCounts(
+std::optional<CCountRefresher::ChannelCounts> CCountRefresher::ReadRecentCounts(
     const AccessDate& cutoff) const {
     CAdoRecordset records(m_connection);
     if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
@@ -107,20 +108,23 @@ std::optional<CNodeMap::CountsByName> CCountRefresher::ReadRecentCounts(
     }
     char name[sizeof CKeywordNode::name] = {};
     std::int32_t count = 0;
+    std::int32_t unread = 0;
     if (!records.BindColumn(0, name, sizeof name, kBindText) ||
-        !records.BindColumn(1, &count, sizeof count, kBindNumber)) {
+        !records.BindColumn(1, &count, sizeof count, kBindNumber) ||
+        !records.BindColumn(2, &unread, sizeof unread, kBindNumber)) {
         return std::nullopt;
     }
-    CNodeMap::CountsByName countByName;
+    ChannelCounts counts;
     for (; !records.IsEOF(); records.MoveNext()) {
         records.Fetch();
-        countByName[name] = count;
+        counts.recent[name] = count;
+        counts.unread[name] = unread;
     }
     // A step that failed half-way ends the rows early: those counts would be wrong.
     if (!records.LastError().empty()) {
         return std::nullopt;
     }
-    return countByName;
+    return counts;
 }
 
 std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
@@ -132,10 +136,11 @@ std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
     std::vector<LabelChange> changes;
     for (const CNodeMap::NodeCount& node : counts.nodes) {
         std::string label = Label(node.name, node.count);
-        std::string& sent = m_sent[node.item];
-        if (sent != label) {
-            sent = label;
-            changes.push_back({node.item, std::move(label), counts.generation});
+        std::pair<std::string, int>& sent = m_sent[node.item];
+        if (sent.first != label || sent.second != node.unread) {
+            sent = {label, node.unread};
+            changes.push_back(
+                {node.item, std::move(label), node.count, node.unread, counts.generation});
         }
     }
     return changes;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "model/node_map.h"
@@ -20,8 +21,9 @@ struct AccessDate;
 
 // Labels every tree node with its count of recent news, "name|count": a channel's count is
 // the number of its items newer than the retention period, a folder's the sum over every
-// channel below it. A pass reads every channel's count with one grouped statement, sums the
-// folders from the node map and hands the labels that changed to the window in one batch.
+// channel below it; beside the label goes how many of those are unread. A pass reads every
+// channel's counts with one grouped statement, sums the folders from the node map and hands
+// the labels and unread counts that changed to the window in one batch.
 // The first pass runs at once. The next runs when woken (a feed was stored, the tree or the
 // settings changed), or when a check at every interval finds the retention cut-off date or
 // the tree changed, and at least once a minute for writers that wake nobody (another
@@ -37,6 +39,8 @@ public:
     struct LabelChange {
         CNodeMap::Handle item = CNodeMap::kNoItem;
         std::string label;
+        int count = 0;   // the count the label shows
+        int unread = 0;  // how many of those are unread
         // The node map generation the label was counted at. A label that reaches the window
         // after the tree changed may belong to a renamed node or to a deleted item whose
         // handle a new item reuses; the change wakes a pass that sends every label again.
@@ -85,8 +89,12 @@ private:
     // inputs that match no others, so the next check runs a pass again.
     std::optional<Inputs> RunPass();
     AccessDate Cutoff() const;
-    // Every channel's recent count by name, or nothing when the statement fails.
-    std::optional<CNodeMap::CountsByName> ReadRecentCounts(const AccessDate& cutoff) const;
+    struct ChannelCounts {
+        CNodeMap::CountsByName recent;
+        CNodeMap::CountsByName unread;
+    };
+    // Every channel's recent and unread counts by name, or nothing when the statement fails.
+    std::optional<ChannelCounts> ReadRecentCounts(const AccessDate& cutoff) const;
     std::vector<LabelChange> ChangedLabels(const CNodeMap::Counts& counts);
     // Waits for a wake, the stop, or a check that finds a pass due; false once stopped.
     bool WaitForNextPass(const Inputs& last, Clock::time_point lastPassEnd);
@@ -111,6 +119,6 @@ private:
     // The labels handed to the window, and the tree generation they belong to; refresher
     // thread only. A change of the tree sends every label again, since the window may have
     // reset some (a renamed node shows its bare name).
-    std::map<CNodeMap::Handle, std::string> m_sent;
+    std::map<CNodeMap::Handle, std::pair<std::string, int>> m_sent;  // label, unread
     std::uint64_t m_sentGeneration = 0;
 };

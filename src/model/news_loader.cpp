@@ -1,6 +1,7 @@
 #include "model/news_loader.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_set>
 
 #include "base/ascii.h"
@@ -8,6 +9,7 @@
 #include "feeds/feed_store.h"
 #include "model/list_mode.h"
 #include "store/ado_recordset.h"
+#include "store/search_terms.h"
 #include "store/statements.h"
 
 namespace {
@@ -28,6 +30,10 @@ public:
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
+        m_records.BindColumnByName("ID", &m_id, sizeof m_id, kBindNumber);
+        m_records.BindColumnByName("is_read", &m_read, sizeof m_read, kBindNumber);
+        // A search names each item's channel beside it.
+        m_records.BindColumnByName("channel_title", m_channel, kTextBufferSize, kBindText);
     }
     ~ItemRecords() { m_records.Close(); }
     ItemRecords(const ItemRecords&) = delete;
@@ -43,8 +49,13 @@ public:
         m_records.Fetch();
     }
     std::string_view Title() const { return m_title; }
+    // A row under `channel`, or under the record's own channel when it is empty.
     CNewsRow MakeRow(std::string_view channel) const {
-        return MakeNewsRow(m_title, m_author, m_source, m_date, channel);
+        CNewsRow row =
+            MakeNewsRow(m_title, m_author, m_source, m_date, channel.empty() ? m_channel : channel);
+        row.itemId = m_id;
+        row.read = m_read != 0;
+        return row;
     }
     void MoveNext() { m_records.MoveNext(); }
 
@@ -53,8 +64,33 @@ private:
     char m_title[kTextBufferSize] = {};
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
+    char m_channel[kTextBufferSize] = {};
     CAdoDateValue m_date;
+    std::int32_t m_id = 0;
+    std::int32_t m_read = 1;
 };
+
+// Appends the rows of `records` while `current` holds, publishing the count at the first
+// step and every later one with a pause, up to the row past CNewsList::kChannelRowLimit.
+// Returns the count. An empty `channel` puts each row under its record's own channel.
+int ReadRowsUpToLimit(ItemRecords& records, const std::string& channel,
+                      const std::function<bool()>& current,
+                      const std::function<int(CNewsRow)>& append,
+                      const std::function<void(int)>& publishAndPause) {
+    int count = 0;
+    while (!records.AtEnd() && current()) {
+        records.Read();
+        count = append(records.MakeRow(channel));
+        if (count == CNewsList::kFirstPublication || count % CNewsList::kPublicationStep == 0) {
+            publishAndPause(count);
+        }
+        if (count > CNewsList::kChannelRowLimit) {
+            break;
+        }
+        records.MoveNext();
+    }
+    return count;
+}
 
 }  // namespace
 
@@ -78,6 +114,10 @@ struct CNewsList::Plan {
 
 std::string NewsStatusText(int count) {
     return "记录更新" + std::to_string(count) + "条新闻...";
+}
+
+std::string SearchStatusText(int count) {
+    return "搜索到" + std::to_string(count) + "条新闻";
 }
 
 CNewsList::CNewsList(CFeedStore& store, INewsListListener* listener)
@@ -127,8 +167,41 @@ bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
     return false;
 }
 
+bool CNewsList::RequestSearch(const std::string& typed) {
+    Invalidate();
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_busy) {
+            return false;
+        }
+        m_busy = true;
+    }
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    {
+        std::lock_guard lock(m_rowsMutex);
+        m_rows.clear();
+    }
+    m_thread =
+        std::thread(&CNewsList::RunSearch, this, m_token.load(), SearchMatchExpression(typed));
+    return true;
+}
+
 void CNewsList::Invalidate() {
     m_token.fetch_add(1);
+}
+
+std::vector<int> CNewsList::MarkRowsRead(const std::function<bool(const CNewsRow&)>& which) {
+    std::vector<int> changed;
+    std::lock_guard lock(m_rowsMutex);
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_rows[i].read && which(m_rows[i])) {
+            m_rows[i].read = true;
+            changed.push_back(static_cast<int>(i));
+        }
+    }
+    return changed;
 }
 
 bool CNewsList::IsBusy() const {
@@ -179,22 +252,36 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
     int count = 0;
     {
         ItemRecords records(m_store, plan.Statement(name));
-        while (!records.AtEnd() && IsCurrent(token)) {
-            records.Read();
-            count = Append(records.MakeRow(name));
-            if (count == kFirstPublication || count % kPublicationStep == 0) {
-                Publish(count);
+        count = ReadRowsUpToLimit(
+            records, name, [&] { return IsCurrent(token); },
+            [this](CNewsRow row) { return Append(std::move(row)); },
+            [this](int published) {
+                Publish(published);
                 m_pacing.Pause(kPause);
-            }
-            if (count > kChannelRowLimit) {
-                break;
-            }
-            records.MoveNext();
-        }
+            });
     }
     Publish(count);
     Status(count);
-    SetIdle();
+    EndLoad(token);
+}
+
+void CNewsList::RunSearch(std::uint64_t token, std::string match) {
+    int count = 0;
+    if (!match.empty()) {
+        ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1));
+        count = ReadRowsUpToLimit(
+            records, std::string(), [&] { return IsCurrent(token); },
+            [this](CNewsRow row) { return Append(std::move(row)); },
+            [this](int published) {
+                Publish(published);
+                m_pacing.Pause(kPause);
+            });
+    }
+    Publish(count);
+    if (m_listener) {
+        m_listener->ShowStatus(SearchStatusText(count));
+    }
+    EndLoad(token);
 }
 
 void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
@@ -241,7 +328,7 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
         Publish(0);
         Status(0);
     }
-    SetIdle();
+    EndLoad(token);
 }
 
 int CNewsList::Append(CNewsRow row) {
@@ -267,6 +354,13 @@ void CNewsList::Status(int count) {
     if (m_listener) {
         m_listener->ShowStatus(NewsStatusText(count));
     }
+}
+
+void CNewsList::EndLoad(std::uint64_t token) {
+    if (m_listener && IsCurrent(token)) {
+        m_listener->LoadFinished();
+    }
+    SetIdle();
 }
 
 void CNewsList::SetIdle() {

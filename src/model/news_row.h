@@ -44,6 +44,9 @@ struct CNewsRow {
     // end; these never do.
     std::string storedTitle;  // the item's rss_title as read
     std::string channelName;  // the tree node's name the row was loaded for
+
+    std::int64_t itemId = 0;  // the item's ID; 0 when not known
+    bool read = true;         // false while the item's page has not been shown
 };
 
 // Builds a row from an item's texts and its date as the recordset read it. A date whose

@@ -34,8 +34,13 @@ bool CAdoConnection::Open() {
     Close();
     int code = 0;
     std::string message;
-    auto pool =
-        SqlitePool::Open(ConnectionString(), kConnectionTimeoutSeconds * 1000, &code, &message);
+    SchemaProgress progress;
+    {
+        std::lock_guard lock(m_mutex);
+        progress = m_schemaProgress;
+    }
+    auto pool = SqlitePool::Open(ConnectionString(), kConnectionTimeoutSeconds * 1000, &code,
+                                 &message, progress);
     if (!pool) {
         SetLastError(FormatAdoError(code, message));
         return false;
@@ -127,6 +132,11 @@ int CAdoConnection::Run(std::string_view sql, int* code, std::string* error) {
     }
     *code = SQLITE_OK;
     return sqlite3_changes(lease->get());
+}
+
+void CAdoConnection::SetSchemaProgress(SchemaProgress progress) {
+    std::lock_guard lock(m_mutex);
+    m_schemaProgress = std::move(progress);
 }
 
 void CAdoConnection::SetConnectionString(std::string connectionString) {

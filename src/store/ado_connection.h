@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/schema.h"
+
 class SqlitePool;
 
 // The program's database connection. It is opened on an existing database file (the
@@ -41,6 +43,10 @@ public:
     // success) and the formatted error text ("" on success).
     int Execute(std::string_view sql, int* code = nullptr, std::string* error = nullptr);
 
+    // Heard by Open while it brings a file of an earlier schema up to date (on the thread
+    // that opens); empty for none.
+    void SetSchemaProgress(SchemaProgress progress);
+
     void SetConnectionString(std::string connectionString);
     std::string ConnectionString() const;
     std::string Version() const;
@@ -64,4 +70,5 @@ private:
     std::string m_connectionString;
     std::string m_version;
     std::string m_lastError;
+    SchemaProgress m_schemaProgress;
 };

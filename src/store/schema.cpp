@@ -1,5 +1,8 @@
 #include "store/schema.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <string_view>
 
 #include "store/sqlite_handle.h"
@@ -53,6 +56,8 @@ ALTER TABLE opml RENAME TO earlier_opml;
 constexpr char kCopyRows[] = R"sql(
 INSERT OR IGNORE INTO channel SELECT * FROM earlier_channel ORDER BY ID;
 INSERT OR IGNORE INTO item
+    (ID, rss_channelID, rss_title, rss_link, rss_description, rss_author, rss_category,
+     rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source)
     SELECT o.ID,
            coalesce((SELECT n.ID FROM channel n, earlier_channel c
                      WHERE c.ID = o.rss_channelID AND n.rss_title = c.rss_title),
@@ -86,26 +91,137 @@ CREATE TABLE IF NOT EXISTS feed_validator (
 );
 )sql";
 
+// Version 2 to 3: the read state and the search index. Everything stored before counts as
+// read, so that an upgrade does not greet the user with every old item; the index is built
+// over every item in batches, reporting its progress. A file rebuilt from version 0 already
+// has the column, and the index the copy filled: those parts are left as they are.
+constexpr int kReadStateAndSearchVersion = 3;
+
+constexpr char kAddReadColumn[] = "ALTER TABLE item ADD COLUMN is_read INTEGER NOT NULL DEFAULT 0";
+constexpr char kMarkEverythingRead[] = R"sql(
+UPDATE item SET is_read = 1 WHERE is_read = 0;
+CREATE INDEX IF NOT EXISTS item_unread ON item (rss_channelID, rss_pubDate) WHERE is_read = 0;
+)sql";
+// As in data/schema.sql.
+constexpr char kAddSearchIndex[] = R"sql(
+CREATE VIRTUAL TABLE item_search USING fts5(
+    title, description, content = '', columnsize = 0, tokenize = 'quillon');
+CREATE TRIGGER item_search_insert AFTER INSERT ON item BEGIN
+    INSERT INTO item_search (rowid, title, description)
+        VALUES (quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
+                quillon_search_text(new.rss_description));
+END;
+CREATE TRIGGER item_search_delete AFTER DELETE ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        VALUES ('delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+                quillon_search_text(old.rss_description));
+END;
+CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description, rss_pubDate
+    ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        VALUES ('delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+                quillon_search_text(old.rss_description));
+    INSERT INTO item_search (rowid, title, description)
+        VALUES (quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
+                quillon_search_text(new.rss_description));
+END;
+)sql";
+// One batch of the index: the items with IDs in (?1, ?2].
+constexpr char kIndexBatch[] =
+    "INSERT INTO item_search (rowid, title, description) SELECT "
+    "quillon_search_key(rss_pubDate, ID), rss_title, quillon_search_text(rss_description) "
+    "FROM item WHERE ID > ?1 AND ID <= ?2";
+// The last ID of the next batch after ?1, and how many items it holds.
+constexpr char kNextBatch[] =
+    "SELECT max(ID), count(*) FROM (SELECT ID FROM item WHERE ID > ?1 ORDER BY ID LIMIT 5000)";
+
+bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
+    int count = 0;
+    return QueryInt(db, sql, &count, code, message) && count > 0;
+}
+
+// Indexes every item, a batch at a time, telling `progress` after each.
+bool FillSearchIndex(sqlite3* db, const SchemaProgress& progress, int* code, std::string* message) {
+    int total = 0;
+    if (!QueryInt(db, "SELECT count(*) FROM item", &total, code, message)) {
+        return false;
+    }
+    sqlite3_stmt* rawNext = nullptr;
+    sqlite3_stmt* rawBatch = nullptr;
+    sqlite3_prepare_v2(db, kNextBatch, -1, &rawNext, nullptr);
+    SqliteStatement next(rawNext);
+    sqlite3_prepare_v2(db, kIndexBatch, -1, &rawBatch, nullptr);
+    SqliteStatement batch(rawBatch);
+    if (!next || !batch) {
+        return Fail(db, code, message);
+    }
+    std::int64_t last = std::numeric_limits<std::int64_t>::min();
+    std::int64_t done = 0;
+    if (progress) {
+        progress(0, total);
+    }
+    for (;;) {
+        sqlite3_reset(next.get());
+        sqlite3_bind_int64(next.get(), 1, last);
+        if (sqlite3_step(next.get()) != SQLITE_ROW) {
+            return Fail(db, code, message);
+        }
+        const int count = sqlite3_column_int(next.get(), 1);
+        if (count == 0) {
+            return true;
+        }
+        const std::int64_t upTo = sqlite3_column_int64(next.get(), 0);
+        sqlite3_reset(batch.get());
+        sqlite3_bind_int64(batch.get(), 1, last);
+        sqlite3_bind_int64(batch.get(), 2, upTo);
+        if (sqlite3_step(batch.get()) != SQLITE_DONE) {
+            return Fail(db, code, message);
+        }
+        last = upTo;
+        done += count;
+        if (progress) {
+            progress(done, std::max<std::int64_t>(total, done));
+        }
+    }
+}
+
+bool AddReadStateAndSearch(sqlite3* db, const SchemaProgress& progress, int* code,
+                           std::string* message) {
+    const bool hasColumn = Holds(
+        db, "SELECT count(*) FROM pragma_table_info('item') WHERE name = 'is_read'", code, message);
+    const bool hasIndex =
+        Holds(db, "SELECT count(*) FROM sqlite_master WHERE name = 'item_search'", code, message);
+    return (hasColumn || Exec(db, kAddReadColumn, code, message)) &&
+           Exec(db, kMarkEverythingRead, code, message) &&
+           (hasIndex || (Exec(db, kAddSearchIndex, code, message) &&
+                         FillSearchIndex(db, progress, code, message)));
+}
+
 // Every step from `version` to the current one, in order.
-bool Upgrade(sqlite3* db, int version, int* code, std::string* message) {
+bool Upgrade(sqlite3* db, int version, const SchemaProgress& progress, int* code,
+             std::string* message) {
     if (version < 1 && !UpgradeToVersion1(db, code, message)) {
         return false;
     }
     if (version < 2 && !Exec(db, kAddFeedValidator, code, message)) {
         return false;
     }
+    if (version < kReadStateAndSearchVersion &&
+        !AddReadStateAndSearch(db, progress, code, message)) {
+        return false;
+    }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
     return Exec(db, setVersion.c_str(), code, message);
 }
 
-bool Migrate(sqlite3* db, int* code, std::string* message) {
+bool Migrate(sqlite3* db, const SchemaProgress& progress, int* code, std::string* message) {
     if (!Exec(db, "BEGIN IMMEDIATE", code, message)) {
         return false;
     }
     int version = 0;
     // Another process may have brought the file up to date while this one waited.
     const bool done = QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-                      (version >= kSchemaVersion || Upgrade(db, version, code, message));
+                      (version >= kSchemaVersion || Upgrade(db, version, progress, code, message));
     if (!done) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
@@ -115,7 +231,23 @@ bool Migrate(sqlite3* db, int* code, std::string* message) {
 
 }  // namespace
 
-bool PrepareDatabase(sqlite3* db, int* code, std::string* message) {
+int StoredSchemaVersion(const std::string& path) {
+    sqlite3* raw = nullptr;
+    // Read-write, as every other opening: a read-only last connection would leave the -wal
+    // and -shm files behind.
+    const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const SqliteDb db(raw);
+    int version = -1;
+    int code = 0;
+    std::string message;
+    if (opened != SQLITE_OK ||
+        !QueryInt(db.get(), "PRAGMA user_version", &version, &code, &message)) {
+        return -1;
+    }
+    return version;
+}
+
+bool PrepareDatabase(sqlite3* db, int* code, std::string* message, const SchemaProgress& progress) {
     // Reading the catalogue is the first read: a file that is no database fails here.
     int tables = 0;
     if (!QueryInt(db,
@@ -138,5 +270,5 @@ bool PrepareDatabase(sqlite3* db, int* code, std::string* message) {
     // WAL is a property of the file and survives; asking again is cheap.
     return Exec(db, "PRAGMA journal_mode=WAL", code, message) &&
            QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-           (version >= kSchemaVersion || Migrate(db, code, message));
+           (version >= kSchemaVersion || Migrate(db, progress, code, message));
 }

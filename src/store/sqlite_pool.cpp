@@ -1,6 +1,7 @@
 #include "store/sqlite_pool.h"
 
 #include "store/schema.h"
+#include "store/search_index.h"
 
 namespace {
 
@@ -16,13 +17,14 @@ SqlitePool::Lease::~Lease() {
 }
 
 std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, int busyTimeoutMs,
-                                             int* errorCode, std::string* errorMessage) {
+                                             int* errorCode, std::string* errorMessage,
+                                             const SchemaProgress& progress) {
     std::shared_ptr<SqlitePool> pool(new SqlitePool(path, busyTimeoutMs));
     SqliteDb first = pool->OpenHandle(errorCode, errorMessage);
     if (!first) {
         return nullptr;
     }
-    if (!PrepareDatabase(first.get(), errorCode, errorMessage)) {
+    if (!PrepareDatabase(first.get(), errorCode, errorMessage, progress)) {
         return nullptr;
     }
     pool->Return(std::move(first));
@@ -43,6 +45,15 @@ SqliteDb SqlitePool::OpenHandle(int* errorCode, std::string* errorMessage) const
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), m_busyMs);
+    // Every handle writes items, and the search index's triggers need its tokenizer and
+    // functions.
+    if (!InstallSearchIndex(db.get(), errorMessage)) {
+        *errorCode = SQLITE_ERROR;
+        return SqliteDb();
+    }
+    // A row an insert replaces is removed through the delete trigger too, so the search
+    // index never keeps a replaced item.
+    sqlite3_exec(db.get(), "PRAGMA recursive_triggers=ON;", nullptr, nullptr, nullptr);
     // In WAL mode NORMAL keeps every commit across a crash of the program; only a power
     // loss may take the last commits.
     sqlite3_exec(db.get(), "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "store/schema.h"
 #include "store/sqlite_handle.h"
 
 // The live connection behind CAdoConnection: SQLite handles on one database file, one per
@@ -35,10 +36,12 @@ public:
 
     // Opens the existing database file at `path` (never creates one) and readies it with
     // PrepareDatabase: refused unless it holds the program's tables and can be written,
-    // brought up to date when it is of an earlier schema, switched to WAL. On failure returns
-    // null and sets the SQLite result code and message.
+    // brought up to date when it is of an earlier schema (`progress` hears how a long step
+    // goes), switched to WAL. On failure returns null and sets the SQLite result code and
+    // message. Every handle carries the search index's tokenizer and functions.
     static std::shared_ptr<SqlitePool> Open(const std::string& path, int busyTimeoutMs,
-                                            int* errorCode, std::string* errorMessage);
+                                            int* errorCode, std::string* errorMessage,
+                                            const SchemaProgress& progress = {});
 
     // A handle for the calling thread's statement, or nothing when the pool is closed or a
     // new handle cannot be opened (then `errorCode`/`errorMessage` say why).

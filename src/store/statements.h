@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/sql_text.h"
 
@@ -60,6 +62,19 @@ std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cut
 std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day);
 // A channel's items newer than the cut-off, for their count.
 std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff);
-// Every channel's count of items newer than the cut-off, one row (rss_title, count) per
-// channel that has any (the tree's labels).
+// Every channel's count of items newer than the cut-off and how many of them are unread,
+// one row (rss_title, count, unread) per channel that has any (the tree's labels).
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);
+
+// Marks one item read (its page was shown).
+std::string SqlMarkItemRead(std::int64_t itemId);
+// Marks every item of the channels named K1, K2 ... read.
+std::string SqlMarkChannelsRead(const std::vector<std::string>& keywords);
+// Marks every stored item read.
+std::string SqlMarkAllRead();
+
+// The items whose title or description text the search index matches with
+// `matchExpression` (SearchMatchExpression), newest first (newer days first, then those
+// stored later), at most `limit`; every item column, then the channel's name as
+// channel_title.
+std::string SqlSearchItems(std::string_view matchExpression, int limit);

@@ -44,6 +44,9 @@ public:
     void SetBranchExpanded(QTreeWidgetItem* item, bool expanded);
     // Starts a one-off update of a channel in the background.
     void RefreshChannel(QTreeWidgetItem* item);
+    // Marks every stored item of the channel, or of every channel below the folder, read;
+    // the labels follow at once and the view emits ChannelsMarkedRead.
+    void MarkRead(QTreeWidgetItem* item);
 
 private:
     // Copies `item`'s branch to its new place, deletes the old branch and selects the copy.

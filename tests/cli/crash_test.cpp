@@ -9,6 +9,7 @@
 #include <random>
 
 #include "base/charset.h"
+#include "store/schema.h"
 
 #include "support/local_http_server.h"
 #include "support/run_process.h"
@@ -115,5 +116,5 @@ TEST(CliCrash, KilledUpdatesLeaveAWholeStoreThatTheNextUpdateCompletes) {
         QueryRows(db, "SELECT count(*) FROM item WHERE instr(rss_title, '" + lastRound + "') > 0"),
         (Rows{{std::to_string(kChannels.size() * kPages * kItemsPerFeed)}}));
     EXPECT_EQ(Duplicates(db), Rows{});
-    EXPECT_EQ(QueryRows(db, "PRAGMA user_version"), (Rows{{"2"}}));
+    EXPECT_EQ(QueryRows(db, "PRAGMA user_version"), (Rows{{std::to_string(kSchemaVersion)}}));
 }

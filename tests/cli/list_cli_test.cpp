@@ -83,7 +83,7 @@ TEST_F(CliListTest, AChannelPrintsItsRowsNewestFirst) {
         keys.push_back(key);
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"category", "title", "channel", "date", "author",
-                                              "source"}));
+                                              "source", "read"}));
 }
 
 TEST_F(CliListTest, AFolderPrintsTheRowsOfTheChannelsBelowIt) {

@@ -4,10 +4,12 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
+#include "store/schema.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -65,6 +67,10 @@ Rows SchemaOf(const std::string& path) {
         "WHERE m.type = 'index' AND x.key = 1 ORDER BY 1, x.seqno");
     rows.insert(rows.end(), indexes.begin(), indexes.end());
     return rows;
+}
+
+Rows CurrentVersion() {
+    return {{std::to_string(kSchemaVersion)}};
 }
 
 Rows FreshSchema() {
@@ -167,7 +173,7 @@ TEST(DatabaseCase, AFileOfTheEarlierSchemaIsBroughtUpToDateWhenOpened) {
                   {"12", "1", "Only in the second", "2006-05-14"},
                   {"13", "3", "Goal", "2006-05-15"},
                   {"15", "9", "No channel row", "2006-05-17"}}));
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
 
@@ -195,13 +201,16 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
             "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
             " ('News', 'http://feed.test/', 'h');");
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"1"}}));
-    const Rows items = QueryRows(Db(folder), "SELECT * FROM item");
+    Rows items = QueryRows(Db(folder), "SELECT * FROM item");
+    for (Row& item : items) {
+        item.push_back("1");  // stored before the read state: read
+    }
     const Rows opml = QueryRows(Db(folder), "SELECT * FROM opml");
 
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         ASSERT_TRUE(store.Open()) << store.LastError();
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item"), items);
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM opml"), opml);
@@ -211,4 +220,50 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
         EXPECT_EQ(Count(store, SqlSelectFeedValidator("NEWS", "http://feed.test/")), 1);
         ASSERT_GE(store.Execute(SqlDeleteFeedValidator("News", "http://feed.test/")), 0);
     }
+}
+
+// A data.dat of the build before the read state and the search index: every item it holds
+// counts as read, the index is built over all of them while the progress is told, and the
+// next opening has nothing left to do.
+TEST(DatabaseUpgrade, AFileWithoutTheReadStateGainsItAllReadAndAnIndexOfEveryItem) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v2.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_description, rss_pubDate) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 12000) "
+            "SELECT i, 1, '足球新闻 ' || i, '<p>第' || i || '条</p>', '2006-05-12' FROM n;");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+
+    for (int round = 0; round < 2; ++round) {
+        std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+        CFeedStore store(folder.Path());
+        store.SetSchemaProgress(
+            [&](std::int64_t done, std::int64_t total) { reports.emplace_back(done, total); });
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+        EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*), sum(is_read) FROM item"),
+                  (Rows{{"12000", "12000"}}));
+        if (round == 0) {
+            ASSERT_GE(reports.size(), 3u);
+            EXPECT_EQ(reports.front(), std::make_pair(std::int64_t{0}, std::int64_t{12000}));
+            EXPECT_EQ(reports.back(), std::make_pair(std::int64_t{12000}, std::int64_t{12000}));
+            EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+        } else {
+            EXPECT_TRUE(reports.empty());
+        }
+        EXPECT_EQ(Count(store, SqlSearchItems("\"足球\"", 1001)), 1001);
+        EXPECT_EQ(Count(store, SqlSearchItems("\"第11999条\"", 1001)), 1);
+    }
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    ItemValues item;
+    item.channelId = 1;
+    item.title = "新来的足球";
+    item.pubDate = {2006, 5, 13};
+    ASSERT_EQ(store.Execute(SqlInsertItem(item)), 1);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT is_read FROM item WHERE rss_title = '新来的足球'"),
+              (Rows{{"0"}}));
+    EXPECT_EQ(Count(store, SqlSearchItems("\"新来\"", 1001)), 1);
 }
