@@ -194,8 +194,10 @@ void CTD_ListView::LoadFinished() {
 
 bool CTD_ListView::SelectNextUnread() {
     const int count = m_model->Published();
-    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
-    for (int row = current + 1; row < count; ++row) {
+    // The current row counts while it is unread: it may have become current without being
+    // shown (the view makes the first row current when it gains the focus).
+    const int first = currentIndex().isValid() ? currentIndex().row() : 0;
+    for (int row = first; row < count; ++row) {
         const std::optional<CNewsRow> news = m_list->Row(row);
         if (news && !news->read) {
             const QModelIndex found = m_model->index(row, kColumnTitle);
@@ -257,25 +259,40 @@ void CTD_ListView::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+QModelIndex CTD_ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveHome || action == MoveEnd) {
+        modifiers |= Qt::ControlModifier;
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+QString CTD_ListView::CutCellText(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return {};
+    }
+    const QString shown = m_model->data(index, Qt::DisplayRole).toString();
+    const QString full = m_model->FullText(index);
+    QFont font = this->font();
+    font.setBold(m_model->data(index, Qt::FontRole).isValid());
+    // The room a cell gives its text: its width less the margins the style keeps each side.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int room = visualRect(index).width() - 2 * margin;
+    const bool cut = full != shown || QFontMetrics(font).horizontalAdvance(shown) > room;
+    return cut ? full : QString();
+}
+
 bool CTD_ListView::viewportEvent(QEvent* event) {
     if (event->type() != QEvent::ToolTip) {
         return QTableView::viewportEvent(event);
     }
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = indexAt(help->pos());
-    const QString shown = index.isValid() ? m_model->data(index, Qt::DisplayRole).toString() : "";
-    const QString full = index.isValid() ? m_model->FullText(index) : QString();
-    QFont font = this->font();
-    font.setBold(m_model->data(index, Qt::FontRole).isValid());
-    // The room a cell gives its text, less the margins the style draws around it.
-    const int room =
-        visualRect(index).width() - 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-    const bool cut = full != shown || QFontMetrics(font).horizontalAdvance(shown) > room;
-    if (index.isValid() && cut && !full.isEmpty()) {
-        QToolTip::showText(help->globalPos(), full, viewport(), visualRect(index));
-    } else {
+    const QString text = CutCellText(index);
+    if (text.isEmpty()) {
         QToolTip::hideText();
         event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
     }
     return true;
 }

@@ -71,9 +71,13 @@ public:
     bool ShowsSearch() const { return m_showsSearch; }
     int ListMode() const { return m_listMode; }
 
-    // Selects the first unread row after the current one (from the top without one) and
+    // Selects the first unread row from the current one on (from the top without one) and
     // shows its page; false when there is none.
     bool SelectNextUnread();
+    // The whole text of a cell whose text is cut (it does not fit its column, or its field
+    // lost its end), the cell's tooltip; empty for a cell shown whole.
+    QString CutCellText(const QModelIndex& index) const;
+
     // Notes that every stored item of these channels, or every item at all, was marked read.
     void MarkChannelsRead(const std::vector<std::string>& names);
     void MarkEverythingRead();
@@ -105,6 +109,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    // Home and End go to the first and the last row, as in a list (a table's go along the row).
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void PublishCount(int count) override;

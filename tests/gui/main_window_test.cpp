@@ -88,6 +88,7 @@ TEST_F(ReaderWindow, AcceleratorsReachTheirCommands) {
         {ID_EDIT_PASTE, Keys({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")})},
         {ID_NEXT_PANE, Keys({QKeySequence("F6")})},
         {ID_PREV_PANE, Keys({QKeySequence("Shift+F6")})},
+        {ID_EDIT_FIND, Keys({QKeySequence("Ctrl+F")})},
     };
     for (const auto& [id, keys] : expected) {
         ASSERT_NE(Frame()->CommandAction(id), nullptr) << id;
