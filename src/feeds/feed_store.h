@@ -12,6 +12,7 @@
 #include "store/ado_connection.h"
 #include "store/sys_data.h"
 
+class CSearchIndexer;
 class UpdateEngine;
 
 // The process-wide store object: the database connection, the settings record, the start
@@ -50,6 +51,9 @@ public:
     // Appends a channel keyword to the list the passes fetch.
     void AddKeyword(const std::string& keyword);
 
+    // The thread that takes stored news into the search index; runs from Startup to Shutdown.
+    CSearchIndexer& Indexer() { return *m_indexer; }
+
     // `listener` is called on a storing or refresh thread each time a feed has added news to
     // the database (null: nobody is told). It must return promptly and must not call back
     // into the store. Once this returns, the previous listener is not running and is not
@@ -81,6 +85,7 @@ private:
     CSysData m_settings;
     std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;
+    std::unique_ptr<CSearchIndexer> m_indexer;
 
     // Held while the listener runs, so that replacing it waits for a call in progress.
     std::mutex m_listenerMutex;

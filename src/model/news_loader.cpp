@@ -9,10 +9,14 @@
 #include "feeds/feed_store.h"
 #include "model/list_mode.h"
 #include "store/ado_recordset.h"
+#include "store/search_index.h"
 #include "store/search_terms.h"
 #include "store/statements.h"
 
 namespace {
+
+// The IDs of the unread items among those a load reads.
+using UnreadItems = std::unordered_set<std::int64_t>;
 
 // The loaders read texts into buffers of this size; database texts never come near it.
 constexpr int kTextBufferSize = 512;
@@ -31,8 +35,8 @@ public:
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
         m_records.BindColumnByName("ID", &m_id, sizeof m_id, kBindNumber);
-        m_records.BindColumnByName("is_read", &m_read, sizeof m_read, kBindNumber);
-        // A search names each item's channel beside it.
+        // A search names each item's channel beside it, and whether it is unread.
+        m_records.BindColumnByName("item_unread", &m_unread, sizeof m_unread, kBindNumber);
         m_records.BindColumnByName("channel_title", m_channel, kTextBufferSize, kBindText);
     }
     ~ItemRecords() { m_records.Close(); }
@@ -49,12 +53,13 @@ public:
         m_records.Fetch();
     }
     std::string_view Title() const { return m_title; }
-    // A row under `channel`, or under the record's own channel when it is empty.
-    CNewsRow MakeRow(std::string_view channel) const {
+    // A row under `channel`, or under the record's own channel when it is empty; unread when
+    // `unread` holds its ID, or without `unread`, when its record says so.
+    CNewsRow MakeRow(std::string_view channel, const UnreadItems* unread) const {
         CNewsRow row =
             MakeNewsRow(m_title, m_author, m_source, m_date, channel.empty() ? m_channel : channel);
         row.itemId = m_id;
-        row.read = m_read != 0;
+        row.read = unread ? unread->count(m_id) == 0 : m_unread == 0;
         return row;
     }
     void MoveNext() { m_records.MoveNext(); }
@@ -67,20 +72,37 @@ private:
     char m_channel[kTextBufferSize] = {};
     CAdoDateValue m_date;
     std::int32_t m_id = 0;
-    std::int32_t m_read = 1;
+    std::int32_t m_unread = 0;
 };
+
+// The IDs a statement of unread items gives; none when it cannot run.
+UnreadItems ReadUnreadItems(const CAdoConnection& connection,
+                            const std::optional<std::string>& sql) {
+    UnreadItems unread;
+    CAdoRecordset records(connection);
+    if (!sql || !records.Open(*sql)) {
+        return unread;
+    }
+    std::int32_t id = 0;
+    records.BindColumn(0, &id, sizeof id, kBindNumber);
+    for (; !records.IsEOF(); records.MoveNext()) {
+        records.Fetch();
+        unread.insert(id);
+    }
+    return unread;
+}
 
 // Appends the rows of `records` while `current` holds, publishing the count at the first
 // step and every later one with a pause, up to the row past CNewsList::kChannelRowLimit.
 // Returns the count. An empty `channel` puts each row under its record's own channel.
-int ReadRowsUpToLimit(ItemRecords& records, const std::string& channel,
+int ReadRowsUpToLimit(ItemRecords& records, const std::string& channel, const UnreadItems* unread,
                       const std::function<bool()>& current,
                       const std::function<int(CNewsRow)>& append,
                       const std::function<void(int)>& publishAndPause) {
     int count = 0;
     while (!records.AtEnd() && current()) {
         records.Read();
-        count = append(records.MakeRow(channel));
+        count = append(records.MakeRow(channel, unread));
         if (count == CNewsList::kFirstPublication || count % CNewsList::kPublicationStep == 0) {
             publishAndPause(count);
         }
@@ -108,6 +130,18 @@ struct CNewsList::Plan {
                 return SqlSelectItemsOfDay(name, today);
             default:
                 return std::nullopt;  // no list is shown, so nothing is read
+        }
+    }
+
+    // The channel's unread items among those Statement reads.
+    std::optional<std::string> UnreadStatement(std::string_view name) const {
+        switch (mode) {
+            case kListModeAll:
+                return SqlSelectUnreadItems(name, cutoff, false);
+            case kListModeToday:
+                return SqlSelectUnreadItems(name, today, true);
+            default:
+                return std::nullopt;
         }
     }
 };
@@ -251,9 +285,11 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
     const Plan plan = MakePlan(mode);
     int count = 0;
     {
+        // Read first: an item shown meanwhile is read, never the other way round.
+        const UnreadItems unread = ReadUnreadItems(m_store, plan.UnreadStatement(name));
         ItemRecords records(m_store, plan.Statement(name));
         count = ReadRowsUpToLimit(
-            records, name, [&] { return IsCurrent(token); },
+            records, name, &unread, [&] { return IsCurrent(token); },
             [this](CNewsRow row) { return Append(std::move(row)); },
             [this](int published) {
                 Publish(published);
@@ -267,10 +303,14 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
 
 void CNewsList::RunSearch(std::uint64_t token, std::string match) {
     int count = 0;
-    if (!match.empty()) {
+    // What storing queued and the indexer has not taken yet is indexed first, so that every
+    // stored item can be found.
+    while (!match.empty() && IsCurrent(token) && IndexQueuedSearchItems(m_store) > 0) {
+    }
+    if (!match.empty() && IsCurrent(token)) {
         ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1));
         count = ReadRowsUpToLimit(
-            records, std::string(), [&] { return IsCurrent(token); },
+            records, std::string(), nullptr, [&] { return IsCurrent(token); },
             [this](CNewsRow row) { return Append(std::move(row)); },
             [this](int published) {
                 Publish(published);
@@ -297,6 +337,7 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
             break;
         }
         {
+            const UnreadItems unread = ReadUnreadItems(m_store, plan.UnreadStatement(name));
             ItemRecords records(m_store, plan.Statement(name));
             while (!records.AtEnd()) {
                 if (!IsCurrent(token)) {
@@ -305,7 +346,7 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
                 }
                 records.Read();
                 if (listed.insert(AsciiLowered(records.Title())).second) {
-                    Append(records.MakeRow(name));
+                    Append(records.MakeRow(name, &unread));
                 }
                 records.MoveNext();
             }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <string_view>
 
+#include "store/search_index.h"
 #include "store/sqlite_handle.h"
 
 namespace {
@@ -56,8 +56,6 @@ ALTER TABLE opml RENAME TO earlier_opml;
 constexpr char kCopyRows[] = R"sql(
 INSERT OR IGNORE INTO channel SELECT * FROM earlier_channel ORDER BY ID;
 INSERT OR IGNORE INTO item
-    (ID, rss_channelID, rss_title, rss_link, rss_description, rss_author, rss_category,
-     rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source)
     SELECT o.ID,
            coalesce((SELECT n.ID FROM channel n, earlier_channel c
                      WHERE c.ID = o.rss_channelID AND n.rss_title = c.rss_title),
@@ -92,93 +90,90 @@ CREATE TABLE IF NOT EXISTS feed_validator (
 )sql";
 
 // Version 2 to 3: the read state and the search index. Everything stored before counts as
-// read, so that an upgrade does not greet the user with every old item; the index is built
-// over every item in batches, reporting its progress. A file rebuilt from version 0 already
-// has the column, and the index the copy filled: those parts are left as they are.
+// read, so that an upgrade does not greet the user with every old item: the table of unread
+// items starts empty (a file rebuilt from version 0 has the copied items in it, and loses
+// them). Every item is queued for the index (the copy from version 0 queued them already) and
+// the queue indexed in batches, reporting its progress.
 constexpr int kReadStateAndSearchVersion = 3;
 
-constexpr char kAddReadColumn[] = "ALTER TABLE item ADD COLUMN is_read INTEGER NOT NULL DEFAULT 0";
-constexpr char kMarkEverythingRead[] = R"sql(
-UPDATE item SET is_read = 1 WHERE is_read = 0;
-CREATE INDEX IF NOT EXISTS item_unread ON item (rss_channelID, rss_pubDate) WHERE is_read = 0;
+// As in data/schema.sql.
+constexpr char kAddReadState[] = R"sql(
+CREATE TABLE IF NOT EXISTS item_unread (
+    item_id    INTEGER PRIMARY KEY,
+    channel_id INTEGER,
+    pub_date   DATE
+);
+CREATE INDEX IF NOT EXISTS item_unread_by_channel ON item_unread (channel_id, pub_date);
+CREATE TRIGGER IF NOT EXISTS item_unread_insert AFTER INSERT ON item BEGIN
+    INSERT OR REPLACE INTO item_unread (item_id, channel_id, pub_date)
+        VALUES (new.ID, new.rss_channelID, new.rss_pubDate);
+END;
+CREATE TRIGGER IF NOT EXISTS item_unread_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_unread WHERE item_id = old.ID;
+END;
+CREATE TRIGGER IF NOT EXISTS item_unread_update AFTER UPDATE OF ID, rss_channelID, rss_pubDate
+    ON item BEGIN
+    UPDATE item_unread SET item_id = new.ID, channel_id = new.rss_channelID,
+        pub_date = new.rss_pubDate WHERE item_id = old.ID;
+END;
+DELETE FROM item_unread;
 )sql";
 // As in data/schema.sql.
 constexpr char kAddSearchIndex[] = R"sql(
 CREATE VIRTUAL TABLE item_search USING fts5(
     title, description, content = '', columnsize = 0, tokenize = 'quillon');
+CREATE TABLE item_search_queue (
+    item_id INTEGER PRIMARY KEY  -- item.ID of an item not in item_search yet
+);
 CREATE TRIGGER item_search_insert AFTER INSERT ON item BEGIN
-    INSERT INTO item_search (rowid, title, description)
-        VALUES (quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
-                quillon_search_text(new.rss_description));
+    INSERT OR IGNORE INTO item_search_queue (item_id) VALUES (new.ID);
 END;
 CREATE TRIGGER item_search_delete AFTER DELETE ON item BEGIN
     INSERT INTO item_search (item_search, rowid, title, description)
-        VALUES ('delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
-                quillon_search_text(old.rss_description));
+        SELECT 'delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+               quillon_search_text(old.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    DELETE FROM item_search_queue WHERE item_id = old.ID;
 END;
 CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description, rss_pubDate
     ON item BEGIN
     INSERT INTO item_search (item_search, rowid, title, description)
-        VALUES ('delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
-                quillon_search_text(old.rss_description));
+        SELECT 'delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+               quillon_search_text(old.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
     INSERT INTO item_search (rowid, title, description)
-        VALUES (quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
-                quillon_search_text(new.rss_description));
+        SELECT quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
+               quillon_search_text(new.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
 END;
+INSERT OR IGNORE INTO item_search_queue (item_id) SELECT ID FROM item;
 )sql";
-// One batch of the index: the items with IDs in (?1, ?2].
-constexpr char kIndexBatch[] =
-    "INSERT INTO item_search (rowid, title, description) SELECT "
-    "quillon_search_key(rss_pubDate, ID), rss_title, quillon_search_text(rss_description) "
-    "FROM item WHERE ID > ?1 AND ID <= ?2";
-// The last ID of the next batch after ?1, and how many items it holds.
-constexpr char kNextBatch[] =
-    "SELECT max(ID), count(*) FROM (SELECT ID FROM item WHERE ID > ?1 ORDER BY ID LIMIT 5000)";
 
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
 }
 
-// Indexes every item, a batch at a time, telling `progress` after each.
+// Indexes every queued item, a batch at a time, telling `progress` after each.
 bool FillSearchIndex(sqlite3* db, const SchemaProgress& progress, int* code, std::string* message) {
     int total = 0;
-    if (!QueryInt(db, "SELECT count(*) FROM item", &total, code, message)) {
+    if (!QueryInt(db, "SELECT count(*) FROM item_search_queue", &total, code, message)) {
         return false;
     }
-    sqlite3_stmt* rawNext = nullptr;
-    sqlite3_stmt* rawBatch = nullptr;
-    sqlite3_prepare_v2(db, kNextBatch, -1, &rawNext, nullptr);
-    SqliteStatement next(rawNext);
-    sqlite3_prepare_v2(db, kIndexBatch, -1, &rawBatch, nullptr);
-    SqliteStatement batch(rawBatch);
-    if (!next || !batch) {
-        return Fail(db, code, message);
-    }
-    std::int64_t last = std::numeric_limits<std::int64_t>::min();
     std::int64_t done = 0;
     if (progress) {
         progress(0, total);
     }
     for (;;) {
-        sqlite3_reset(next.get());
-        sqlite3_bind_int64(next.get(), 1, last);
-        if (sqlite3_step(next.get()) != SQLITE_ROW) {
+        const int indexed = IndexQueuedItems(db, kIndexBatchSize);
+        if (indexed < 0) {
             return Fail(db, code, message);
         }
-        const int count = sqlite3_column_int(next.get(), 1);
-        if (count == 0) {
+        if (indexed == 0) {
             return true;
         }
-        const std::int64_t upTo = sqlite3_column_int64(next.get(), 0);
-        sqlite3_reset(batch.get());
-        sqlite3_bind_int64(batch.get(), 1, last);
-        sqlite3_bind_int64(batch.get(), 2, upTo);
-        if (sqlite3_step(batch.get()) != SQLITE_DONE) {
-            return Fail(db, code, message);
-        }
-        last = upTo;
-        done += count;
+        done += indexed;
         if (progress) {
             progress(done, std::max<std::int64_t>(total, done));
         }
@@ -187,14 +182,11 @@ bool FillSearchIndex(sqlite3* db, const SchemaProgress& progress, int* code, std
 
 bool AddReadStateAndSearch(sqlite3* db, const SchemaProgress& progress, int* code,
                            std::string* message) {
-    const bool hasColumn = Holds(
-        db, "SELECT count(*) FROM pragma_table_info('item') WHERE name = 'is_read'", code, message);
     const bool hasIndex =
         Holds(db, "SELECT count(*) FROM sqlite_master WHERE name = 'item_search'", code, message);
-    return (hasColumn || Exec(db, kAddReadColumn, code, message)) &&
-           Exec(db, kMarkEverythingRead, code, message) &&
-           (hasIndex || (Exec(db, kAddSearchIndex, code, message) &&
-                         FillSearchIndex(db, progress, code, message)));
+    return Exec(db, kAddReadState, code, message) &&
+           (hasIndex || Exec(db, kAddSearchIndex, code, message)) &&
+           FillSearchIndex(db, progress, code, message);
 }
 
 // Every step from `version` to the current one, in order.

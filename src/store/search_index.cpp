@@ -1,10 +1,13 @@
 #include "store/search_index.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "store/ado_connection.h"
 #include "store/search_terms.h"
 #include "store/search_text.h"
 #include "store/sqlite_handle.h"
+#include "store/sqlite_pool.h"
 
 namespace {
 
@@ -102,7 +105,54 @@ fts5_api* Fts5Api(sqlite3* db) {
     return api;
 }
 
+// Runs `sql` with ?1 bound to `limit`; false on failure.
+bool RunWithLimit(sqlite3* db, const char* sql, int limit) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    SqliteStatement statement(raw);
+    sqlite3_bind_int(statement.get(), 1, limit);
+    return sqlite3_step(statement.get()) == SQLITE_DONE;
+}
+
 }  // namespace
+
+int IndexQueuedItems(sqlite3* db, int limit) {
+    // Both take the same oldest items: nothing else writes inside the caller's transaction.
+    const bool done =
+        RunWithLimit(db,
+                     "INSERT INTO item_search (rowid, title, description) SELECT "
+                     "quillon_search_key(item.rss_pubDate, item.ID), item.rss_title, "
+                     "quillon_search_text(item.rss_description) FROM item_search_queue queue "
+                     "INNER JOIN item ON item.ID = queue.item_id ORDER BY queue.item_id LIMIT ?1",
+                     limit) &&
+        RunWithLimit(db,
+                     "DELETE FROM item_search_queue WHERE item_id IN (SELECT item_id FROM "
+                     "item_search_queue ORDER BY item_id LIMIT ?1)",
+                     limit);
+    return done ? sqlite3_changes(db) : -1;
+}
+
+int IndexQueuedSearchItems(const CAdoConnection& connection, int limit) {
+    const std::shared_ptr<SqlitePool> pool = connection.GetConnection();
+    int code = 0;
+    std::string message;
+    std::optional<SqlitePool::Lease> lease = pool ? pool->Acquire(&code, &message) : std::nullopt;
+    if (!lease) {
+        return -1;
+    }
+    sqlite3* db = lease->get();
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return -1;
+    }
+    const int indexed = IndexQueuedItems(db, limit);
+    if (indexed < 0 || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return -1;
+    }
+    return indexed;
+}
 
 std::int64_t SearchKey(const unsigned char* isoDate, std::int64_t itemId) {
     const std::int64_t day = std::min(DayNumber(isoDate), kDayLimit);

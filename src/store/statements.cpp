@@ -106,18 +106,26 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
     // Driven from the channel table, so that each channel's count is a range of the index on
     // channel and date holding only its recent items, not a scan of every item; the unread
-    // count a range of the index that holds only unread items.
+    // count a range of the small table of unread items.
     const std::string after = AccessDateLiteral(cutoff);
-    return "select channel.rss_title, count(*), (select count(*) from item unread where "
-           "unread.rss_channelID = channel.ID and unread.is_read = 0 and unread.rss_pubDate>" +
+    return "select channel.rss_title, count(*), (select count(*) from item_unread where "
+           "item_unread.channel_id = channel.ID and item_unread.pub_date>" +
            after +
            ") from channel inner join item on item.rss_channelID = channel.ID where "
            "item.rss_pubDate>" +
            after + " group by channel.ID";
 }
 
+std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day,
+                                 bool onlyThatDay) {
+    return "select item_id from item_unread where channel_id = ( select ID from channel where "
+           "rss_title = '" +
+           SqlEscape(keyword) + "') and pub_date" + (onlyThatDay ? "=" : ">") +
+           AccessDateLiteral(day);
+}
+
 std::string SqlMarkItemRead(std::int64_t itemId) {
-    return "update item set is_read = 1 where ID = " + std::to_string(itemId) + " and is_read = 0";
+    return "delete from item_unread where item_id = " + std::to_string(itemId);
 }
 
 std::string SqlMarkChannelsRead(const std::vector<std::string>& keywords) {
@@ -125,19 +133,20 @@ std::string SqlMarkChannelsRead(const std::vector<std::string>& keywords) {
     for (const std::string& keyword : keywords) {
         names += (names.empty() ? "'" : ", '") + SqlEscape(keyword) + "'";
     }
-    return "update item set is_read = 1 where is_read = 0 and rss_channelID in (select ID from "
-           "channel where rss_title in (" +
+    return "delete from item_unread where channel_id in (select ID from channel where rss_title "
+           "in (" +
            names + "))";
 }
 
 std::string SqlMarkAllRead() {
-    return "update item set is_read = 1 where is_read = 0";
+    return "delete from item_unread";
 }
 
 std::string SqlSearchItems(std::string_view matchExpression, int limit) {
     // The index hands out its keys in the list's order, so the newest `limit` matches are
     // the first ones it finds; only those are read from the item table.
-    return "select item.*, channel.rss_title as channel_title from (select rowid as found from "
+    return "select item.*, channel.rss_title as channel_title, (select count(*) from item_unread "
+           "where item_unread.item_id = item.ID) as item_unread from (select rowid as found from "
            "item_search where item_search match '" +
            SqlEscape(matchExpression) + "' order by rowid limit " + std::to_string(limit) +
            ") inner join item on item.ID = " + SqlItemIdOfSearchKey("found") +

@@ -66,6 +66,9 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
 // one row (rss_title, count, unread) per channel that has any (the tree's labels).
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);
 
+// The IDs of the channel K's unread items newer than `day`, or of that day only.
+std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day, bool onlyThatDay);
+
 // Marks one item read (its page was shown).
 std::string SqlMarkItemRead(std::int64_t itemId);
 // Marks every item of the channels named K1, K2 ... read.
@@ -76,5 +79,5 @@ std::string SqlMarkAllRead();
 // The items whose title or description text the search index matches with
 // `matchExpression` (SearchMatchExpression), newest first (newer days first, then those
 // stored later), at most `limit`; every item column, then the channel's name as
-// channel_title.
+// channel_title and item_unread, 1 for an unread item and 0 for a read one.
 std::string SqlSearchItems(std::string_view matchExpression, int limit);

@@ -163,11 +163,13 @@ TEST_F(CountRefresherTest, UnreadNewsAreCountedBesideEveryLabelAndReadingThemSen
     m_refresher.Start();
     ASSERT_TRUE(WaitForPasses(1));
     ASSERT_EQ(m_recorder.UnreadBatches().size(), 1u);
-    EXPECT_EQ(m_recorder.UnreadBatches()[0], (Unread{{1, 8}, {2, 5}, {3, 5}, {4, 2}, {5, 3},
-                                                     {6, 0}, {7, 1}, {8, 0}, {9, 2}, {10, 2}}));
+    EXPECT_EQ(
+        m_recorder.UnreadBatches()[0],
+        (Unread{{1, 8}, {2, 5}, {3, 5}, {4, 2}, {5, 3}, {6, 0}, {7, 1}, {8, 0}, {9, 2}, {10, 2}}));
 
     ExecSql(m_folder.File("data/data.dat"),
-            "update item set is_read = 1 where rss_title in ('rock 1', 'football 2023-12-01')");
+            "delete from item_unread where item_id in (select ID from item where rss_title in "
+            "('rock 1', 'football 2023-12-01'))");
     m_refresher.Wake();
     ASSERT_TRUE(WaitForPasses(2));
     ASSERT_EQ(m_recorder.Batches().size(), 2u);

@@ -399,7 +399,9 @@ TEST_F(NewsListTest, ASearchListsTheNewestMatchesOfEveryChannelAndAge) {
     AddNumberedItems(Db(), 1, 1500, "足球新闻 ", "2023-06-13", 900);
     AddItem(Db(), 2, {"网球与足球", "2023-06-14"});
     AddItem(Db(), 2, {"网球", "2023-06-14"});
-    ExecSql(Db(), "update item set is_read = 1 where rss_title = '足球新闻 900'");
+    ExecSql(Db(),
+            "delete from item_unread where item_id = "
+            "(select ID from item where rss_title = '足球新闻 900')");
 
     m_listener.Clear();
     ASSERT_TRUE(m_list.RequestSearch("足球"));

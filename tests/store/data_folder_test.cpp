@@ -76,7 +76,12 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
     EXPECT_EQ(QueryRows(folder + "/data/data.dat",
                         "select name from sqlite_master where type = 'table' and name not like "
                         "'item_search_%' order by name"),
-              (Rows{{"channel"}, {"feed_validator"}, {"item"}, {"item_search"}, {"opml"}}));
+              (Rows{{"channel"},
+                    {"feed_validator"},
+                    {"item"},
+                    {"item_search"},
+                    {"item_unread"},
+                    {"opml"}}));
 
     CFeedStore store(folder);
     ASSERT_TRUE(store.Open()) << store.LastError();

@@ -10,6 +10,7 @@
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
 #include "store/schema.h"
+#include "store/search_index.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -201,10 +202,7 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
             "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
             " ('News', 'http://feed.test/', 'h');");
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"1"}}));
-    Rows items = QueryRows(Db(folder), "SELECT * FROM item");
-    for (Row& item : items) {
-        item.push_back("1");  // stored before the read state: read
-    }
+    const Rows items = QueryRows(Db(folder), "SELECT * FROM item");
     const Rows opml = QueryRows(Db(folder), "SELECT * FROM opml");
 
     for (int round = 0; round < 2; ++round) {
@@ -243,8 +241,9 @@ TEST(DatabaseUpgrade, AFileWithoutTheReadStateGainsItAllReadAndAnIndexOfEveryIte
         ASSERT_TRUE(store.Open()) << store.LastError();
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
-        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*), sum(is_read) FROM item"),
-                  (Rows{{"12000", "12000"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item"), (Rows{{"12000"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_unread"), (Rows{{"0"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_search_queue"), (Rows{{"0"}}));
         if (round == 0) {
             ASSERT_GE(reports.size(), 3u);
             EXPECT_EQ(reports.front(), std::make_pair(std::int64_t{0}, std::int64_t{12000}));
@@ -263,7 +262,10 @@ TEST(DatabaseUpgrade, AFileWithoutTheReadStateGainsItAllReadAndAnIndexOfEveryIte
     item.title = "新来的足球";
     item.pubDate = {2006, 5, 13};
     ASSERT_EQ(store.Execute(SqlInsertItem(item)), 1);
-    EXPECT_EQ(QueryRows(Db(folder), "SELECT is_read FROM item WHERE rss_title = '新来的足球'"),
-              (Rows{{"0"}}));
+    EXPECT_EQ(IndexQueuedSearchItems(store), 1);
+    EXPECT_EQ(QueryRows(Db(folder),
+                        "SELECT item.ID FROM item_unread INNER JOIN item ON "
+                        "item.ID = item_unread.item_id"),
+              (Rows{{"12001"}}));
     EXPECT_EQ(Count(store, SqlSearchItems("\"新来\"", 1001)), 1);
 }
