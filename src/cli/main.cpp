@@ -25,6 +25,7 @@ constexpr char kUsage[] =
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
     "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
+    "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
 struct Command {
@@ -37,6 +38,7 @@ constexpr Command kCommands[] = {
     {"update", RunUpdateCommand, true}, {"read", RunReadCommand, false},
     {"opml", RunOpmlCommand, false},    {"export", RunExportCommand, true},
     {"list", RunListCommand, true},     {"folder", RunFolderCommand, true},
+    {"status", RunStatusCommand, true},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an

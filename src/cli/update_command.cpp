@@ -10,23 +10,25 @@
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
+#include "model/update_texts.h"
 #include "store/keyword_tree_file.h"
 
 namespace {
 
-// Reports go to stderr as they come, from whichever thread makes them.
+// Reports go to stderr as they come, from whichever thread makes them; the update's progress
+// and end are printed from the engine's tally instead.
 void PrintReport(const EngineReport& report) {
     if (report.kind == EngineReport::kServicesLine) {
         std::fprintf(stderr, "quillon-cli: data/services.conf line %d is not understood: %s\n",
                      report.line, report.detail.c_str());
-    } else {
+    } else if (report.kind == EngineReport::kStoreFailed) {
         std::fprintf(stderr, "quillon-cli: storing stopped: %s\n", report.detail.c_str());
     }
 }
 
 // One line per keyword of the tree, in tree order (feeds stored, items new, fetches failed,
-// subscribed feeds unchanged since the last run); the exit status: 1 when storing failed or
-// every fetch failed, else 0.
+// subscribed feeds unchanged since the last run), then the summary the window shows; the
+// exit status: 1 when storing failed or every fetch failed, else 0.
 int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& keywords) {
     const auto progress = engine.Progress();
     std::set<std::string> printed;
@@ -44,6 +46,12 @@ int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& key
         tried += counts.feedsTried;
         failed += counts.feedsFailed;
     }
+    const UpdateTally tally = engine.Tally();
+    const std::string silent = SilentServiceText(tally);
+    if (!silent.empty()) {
+        std::fprintf(stderr, "quillon-cli: %s\n", silent.c_str());
+    }
+    std::printf("%s\n", UpdateSummaryText(tally).c_str());
     if (!engine.StoreFailure().empty()) {
         return 1;
     }
@@ -105,6 +113,7 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
             PrintProgress(engine);
         }
     }
+    engine.WaitForUpdate();
     engine.WaitForStoreThreads();
     if (terminal) {
         PrintProgress(engine);

@@ -86,12 +86,33 @@ CREATE TABLE IF NOT EXISTS feed_validator (
 );
 )sql";
 
+// Version 2 to 3: what became of each source, in a table of its own (as in data/schema.sql).
+constexpr char kAddSourceStatus[] = R"sql(
+CREATE TABLE IF NOT EXISTS source_status (
+    channel      VARCHAR(511) COLLATE NOCASE,
+    address      VARCHAR(4095),
+    service      VARCHAR(31),
+    outcome      VARCHAR(15),
+    http_status  INTEGER,
+    new_items    INTEGER,
+    last_attempt VARCHAR(20),
+    last_success VARCHAR(20),
+    failures     INTEGER,
+    retry_after  VARCHAR(20),
+    pass_time    VARCHAR(20),
+    PRIMARY KEY (channel, address)
+);
+)sql";
+
 // Every step from `version` to the current one, in order.
 bool Upgrade(sqlite3* db, int version, int* code, std::string* message) {
     if (version < 1 && !UpgradeToVersion1(db, code, message)) {
         return false;
     }
     if (version < 2 && !Exec(db, kAddFeedValidator, code, message)) {
+        return false;
+    }
+    if (version < 3 && !Exec(db, kAddSourceStatus, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -8,6 +8,8 @@
 
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
+#include "store/schema.h"
+#include "store/source_status.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -167,7 +169,8 @@ TEST(DatabaseCase, AFileOfTheEarlierSchemaIsBroughtUpToDateWhenOpened) {
                   {"12", "1", "Only in the second", "2006-05-14"},
                   {"13", "3", "Goal", "2006-05-15"},
                   {"15", "9", "No channel row", "2006-05-17"}}));
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
 
@@ -201,7 +204,8 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         ASSERT_TRUE(store.Open()) << store.LastError();
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item"), items);
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM opml"), opml);
@@ -210,5 +214,47 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
                   0);
         EXPECT_EQ(Count(store, SqlSelectFeedValidator("NEWS", "http://feed.test/")), 1);
         ASSERT_GE(store.Execute(SqlDeleteFeedValidator("News", "http://feed.test/")), 0);
+    }
+}
+
+// A data.dat of the build before source outcomes has every table but source_status. It gains
+// that one, empty, keeps every row, and records outcomes from then on.
+TEST(DatabaseUpgrade, AFileWithoutTheSourceTableGainsItAndKeepsItsRows) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v2.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
+            " (10, 1, 'Title A', '2006-05-12');"
+            "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
+            " ('News', 'http://feed.test/', 'h');"
+            "INSERT INTO feed_validator VALUES ('News', 'http://feed.test/', '\"e\"', '');");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+    Rows before;
+    for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
+        const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+        before.insert(before.end(), rows.begin(), rows.end());
+    }
+
+    for (int round = 0; round < 2; ++round) {
+        CFeedStore store(folder.Path());
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"3"}}));
+        EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+        Rows after;
+        for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
+            const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+            after.insert(after.end(), rows.begin(), rows.end());
+        }
+        EXPECT_EQ(after, before);
+        SourceStatus status;
+        status.channel = "News";
+        status.address = "http://feed.test/";
+        status.outcome = SourceOutcome::kDeferred;
+        status.httpStatus = 429;
+        status.failures = round + 1;
+        status.retryAfter = "2030-01-01T00:00:00Z";
+        ASSERT_TRUE(SaveSourceStatus(store, status));
+        EXPECT_EQ(LoadSourceStatus(store, "news", "http://feed.test/"), status);
     }
 }

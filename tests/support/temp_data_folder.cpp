@@ -79,6 +79,15 @@ void TempDataFolder::CopySeed(std::string_view seedName, std::string_view destin
     fs::copy_file(SeedDataPath(seedName), File(destination), fs::copy_options::overwrite_existing);
 }
 
+void TempDataFolder::CopySeedSettings(int engine) const {
+    std::string bytes = Slurp(SeedDataPath("sysdata.dat"));
+    ASSERT_GE(bytes.size(), 16u);
+    for (int b = 0; b < 4; ++b) {
+        bytes[static_cast<std::size_t>(12 + b)] = static_cast<char>((engine >> (8 * b)) & 0xFF);
+    }
+    WriteFile("data/sysdata.dat", bytes);
+}
+
 void TempDataFolder::WriteFile(std::string_view relative, std::string_view contents) const {
     const fs::path path = File(relative);
     fs::create_directories(path.parent_path());
