@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <atomic>
 #include <memory>
 
@@ -165,6 +166,45 @@ TEST_F(Updates, RefreshedAndNewChannelsAreFetchedWithTheirSubscribedFeeds) {
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return stored() == Rows{{"2"}}; }, 10000));
     EXPECT_EQ(Started(), 1);  // fetched by itself, not by another update
+}
+
+// Every channel a subscription adds is fetched at once, its subscribed feed among its sources.
+TEST_F(Updates, ASubscriptionsChannelsAreFetchedWithoutARestart) {
+    m_server.Serve("/a.xml", kFeed);
+    m_server.Serve("/b.xml",
+                   "<rss version=\"2.0\"><channel><title>b</title>"
+                   "<item><title>third</title></item></channel></rss>");
+    m_server.Serve("/list.opml",
+                   "<opml version=\"1.0\"><body>"
+                   "<outline title=\"甲\" xmlUrl=\"" +
+                       m_server.Url("/a.xml") + "\"/><outline title=\"乙\" xmlUrl=\"" +
+                       m_server.Url("/b.xml") + "\"/></body></opml>",
+                   "text/x-opml");
+    OpenAndSettle();
+    AnswerNextModal<CTD_OpmlDlg>([this](CTD_OpmlDlg* dialog) {
+        dialog->TitleEdit()->setText(QString::fromUtf8("订阅"));
+        dialog->AddressEdit()->setText(QString::fromStdString(m_server.Url("/list.opml")));
+        dialog->OkButton()->click();
+    });
+    Frame()->CommandAction(ID_SUBSCRIBE)->trigger();
+    const auto titles = [this] {
+        return QueryRows(m_folder.File("data/data.dat"),
+                         "select c.rss_title, i.rss_title from item i join channel c on "
+                         "c.ID = i.rss_channelID where c.rss_title in ('甲', '乙') order by 1, 2");
+    };
+    // Each channel's search brings first and second; 乙's feed adds third.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return titles() == Rows{{"乙", "first"},
+                                    {"乙", "second"},
+                                    {"乙", "third"},
+                                    {"甲", "first"},
+                                    {"甲", "second"}};
+        },
+        10000));
+    EXPECT_EQ(m_server.HitCount("/a.xml"), 1);
+    EXPECT_EQ(m_server.HitCount("/b.xml"), 1);
+    EXPECT_EQ(Started(), 1);
 }
 
 // A channel whose every source failed shows a warning mark, and every node's tooltip gives its
