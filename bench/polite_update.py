@@ -17,16 +17,14 @@ import collections
 import http.server
 import os
 import random
-import sqlite3
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-from bench_feeds import REPO, make_feed
+from bench_feeds import REPO, make_feed, quillon_data_folder
 
 CHANNELS = 50
 FEEDS_PER_CHANNEL = 10
@@ -83,31 +81,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def data_folder(root, base):
-    folder = os.path.join(root, "quillon")
-    os.makedirs(os.path.join(folder, "data"))
-    os.makedirs(os.path.join(folder, "document"))
-    db = sqlite3.connect(os.path.join(folder, "data", "data.dat"))
-    db.executescript(open(os.path.join(REPO, "data", "schema.sql")).read())
-    db.executemany("insert into opml (opml_key, opml_xml_url, opml_html_url) values (?, ?, '')",
-                   [(f"频道{i // FEEDS_PER_CHANNEL}", f"{base}/feed{i}") for i in range(SOURCES)])
-    db.commit()
-    db.close()
-    settings = [50, 1, 30, 0, 0x00FA6464, 0x00FA64FA, 0x00DCFADC, 0x00FAC896, 0x00B432FA,
-                0x00DCDC96, 0x00C896FA, 0x00F0FA96, 0x00DCDCDC]
-    with open(os.path.join(folder, "data", "sysdata.dat"), "wb") as f:
-        f.write(struct.pack("<13i", *settings))
-    with open(os.path.join(folder, "data", "services.conf"), "w") as f:
-        for key in ("baidu", "google", "yahoo", "sogou"):
-            f.write(f"search.{key} = {base}\n")
-    nodes = "".join(f"<KEYWORDNODE><ID>{i + 1}</ID><NODETYPE>KEY</NODETYPE><TEXT>频道{i}</TEXT>"
-                    "</KEYWORDNODE>" for i in range(CHANNELS))
-    with open(os.path.join(folder, "document", "keywordlist.xml"), "w") as f:
-        f.write('<?xml version="1.0" encoding="utf-8"?><KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER'
-                f"</NODETYPE><TEXT>我的频道</TEXT>{nodes}</KEYWORDTREE>")
-    return folder
-
-
 def update(cli, folder):
     """Wall seconds, CPU seconds, peak memory in MiB, the server's requests, the summary line."""
     with Handler.lock:
@@ -145,7 +118,9 @@ def main():
     results = {1: [], 2: []}
     for _ in range(args.runs):
         with tempfile.TemporaryDirectory(prefix="quillon-polite-") as root:
-            folder = data_folder(root, base)
+            folder = quillon_data_folder(
+                root, base, [(f"频道{i // FEEDS_PER_CHANNEL}", f"{base}/feed{i}")
+                             for i in range(SOURCES)])
             for number in (1, 2):
                 results[number].append(update(cli, folder))
     server.shutdown()

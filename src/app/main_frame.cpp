@@ -45,6 +45,18 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
+// The names of the tree's channels in display order, as the tree's load gives them.
+std::vector<std::string> ChannelNames(const CNodeMap& nodes) {
+    std::vector<std::string> names;
+    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
+        const CKeywordNode record = nodes.Lookup(handle);
+        if (record.type == NODE_KEY) {
+            names.emplace_back(record.name);
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -199,6 +211,10 @@ void CMainFrame::CreateClient() {
     // A channel added after start is fetched at once, with its subscribed feeds.
     connect(m_treeView, &CTD_TreeView::ChannelAdded, this,
             [](const std::string& name) { theStore.RefreshChannel(name); });
+    // Updates fetch the tree's channels as they are now: with timed updates, a deleted or
+    // renamed channel would otherwise be fetched (and its news stored) until the next start.
+    connect(m_treeView, &CTD_TreeView::TreeChanged, this,
+            [this] { theStore.SetKeywords(ChannelNames(m_treeView->Nodes())); });
     connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);

@@ -77,6 +77,10 @@ CFeedStore::UpdateStart CFeedStore::UpdateAll() {
     return m_engine->StartIfIdle() ? UpdateStart::kStarted : UpdateStart::kAlreadyRunning;
 }
 
+void CFeedStore::SetKeywords(std::vector<std::string> keywords) {
+    m_engine->SetKeywords(std::move(keywords));
+}
+
 void CFeedStore::AddKeyword(const std::string& keyword) {
     m_engine->AddKeyword(keyword);
 }

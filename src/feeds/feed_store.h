@@ -60,6 +60,9 @@ public:
     UpdateStart UpdateAll();
     // Appends a channel keyword to the list the passes fetch.
     void AddKeyword(const std::string& keyword);
+    // Replaces that list: the tree's channels once it changed, so that updates fetch no
+    // channel that was deleted or renamed.
+    void SetKeywords(std::vector<std::string> keywords);
 
     // `listener` is called on an engine thread each time a feed has added news to the
     // database or a source's outcome was recorded (null: nobody is told). It must return promptly

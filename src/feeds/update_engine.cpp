@@ -165,6 +165,11 @@ void UpdateEngine::AddKeyword(const std::string& keyword) {
     m_keywords.push_back(keyword);
 }
 
+void UpdateEngine::SetKeywords(std::vector<std::string> keywords) {
+    std::lock_guard lock(m_keywordMutex);
+    m_keywords = std::move(keywords);
+}
+
 std::vector<std::string> UpdateEngine::Keywords() const {
     std::lock_guard lock(m_keywordMutex);
     return m_keywords;

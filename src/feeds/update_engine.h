@@ -87,6 +87,9 @@ public:
     // explicit request (source_policy.h); returns at once.
     void RefreshChannel(const std::string& keyword);
     void AddKeyword(const std::string& keyword);
+    // Replaces the keyword list (the tree's channels after an edit); an update running keeps
+    // the list it began with.
+    void SetKeywords(std::vector<std::string> keywords);
 
     // Blocks until both passes of the current update have ended (at once if none ran).
     void WaitForPasses();
@@ -181,7 +184,7 @@ private:
     HostClock m_hostClock;
 
     mutable std::mutex m_keywordMutex;
-    std::vector<std::string> m_keywords;  // guarded by m_keywordMutex; only ever appended
+    std::vector<std::string> m_keywords;  // guarded by m_keywordMutex
 
     std::atomic<bool> m_stopSearch{false};
     std::atomic<bool> m_stopOpml{false};

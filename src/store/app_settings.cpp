@@ -5,20 +5,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/ascii.h"
 #include "base/atomic_file.h"
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 constexpr char kHeader[] =
     "# Quillon's settings beside sysdata.dat: key = value, one a line. Written by the\n"
@@ -57,7 +47,7 @@ std::string CAppSettings::Get(const TextKey& key) const {
 }
 
 void CAppSettings::Set(const TextKey& key, std::string_view value) {
-    std::string line(Trim(value));
+    std::string line(TrimAsciiBlanks(value));
     std::replace_if(
         line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     std::lock_guard lock(m_mutex);
@@ -70,14 +60,14 @@ void CAppSettings::FromText(std::string_view text) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        line = Trim(line.substr(0, line.find('#')));
+        line = TrimAsciiBlanks(line.substr(0, line.find('#')));
         const std::size_t equals = line.find('=');
         if (line.empty() || equals == std::string_view::npos) {
             continue;  // a comment, a blank line or a line not understood: nothing to keep
         }
-        const std::string_view key = Trim(line.substr(0, equals));
+        const std::string_view key = TrimAsciiBlanks(line.substr(0, equals));
         if (!key.empty()) {
-            values[std::string(key)] = std::string(Trim(line.substr(equals + 1)));
+            values[std::string(key)] = std::string(TrimAsciiBlanks(line.substr(equals + 1)));
         }
     }
     std::lock_guard lock(m_mutex);

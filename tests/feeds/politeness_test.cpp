@@ -15,7 +15,6 @@
 #include "feeds/source_policy.h"
 #include "feeds/update_engine.h"
 #include "store/source_status.h"
-#include "store/sys_data.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -55,11 +54,7 @@ class Politeness : public ::testing::Test {
 protected:
     void SetUp() override {
         m_folder.CreateDatabase();
-        CSysData settings;
-        settings.SetMaxPages(1);
-        const CSysData::Bytes bytes = settings.ToBytes();
-        m_folder.WriteFile("data/sysdata.dat",
-                           std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        m_folder.WriteSettings(0, 1);
         m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() + "\n");
         const auto logged = [this](int status) {
             return [this, status](const httplib::Request& request, httplib::Response& response) {

@@ -18,7 +18,6 @@
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
 #include "store/source_status.h"
-#include "store/sys_data.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -60,11 +59,7 @@ class SourceOutcomes : public ::testing::Test {
 protected:
     void SetUp() override {
         m_folder.CreateDatabase();
-        CSysData settings;
-        settings.SetMaxPages(1);
-        const CSysData::Bytes bytes = settings.ToBytes();
-        m_folder.WriteFile("data/sysdata.dat",
-                           std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        m_folder.WriteSettings(0, 1);
         m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() + "\n");
         m_server.Serve("/ns", kEmptyFeed);
         m_server.Handle("/ok", [](const httplib::Request& request, httplib::Response& response) {

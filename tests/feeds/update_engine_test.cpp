@@ -18,7 +18,6 @@
 #include "feeds/feed_store.h"
 #include "feeds/search_url.h"
 #include "feeds/services_config.h"
-#include "store/sys_data.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -129,15 +128,6 @@ std::string Trim(std::string text) {
     return text;
 }
 
-void WriteSettings(const TempDataFolder& folder, int engine, int maxPages) {
-    CSysData settings;
-    settings.SetSearchEngine(engine);
-    settings.SetMaxPages(maxPages);
-    const CSysData::Bytes bytes = settings.ToBytes();
-    folder.WriteFile("data/sysdata.dat",
-                     std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-
 int ThreadCount() {
     int count = 0;
     for ([[maybe_unused]] const auto& entry :
@@ -235,7 +225,7 @@ TEST_F(UpdateEngineTest, StoresEveryKeywordOfEveryServiceExactlyOnce) {
         const Service& service = kServices[engine];
         SCOPED_TRACE(service.name);
         ExecSql(m_folder.File("data/data.dat"), "delete from item; delete from channel");
-        WriteSettings(m_folder, engine, 2);
+        m_folder.WriteSettings(engine, 2);
         const int hitsBefore = m_server.HitCount(service.path);
         RunOnce();
 
@@ -280,21 +270,21 @@ TEST_F(UpdateEngineTest, StoresEveryKeywordOfEveryServiceExactlyOnce) {
 // A subscribed feed's address does not change with the page: one fetch per update, however
 // many pages the search takes.
 TEST_F(UpdateEngineTest, SubscribedFeedsAreFetchedOncePerUpdate) {
-    WriteSettings(m_folder, 0, 3);
+    m_folder.WriteSettings(0, 3);
     RunOnce();
     EXPECT_EQ(m_server.HitCount("/subscribed/1"), 1);
     EXPECT_EQ(m_server.HitCount("/subscribed/2"), 1);
 }
 
 TEST_F(UpdateEngineTest, MaximumPagesZeroFetchesNothing) {
-    WriteSettings(m_folder, 0, 0);
+    m_folder.WriteSettings(0, 0);
     RunOnce();
     EXPECT_TRUE(m_server.Targets().empty());
     EXPECT_TRUE(Channels().empty());
 }
 
 TEST_F(UpdateEngineTest, ARefreshStoresOnlyWhatIsNew) {
-    WriteSettings(m_folder, 2, 1);
+    m_folder.WriteSettings(2, 1);
     RunOnce();
     const Rows before = ItemsOf("tennis");
     CFeedStore store(m_folder.Path());
@@ -330,7 +320,7 @@ TEST_F(UpdateEngineTest, WithoutADatabaseNoPassRuns) {
 // Closing during a pass: the settings are written first, the stalled fetch is abandoned, the
 // storing thread finishes its feed, and no thread is left behind.
 TEST_F(UpdateEngineTest, ShutdownDuringAStalledPassReturnsPromptly) {
-    WriteSettings(m_folder, 0, 1);
+    m_folder.WriteSettings(0, 1);
     // Held by the server's handler, which may still wait a moment after the test ends.
     auto released = std::make_shared<std::atomic<bool>>(false);
     m_server.Handle("/ns",
@@ -388,7 +378,7 @@ TEST_F(UpdateEngineTest, ShutdownDuringAStalledPassReturnsPromptly) {
 // The opml table is data: its addresses are fetched over the network or not at all. A named
 // pipe held the pass (and the shutdown waiting for it) for ever; a local file must not be read.
 TEST_F(UpdateEngineTest, SubscribedAddressesThatAreNoNetworkAddressesAreNeverRead) {
-    WriteSettings(m_folder, 0, 1);
+    m_folder.WriteSettings(0, 1);
     ASSERT_EQ(::mkfifo(m_folder.File("pipe").c_str(), 0600), 0);
     m_folder.WriteFile("local.xml", Feed("local", "http://local.test/",
                                          Item("read from a local file", "2006-05-12", "l")));
@@ -415,7 +405,7 @@ TEST_F(UpdateEngineTest, SubscribedAddressesThatAreNoNetworkAddressesAreNeverRea
 // A full disk, a table gone, a file turned read-only: a statement that fails for another
 // reason than a duplicate is no skipped item. It is reported once and storing stops.
 TEST_F(UpdateEngineTest, AStatementFailingForAnotherReasonThanADuplicateStopsStoring) {
-    WriteSettings(m_folder, 0, 50);
+    m_folder.WriteSettings(0, 50);
     ExecSql(m_folder.File("data/data.dat"),
             "CREATE TRIGGER full BEFORE INSERT ON item WHEN NEW.rss_title = 'many 50' "
             "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
@@ -472,7 +462,7 @@ TEST_F(UpdateEngineTest, LinesOfTheServicesFileNotUnderstoodAreReported) {
 }
 
 TEST_F(UpdateEngineTest, FetchesThatFailAreCountedPerKeyword) {
-    WriteSettings(m_folder, 0, 2);
+    m_folder.WriteSettings(0, 2);
     CFeedStore store(m_folder.Path());
     store.Engine().pacing().SetEnabled(false);
     store.AddKeyword("订阅");  // its search feed answers 404; its two subscribed feeds load
@@ -497,7 +487,7 @@ TEST_F(UpdateEngineTest, FetchesThatFailAreCountedPerKeyword) {
 
 // 刷新该频道 fetches the channel's page-0 search feed and every feed subscribed for it.
 TEST_F(UpdateEngineTest, ARefreshAlsoFetchesTheSubscribedFeeds) {
-    WriteSettings(m_folder, 0, 3);
+    m_folder.WriteSettings(0, 3);
     CFeedStore store(m_folder.Path());
     store.Engine().pacing().SetEnabled(false);
     ASSERT_TRUE(store.Open());
@@ -514,7 +504,7 @@ TEST_F(UpdateEngineTest, ARefreshAlsoFetchesTheSubscribedFeeds) {
 
 // 全部更新 and the timer start an update only when none runs: the passes never overlap.
 TEST_F(UpdateEngineTest, AnUpdateStartsOnlyWhenNoneRuns) {
-    WriteSettings(m_folder, 0, 1);
+    m_folder.WriteSettings(0, 1);
     auto released = std::make_shared<std::atomic<bool>>(false);
     m_server.Handle("/subscribed/1",
                     [released](const httplib::Request&, httplib::Response& response) {
@@ -543,7 +533,7 @@ TEST_F(UpdateEngineTest, AnUpdateStartsOnlyWhenNoneRuns) {
 }
 
 TEST_F(UpdateEngineTest, StartingTwiceLeavesNoThreadBehind) {
-    WriteSettings(m_folder, 0, 1);
+    m_folder.WriteSettings(0, 1);
     const int threadsBefore = ThreadCount();
     {
         CFeedStore store(m_folder.Path());

@@ -168,6 +168,33 @@ TEST_F(Updates, RefreshedAndNewChannelsAreFetchedWithTheirSubscribedFeeds) {
     EXPECT_EQ(Started(), 1);  // fetched by itself, not by another update
 }
 
+// Updates fetch the tree as it is: a channel deleted or renamed is not fetched under its old
+// name any more.
+TEST_F(Updates, AnUpdateFetchesTheChannelsTheTreeHasNow) {
+    m_server.Serve("/weather.xml", kFeed);
+    ExecSql(m_folder.File("data/data.dat"),
+            "insert into opml (opml_key, opml_xml_url, opml_html_url) values ('weather', '" +
+                m_server.Url("/weather.xml") + "', '')");
+    OpenAndSettle();
+    ASSERT_TRUE(Tree()->Commands().DeleteNode(ItemNamed("weather")));
+    ASSERT_TRUE(Tree()->Commands().Rename(ItemNamed("足球"), "football"));
+    const auto asked = [this](const std::string& word) {
+        int count = 0;
+        for (const std::string& target : m_server.Targets()) {
+            count += target.find(word) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    };
+    const int football = asked("football");
+    const int soccer = asked("%D7%E3%C7%F2");  // 足球 as the service gets it, GBK
+    Frame()->CommandAction(ID_UPDATE_ALL)->trigger();
+    ASSERT_EQ(Started(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !theStore.Engine().Updating(); }, 10000));
+    EXPECT_EQ(m_server.HitCount("/weather.xml"), 1);
+    EXPECT_EQ(asked("%D7%E3%C7%F2"), soccer);
+    EXPECT_EQ(asked("football"), football + 5);
+}
+
 // Every channel a subscription adds is fetched at once, its subscribed feed among its sources.
 TEST_F(Updates, ASubscriptionsChannelsAreFetchedWithoutARestart) {
     m_server.Serve("/a.xml", kFeed);
