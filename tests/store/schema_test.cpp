@@ -239,7 +239,8 @@ TEST(DatabaseUpgrade, AFileWithoutTheSourceTableGainsItAndKeepsItsRows) {
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         ASSERT_TRUE(store.Open()) << store.LastError();
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"3"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
         Rows after;
         for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
