@@ -19,24 +19,54 @@ void AllowScripts(QWebEnginePage* page, bool allowed) {
     page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, allowed);
 }
 
+bool IsWebAddress(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
 // A page that never leaves for a local file, whatever it shows. A link the user follows out
 // of a generated page opens the article as a double click does, with its scripts: only the
-// generated page itself runs none.
+// generated page itself runs none. Such a link (or form) leads only to an http or https
+// address; any other (javascript:, data:, file: ...) goes nowhere and switches nothing on.
 class GuardedPage : public QWebEnginePage {
 public:
     using QWebEnginePage::QWebEnginePage;
+
+    // Whether the page shows a generated page: set by WriteHtml, cleared by Navigate2.
+    void SetGenerated(bool generated) { m_generated = generated; }
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
         if (url.isLocalFile() || url.scheme() == QLatin1String("file")) {
             return false;
         }
-        if (type == NavigationTypeLinkClicked && isMainFrame) {
+        if (isMainFrame && url.scheme() == QLatin1String("data")) {
+            // A generated page, also one the history brings back: it runs nothing.
+            m_generated = true;
+            AllowScripts(this, false);
+            return true;
+        }
+        const bool followed =
+            type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted;
+        if (m_generated && followed && !IsWebAddress(url)) {
+            return false;
+        }
+        if (followed && isMainFrame && IsWebAddress(url)) {
+            m_generated = false;
             AllowScripts(this, true);
         }
         return true;
     }
+
+private:
+    bool m_generated = false;  // touched only on the window thread
 };
+
+void MarkGenerated(QWebEnginePage* page, bool generated) {
+    if (auto* guarded = dynamic_cast<GuardedPage*>(page)) {
+        guarded->SetGenerated(generated);
+    }
+}
 
 }  // namespace
 
@@ -57,16 +87,19 @@ CTD_HtmlView::~CTD_HtmlView() {
 }
 
 void CTD_HtmlView::OnInitialUpdate() {
+    MarkGenerated(page(), true);
     AllowScripts(page(), false);
     setHtml(QString::fromUtf8(kStartPage), QUrl(QStringLiteral("about:blank")));
 }
 
 void CTD_HtmlView::Navigate2(const QString& address) {
+    MarkGenerated(page(), false);
     AllowScripts(page(), true);
     setUrl(QUrl::fromUserInput(address));
 }
 
 void CTD_HtmlView::WriteHtml(const QString& html, const QUrl& baseUrl) {
+    MarkGenerated(page(), true);
     AllowScripts(page(), false);
     // The base address is the item's link, never a local one: a generated page has no
     // standing to read files.

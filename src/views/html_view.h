@@ -7,7 +7,9 @@
 // The browser pane. It shows the built-in start page, pages the user navigates to, and the
 // generated item pages. A generated page runs no script and can reach no local file: its
 // base address is the item's own link, and the pane never follows a file: address. A link
-// followed out of it opens its page with scripts, like any page the user navigates to.
+// followed out of it opens its page with scripts, like any page the user navigates to, and
+// only when it leads to an http or https address: any other link of a generated page
+// (javascript: among them) does nothing.
 class CTD_HtmlView : public QWebEngineView {
     Q_OBJECT
 public:

@@ -119,8 +119,8 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // Five pages of the default settings: the items arrive five times and are stored once.
     EXPECT_EQ(run.out,
-              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\n"
-              "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\n");
+              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t0 partial\n"
+              "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\t0 partial\n");
     EXPECT_EQ(server.HitCount("/ns"), 10);
 }
 
