@@ -13,9 +13,13 @@
 
 namespace {
 
-// A readable dump of what the reader holds: the item count, then every non-empty field.
+// A readable dump of what the reader holds: the item count, whether the document was cut off,
+// then every non-empty field.
 std::string Dump(CRssReader& reader) {
     std::string out = "itemCount: " + std::to_string(reader.ItemCount()) + "\n";
+    if (reader.Partial()) {
+        out += "partial: yes\n";
+    }
     CRssChannel channel = reader.Channel();
     for (const RssChannelField& field : ChannelFields()) {
         const std::string value = field.field(channel);
