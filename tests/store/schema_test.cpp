@@ -1,48 +1,17 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
+#include "store/data_folder.h"
+#include "store/sqlite_handle.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
+#include "support/write_protect.h"
 
 namespace {
-
-// Makes a file immutable, so that even root can only read it, for as long as it lives.
-class ImmutableFile {
-public:
-    explicit ImmutableFile(std::string path) : m_path(std::move(path)) { m_set = Set(true); }
-    ~ImmutableFile() {
-        if (m_set) {
-            Set(false);
-        }
-    }
-    ImmutableFile(const ImmutableFile&) = delete;
-    ImmutableFile& operator=(const ImmutableFile&) = delete;
-    bool IsSet() const { return m_set; }
-
-private:
-    bool Set(bool on) const {
-        const int fd = ::open(m_path.c_str(), O_RDONLY);
-        int flags = 0;
-        bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return ok;
-    }
-
-    std::string m_path;
-    bool m_set = false;
-};
 
 std::string Db(const TempDataFolder& folder) {
     return folder.File("data/data.dat");
@@ -95,21 +64,57 @@ TEST(DatabaseOpen, AnEmptyFileOrOneWithoutTheTablesIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(QueryRows(Db(folder), "PRAGMA journal_mode"), (Rows{{"delete"}}));
 }
 
-TEST(DatabaseOpen, AFileThatCanOnlyBeReadIsRefusedAsSuch) {
+// Such a file is refused for storing, and says so; one that is only read opens as it is.
+TEST(DatabaseOpen, AFileThatCanOnlyBeReadIsRefusedForStoringAndOpensForReading) {
     TempDataFolder folder;
     folder.CreateDatabase();
-    std::optional<ImmutableFile> immutable;
-    if (::geteuid() == 0) {
-        immutable.emplace(Db(folder));
-        if (!immutable->IsSet()) {
-            GTEST_SKIP() << "this file system cannot make a file immutable";
-        }
-    } else {
-        std::filesystem::permissions(Db(folder), std::filesystem::perms::owner_read);
+    ExecSql(Db(folder), "insert into channel (ID, rss_title) values (1, 'News')");
+    const WriteProtected protectedFile(Db(folder));
+    if (!protectedFile.IsSet()) {
+        GTEST_SKIP() << "this file system cannot write-protect a file";
     }
     CFeedStore store(folder.Path());
     EXPECT_FALSE(store.Open());
     EXPECT_NE(store.LastError().find("can only be read"), std::string::npos) << store.LastError();
+    EXPECT_EQ(DatabaseFaultOf(store.OpenFailureCode()), DataFolderFault::kDatabaseReadOnly);
+    ASSERT_TRUE(store.OpenForReading()) << store.LastError();
+    EXPECT_TRUE(store.IsReadOnly());
+    EXPECT_EQ(Count(store, SqlSelectChannel("news")), 1);
+    EXPECT_EQ(store.Execute(SqlInsertOpml("News", "http://feed.test/", "")), -1);
+}
+
+// Another program that keeps the file locked makes the open wait, then fail as busy, never
+// as damaged; once the lock is gone the file opens as it always did.
+TEST(DatabaseOpen, AFileLockedByAnotherConnectionIsReportedBusy) {
+    for (const char* journal : {"DELETE", "WAL"}) {
+        TempDataFolder folder;
+        folder.CreateDatabase();
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(Db(folder).c_str(), &raw), SQLITE_OK);
+        const SqliteDb other(raw);
+        const std::string lock = std::string("PRAGMA journal_mode=") + journal +
+                                 "; PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;";
+        ASSERT_EQ(sqlite3_exec(other.get(), lock.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+
+        const DataFolderStatus status =
+            LayOutDataFolder(folder.Path(), "", DatabaseUse::kReadWrite, 200);
+        EXPECT_EQ(status.fault, DataFolderFault::kDatabaseBusy) << journal;
+        const std::string text = DescribeDataFolderStatus(status);
+        EXPECT_NE(text.find("in use by another program"), std::string::npos) << text;
+        EXPECT_EQ(text.find("move it away"), std::string::npos) << text;
+        CFeedStore store(folder.Path());
+        store.SetOpenBusyTimeout(200);
+        EXPECT_FALSE(store.Open());
+        EXPECT_EQ(DatabaseFaultOf(store.OpenFailureCode()), DataFolderFault::kDatabaseBusy)
+            << journal << ": " << store.LastError();
+
+        ASSERT_EQ(sqlite3_exec(other.get(),
+                               "COMMIT; PRAGMA locking_mode=NORMAL; "
+                               "SELECT count(*) FROM channel;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        EXPECT_TRUE(store.Open()) << journal << ": " << store.LastError();
+    }
 }
 
 TEST(DatabaseCase, ChannelNamesAndItemTitlesCompareIgnoringAsciiCaseOnly) {
