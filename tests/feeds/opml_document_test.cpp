@@ -178,6 +178,24 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
               "outline[2].xmlUrl: http://bj.example.test/feed\n");
 }
 
+// Characters no XML 1.0 document may hold (a control character pasted into a name) are
+// dropped, so that the file reads back; everything else stays.
+TEST_F(OpmlExport, CharactersXmlForbidsAreDroppedSoTheFileReadsBack) {
+    Subscribe({{"足\x01球\x1f\tline",
+                "http://a.example.test/\x7f?x=\x0b"
+                "1",
+                "http://h.test/\x08"},
+               {"plain", "http://b.example.test/", ""}});
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
+    COpmlDocument reader;
+    ASSERT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
+    ASSERT_EQ(reader.ReadList().size(), 2u);
+    EXPECT_STREQ(reader.ReadList()[0].title, "足球\tline");
+    EXPECT_STREQ(reader.ReadList()[0].xmlUrl, "http://a.example.test/\x7f?x=1");
+    EXPECT_STREQ(reader.ReadList()[0].htmlUrl, "http://h.test/");
+}
+
 TEST_F(OpmlExport, AClosedDatabaseWritesNothingAnUnreadableTableAnEmptyBody) {
     m_folder.WriteFile("feeds.opml", "old contents");
     m_store.Close();
