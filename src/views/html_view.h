@@ -9,7 +9,8 @@
 // base address is the item's own link, and the pane never follows a file: address. A link
 // followed out of it opens its page with scripts, like any page the user navigates to, and
 // only when it leads to an http or https address: any other link of a generated page
-// (javascript: among them) does nothing.
+// (javascript: among them) does nothing. Scripts are never switched on under a generated
+// page: web pages are shown in a page object of their own.
 class CTD_HtmlView : public QWebEngineView {
     Q_OBJECT
 public:
@@ -24,6 +25,11 @@ public:
     void WriteHtml(const QString& html, const QUrl& baseUrl);
 
     static const char kStartPage[];
+
+private:
+    // Makes the pane show a page for generated pages (no script) or for web pages, replacing
+    // the current one if it is of the other kind.
+    void UsePage(bool generated);
 };
 
 // The one browser pane, or null.

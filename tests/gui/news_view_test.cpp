@@ -1,6 +1,7 @@
 #include <QHeaderView>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 
 #include "app/main_frame.h"
 #include "model/list_mode.h"
@@ -211,6 +212,50 @@ TEST_F(NewsView, ALinkFollowedOutOfAnItemPageRunsItsScripts) {
     EXPECT_TRUE(
         QTest::qWaitFor([] { return g_pHtmlView->title() == QStringLiteral("scripted"); }, 10000))
         << g_pHtmlView->title().toStdString();
+}
+
+// A link of an item page leads only to an http or https address, which opens as a web page
+// of its own: a javascript: link neither runs nor switches scripts on, a data: link goes
+// nowhere, and the item page stays as it was, running nothing.
+TEST_F(NewsView, AScriptLinkInAnItemPageStaysInert) {
+    m_server.Serve("/scripted",
+                   "<html><head><title>plain</title></head><body>article"
+                   "<script>document.title = 'scripted';</script></body></html>",
+                   "text/html");
+    ExecSql(m_folder.File("data/data.dat"),
+            "update item set rss_description = '<a id=\"js\" "
+            "href=\"javascript:document.title=''ran''\">run</a> <a id=\"data\" "
+            "href=\"data:text/html,<title>data</title>\">data</a> <a id=\"web\" href=\"" +
+                m_server.Url("/scripted") + "\">web</a>' where rss_title = 'Sunny & warm'");
+    OpenAndList();
+    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
+    bool loaded = false;
+    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
+    ClickRow(row);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    const QWebEnginePage* itemPage = g_pHtmlView->page();
+    const QUrl shown = g_pHtmlView->url();
+    const auto click = [](const char* id) {
+        g_pHtmlView->page()->runJavaScript(
+            QStringLiteral("document.getElementById('%1').click();").arg(QLatin1String(id)),
+            QWebEngineScript::ApplicationWorld);
+    };
+    for (const char* id : {"js", "data"}) {
+        click(id);
+        QTest::qWait(700);
+        ASSERT_EQ(g_pHtmlView->page(), itemPage) << id;
+        EXPECT_FALSE(
+            g_pHtmlView->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled))
+            << id;
+        EXPECT_EQ(g_pHtmlView->url(), shown) << id;
+        EXPECT_NE(g_pHtmlView->title(), QStringLiteral("ran")) << id;
+        EXPECT_TRUE(PageText().contains(QStringLiteral("web"))) << id;
+    }
+    click("web");
+    EXPECT_TRUE(
+        QTest::qWaitFor([] { return g_pHtmlView->title() == QStringLiteral("scripted"); }, 10000))
+        << g_pHtmlView->title().toStdString();
+    EXPECT_NE(g_pHtmlView->page(), itemPage);
 }
 
 TEST_F(NewsView, AClickBelowTheTreeEmptiesTheListAndItsCount) {
