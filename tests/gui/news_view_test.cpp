@@ -74,6 +74,25 @@ protected:
         QTest::mouseClick(g_pListView->viewport(), Qt::LeftButton, {},
                           g_pListView->visualRect(Cell(row, 1)).center());
     }
+
+    // Clicks the row of "Sunny & warm" and waits until its page is shown.
+    static void ShowSunnyPage() {
+        const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
+        bool loaded = false;
+        const QMetaObject::Connection connection = QObject::connect(
+            g_pHtmlView, &QWebEngineView::loadFinished, [&loaded](bool) { loaded = true; });
+        ClickRow(row);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+        QObject::disconnect(connection);
+    }
+
+    // An article whose own script retitles it "scripted".
+    void ServeScriptedArticle() {
+        m_server.Serve("/scripted",
+                       "<html><head><title>plain</title></head><body>article"
+                       "<script>document.title = 'scripted';</script></body></html>",
+                       "text/html");
+    }
 };
 
 }  // namespace
@@ -109,11 +128,7 @@ TEST_F(NewsView, AClickedChannelListsItsNewsNewestFirstInTheirColours) {
 
 TEST_F(NewsView, AClickedRowShowsItsItemPage) {
     OpenAndList();
-    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
-    bool loaded = false;
-    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
-    ClickRow(row);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    ShowSunnyPage();
     const QString text = PageText();
     for (const char* expected :
          {"Sunny & warm", "Weather Desk", "Met Office", "Clear skies all day", "详细内容"}) {
@@ -193,19 +208,12 @@ TEST_F(NewsView, TodaysListShowsOnlyTodaysNews) {
 }
 
 TEST_F(NewsView, ALinkFollowedOutOfAnItemPageRunsItsScripts) {
-    m_server.Serve("/scripted",
-                   "<html><head><title>plain</title></head><body>article"
-                   "<script>document.title = 'scripted';</script></body></html>",
-                   "text/html");
+    ServeScriptedArticle();
     ExecSql(m_folder.File("data/data.dat"), "update item set rss_link = '" +
                                                 m_server.Url("/scripted") +
                                                 "' where rss_title = 'Sunny & warm'");
     OpenAndList();
-    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
-    bool loaded = false;
-    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
-    ClickRow(row);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    ShowSunnyPage();
     // The generated page runs nothing of its own; the user follows its link.
     g_pHtmlView->page()->runJavaScript(QStringLiteral("document.querySelector('a').click();"),
                                        QWebEngineScript::ApplicationWorld);
@@ -218,21 +226,14 @@ TEST_F(NewsView, ALinkFollowedOutOfAnItemPageRunsItsScripts) {
 // of its own: a javascript: link neither runs nor switches scripts on, a data: link goes
 // nowhere, and the item page stays as it was, running nothing.
 TEST_F(NewsView, AScriptLinkInAnItemPageStaysInert) {
-    m_server.Serve("/scripted",
-                   "<html><head><title>plain</title></head><body>article"
-                   "<script>document.title = 'scripted';</script></body></html>",
-                   "text/html");
+    ServeScriptedArticle();
     ExecSql(m_folder.File("data/data.dat"),
             "update item set rss_description = '<a id=\"js\" "
             "href=\"javascript:document.title=''ran''\">run</a> <a id=\"data\" "
             "href=\"data:text/html,<title>data</title>\">data</a> <a id=\"web\" href=\"" +
                 m_server.Url("/scripted") + "\">web</a>' where rss_title = 'Sunny & warm'");
     OpenAndList();
-    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
-    bool loaded = false;
-    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
-    ClickRow(row);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    ShowSunnyPage();
     const QWebEnginePage* itemPage = g_pHtmlView->page();
     const QUrl shown = g_pHtmlView->url();
     const auto click = [](const char* id) {
