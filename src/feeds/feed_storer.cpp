@@ -94,9 +94,8 @@ std::string InsertItemSql(const CRssItem& item, std::string_view language, int c
 // statement failed (the reason in `failure`).
 bool StoreItem(CAdoConnection& connection, const CRssItem& item, std::string_view language,
                int channelId, bool* stored, std::string* failure) {
-    int code = SQLITE_OK;
     const int changed =
-        connection.Execute(InsertItemSql(item, language, channelId), &code, failure);
+        connection.Execute(InsertItemSql(item, language, channelId), nullptr, failure);
     *stored = changed > 0;
     return changed >= 0;
 }

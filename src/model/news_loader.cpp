@@ -49,11 +49,14 @@ public:
         m_id = -1;
         m_records.Fetch();
     }
-    // What tells the item from the others a folder lists: its title ignoring ASCII case, or
-    // for an untitled item its guid, else its link, else its ID.
+    // What tells the item from the others a folder lists, as the store tells items apart:
+    // its title ignoring ASCII case and apostrophes, or for an untitled item its guid, else
+    // its link, else its ID.
     std::string Identity() const {
         if (!IsUntitled(m_title)) {
-            return AsciiLowered(m_title);
+            std::string title = AsciiLowered(m_title);
+            std::erase(title, '\'');
+            return title;
         }
         return std::string("\x01") + (m_guid[0]   ? m_guid
                                       : m_link[0] ? m_link
