@@ -49,41 +49,37 @@ ALTER TABLE opml RENAME TO earlier_opml;
 )sql";
 
 // Run after the current schema. Channels whose names differ only in case become the first of
-// them, which takes the others' items. Two items of one channel are then one item when their
-// titles are equal, or differ only in case and the item rule for untitled items (guid, else
-// link, else description) finds them the same; of such a pair the first is kept. Every other
-// row is kept as it was, with its ID.
+// them, which takes the others' items. Every row is copied with its ID; then, of two items of
+// one channel that are one item, the later goes: their titles are equal, or differ only in
+// case and the item rule for untitled items (guid, else link, else description) finds them
+// the same. The index of titles finds the candidates.
 constexpr char kCopyRows[] = R"sql(
 INSERT OR IGNORE INTO channel SELECT * FROM earlier_channel ORDER BY ID;
-CREATE TEMP TABLE moved_item AS
-    SELECT o.*, coalesce((SELECT n.ID FROM channel n, earlier_channel c
-                          WHERE c.ID = o.rss_channelID AND n.rss_title = c.rss_title),
-                         o.rss_channelID) AS new_channel
-    FROM earlier_item o;
-CREATE INDEX temp.moved_by_title ON moved_item (new_channel, rss_title COLLATE NOCASE);
 INSERT INTO item
-    SELECT o.ID, o.new_channel, o.rss_title, o.rss_link, o.rss_description, o.rss_author,
-           o.rss_category, o.rss_comments, o.rss_enclosure, o.rss_guid, o.rss_pubDate,
-           o.rss_source
-    FROM moved_item o
-    WHERE NOT EXISTS (
-        SELECT 1 FROM moved_item p
-        WHERE p.new_channel = o.new_channel AND p.rss_title = o.rss_title COLLATE NOCASE
-          AND p.ID < o.ID
-          AND ((coalesce(o.rss_title, '') <> '' AND p.rss_title = o.rss_title COLLATE BINARY)
-               OR CASE
-                      WHEN coalesce(p.rss_guid, '') <> '' AND coalesce(o.rss_guid, '') <> ''
-                          THEN p.rss_guid = o.rss_guid
-                      WHEN coalesce(p.rss_link, '') <> '' AND coalesce(o.rss_link, '') <> ''
-                          THEN p.rss_link = o.rss_link
-                      ELSE coalesce(p.rss_description, '') = coalesce(o.rss_description, '')
-                  END))
-    ORDER BY o.ID;
+    SELECT o.ID,
+           coalesce((SELECT n.ID FROM channel n, earlier_channel c
+                     WHERE c.ID = o.rss_channelID AND n.rss_title = c.rss_title),
+                    o.rss_channelID),
+           o.rss_title, o.rss_link, o.rss_description, o.rss_author, o.rss_category,
+           o.rss_comments, o.rss_enclosure, o.rss_guid, o.rss_pubDate, o.rss_source
+    FROM earlier_item o ORDER BY o.ID;
+DELETE FROM item WHERE ID IN (
+    SELECT o.ID FROM item o, item p
+    WHERE p.rss_channelID = o.rss_channelID
+      AND replace(p.rss_title, '''', '') = replace(o.rss_title, '''', '') COLLATE NOCASE
+      AND p.ID < o.ID
+      AND ((o.rss_title <> '' AND p.rss_title = o.rss_title COLLATE BINARY)
+           OR CASE
+                  WHEN coalesce(p.rss_guid, '') <> '' AND coalesce(o.rss_guid, '') <> ''
+                      THEN p.rss_guid = o.rss_guid
+                  WHEN coalesce(p.rss_link, '') <> '' AND coalesce(o.rss_link, '') <> ''
+                      THEN p.rss_link = o.rss_link
+                  ELSE coalesce(p.rss_description, '') = coalesce(o.rss_description, '')
+              END));
 INSERT INTO opml SELECT * FROM earlier_opml ORDER BY ID;
 )sql";
 
 constexpr char kDropEarlier[] = R"sql(
-DROP TABLE moved_item;
 DROP TABLE earlier_channel;
 DROP TABLE earlier_item;
 DROP TABLE earlier_opml;
