@@ -33,12 +33,16 @@ struct Command {
     const char* name;
     int (*run)(const std::vector<std::string>&);
     bool usesDataFolder;  // read and opml work without one
+    DatabaseUse use;      // export, list and folder only read it
 };
 
 constexpr Command kCommands[] = {
-    {"update", RunUpdateCommand, true}, {"read", RunReadCommand, false},
-    {"opml", RunOpmlCommand, false},    {"export", RunExportCommand, true},
-    {"list", RunListCommand, true},     {"folder", RunFolderCommand, true},
+    {"update", RunUpdateCommand, true, DatabaseUse::kReadWrite},
+    {"read", RunReadCommand, false, DatabaseUse::kReadOnly},
+    {"opml", RunOpmlCommand, false, DatabaseUse::kReadOnly},
+    {"export", RunExportCommand, true, DatabaseUse::kReadOnly},
+    {"list", RunListCommand, true, DatabaseUse::kReadOnly},
+    {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an
@@ -87,7 +91,8 @@ int main(int argc, char** argv) {
         if (args[0] != command.name) {
             continue;
         }
-        if (command.usesDataFolder && !UseDataFolder(dataFolder.value_or(std::string()))) {
+        if (command.usesDataFolder &&
+            !UseDataFolder(dataFolder.value_or(std::string()), command.use)) {
             return 1;
         }
         return command.run({args.begin() + 1, args.end()});

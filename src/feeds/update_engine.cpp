@@ -15,7 +15,7 @@
 namespace {
 
 // The longest feed address the engine reads from the opml table, in code-page bytes.
-constexpr std::size_t kMaxKeywordBytes = 511;
+constexpr std::size_t kMaxAddressBytes = 2047;
 
 FetchOptions StoppedBy(const std::atomic<bool>& flag) {
     FetchOptions options;
@@ -120,7 +120,7 @@ std::unique_ptr<CRssReader> UpdateEngine::Fetch(const std::string& address,
     if (stop) {
         return nullptr;  // abandoned: neither a success nor a failure
     }
-    CountFetch(keyword, reader->LoadFailed(), false);
+    CountFetch(keyword, reader->LoadFailed(), false, reader->Partial());
     return reader->ItemCount() >= 1 ? std::move(reader) : nullptr;
 }
 
@@ -139,7 +139,8 @@ std::unique_ptr<CRssReader> UpdateEngine::FetchSubscribed(
         return nullptr;  // abandoned: neither a success nor a failure
     }
     const bool read = answer.ok && !reader->LoadFailed();
-    CountFetch(keyword, !read && !answer.notModified, answer.notModified);
+    CountFetch(keyword, !read && !answer.notModified, answer.notModified,
+               read && reader->Partial());
     if (!read) {
         return nullptr;
     }
@@ -154,12 +155,14 @@ std::unique_ptr<CRssReader> UpdateEngine::FetchSubscribed(
     return reader->ItemCount() >= 1 ? std::move(reader) : nullptr;
 }
 
-void UpdateEngine::CountFetch(const std::string& keyword, bool failed, bool unchanged) {
+void UpdateEngine::CountFetch(const std::string& keyword, bool failed, bool unchanged,
+                              bool partial) {
     std::lock_guard lock(m_progressMutex);
     KeywordProgress& progress = m_progress[keyword];
     ++progress.feedsTried;
     progress.feedsFailed += failed ? 1 : 0;
     progress.feedsUnchanged += unchanged ? 1 : 0;
+    progress.feedsPartial += partial ? 1 : 0;
 }
 
 void UpdateEngine::RememberValidators(const std::string& keyword,
@@ -199,20 +202,21 @@ std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword)
     CAdoRecordset records(m_store);
     if (records.Open(SqlSelectOpmlByKey(keyword)) && records.GetRecordCount() >= 1) {
         // Bound once: bindings accumulate until the recordset closes.
-        char address[CodePageFieldSize(kMaxKeywordBytes)] = {};
+        char address[CodePageFieldSize(kMaxAddressBytes)] = {};
         records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);
         for (; !records.IsEOF(); records.MoveNext()) {
             address[0] = '\0';
             records.Fetch();
-            addresses.emplace_back(CutToCodePageLimit(address, kMaxKeywordBytes));
+            addresses.emplace_back(CutToCodePageLimit(address, kMaxAddressBytes));
         }
     }
     return addresses;
 }
 
 void UpdateEngine::OpmlPassProc() {
-    const CSysData& settings = m_store.Settings();
-    for (int round = 0; round < settings.MaxPages() && !m_stopOpml; ++round) {
+    // One round: a subscribed feed has no pages, and fetching it again at once would only
+    // bring the same document (or a 304) back. Maximum pages 0 still turns fetching off.
+    if (m_store.Settings().MaxPages() > 0) {
         for (const std::string& keyword : Keywords()) {
             if (m_stopOpml) {
                 break;
@@ -229,9 +233,6 @@ void UpdateEngine::OpmlPassProc() {
                 m_pacing.Pause(Pacing::kAfterOpmlFetch);
             }
             m_pacing.Pause(Pacing::kAfterOpmlKeyword);
-        }
-        if (!m_stopOpml) {
-            m_pacing.Pause(Pacing::kAfterOpmlRound);
         }
     }
     if (!m_stopOpml) {

@@ -28,6 +28,9 @@ struct KeywordProgress {
     // Of the fetches tried, those of subscribed feeds whose server said the copy stored last
     // is still current (304 Not Modified): neither failed nor read again.
     int feedsUnchanged = 0;
+    // Of the fetches tried, those whose document was cut off before its end: only the items
+    // that arrived whole were read (see CRssReader::Partial).
+    int feedsPartial = 0;
 };
 
 // A subscribed feed's validators, to be remembered once the document they came with is
@@ -38,7 +41,7 @@ struct PendingValidators {
 };
 
 // The threads that fill the database: a search pass over every page of every keyword's
-// search feed and, beside it, the passes over the feeds subscribed for each keyword; one
+// search feed and, beside it, one pass over the feeds subscribed for each keyword; one
 // storing thread per fetched feed; one-channel refreshes. Owned by CFeedStore, which exposes
 // its operations.
 //
@@ -106,7 +109,7 @@ private:
     std::unique_ptr<CRssReader> FetchSubscribed(const std::string& address,
                                                 const std::string& keyword,
                                                 std::optional<PendingValidators>* pending);
-    void CountFetch(const std::string& keyword, bool failed, bool unchanged);
+    void CountFetch(const std::string& keyword, bool failed, bool unchanged, bool partial);
     void RememberValidators(const std::string& keyword, const PendingValidators& pending);
     void StopStoring(const std::string& failure);
     std::vector<std::string> OpmlAddresses(const std::string& keyword) const;

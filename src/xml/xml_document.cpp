@@ -51,6 +51,23 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
     return steps;
 }
 
+// The first element, in document order, reached from `node` by following the child steps
+// from `first` on; null when none is. Stops at the first match, so a look-up among many
+// siblings costs only the siblings before it.
+xmlNode* FirstByPath(xmlNode* node, const std::vector<std::string_view>& steps, std::size_t first) {
+    if (first == steps.size()) {
+        return node;
+    }
+    for (xmlNode* child = node->children; child; child = child->next) {
+        if (HasName(child, steps[first])) {
+            if (xmlNode* found = FirstByPath(child, steps, first + 1)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
 // Elements reached from `starts` by following the child steps, in document order.
 std::vector<xmlNode*> FollowSteps(std::vector<xmlNode*> current,
                                   const std::vector<std::string_view>& steps, std::size_t first) {
@@ -168,7 +185,13 @@ void XmlNode::put_text(std::string_view text) {
         xmlUnlinkNode(child);
         xmlFreeNode(child);
     }
-    xmlAddChild(m_node, xmlNewDocTextLen(m_node->doc, Xml(text), static_cast<int>(text.size())));
+    const std::string allowed = WithoutXmlForbiddenChars(text);
+    xmlAddChild(m_node,
+                xmlNewDocTextLen(m_node->doc, Xml(allowed), static_cast<int>(allowed.size())));
+}
+
+bool XmlNode::leftOpen() const {
+    return IsElement() && WasLeftOpen(m_node);
 }
 
 XmlNode XmlNode::parentNode() const {
@@ -198,8 +221,10 @@ std::size_t XmlNode::childCount() const {
 }
 
 XmlNode XmlNode::selectSingleNode(std::string_view path) const {
-    const std::vector<XmlNode> nodes = selectNodes(path);
-    return nodes.empty() ? XmlNode() : nodes.front();
+    if (!m_node || path.empty()) {
+        return XmlNode();
+    }
+    return XmlNode(FirstByPath(m_node, SplitPath(path), 0));
 }
 
 std::vector<XmlNode> XmlNode::selectNodes(std::string_view path) const {
@@ -301,7 +326,7 @@ std::optional<std::string> XmlNode::getAttributeNS(std::string_view namespaceUri
 
 void XmlNode::setAttribute(std::string_view name, std::string_view value) {
     if (IsElement()) {
-        xmlSetProp(m_node, Xml(std::string(name)), Xml(std::string(value)));
+        xmlSetProp(m_node, Xml(std::string(name)), Xml(WithoutXmlForbiddenChars(value)));
     }
 }
 
@@ -331,6 +356,7 @@ void CXmlDocument::Reset() {
     m_hasDeclaration = false;
     m_declaredEncoding.clear();
     m_recovered = false;
+    m_truncated = false;
 }
 
 void CXmlDocument::EnsureDocument() {
@@ -384,6 +410,7 @@ bool CXmlDocument::loadBytes(std::string_view bytes, std::string_view httpCharse
     m_hasDeclaration = parsed.hasDeclaration;
     m_declaredEncoding = std::move(parsed.declaredEncoding);
     m_recovered = parsed.recovered;
+    m_truncated = parsed.truncated;
     return true;
 }
 
@@ -432,8 +459,12 @@ XmlNode CXmlDocument::documentElement() const {
 }
 
 XmlNode CXmlDocument::selectSingleNode(std::string_view path) const {
-    const std::vector<XmlNode> nodes = selectNodes(path);
-    return nodes.empty() ? XmlNode() : nodes.front();
+    xmlNode* root = documentElement().get();
+    const std::vector<std::string_view> steps = SplitPath(path);
+    if (!root || steps.empty() || !HasName(root, steps.front())) {
+        return XmlNode();
+    }
+    return XmlNode(FirstByPath(root, steps, 1));
 }
 
 std::vector<XmlNode> CXmlDocument::selectNodes(std::string_view path) const {

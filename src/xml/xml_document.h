@@ -34,8 +34,14 @@ public:
     // character boundary). Namespaces declared above the node are not repeated; entity
     // references stay references.
     std::string innerXml(std::size_t maxBytes = kMaxTextBytes) const;
-    // Replaces the node's children by one text node holding `text`.
+    // Replaces the node's children by one text node holding `text`. Here and in
+    // setAttribute, characters XML 1.0 forbids are dropped (WithoutXmlForbiddenChars), so a
+    // saved document always reads back.
     void put_text(std::string_view text);
+
+    // Of a recovered document (CXmlDocument::recovered): whether the input never closed this
+    // element, so that it may hold only the start of what was meant. False otherwise.
+    bool leftOpen() const;
 
     XmlNode parentNode() const;
     // Child nodes in order; whitespace between elements is not kept by the parser.
@@ -123,6 +129,9 @@ public:
     bool IsLoaded() const { return m_doc != nullptr; }
     // Whether the loaded document was not well-formed and is what recovery made of it.
     bool recovered() const { return m_recovered; }
+    // Whether the recovered document ended before its document element was closed: it was cut
+    // off (or its end tags do not match), and what it holds is partial.
+    bool truncated() const { return m_truncated; }
     // Why the last load failed, for diagnostics; after a recovered load, why the document is
     // not well-formed.
     const std::string& lastError() const { return m_lastError; }
@@ -157,6 +166,7 @@ private:
     bool m_hasDeclaration = false;
     std::string m_declaredEncoding;
     bool m_recovered = false;
+    bool m_truncated = false;
     // Holds the elements made by createNode until they are appended somewhere; freed,
     // with whatever it still holds, with the document.
     xmlNode* m_unattached = nullptr;

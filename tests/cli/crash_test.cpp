@@ -115,5 +115,5 @@ TEST(CliCrash, KilledUpdatesLeaveAWholeStoreThatTheNextUpdateCompletes) {
         QueryRows(db, "SELECT count(*) FROM item WHERE instr(rss_title, '" + lastRound + "') > 0"),
         (Rows{{std::to_string(kChannels.size() * kPages * kItemsPerFeed)}}));
     EXPECT_EQ(Duplicates(db), Rows{});
-    EXPECT_EQ(QueryRows(db, "PRAGMA user_version"), (Rows{{"2"}}));
+    EXPECT_EQ(QueryRows(db, "PRAGMA user_version"), (Rows{{"3"}}));
 }
