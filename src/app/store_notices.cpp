@@ -18,6 +18,11 @@ QString EngineReportText(const EngineReport& report) {
             .arg(report.line)
             .arg(detail);
     }
+    if (report.kind == EngineReport::kRowsMerged) {
+        return QString::fromUtf8("数据库已升级：合并了仅大小写不同的频道 %1 个、重复的新闻 %2 条。")
+            .arg(report.channelsMerged)
+            .arg(report.itemsMerged);
+    }
     return QString::fromUtf8("新闻无法存入数据库，本次更新已停止存储：%1").arg(detail);
 }
 

@@ -47,6 +47,13 @@ bool CFeedStore::Startup() {
         return false;
     }
     m_engine->LoadServiceResults();
+    if (const SchemaUpgrade upgrade = LastUpgrade();
+        upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
+        EngineReport report{EngineReport::kRowsMerged, 0, ""};
+        report.channelsMerged = upgrade.channelsMerged;
+        report.itemsMerged = upgrade.itemsMerged;
+        Report(report);
+    }
     m_engine->Start();
     return true;
 }

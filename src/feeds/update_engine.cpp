@@ -18,7 +18,7 @@
 namespace {
 
 // The longest feed address the engine reads from the opml table, in code-page bytes.
-constexpr std::size_t kMaxKeywordBytes = 511;
+constexpr std::size_t kMaxAddressBytes = 2047;
 
 int EngineIndex(int engine) {
     return engine >= 0 && engine < CSysData::kEngineCount ? engine : kEngineBaidu;
@@ -258,12 +258,12 @@ std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword)
     CAdoRecordset records(m_store);
     if (records.Open(SqlSelectOpmlByKey(keyword)) && records.GetRecordCount() >= 1) {
         // Bound once: bindings accumulate until the recordset closes.
-        char address[CodePageFieldSize(kMaxKeywordBytes)] = {};
+        char address[CodePageFieldSize(kMaxAddressBytes)] = {};
         records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);
         for (; !records.IsEOF(); records.MoveNext()) {
             address[0] = '\0';
             records.Fetch();
-            addresses.emplace_back(CutToCodePageLimit(address, kMaxKeywordBytes));
+            addresses.emplace_back(CutToCodePageLimit(address, kMaxAddressBytes));
         }
     }
     return addresses;
@@ -364,7 +364,7 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
     const SourceStatus status = NextStatus(previous, source.keyword, source.address, source.service,
                                            ClassifyFetch(fetched->answer, fetched->read, now), now,
                                            run.passTime, run.explicitRequest);
-    CountOutcome(source, status, run.forUpdate);
+    CountOutcome(source, status, fetched->read && fetched->reader->Partial(), run.forUpdate);
     std::optional<PendingValidators> validators;
     if (fetched->read && source.Subscribed() && fetched->answer.validators != fetched->sent) {
         validators = PendingValidators{source.address, fetched->answer.validators};
@@ -408,13 +408,14 @@ std::optional<UpdateEngine::Fetched> UpdateEngine::Fetch(const PlannedSource& so
 }
 
 void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus& status,
-                                bool forUpdate) {
+                                bool partial, bool forUpdate) {
     const bool failed = IsFailedOutcome(status.outcome);
     std::lock_guard lock(m_progressMutex);
     KeywordProgress& progress = m_progress[source.keyword];
     ++progress.feedsTried;
     progress.feedsFailed += failed ? 1 : 0;
     progress.feedsUnchanged += status.outcome == SourceOutcome::kNotModified ? 1 : 0;
+    progress.feedsPartial += partial ? 1 : 0;
     if (!source.Subscribed()) {
         m_serviceResults[static_cast<std::size_t>(EngineIndex(source.engine))] = status;
     }

@@ -35,6 +35,9 @@ struct KeywordProgress {
     // Of the fetches tried, those of subscribed feeds whose server said the copy stored last
     // is still current (304 Not Modified): neither failed nor read again.
     int feedsUnchanged = 0;
+    // Of the fetches tried, those whose document was cut off before its end: only the items
+    // that arrived whole were read (see CRssReader::Partial).
+    int feedsPartial = 0;
 };
 
 // A subscribed feed's validators, to be remembered once the document they came with is
@@ -159,7 +162,9 @@ private:
     // Waits for the host's turn (unless the pacing is off), fetches the source, conditionally
     // if it is a subscribed feed, and reads the body; nothing when `stop` abandoned it.
     std::optional<Fetched> Fetch(const PlannedSource& source, const std::atomic<bool>& stop);
-    void CountOutcome(const PlannedSource& source, const SourceStatus& status, bool forUpdate);
+    // Counts the fetch of `source`; `partial`: its document was cut off before its end.
+    void CountOutcome(const PlannedSource& source, const SourceStatus& status, bool partial,
+                      bool forUpdate);
     void HandOff(StoreJob job);
     void StoreFeedProc();
     // Stores the feed and counts what it added (`itemsStored`); true when every item was

@@ -10,6 +10,7 @@
 
 #include "cli/cli_support.h"
 #include "support/local_http_server.h"
+#include "support/raw_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
@@ -122,8 +123,8 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
     // Five pages of the default settings: the items arrive five times and are stored once.
     // The last line is the one the window's status bar shows.
     EXPECT_EQ(run.out,
-              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\n"
-              "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\n"
+              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t0 partial\n"
+              "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\t0 partial\n"
               "更新完成：新增 2 条新闻，5 个来源失败\n");
     EXPECT_EQ(server.HitCount("/ns"), 10);
 
@@ -166,11 +167,11 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
 
 namespace {
 
-// A data folder whose one channel, 足球, is served by `server`.
-void SeedFolder(const TempDataFolder& folder, const LocalHttpServer& server) {
+// A data folder whose one channel, 足球, is served by the server at `base`.
+void SeedFolder(const TempDataFolder& folder, const std::string& base) {
     folder.CreateDatabase();
     folder.CopySeedSettings();
-    folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
+    folder.WriteFile("data/services.conf", "search.baidu = " + base + "\n");
     folder.WriteFile("document/keywordlist.xml",
                      "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE><TEXT>我的频道</TEXT>"
                      "<KEYWORDNODE><ID>1</ID><NODETYPE>KEY</NODETYPE><TEXT>足球</TEXT>"
@@ -229,7 +230,7 @@ TEST(CliUpdate, ExitsNonZeroWithAReasonWhenItCannotDoItsWork) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         TempDataFolder folder;
-        SeedFolder(folder, server);
+        SeedFolder(folder, server.BaseUrl());
         c.spoil(folder);
         const std::string tree = folder.ReadFile("document/keywordlist.xml");
         const std::string database = folder.ReadFile("data/data.dat");
@@ -251,4 +252,23 @@ TEST(CliRead, ATypedPathIsReadOnlyWhenItIsARegularFile) {
     const ProcessResult pipe = Cli({"read", folder.File("pipe")}, folder.Path());
     EXPECT_EQ(pipe.exitCode, 1);
     EXPECT_NE(pipe.err.find("not a regular file"), std::string::npos) << pipe.err;
+}
+
+// A server that closes the connection mid-item, with no Content-Length to give it away: the
+// complete items are stored, the cut one is not (neither now nor later), and the tool says
+// the documents were partial.
+TEST(CliUpdate, ADocumentCutOffMidItemStoresOnlyItsCompleteItems) {
+    RawHttpServer server(
+        "HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\nConnection: close\r\n\r\n" +
+            ReadTestData("feeds/recover_cut_off.xml"),
+        RawHttpServer::Ending::kClose);
+    TempDataFolder folder;
+    SeedFolder(folder, server.BaseUrl());
+    const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t5 partial\n");
+    EXPECT_EQ(QueryRows(folder.File("data/data.dat"),
+                        "select rss_title, rss_description from item order by ID"),
+              (Rows{{"Headline one", "Full text of story one"},
+                    {"Headline two", "<p>Full text of story two</p>"}}));
 }
