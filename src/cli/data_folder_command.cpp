@@ -28,7 +28,7 @@ bool OpenDatabaseForReading() {
     }
     if (const SchemaUpgrade upgrade = theStore.LastUpgrade();
         upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
-        EngineReport report{EngineReport::kRowsMerged, 0, ""};
+        EngineReport report = ReportOf(EngineReport::kRowsMerged);
         report.channelsMerged = upgrade.channelsMerged;
         report.itemsMerged = upgrade.itemsMerged;
         PrintReport(report);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "store/source_status.h"
 
@@ -45,6 +46,14 @@ struct EngineReport {
     int itemsMerged = 0;     // kRowsMerged: items found to be another item of their channel
     UpdateTally tally;       // kUpdateProgress, kUpdateDone
 };
+
+// A report of `kind` saying `detail`; the caller fills in what else its kind carries.
+inline EngineReport ReportOf(EngineReport::Kind kind, std::string detail = {}) {
+    EngineReport report;
+    report.kind = kind;
+    report.detail = std::move(detail);
+    return report;
+}
 
 // Called on any thread, the engine's among them; it must not wait for the window thread.
 using EngineReporter = std::function<void(const EngineReport&)>;

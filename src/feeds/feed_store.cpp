@@ -39,7 +39,9 @@ void CFeedStore::SaveSettings() {
 bool CFeedStore::Startup() {
     LoadSettings();
     for (const ServicesConfig::BadLine& bad : Services().LoadFile(DataPath("data/services.conf"))) {
-        Report({EngineReport::kServicesLine, bad.number, bad.text, {}});
+        EngineReport report = ReportOf(EngineReport::kServicesLine, bad.text);
+        report.line = bad.number;
+        Report(report);
     }
     // Passes of an earlier start end before the connection they use is replaced.
     m_engine->Stop();
@@ -49,7 +51,7 @@ bool CFeedStore::Startup() {
     m_engine->LoadServiceResults();
     if (const SchemaUpgrade upgrade = LastUpgrade();
         upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
-        EngineReport report{EngineReport::kRowsMerged, 0, ""};
+        EngineReport report = ReportOf(EngineReport::kRowsMerged);
         report.channelsMerged = upgrade.channelsMerged;
         report.itemsMerged = upgrade.itemsMerged;
         Report(report);

@@ -70,7 +70,9 @@ void UpdateEngine::StartUpdate() {
     m_searchDone.Reset();
     m_opmlDone.Reset();
     m_started = true;
-    m_store.Report({EngineReport::kUpdateProgress, 0, {}, Tally()});
+    EngineReport started = ReportOf(EngineReport::kUpdateProgress);
+    started.tally = Tally();
+    m_store.Report(started);
     // Both passes are one update: their sources share the moment it began.
     const std::string passTime = UtcTimeText(ClockNow());
     m_searchPass =
@@ -206,7 +208,7 @@ void UpdateEngine::AddToPlan(int sources) {
 }
 
 void UpdateEngine::SourceDone() {
-    EngineReport report{EngineReport::kUpdateProgress, 0, {}, {}};
+    EngineReport report = ReportOf(EngineReport::kUpdateProgress);
     {
         std::lock_guard lock(m_progressMutex);
         ++m_tally.done;
@@ -216,7 +218,7 @@ void UpdateEngine::SourceDone() {
 }
 
 void UpdateEngine::EndUpdateWork() {
-    EngineReport report{EngineReport::kUpdateDone, 0, {}, {}};
+    EngineReport report = ReportOf(EngineReport::kUpdateDone);
     {
         std::lock_guard lock(m_progressMutex);
         if (--m_updateWork > 0) {
@@ -522,5 +524,5 @@ void UpdateEngine::StopStoring(const std::string& failure) {
     // Nothing fetched from now on could be stored.
     m_stopSearch = true;
     m_stopOpml = true;
-    m_store.Report({EngineReport::kStoreFailed, 0, failure, {}});
+    m_store.Report(ReportOf(EngineReport::kStoreFailed, failure));
 }

@@ -266,7 +266,9 @@ TEST(CliUpdate, ADocumentCutOffMidItemStoresOnlyItsCompleteItems) {
     SeedFolder(folder, server.BaseUrl());
     const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t5 partial\n");
+    EXPECT_EQ(run.out,
+              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t5 partial\n"
+              "更新完成：新增 2 条新闻\n");
     EXPECT_EQ(QueryRows(folder.File("data/data.dat"),
                         "select rss_title, rss_description from item order by ID"),
               (Rows{{"Headline one", "Full text of story one"},

@@ -175,14 +175,17 @@ TEST(DatabaseUpgrade, AFileOfTheFirstBuildsKeepsEveryItemThatIsNoOtherItem) {
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         std::vector<EngineReport> reports;
-        store.SetReporter([&reports](const EngineReport& report) { reports.push_back(report); });
+        store.SetReporter([&reports](const EngineReport& report) {
+            if (report.kind == EngineReport::kRowsMerged) {
+                reports.push_back(report);
+            }
+        });
         ASSERT_TRUE(store.Startup()) << store.LastError();
         store.Shutdown();
         EXPECT_EQ(store.LastUpgrade().fromVersion, round == 0 ? 0 : -1);
         // What was merged is reported once, when it happens.
         ASSERT_EQ(reports.size(), round == 0 ? 1u : 0u);
         if (round == 0) {
-            EXPECT_EQ(reports[0].kind, EngineReport::kRowsMerged);
             EXPECT_EQ(reports[0].channelsMerged, 1);
             EXPECT_EQ(reports[0].itemsMerged, 2);
         }
@@ -199,7 +202,7 @@ TEST(DatabaseUpgrade, AFileOfTheFirstBuildsKeepsEveryItemThatIsNoOtherItem) {
                   {"16", "1", "Same", "2006-05-18"},
                   {"18", "1", "", "2006-05-20"},
                   {"19", "1", "", "2006-05-21"}}));
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), 
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
                   (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
