@@ -8,7 +8,8 @@
 -- index: "News" and "news" are one channel. Item titles compare ignoring ASCII case and
 -- apostrophes, through the index item_by_channel_bare_title. A file made before these rules
 -- is brought to them when the program opens it: from user_version 0 its tables are rebuilt,
--- from 1 it gains the feed_validator table, from 2 the index of titles.
+-- from 1 it gains the feed_validator table, from 2 the index of titles, from 3 the
+-- source_status table.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -67,6 +68,28 @@ CREATE TABLE feed_validator (
     PRIMARY KEY (opml_key, address)
 );
 
+-- What became of each source the last time it was fetched: a channel's search addresses
+-- (service names the search service) and its subscribed feeds (service ''). outcome is one
+-- of ok, not-modified, http-error, network-error, not-a-feed, gone, deferred; http_status is
+-- 0 where no answer came; failures counts the failed attempts since the last success.
+-- Moments are UTC text, YYYY-MM-DDTHH:MM:SSZ, '' for never: retry_after is when a deferred
+-- source may be fetched again, pass_time when the pass or refresh that last took the source
+-- in hand began (a channel's rows of its latest pass_time are its sources now).
+CREATE TABLE source_status (
+    channel      VARCHAR(511) COLLATE NOCASE,
+    address      VARCHAR(4095),
+    service      VARCHAR(31),
+    outcome      VARCHAR(15),
+    http_status  INTEGER,
+    new_items    INTEGER,
+    last_attempt VARCHAR(20),
+    last_success VARCHAR(20),
+    failures     INTEGER,
+    retry_after  VARCHAR(20),
+    pass_time    VARCHAR(20),
+    PRIMARY KEY (channel, address)
+);
+
 -- The duplicate checks. The channel's is unique, so that two feeds of one keyword stored at
 -- the same time cannot both add its row: the second insert fails as a duplicate and is
 -- skipped. An item is added by one statement that looks for the same item first (items
@@ -79,4 +102,4 @@ CREATE UNIQUE INDEX channel_by_title ON channel (rss_title);
 CREATE INDEX item_by_channel_date ON item (rss_channelID, rss_pubDate);
 CREATE INDEX opml_by_key ON opml (opml_key);
 
-PRAGMA user_version = 3;
+PRAGMA user_version = 4;

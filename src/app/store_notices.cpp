@@ -3,9 +3,16 @@
 #include <QApplication>
 
 #include "app/main_frame.h"
+#include "model/update_texts.h"
 
 QString EngineReportText(const EngineReport& report) {
     const QString detail = QString::fromStdString(report.detail);
+    if (report.kind == EngineReport::kUpdateProgress) {
+        return QString::fromStdString(UpdateProgressText(report.tally));
+    }
+    if (report.kind == EngineReport::kUpdateDone) {
+        return QString::fromStdString(UpdateSummaryText(report.tally));
+    }
     if (report.kind == EngineReport::kServicesLine) {
         return QString::fromUtf8("data/services.conf 第%1行无法识别，已忽略：%2")
             .arg(report.line)
@@ -20,6 +27,22 @@ QString EngineReportText(const EngineReport& report) {
 }
 
 void ShowEngineReport(const EngineReport& report) {
+    if (report.kind == EngineReport::kUpdateProgress || report.kind == EngineReport::kUpdateDone) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [report] {
+                if (g_pMainFrame == nullptr) {
+                    return;
+                }
+                if (report.kind == EngineReport::kUpdateDone) {
+                    g_pMainFrame->ShowUpdateDone(report.tally);
+                } else {
+                    g_pMainFrame->ShowUpdateProgress(report.tally);
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     const QString text = EngineReportText(report);
     QMetaObject::invokeMethod(
         qApp,

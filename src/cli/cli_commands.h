@@ -22,6 +22,7 @@ int RunOpmlCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
 int RunListCommand(const std::vector<std::string>& args);
 int RunFolderCommand(const std::vector<std::string>& args);
+int RunStatusCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the

@@ -28,7 +28,7 @@ bool OpenDatabaseForReading() {
     }
     if (const SchemaUpgrade upgrade = theStore.LastUpgrade();
         upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
-        EngineReport report{EngineReport::kRowsMerged, 0, ""};
+        EngineReport report = ReportOf(EngineReport::kRowsMerged);
         report.channelsMerged = upgrade.channelsMerged;
         report.itemsMerged = upgrade.itemsMerged;
         PrintReport(report);
@@ -52,6 +52,9 @@ void PrintReport(const EngineReport& report) {
                          "merged\n",
                          report.channelsMerged, report.itemsMerged);
             break;
+        case EngineReport::kUpdateProgress:
+        case EngineReport::kUpdateDone:
+            break;  // update prints these from the engine's tally
     }
 }
 

@@ -27,6 +27,7 @@ constexpr char kUsage[] =
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
     "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
+    "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
 struct Command {
@@ -43,6 +44,7 @@ constexpr Command kCommands[] = {
     {"export", RunExportCommand, true, DatabaseUse::kReadOnly},
     {"list", RunListCommand, true, DatabaseUse::kReadOnly},
     {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
+    {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an

@@ -10,12 +10,14 @@
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
+#include "model/update_texts.h"
 #include "store/keyword_tree_file.h"
 
 namespace {
 
 // One line per keyword of the tree, in tree order (feeds stored, items new, fetches failed,
-// subscribed feeds unchanged since the last run, documents cut off before their end); the
+// subscribed feeds unchanged since the last run, documents cut off before their end), then
+// the summary the window shows; the
 // exit status: 1 when storing failed or every fetch failed, else 0.
 int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& keywords) {
     const auto progress = engine.Progress();
@@ -34,6 +36,12 @@ int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& key
         tried += counts.feedsTried;
         failed += counts.feedsFailed;
     }
+    const UpdateTally tally = engine.Tally();
+    const std::string silent = SilentServiceText(tally);
+    if (!silent.empty()) {
+        std::fprintf(stderr, "quillon-cli: %s\n", silent.c_str());
+    }
+    std::printf("%s\n", UpdateSummaryText(tally).c_str());
     if (!engine.StoreFailure().empty()) {
         return 1;
     }
@@ -98,6 +106,7 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
             PrintProgress(engine);
         }
     }
+    engine.WaitForUpdate();
     engine.WaitForStoreThreads();
     if (terminal) {
         PrintProgress(engine);

@@ -133,6 +133,24 @@ CREATE INDEX IF NOT EXISTS item_by_channel_bare_title
     ON item (rss_channelID, replace(rss_title, '''', '') COLLATE NOCASE);
 )sql";
 
+// Version 3 to 4: what became of each source, in a table of its own (as in data/schema.sql).
+constexpr char kAddSourceStatus[] = R"sql(
+CREATE TABLE IF NOT EXISTS source_status (
+    channel      VARCHAR(511) COLLATE NOCASE,
+    address      VARCHAR(4095),
+    service      VARCHAR(31),
+    outcome      VARCHAR(15),
+    http_status  INTEGER,
+    new_items    INTEGER,
+    last_attempt VARCHAR(20),
+    last_success VARCHAR(20),
+    failures     INTEGER,
+    retry_after  VARCHAR(20),
+    pass_time    VARCHAR(20),
+    PRIMARY KEY (channel, address)
+);
+)sql";
+
 // Every step from `version` to the current one, in order.
 bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::string* message) {
     upgrade->fromVersion = version;
@@ -143,6 +161,9 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::s
         return false;
     }
     if (version < 3 && !Exec(db, kIndexBareTitles, code, message)) {
+        return false;
+    }
+    if (version < 4 && !Exec(db, kAddSourceStatus, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -7,8 +7,9 @@
 // The schema version data/schema.sql writes into a new database (PRAGMA user_version).
 // Version 0, the files of the first builds, compared channel names and item titles exactly;
 // version 1 had no feed_validator table; version 2 kept item titles unique per channel
-// ignoring case, and had no index of titles without their apostrophes.
-constexpr int kSchemaVersion = 3;
+// ignoring case, and had no index of titles without their apostrophes; version 3 had no
+// source_status table.
+constexpr int kSchemaVersion = 4;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.
@@ -30,7 +31,7 @@ extern const char kSchemaSql[];
 // channel, two whose titles are equal, or differ only in case and share their guid (else
 // link, else description), are one, and the first is kept; every other row stays. From
 // version 1 it gains the empty feed_validator table, from version 2 the index of titles
-// without apostrophes. On refusal `code` and `message` say why; `upgrade` (when given) says
+// without apostrophes, from version 3 the empty source_status table. On refusal `code` and `message` say why; `upgrade` (when given) says
 // what was done.
 // The first part of PrepareDatabase, for a file opened only to be read: refuses a file that
 // is no database and one without the channel and item tables.

@@ -1,5 +1,7 @@
 #include "store/statements.h"
 
+#include "store/source_status.h"
+
 std::string SqlSelectChannel(std::string_view keyword) {
     return "select * from channel where rss_title = '" + SqlEscape(keyword) + "'";
 }
@@ -159,4 +161,41 @@ std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
     return "select channel.rss_title, count(*) from channel inner join item on "
            "item.rss_channelID = channel.ID where item.rss_pubDate>" +
            AccessDateLiteral(cutoff) + " group by channel.ID";
+}
+
+std::string SqlSelectSourceStatus(std::string_view keyword, std::string_view address) {
+    return "select * from source_status where channel='" + SqlEscape(keyword) + "' and address='" +
+           SqlEscape(address) + "'";
+}
+
+std::string SqlSaveSourceStatus(const SourceStatus& status) {
+    const auto text = [](std::string_view value) { return "'" + SqlEscape(value) + "'"; };
+    return "insert or replace into source_status (channel, address, service, outcome, "
+           "http_status, new_items, last_attempt, last_success, failures, retry_after, "
+           "pass_time) values(" +
+           text(status.channel) + ", " + text(status.address) + ", " + text(status.service) + ", " +
+           text(OutcomeName(status.outcome)) + ", " + std::to_string(status.httpStatus) + ", " +
+           std::to_string(status.newItems) + ", " + text(status.lastAttempt) + ", " +
+           text(status.lastSuccess) + ", " + std::to_string(status.failures) + ", " +
+           text(status.retryAfter) + ", " + text(status.passTime) + ")";
+}
+
+std::string SqlTouchSourceStatus(std::string_view keyword, std::string_view address,
+                                 std::string_view passTime) {
+    return "update source_status set pass_time='" + SqlEscape(passTime) + "' where channel='" +
+           SqlEscape(keyword) + "' and address='" + SqlEscape(address) + "'";
+}
+
+std::string SqlSelectAllSourceStatus() {
+    return "select * from source_status order by channel, address";
+}
+
+std::string SqlSelectLatestSourceStatus() {
+    return "select * from source_status s where s.pass_time = (select max(t.pass_time) from "
+           "source_status t where t.channel = s.channel) order by s.channel, s.address";
+}
+
+std::string SqlSelectLatestServiceStatus() {
+    return "select * from source_status s where s.service <> '' and s.last_attempt = (select "
+           "max(t.last_attempt) from source_status t where t.service = s.service)";
 }

@@ -85,3 +85,19 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
 // Every channel's count of items newer than the cut-off, one row (rss_title, count) per
 // channel that has any (the tree's labels).
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);
+
+// The source_status rows (store/source_status.h).
+struct SourceStatus;
+// The row of the source at `address` under K.
+std::string SqlSelectSourceStatus(std::string_view keyword, std::string_view address);
+// Writes the row, replacing the one of the same channel and address.
+std::string SqlSaveSourceStatus(const SourceStatus& status);
+// Sets only the row's pass_time.
+std::string SqlTouchSourceStatus(std::string_view keyword, std::string_view address,
+                                 std::string_view passTime);
+// Every row, by channel and address.
+std::string SqlSelectAllSourceStatus();
+// The rows of each channel's latest pass, by channel and address.
+std::string SqlSelectLatestSourceStatus();
+// The most recent row (or rows, on a tie) of each search service.
+std::string SqlSelectLatestServiceStatus();

@@ -74,7 +74,7 @@ TEST(CliFeedFormats, SubscribedAtomAndRss1FeedsAreStoredAndListedLikeRss) {
     server.Serve("/broken", BrokenFeed());
     TempDataFolder folder;
     folder.CreateDatabase();
-    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    folder.CopySeedSettings();
     // The search service knows nothing of the channel: only its subscribed feeds give news.
     folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
     folder.WriteFile("document/keywordlist.xml",

@@ -131,7 +131,7 @@ TEST_F(CliListTest, ErrorsGoToStderrWithANonZeroStatus) {
 // folder that holds it write-protected) is read as it is, while update says it cannot store
 // there, and advises nothing against the file.
 TEST_F(CliListTest, ListAndExportReadAWriteProtectedDataFolder) {
-    m_folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    m_folder.CopySeedSettings();
     m_folder.CopySeed("services.conf", "data/services.conf");
     {
         CFeedStore store(m_folder.Path());  // leaves the file in WAL mode, as the program does

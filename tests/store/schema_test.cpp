@@ -5,6 +5,8 @@
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
 #include "store/data_folder.h"
+#include "store/schema.h"
+#include "store/source_status.h"
 #include "store/sqlite_handle.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
@@ -173,14 +175,17 @@ TEST(DatabaseUpgrade, AFileOfTheFirstBuildsKeepsEveryItemThatIsNoOtherItem) {
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         std::vector<EngineReport> reports;
-        store.SetReporter([&reports](const EngineReport& report) { reports.push_back(report); });
+        store.SetReporter([&reports](const EngineReport& report) {
+            if (report.kind == EngineReport::kRowsMerged) {
+                reports.push_back(report);
+            }
+        });
         ASSERT_TRUE(store.Startup()) << store.LastError();
         store.Shutdown();
         EXPECT_EQ(store.LastUpgrade().fromVersion, round == 0 ? 0 : -1);
         // What was merged is reported once, when it happens.
         ASSERT_EQ(reports.size(), round == 0 ? 1u : 0u);
         if (round == 0) {
-            EXPECT_EQ(reports[0].kind, EngineReport::kRowsMerged);
             EXPECT_EQ(reports[0].channelsMerged, 1);
             EXPECT_EQ(reports[0].itemsMerged, 2);
         }
@@ -197,7 +202,8 @@ TEST(DatabaseUpgrade, AFileOfTheFirstBuildsKeepsEveryItemThatIsNoOtherItem) {
                   {"16", "1", "Same", "2006-05-18"},
                   {"18", "1", "", "2006-05-20"},
                   {"19", "1", "", "2006-05-21"}}));
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"3"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
 
@@ -231,7 +237,8 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         ASSERT_TRUE(store.Open()) << store.LastError();
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"3"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item"), items);
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM opml"), opml);
@@ -240,5 +247,48 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
                   0);
         EXPECT_EQ(Count(store, SqlSelectFeedValidator("NEWS", "http://feed.test/")), 1);
         ASSERT_GE(store.Execute(SqlDeleteFeedValidator("News", "http://feed.test/")), 0);
+    }
+}
+
+// A data.dat of the build before source outcomes has every table but source_status. It gains
+// that one, empty, keeps every row, and records outcomes from then on.
+TEST(DatabaseUpgrade, AFileWithoutTheSourceTableGainsItAndKeepsItsRows) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v2.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
+            " (10, 1, 'Title A', '2006-05-12');"
+            "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
+            " ('News', 'http://feed.test/', 'h');"
+            "INSERT INTO feed_validator VALUES ('News', 'http://feed.test/', '\"e\"', '');");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+    Rows before;
+    for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
+        const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+        before.insert(before.end(), rows.begin(), rows.end());
+    }
+
+    for (int round = 0; round < 2; ++round) {
+        CFeedStore store(folder.Path());
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
+        EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+        Rows after;
+        for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
+            const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+            after.insert(after.end(), rows.begin(), rows.end());
+        }
+        EXPECT_EQ(after, before);
+        SourceStatus status;
+        status.channel = "News";
+        status.address = "http://feed.test/";
+        status.outcome = SourceOutcome::kDeferred;
+        status.httpStatus = 429;
+        status.failures = round + 1;
+        status.retryAfter = "2030-01-01T00:00:00Z";
+        ASSERT_TRUE(SaveSourceStatus(store, status));
+        EXPECT_EQ(LoadSourceStatus(store, "news", "http://feed.test/"), status);
     }
 }
