@@ -204,7 +204,7 @@ void UpgradeMillionItemFile(benchmark::State& state) {
     const std::string folder = BenchFolder("upgrade");
     for (auto _ : state) {
         state.PauseTiming();
-        MakeBigCollection(folder, kItems, QUILLON_SCHEMA_V2_PATH);
+        MakeBigCollection(folder, kItems, QUILLON_SCHEMA_V4_PATH);
         state.ResumeTiming();
         CFeedStore store(folder);
         if (!store.Open()) {

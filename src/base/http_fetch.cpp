@@ -170,6 +170,7 @@ void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limit
 void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional,
               const char* errorBuffer, FetchResult* result) {
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result->status);
+    result->retryAfter = AnswerHeader(easy, "Retry-After");
     const char* contentType = nullptr;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
     result->charset = CharsetOf(contentType);

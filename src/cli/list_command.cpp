@@ -60,9 +60,14 @@ std::optional<Target> FindInTree(const std::string& path, const std::string& nam
     return target;
 }
 
-// Opens the database and finds `name` in the tree; on failure says why on stderr.
-std::optional<Target> OpenAndFind(const std::string& name) {
-    if (!theStore.Open()) {
+// Opens the database, as it is when `use` only reads it, and finds `name` in the tree; on
+// failure says why on stderr.
+std::optional<Target> OpenAndFind(const std::string& name, DatabaseUse use) {
+    if (use == DatabaseUse::kReadOnly) {
+        if (!OpenDatabaseForReading()) {
+            return std::nullopt;
+        }
+    } else if (!theStore.Open()) {
         std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
                      theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
         return std::nullopt;
@@ -117,7 +122,7 @@ int RunListCommand(const std::vector<std::string>& args) {
         return 2;
     }
     theStore.LoadSettings();
-    const std::optional<Target> target = OpenAndFind(*name);
+    const std::optional<Target> target = OpenAndFind(*name, DatabaseUse::kReadOnly);
     if (!target) {
         return 1;
     }
@@ -136,7 +141,7 @@ int RunMarkReadCommand(const std::vector<std::string>& args) {
         std::fputs("usage: quillon-cli mark-read NAME\n", stderr);
         return 2;
     }
-    const std::optional<Target> target = OpenAndFind(args[0]);
+    const std::optional<Target> target = OpenAndFind(args[0], DatabaseUse::kReadWrite);
     if (!target) {
         return 1;
     }

@@ -30,19 +30,26 @@ constexpr char kUsage[] =
     "  search TEXT [--json]  print every stored item whose title or text holds TEXT,\n"
     "                        newest first\n"
     "  mark-read NAME        mark every item of a channel or folder read\n"
+    "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
 struct Command {
     const char* name;
     int (*run)(const std::vector<std::string>&);
     bool usesDataFolder;  // read and opml work without one
+    DatabaseUse use;      // export, list and folder only read it
 };
 
 constexpr Command kCommands[] = {
-    {"update", RunUpdateCommand, true}, {"read", RunReadCommand, false},
-    {"opml", RunOpmlCommand, false},    {"export", RunExportCommand, true},
-    {"list", RunListCommand, true},     {"folder", RunFolderCommand, true},
-    {"search", RunSearchCommand, true}, {"mark-read", RunMarkReadCommand, true},
+    {"update", RunUpdateCommand, true, DatabaseUse::kReadWrite},
+    {"read", RunReadCommand, false, DatabaseUse::kReadOnly},
+    {"opml", RunOpmlCommand, false, DatabaseUse::kReadOnly},
+    {"export", RunExportCommand, true, DatabaseUse::kReadOnly},
+    {"list", RunListCommand, true, DatabaseUse::kReadOnly},
+    {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
+    {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
+    {"search", RunSearchCommand, true, DatabaseUse::kReadWrite},
+    {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an
@@ -91,7 +98,8 @@ int main(int argc, char** argv) {
         if (args[0] != command.name) {
             continue;
         }
-        if (command.usesDataFolder && !UseDataFolder(dataFolder.value_or(std::string()))) {
+        if (command.usesDataFolder &&
+            !UseDataFolder(dataFolder.value_or(std::string()), command.use)) {
             return 1;
         }
         return command.run({args.begin() + 1, args.end()});

@@ -6,6 +6,7 @@
 
 #include "base/ascii.h"
 #include "base/clock.h"
+#include "base/text_util.h"
 #include "feeds/feed_store.h"
 #include "model/list_mode.h"
 #include "store/ado_recordset.h"
@@ -20,6 +21,8 @@ using UnreadItems = std::unordered_set<std::int64_t>;
 
 // The loaders read texts into buffers of this size; database texts never come near it.
 constexpr int kTextBufferSize = 512;
+// An address (guid, link) holds up to 2047 code-page bytes.
+constexpr int kAddressBufferSize = static_cast<int>(CodePageFieldSize(2047));
 
 // One statement's items, read record by record into buffers bound once for the whole
 // query (bindings accumulate until the recordset closes).
@@ -30,11 +33,13 @@ public:
         if (!sql || !m_records.Open(*sql)) {
             return;
         }
+        m_records.BindColumnByName("ID", &m_id, sizeof m_id, kBindNumber);
         m_records.BindColumnByName("rss_title", m_title, kTextBufferSize, kBindText);
+        m_records.BindColumnByName("rss_guid", m_guid, sizeof m_guid, kBindText);
+        m_records.BindColumnByName("rss_link", m_link, sizeof m_link, kBindText);
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
-        m_records.BindColumnByName("ID", &m_id, sizeof m_id, kBindNumber);
         // A search names each item's channel beside it, and whether it is unread.
         m_records.BindColumnByName("item_unread", &m_unread, sizeof m_unread, kBindNumber);
         m_records.BindColumnByName("channel_title", m_channel, kTextBufferSize, kBindText);
@@ -50,15 +55,27 @@ public:
         // A NULL date leaves the binding untouched, so it must already say null.
         m_date = CAdoDateValue{};
         m_date.status = kDateNull;
+        m_id = -1;
         m_records.Fetch();
     }
-    std::string_view Title() const { return m_title; }
+    // What tells the item from the others a folder lists, as the store tells items apart:
+    // its title ignoring ASCII case and apostrophes, or for an untitled item its guid, else
+    // its link, else its ID.
+    std::string Identity() const {
+        if (!IsUntitled(m_title)) {
+            std::string title = AsciiLowered(m_title);
+            std::erase(title, '\'');
+            return title;
+        }
+        return std::string("\x01") + (m_guid[0]   ? m_guid
+                                      : m_link[0] ? m_link
+                                                  : std::to_string(m_id).c_str());
+    }
     // A row under `channel`, or under the record's own channel when it is empty; unread when
     // `unread` holds its ID, or without `unread`, when its record says so.
     CNewsRow MakeRow(std::string_view channel, const UnreadItems* unread) const {
-        CNewsRow row =
-            MakeNewsRow(m_title, m_author, m_source, m_date, channel.empty() ? m_channel : channel);
-        row.itemId = m_id;
+        CNewsRow row = MakeNewsRow(m_title, m_author, m_source, m_date,
+                                   channel.empty() ? m_channel : channel, m_id);
         row.read = unread ? unread->count(m_id) == 0 : m_unread == 0;
         return row;
     }
@@ -66,12 +83,14 @@ public:
 
 private:
     CAdoRecordset m_records;
+    std::int32_t m_id = -1;
     char m_title[kTextBufferSize] = {};
+    char m_guid[kAddressBufferSize] = {};
+    char m_link[kAddressBufferSize] = {};
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
     char m_channel[kTextBufferSize] = {};
     CAdoDateValue m_date;
-    std::int32_t m_id = 0;
     std::int32_t m_unread = 0;
 };
 
@@ -345,7 +364,7 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
                     break;
                 }
                 records.Read();
-                if (listed.insert(AsciiLowered(records.Title())).second) {
+                if (listed.insert(records.Identity()).second) {
                     Append(records.MakeRow(name, &unread));
                 }
                 records.MoveNext();

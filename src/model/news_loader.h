@@ -42,7 +42,8 @@ std::string SearchStatusText(int count);
 // A channel load reads the channel's items (by the list mode of its request: those inside
 // the retention period, or those of today's UTC date) newest first, at most 1001, publishing the
 // count at 200 and at every multiple of 500 with a pause each time. A folder load reads the
-// channels below the folder one by one, skips titles already listed (ignoring ASCII case),
+// channels below the folder one by one, skips items already listed (titles ignoring ASCII
+// case and apostrophes, untitled items by guid or link),
 // keeps the whole list in NewsRowBefore order and stops taking names once more than 500
 // rows are listed, pausing between names.
 //

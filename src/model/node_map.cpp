@@ -226,9 +226,9 @@ std::pair<int, int> CNodeMap::CountBranchLocked(Handle item, const CountsByName&
         belowUnread += unread;
     }
     if (record.type == NODE_KEY) {
-        out->push_back({item, record.name, own, ownUnread});
+        out->push_back({item, record.name, own, ownUnread, NODE_KEY});
     } else if (record.type == NODE_FOLDER) {
-        out->push_back({item, record.name, below, belowUnread});
+        out->push_back({item, record.name, below, belowUnread, NODE_FOLDER});
     }
     return {own + below, ownUnread + belowUnread};
 }

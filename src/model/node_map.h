@@ -35,6 +35,7 @@ public:
         std::string name;
         int count = 0;
         int unread = 0;
+        int type = NODE_NONE;  // NODE_KEY or NODE_FOLDER
     };
     // Every channel's and folder's count, and the generation of the tree they were taken from.
     struct Counts {

@@ -1,5 +1,6 @@
 #include "store/sqlite_pool.h"
 
+#include "store/database_file.h"
 #include "store/schema.h"
 #include "store/search_index.h"
 
@@ -7,6 +8,16 @@ namespace {
 
 // At most this many idle handles are kept for reuse; more are closed on return.
 constexpr std::size_t kMaxIdleHandles = 8;
+
+// Every handle writes or searches items, and the search index's triggers and queries need
+// its tokenizer and functions: a handle without them is closed.
+SqliteDb WithSearchIndex(SqliteDb db, int* errorCode, std::string* errorMessage) {
+    if (db && !InstallSearchIndex(db.get(), errorMessage)) {
+        *errorCode = SQLITE_ERROR;
+        return SqliteDb();
+    }
+    return db;
+}
 
 }  // namespace
 
@@ -16,22 +27,39 @@ SqlitePool::Lease::~Lease() {
     }
 }
 
-std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, int busyTimeoutMs,
+std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, const Options& options,
                                              int* errorCode, std::string* errorMessage,
+                                             SchemaUpgrade* upgrade,
                                              const SchemaProgress& progress) {
-    std::shared_ptr<SqlitePool> pool(new SqlitePool(path, busyTimeoutMs));
-    SqliteDb first = pool->OpenHandle(errorCode, errorMessage);
+    std::shared_ptr<SqlitePool> pool(new SqlitePool(path, options.busyTimeoutMs));
+    SqliteDb first = pool->OpenHandle(options.openBusyTimeoutMs, errorCode, errorMessage);
     if (!first) {
         return nullptr;
     }
-    if (!PrepareDatabase(first.get(), errorCode, errorMessage, progress)) {
+    if (PrepareDatabase(first.get(), errorCode, errorMessage, upgrade, progress)) {
+        sqlite3_busy_timeout(first.get(), options.busyTimeoutMs);
+        pool->Return(std::move(first));
+        return pool;
+    }
+    if (!options.readOnlyFallback || !MayOpenForReading(*errorCode)) {
         return nullptr;
     }
+    first = WithSearchIndex(OpenDatabaseForReading(path, options.openBusyTimeoutMs,
+                                                   &pool->m_readOnlyUri, errorCode, errorMessage),
+                            errorCode, errorMessage);
+    if (!first || !CheckDatabaseTables(first.get(), errorCode, errorMessage)) {
+        return nullptr;
+    }
+    sqlite3_busy_timeout(first.get(), options.busyTimeoutMs);
     pool->Return(std::move(first));
     return pool;
 }
 
-SqliteDb SqlitePool::OpenHandle(int* errorCode, std::string* errorMessage) const {
+SqliteDb SqlitePool::OpenHandle(int busyMs, int* errorCode, std::string* errorMessage) const {
+    if (IsReadOnly()) {
+        return WithSearchIndex(OpenDatabaseUri(m_readOnlyUri, busyMs, errorCode, errorMessage),
+                               errorCode, errorMessage);
+    }
     sqlite3* raw = nullptr;
     // NOMUTEX: a handle is used by one thread at a time, so SQLite's own locking of the
     // handle is not needed.
@@ -44,20 +72,14 @@ SqliteDb SqlitePool::OpenHandle(int* errorCode, std::string* errorMessage) const
         return SqliteDb();
     }
     sqlite3_extended_result_codes(db.get(), 1);
-    sqlite3_busy_timeout(db.get(), m_busyMs);
-    // Every handle writes items, and the search index's triggers need its tokenizer and
-    // functions.
-    if (!InstallSearchIndex(db.get(), errorMessage)) {
-        *errorCode = SQLITE_ERROR;
-        return SqliteDb();
-    }
+    sqlite3_busy_timeout(db.get(), busyMs);
     // A row an insert replaces is removed through the delete trigger too, so the search
     // index never keeps a replaced item.
     sqlite3_exec(db.get(), "PRAGMA recursive_triggers=ON;", nullptr, nullptr, nullptr);
     // In WAL mode NORMAL keeps every commit across a crash of the program; only a power
     // loss may take the last commits.
     sqlite3_exec(db.get(), "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-    return db;
+    return WithSearchIndex(std::move(db), errorCode, errorMessage);
 }
 
 std::optional<SqlitePool::Lease> SqlitePool::Acquire(int* errorCode, std::string* errorMessage) {
@@ -74,7 +96,7 @@ std::optional<SqlitePool::Lease> SqlitePool::Acquire(int* errorCode, std::string
             return Lease(shared_from_this(), std::move(db));
         }
     }
-    SqliteDb db = OpenHandle(errorCode, errorMessage);
+    SqliteDb db = OpenHandle(m_busyMs, errorCode, errorMessage);
     if (!db) {
         return std::nullopt;
     }

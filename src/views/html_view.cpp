@@ -13,52 +13,89 @@ const char CTD_HtmlView::kStartPage[] =
 
 namespace {
 
-void AllowScripts(QWebEnginePage* page, bool allowed) {
-    page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, allowed);
+bool IsWebAddress(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
-// A page that never leaves for a local file, whatever it shows. A link the user follows out
-// of a generated page opens the article as a double click does, with its scripts: only the
-// generated page itself runs none.
+// The page the pane shows: either generated pages (the start page and item pages), which run
+// no script, or web pages, which do. A page is one or the other for its whole life, so that
+// no script is ever switched on under a generated document: a web address opens in a new page
+// (CTD_HtmlView::UsePage). Neither kind ever leaves for a local file. A link followed out of
+// a generated page leads only to an http or https address, which the pane then opens as a
+// web page; any other link of it (javascript:, data:, ...) goes nowhere.
 class GuardedPage : public QWebEnginePage {
 public:
-    using QWebEnginePage::QWebEnginePage;
+    GuardedPage(CTD_HtmlView* view, bool generated)
+        : QWebEnginePage(view), m_view(view), m_generated(generated) {
+        QWebEngineSettings* settings = this->settings();
+        settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+        settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+        settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+        settings->setAttribute(QWebEngineSettings::JavascriptEnabled, !generated);
+    }
+
+    bool Generated() const { return m_generated; }
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
         if (url.isLocalFile() || url.scheme() == QLatin1String("file")) {
             return false;
         }
-        if (type == NavigationTypeLinkClicked && isMainFrame) {
-            AllowScripts(this, true);
+        if (!m_generated) {
+            return true;  // a web page's own links, as in any browser
+        }
+        const bool followed =
+            type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted;
+        if (!followed) {
+            // The generated document itself, written (or brought back) as a data: address;
+            // nothing else may replace it (a refresh written into a description, say).
+            return !isMainFrame || url.scheme() == QLatin1String("data");
+        }
+        if (!IsWebAddress(url)) {
+            return false;
+        }
+        if (isMainFrame) {
+            // Opened in a web page of its own once this call has returned.
+            QMetaObject::invokeMethod(
+                m_view, [view = m_view, url] { view->Navigate2(url.toString()); },
+                Qt::QueuedConnection);
+            return false;
         }
         return true;
     }
+
+private:
+    CTD_HtmlView* const m_view;  // the parent, which outlives the page
+    const bool m_generated;
 };
 
 }  // namespace
 
 CTD_HtmlView::CTD_HtmlView(QWidget* parent) : QWebEngineView(parent) {
-    auto* page = new GuardedPage(this);
-    QWebEngineSettings* settings = page->settings();
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    setPage(page);
+    setPage(new GuardedPage(this, true));
+}
+
+void CTD_HtmlView::UsePage(bool generated) {
+    const auto* current = dynamic_cast<GuardedPage*>(page());
+    if (current == nullptr || current->Generated() != generated) {
+        // The view deletes the page it replaces, its child.
+        setPage(new GuardedPage(this, generated));
+    }
 }
 
 void CTD_HtmlView::OnInitialUpdate() {
-    AllowScripts(page(), false);
+    UsePage(true);
     setHtml(QString::fromUtf8(kStartPage), QUrl(QStringLiteral("about:blank")));
 }
 
 void CTD_HtmlView::Navigate2(const QString& address) {
-    AllowScripts(page(), true);
+    UsePage(false);
     setUrl(QUrl::fromUserInput(address));
 }
 
 void CTD_HtmlView::WriteHtml(const QString& html, const QUrl& baseUrl) {
-    AllowScripts(page(), false);
+    UsePage(true);
     // The base address is the item's link, never a local one: a generated page has no
     // standing to read files.
     const QUrl base = baseUrl.isValid() && !baseUrl.isLocalFile() ? baseUrl : QUrl("about:blank");

@@ -226,7 +226,7 @@ void CTD_ListView::MarkEverythingRead() {
 }
 
 void CTD_ListView::MarkRead(const CNewsRow& row) {
-    if (row.read || row.itemId <= 0) {
+    if (row.read || row.itemId < 0) {
         return;
     }
     if (m_store.Execute(SqlMarkItemRead(row.itemId)) < 0) {

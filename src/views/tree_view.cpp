@@ -11,7 +11,6 @@
 #include <map>
 
 #include "feeds/feed_store.h"
-#include "model/node_tooltip.h"
 #include "views/app_icons.h"
 #include "views/tree_commands.h"
 #include "views/tree_drag.h"
@@ -23,7 +22,7 @@ const char CTD_TreeView::kStartupFailed[] = "启动失败";
 namespace {
 
 // Where an item keeps how many of its recent news are unread.
-constexpr int kUnreadRole = Qt::UserRole + 1;
+constexpr int kUnreadRole = Qt::UserRole + 2;
 
 }  // namespace
 
@@ -134,6 +133,9 @@ bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, i
         *newId = id;
     }
     emit TreeChanged();
+    if (type == NODE_KEY) {
+        emit ChannelAdded(added.name);
+    }
     return true;
 }
 
@@ -247,11 +249,12 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
         font.setBold(change.unread > 0);
         treeItem->setFont(0, font);
         treeItem->setData(0, kUnreadRole, change.unread);
-        NodeTooltipFacts facts;
-        facts.counted = true;
-        facts.count = change.count;
-        facts.unread = change.unread;
-        treeItem->setToolTip(0, QString::fromStdString(NodeTooltipText(facts)));
+        treeItem->setToolTip(0, QString::fromStdString(change.tooltip));
+        if (Lookup(treeItem).type == NODE_KEY &&
+            treeItem->data(0, kWarningRole).toBool() != change.warning) {
+            treeItem->setData(0, kWarningRole, change.warning);
+            treeItem->setIcon(0, change.warning ? WarnedChannelIcon() : ChannelIcon());
+        }
         if (treeItem == m_root) {
             emit UnreadTotalChanged(change.unread);
         }

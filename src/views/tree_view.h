@@ -89,6 +89,8 @@ public:
 
     static const char kStartupFailed[];
     static constexpr int kKeyboardLoadDelayMs = 300;
+    // An item's data in this role is true while it shows the warning mark.
+    static constexpr int kWarningRole = Qt::UserRole + 1;
 
 signals:
     // A click on `item` (null for the empty area): the node to show in the news list.
@@ -101,6 +103,9 @@ signals:
     void UnreadTotalChanged(int unread);
     // The user asks for the next unread item (N).
     void NextUnreadRequested();
+    // A channel was added after the tree loaded (a new channel, or one of a subscription):
+    // its news are to be fetched now.
+    void ChannelAdded(const std::string& name);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -56,7 +56,7 @@ void ServeFeeds(LocalHttpServer& server, const std::atomic<int>& round) {
 void Seed(const TempDataFolder& folder, const LocalHttpServer& server) {
     // A file of the earlier schema: the first kills may land in its upgrade.
     folder.CreateDatabaseWith(ReadTestData("db/schema_v0.sql"));
-    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    folder.CopySeedSettings();
     folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
     folder.WriteFile("document/keywordlist.xml", TreeFile());
 }

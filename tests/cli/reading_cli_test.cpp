@@ -37,9 +37,7 @@ constexpr char kTree[] =
 
 class CliReadingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_folder.WriteFile("document/keywordlist.xml", kTree);
-    }
+    void SetUp() override { m_folder.WriteFile("document/keywordlist.xml", kTree); }
 
     // The channels of the tree, with news of today, three days ago and years ago.
     void AddNews() {
@@ -48,8 +46,9 @@ protected:
         AddChannel(db, 2, "Tennis");
         AddChannel(db, 3, "weather");
         AddItem(db, 1, {"中国足球", Iso(m_today)});
-        AddItem(db, 1, {"match", Iso(m_today - days{3}), "http://news.test/m", "记者", "新华网",
-                        "<p>a <b>足</b>球 match</p>"});
+        AddItem(db, 1,
+                {"match", Iso(m_today - days{3}), "http://news.test/m", "记者", "新华网",
+                 "<p>a <b>足</b>球 match</p>"});
         AddItem(db, 1, {"old", "2001-01-01", "http://news.test/o", "记者", "新华网", "足球"});
         AddItem(db, 2, {"ace 足球", Iso(m_today)});
         AddItem(db, 3, {"rain", Iso(m_today)});
@@ -119,7 +118,7 @@ TEST_F(CliReadingTest, MarkReadMarksAChannelOrEveryChannelOfAFolderRead) {
 // A database of the build before the read state: the first command builds the index,
 // saying so on stderr, and every item it held counts as read.
 TEST_F(CliReadingTest, AnOlderDatabaseGainsItsIndexOnFirstUseWithEveryItemRead) {
-    m_folder.CreateDatabaseWith(ReadTestData("db/schema_v2.sql"));
+    m_folder.CreateDatabaseWith(ReadTestData("db/schema_v4.sql"));
     AddNews();
     const ProcessResult run = Cli({"search", "足球", "--json"}, m_folder.Path());
     ASSERT_EQ(run.exitCode, 0) << run.err;

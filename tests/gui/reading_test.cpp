@@ -58,7 +58,10 @@ protected:
         }
         return -1;
     }
-    static QString TooltipOf(const std::string& node) { return ItemNamed(node)->toolTip(0); }
+    // The tooltip's line of counts, below the node's name.
+    static QString TooltipOf(const std::string& node) {
+        return ItemNamed(node)->toolTip(0).section(QLatin1Char('\n'), 1, 1);
+    }
     static bool WaitForCaption(const char* caption) {
         return QTest::qWaitFor(
             [caption] { return Frame()->windowTitle() == QString::fromUtf8(caption); }, 5000);
@@ -80,9 +83,9 @@ TEST_F(Reading, AShownPageMarksItsItemReadEverywhereAndItStaysReadAfterARestart)
     OpenFast();
     ASSERT_TRUE(WaitForCaption("Quillon (4)")) << Frame()->windowTitle().toStdString();
     EXPECT_TRUE(ItemNamed("足球")->font(0).bold());
-    EXPECT_EQ(TooltipOf("足球"), QString::fromUtf8("共 3 条，未读 3 条"));
-    EXPECT_EQ(TooltipOf("体育"), QString::fromUtf8("共 3 条，未读 3 条"));
-    EXPECT_EQ(TooltipOf("Rock 'n' Roll"), QString::fromUtf8("共 0 条，未读 0 条"));
+    EXPECT_EQ(TooltipOf("足球"), QString::fromUtf8("最近新闻：共 3 条，未读 3 条"));
+    EXPECT_EQ(TooltipOf("体育"), QString::fromUtf8("最近新闻：共 3 条，未读 3 条"));
+    EXPECT_EQ(TooltipOf("Rock 'n' Roll"), QString::fromUtf8("最近新闻：共 0 条，未读 0 条"));
     EXPECT_FALSE(ItemNamed("Rock 'n' Roll")->font(0).bold());
     EXPECT_EQ(ItemNamed("足球")->text(0), QString::fromUtf8("足球|3"));
 
@@ -98,7 +101,8 @@ TEST_F(Reading, AShownPageMarksItsItemReadEverywhereAndItStaysReadAfterARestart)
     EXPECT_EQ(ReadFlags(), (Rows{{"1", "0"}, {"2", "1"}, {"3", "0"}, {"4", "0"}}));
     EXPECT_TRUE(WaitForCaption("Quillon (3)")) << Frame()->windowTitle().toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
-        [] { return TooltipOf("足球") == QString::fromUtf8("共 3 条，未读 2 条"); }, 5000));
+        [] { return TooltipOf("足球") == QString::fromUtf8("最近新闻：共 3 条，未读 2 条"); },
+        5000));
     // The caption follows the unread news whatever else sets it.
     Frame()->setWindowTitle(QStringLiteral("something else"));
     EXPECT_EQ(Frame()->windowTitle(), QString::fromUtf8("Quillon (3)"));
