@@ -13,6 +13,8 @@
 #include <QWebEnginePage>
 #include <algorithm>
 
+#include "app/layout_memory.h"
+#include "app/news_notifier.h"
 #include "app/quillon_app.h"
 #include "app/quillon_doc.h"
 #include "bars/link_panel.h"
@@ -212,6 +214,9 @@ void CMainFrame::CreateClient() {
     m_listSplitter->addWidget(m_htmlView);
     m_listSplitter->setStretchFactor(1, 1);
 
+    m_layout = new CLayoutMemory(theStore.MoreSettings(), m_listSplitter, m_treeView, this);
+    m_notifier = new CNewsNotifier(this);
+
     m_mainSplitter->addWidget(m_leftSplitter);
     m_mainSplitter->addWidget(m_rightSplitter);
     m_mainSplitter->setStretchFactor(1, 1);
@@ -275,6 +280,7 @@ void CMainFrame::ShowListMode(int mode) {
 
 void CMainFrame::InitialUpdate() {
     m_treeView->OnInitialUpdate();
+    m_layout->RestoreExpandedFolders();
     g_hRootItem = m_treeView->RootItem();
     m_htmlView->OnInitialUpdate();
     m_searchBar->OnInitialUpdate();
@@ -315,6 +321,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
     if (!m_sized) {
         m_sized = true;
         ResetPaneSizes(1);
+        m_layout->RestoreListShare(kMinimumListHeight);
     }
 }
 
@@ -347,6 +354,7 @@ void CMainFrame::ShowUpdateProgress(const UpdateTally& tally) {
 }
 
 void CMainFrame::ShowUpdateDone(const UpdateTally& tally) {
+    m_notifier->UpdateDone(tally);
     m_progress->hide();
     if (tally.stopped) {
         // A failure to store says so in the message pane; a shutdown needs no word.
@@ -412,7 +420,9 @@ void CMainFrame::OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item
     if (auto* list = qobject_cast<CTD_ListView*>(ListPlace())) {
         list->ShowNode(record, item);
     }
-    ResetPaneSizes(3);
+    if (!m_layout->RestoreListShare(kMinimumListHeight)) {
+        ResetPaneSizes(3);
+    }
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
     }

@@ -13,6 +13,8 @@
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 
+class CLayoutMemory;
+class CNewsNotifier;
 class CTD_FormView;
 class CTD_HtmlView;
 class CTD_LeftFormView;
@@ -79,6 +81,8 @@ public:
     void SetUpdateText(const QString& text);
     QString UpdateText() const;
     QProgressBar* UpdateProgressBar() const { return m_progress; }
+    // What tells of an update's news while the window is out of sight.
+    CNewsNotifier* Notifier() const { return m_notifier; }
     void SetRecentFiles(const QStringList& files);
 
     QAction* CommandAction(int commandId) const;
@@ -140,6 +144,8 @@ private:
     std::map<int, QAction*> m_actions;
     QPrinter m_printer;
     bool m_sized = false;
+    CLayoutMemory* m_layout = nullptr;  // children of the window
+    CNewsNotifier* m_notifier = nullptr;
     QString m_caption;
     // Set while a channel loads for ShowNextUnread: its first unread item is shown once it
     // has loaded.

@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <atomic>
 #include <memory>
 
+#include "app/news_notifier.h"
 #include "dialogs/opml_dialog.h"
 #include "dialogs/sys_dialog.h"
 #include "modal.h"
@@ -292,4 +294,35 @@ TEST_F(Updates, ASearchServiceThatGivesNothingIsNamedInTheStatusBar) {
         Frame()->UpdateText(),
         QString::fromUtf8("更新完成：新增 0 条新闻，15 个来源失败。搜索服务“百度”没有提供新闻（"
                           "不是新闻源），请在“帮助 → 系统设置”中选择其他搜索服务"));
+}
+
+// An update that stores news while the window is minimised gives one message with their
+// number; one while the window is active, or one that brings nothing new, gives none.
+TEST_F(Updates, NewsOfAnUpdateWhileTheWindowIsAwayIsAnnouncedOnce) {
+    OpenAndSettle();
+    QSignalSpy notified(Frame()->Notifier(), &CNewsNotifier::Notified);
+    const auto updateOnce = [] {
+        Frame()->SetUpdateText(QString());
+        App()->UpdateAll();
+        return QTest::qWaitFor(
+            [] { return Frame()->UpdateText().startsWith(QString::fromUtf8("更新完成")); }, 10000);
+    };
+    Frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
+    *m_round = 1;
+    ASSERT_TRUE(updateOnce());
+    EXPECT_NE(Frame()->UpdateText(), QString::fromUtf8("更新完成：新增 0 条新闻"));
+    EXPECT_EQ(notified.count(), 0);
+
+    Frame()->showMinimized();
+    *m_round = 2;
+    ASSERT_TRUE(updateOnce());
+    ASSERT_EQ(notified.count(), 1);
+    const QString text = notified[0][0].toString();
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("新增 "))) << text.toStdString();
+    EXPECT_TRUE(Frame()->UpdateText().contains(text)) << Frame()->UpdateText().toStdString();
+
+    ASSERT_TRUE(updateOnce());
+    EXPECT_EQ(Frame()->UpdateText(), QString::fromUtf8("更新完成：新增 0 条新闻"));
+    EXPECT_EQ(notified.count(), 1);
 }
