@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "bench_database.h"
@@ -156,12 +157,17 @@ BigCollection MakeBigCollection(const std::string& folder, int items,
     std::ofstream(base / "data" / "services.conf")
         << "search.baidu = http://127.0.0.1:1\nsite.publisher = http://127.0.0.1:1\n";
 
-    // The cache is per day: the recent counts depend on today's date.
+    // The cache is per day: the recent counts depend on today's date; and per schema text, so
+    // that a changed schema never reuses a file of the one before.
     const std::time_t now = std::time(nullptr);
+    std::ostringstream schema;
+    schema << std::ifstream(schemaPath).rdbuf();
+    const std::size_t schemaHash = std::hash<std::string>{}(schema.str()) % 1'000'000;
     // Beside the folder, so that the folders of one benchmark share it.
     const fs::path cache =
-        base.parent_path() / ("big-" + fs::path(schemaPath).stem().string() + "-" +
-                              std::to_string(items) + "-" + IsoDaysAgo(now, 0) + ".dat");
+        base.parent_path() /
+        ("big-" + fs::path(schemaPath).stem().string() + "-" + std::to_string(schemaHash) + "-" +
+         std::to_string(items) + "-" + IsoDaysAgo(now, 0) + ".dat");
     const fs::path counts = cache.string() + ".counts";
     std::vector<int> recent;
     if (!fs::exists(cache) || !fs::exists(counts)) {

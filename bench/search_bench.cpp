@@ -5,7 +5,7 @@
 //     character and two words together;
 //   * the index's share of the database file;
 //   * storing 5000 new items (50 feeds of 100) with the index and without it;
-//   * bringing a million-item file of the build before (schema version 2) up to date;
+//   * bringing a million-item file of the build before (schema version 4) up to date;
 //   * marking a folder of about 10 000 unread items read;
 //   * the tree's grouped count statement, with every item unread.
 //
