@@ -80,7 +80,8 @@ bool COpmlDocument::ExportSubscriptions(const CAdoConnection& connection, const 
     for (const COpmlOutline& record : m_writeList) {
         XmlNode outline = m_document.createNode("outline");
         body.appendChild(outline);
-        outline.setAttribute("text", "");
+        // Other readers list an outline by its text: it carries the title too.
+        outline.setAttribute("text", record.title);
         outline.setAttribute("title", record.title);
         outline.setAttribute("type", "rss");
         outline.setAttribute("xmlUrl", record.xmlUrl);

@@ -36,10 +36,11 @@ public:
     COpmlDocument& operator=(const COpmlDocument&) = delete;
 
     // Writes every row of the opml table of `connection`, in the order the database delivers
-    // them, as one flat outline each, to `path` (UTF-8 with its declaration, replacing the
-    // file whole). The head carries the local time of the export, `ownerName` and `site` (the
-    // publisher's address). False when nothing was written: the database is closed or the
-    // file could not be written. A table that cannot be read gives a file with an empty body.
+    // them, as one flat outline each (text and title both the feed's key), to `path` (UTF-8 with
+    // its declaration, replacing the file whole). The head carries the local time of the export,
+    // `ownerName` and `site` (the publisher's address). False when nothing was written: the
+    // database is closed or the file could not be written. A table that cannot be read gives a file
+    // with an empty body.
     bool ExportSubscriptions(const CAdoConnection& connection, const std::string& path,
                              std::string_view ownerName, std::string_view site);
 
