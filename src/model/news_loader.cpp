@@ -15,9 +15,23 @@ namespace {
 // The loaders read texts into buffers of this size; database texts never come near it.
 constexpr int kTextBufferSize = 512;
 
+// The names of a folder's list, each once: the database matches them ignoring ASCII case.
+std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
+    std::vector<std::string> distinct;
+    std::unordered_set<std::string> seen;
+    for (const std::string& name : names) {
+        if (seen.insert(AsciiLowered(name)).second) {
+            distinct.push_back(name);
+        }
+    }
+    return distinct;
+}
+
+}  // namespace
+
 // One statement's items, read record by record into buffers bound once for the whole
 // query (bindings accumulate until the recordset closes).
-class ItemRecords {
+class CNewsList::ItemRecords {
 public:
     ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql)
         : m_records(connection) {
@@ -28,6 +42,9 @@ public:
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
+        // Only a folder's statement has it.
+        m_records.BindColumnByName("keyword_index", &m_keywordIndex, sizeof m_keywordIndex,
+                                   kBindNumber);
     }
     ~ItemRecords() { m_records.Close(); }
     ItemRecords(const ItemRecords&) = delete;
@@ -43,6 +60,8 @@ public:
         m_records.Fetch();
     }
     std::string_view Title() const { return m_title; }
+    // The position of the name the row was found by, in the folder statement's names.
+    std::size_t KeywordIndex() const { return static_cast<std::size_t>(m_keywordIndex); }
     CNewsRow MakeRow(std::string_view channel) const {
         return MakeNewsRow(m_title, m_author, m_source, m_date, channel);
     }
@@ -54,9 +73,8 @@ private:
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
     CAdoDateValue m_date;
+    std::int32_t m_keywordIndex = 0;
 };
-
-}  // namespace
 
 // What every statement of one load shares, fixed when the load starts.
 struct CNewsList::Plan {
@@ -72,6 +90,20 @@ struct CNewsList::Plan {
                 return SqlSelectItemsOfDay(name, today);
             default:
                 return std::nullopt;  // no list is shown, so nothing is read
+        }
+    }
+
+    std::optional<std::string> FolderStatement(const std::vector<std::string>& names) const {
+        if (names.empty()) {
+            return std::nullopt;
+        }
+        switch (mode) {
+            case kListModeAll:
+                return SqlSelectRecentItemsOfChannels(names, cutoff);
+            case kListModeToday:
+                return SqlSelectItemsOfChannelsOfDay(names, today);
+            default:
+                return std::nullopt;
         }
     }
 };
@@ -179,18 +211,7 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
     int count = 0;
     {
         ItemRecords records(m_store, plan.Statement(name));
-        while (!records.AtEnd() && IsCurrent(token)) {
-            records.Read();
-            count = Append(records.MakeRow(name));
-            if (count == kFirstPublication || count % kPublicationStep == 0) {
-                Publish(count);
-                m_pacing.Pause(kPause);
-            }
-            if (count > kChannelRowLimit) {
-                break;
-            }
-            records.MoveNext();
-        }
+        count = ReadRows(token, records, {name}, nullptr);
     }
     Publish(count);
     Status(count);
@@ -199,61 +220,48 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
 
 void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
     const Plan plan = MakePlan(mode);
+    names = DistinctNames(names);
     // The titles listed so far, lowered: the duplicate test costs the same for the
     // thousandth record as for the first.
     std::unordered_set<std::string> listed;
-    bool outdated = false;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        if (!IsCurrent(token)) {
-            outdated = true;
-            break;
-        }
-        {
-            ItemRecords records(m_store, plan.Statement(name));
-            while (!records.AtEnd()) {
-                if (!IsCurrent(token)) {
-                    outdated = true;
-                    break;
-                }
-                records.Read();
-                if (listed.insert(AsciiLowered(records.Title())).second) {
-                    Append(records.MakeRow(name));
-                }
-                records.MoveNext();
-            }
-        }
-        if (outdated) {
-            break;
-        }
-        const int count = SortRows();
+    int count = 0;
+    {
+        ItemRecords records(m_store, plan.FolderStatement(names));
+        count = ReadRows(token, records, names, &listed);
+    }
+    // An outdated folder load leaves the count it last published.
+    if (IsCurrent(token)) {
         Publish(count);
         Status(count);
-        if (count > kFolderRowLimit) {
-            break;
-        }
-        if (i + 1 < names.size()) {
-            m_pacing.Pause(kPause);
-        }
-    }
-    if (names.empty()) {
-        // Nothing else would replace the count of the list shown before.
-        Publish(0);
-        Status(0);
     }
     SetIdle();
+}
+
+int CNewsList::ReadRows(std::uint64_t token, ItemRecords& records,
+                        const std::vector<std::string>& names,
+                        std::unordered_set<std::string>* listed) {
+    int count = 0;
+    while (!records.AtEnd() && IsCurrent(token)) {
+        records.Read();
+        if (listed == nullptr || listed->insert(AsciiLowered(records.Title())).second) {
+            const std::size_t index = records.KeywordIndex();
+            count = Append(records.MakeRow(index < names.size() ? names[index] : ""));
+            if (count == kFirstPublication || count % kPublicationStep == 0) {
+                Publish(count);
+                m_pacing.Pause(kPause);
+            }
+            if (count > kChannelRowLimit) {
+                break;
+            }
+        }
+        records.MoveNext();
+    }
+    return count;
 }
 
 int CNewsList::Append(CNewsRow row) {
     std::lock_guard lock(m_rowsMutex);
     m_rows.push_back(std::move(row));
-    return static_cast<int>(m_rows.size());
-}
-
-int CNewsList::SortRows() {
-    std::lock_guard lock(m_rowsMutex);
-    // Stable, so rows of one channel and day keep the database's order.
-    std::stable_sort(m_rows.begin(), m_rows.end(), NewsRowBefore);
     return static_cast<int>(m_rows.size());
 }
 

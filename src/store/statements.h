@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/sql_text.h"
 
@@ -58,6 +59,18 @@ std::string SqlSelectItemByTitle(std::string_view title, std::string_view keywor
 std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff);
 // A channel's items of one day (the list, mode 1: today's news).
 std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day);
+// The items of every channel named in `keywords` (a folder's list), newer than the cut-off or
+// of one day, in one statement: rss_title, rss_author, rss_source, rss_pubDate and
+// keyword_index (the position in `keywords` of the name the row was found by). Rows with a
+// real date first, newest day first, then the name ascending ignoring ASCII case, then the
+// order of `keywords`, the item stored last first. `keywords` must not be empty.
+std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywords,
+                                           const AccessDate& cutoff);
+std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
+                                          const AccessDate& day);
+// How many items the channels named in `keywords` hold, whatever their date: one row, one
+// number. `keywords` must not be empty.
+std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords);
 // A channel's items newer than the cut-off, for their count.
 std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff);
 // Every channel's count of items newer than the cut-off, one row (rss_title, count) per
