@@ -97,6 +97,25 @@ bool COpmlDocument::ReadOutlines(const std::string& address, AddressOrigin origi
     if (!m_document.load(address, origin, fetch)) {
         return false;
     }
+    CollectOutlines();
+    return true;
+}
+
+bool COpmlDocument::ReadOutlinesFromBytes(std::string_view bytes, std::string_view httpCharset,
+                                          const XmlParseLimits& limits) {
+    m_readList.clear();
+    if (!m_document.loadBytes(bytes, httpCharset, limits)) {
+        return false;
+    }
+    CollectOutlines();
+    return true;
+}
+
+bool COpmlDocument::IsOpml() const {
+    return m_document.documentElement().name() == "opml";
+}
+
+void COpmlDocument::CollectOutlines() {
     std::vector<XmlNode> outlines = m_document.selectNodes("opml/body/outline");
     if (outlines.size() == 1) {
         // A single top-level outline is a folder wrapping the list.
@@ -113,5 +132,4 @@ bool COpmlDocument::ReadOutlines(const std::string& address, AddressOrigin origi
         copy(outline.xmlUrl, "xmlUrl");
         copy(outline.htmlUrl, "htmlUrl");
     }
-    return true;
 }

@@ -53,10 +53,20 @@ public:
     bool ReadOutlines(const std::string& address, AddressOrigin origin,
                       const FetchOptions& fetch = {});
 
+    // ReadOutlines for a document already fetched: `bytes` as they came, with the answer's
+    // HTTP charset ("" for none). False, with an empty list, when they are not well-formed XML.
+    bool ReadOutlinesFromBytes(std::string_view bytes, std::string_view httpCharset,
+                               const XmlParseLimits& limits);
+    // Whether the document last read is an OPML document: its root element is <opml>.
+    bool IsOpml() const;
+
     // The outlines of the last ReadOutlines, in document order.
     const std::vector<COpmlOutline>& ReadList() const { return m_readList; }
 
 private:
+    // Collects the outlines of the document just loaded.
+    void CollectOutlines();
+
     CXmlDocument m_document;
     std::vector<COpmlOutline> m_readList;
     std::vector<COpmlOutline> m_writeList;
