@@ -41,7 +41,8 @@ std::string NewsStatusText(int count);
 // items of every channel below the folder with one statement, newest first across them all
 // (NewsRowBefore order, rows of one day in the order of the channel names), skips a title
 // already listed (ignoring ASCII case, so the newest copy stays), and keeps and publishes
-// like a channel load.
+// like a channel load. The statement is read in pages of kFolderPageRows; a page after the
+// first is needed only when repeated titles leave the first short of the cap.
 //
 // Thread rules: RequestLoad, WaitUntilIdle, WaitUntilIdleFor and the destructor are called
 // from one thread (the window thread, or a tool's main thread); Invalidate, IsBusy,
@@ -52,6 +53,8 @@ public:
     static constexpr int kFirstPublication = 200;
     static constexpr int kPublicationStep = 500;
     static constexpr int kChannelRowLimit = 1000;  // a load ends with the row past it
+    // A folder's statement reads its items in pages of this many rows.
+    static constexpr int kFolderPageRows = kChannelRowLimit + 1;
     static constexpr Pacing::Duration kPause{100};
 
     // `store` gives the connection and the retention period; `listener` (may be null) hears
@@ -98,12 +101,12 @@ private:
 
     void RunChannel(std::uint64_t token, int mode, std::string name);
     void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names);
-    // Appends the rows of `records` while the load is current, up to the row past
-    // kChannelRowLimit, publishing in steps; each row's channel is the name of `names` its
-    // keyword index gives. With `listed`, a title already listed (ignoring ASCII case) is
-    // skipped. Returns the rows stored.
+    // Appends the rows of `records` to the `count` stored while the load is current, up to
+    // the row past kChannelRowLimit, publishing in steps; each row's channel is the name of
+    // `names` its keyword index gives. With `listed`, a title already listed (ignoring ASCII
+    // case) is skipped. Adds the records read to `*read`; returns the rows stored.
     int ReadRows(std::uint64_t token, ItemRecords& records, const std::vector<std::string>& names,
-                 std::unordered_set<std::string>* listed);
+                 std::unordered_set<std::string>* listed, int count, int* read);
     Plan MakePlan(int mode) const;
     bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
     int Append(CNewsRow row);

@@ -110,26 +110,27 @@ std::string NamesTable(const std::vector<std::string>& keywords) {
 // The channel's column comes first in the comparison, so it decides the collation: names
 // match channels ignoring ASCII case, as everywhere.
 std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
-                                  const std::string& dateCondition) {
+                                  const std::string& dateCondition, int limit, int offset) {
     return NamesTable(keywords) +
            "select item.rss_title, item.rss_author, item.rss_source, item.rss_pubDate, "
            "names.keyword_index from names inner join channel on channel.rss_title = names.name "
            "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate" +
            dateCondition +
            " order by date(item.rss_pubDate) is null, item.rss_pubDate desc, "
-           "names.name collate nocase, names.keyword_index, item.ID desc";
+           "names.name collate nocase, names.keyword_index, item.ID desc limit " +
+           std::to_string(limit) + " offset " + std::to_string(offset);
 }
 
 }  // namespace
 
 std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywords,
-                                           const AccessDate& cutoff) {
-    return SelectItemsOfChannels(keywords, ">" + AccessDateLiteral(cutoff));
+                                           const AccessDate& cutoff, int limit, int offset) {
+    return SelectItemsOfChannels(keywords, ">" + AccessDateLiteral(cutoff), limit, offset);
 }
 
 std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
-                                          const AccessDate& day) {
-    return SelectItemsOfChannels(keywords, "=" + AccessDateLiteral(day));
+                                          const AccessDate& day, int limit, int offset) {
+    return SelectItemsOfChannels(keywords, "=" + AccessDateLiteral(day), limit, offset);
 }
 
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords) {

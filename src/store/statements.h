@@ -63,11 +63,13 @@ std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day)
 // of one day, in one statement: rss_title, rss_author, rss_source, rss_pubDate and
 // keyword_index (the position in `keywords` of the name the row was found by). Rows with a
 // real date first, newest day first, then the name ascending ignoring ASCII case, then the
-// order of `keywords`, the item stored last first. `keywords` must not be empty.
+// order of `keywords`, the item stored last first: an order without ties, so that the page of
+// `limit` rows after the first `offset` continues the pages before it. `keywords` must not be
+// empty.
 std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywords,
-                                           const AccessDate& cutoff);
+                                           const AccessDate& cutoff, int limit, int offset);
 std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
-                                          const AccessDate& day);
+                                          const AccessDate& day, int limit, int offset);
 // How many items the channels named in `keywords` hold, whatever their date: one row, one
 // number. `keywords` must not be empty.
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords);

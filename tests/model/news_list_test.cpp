@@ -307,6 +307,25 @@ TEST_F(NewsListTest, AFolderOfTwentyChannelsListsExactlyItsNewest1001Rows) {
     }
 }
 
+// The second channel repeats all of the first's 800 titles: the list reads on past them to
+// fill its 1001 rows from the third.
+TEST_F(NewsListTest, RepeatedTitlesDoNotShortenAFolderList) {
+    AddChannel(Db(), 1, "a");
+    AddChannel(Db(), 2, "b");
+    AddChannel(Db(), 3, "c");
+    AddNumberedItems(Db(), 1, 800, "same ", "2023-06-14", 1);
+    AddNumberedItems(Db(), 2, 800, "SAME ", "2023-06-14", 1);
+    AddNumberedItems(Db(), 3, 600, "c ", "2023-06-13", 1);
+    Load(Folder("f"), {"a", "b", "c"});
+
+    const std::vector<CNewsRow> rows = m_list.Rows();
+    ASSERT_EQ(rows.size(), 1001u);
+    EXPECT_STREQ(rows[799].channel, "a");
+    EXPECT_STREQ(rows[800].channel, "c");
+    EXPECT_STREQ(rows[1000].channel, "c");
+    EXPECT_EQ(m_listener.Counts(), (std::vector<int>{200, 500, 1000, 1001}));
+}
+
 TEST_F(NewsListTest, AClickWhileAChannelLoadsIsDroppedAndStopsThatLoad) {
     AddChannel(Db(), 1, "big");
     AddNumberedItems(Db(), 1, 1500, "big ", "2023-06-14", 10);
