@@ -18,6 +18,7 @@
 #include "views/app_icons.h"
 #include "views/command_ids.h"
 #include "views/external_browser.h"
+#include "views/html_view.h"
 #include "views/list_view.h"
 #include "views/tree_view.h"
 
@@ -27,12 +28,19 @@ const char CQuillonApp::kOrganisation[] = "应用程序向导生成的本地应�
 
 namespace {
 
+// What must happen before Qt's application object exists; passes `argc` through, so that it
+// can run in the base class's initialiser.
+int& BeforeTheApplication(int& argc) {
+    CTD_HtmlView::RegisterItemLinkScheme();
+    return argc;
+}
+
 constexpr char kUpdatePagePath[] = "/rss/index.asp?boardid=6";
 constexpr char kRecentFilesKey[] = "Recent File List";
 
 }  // namespace
 
-CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(argc, argv) {
+CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(BeforeTheApplication(argc), argv) {
     setOrganizationName(QString::fromUtf8(kOrganisation));
     setApplicationName(QStringLiteral("Quillon"));
     setWindowIcon(ApplicationIcon());
@@ -142,8 +150,11 @@ void CQuillonApp::OnCommand(int commandId) {
 void CQuillonApp::RunSettingsDialog() {
     const CSysData before = theStore.Settings();
     CTD_SysDlg(theStore.Settings(), m_frame.get()).exec();
-    // Colours are stored as they are chosen, so they may have changed even after Cancel.
     const CSysData& after = theStore.Settings();
+    // The list shown is read again with the new retention period.
+    if (before.RetentionDays() != after.RetentionDays()) {
+        m_frame->ReloadList();
+    }
     bool changed = before.RetentionDays() != after.RetentionDays();
     for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
         changed = changed || before.CategoryColour(slot) != after.CategoryColour(slot);

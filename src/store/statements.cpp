@@ -133,6 +133,20 @@ std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywor
     return SelectItemsOfChannels(keywords, "=" + AccessDateLiteral(day), limit, offset);
 }
 
+std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keywords,
+                                            const AccessDate& first, const AccessDate& last) {
+    return NamesTable(keywords) +
+           "select item.ID, item.rss_title, item.rss_description, item.rss_pubDate, "
+           "names.keyword_index from names inner join channel on channel.rss_title = names.name "
+           "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate>=" +
+           AccessDateLiteral(first) + " and item.rss_pubDate<=" + AccessDateLiteral(last) +
+           " order by names.keyword_index, item.rss_pubDate desc, item.ID desc";
+}
+
+std::string SqlSelectItemById(long long id) {
+    return "select * from item where ID=" + std::to_string(id);
+}
+
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords) {
     return NamesTable(keywords) +
            "select count(*) from names inner join channel on channel.rss_title = names.name "

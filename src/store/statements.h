@@ -70,6 +70,13 @@ std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywo
                                            const AccessDate& cutoff, int limit, int offset);
 std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
                                           const AccessDate& day, int limit, int offset);
+// The items of every channel named in `keywords` dated from `first` to `last` (the
+// newspaper): ID, rss_title, rss_description, rss_pubDate and keyword_index, grouped by the
+// position in `keywords`, each channel's newest first. `keywords` must not be empty.
+std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keywords,
+                                            const AccessDate& first, const AccessDate& last);
+// select * from item where ID=N
+std::string SqlSelectItemById(long long id);
 // How many items the channels named in `keywords` hold, whatever their date: one row, one
 // number. `keywords` must not be empty.
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords);

@@ -4,10 +4,17 @@
 #include <QWebEngineView>
 #include <string>
 
+class QMenu;
+
 // The browser pane. It shows the built-in start page, pages the user navigates to, and the
-// generated item pages. A generated page runs no script and can reach no local file: its
-// base address is the item's own link, and the pane never follows a file: address. A link
-// followed out of it opens its page with scripts, like any page the user navigates to.
+// generated pages (item pages, the newspaper). A generated page runs no script and can reach
+// no local file: its base address is the item's own link, and the pane never follows a file:
+// address. A link followed out of it opens its page with scripts, like any page the user
+// navigates to. A link to an item page ("quillon-item:", see model/item_link.h) is not
+// loaded: the pane announces the item instead.
+//
+// Its context menu is the program's own: 后退, 前进, 重新加载, 复制链接, 在系统浏览器中打开 and
+// 复制. Alt+Left and Alt+Right go back and forward anywhere in the window.
 class CTD_HtmlView : public QWebEngineView {
     Q_OBJECT
 public:
@@ -20,5 +27,25 @@ public:
     // Replaces what the pane shows by a generated page.
     void WriteHtml(const QString& html, const QUrl& baseUrl);
 
+    // Makes the item links' scheme known to the browser engine. Called once, before the
+    // application object is made (CQuillonApp does it).
+    static void RegisterItemLinkScheme();
+
+    // The context menu for a point over `link` (empty: over no link); the caller owns it.
+    QMenu* CreateChineseMenu(const QUrl& link);
+
     static const char kStartPage[];
+
+signals:
+    // The address of what the pane shows now, whenever it changes: a web page's address, a
+    // generated page's base address, or an empty text for a page without one.
+    void AddressShown(const QString& address);
+    // A link to the item page of the stored item `id` was followed.
+    void ItemLinkClicked(long long id);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void AddHistoryKeys();
 };
