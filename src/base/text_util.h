@@ -47,6 +47,9 @@ void CopyToCodePageField(char (&dest)[N], std::size_t maxCodePageBytes, std::str
     CopyToField(dest, N, CutToCodePageLimit(text, maxCodePageBytes));
 }
 
+// Appends the UTF-8 form of the code point `c` (at most U+10FFFF, not a surrogate).
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-8 <-> UTF-16. A byte that does not start a valid UTF-8 sequence becomes U+FFFD; an
 // unpaired surrogate becomes U+FFFD in the other direction.
 std::u16string Utf8ToUtf16(std::string_view text);

@@ -21,24 +21,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
-void AppendCodePoint(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // The character a reference at the start of `text` ("&amp;", "&#26032;", "&#x65B0;") stands
 // for, and its length; nothing for anything else.
 std::optional<std::pair<char32_t, std::size_t>> ReadReference(std::string_view text) {
@@ -232,7 +214,7 @@ std::string PlainExcerpt(std::string_view html, std::size_t maxChars) {
         } else if (c == '&') {
             if (const auto reference = ReadReference(html.substr(pos))) {
                 std::string decoded;
-                AppendCodePoint(decoded, reference->first);
+                AppendUtf8(decoded, reference->first);
                 if (decoded == " " && blank) {
                     decoded.clear();
                 }

@@ -11,6 +11,7 @@
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
 #include "model/list_mode.h"
+#include "page_text.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
 #include "url_catcher.h"
@@ -19,28 +20,6 @@
 #include "views/list_view.h"
 
 namespace {
-
-QString PageText() {
-    QString text;
-    bool done = false;
-    g_pHtmlView->page()->toPlainText([&](const QString& result) {
-        text = result;
-        done = true;
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
-    return text;
-}
-
-QString PageHtml() {
-    QString html;
-    bool done = false;
-    g_pHtmlView->page()->toHtml([&](const QString& result) {
-        html = result;
-        done = true;
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
-    return html;
-}
 
 bool PageShows(const char* text) {
     return QTest::qWaitFor([&] { return PageText().contains(QString::fromUtf8(text)); }, 10000);

@@ -6,35 +6,13 @@
 #include "app/main_frame.h"
 #include "bars/search_bar.h"
 #include "model/list_mode.h"
+#include "page_text.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
 #include "views/html_view.h"
 #include "views/list_view.h"
 
 namespace {
-
-// The pane's text once its page has loaded.
-QString PageText() {
-    QString text;
-    bool done = false;
-    g_pHtmlView->page()->toPlainText([&](const QString& result) {
-        text = result;
-        done = true;
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
-    return text;
-}
-
-QString PageHtml() {
-    QString html;
-    bool done = false;
-    g_pHtmlView->page()->toHtml([&](const QString& result) {
-        html = result;
-        done = true;
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
-    return html;
-}
 
 QColor Colour(std::uint32_t reference) {
     return QColor(reference & 0xFF, (reference >> 8) & 0xFF, (reference >> 16) & 0xFF);
