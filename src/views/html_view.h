@@ -37,8 +37,8 @@ public:
     static const char kStartPage[];
 
 signals:
-    // The address of what the pane shows now, whenever it changes: a web page's address, a
-    // generated page's base address, or an empty text for a page without one.
+    // The address of what the pane shows now, whenever it changes: a web page's address, or
+    // an empty text for a generated page (which has none the user could open again).
     void AddressShown(const QString& address);
     // A link to the item page of the stored item `id` was followed.
     void ItemLinkClicked(long long id);
