@@ -44,17 +44,21 @@ def make_feed(index, rng):
                 index, "".join(items)).encode()
 
 
-def quillon_data_folder(root, base):
+def quillon_data_folder(root, base, subscriptions=None):
     """A Quillon data folder under `root` with each feed of `base` subscribed to its own
-    channel; maximum pages 1, every search service pointed at `base`."""
+    channel; maximum pages 1, every search service pointed at `base`. `subscriptions`, a
+    list of (channel, address), replaces the one feed per channel; the tree holds their
+    channels in order of first appearance."""
+    if subscriptions is None:
+        subscriptions = [(f"频道{i}", f"{base}/feed{i}.xml") for i in range(FEEDS)]
     folder = os.path.join(root, "quillon")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(os.path.join(folder, "data"))
     os.makedirs(os.path.join(folder, "document"))
     db = sqlite3.connect(os.path.join(folder, "data", "data.dat"))
     db.executescript(open(os.path.join(REPO, "data", "schema.sql")).read())
-    db.executemany("insert into opml (opml_key, opml_xml_url, opml_html_url) values (?, ?, ?)",
-                   [(f"频道{i}", f"{base}/feed{i}.xml", f"http://news{i}.test/") for i in range(FEEDS)])
+    db.executemany("insert into opml (opml_key, opml_xml_url, opml_html_url) values (?, ?, '')",
+                   subscriptions)
     db.commit()
     db.close()
     settings = [50, 1, 30, 0, 0x00FA6464, 0x00FA64FA, 0x00DCFADC, 0x00FAC896, 0x00B432FA,
@@ -64,8 +68,9 @@ def quillon_data_folder(root, base):
     with open(os.path.join(folder, "data", "services.conf"), "w") as f:
         for key in ("baidu", "google", "yahoo", "sogou"):
             f.write(f"search.{key} = {base}\n")
-    nodes = "".join(f"<KEYWORDNODE><ID>{i + 1}</ID><NODETYPE>KEY</NODETYPE><TEXT>频道{i}</TEXT></KEYWORDNODE>"
-                    for i in range(FEEDS))
+    channels = list(dict.fromkeys(channel for channel, _ in subscriptions))
+    nodes = "".join(f"<KEYWORDNODE><ID>{i + 1}</ID><NODETYPE>KEY</NODETYPE><TEXT>{name}</TEXT>"
+                    "</KEYWORDNODE>" for i, name in enumerate(channels))
     with open(os.path.join(folder, "document", "keywordlist.xml"), "w") as f:
         f.write('<?xml version="1.0" encoding="utf-8"?><KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER'
                 f"</NODETYPE><TEXT>我的频道</TEXT>{nodes}</KEYWORDTREE>")

@@ -15,6 +15,14 @@ constexpr char kCannotWriteFile[] = "无法写入 %1：%2";
 constexpr char kDatabaseEmpty[] = "数据库 %1 是空文件（0 字节）。";
 constexpr char kDatabaseUnreadable[] = "无法读取数据库 %1：%2。";
 constexpr char kDatabaseLacksTables[] = "数据库 %1 缺少数据表：%2。";
+constexpr char kDatabaseBusy[] =
+    "数据库 %1 正被另一个程序使用，一直处于锁定状态（%2）。\n\n"
+    "请关闭那个程序或等它完成后再启动本程序。数据库文件完好，无需移动或删除。";
+constexpr char kDatabaseReadOnly[] =
+    "数据库 %1 只能读取，不能写入（%2），新闻无法存入。\n\n"
+    "请为该文件及其所在文件夹开放写入权限后再启动。数据库文件完好，无需移动或删除。";
+constexpr char kDatabaseInaccessible[] =
+    "无法打开数据库 %1（%2）。\n\n请检查您对该文件及其所在文件夹的读写权限。";
 constexpr char kDatabaseLeft[] =
     "\n\n该文件保持原样，不会被重建。将它移走后重新启动，程序会建立新的数据库。";
 
@@ -49,6 +57,12 @@ QString DataFolderMessage(const DataFolderStatus& status) {
             return Fill(kDatabaseUnreadable, status) + left;
         case DataFolderFault::kDatabaseLacksTables:
             return Fill(kDatabaseLacksTables, status) + left;
+        case DataFolderFault::kDatabaseBusy:
+            return Fill(kDatabaseBusy, status);
+        case DataFolderFault::kDatabaseReadOnly:
+            return Fill(kDatabaseReadOnly, status);
+        case DataFolderFault::kDatabaseInaccessible:
+            return Fill(kDatabaseInaccessible, status);
     }
     return {};
 }

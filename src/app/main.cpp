@@ -9,6 +9,7 @@
 
 #include "app/data_folder_check.h"
 #include "app/quillon_app.h"
+#include "base/version.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Lets the desktop match the window to the installed entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopEntryId));
     InitXmlLibrary();
     CQuillonApp app(argc, argv);
     // Before the folder is ready there is nothing to save: until then SIGTERM and SIGINT end

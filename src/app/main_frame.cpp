@@ -20,6 +20,7 @@
 #include "model/item_link.h"
 #include "model/list_mode.h"
 #include "model/newspaper_page.h"
+#include "model/update_texts.h"
 #include "views/book_view.h"
 #include "views/command_ids.h"
 #include "views/html_view.h"
@@ -44,6 +45,18 @@ constexpr int kMinimumListHeight = 50;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
+}
+
+// The names of the tree's channels in display order, as the tree's load gives them.
+std::vector<std::string> ChannelNames(const CNodeMap& nodes) {
+    std::vector<std::string> names;
+    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
+        const CKeywordNode record = nodes.Lookup(handle);
+        if (record.type == NODE_KEY) {
+            names.emplace_back(record.name);
+        }
+    }
+    return names;
 }
 
 }  // namespace
@@ -92,6 +105,7 @@ void CMainFrame::CreateMenus() {
     m_fileMenu = file;
     AddCommand(file, Utf8("导出OPML"), ID_EXPORT_OPML);
     AddCommand(file, Utf8("我要订阅"), ID_SUBSCRIBE);
+    AddCommand(file, Utf8("全部更新\tF5"), ID_UPDATE_ALL)->setShortcut(QKeySequence(Qt::Key_F5));
     file->addSeparator();
     AddCommand(file, Utf8("打印...\tCtrl+P(&P)"), ID_FILE_PRINT);
     AddCommand(file, Utf8("打印预览(&V)"), ID_FILE_PRINT_PREVIEW);
@@ -141,6 +155,14 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     m_message = new QLabel(Utf8(kIdleText), bar);
     bar->addWidget(m_message, 1);
+    m_updateText = new QLabel(bar);
+    m_progress = new QProgressBar(bar);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumWidth(120);
+    m_progress->setMaximumHeight(14);
+    bar->addPermanentWidget(m_updateText);
+    bar->addPermanentWidget(m_progress);
+    m_progress->hide();
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
         auto* label = new QLabel(QString::fromLatin1(indicator), bar);
         label->setObjectName(QString::fromLatin1(indicator));
@@ -203,6 +225,13 @@ void CMainFrame::CreateClient() {
     setCentralWidget(m_mainSplitter);
 
     connect(m_treeView, &CTD_TreeView::NodeClicked, this, &CMainFrame::OnNodeClicked);
+    // A channel added after start is fetched at once, with its subscribed feeds.
+    connect(m_treeView, &CTD_TreeView::ChannelAdded, this,
+            [](const std::string& name) { theStore.RefreshChannel(name); });
+    // Updates fetch the tree's channels as they are now: with timed updates, a deleted or
+    // renamed channel would otherwise be fetched (and its news stored) until the next start.
+    connect(m_treeView, &CTD_TreeView::TreeChanged, this,
+            [this] { theStore.SetKeywords(ChannelNames(m_treeView->Nodes())); });
     connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);
@@ -352,6 +381,36 @@ void CMainFrame::SetStatusText(const QString& text) {
 
 QString CMainFrame::StatusText() const {
     return m_message->text();
+}
+
+void CMainFrame::ShowUpdateProgress(const UpdateTally& tally) {
+    m_progress->setRange(0, std::max(tally.total, 1));
+    m_progress->setValue(std::min(tally.done, std::max(tally.total, 1)));
+    m_updateText->setText(QString::fromStdString(UpdateProgressText(tally)));
+    m_progress->show();
+}
+
+void CMainFrame::ShowUpdateDone(const UpdateTally& tally) {
+    m_progress->hide();
+    if (tally.stopped) {
+        // A failure to store says so in the message pane; a shutdown needs no word.
+        m_updateText->clear();
+        return;
+    }
+    QString text = QString::fromStdString(UpdateSummaryText(tally));
+    const std::string silent = SilentServiceText(tally);
+    if (!silent.empty()) {
+        text += Utf8("。") + QString::fromStdString(silent);
+    }
+    m_updateText->setText(text);
+}
+
+void CMainFrame::SetUpdateText(const QString& text) {
+    m_updateText->setText(text);
+}
+
+QString CMainFrame::UpdateText() const {
+    return m_updateText->text();
 }
 
 void CMainFrame::SetRecentFiles(const QStringList& files) {

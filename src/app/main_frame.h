@@ -3,12 +3,14 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QSplitter>
 #include <atomic>
 #include <map>
 #include <string>
 
 #include "app/lock_indicators.h"
+#include "feeds/engine_report.h"
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 
@@ -69,6 +71,16 @@ public:
 
     void SetStatusText(const QString& text);
     QString StatusText() const;
+    // The update's pane of the status bar, beside the message pane (which the news list
+    // uses): while an update runs, a progress indicator and "正在更新：n/N".
+    void ShowUpdateProgress(const UpdateTally& tally);
+    // An update ended: the indicator goes and, unless it was stopped, the pane shows its
+    // summary (and which search service gave nothing, if one did).
+    void ShowUpdateDone(const UpdateTally& tally);
+    // Any other word on updates, in the same pane.
+    void SetUpdateText(const QString& text);
+    QString UpdateText() const;
+    QProgressBar* UpdateProgressBar() const { return m_progress; }
     void SetRecentFiles(const QStringList& files);
 
     QAction* CommandAction(int commandId) const;
@@ -128,6 +140,8 @@ private:
     QLabel* m_message = nullptr;
     std::map<std::string, QLabel*> m_indicators;  // CAP, NUM, SCRL
     CLockIndicators* m_locks = nullptr;
+    QLabel* m_updateText = nullptr;
+    QProgressBar* m_progress = nullptr;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;

@@ -15,6 +15,8 @@
 #include "dialogs/sys_dialog.h"
 #include "feeds/feed_store.h"
 #include "feeds/services_config.h"
+#include "feeds/update_engine.h"
+#include "model/update_texts.h"
 #include "views/app_icons.h"
 #include "views/command_ids.h"
 #include "views/external_browser.h"
@@ -37,10 +39,15 @@ int& BeforeTheApplication(int& argc) {
 
 constexpr char kUpdatePagePath[] = "/rss/index.asp?boardid=6";
 constexpr char kRecentFilesKey[] = "Recent File List";
+constexpr char kAlreadyUpdating[] = "正在更新，本次未重新开始：请等这次更新完成";
+constexpr char kCannotUpdate[] = "数据库没有打开，无法更新";
 
 }  // namespace
 
 CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(BeforeTheApplication(argc), argv) {
+    // A timed update while one runs starts nothing: the passes never overlap.
+    connect(&m_updateTimer, &QTimer::timeout, this,
+            [] { static_cast<void>(theStore.UpdateAll()); });
     setOrganizationName(QString::fromUtf8(kOrganisation));
     setApplicationName(QStringLiteral("Quillon"));
     setWindowIcon(ApplicationIcon());
@@ -77,8 +84,35 @@ bool CQuillonApp::InitInstance() {
     });
     m_frame->SetRecentFiles(m_recentFiles);
     m_frame->InitialUpdate();
+    ApplyUpdateInterval();
     m_frame->show();
     return true;
+}
+
+void CQuillonApp::ApplyUpdateInterval() {
+    const int minutes = theStore.MoreSettings().Get(CAppSettings::kUpdateIntervalMinutes);
+    SetUpdateTimerInterval(std::chrono::minutes(minutes));
+}
+
+void CQuillonApp::SetUpdateTimerInterval(std::chrono::milliseconds interval) {
+    if (interval.count() <= 0) {
+        m_updateTimer.stop();
+        return;
+    }
+    // Restarted only when it changes, so that confirming the settings does not put the
+    // next update off.
+    if (!m_updateTimer.isActive() || m_updateTimer.intervalAsDuration() != interval) {
+        m_updateTimer.start(interval);
+    }
+}
+
+void CQuillonApp::UpdateAll() {
+    const CFeedStore::UpdateStart started = theStore.UpdateAll();
+    if (started != CFeedStore::UpdateStart::kStarted && m_frame) {
+        m_frame->SetUpdateText(QString::fromUtf8(started == CFeedStore::UpdateStart::kAlreadyRunning
+                                                     ? kAlreadyUpdating
+                                                     : kCannotUpdate));
+    }
 }
 
 void CQuillonApp::WaitWhileServicing(const std::function<bool()>& done) {
@@ -89,6 +123,7 @@ void CQuillonApp::WaitWhileServicing(const std::function<bool()>& done) {
 }
 
 int CQuillonApp::ExitInstance() {
+    m_updateTimer.stop();
     if (g_pListView) {
         CNewsList& list = g_pListView->List();
         list.Invalidate();
@@ -130,6 +165,9 @@ void CQuillonApp::OnCommand(int commandId) {
         case ID_UPDATE_VERSION:
             OpenUpdatePage();
             break;
+        case ID_UPDATE_ALL:
+            UpdateAll();
+            break;
         case ID_FILE_NEW:
             // One document, one tree, one engine: the views' initial update takes effect
             // only the first time.
@@ -149,7 +187,13 @@ void CQuillonApp::OnCommand(int commandId) {
 
 void CQuillonApp::RunSettingsDialog() {
     const CSysData before = theStore.Settings();
-    CTD_SysDlg(theStore.Settings(), m_frame.get()).exec();
+    const auto results = theStore.Engine().ServiceResults();
+    std::vector<std::string> resultTexts;
+    for (const auto& result : results) {
+        resultTexts.push_back(ServiceResultText(result));
+    }
+    CTD_SysDlg(theStore.Settings(), theStore.MoreSettings(), resultTexts, m_frame.get()).exec();
+    ApplyUpdateInterval();
     const CSysData& after = theStore.Settings();
     // The list shown is read again with the new retention period.
     if (before.RetentionDays() != after.RetentionDays()) {

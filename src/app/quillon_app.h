@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -13,8 +15,8 @@ class CMainFrame;
 class CQuillonDoc;
 
 // The application: starts the document and the main window, handles the commands that
-// belong to no view, and runs the exit sequence that stops the loaders and the engine and
-// saves the settings.
+// belong to no view, runs the timed updates, and runs the exit sequence that stops the
+// loaders and the engine and saves the settings.
 class CQuillonApp : public QApplication {
     Q_OBJECT
 public:
@@ -33,6 +35,14 @@ public:
     QStringList RecentFiles() const { return m_recentFiles; }
     void AddRecentFile(const QString& path);
 
+    // Starts an update of every channel (全部更新); while one runs it starts nothing and the
+    // status bar says so.
+    void UpdateAll();
+    // The timer of the timed updates: every `interval` it starts an update unless one runs;
+    // 0 stops it. InitInstance and the settings dialog set it from 自动更新间隔（分钟）.
+    void SetUpdateTimerInterval(std::chrono::milliseconds interval);
+    const QTimer& UpdateTimer() const { return m_updateTimer; }
+
     // Runs the window thread's event loop until `done` holds, so that a worker the window
     // waits for can still have its requests carried out.
     static void WaitWhileServicing(const std::function<bool()>& done);
@@ -48,11 +58,13 @@ private:
     void OpenDocument();
     void SaveDocument();
     void OpenUpdatePage();
+    void ApplyUpdateInterval();
 
     std::unique_ptr<CQuillonDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
     QStringList m_recentFiles;
     QString m_documentPath;
+    QTimer m_updateTimer;
     // Threads that open the update page in the user's browser.
     WorkerGroup m_openers;
     std::atomic<int> m_openersRunning{0};

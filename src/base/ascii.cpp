@@ -43,3 +43,14 @@ bool ContainsIgnoreAsciiCase(std::string_view text, std::string_view part) {
     }
     return false;
 }
+
+std::string_view TrimAsciiBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}

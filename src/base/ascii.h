@@ -16,6 +16,9 @@ int CompareIgnoreAsciiCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix);
 bool ContainsIgnoreAsciiCase(std::string_view text, std::string_view part);
 
+// `text` without the blanks, tabs and line ends at either end (the lines of a key = value file).
+std::string_view TrimAsciiBlanks(std::string_view text);
+
 // Orders texts as CompareIgnoreAsciiCase does: for maps keyed by names, as the database keys
 // channels.
 struct LessIgnoreAsciiCase {

@@ -7,10 +7,10 @@
 
 #include "base/ascii.h"
 #include "base/charset.h"
+#include "base/version.h"
 
 namespace {
 
-constexpr char kUserAgent[] = "Quillon/2.5";
 constexpr int kStopPollMs = 100;
 
 void EnsureCurlInitialised() {
@@ -158,7 +158,7 @@ void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limit
                      static_cast<long>(limits.connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kProgramUserAgent);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, sink);
@@ -170,6 +170,7 @@ void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limit
 void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional,
               const char* errorBuffer, FetchResult* result) {
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result->status);
+    result->retryAfter = AnswerHeader(easy, "Retry-After");
     const char* contentType = nullptr;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
     result->charset = CharsetOf(contentType);

@@ -56,6 +56,8 @@ struct FetchResult {
     bool notModified = false;
     // The validators of a 2xx answer (see FetchValidators); empty otherwise.
     FetchValidators validators;
+    // The Retry-After header of the last answer, as it came ("" where it sent none).
+    std::string retryAfter;
 };
 
 FetchResult FetchUrl(std::string_view url, const FetchOptions& options = {});

@@ -320,3 +320,23 @@ std::string EscapeMarkup(std::string_view text) {
     }
     return out;
 }
+
+std::string WithoutXmlForbiddenChars(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = SequenceLength(text, pos, &c);
+        if (length == 0) {
+            ++pos;  // a byte of no character
+            continue;
+        }
+        const bool allowed =
+            c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF);
+        if (allowed) {
+            out.append(text.substr(pos, length));
+        }
+        pos += length;
+    }
+    return out;
+}

@@ -76,3 +76,8 @@ int ParseLeadingInt(std::string_view text);
 // `text` with & < > " and ' as character references: safe as XML or HTML element content
 // and inside a quoted attribute.
 std::string EscapeMarkup(std::string_view text);
+
+// `text` without what an XML 1.0 document cannot hold: control characters other than tab,
+// line feed and carriage return, U+FFFE, U+FFFF, and bytes that start no UTF-8 character.
+// A document written from such text always reads back.
+std::string WithoutXmlForbiddenChars(std::string_view text);

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "feeds/engine_report.h"
 #include "feeds/feed_store.h"
+#include "store/data_folder.h"
 
 struct TreeFileDamage;
 
@@ -20,11 +22,20 @@ int RunOpmlCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
 int RunListCommand(const std::vector<std::string>& args);
 int RunFolderCommand(const std::vector<std::string>& args);
+int RunStatusCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the
-// reason on stderr, when the folder cannot be laid out or its database is refused.
-bool UseDataFolder(const std::string& chosen);
+// reason on stderr, when the folder cannot be laid out or its database is refused; a command
+// that only reads (`use`) takes a database that cannot be written.
+bool UseDataFolder(const std::string& chosen, DatabaseUse use);
+
+// Opens theStore's database for a command that only reads it: as it is when it cannot be
+// written. False, with the reason on stderr, when it cannot be opened.
+bool OpenDatabaseForReading();
+
+// The stderr line for a report of the store or the engine.
+void PrintReport(const EngineReport& report);
 
 // The line on stderr for a tree file that could not be read. The tool only reads the tree,
 // so it leaves the file where it is for the window to set aside.

@@ -1,4 +1,4 @@
-// The data folder of quillon-cli, and quillon-cli folder.
+// The data folder of quillon-cli, its database, and quillon-cli folder.
 
 #include <cstdio>
 
@@ -6,9 +6,9 @@
 #include "feeds/feed_store.h"
 #include "store/data_folder.h"
 
-bool UseDataFolder(const std::string& chosen) {
+bool UseDataFolder(const std::string& chosen, DatabaseUse use) {
     const std::string folder = chosen.empty() ? DefaultDataFolder() : AbsoluteFolder(chosen);
-    const DataFolderStatus status = LayOutDataFolder(folder, FindDataTemplate());
+    const DataFolderStatus status = LayOutDataFolder(folder, FindDataTemplate(), use);
     if (!status.Ok()) {
         std::fprintf(stderr, "quillon-cli: %s\n", DescribeDataFolderStatus(status).c_str());
         return false;
@@ -17,6 +17,45 @@ bool UseDataFolder(const std::string& chosen) {
         theStore.Rebase(folder);
     }
     return true;
+}
+
+bool OpenDatabaseForReading() {
+    if (!theStore.OpenForReading()) {
+        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
+                                      theStore.DataPath("data/data.dat"), theStore.LastError()};
+        std::fprintf(stderr, "quillon-cli: %s\n", DescribeDataFolderStatus(status).c_str());
+        return false;
+    }
+    if (const SchemaUpgrade upgrade = theStore.LastUpgrade();
+        upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
+        EngineReport report = ReportOf(EngineReport::kRowsMerged);
+        report.channelsMerged = upgrade.channelsMerged;
+        report.itemsMerged = upgrade.itemsMerged;
+        PrintReport(report);
+    }
+    return true;
+}
+
+void PrintReport(const EngineReport& report) {
+    switch (report.kind) {
+        case EngineReport::kServicesLine:
+            std::fprintf(stderr, "quillon-cli: data/services.conf line %d is not understood: %s\n",
+                         report.line, report.detail.c_str());
+            break;
+        case EngineReport::kStoreFailed:
+            std::fprintf(stderr, "quillon-cli: storing stopped: %s\n", report.detail.c_str());
+            break;
+        case EngineReport::kRowsMerged:
+            std::fprintf(stderr,
+                         "quillon-cli: the database was brought up to date: %d channels whose "
+                         "names differ only in case and %d items found to be the same item were "
+                         "merged\n",
+                         report.channelsMerged, report.itemsMerged);
+            break;
+        case EngineReport::kUpdateProgress:
+        case EngineReport::kUpdateDone:
+            break;  // update prints these from the engine's tally
+    }
 }
 
 int RunFolderCommand(const std::vector<std::string>& args) {

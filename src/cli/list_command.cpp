@@ -93,9 +93,7 @@ int RunListCommand(const std::vector<std::string>& args) {
         return 2;
     }
     theStore.LoadSettings();
-    if (!theStore.Open()) {
-        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
-                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+    if (!OpenDatabaseForReading()) {
         return 1;
     }
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "cli/cli_commands.h"
 #include "store/keyword_tree_file.h"
 #include "xml/xml_document.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: quillon-cli [--data DIR] COMMAND [ARGUMENTS]\n"
+    "       quillon-cli --help | --version\n"
     "Works on the data folder DIR, else $QUILLON_DATA, else\n"
     "${XDG_DATA_HOME:-~/.local/share}/quillon, and lays a new one out on first use.\n"
     "\n"
@@ -25,18 +27,24 @@ constexpr char kUsage[] =
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
     "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
+    "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
 struct Command {
     const char* name;
     int (*run)(const std::vector<std::string>&);
     bool usesDataFolder;  // read and opml work without one
+    DatabaseUse use;      // export, list and folder only read it
 };
 
 constexpr Command kCommands[] = {
-    {"update", RunUpdateCommand, true}, {"read", RunReadCommand, false},
-    {"opml", RunOpmlCommand, false},    {"export", RunExportCommand, true},
-    {"list", RunListCommand, true},     {"folder", RunFolderCommand, true},
+    {"update", RunUpdateCommand, true, DatabaseUse::kReadWrite},
+    {"read", RunReadCommand, false, DatabaseUse::kReadOnly},
+    {"opml", RunOpmlCommand, false, DatabaseUse::kReadOnly},
+    {"export", RunExportCommand, true, DatabaseUse::kReadOnly},
+    {"list", RunListCommand, true, DatabaseUse::kReadOnly},
+    {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
+    {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an
@@ -77,11 +85,16 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
     }
+    if (args[0] == "--version") {
+        std::printf("quillon-cli (%s) %s\n", kProgramName, kProgramVersion);
+        return 0;
+    }
     for (const Command& command : kCommands) {
         if (args[0] != command.name) {
             continue;
         }
-        if (command.usesDataFolder && !UseDataFolder(dataFolder.value_or(std::string()))) {
+        if (command.usesDataFolder &&
+            !UseDataFolder(dataFolder.value_or(std::string()), command.use)) {
             return 1;
         }
         return command.run({args.begin() + 1, args.end()});

@@ -41,9 +41,7 @@ int RunExportCommand(const std::vector<std::string>& args) {
         std::fputs("usage: quillon-cli export FILE\n", stderr);
         return 2;
     }
-    if (!theStore.Open()) {
-        std::fprintf(stderr, "quillon-cli: cannot open the database %s: %s\n",
-                     theStore.ConnectionString().c_str(), theStore.LastError().c_str());
+    if (!OpenDatabaseForReading()) {
         return 1;
     }
     // The publisher's address in the head comes from the data folder's configuration.

@@ -1,5 +1,5 @@
 // quillon-cli read ADDRESS: what the feed reader holds after loading one feed, with the
-// feed's format and whether it had to be mended first.
+// feed's format, whether it had to be mended first and whether it was cut off.
 
 #include <cstdio>
 #include <iostream>
@@ -35,6 +35,7 @@ int RunReadCommand(const std::vector<std::string>& args) {
     out["itemCount"] = reader.ItemCount();
     out["format"] = std::string(reader.FormatName());
     out["recovered"] = reader.Recovered();
+    out["partial"] = reader.Partial();
     out["channel"] = std::move(channel);
     out["items"] = std::move(items);
     std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";

@@ -10,23 +10,15 @@
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
+#include "model/update_texts.h"
 #include "store/keyword_tree_file.h"
 
 namespace {
 
-// Reports go to stderr as they come, from whichever thread makes them.
-void PrintReport(const EngineReport& report) {
-    if (report.kind == EngineReport::kServicesLine) {
-        std::fprintf(stderr, "quillon-cli: data/services.conf line %d is not understood: %s\n",
-                     report.line, report.detail.c_str());
-    } else {
-        std::fprintf(stderr, "quillon-cli: storing stopped: %s\n", report.detail.c_str());
-    }
-}
-
 // One line per keyword of the tree, in tree order (feeds stored, items new, fetches failed,
-// subscribed feeds unchanged since the last run); the exit status: 1 when storing failed or
-// every fetch failed, else 0.
+// subscribed feeds unchanged since the last run, documents cut off before their end), then
+// the summary the window shows; the
+// exit status: 1 when storing failed or every fetch failed, else 0.
 int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& keywords) {
     const auto progress = engine.Progress();
     std::set<std::string> printed;
@@ -38,12 +30,18 @@ int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& key
         }
         const auto it = progress.find(keyword);
         const KeywordProgress counts = it == progress.end() ? KeywordProgress() : it->second;
-        std::printf("%s\t%d feeds\t%d new items\t%d failed\t%d unchanged\n", keyword.c_str(),
-                    counts.feedsFetched, counts.itemsStored, counts.feedsFailed,
-                    counts.feedsUnchanged);
+        std::printf("%s\t%d feeds\t%d new items\t%d failed\t%d unchanged\t%d partial\n",
+                    keyword.c_str(), counts.feedsFetched, counts.itemsStored, counts.feedsFailed,
+                    counts.feedsUnchanged, counts.feedsPartial);
         tried += counts.feedsTried;
         failed += counts.feedsFailed;
     }
+    const UpdateTally tally = engine.Tally();
+    const std::string silent = SilentServiceText(tally);
+    if (!silent.empty()) {
+        std::fprintf(stderr, "quillon-cli: %s\n", silent.c_str());
+    }
+    std::printf("%s\n", UpdateSummaryText(tally).c_str());
     if (!engine.StoreFailure().empty()) {
         return 1;
     }
@@ -80,6 +78,7 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
     }
     UpdateEngine& engine = theStore.Engine();
     engine.pacing().SetEnabled(pauses);
+    // Reports go to stderr as they come, from whichever thread makes them.
     theStore.SetReporter(PrintReport);
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");
     std::optional<TreeFileDamage> damage;
@@ -92,8 +91,10 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         theStore.AddKeyword(keyword);
     }
     if (!theStore.Startup()) {
-        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
-                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
+                                      theStore.DataPath("data/data.dat"), theStore.LastError()};
+        std::fprintf(stderr, "quillon-cli: cannot open the database: %s\n",
+                     DescribeDataFolderStatus(status).c_str());
         theStore.Shutdown();
         return 1;
     }
@@ -105,6 +106,7 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
             PrintProgress(engine);
         }
     }
+    engine.WaitForUpdate();
     engine.WaitForStoreThreads();
     if (terminal) {
         PrintProgress(engine);

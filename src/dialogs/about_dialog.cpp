@@ -5,13 +5,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/version.h"
 #include "views/app_icons.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Quillon"));
     auto* icon = new QLabel(this);
     icon->setPixmap(ApplicationIcon().pixmap(32, 32));
-    auto* version = new QLabel(QStringLiteral("Version 2.5"), this);
+    auto* version =
+        new QLabel(QStringLiteral("Version %1").arg(QString::fromLatin1(kProgramVersion)), this);
     auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -13,9 +13,10 @@
 
 #include "base/text_util.h"
 #include "dialogs/colour_dialog.h"
+#include "model/update_texts.h"
 
-const char* const CTD_SysDlg::kEngineNames[CSysData::kEngineCount] = {"百度", "Google", "雅虎",
-                                                                      "搜狗"};
+const char* const CTD_SysDlg::kEngineNames[CSysData::kEngineCount] = {
+    kSearchEngineNames[0], kSearchEngineNames[1], kSearchEngineNames[2], kSearchEngineNames[3]};
 
 namespace {
 
@@ -27,8 +28,9 @@ int CTD_SysDlg::SettingFromText(const QString& text, int minimum, int maximum) {
     return std::clamp(ParseLeadingInt(text.left(kEditCharacters).toStdString()), minimum, maximum);
 }
 
-CTD_SysDlg::CTD_SysDlg(CSysData& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings) {
+CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
+                       const std::vector<std::string>& serviceResults, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_moreSettings(moreSettings) {
     for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
         m_openingColours[static_cast<std::size_t>(slot)] = m_settings.CategoryColour(slot);
     }
@@ -47,6 +49,13 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, QWidget* parent)
     m_engine->setEditText(engine >= 0 && engine < CSysData::kEngineCount
                               ? QString::fromUtf8(kEngineNames[engine])
                               : QString());
+    QStringList results;
+    for (std::size_t index = 0; index < serviceResults.size() && index < 4; ++index) {
+        results << QString::fromUtf8(kEngineNames[index]) + QString::fromUtf8("：") +
+                       QString::fromStdString(serviceResults[index]);
+    }
+    m_results = new QLabel(results.join(QLatin1Char('\n')), group);
+    m_interval = AddNumberEdit(m_moreSettings.Get(CAppSettings::kUpdateIntervalMinutes));
 
     auto* buttons = new QDialogButtonBox(group);
     buttons->addButton(QString::fromUtf8("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
@@ -61,7 +70,9 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, QWidget* parent)
                                                          {"新闻保留时间", m_retention},
                                                          {"新闻最大页码", m_maxPages},
                                                          {"新闻每页条目", m_items},
-                                                         {"新闻当前频道", m_engine}};
+                                                         {"新闻当前频道", m_engine},
+                                                         {"上次结果", m_results},
+                                                         {"自动更新间隔（分钟）", m_interval}};
     int row = 0;
     for (const auto& [label, control] : controls) {
         control->setParent(group);
@@ -98,6 +109,8 @@ QStringList CTD_SysDlg::BringIntoRange() {
          CSysData::kMaxRetentionDays},
         {m_maxPages, "新闻最大页码", "页", CSysData::kMinMaxPages, CSysData::kMaxMaxPages},
         {m_items, "新闻每页条目", "条", CSysData::kMinItemsPerPage, CSysData::kMaxItemsPerPage},
+        {m_interval, "自动更新间隔", "分钟", CAppSettings::kUpdateIntervalMinutes.minimum,
+         CAppSettings::kUpdateIntervalMinutes.maximum},
     };
     QStringList changes;
     for (const Field& field : fields) {
@@ -129,6 +142,9 @@ void CTD_SysDlg::accept() {
         SettingFromText(m_maxPages->text(), CSysData::kMinMaxPages, CSysData::kMaxMaxPages));
     m_settings.SetItemsPerPage(
         SettingFromText(m_items->text(), CSysData::kMinItemsPerPage, CSysData::kMaxItemsPerPage));
+    const CAppSettings::IntKey& interval = CAppSettings::kUpdateIntervalMinutes;
+    m_moreSettings.Set(interval,
+                       SettingFromText(m_interval->text(), interval.minimum, interval.maximum));
     // A name that is not in the table keeps the engine as it was.
     const std::string typed = m_engine->currentText().toStdString();
     for (int index = 0; index < CSysData::kEngineCount; ++index) {

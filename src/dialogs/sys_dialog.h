@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "store/app_settings.h"
 #include "store/sys_data.h"
 
 class QComboBox;
@@ -14,23 +17,28 @@ class QLineEdit;
 class QPushButton;
 
 // "系统设置": retention days, maximum pages, items per page and the search engine of the
-// settings record, and the "设置" button that opens the colour dialog. It opens with the
-// record's values; OK stores the four settings, Cancel leaves them as they were. A number
-// outside its range is not stored: OK brings it into range in its edit, says so under the
-// fields ("新闻保留时间 最大为 36500 天") and leaves the dialog open for the next OK. Colours
-// show in the list as they are chosen; Cancel here puts back the colours the dialog opened
-// with, so only OK keeps them. Window thread only.
+// settings record, the minutes between timed updates, and the "设置" button that opens the
+// colour dialog. Beside the engine it shows each search service's most recent result. It
+// opens with the settings' values; OK stores the five settings, Cancel leaves them as they
+// were. A number outside its range is not stored: OK brings it into range in its edit, says
+// so under the fields ("新闻保留时间 最大为 36500 天") and leaves the dialog open for the next
+// OK. Colours show in the list as they are chosen; Cancel here puts back the colours the
+// dialog opened with, so only OK keeps them. Window thread only.
 class CTD_SysDlg : public QDialog {
     Q_OBJECT
 public:
-    // Edits `settings`, which outlives the dialog.
-    explicit CTD_SysDlg(CSysData& settings, QWidget* parent = nullptr);
+    // Edits `settings` and `moreSettings`, which outlive the dialog; `serviceResults` are the
+    // services' most recent results in engine order (none shown where it has none).
+    CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
+               const std::vector<std::string>& serviceResults, QWidget* parent = nullptr);
 
     QLineEdit* RetentionEdit() const { return m_retention; }  // control 1000
     QLineEdit* MaxPagesEdit() const { return m_maxPages; }    // control 1001
     QLineEdit* ItemsEdit() const { return m_items; }          // control 1003
     QComboBox* EngineBox() const { return m_engine; }         // control 1005
     QPushButton* ColourButton() const { return m_colours; }   // control 1002
+    QLineEdit* IntervalEdit() const { return m_interval; }    // "自动更新间隔（分钟）"
+    QLabel* ServiceResults() const { return m_results; }
 
     // The engine names in index order; the combo box's text is matched against them with
     // ASCII case ignored.
@@ -54,6 +62,7 @@ private:
     QStringList BringIntoRange();
 
     CSysData& m_settings;
+    CAppSettings& m_moreSettings;
     QLineEdit* m_retention = nullptr;
     QLineEdit* m_maxPages = nullptr;
     QLineEdit* m_items = nullptr;
@@ -62,4 +71,6 @@ private:
     QLabel* m_message = nullptr;
     // The colours as the dialog found them, for Cancel.
     std::array<std::uint32_t, CSysData::kCategoryCount> m_openingColours{};
+    QLineEdit* m_interval = nullptr;
+    QLabel* m_results = nullptr;
 };

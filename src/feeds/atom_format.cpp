@@ -27,7 +27,8 @@ public:
     void ReadChannel(CRssChannel* channel) const override {
         PutField(channel->title, Text(m_feed, "title", sizeof channel->title));
         PutField(channel->link, LinkHref(m_feed, "alternate"));
-        PutField(channel->description, Text(m_feed, m_names.subtitle, sizeof channel->description));
+        PutDescription(channel->description, Text(m_feed, m_names.subtitle, kDescriptionReadBytes));
+        PutField(channel->language, m_feed.getAttribute("xml:lang").value_or(""));
         PutField(channel->copyright, Text(m_feed, m_names.rights, sizeof channel->copyright));
         PutField(channel->generator, Text(m_feed, "generator", sizeof channel->generator));
         PutField(channel->pubDate, Text(m_feed, m_names.updated, sizeof channel->pubDate));
@@ -40,7 +41,7 @@ public:
     void ReadItem(const XmlNode& entry, CRssItem* record) const override {
         PutField(record->title, Text(entry, "title", sizeof record->title));
         PutField(record->link, LinkHref(entry, "alternate"));
-        PutField(record->description, Content(entry, sizeof record->description));
+        PutDescription(record->description, Content(entry, kDescriptionReadBytes));
         std::string author = AuthorName(entry, sizeof record->author);
         PutField(record->author,
                  author.empty() ? AuthorName(m_feed, sizeof record->author) : author);

@@ -2,19 +2,58 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+
+#include "store/source_status.h"
+
+// What one update (a search pass and the subscribed-feed pass started together) came to,
+// so far or in the end.
+struct UpdateTally {
+    int done = 0;   // sources taken in hand: fetched, or left alone by their record
+    int total = 0;  // sources planned
+    int newItems = 0;
+    int failedSources = 0;  // fetches whose outcome is a failure
+    // The search pass: the service it asked (an engine index), its fetches and those that
+    // gave a feed, and the outcome of the first that did not. When several were tried and
+    // none gave a feed, the service did not answer.
+    int engine = 0;
+    int searchTried = 0;
+    int searchFed = 0;
+    SourceOutcome searchFailure = SourceOutcome::kOk;
+    int searchFailureStatus = 0;
+    // The update was stopped before its end (shutdown, or storing failed).
+    bool stopped = false;
+
+    bool SearchServiceSilent() const { return searchTried > 0 && searchFed == 0; }
+};
 
 // Something the user must hear of while the store starts and the engine runs: the window
 // shows it in its status bar, the command-line tool on stderr, each in its own words.
 struct EngineReport {
     enum Kind {
-        kServicesLine,  // a line of data/services.conf that is not understood
-        kStoreFailed,   // a statement failed for another reason than a duplicate: storing
-                        // stopped for this run
+        kServicesLine,    // a line of data/services.conf that is not understood
+        kStoreFailed,     // a statement failed for another reason than a duplicate: storing
+                          // stopped for this run
+        kRowsMerged,      // opening brought a file of the first builds up to date, and merged
+                          // channels whose names differ only in case, or items found to be one
+        kUpdateProgress,  // an update took another source in hand (tally: done and total)
+        kUpdateDone,      // an update ended, with every feed it fetched stored (tally)
     };
     Kind kind = kStoreFailed;
-    int line = 0;        // kServicesLine: the line's number, counted from 1
-    std::string detail;  // the line as written, or the database's error text
+    int line = 0;            // kServicesLine: the line's number, counted from 1
+    std::string detail;      // the line as written, or the database's error text
+    int channelsMerged = 0;  // kRowsMerged: channels given to another of the same name
+    int itemsMerged = 0;     // kRowsMerged: items found to be another item of their channel
+    UpdateTally tally;       // kUpdateProgress, kUpdateDone
 };
+
+// A report of `kind` saying `detail`; the caller fills in what else its kind carries.
+inline EngineReport ReportOf(EngineReport::Kind kind, std::string detail = {}) {
+    EngineReport report;
+    report.kind = kind;
+    report.detail = std::move(detail);
+    return report;
+}
 
 // Called on any thread, the engine's among them; it must not wait for the window thread.
 using EngineReporter = std::function<void(const EngineReport&)>;

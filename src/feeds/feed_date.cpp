@@ -85,6 +85,28 @@ int MonthOfName(std::string_view word) {
     return EqualsIgnoreAsciiCase(word, "sept") ? 9 : 0;
 }
 
+// The offset in minutes of a zone named by `word`; false for a word that names no zone.
+bool NamedZone(std::string_view word, CstZone cst, int* minutes) {
+    static constexpr struct {
+        std::string_view name;
+        int hours;
+    } kZones[] = {
+        {"Z", 0},    {"UT", 0},   {"UTC", 0},  {"GMT", 0},  {"EST", -5}, {"EDT", -4},
+        {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7},
+    };
+    if (EqualsIgnoreAsciiCase(word, "CST")) {
+        *minutes = cst == CstZone::kChina ? 8 * 60 : -6 * 60;
+        return true;
+    }
+    for (const auto& zone : kZones) {
+        if (EqualsIgnoreAsciiCase(word, zone.name)) {
+            *minutes = zone.hours * 60;
+            return true;
+        }
+    }
+    return false;
+}
+
 // The tokens from one position on, with the helpers the date shapes need.
 class Cursor {
 public:
@@ -125,6 +147,66 @@ public:
         return true;
     }
     void SkipMark(std::string_view marks) { Mark(marks); }
+    // A word, any letter case; false, with nothing consumed, when another token stands here.
+    bool Word(std::string_view word) {
+        const Token* token = Next();
+        if (!token || token->kind != Token::kWord || !EqualsIgnoreAsciiCase(token->word, word)) {
+            return false;
+        }
+        ++m_pos;
+        return true;
+    }
+    // A zone after a time (see ReadFeedDate); false, with nothing consumed, when none stands
+    // here.
+    bool Zone(CstZone cst, CFeedDate* date) {
+        const std::size_t start = m_pos;
+        int offset = 0;
+        const Token* token = Next();
+        if (token && token->kind == Token::kWord) {
+            if (!NamedZone(token->word, cst, &offset)) {
+                return false;
+            }
+            ++m_pos;
+            const bool universal = offset == 0;
+            int extra = 0;
+            if (universal && Offset(&extra)) {
+                offset = extra;
+            }
+        } else if (!Offset(&offset)) {
+            m_pos = start;
+            return false;
+        }
+        date->zoned = true;
+        date->offsetMinutes = offset;
+        return true;
+    }
+
+    // "+0800", "-05:00", "+08": false, with nothing consumed, when none stands here.
+    bool Offset(int* minutes) {
+        const std::size_t start = m_pos;
+        char sign = 0;
+        int hours = 0;
+        int rest = 0;
+        const Token* digits = m_pos + 1 < m_tokens.size() ? &m_tokens[m_pos + 1] : nullptr;
+        if (Mark("+-", &sign) && digits && digits->kind == Token::kNumber) {
+            if (digits->digits == 4 && Number(4, 4, &hours)) {
+                rest = hours % 100;
+                hours /= 100;
+            } else if (Number(1, 2, &hours)) {
+                const std::size_t afterHours = m_pos;
+                if (!(Mark(":") && Number(2, 2, &rest))) {
+                    m_pos = afterHours;
+                    rest = 0;
+                }
+            }
+            if (m_pos > start + 1 && hours <= 14 && rest <= 59) {
+                *minutes = (sign == '-' ? -1 : 1) * (hours * 60 + rest);
+                return true;
+            }
+        }
+        m_pos = start;
+        return false;
+    }
     // hh:mm or hh:mm:ss; false, with nothing consumed, when none stands here.
     bool Time(CFeedDate* date) {
         const std::size_t start = m_pos;
@@ -141,6 +223,7 @@ public:
                 date->hour = hour;
                 date->minute = minute;
                 date->second = second;
+                SkipFraction();
                 return true;
             }
         }
@@ -149,6 +232,15 @@ public:
     }
 
 private:
+    // The fraction of a second after the seconds: ".123".
+    void SkipFraction() {
+        const std::size_t start = m_pos;
+        int ignored = 0;
+        if (!(Mark(".,") && Number(1, 9, &ignored))) {
+            m_pos = start;
+        }
+    }
+
     const std::vector<Token>& m_tokens;
     std::size_t m_pos;
 };
@@ -197,34 +289,48 @@ bool DayFirst(Cursor& at, CFeedDate* date) {
     return true;
 }
 
-// Oct 2, 2002 and Wed Oct 02 13:00:00 2002.
-bool MonthFirst(Cursor& at, CFeedDate* date) {
+// Oct 2, 2002, Wed Oct 02 13:00:00 2002 and Wed Oct 02 13:00:00 CST 2002.
+bool MonthFirst(Cursor& at, CstZone cst, CFeedDate* date, bool* timeRead) {
     if (!at.Month(&date->month) || !at.Number(1, 2, &date->day)) {
         return false;
     }
     at.SkipMark(",");
-    at.Time(date);
+    *timeRead = at.Time(date);
+    if (*timeRead) {
+        at.Zone(cst, date);
+    }
     return at.Number(4, 4, &date->year);
 }
 
-// The first date shape that reads from some position on, with a time after it.
-std::optional<CFeedDate> FirstDate(const std::vector<Token>& tokens) {
+// The date at the cursor in one of the shapes, with the time and zone that follow it.
+bool DateAt(Cursor& at, int shape, CstZone cst, CFeedDate* date) {
+    bool timeRead = false;
+    const bool read = shape == 0   ? YearFirst(at, date)
+                      : shape == 1 ? DayFirst(at, date)
+                                   : MonthFirst(at, cst, date, &timeRead);
+    if (!read || !IsCalendarDate(date->year, date->month, date->day)) {
+        return false;
+    }
+    if (timeRead) {
+        return true;
+    }
+    // The time, where one follows (after a "T" in ISO 8601), and its zone.
+    at.Word("T");
+    if (at.Time(date)) {
+        at.Zone(cst, date);
+    }
+    return true;
+}
+
+// The first date shape that reads from some position on.
+std::optional<CFeedDate> FirstDate(const std::vector<Token>& tokens, CstZone cst) {
     for (std::size_t start = 0; start < tokens.size(); ++start) {
-        for (bool (*shape)(Cursor&, CFeedDate*) : {YearFirst, DayFirst, MonthFirst}) {
+        for (int shape = 0; shape < 3; ++shape) {
             Cursor at(tokens, start);
             CFeedDate date;
-            if (!shape(at, &date) || !IsCalendarDate(date.year, date.month, date.day)) {
-                continue;
+            if (DateAt(at, shape, cst, &date)) {
+                return date;
             }
-            // The time, where one follows (after a "T" in ISO 8601).
-            if (const Token* next = at.Next();
-                next && next->kind == Token::kWord && EqualsIgnoreAsciiCase(next->word, "T")) {
-                Cursor afterT(tokens, at.pos() + 1);
-                afterT.Time(&date);
-            } else if (date.hour == 0 && date.minute == 0) {
-                at.Time(&date);
-            }
-            return date;
         }
     }
     return std::nullopt;
@@ -232,8 +338,16 @@ std::optional<CFeedDate> FirstDate(const std::vector<Token>& tokens) {
 
 }  // namespace
 
-std::optional<CFeedDate> ReadFeedDate(std::string_view text) {
-    return FirstDate(Tokenize(text));
+CstZone CstZoneFor(std::string_view feedLanguage) {
+    const std::size_t start = feedLanguage.find_first_not_of(" \t\r\n");
+    return start != std::string_view::npos &&
+                   StartsWithIgnoreAsciiCase(feedLanguage.substr(start), "zh")
+               ? CstZone::kChina
+               : CstZone::kUsCentral;
+}
+
+std::optional<CFeedDate> ReadFeedDate(std::string_view text, CstZone cst) {
+    return FirstDate(Tokenize(text), cst);
 }
 
 CFeedDate ParseFeedDate(std::string_view text) {

@@ -25,21 +25,36 @@ std::string CFeedStore::DataPath(std::string_view relative) const {
 
 void CFeedStore::LoadSettings() {
     ReadSettingsFile(DataPath("data/sysdata.dat"), &m_settings);
+    m_moreSettings.Load(DataPath("data/settings.conf"));
 }
 
 void CFeedStore::SaveSettings() {
     WriteSettingsFile(DataPath("data/sysdata.dat"), m_settings);
+    // Only into an existing data folder: a store that never found its folder writes nothing.
+    if (std::filesystem::is_directory(DataPath("data"))) {
+        m_moreSettings.Save(DataPath("data/settings.conf"));
+    }
 }
 
 bool CFeedStore::Startup() {
     LoadSettings();
     for (const ServicesConfig::BadLine& bad : Services().LoadFile(DataPath("data/services.conf"))) {
-        Report({EngineReport::kServicesLine, bad.number, bad.text});
+        EngineReport report = ReportOf(EngineReport::kServicesLine, bad.text);
+        report.line = bad.number;
+        Report(report);
     }
     // Passes of an earlier start end before the connection they use is replaced.
     m_engine->Stop();
     if (!Open()) {
         return false;
+    }
+    m_engine->LoadServiceResults();
+    if (const SchemaUpgrade upgrade = LastUpgrade();
+        upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
+        EngineReport report = ReportOf(EngineReport::kRowsMerged);
+        report.channelsMerged = upgrade.channelsMerged;
+        report.itemsMerged = upgrade.itemsMerged;
+        Report(report);
     }
     m_engine->Start();
     return true;
@@ -56,11 +71,23 @@ void CFeedStore::Rebase(std::string startDirectory) {
     m_startDirectory = std::move(startDirectory);
     SetConnectionString(DataPath("data/data.dat"));
     m_settings.ResetToDefaults();
+    m_moreSettings.FromText("");
     m_engine = std::make_unique<UpdateEngine>(*this);
 }
 
 void CFeedStore::RefreshChannel(const std::string& keyword) {
     m_engine->RefreshChannel(keyword);
+}
+
+CFeedStore::UpdateStart CFeedStore::UpdateAll() {
+    if (!IsOpen()) {
+        return UpdateStart::kNoDatabase;
+    }
+    return m_engine->StartIfIdle() ? UpdateStart::kStarted : UpdateStart::kAlreadyRunning;
+}
+
+void CFeedStore::SetKeywords(std::vector<std::string> keywords) {
+    m_engine->SetKeywords(std::move(keywords));
 }
 
 void CFeedStore::AddKeyword(const std::string& keyword) {

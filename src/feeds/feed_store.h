@@ -10,6 +10,7 @@
 #include "feeds/engine_report.h"
 #include "feeds/feed_date.h"
 #include "store/ado_connection.h"
+#include "store/app_settings.h"
 #include "store/sys_data.h"
 
 class UpdateEngine;
@@ -27,13 +28,18 @@ public:
 
     CSysData& Settings() { return m_settings; }
     const CSysData& Settings() const { return m_settings; }
+    // The settings beyond the record's 52 bytes (data/settings.conf).
+    CAppSettings& MoreSettings() { return m_moreSettings; }
+    const CAppSettings& MoreSettings() const { return m_moreSettings; }
     const std::string& StartDirectory() const { return m_startDirectory; }
     // start directory + "/" + relative, e.g. DataPath("data/data.dat").
     std::string DataPath(std::string_view relative) const;
 
-    // Reads data/sysdata.dat into the settings (defaults where it has nothing).
+    // Reads data/sysdata.dat into the settings (defaults where it has nothing), and
+    // data/settings.conf into the settings beyond them.
     void LoadSettings();
-    // Writes the settings into the existing data/sysdata.dat; never creates it.
+    // Writes the settings into the existing data/sysdata.dat (never creating it), and those
+    // beyond them into data/settings.conf (created when missing).
     void SaveSettings();
 
     // Loads the settings and data/services.conf (reporting every line it does not understand),
@@ -44,16 +50,24 @@ public:
     // Saves the settings, then stops the passes (fetches in flight are abandoned) and waits
     // for every engine thread to end.
     void Shutdown();
-    // Fetches page 0 of the keyword's search feed once more and stores what is new; returns
-    // at once.
+    // Fetches page 0 of the keyword's search feed and its subscribed feeds once more and
+    // stores what is new; returns at once. The channel's failing and gone sources are tried
+    // again (UpdateEngine::RefreshChannel).
     void RefreshChannel(const std::string& keyword);
+    // Starts an update of every channel, as at start, unless one runs or the database is not
+    // open.
+    enum class UpdateStart { kStarted, kAlreadyRunning, kNoDatabase };
+    UpdateStart UpdateAll();
     // Appends a channel keyword to the list the passes fetch.
     void AddKeyword(const std::string& keyword);
+    // Replaces that list: the tree's channels once it changed, so that updates fetch no
+    // channel that was deleted or renamed.
+    void SetKeywords(std::vector<std::string> keywords);
 
-    // `listener` is called on a storing or refresh thread each time a feed has added news to
-    // the database (null: nobody is told). It must return promptly and must not call back
-    // into the store. Once this returns, the previous listener is not running and is not
-    // called again.
+    // `listener` is called on an engine thread each time a feed has added news to the
+    // database or a source's outcome was recorded (null: nobody is told). It must return promptly
+    // and must not call back into the store. Once this returns, the previous listener is not
+    // running and is not called again.
     void SetNewsStoredListener(std::function<void()> listener);
     // Tells the listener; called by the engine's threads.
     void NotifyNewsStored();
@@ -79,6 +93,7 @@ private:
     EngineReporter m_reporter;  // guarded by m_reporterMutex; called outside it
 
     CSysData m_settings;
+    CAppSettings m_moreSettings;
     std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;
 

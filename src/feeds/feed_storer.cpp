@@ -2,7 +2,7 @@
 
 #include "base/clock.h"
 #include "base/text_util.h"
-#include "feeds/feed_date.h"
+#include "feeds/item_day.h"
 #include "feeds/rss_reader.h"
 #include "store/ado_connection.h"
 #include "store/ado_recordset.h"
@@ -71,53 +71,39 @@ std::string InsertChannelSql(const std::string& keyword, const CRssChannel& chan
     return SqlInsertChannel(keyword, values);
 }
 
-std::string InsertItemSql(const CRssItem& item, const std::string& title, int channelId) {
-    const std::string description = CleanDescription(item.description);
-    // An item whose feed gives no readable date is dated the day it is first stored, so
-    // that it shows among today's news rather than vanishing among the oldest.
-    const CalendarTime today = LocalNow();
-    const CFeedDate date =
-        ReadFeedDate(item.pubDate).value_or(CFeedDate{today.day, today.month, today.year, 0, 0, 0});
+// The item as it is stored: its title cleaned (an untitled one with none at all), every
+// other text as the feed wrote it, and the day StoredItemDay gives.
+std::string InsertItemSql(const CRssItem& item, std::string_view language, int channelId) {
+    const std::string title = CleanTitle(item.title);
     ItemValues values;
     values.channelId = channelId;
-    values.title = title;
+    values.title = IsUntitled(title) ? std::string_view() : std::string_view(title);
     values.link = item.link;
-    values.description = description;
+    values.description = item.description;
     values.author = item.author;
     values.category = item.category;
     values.comments = item.comments;
     values.enclosure = item.enclosure;
     values.guid = item.guid;
-    values.pubDate = {date.year, date.month, date.day};
+    values.pubDate = StoredItemDay(item.pubDate, language, LocalNow());
     values.source = item.source;
-    return SqlInsertItem(values);
+    return SqlInsertNewItem(values);
 }
 
-// Stores one item unless its channel holds its title already. False when a statement
-// failed (the reason in `failure`).
-bool StoreItem(CAdoConnection& connection, const CRssItem& item, int channelId, bool* stored,
-               std::string* failure) {
-    *stored = false;
-    const std::string title = CleanTitle(item.title);
-    switch (Find(connection, SqlSelectItem(title, channelId), failure)) {
-        case Lookup::kFailed:
-            return false;
-        case Lookup::kFound:
-            return true;
-        case Lookup::kNotFound:
-            break;
-    }
-    return Insert(connection, InsertItemSql(item, title, channelId), stored, failure);
+// Stores one item unless its channel holds the same item (see ItemKey). False when the
+// statement failed (the reason in `failure`).
+bool StoreItem(CAdoConnection& connection, const CRssItem& item, std::string_view language,
+               int channelId, bool* stored, std::string* failure) {
+    const int changed =
+        connection.Execute(InsertItemSql(item, language, channelId), nullptr, failure);
+    *stored = changed > 0;
+    return changed >= 0;
 }
 
 }  // namespace
 
 std::string CleanTitle(std::string_view title) {
-    return RemoveAll(title, {u"&quot", u"<b>", u"</b>", u"'"});
-}
-
-std::string CleanDescription(std::string_view description) {
-    return RemoveAll(description, {u"'"});
+    return RemoveAll(title, {u"&quot", u"<b>", u"</b>"});
 }
 
 StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std::string& keyword,
@@ -143,7 +129,8 @@ StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std
         CRssItem item;
         reader.ReadItem(i, &item);
         bool stored = false;
-        if (!StoreItem(connection, item, channelId, &stored, &outcome.failure)) {
+        if (!StoreItem(connection, item, reader.Channel().language, channelId, &stored,
+                       &outcome.failure)) {
             break;
         }
         outcome.itemsStored += stored ? 1 : 0;

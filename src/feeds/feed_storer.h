@@ -9,11 +9,11 @@
 class CAdoConnection;
 class CRssReader;
 
-// An item title as it is stored and compared: every "&quot", "<b>", "</b>" and "'" removed,
-// in that order (the ";" that ends a double-quote entity stays).
+// An item title as it is stored: every "&quot", "<b>" and "</b>" removed, in that order (the
+// ";" that ends a double-quote entity stays), as titles always were, so that a title stored
+// by an old build is found again. Apostrophes stay; the duplicate check sets them aside (see
+// ItemKey).
 std::string CleanTitle(std::string_view title);
-// An item description as it is stored: every "'" removed.
-std::string CleanDescription(std::string_view description);
 
 struct StoreOutcome {
     bool channelCreated = false;
@@ -24,11 +24,12 @@ struct StoreOutcome {
 };
 
 // Stores a loaded feed under `keyword`: the channel row if the keyword has none yet (made
-// from this feed), then every item whose cleaned title the channel does not hold yet (titles
-// compare ignoring ASCII case). Pauses `pauseAfterItem` after each item; stops before the
-// next item once `stop` (if given) is set. An insert refused as a duplicate (another storing
-// thread was quicker) is skipped; any other failing statement ends the feed, with the
-// reason in the outcome.
+// from this feed), then every item the channel does not hold yet (see ItemKey: titled items
+// by their cleaned titles, untitled ones by guid, link or description), dated as
+// StoredItemDay says for the feed's language. Pauses `pauseAfterItem` after each item; stops
+// before the next item once `stop` (if given) is set. A duplicate (also one another storing
+// thread stored first) is skipped; any failing statement ends the feed, with the reason in
+// the outcome.
 StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std::string& keyword,
                        const Pacing& pacing, Pacing::Duration pauseAfterItem,
                        const std::atomic<bool>* stop = nullptr);

@@ -124,12 +124,12 @@ void COpmlDocument::CollectOutlines() {
     m_readList.reserve(outlines.size());
     for (const XmlNode& node : outlines) {
         COpmlOutline& outline = m_readList.emplace_back();
-        const auto copy = [&node](char(&field)[COpmlOutline::kFieldSize], const char* name) {
-            CopyToCodePageField(field, kMaxOutlineFieldBytes, node.getAttribute(name).value_or(""));
+        const auto copy = [&node](auto& field, std::size_t limit, const char* name) {
+            CopyToCodePageField(field, limit, node.getAttribute(name).value_or(""));
         };
-        copy(outline.text, "text");
-        copy(outline.title, "title");
-        copy(outline.xmlUrl, "xmlUrl");
-        copy(outline.htmlUrl, "htmlUrl");
+        copy(outline.text, kMaxOutlineFieldBytes, "text");
+        copy(outline.title, kMaxOutlineFieldBytes, "title");
+        copy(outline.xmlUrl, kMaxOutlineAddressBytes, "xmlUrl");
+        copy(outline.htmlUrl, kMaxOutlineAddressBytes, "htmlUrl");
     }
 }

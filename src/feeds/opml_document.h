@@ -13,16 +13,19 @@ class CAdoConnection;
 // The owner name the application writes into every exported file.
 inline constexpr char kOpmlOwnerName[] = "VellmarkQuillon";
 
-// One outline of an OPML list: four zero-terminated UTF-8 fields of at most 511 bytes of the
-// Chinese code page each (see CodePageLength), cut at a character boundary. A missing
-// attribute leaves its field empty.
+// One outline of an OPML list: four zero-terminated UTF-8 fields, cut at a character
+// boundary. The names hold at most 511 bytes of the Chinese code page (see CodePageLength),
+// the two addresses 2047, so that an address is kept whole. A missing attribute leaves its
+// field empty.
 constexpr std::size_t kMaxOutlineFieldBytes = 511;
+constexpr std::size_t kMaxOutlineAddressBytes = 2047;
 struct COpmlOutline {
     static constexpr std::size_t kFieldSize = CodePageFieldSize(kMaxOutlineFieldBytes);
+    static constexpr std::size_t kAddressSize = CodePageFieldSize(kMaxOutlineAddressBytes);
     char text[kFieldSize] = {};
-    char title[kFieldSize] = {};    // on export: the channel keyword the feed belongs to
-    char xmlUrl[kFieldSize] = {};   // the feed's address
-    char htmlUrl[kFieldSize] = {};  // the feed's web site
+    char title[kFieldSize] = {};      // on export: the channel keyword the feed belongs to
+    char xmlUrl[kAddressSize] = {};   // the feed's address
+    char htmlUrl[kAddressSize] = {};  // the feed's web site
 };
 
 // Exports the subscribed feeds (the opml table) as an OPML 1.0 file, or reads the outlines

@@ -15,7 +15,6 @@ public:
     static constexpr Duration kAfterOpmlHandOff{100};    // after an OPML feed went to storing
     static constexpr Duration kAfterOpmlFetch{100};      // after every OPML fetch
     static constexpr Duration kAfterOpmlKeyword{100};    // after each keyword's OPML feeds
-    static constexpr Duration kAfterOpmlRound{100};      // after each round over all keywords
     static constexpr Duration kAfterPass{100};           // before a pass signals that it is done
     static constexpr Duration kAfterStoredItem{10};      // between items of a fetched feed
     static constexpr Duration kAfterRefreshedItem{100};  // between items of a refreshed channel

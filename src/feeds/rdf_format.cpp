@@ -18,7 +18,8 @@ public:
         }
         PutField(channel->title, Rss(m_channel, "title", sizeof channel->title));
         PutField(channel->link, Rss(m_channel, "link", sizeof channel->link));
-        PutField(channel->description, Rss(m_channel, "description", sizeof channel->description));
+        PutDescription(channel->description, Rss(m_channel, "description", kDescriptionReadBytes));
+        PutField(channel->language, Dc(m_channel, "language", sizeof channel->language));
         PutField(channel->copyright, Dc(m_channel, "rights", sizeof channel->copyright));
         PutField(channel->pubDate, Dc(m_channel, "date", sizeof channel->pubDate));
     }
@@ -31,11 +32,11 @@ public:
         PutField(record->title, Rss(item, "title", sizeof record->title));
         PutField(record->link, Rss(item, "link", sizeof record->link));
         std::string description =
-            ChildText(item, feed_ns::kContent, "encoded", sizeof record->description);
+            ChildText(item, feed_ns::kContent, "encoded", kDescriptionReadBytes);
         if (description.empty()) {
-            description = Rss(item, "description", sizeof record->description);
+            description = Rss(item, "description", kDescriptionReadBytes);
         }
-        PutField(record->description, description);
+        PutDescription(record->description, description);
         PutField(record->author, Dc(item, "creator", sizeof record->author));
         PutField(record->category, Dc(item, "subject", sizeof record->category));
         PutField(record->guid, item.getAttributeNS(feed_ns::kRdf, "about").value_or(""));

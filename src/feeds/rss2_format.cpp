@@ -2,16 +2,28 @@
 
 #include "feeds/feed_format.h"
 
+#include "base/markup_cut.h"
+
 namespace {
 
 // The whole text of the first child element `name` of `parent`, into a field of `size`
-// bytes holding `codePageLimit` code-page bytes.
+// bytes holding `codePageLimit` code-page bytes; a description is cut as markup.
 void ReadField(const XmlNode& parent, std::string_view name, char* field, std::size_t size,
                std::size_t codePageLimit) {
     const XmlNode element = parent.selectSingleNode(name);
-    if (element) {
+    if (!element) {
+        return;
+    }
+    if (name == "description") {
+        CopyToField(field, size,
+                    CutMarkupToCodePageLimit(element.text(kDescriptionReadBytes), codePageLimit));
+    } else {
         CopyToField(field, size, CutToCodePageLimit(element.text(size), codePageLimit));
     }
+}
+
+bool IsBlankText(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 class Rss2Format final : public FeedFormat {
@@ -36,9 +48,10 @@ public:
         for (const RssItemField& field : ItemFields()) {
             ReadField(node, field.name, field.field(*item), field.size, field.codePageLimit);
         }
-        // Many feeds date their items only with Dublin Core's date; some forget to declare
-        // its prefix, which leaves the element named "dc:date".
-        if (!node.selectSingleNode("pubDate")) {
+        // Many feeds date their items only with Dublin Core's date (some give an empty
+        // pubDate beside it); some forget to declare its prefix, which leaves the element
+        // named "dc:date".
+        if (IsBlankText(item->pubDate)) {
             XmlNode date = node.selectChildNS(feed_ns::kDublinCore, "date");
             if (!date) {
                 date = node.selectSingleNode("dc:date");

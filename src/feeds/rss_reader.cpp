@@ -50,6 +50,9 @@ void CRssReader::LoadFromBytes(std::string_view bytes, std::string_view httpChar
 void CRssReader::ReadDocument() {
     std::unique_ptr<FeedFormat> format = FeedFormatOf(m_document);
     std::vector<XmlNode> items = format ? format->Items() : std::vector<XmlNode>();
+    // Of a broken document only the items the input closed are news: one cut off mid-way
+    // would be stored with half its text, and never mended.
+    std::erase_if(items, [](const XmlNode& item) { return item.leftOpen(); });
     // What recovery made of a broken document counts only when it is plainly a feed.
     if (m_document.recovered() && items.empty()) {
         m_error = "not well-formed: " + m_document.lastError();

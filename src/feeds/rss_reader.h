@@ -19,7 +19,9 @@
 // channel or item (attributes are never read); a missing element leaves the field empty.
 //
 // A document that is not well-formed is mended and read once more in libxml2's recovery mode
-// (see ParseXmlBytes); what that gives counts only when it is a feed with at least one item.
+// (see ParseXmlBytes); what that gives counts only when it is a feed with at least one item
+// that the input closed. Items left open (a document cut off mid-item) are not read at all,
+// and a document that ended before its document element was closed is Partial.
 class CRssReader {
 public:
     static constexpr int kMaxItems = 100;
@@ -57,6 +59,9 @@ public:
     std::string_view FormatName() const;
     // Whether the feed last loaded was not well-formed and was read after mending.
     bool Recovered() const { return m_format && m_document.recovered(); }
+    // Whether the feed last loaded ended before its document element was closed: its items
+    // are the complete ones that arrived, not necessarily all it had.
+    bool Partial() const { return m_format && m_document.truncated(); }
 
 private:
     void Clear();

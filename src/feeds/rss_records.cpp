@@ -1,5 +1,7 @@
 #include "feeds/rss_records.h"
 
+#include "base/markup_cut.h"
+
 #define QUILLON_CHANNEL_FIELD(name)                                                            \
     RssChannelField {                                                                          \
 #name, [](CRssChannel & c) { return c.name; }, sizeof(CRssChannel::name),              \
@@ -36,4 +38,8 @@ const std::array<RssItemField, 10>& ItemFields() {
         QUILLON_ITEM_FIELD(pubDate),     QUILLON_ITEM_FIELD(source),
     };
     return fields;
+}
+
+void PutDescription(char (&field)[kDescriptionSize], std::string_view html) {
+    CopyToField(field, CutMarkupToCodePageLimit(html, kMaxDescriptionBytes));
 }

@@ -7,17 +7,22 @@
 
 // The channel and item fields of a feed, named after RSS 2.0's elements (Atom and RSS 1.0 fill
 // the same records, see FeedFormat), as fixed, zero-terminated UTF-8 fields.
-// Each holds at most kMaxFieldBytes (a description kMaxDescriptionBytes) bytes of the
-// Chinese code page, as the records always did (see CodePageLength): a longer text is cut at
-// a character boundary.
+// Each holds at most kMaxFieldBytes bytes of the Chinese code page, as the records always did
+// (see CodePageLength); a description and the addresses (links, guid, comments, enclosure)
+// hold kMaxLongFieldBytes, so that an address is never cut short of working. A longer text
+// is cut at a character boundary, a description outside any tag with its open tags closed.
 constexpr std::size_t kMaxFieldBytes = 255;
-constexpr std::size_t kMaxDescriptionBytes = 2047;
+constexpr std::size_t kMaxLongFieldBytes = 2047;
+constexpr std::size_t kMaxDescriptionBytes = kMaxLongFieldBytes;
 constexpr std::size_t kFieldSize = CodePageFieldSize(kMaxFieldBytes);
-constexpr std::size_t kDescriptionSize = CodePageFieldSize(kMaxDescriptionBytes);
+constexpr std::size_t kLongFieldSize = CodePageFieldSize(kMaxLongFieldBytes);
+constexpr std::size_t kDescriptionSize = kLongFieldSize;
+// How much of a description a feed format reads, so that a cut one is known to be cut.
+constexpr std::size_t kDescriptionReadBytes = 2 * kDescriptionSize;
 
 // The code-page bytes a record field of `fieldSize` bytes holds.
 constexpr std::size_t CodePageLimitOf(std::size_t fieldSize) {
-    return fieldSize == kDescriptionSize ? kMaxDescriptionBytes : kMaxFieldBytes;
+    return fieldSize == kLongFieldSize ? kMaxLongFieldBytes : kMaxFieldBytes;
 }
 
 // Puts `text` into a field of a record, cut to what the field holds.
@@ -26,9 +31,12 @@ void PutField(char (&field)[N], std::string_view text) {
     CopyToCodePageField(field, CodePageLimitOf(N), text);
 }
 
+// Puts the HTML of a description into its field, cut as CutMarkupToCodePageLimit cuts.
+void PutDescription(char (&field)[kDescriptionSize], std::string_view html);
+
 struct CRssChannel {
     char title[kFieldSize] = {};
-    char link[kFieldSize] = {};
+    char link[kLongFieldSize] = {};
     char description[kDescriptionSize] = {};
     char language[kFieldSize] = {};
     char copyright[kFieldSize] = {};
@@ -50,13 +58,13 @@ struct CRssChannel {
 
 struct CRssItem {
     char title[kFieldSize] = {};
-    char link[kFieldSize] = {};
+    char link[kLongFieldSize] = {};
     char description[kDescriptionSize] = {};
     char author[kFieldSize] = {};
     char category[kFieldSize] = {};
-    char comments[kFieldSize] = {};
-    char enclosure[kFieldSize] = {};
-    char guid[kFieldSize] = {};
+    char comments[kLongFieldSize] = {};
+    char enclosure[kLongFieldSize] = {};
+    char guid[kLongFieldSize] = {};
     char pubDate[kFieldSize] = {};
     char source[kFieldSize] = {};
 };

@@ -3,9 +3,7 @@
 #include "feeds/search_template.h"
 #include "feeds/services_config.h"
 
-namespace {
-
-const char* ServiceKey(int engine) {
+const char* SearchServiceKey(int engine) {
     switch (engine) {
         case kEngineGoogle:
             return "search.google";
@@ -18,10 +16,8 @@ const char* ServiceKey(int engine) {
     }
 }
 
-}  // namespace
-
 std::string BuildSearchUrl(int pageIndex, int itemsPerPage, int engine, std::string_view word) {
-    const std::string addressTemplate = Services().SearchTemplate(ServiceKey(engine));
+    const std::string addressTemplate = Services().SearchTemplate(SearchServiceKey(engine));
     if (!addressTemplate.empty()) {
         const bool gbk = TemplateTakesGbk(addressTemplate, engine == kEngineSogou);
         return ExpandSearchTemplate(addressTemplate, pageIndex, itemsPerPage, word, gbk);

@@ -11,6 +11,10 @@ enum SearchEngineIndex : int {
     kEngineSogou = 3,
 };
 
+// The key of the engine's service in data/services.conf ("search.baidu" ...); engine 0's for
+// an index outside 0 to 3.
+const char* SearchServiceKey(int engine);
+
 // The address of the result feed of `word` at `pageIndex` on `engine`, with `itemsPerPage`
 // results asked for where the service takes it. In the built-in addresses the word goes in
 // byte for byte (the fetch layer percent-encodes it on the wire); a service given an address

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/ascii.h"
 #include "feeds/search_template.h"
 
 namespace {
@@ -20,17 +21,6 @@ constexpr DefaultBase kDefaults[] = {
     {"portal.sohu", "http://www.sohu.com"},        {"link.tieba", "http://tieba.baidu.com"},
     {"link.schedule", "http://www.vellmark.com"},
 };
-
-std::string_view Trim(std::string_view text) {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -87,17 +77,18 @@ std::vector<ServicesConfig::BadLine> ServicesConfig::Parse(std::string_view text
         const std::size_t end = text.find('\n');
         const std::string_view written = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        const std::string_view line = Trim(written.substr(0, written.find('#')));
+        const std::string_view line = TrimAsciiBlanks(written.substr(0, written.find('#')));
         if (line.empty()) {
             continue;
         }
         const std::size_t equals = line.find('=');
-        const std::string_view key = Trim(line.substr(0, equals));
-        const std::string_view value =
-            equals == std::string_view::npos ? std::string_view() : Trim(line.substr(equals + 1));
+        const std::string_view key = TrimAsciiBlanks(line.substr(0, equals));
+        const std::string_view value = equals == std::string_view::npos
+                                           ? std::string_view()
+                                           : TrimAsciiBlanks(line.substr(equals + 1));
         const auto it = bases.find(key);
         if (equals == std::string_view::npos || it == bases.end()) {
-            bad.push_back({number, std::string(Trim(written))});
+            bad.push_back({number, std::string(TrimAsciiBlanks(written))});
         } else if (IsServiceBase(value)) {
             it->second = std::string(value);
             templates.erase(it->first);
@@ -105,7 +96,7 @@ std::vector<ServicesConfig::BadLine> ServicesConfig::Parse(std::string_view text
             it->second = std::string(SearchTemplateBase(value));
             templates.insert_or_assign(it->first, std::string(value));
         } else {
-            bad.push_back({number, std::string(Trim(written))});
+            bad.push_back({number, std::string(TrimAsciiBlanks(written))});
         }
     }
     std::lock_guard lock(m_mutex);

@@ -1,11 +1,14 @@
 #include "feeds/update_engine.h"
 
+#include "base/clock.h"
 #include "base/text_util.h"
+#include "base/utc_time.h"
 #include "feeds/feed_store.h"
 #include "feeds/feed_storer.h"
 #include "feeds/feed_validators.h"
 #include "feeds/rss_reader.h"
 #include "feeds/search_url.h"
+#include "feeds/source_policy.h"
 #include "store/ado_recordset.h"
 #include "store/keyword_tree_file.h"
 #include "store/statements.h"
@@ -15,12 +18,10 @@
 namespace {
 
 // The longest feed address the engine reads from the opml table, in code-page bytes.
-constexpr std::size_t kMaxKeywordBytes = 511;
+constexpr std::size_t kMaxAddressBytes = 2047;
 
-FetchOptions StoppedBy(const std::atomic<bool>& flag) {
-    FetchOptions options;
-    options.stop = &flag;
-    return options;
+int EngineIndex(int engine) {
+    return engine >= 0 && engine < CSysData::kEngineCount ? engine : kEngineBaidu;
 }
 
 }  // namespace
@@ -33,18 +34,50 @@ UpdateEngine::~UpdateEngine() {
 
 void UpdateEngine::Start() {
     StopPasses();
+    WaitForUpdate();
+    StartUpdate();
+}
+
+bool UpdateEngine::StartIfIdle() {
+    if (Updating()) {
+        return false;
+    }
+    // Both passes have ended; their threads are at most returning.
+    StopPasses();
+    StartUpdate();
+    return true;
+}
+
+void UpdateEngine::StartUpdate() {
     m_stopSearch = false;
     m_stopOpml = false;
     m_storeFailed = false;
+    const CSysData& settings = m_store.Settings();
+    const int engine = EngineIndex(settings.SearchEngine());
+    const std::vector<std::string> keywords = Keywords();
+    std::vector<PlannedSource> searchPlan =
+        SearchPlan(keywords, settings.MaxPages(), settings.ItemsPerPage(), engine);
     {
         std::lock_guard lock(m_progressMutex);
         m_storeFailure.clear();
+        m_updating = true;
+        m_updateWork = 2;  // the two passes; each storing thread of theirs adds one
+        ++m_updatesStarted;
+        m_tally = UpdateTally();
+        m_tally.engine = engine;
+        m_tally.total = static_cast<int>(searchPlan.size());
     }
     m_searchDone.Reset();
     m_opmlDone.Reset();
     m_started = true;
-    m_searchPass = std::thread(&UpdateEngine::SearchPassProc, this);
-    m_opmlPass = std::thread(&UpdateEngine::OpmlPassProc, this);
+    EngineReport started = ReportOf(EngineReport::kUpdateProgress);
+    started.tally = Tally();
+    m_store.Report(started);
+    // Both passes are one update: their sources share the moment it began.
+    const std::string passTime = UtcTimeText(ClockNow());
+    m_searchPass =
+        std::thread(&UpdateEngine::SearchPassProc, this, std::move(searchPlan), passTime);
+    m_opmlPass = std::thread(&UpdateEngine::OpmlPassProc, this, keywords, passTime);
 }
 
 void UpdateEngine::StopPasses() {
@@ -60,11 +93,24 @@ void UpdateEngine::StopPasses() {
     m_started = false;
 }
 
+void UpdateEngine::StopRefreshes() {
+    {
+        std::lock_guard lock(m_refreshMutex);
+        m_stopRefresh = true;
+        m_refreshQueue.clear();
+    }
+    m_refreshChanged.notify_all();
+    if (m_refreshThread.joinable()) {
+        m_refreshThread.join();
+    }
+}
+
 void UpdateEngine::Stop() {
     StopPasses();
-    // Refreshes poll the search flag too.
-    m_stopSearch = true;
+    StopRefreshes();
     m_workers.JoinAll();
+    std::lock_guard lock(m_refreshMutex);
+    m_stopRefresh = false;  // nothing runs: later refreshes may start
 }
 
 void UpdateEngine::WaitForPasses() {
@@ -84,17 +130,46 @@ bool UpdateEngine::WaitForPassesFor(std::chrono::milliseconds timeout) {
                                        std::chrono::steady_clock::duration::zero()));
 }
 
+void UpdateEngine::WaitForUpdate() {
+    std::unique_lock lock(m_progressMutex);
+    m_updateEnded.wait(lock, [this] { return !m_updating; });
+}
+
 bool UpdateEngine::PassesDone() const {
     return !m_started || (m_searchDone.IsSet() && m_opmlDone.IsSet());
 }
 
+bool UpdateEngine::Updating() const {
+    std::lock_guard lock(m_progressMutex);
+    return m_updating;
+}
+
+int UpdateEngine::UpdatesStarted() const {
+    std::lock_guard lock(m_progressMutex);
+    return m_updatesStarted;
+}
+
+UpdateTally UpdateEngine::Tally() const {
+    std::lock_guard lock(m_progressMutex);
+    return m_tally;
+}
+
 void UpdateEngine::WaitForStoreThreads() {
+    {
+        std::unique_lock lock(m_refreshMutex);
+        m_refreshChanged.wait(lock, [this] { return m_refreshQueue.empty() && !m_refreshBusy; });
+    }
     m_workers.JoinAll();
 }
 
 void UpdateEngine::AddKeyword(const std::string& keyword) {
     std::lock_guard lock(m_keywordMutex);
     m_keywords.push_back(keyword);
+}
+
+void UpdateEngine::SetKeywords(std::vector<std::string> keywords) {
+    std::lock_guard lock(m_keywordMutex);
+    m_keywords = std::move(keywords);
 }
 
 std::vector<std::string> UpdateEngine::Keywords() const {
@@ -112,54 +187,260 @@ std::string UpdateEngine::StoreFailure() const {
     return m_storeFailure;
 }
 
-std::unique_ptr<CRssReader> UpdateEngine::Fetch(const std::string& address,
-                                                const std::string& keyword,
-                                                const std::atomic<bool>& stop) {
-    auto reader = std::make_unique<CRssReader>();
-    reader->LoadFromUrl(address, AddressOrigin::kFromData, StoppedBy(stop));
-    if (stop) {
-        return nullptr;  // abandoned: neither a success nor a failure
-    }
-    CountFetch(keyword, reader->LoadFailed(), false);
-    return reader->ItemCount() >= 1 ? std::move(reader) : nullptr;
+std::array<std::optional<SourceStatus>, 4> UpdateEngine::ServiceResults() const {
+    std::lock_guard lock(m_progressMutex);
+    return m_serviceResults;
 }
 
-std::unique_ptr<CRssReader> UpdateEngine::FetchSubscribed(
-    const std::string& address, const std::string& keyword,
-    std::optional<PendingValidators>* pending) {
-    FetchOptions options = StoppedBy(m_stopOpml);
-    options.gbkQuery = ExpectsGbkQuery(address);
-    options.conditional = LoadFeedValidators(m_store, keyword, address);
-    const FetchResult answer = FetchUrl(address, options);
-    auto reader = std::make_unique<CRssReader>();
-    if (answer.ok) {
-        reader->LoadFromBytes(answer.body, answer.charset, options);
+void UpdateEngine::LoadServiceResults() {
+    const std::map<std::string, SourceStatus> latest = LoadLatestServiceStatus(m_store);
+    std::lock_guard lock(m_progressMutex);
+    for (int engine = 0; engine < CSysData::kEngineCount; ++engine) {
+        const auto it = latest.find(SearchServiceKey(engine));
+        m_serviceResults[static_cast<std::size_t>(engine)] =
+            it == latest.end() ? std::nullopt : std::optional<SourceStatus>(it->second);
     }
-    if (m_stopOpml) {
-        return nullptr;  // abandoned: neither a success nor a failure
+}
+
+void UpdateEngine::AddToPlan(int sources) {
+    std::lock_guard lock(m_progressMutex);
+    m_tally.total += sources;
+}
+
+void UpdateEngine::SourceDone() {
+    EngineReport report = ReportOf(EngineReport::kUpdateProgress);
+    {
+        std::lock_guard lock(m_progressMutex);
+        ++m_tally.done;
+        report.tally = m_tally;
     }
-    const bool read = answer.ok && !reader->LoadFailed();
-    CountFetch(keyword, !read && !answer.notModified, answer.notModified);
-    if (!read) {
-        return nullptr;
+    m_store.Report(report);
+}
+
+void UpdateEngine::EndUpdateWork() {
+    EngineReport report = ReportOf(EngineReport::kUpdateDone);
+    {
+        std::lock_guard lock(m_progressMutex);
+        if (--m_updateWork > 0) {
+            return;
+        }
+        m_tally.stopped = m_stopSearch || m_stopOpml || m_storeFailed;
+        report.tally = m_tally;
     }
-    if (answer.validators != options.conditional) {
-        PendingValidators validators{address, answer.validators};
-        if (reader->ItemCount() < 1) {
-            RememberValidators(keyword, validators);  // nothing to store first
-        } else {
-            *pending = std::move(validators);
+    // Every source of the update has its outcome: the tree shows them at its next count.
+    m_store.NotifyNewsStored();
+    m_store.Report(report);
+    // Idle only once the end is reported, so that the next update's reports come after it.
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_updating = false;
+    }
+    m_updateEnded.notify_all();
+}
+
+void UpdateEngine::SearchPassProc(std::vector<PlannedSource> plan, std::string passTime) {
+    const SourceRun run{m_stopSearch, false, true, Pacing::kAfterStoredItem, passTime};
+    for (std::size_t i = 0; i < plan.size() && !m_stopSearch; ++i) {
+        if (TakeSource(plan[i], run)) {
+            m_pacing.Pause(Pacing::kAfterSearchFetch);
+        }
+        if (!m_stopSearch && (i + 1 == plan.size() || plan[i + 1].page != plan[i].page)) {
+            m_pacing.Pause(Pacing::kAfterSearchPage);
         }
     }
-    return reader->ItemCount() >= 1 ? std::move(reader) : nullptr;
+    if (!m_stopSearch) {
+        m_pacing.Pause(Pacing::kAfterPass);
+    }
+    EndUpdateWork();
+    m_searchDone.Set();
 }
 
-void UpdateEngine::CountFetch(const std::string& keyword, bool failed, bool unchanged) {
+std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword) const {
+    std::vector<std::string> addresses;
+    CAdoRecordset records(m_store);
+    if (records.Open(SqlSelectOpmlByKey(keyword)) && records.GetRecordCount() >= 1) {
+        // Bound once: bindings accumulate until the recordset closes.
+        char address[CodePageFieldSize(kMaxAddressBytes)] = {};
+        records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);
+        for (; !records.IsEOF(); records.MoveNext()) {
+            address[0] = '\0';
+            records.Fetch();
+            addresses.emplace_back(CutToCodePageLimit(address, kMaxAddressBytes));
+        }
+    }
+    return addresses;
+}
+
+void UpdateEngine::OpmlPassProc(std::vector<std::string> keywords, std::string passTime) {
+    // Each subscribed feed once per update: its address does not change with a page. A
+    // maximum of 0 pages still turns the pass off, as it always did.
+    if (m_store.Settings().MaxPages() <= 0) {
+        keywords.clear();
+    }
+    std::vector<PlannedSource> plan;
+    for (const std::string& keyword : keywords) {
+        for (PlannedSource& source : SubscribedPlan(keyword, OpmlAddresses(keyword))) {
+            plan.push_back(std::move(source));
+        }
+    }
+    AddToPlan(static_cast<int>(plan.size()));
+    const SourceRun run{m_stopOpml, false, true, Pacing::kAfterStoredItem, passTime};
+    for (std::size_t i = 0; i < plan.size() && !m_stopOpml; ++i) {
+        if (TakeSource(plan[i], run)) {
+            m_pacing.Pause(Pacing::kAfterOpmlFetch);
+        }
+        if (!m_stopOpml && (i + 1 == plan.size() || plan[i + 1].keyword != plan[i].keyword)) {
+            m_pacing.Pause(Pacing::kAfterOpmlKeyword);
+        }
+    }
+    if (!m_stopOpml) {
+        m_pacing.Pause(Pacing::kAfterPass);
+    }
+    EndUpdateWork();
+    m_opmlDone.Set();
+}
+
+void UpdateEngine::RefreshChannel(const std::string& keyword) {
+    std::lock_guard lock(m_refreshMutex);
+    m_refreshQueue.emplace_back(CutToCodePageLimit(keyword, kMaxNodeNameCodePageBytes));
+    if (!m_refreshThread.joinable()) {
+        m_refreshThread = std::thread(&UpdateEngine::RefreshProc, this);
+    }
+    m_refreshChanged.notify_all();
+}
+
+void UpdateEngine::RefreshProc() {
+    std::unique_lock lock(m_refreshMutex);
+    while (true) {
+        m_refreshChanged.wait(lock, [this] { return m_stopRefresh || !m_refreshQueue.empty(); });
+        if (m_stopRefresh) {
+            break;
+        }
+        const std::string keyword = std::move(m_refreshQueue.front());
+        m_refreshQueue.pop_front();
+        m_refreshBusy = true;
+        lock.unlock();
+        RefreshOne(keyword, UtcTimeText(ClockNow()));
+        lock.lock();
+        m_refreshBusy = false;
+        m_refreshChanged.notify_all();
+    }
+    m_refreshBusy = false;
+    m_refreshChanged.notify_all();
+}
+
+void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& passTime) {
+    const CSysData& settings = m_store.Settings();
+    const int engine = EngineIndex(settings.SearchEngine());
+    std::vector<PlannedSource> plan = SearchPlan({keyword}, 1, settings.ItemsPerPage(), engine);
+    for (PlannedSource& source : SubscribedPlan(keyword, OpmlAddresses(keyword))) {
+        plan.push_back(std::move(source));
+    }
+    const SourceRun run{m_stopRefresh, true, false, Pacing::kAfterRefreshedItem, passTime};
+    for (const PlannedSource& source : plan) {
+        if (m_stopRefresh) {
+            break;
+        }
+        TakeSource(source, run);
+    }
+    // What the refresh found shows in the tree at its next count, news or none.
+    m_store.NotifyNewsStored();
+}
+
+bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run) {
+    const std::optional<SourceStatus> previous =
+        LoadSourceStatus(m_store, source.keyword, source.address);
+    if (DecideFetch(previous, ClockNow(), run.explicitRequest) != FetchDecision::kFetch) {
+        // Left alone, but still one of the channel's sources.
+        TouchSourceStatus(m_store, source.keyword, source.address, run.passTime);
+        if (run.forUpdate) {
+            SourceDone();
+        }
+        return false;
+    }
+    std::optional<Fetched> fetched = Fetch(source, run.stop);
+    if (!fetched) {
+        return false;  // abandoned: neither a success nor a failure
+    }
+    const TimePoint now = ClockNow();
+    const SourceStatus status = NextStatus(previous, source.keyword, source.address, source.service,
+                                           ClassifyFetch(fetched->answer, fetched->read, now), now,
+                                           run.passTime, run.explicitRequest);
+    CountOutcome(source, status, fetched->read && fetched->reader->Partial(), run.forUpdate);
+    std::optional<PendingValidators> validators;
+    if (fetched->read && source.Subscribed() && fetched->answer.validators != fetched->sent) {
+        validators = PendingValidators{source.address, fetched->answer.validators};
+    }
+    if (fetched->read && fetched->reader->ItemCount() >= 1) {
+        HandOff({std::move(fetched->reader), source.keyword, std::move(validators), status,
+                 run.forUpdate, run.pauseAfterItem, run.forUpdate ? nullptr : &run.stop});
+    } else {
+        SaveStatus(status);
+        if (validators) {
+            RememberValidators(source.keyword, *validators);  // nothing to store first
+        }
+    }
+    if (run.forUpdate) {
+        SourceDone();
+    }
+    return true;
+}
+
+std::optional<UpdateEngine::Fetched> UpdateEngine::Fetch(const PlannedSource& source,
+                                                         const std::atomic<bool>& stop) {
+    if (m_pacing.Enabled() && !m_hostClock.WaitTurn(source.address, &stop)) {
+        return std::nullopt;
+    }
+    FetchOptions options;
+    options.stop = &stop;
+    options.gbkQuery = ExpectsGbkQuery(source.address);
+    if (source.Subscribed()) {
+        options.conditional = LoadFeedValidators(m_store, source.keyword, source.address);
+    }
+    Fetched fetched{FetchUrl(source.address, options), std::make_unique<CRssReader>(),
+                    options.conditional, false};
+    if (fetched.answer.ok) {
+        fetched.reader->LoadFromBytes(fetched.answer.body, fetched.answer.charset, options);
+    }
+    if (stop) {
+        return std::nullopt;
+    }
+    fetched.read = fetched.answer.ok && !fetched.reader->LoadFailed();
+    return fetched;
+}
+
+void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus& status,
+                                bool partial, bool forUpdate) {
+    const bool failed = IsFailedOutcome(status.outcome);
     std::lock_guard lock(m_progressMutex);
-    KeywordProgress& progress = m_progress[keyword];
+    KeywordProgress& progress = m_progress[source.keyword];
     ++progress.feedsTried;
     progress.feedsFailed += failed ? 1 : 0;
-    progress.feedsUnchanged += unchanged ? 1 : 0;
+    progress.feedsUnchanged += status.outcome == SourceOutcome::kNotModified ? 1 : 0;
+    progress.feedsPartial += partial ? 1 : 0;
+    if (!source.Subscribed()) {
+        m_serviceResults[static_cast<std::size_t>(EngineIndex(source.engine))] = status;
+    }
+    if (!forUpdate) {
+        return;
+    }
+    m_tally.failedSources += failed ? 1 : 0;
+    if (!source.Subscribed()) {
+        ++m_tally.searchTried;
+        m_tally.searchFed += failed ? 0 : 1;
+        if (failed && m_tally.searchTried - m_tally.searchFed == 1) {
+            m_tally.searchFailure = status.outcome;
+            m_tally.searchFailureStatus = status.httpStatus;
+        }
+    }
+}
+
+void UpdateEngine::SaveStatus(const SourceStatus& status) {
+    std::string failure;
+    if (!SaveSourceStatus(m_store, status, &failure)) {
+        StopStoring(failure);
+    }
+    m_store.NotifyNewsStored();
 }
 
 void UpdateEngine::RememberValidators(const std::string& keyword,
@@ -170,126 +451,51 @@ void UpdateEngine::RememberValidators(const std::string& keyword,
     }
 }
 
-void UpdateEngine::SearchPassProc() {
-    const CSysData& settings = m_store.Settings();
-    for (int page = 0; page < settings.MaxPages() && !m_stopSearch; ++page) {
-        for (const std::string& keyword : Keywords()) {
-            if (m_stopSearch) {
-                break;
-            }
-            const std::string address =
-                BuildSearchUrl(page, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
-            if (auto reader = Fetch(address, keyword, m_stopSearch)) {
-                HandOff(std::move(reader), keyword, std::nullopt);
-            }
-            m_pacing.Pause(Pacing::kAfterSearchFetch);
-        }
-        if (!m_stopSearch) {
-            m_pacing.Pause(Pacing::kAfterSearchPage);
-        }
-    }
-    if (!m_stopSearch) {
-        m_pacing.Pause(Pacing::kAfterPass);
-    }
-    m_searchDone.Set();
-}
-
-std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword) const {
-    std::vector<std::string> addresses;
-    CAdoRecordset records(m_store);
-    if (records.Open(SqlSelectOpmlByKey(keyword)) && records.GetRecordCount() >= 1) {
-        // Bound once: bindings accumulate until the recordset closes.
-        char address[CodePageFieldSize(kMaxKeywordBytes)] = {};
-        records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);
-        for (; !records.IsEOF(); records.MoveNext()) {
-            address[0] = '\0';
-            records.Fetch();
-            addresses.emplace_back(CutToCodePageLimit(address, kMaxKeywordBytes));
-        }
-    }
-    return addresses;
-}
-
-void UpdateEngine::OpmlPassProc() {
-    const CSysData& settings = m_store.Settings();
-    for (int round = 0; round < settings.MaxPages() && !m_stopOpml; ++round) {
-        for (const std::string& keyword : Keywords()) {
-            if (m_stopOpml) {
-                break;
-            }
-            for (const std::string& address : OpmlAddresses(keyword)) {
-                if (m_stopOpml) {
-                    break;
-                }
-                std::optional<PendingValidators> validators;
-                if (auto reader = FetchSubscribed(address, keyword, &validators)) {
-                    HandOff(std::move(reader), keyword, std::move(validators));
-                    m_pacing.Pause(Pacing::kAfterOpmlHandOff);
-                }
-                m_pacing.Pause(Pacing::kAfterOpmlFetch);
-            }
-            m_pacing.Pause(Pacing::kAfterOpmlKeyword);
-        }
-        if (!m_stopOpml) {
-            m_pacing.Pause(Pacing::kAfterOpmlRound);
-        }
-    }
-    if (!m_stopOpml) {
-        m_pacing.Pause(Pacing::kAfterPass);
-    }
-    m_opmlDone.Set();
-}
-
-void UpdateEngine::HandOff(std::unique_ptr<CRssReader> reader, const std::string& keyword,
-                           std::optional<PendingValidators> validators) {
+void UpdateEngine::HandOff(StoreJob job) {
     m_storeSlots.Acquire();
     m_handoffLock.Acquire();
-    m_handoffReader = std::move(reader);
-    m_handoffKeyword = keyword;
-    m_handoffValidators = std::move(validators);
+    if (job.forUpdate) {
+        std::lock_guard lock(m_progressMutex);
+        ++m_updateWork;  // before the pass can end its own share
+    }
+    // Counted before the thread runs, so that a shutdown that follows at once waits for it.
+    ++m_storeThreads;
+    m_handoff = std::move(job);
     m_workers.Start([this] { StoreFeedProc(); });
 }
 
 void UpdateEngine::StoreFeedProc() {
-    ++m_storeThreads;
-    std::unique_ptr<CRssReader> reader = std::move(m_handoffReader);
-    const std::string keyword = std::move(m_handoffKeyword);
-    const std::optional<PendingValidators> validators = std::exchange(m_handoffValidators, {});
+    StoreJob job = std::exchange(m_handoff, StoreJob());
     m_handoffLock.Release();
-    // Remembered only after the items: a crash between the two costs a full fetch next time,
-    // never news that a 304 would have skipped.
-    if (StoreAndCount(*reader, keyword, Pacing::kAfterStoredItem, nullptr) && validators) {
-        RememberValidators(keyword, *validators);
+    int stored = 0;
+    const bool whole = StoreAndCount(*job.reader, job.keyword, job.pauseAfterItem, job.stop,
+                                     job.forUpdate, &stored);
+    job.reader.reset();
+    if (!m_storeFailed) {
+        job.status.newItems = stored;
+        SaveStatus(job.status);
+        // The validators are remembered only after the items: a crash between the two costs
+        // a full fetch next time, never news that a 304 would have skipped.
+        if (whole && job.validators) {
+            RememberValidators(job.keyword, *job.validators);
+        }
     }
-    reader.reset();
     --m_storeThreads;
     m_storeSlots.Release();
-}
-
-void UpdateEngine::RefreshChannel(const std::string& keyword) {
-    const std::string copy(CutToCodePageLimit(keyword, kMaxNodeNameCodePageBytes));
-    // Counted before the thread runs, so a shutdown that follows at once waits for it.
-    ++m_storeThreads;
-    m_workers.Start([this, copy] { RefreshChannelProc(copy); });
-}
-
-void UpdateEngine::RefreshChannelProc(std::string keyword) {
-    const CSysData& settings = m_store.Settings();
-    const std::string address =
-        BuildSearchUrl(0, settings.ItemsPerPage(), settings.SearchEngine(), keyword);
-    if (auto reader = Fetch(address, keyword, m_stopSearch)) {
-        StoreAndCount(*reader, keyword, Pacing::kAfterRefreshedItem, &m_stopSearch);
+    if (job.forUpdate) {
+        EndUpdateWork();
     }
-    --m_storeThreads;
 }
 
 bool UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
-                                 Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop) {
+                                 Pacing::Duration pauseAfterItem, const std::atomic<bool>* stop,
+                                 bool forUpdate, int* itemsStored) {
     if (m_storeFailed) {
         return false;  // storing stopped for this run
     }
     const StoreOutcome outcome =
         StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
+    *itemsStored = outcome.itemsStored;
     if (outcome.itemsStored > 0) {
         m_store.NotifyNewsStored();
     }
@@ -298,6 +504,7 @@ bool UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
         KeywordProgress& progress = m_progress[keyword];
         ++progress.feedsFetched;
         progress.itemsStored += outcome.itemsStored;
+        m_tally.newItems += forUpdate ? outcome.itemsStored : 0;
     }
     if (!outcome.failure.empty()) {
         StopStoring(outcome.failure);
@@ -317,5 +524,5 @@ void UpdateEngine::StopStoring(const std::string& failure) {
     // Nothing fetched from now on could be stored.
     m_stopSearch = true;
     m_stopOpml = true;
-    m_store.Report({EngineReport::kStoreFailed, 0, failure});
+    m_store.Report(ReportOf(EngineReport::kStoreFailed, failure));
 }

@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include "model/news_age.h"
+#include "model/update_texts.h"
 #include "store/ado_connection.h"
 #include "store/ado_recordset.h"
 #include "store/statements.h"
@@ -91,8 +92,11 @@ std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     if (!countByName) {
         return Inputs{};
     }
+    // Outcomes that cannot be read leave the tooltips without sources, the counts stand.
+    const SourcesByChannel sources =
+        LoadLatestSourceStatus(m_connection).value_or(SourcesByChannel());
     const CNodeMap::Counts counts = m_nodes.ApplyRecentCounts(*countByName);
-    std::vector<LabelChange> changes = ChangedLabels(counts);
+    std::vector<LabelChange> changes = ChangedLabels(counts, sources);
     if (!changes.empty()) {
         m_setLabels(std::move(changes));
     }
@@ -124,18 +128,23 @@ std::optional<CNodeMap::CountsByName> CCountRefresher::ReadRecentCounts(
 }
 
 std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
-    const CNodeMap::Counts& counts) {
+    const CNodeMap::Counts& counts, const SourcesByChannel& sources) {
     if (counts.generation != m_sentGeneration) {
         m_sent.clear();
         m_sentGeneration = counts.generation;
     }
+    static const std::vector<SourceStatus> kNoSources;
     std::vector<LabelChange> changes;
     for (const CNodeMap::NodeCount& node : counts.nodes) {
-        std::string label = Label(node.name, node.count);
-        std::string& sent = m_sent[node.item];
-        if (sent != label) {
-            sent = label;
-            changes.push_back({node.item, std::move(label), counts.generation});
+        const auto found = node.type == NODE_KEY ? sources.find(node.name) : sources.end();
+        const std::vector<SourceStatus>& mine = found == sources.end() ? kNoSources : found->second;
+        Sent now{Label(node.name, node.count), NodeTooltip(node.name, node.count, mine),
+                 AllSourcesFailed(mine)};
+        Sent& sent = m_sent[node.item];
+        if (sent != now) {
+            sent = now;
+            changes.push_back({node.item, std::move(now.label), std::move(now.tooltip), now.warning,
+                               counts.generation});
         }
     }
     return changes;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/node_map.h"
+#include "store/source_status.h"
 
 class CAdoConnection;
 class CSysData;
@@ -20,8 +21,11 @@ struct AccessDate;
 
 // Labels every tree node with its count of recent news, "name|count": a channel's count is
 // the number of its items newer than the retention period, a folder's the sum over every
-// channel below it. A pass reads every channel's count with one grouped statement, sums the
-// folders from the node map and hands the labels that changed to the window in one batch.
+// channel below it. Each label comes with the node's tooltip (its whole name, its count and,
+// for a channel, each source of its latest update with the outcome) and, for a channel whose
+// sources all failed, a warning mark. A pass reads every channel's count with one grouped
+// statement and the sources' outcomes with another, sums the folders from the node map and
+// hands the labels that changed to the window in one batch.
 // The first pass runs at once. The next runs when woken (a feed was stored, the tree or the
 // settings changed), or when a check at every interval finds the retention cut-off date or
 // the tree changed, and at least once a minute for writers that wake nobody (another
@@ -37,6 +41,8 @@ public:
     struct LabelChange {
         CNodeMap::Handle item = CNodeMap::kNoItem;
         std::string label;
+        std::string tooltip;
+        bool warning = false;  // a channel whose sources all failed in its latest update
         // The node map generation the label was counted at. A label that reaches the window
         // after the tree changed may belong to a renamed node or to a deleted item whose
         // handle a new item reuses; the change wakes a pass that sends every label again.
@@ -87,7 +93,8 @@ private:
     AccessDate Cutoff() const;
     // Every channel's recent count by name, or nothing when the statement fails.
     std::optional<CNodeMap::CountsByName> ReadRecentCounts(const AccessDate& cutoff) const;
-    std::vector<LabelChange> ChangedLabels(const CNodeMap::Counts& counts);
+    std::vector<LabelChange> ChangedLabels(const CNodeMap::Counts& counts,
+                                           const SourcesByChannel& sources);
     // Waits for a wake, the stop, or a check that finds a pass due; false once stopped.
     bool WaitForNextPass(const Inputs& last, Clock::time_point lastPassEnd);
     bool PassDue(const Inputs& last, Clock::time_point lastPassEnd) const;
@@ -111,6 +118,12 @@ private:
     // The labels handed to the window, and the tree generation they belong to; refresher
     // thread only. A change of the tree sends every label again, since the window may have
     // reset some (a renamed node shows its bare name).
-    std::map<CNodeMap::Handle, std::string> m_sent;
+    struct Sent {
+        std::string label;
+        std::string tooltip;
+        bool warning = false;
+        bool operator==(const Sent&) const = default;
+    };
+    std::map<CNodeMap::Handle, Sent> m_sent;
     std::uint64_t m_sentGeneration = 0;
 };

@@ -13,10 +13,11 @@ constexpr int kLinkColumn = 3;
 constexpr int kDescriptionColumn = 4;
 constexpr int kAuthorColumn = 5;
 constexpr int kSourceColumn = 11;
-// Stored texts hold up to 255 code-page bytes (a description 2047); in UTF-8 they may take
-// half as many bytes again.
+// Stored texts hold up to 255 code-page bytes (a description and a link 2047); in UTF-8
+// they may take half as many bytes again.
 constexpr int kTextSize = static_cast<int>(CodePageFieldSize(255));
 constexpr int kDescriptionSize = static_cast<int>(CodePageFieldSize(2047));
+constexpr int kLinkSize = kDescriptionSize;
 
 constexpr std::string_view kSafeSchemes[] = {"http", "https", "ftp", "mailto"};
 
@@ -45,6 +46,12 @@ std::string DateTextOf(const CNewsRow& row) {
     }
     return NewsDateText(year, month, day,
                         row.dateStatus == kNewsDateNull ? kNewsDateNull : kNewsDateInvalid);
+}
+
+// The row's item: by its ID when the row has one, else by its title within its channel.
+std::string ItemLookup(const CNewsRow& row) {
+    return row.itemId >= 0 ? SqlSelectItemById(row.itemId)
+                           : SqlSelectItemByTitle(row.storedTitle, row.channelName);
 }
 
 }  // namespace
@@ -84,7 +91,8 @@ std::string BuildItemPage(const ItemTexts& item, std::string_view dateText) {
     page += "<tr><td width=96% valign=top align=center><strong>";
     page += anchor;
     page += "<font color=#990000 size=4> ";
-    page += EscapeMarkup(item.title);
+    page += EscapeMarkup(IsUntitled(item.title) ? std::string_view(kUntitledText)
+                                                : std::string_view(item.title));
     page += "</font></a></strong></td></tr><tr><td>";
     page += "<font color=#999999>";
     page += EscapeMarkup(item.source);
@@ -107,16 +115,16 @@ std::string BuildItemPage(const ItemTexts& item, std::string_view dateText) {
 
 std::optional<ItemPage> ReadItemPage(const CAdoConnection& connection, const CNewsRow& row) {
     CAdoRecordset records(connection);
-    if (!records.Open(SqlSelectItemByTitle(row.storedTitle, row.channelName))) {
+    if (!records.Open(ItemLookup(row))) {
         return std::nullopt;
     }
     char title[kTextSize] = {};
-    char link[kTextSize] = {};
+    char link[kLinkSize] = {};
     char description[kDescriptionSize] = {};
     char author[kTextSize] = {};
     char source[kTextSize] = {};
     records.BindColumn(kTitleColumn, title, kTextSize, kBindText);
-    records.BindColumn(kLinkColumn, link, kTextSize, kBindText);
+    records.BindColumn(kLinkColumn, link, kLinkSize, kBindText);
     records.BindColumn(kDescriptionColumn, description, kDescriptionSize, kBindText);
     records.BindColumn(kAuthorColumn, author, kTextSize, kBindText);
     records.BindColumn(kSourceColumn, source, kTextSize, kBindText);
@@ -135,11 +143,11 @@ std::optional<ItemPage> ReadItemPage(const CAdoConnection& connection, const CNe
 
 std::optional<std::string> ReadItemLink(const CAdoConnection& connection, const CNewsRow& row) {
     CAdoRecordset records(connection);
-    if (!records.Open(SqlSelectItemByTitle(row.storedTitle, row.channelName))) {
+    if (!records.Open(ItemLookup(row))) {
         return std::nullopt;
     }
-    char link[kTextSize] = {};
-    records.BindColumnByName("rss_link", link, kTextSize, kBindText);
+    char link[kLinkSize] = {};
+    records.BindColumnByName("rss_link", link, kLinkSize, kBindText);
     const bool found = records.Fetch();
     records.Close();
     if (!found || !IsSafeLink(link)) {

@@ -25,7 +25,8 @@ struct ItemTexts {
 // Everything else, javascript: and file: addresses included, is refused.
 bool IsSafeLink(std::string_view link);
 
-// The page as one line of HTML: on a pale yellow table the title linking to the item, the
+// The page as one line of HTML: on a pale yellow table the title (kUntitledText for an
+// untitled item) linking to the item, the
 // source and `dateText` in grey, the author, the description, and a "详细内容" link to the
 // item. Title, source, date and author are escaped as plain text; the description is put
 // in as it is. Both links are quoted and escaped, and left without an address when the link
@@ -38,9 +39,9 @@ struct ItemPage {
     std::string baseUrl;  // `link` when IsSafeLink, otherwise empty: the view's base address
 };
 
-// A single click on `row`: looks the item up by the row's full title and channel name and
-// builds its page with the row's date. An item no longer stored still gives a page, with
-// empty texts. Nothing when the look-up cannot run (for example the database is closed).
+// A single click on `row`: looks the item up by the row's item ID (else by its full title
+// and channel name) and builds its page with the row's date. An item no longer stored still gives a
+// page, with empty texts. Nothing when the look-up cannot run (for example the database is closed).
 // Any thread; each call uses its own recordset.
 std::optional<ItemPage> ReadItemPage(const CAdoConnection& connection, const CNewsRow& row);
 

@@ -5,6 +5,7 @@
 
 #include "base/ascii.h"
 #include "base/clock.h"
+#include "base/text_util.h"
 #include "feeds/feed_store.h"
 #include "model/list_mode.h"
 #include "store/ado_recordset.h"
@@ -14,6 +15,8 @@ namespace {
 
 // The loaders read texts into buffers of this size; database texts never come near it.
 constexpr int kTextBufferSize = 512;
+// An address (guid, link) holds up to 2047 code-page bytes.
+constexpr int kAddressBufferSize = static_cast<int>(CodePageFieldSize(2047));
 
 // The names of a folder's list, each once: the database matches them ignoring ASCII case.
 std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
@@ -38,7 +41,10 @@ public:
         if (!sql || !m_records.Open(*sql)) {
             return;
         }
+        m_records.BindColumnByName("ID", &m_id, sizeof m_id, kBindNumber);
         m_records.BindColumnByName("rss_title", m_title, kTextBufferSize, kBindText);
+        m_records.BindColumnByName("rss_guid", m_guid, sizeof m_guid, kBindText);
+        m_records.BindColumnByName("rss_link", m_link, sizeof m_link, kBindText);
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
@@ -57,19 +63,35 @@ public:
         // A NULL date leaves the binding untouched, so it must already say null.
         m_date = CAdoDateValue{};
         m_date.status = kDateNull;
+        m_id = -1;
         m_records.Fetch();
     }
-    std::string_view Title() const { return m_title; }
     // The position of the name the row was found by, in the folder statement's names.
     std::size_t KeywordIndex() const { return static_cast<std::size_t>(m_keywordIndex); }
+    // What tells the item from the others a folder lists, as the store tells items apart:
+    // its title ignoring ASCII case and apostrophes, or for an untitled item its guid, else
+    // its link, else its ID.
+    std::string Identity() const {
+        if (!IsUntitled(m_title)) {
+            std::string title = AsciiLowered(m_title);
+            std::erase(title, '\'');
+            return title;
+        }
+        return std::string("\x01") + (m_guid[0]   ? m_guid
+                                      : m_link[0] ? m_link
+                                                  : std::to_string(m_id).c_str());
+    }
     CNewsRow MakeRow(std::string_view channel) const {
-        return MakeNewsRow(m_title, m_author, m_source, m_date, channel);
+        return MakeNewsRow(m_title, m_author, m_source, m_date, channel, m_id);
     }
     void MoveNext() { m_records.MoveNext(); }
 
 private:
     CAdoRecordset m_records;
+    std::int32_t m_id = -1;
     char m_title[kTextBufferSize] = {};
+    char m_guid[kAddressBufferSize] = {};
+    char m_link[kAddressBufferSize] = {};
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
     CAdoDateValue m_date;
@@ -227,8 +249,8 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
 void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
     const Plan plan = MakePlan(mode);
     names = DistinctNames(names);
-    // The titles listed so far, lowered: the duplicate test costs the same for the
-    // thousandth record as for the first.
+    // The identities listed so far: the duplicate test costs the same for the thousandth
+    // record as for the first.
     std::unordered_set<std::string> listed;
     int count = 0;
     int offset = 0;
@@ -255,7 +277,7 @@ int CNewsList::ReadRows(std::uint64_t token, ItemRecords& records,
     while (!records.AtEnd() && IsCurrent(token)) {
         records.Read();
         ++*read;
-        if (listed == nullptr || listed->insert(AsciiLowered(records.Title())).second) {
+        if (listed == nullptr || listed->insert(records.Identity()).second) {
             const std::size_t index = records.KeywordIndex();
             count = Append(records.MakeRow(index < names.size() ? names[index] : ""));
             if (count == kFirstPublication || count % kPublicationStep == 0) {

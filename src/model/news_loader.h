@@ -39,10 +39,11 @@ std::string NewsStatusText(int count);
 // the retention period, or those of today's UTC date) newest first, at most 1001, publishing the
 // count at 200 and at every multiple of 500 with a pause each time. A folder load reads the
 // items of every channel below the folder with one statement, newest first across them all
-// (NewsRowBefore order, rows of one day in the order of the channel names), skips a title
-// already listed (ignoring ASCII case, so the newest copy stays), and keeps and publishes
-// like a channel load. The statement is read in pages of kFolderPageRows; a page after the
-// first is needed only when repeated titles leave the first short of the cap.
+// (NewsRowBefore order, rows of one day in the order of the channel names), skips an item
+// already listed as the store tells items apart (titles ignoring ASCII case and apostrophes,
+// untitled items by guid, else link; the newest copy stays), and keeps and publishes like a
+// channel load. The statement is read in pages of kFolderPageRows; a page after the first is
+// needed only when repeated titles leave the first short of the cap.
 //
 // Thread rules: RequestLoad, WaitUntilIdle, WaitUntilIdleFor and the destructor are called
 // from one thread (the window thread, or a tool's main thread); Invalidate, IsBusy,

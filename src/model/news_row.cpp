@@ -4,6 +4,7 @@
 
 #include "base/ascii.h"
 #include "base/text_util.h"
+#include "store/statements.h"
 
 namespace {
 
@@ -22,8 +23,9 @@ Ymd DateOf(const CNewsRow& row) {
 }  // namespace
 
 CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::string_view source,
-                     const CAdoDateValue& date, std::string_view channel) {
+                     const CAdoDateValue& date, std::string_view channel, std::int64_t itemId) {
     CNewsRow row;
+    row.itemId = itemId;
     row.dateValue = date.date;
     row.dateStatus = date.status;
     int year = -1;
@@ -38,7 +40,8 @@ CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::strin
         row.dateValue = 0.0;
     }
     AgeCategoryName(year, month, day, row.categoryName);
-    CopyToCodePageField(row.title, kMaxNewsRowFieldBytes, title);
+    CopyToCodePageField(row.title, kMaxNewsRowFieldBytes,
+                        IsUntitled(title) ? std::string_view(kUntitledText) : title);
     CopyToCodePageField(row.channel, kMaxNewsRowFieldBytes, channel);
     CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes,
                         NewsDateText(year, month, day, row.dateStatus));

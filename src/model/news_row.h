@@ -14,6 +14,9 @@
 constexpr std::size_t kMaxNewsRowFieldBytes = 127;
 constexpr std::size_t kNewsRowFieldSize = CodePageFieldSize(kMaxNewsRowFieldBytes);
 
+// What the list and the item page show for an item that has no title.
+inline constexpr char kUntitledText[] = "（无标题）";
+
 // The list's columns, in display order.
 enum NewsColumn : int {
     kColumnCategory = 0,
@@ -40,16 +43,18 @@ struct CNewsRow {
     double dateValue = 0.0;  // automation date; meaningful only while dateStatus is valid
     std::int32_t dateStatus = kNewsDateNull;  // kNewsDateValid, kNewsDateInvalid, kNewsDateNull
 
-    // The uncut texts the item is looked up by. The title field above may have lost its
-    // end; these never do.
-    std::string storedTitle;  // the item's rss_title as read
-    std::string channelName;  // the tree node's name the row was loaded for
+    // What the item is looked up by: its ID when the row was read with one, else its uncut
+    // title within the channel. The title field above may have lost its end; these never do.
+    std::int64_t itemId = -1;  // the item's ID; -1 when unknown
+    std::string storedTitle;   // the item's rss_title as read
+    std::string channelName;   // the tree node's name the row was loaded for
 };
 
 // Builds a row from an item's texts and its date as the recordset read it. A date whose
-// status is valid but whose value has no calendar date counts as invalid.
+// status is valid but whose value has no calendar date counts as invalid. An untitled item
+// (see IsUntitled) shows kUntitledText as its title.
 CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::string_view source,
-                     const CAdoDateValue& date, std::string_view channel);
+                     const CAdoDateValue& date, std::string_view channel, std::int64_t itemId = -1);
 
 // The row's calendar date; -1, -1, -1 (and false) unless its date is valid.
 bool RowDate(const CNewsRow& row, int* year, int* month, int* day);

@@ -219,9 +219,9 @@ int CNodeMap::CountBranchLocked(Handle item, const CountsByName& countByName,
         below += CountBranchLocked(child, countByName, out);
     }
     if (record.type == NODE_KEY) {
-        out->push_back({item, record.name, own});
+        out->push_back({item, record.name, own, NODE_KEY});
     } else if (record.type == NODE_FOLDER) {
-        out->push_back({item, record.name, below});
+        out->push_back({item, record.name, below, NODE_FOLDER});
     }
     return own + below;
 }

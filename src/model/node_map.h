@@ -33,6 +33,7 @@ public:
         Handle item = kNoItem;
         std::string name;
         int count = 0;
+        int type = NODE_NONE;  // NODE_KEY or NODE_FOLDER
     };
     // Every channel's and folder's count, and the generation of the tree they were taken from.
     struct Counts {

@@ -31,11 +31,31 @@ bool CAdoConnection::Open(const std::string& connectionString) {
 }
 
 bool CAdoConnection::Open() {
+    return OpenWith(false);
+}
+
+bool CAdoConnection::OpenForReading() {
+    return OpenWith(true);
+}
+
+bool CAdoConnection::OpenWith(bool readOnlyFallback) {
     Close();
-    int code = 0;
+    int code = SQLITE_OK;
     std::string message;
-    auto pool =
-        SqlitePool::Open(ConnectionString(), kConnectionTimeoutSeconds * 1000, &code, &message);
+    SqlitePool::Options options;
+    options.busyTimeoutMs = kConnectionTimeoutSeconds * 1000;
+    options.readOnlyFallback = readOnlyFallback;
+    {
+        std::lock_guard lock(m_mutex);
+        options.openBusyTimeoutMs = m_openBusyTimeoutMs;
+    }
+    SchemaUpgrade upgrade;
+    auto pool = SqlitePool::Open(ConnectionString(), options, &code, &message, &upgrade);
+    {
+        std::lock_guard lock(m_mutex);
+        m_openFailureCode = pool ? SQLITE_OK : code;
+        m_lastUpgrade = upgrade;
+    }
     if (!pool) {
         SetLastError(FormatAdoError(code, message));
         return false;
@@ -47,6 +67,26 @@ bool CAdoConnection::Open() {
     }
     m_open.store(true, std::memory_order_release);
     return true;
+}
+
+bool CAdoConnection::IsReadOnly() const {
+    std::lock_guard lock(m_mutex);
+    return m_connection && m_connection->IsReadOnly();
+}
+
+int CAdoConnection::OpenFailureCode() const {
+    std::lock_guard lock(m_mutex);
+    return m_openFailureCode;
+}
+
+SchemaUpgrade CAdoConnection::LastUpgrade() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastUpgrade;
+}
+
+void CAdoConnection::SetOpenBusyTimeout(int milliseconds) {
+    std::lock_guard lock(m_mutex);
+    m_openBusyTimeoutMs = milliseconds;
 }
 
 bool CAdoConnection::Close() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/schema.h"
+
 class SqlitePool;
 
 // The program's database connection. It is opened on an existing database file (the
@@ -26,10 +28,25 @@ public:
     // Opens the stored connection string; returns the open flag. An open connection is
     // replaced. A missing or damaged file leaves the connection closed.
     virtual bool Open();
+    // Opens the stored connection string as Open does, for a caller that only reads: a file
+    // that cannot be written (it, or its folder, is write-protected) is then opened for
+    // reading as it is, neither brought up to date nor switched to WAL.
+    bool OpenForReading();
     // Closes the connection if open. Recordsets still open keep their handle until they
     // close. Always true.
     bool Close();
     bool IsOpen() const { return m_open.load(std::memory_order_acquire); }
+    // Whether the open connection can only read (OpenForReading on a write-protected file).
+    bool IsReadOnly() const;
+
+    // The SQLite result code of the last failed open (SQLITE_OK after one that succeeded):
+    // SQLITE_BUSY when another program held the file locked for longer than the open waits,
+    // SQLITE_READONLY when it cannot be written, SQLITE_NOTFOUND when it lacks the tables.
+    int OpenFailureCode() const;
+    // What the last open did to bring the file up to date (see SchemaUpgrade).
+    SchemaUpgrade LastUpgrade() const;
+    // How long an open waits for a file another connection has locked (5 s unless set).
+    void SetOpenBusyTimeout(int milliseconds);
 
     // The live connection for a recordset (a counted reference), or null when closed.
     std::shared_ptr<SqlitePool> GetConnection() const;
@@ -50,11 +67,14 @@ protected:
     void SetLastError(std::string text);
 
 private:
+    bool OpenWith(bool readOnlyFallback);
     // Execute's work: the rows changed, or -1 with the result code and SQLite's message.
     int Run(std::string_view sql, int* code, std::string* error);
 
     // Seconds a statement waits for a busy database before it fails.
     static constexpr int kConnectionTimeoutSeconds = 30;
+    // Milliseconds an open waits for a locked file before it reports it busy.
+    static constexpr int kOpenBusyTimeoutMs = 5'000;
 
     std::atomic<bool> m_open{false};
 
@@ -64,4 +84,7 @@ private:
     std::string m_connectionString;
     std::string m_version;
     std::string m_lastError;
+    int m_openFailureCode = 0;
+    SchemaUpgrade m_lastUpgrade;
+    int m_openBusyTimeoutMs = kOpenBusyTimeoutMs;
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "store/database_file.h"
 #include "store/schema.h"
 #include "store/sqlite_handle.h"
 
@@ -95,40 +96,69 @@ DataFolderStatus Fault(DataFolderFault fault, const fs::path& path, std::string 
     return {fault, path.string(), std::move(detail)};
 }
 
-// The tables of the program that the database at `path` lacks, or a fault when it is empty
-// or cannot be read as a database at all. Changes nothing in it. It is opened for writing
-// all the same (never created): the last connection to close a WAL database removes its
-// -wal and -shm files, a read-only one would leave them behind.
-DataFolderStatus CheckDatabase(const fs::path& path) {
+// The names of the tables of `db`, lowered; false, with SQLite's result code and message,
+// when the catalogue cannot be read.
+bool ReadTableNames(sqlite3* db, std::set<std::string>* tables, int* code, std::string* message) {
+    sqlite3_stmt* raw = nullptr;
+    sqlite3_prepare_v2(db, "SELECT lower(name) FROM sqlite_master WHERE type = 'table'", -1, &raw,
+                       nullptr);
+    const SqliteStatement statement(raw);
+    int step = statement ? SQLITE_ROW : SQLITE_ERROR;
+    while (statement && (step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        tables->insert(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+    }
+    if (step != SQLITE_DONE) {
+        *code = sqlite3_extended_errcode(db);
+        *message = sqlite3_errmsg(db);
+        return false;
+    }
+    return true;
+}
+
+// The tables of the program that the database at `path` lacks, or a fault when it is empty,
+// cannot be read as a database at all, is kept locked by another program for longer than
+// `busyTimeoutMs`, or cannot be written and `use` needs it to. Changes nothing in it. It is
+// opened for writing all the same (never created): the last connection to close a WAL
+// database removes its -wal and -shm files, a read-only one would leave them behind.
+DataFolderStatus CheckDatabase(const fs::path& path, DatabaseUse use, int busyTimeoutMs) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
         return Fault(DataFolderFault::kDatabaseUnreadable, path, "it is a folder");
     }
     const std::uintmax_t size = fs::file_size(path, error);
     if (error) {
-        return Fault(DataFolderFault::kDatabaseUnreadable, path, error.message());
+        return Fault(DataFolderFault::kDatabaseInaccessible, path, error.message());
     }
     if (size == 0) {
         return Fault(DataFolderFault::kDatabaseEmpty, path);
     }
     sqlite3* raw = nullptr;
-    const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    int code = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     const SqliteDb db(raw);
-    sqlite3_stmt* rawStatement = nullptr;
-    if (opened != SQLITE_OK ||
-        sqlite3_prepare_v2(db.get(), "SELECT lower(name) FROM sqlite_master WHERE type = 'table'",
-                           -1, &rawStatement, nullptr) != SQLITE_OK) {
-        return Fault(DataFolderFault::kDatabaseUnreadable, path,
-                     db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(opened));
+    std::string message = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(code);
+    if (db) {
+        sqlite3_extended_result_codes(db.get(), 1);
+        sqlite3_busy_timeout(db.get(), busyTimeoutMs);
     }
-    const SqliteStatement statement(rawStatement);
     std::set<std::string> tables;
-    int step = SQLITE_ROW;
-    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        tables.insert(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+    bool read = code == SQLITE_OK && ReadTableNames(db.get(), &tables, &code, &message);
+    bool writable = read && sqlite3_db_readonly(db.get(), "main") != 1;
+    if (!read && MayOpenForReading(code)) {
+        // A write-protected folder keeps SQLite from reading a WAL file for writing.
+        std::string uri;
+        int readCode = SQLITE_OK;
+        std::string readMessage;
+        const SqliteDb reading =
+            OpenDatabaseForReading(path.string(), busyTimeoutMs, &uri, &readCode, &readMessage);
+        read = reading && ReadTableNames(reading.get(), &tables, &readCode, &readMessage);
+        writable = false;
     }
-    if (step != SQLITE_DONE) {
-        return Fault(DataFolderFault::kDatabaseUnreadable, path, sqlite3_errmsg(db.get()));
+    if (!read) {
+        return Fault(DatabaseFaultOf(code), path, message);
+    }
+    if (!writable && use == DatabaseUse::kReadWrite) {
+        return Fault(DataFolderFault::kDatabaseReadOnly, path,
+                     "the file or its folder is write-protected");
     }
     std::string missing;
     for (const char* table : kTables) {
@@ -254,7 +284,8 @@ std::string FindDataTemplate() {
     return FindDataTemplate(error ? std::string() : program.string());
 }
 
-DataFolderStatus LayOutDataFolder(const std::string& folder, const std::string& templateFolder) {
+DataFolderStatus LayOutDataFolder(const std::string& folder, const std::string& templateFolder,
+                                  DatabaseUse use, int busyTimeoutMs) {
     if (folder.empty()) {
         return Fault(DataFolderFault::kNoFolder, folder);
     }
@@ -264,7 +295,7 @@ DataFolderStatus LayOutDataFolder(const std::string& folder, const std::string& 
     // exactly as it was.
     const bool hasDatabase = Exists(database);
     if (hasDatabase) {
-        if (DataFolderStatus status = CheckDatabase(database); !status.Ok()) {
+        if (DataFolderStatus status = CheckDatabase(database, use, busyTimeoutMs); !status.Ok()) {
             return status;
         }
     }
@@ -291,10 +322,30 @@ DataFolderStatus LayOutDataFolder(const std::string& folder, const std::string& 
     return hasDatabase ? DataFolderStatus() : CreateDatabase(database);
 }
 
+DataFolderFault DatabaseFaultOf(int code) {
+    switch (code & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return DataFolderFault::kDatabaseBusy;
+        case SQLITE_READONLY:
+            return DataFolderFault::kDatabaseReadOnly;
+        case SQLITE_NOTFOUND:
+            return DataFolderFault::kDatabaseLacksTables;
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+        case SQLITE_IOERR:
+            return DataFolderFault::kDatabaseInaccessible;
+        default:
+            return DataFolderFault::kDatabaseUnreadable;
+    }
+}
+
 std::string DescribeDataFolderStatus(const DataFolderStatus& status) {
     const std::string& path = status.path;
     const std::string& detail = status.detail;
     constexpr char kLeft[] = "; it is left as it is: move it away to start a new database";
+    constexpr char kHealthy[] = "; the file itself is left as it is";
     switch (status.fault) {
         case DataFolderFault::kNone:
             return "the data folder is ready";
@@ -312,6 +363,17 @@ std::string DescribeDataFolderStatus(const DataFolderStatus& status) {
             return "the database " + path + " cannot be read: " + detail + kLeft;
         case DataFolderFault::kDatabaseLacksTables:
             return "the database " + path + " lacks the tables " + detail + kLeft;
+        case DataFolderFault::kDatabaseBusy:
+            return "the database " + path +
+                   " is in use by another program, which kept it locked (" + detail +
+                   "): close that program, or wait until it is done, and try again" + kHealthy;
+        case DataFolderFault::kDatabaseReadOnly:
+            return "the database " + path + " can only be read (" + detail +
+                   "): no news can be stored in it until it and its folder may be written" +
+                   kHealthy;
+        case DataFolderFault::kDatabaseInaccessible:
+            return "the database " + path + " cannot be opened (" + detail +
+                   "): check that you may read and write it and its folder" + kHealthy;
     }
     return {};
 }

@@ -30,13 +30,16 @@ std::string FindDataTemplate();
 
 enum class DataFolderFault {
     kNone,
-    kNoFolder,             // no folder was named and no home directory was found
-    kCannotCreateFolder,   // a folder could not be made, or a file stands in its place
-    kNoTemplate,           // a file is missing and the template cannot provide it
-    kCannotWriteFile,      // a missing file could not be written from the template
-    kDatabaseEmpty,        // data/data.dat exists and holds 0 bytes
-    kDatabaseUnreadable,   // data/data.dat exists but is not an SQLite database
-    kDatabaseLacksTables,  // data/data.dat lacks one of channel, item, opml
+    kNoFolder,              // no folder was named and no home directory was found
+    kCannotCreateFolder,    // a folder could not be made, or a file stands in its place
+    kNoTemplate,            // a file is missing and the template cannot provide it
+    kCannotWriteFile,       // a missing file could not be written from the template
+    kDatabaseEmpty,         // data/data.dat exists and holds 0 bytes
+    kDatabaseUnreadable,    // data/data.dat exists but is not an SQLite database
+    kDatabaseLacksTables,   // data/data.dat lacks one of channel, item, opml
+    kDatabaseBusy,          // another program kept data/data.dat locked while it was tried
+    kDatabaseReadOnly,      // data/data.dat, or its folder, cannot be written
+    kDatabaseInaccessible,  // data/data.dat cannot be opened at all (permissions)
 };
 
 // What laying out a data folder came to. `path` is the file or folder concerned; `detail`
@@ -49,13 +52,28 @@ struct DataFolderStatus {
     bool Ok() const { return fault == DataFolderFault::kNone; }
 };
 
+// What the program that lays a folder out does with the database.
+enum class DatabaseUse {
+    kReadWrite,  // stores news: a database that cannot be written is refused
+    kReadOnly,   // only reads (the tool's list and export): a write-protected one will do
+};
+
 // Lays out `folder` from `templateFolder`: makes the folder with data/ and document/, copies
 // the template's files that are missing, and creates data/data.dat from schema.sql when it
 // is missing. A file that exists is never touched, and each new file appears whole or not
 // at all, so two programs starting at once do not disturb each other. An existing
 // data/data.dat that is empty, not a database or lacking a table is refused before anything
-// is written: it is the user's data, never rebuilt.
-DataFolderStatus LayOutDataFolder(const std::string& folder, const std::string& templateFolder);
+// is written: it is the user's data, never rebuilt. One that another program keeps locked
+// for longer than `busyTimeoutMs`, or (for kReadWrite) one that cannot be written, is refused
+// as what it is: a healthy file.
+DataFolderStatus LayOutDataFolder(const std::string& folder, const std::string& templateFolder,
+                                  DatabaseUse use = DatabaseUse::kReadWrite,
+                                  int busyTimeoutMs = 5'000);
 
-// One English sentence for the status, with its path and detail (for the command line).
+// The fault an open of data/data.dat that failed with the SQLite result `code` comes to
+// (see CAdoConnection::OpenFailureCode); kDatabaseUnreadable for a code of no other fault.
+DataFolderFault DatabaseFaultOf(int code);
+
+// One English sentence for the status, with its path and detail (for the command line). Only
+// a file that is no database is advised to be moved away.
 std::string DescribeDataFolderStatus(const DataFolderStatus& status);

@@ -48,11 +48,14 @@ CREATE TABLE IF NOT EXISTS opml (ID INTEGER PRIMARY KEY, opml_key, opml_xml_url,
 ALTER TABLE opml RENAME TO earlier_opml;
 )sql";
 
-// Run after the current schema: the rows of the earlier tables, first ones first, so that a
-// duplicate under the new comparison gives way to the row that was there before it.
+// Run after the current schema. Channels whose names differ only in case become the first of
+// them, which takes the others' items. Every row is copied with its ID; then, of two items of
+// one channel that are one item, the later goes: their titles are equal, or differ only in
+// case and the item rule for untitled items (guid, else link, else description) finds them
+// the same. The index of titles finds the candidates.
 constexpr char kCopyRows[] = R"sql(
 INSERT OR IGNORE INTO channel SELECT * FROM earlier_channel ORDER BY ID;
-INSERT OR IGNORE INTO item
+INSERT INTO item
     SELECT o.ID,
            coalesce((SELECT n.ID FROM channel n, earlier_channel c
                      WHERE c.ID = o.rss_channelID AND n.rss_title = c.rss_title),
@@ -60,18 +63,53 @@ INSERT OR IGNORE INTO item
            o.rss_title, o.rss_link, o.rss_description, o.rss_author, o.rss_category,
            o.rss_comments, o.rss_enclosure, o.rss_guid, o.rss_pubDate, o.rss_source
     FROM earlier_item o ORDER BY o.ID;
+DELETE FROM item WHERE ID IN (
+    SELECT o.ID FROM item o, item p
+    WHERE p.rss_channelID = o.rss_channelID
+      AND replace(p.rss_title, '''', '') = replace(o.rss_title, '''', '') COLLATE NOCASE
+      AND p.ID < o.ID
+      AND ((o.rss_title <> '' AND p.rss_title = o.rss_title COLLATE BINARY)
+           OR CASE
+                  WHEN coalesce(p.rss_guid, '') <> '' AND coalesce(o.rss_guid, '') <> ''
+                      THEN p.rss_guid = o.rss_guid
+                  WHEN coalesce(p.rss_link, '') <> '' AND coalesce(o.rss_link, '') <> ''
+                      THEN p.rss_link = o.rss_link
+                  ELSE coalesce(p.rss_description, '') = coalesce(o.rss_description, '')
+              END));
 INSERT INTO opml SELECT * FROM earlier_opml ORDER BY ID;
+)sql";
+
+constexpr char kDropEarlier[] = R"sql(
 DROP TABLE earlier_channel;
 DROP TABLE earlier_item;
 DROP TABLE earlier_opml;
 )sql";
 
-// Version 0 to 1: names and titles compare ignoring ASCII case. The tables are made from
-// the current schema, so this step also does the work of every later one, and those are
-// written to change nothing where their work is done.
-bool UpgradeToVersion1(sqlite3* db, int* code, std::string* message) {
-    return Exec(db, kRebuild, code, message) && Exec(db, kSchemaSql, code, message) &&
-           Exec(db, kCopyRows, code, message);
+// The number of rows of `table`, or -1 when it cannot be counted.
+int RowCount(sqlite3* db, const std::string& table, int* code, std::string* message) {
+    int count = -1;
+    const std::string sql = "SELECT count(*) FROM " + table;
+    return QueryInt(db, sql.c_str(), &count, code, message) ? count : -1;
+}
+
+// Version 0 to 1: channel names and item titles compare ignoring ASCII case. The tables are
+// made from the current schema, so this step also does the work of every later one, and those
+// are written to change nothing where their work is done.
+bool UpgradeToVersion1(sqlite3* db, SchemaUpgrade* upgrade, int* code, std::string* message) {
+    if (!Exec(db, kRebuild, code, message) || !Exec(db, kSchemaSql, code, message) ||
+        !Exec(db, kCopyRows, code, message)) {
+        return false;
+    }
+    const int channelsBefore = RowCount(db, "earlier_channel", code, message);
+    const int itemsBefore = RowCount(db, "earlier_item", code, message);
+    const int channelsAfter = RowCount(db, "channel", code, message);
+    const int itemsAfter = RowCount(db, "item", code, message);
+    if (channelsBefore < 0 || itemsBefore < 0 || channelsAfter < 0 || itemsAfter < 0) {
+        return false;
+    }
+    upgrade->channelsMerged = channelsBefore - channelsAfter;
+    upgrade->itemsMerged = itemsBefore - itemsAfter;
+    return Exec(db, kDropEarlier, code, message);
 }
 
 // Version 1 to 2: the subscribed feeds' validators, in a table of their own (as in
@@ -79,33 +117,67 @@ bool UpgradeToVersion1(sqlite3* db, int* code, std::string* message) {
 constexpr char kAddFeedValidator[] = R"sql(
 CREATE TABLE IF NOT EXISTS feed_validator (
     opml_key      VARCHAR(511) COLLATE NOCASE,
-    address       VARCHAR(511),
+    address       VARCHAR(2047),
     etag          VARCHAR(511),
     last_modified VARCHAR(511),
     PRIMARY KEY (opml_key, address)
 );
 )sql";
 
+// Version 2 to 3: items are found by their titles without apostrophes (stored titles keep
+// them now), and the item index is no longer unique (untitled items, and titles that differ
+// only in case, may stand side by side). Every row stays as it is.
+constexpr char kIndexBareTitles[] = R"sql(
+DROP INDEX IF EXISTS item_by_channel_title;
+CREATE INDEX IF NOT EXISTS item_by_channel_bare_title
+    ON item (rss_channelID, replace(rss_title, '''', '') COLLATE NOCASE);
+)sql";
+
+// Version 3 to 4: what became of each source, in a table of its own (as in data/schema.sql).
+constexpr char kAddSourceStatus[] = R"sql(
+CREATE TABLE IF NOT EXISTS source_status (
+    channel      VARCHAR(511) COLLATE NOCASE,
+    address      VARCHAR(4095),
+    service      VARCHAR(31),
+    outcome      VARCHAR(15),
+    http_status  INTEGER,
+    new_items    INTEGER,
+    last_attempt VARCHAR(20),
+    last_success VARCHAR(20),
+    failures     INTEGER,
+    retry_after  VARCHAR(20),
+    pass_time    VARCHAR(20),
+    PRIMARY KEY (channel, address)
+);
+)sql";
+
 // Every step from `version` to the current one, in order.
-bool Upgrade(sqlite3* db, int version, int* code, std::string* message) {
-    if (version < 1 && !UpgradeToVersion1(db, code, message)) {
+bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::string* message) {
+    upgrade->fromVersion = version;
+    if (version < 1 && !UpgradeToVersion1(db, upgrade, code, message)) {
         return false;
     }
     if (version < 2 && !Exec(db, kAddFeedValidator, code, message)) {
+        return false;
+    }
+    if (version < 3 && !Exec(db, kIndexBareTitles, code, message)) {
+        return false;
+    }
+    if (version < 4 && !Exec(db, kAddSourceStatus, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
     return Exec(db, setVersion.c_str(), code, message);
 }
 
-bool Migrate(sqlite3* db, int* code, std::string* message) {
+bool Migrate(sqlite3* db, SchemaUpgrade* upgrade, int* code, std::string* message) {
     if (!Exec(db, "BEGIN IMMEDIATE", code, message)) {
         return false;
     }
     int version = 0;
     // Another process may have brought the file up to date while this one waited.
     const bool done = QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-                      (version >= kSchemaVersion || Upgrade(db, version, code, message));
+                      (version >= kSchemaVersion || Upgrade(db, version, upgrade, code, message));
     if (!done) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
@@ -115,7 +187,7 @@ bool Migrate(sqlite3* db, int* code, std::string* message) {
 
 }  // namespace
 
-bool PrepareDatabase(sqlite3* db, int* code, std::string* message) {
+bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message) {
     // Reading the catalogue is the first read: a file that is no database fails here.
     int tables = 0;
     if (!QueryInt(db,
@@ -129,6 +201,16 @@ bool PrepareDatabase(sqlite3* db, int* code, std::string* message) {
         *message = "the file holds no channel and item tables (an empty file holds none)";
         return false;
     }
+    return true;
+}
+
+bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade) {
+    SchemaUpgrade ignored;
+    upgrade = upgrade ? upgrade : &ignored;
+    *upgrade = SchemaUpgrade();
+    if (!CheckDatabaseTables(db, code, message)) {
+        return false;
+    }
     if (sqlite3_db_readonly(db, "main") == 1) {
         *code = SQLITE_READONLY;
         *message = "the file can only be read: no news could be stored in it";
@@ -138,5 +220,5 @@ bool PrepareDatabase(sqlite3* db, int* code, std::string* message) {
     // WAL is a property of the file and survives; asking again is cheap.
     return Exec(db, "PRAGMA journal_mode=WAL", code, message) &&
            QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-           (version >= kSchemaVersion || Migrate(db, code, message));
+           (version >= kSchemaVersion || Migrate(db, upgrade, code, message));
 }

@@ -6,19 +6,36 @@
 
 // The schema version data/schema.sql writes into a new database (PRAGMA user_version).
 // Version 0, the files of the first builds, compared channel names and item titles exactly;
-// version 1 had no feed_validator table.
-constexpr int kSchemaVersion = 2;
+// version 1 had no feed_validator table; version 2 kept item titles unique per channel
+// ignoring case, and had no index of titles without their apostrophes; version 3 had no
+// source_status table.
+constexpr int kSchemaVersion = 4;
+
+// What bringing a file up to date did: the version it had (-1 when it was current), and of
+// the rows of a version 0 file those merged into others.
+struct SchemaUpgrade {
+    int fromVersion = -1;
+    int channelsMerged = 0;  // channels whose names differ only in case, given to the first
+    int itemsMerged = 0;     // items found to be another item of their (merged) channel
+};
 
 // data/schema.sql, built into the program.
 extern const char kSchemaSql[];
+
+// The first part of PrepareDatabase, for a file opened only to be read: refuses a file that
+// is no database and one without the channel and item tables.
+bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 
 // Readies an opened database file for the program, or refuses it. Refused, without a byte
 // written: a file that is no database, one without the channel and item tables (an empty
 // file among them), and one SQLite can open only for reading. A file of an earlier schema is
 // brought to the current one in one transaction, step by step. From version 0 its tables
-// are rebuilt with names and titles that compare ignoring ASCII case, keeping every row that
-// is no duplicate under that rule (of channels that differ only in case the first keeps the
-// name and takes the others' items; of items of one channel that differ only in case the
-// first is kept). From version 1 it gains the empty feed_validator table. On refusal `code`
-// and `message` say why.
-bool PrepareDatabase(sqlite3* db, int* code, std::string* message);
+// are rebuilt with channel names that compare ignoring ASCII case: of channels that differ
+// only in case the first keeps the name and takes the others' items; of the items of a
+// channel, two whose titles are equal, or differ only in case and share their guid (else
+// link, else description), are one, and the first is kept; every other row stays. From
+// version 1 it gains the empty feed_validator table, from version 2 the index of titles
+// without apostrophes, from version 3 the empty source_status table. On refusal `code` and
+// `message` say why; `upgrade` (when given) says what was done.
+bool PrepareDatabase(sqlite3* db, int* code, std::string* message,
+                     SchemaUpgrade* upgrade = nullptr);

@@ -1,5 +1,6 @@
 #include "store/sqlite_pool.h"
 
+#include "store/database_file.h"
 #include "store/schema.h"
 
 namespace {
@@ -15,21 +16,36 @@ SqlitePool::Lease::~Lease() {
     }
 }
 
-std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, int busyTimeoutMs,
-                                             int* errorCode, std::string* errorMessage) {
-    std::shared_ptr<SqlitePool> pool(new SqlitePool(path, busyTimeoutMs));
-    SqliteDb first = pool->OpenHandle(errorCode, errorMessage);
+std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, const Options& options,
+                                             int* errorCode, std::string* errorMessage,
+                                             SchemaUpgrade* upgrade) {
+    std::shared_ptr<SqlitePool> pool(new SqlitePool(path, options.busyTimeoutMs));
+    SqliteDb first = pool->OpenHandle(options.openBusyTimeoutMs, errorCode, errorMessage);
     if (!first) {
         return nullptr;
     }
-    if (!PrepareDatabase(first.get(), errorCode, errorMessage)) {
+    if (PrepareDatabase(first.get(), errorCode, errorMessage, upgrade)) {
+        sqlite3_busy_timeout(first.get(), options.busyTimeoutMs);
+        pool->Return(std::move(first));
+        return pool;
+    }
+    if (!options.readOnlyFallback || !MayOpenForReading(*errorCode)) {
         return nullptr;
     }
+    first = OpenDatabaseForReading(path, options.openBusyTimeoutMs, &pool->m_readOnlyUri, errorCode,
+                                   errorMessage);
+    if (!first || !CheckDatabaseTables(first.get(), errorCode, errorMessage)) {
+        return nullptr;
+    }
+    sqlite3_busy_timeout(first.get(), options.busyTimeoutMs);
     pool->Return(std::move(first));
     return pool;
 }
 
-SqliteDb SqlitePool::OpenHandle(int* errorCode, std::string* errorMessage) const {
+SqliteDb SqlitePool::OpenHandle(int busyMs, int* errorCode, std::string* errorMessage) const {
+    if (IsReadOnly()) {
+        return OpenDatabaseUri(m_readOnlyUri, busyMs, errorCode, errorMessage);
+    }
     sqlite3* raw = nullptr;
     // NOMUTEX: a handle is used by one thread at a time, so SQLite's own locking of the
     // handle is not needed.
@@ -42,7 +58,7 @@ SqliteDb SqlitePool::OpenHandle(int* errorCode, std::string* errorMessage) const
         return SqliteDb();
     }
     sqlite3_extended_result_codes(db.get(), 1);
-    sqlite3_busy_timeout(db.get(), m_busyMs);
+    sqlite3_busy_timeout(db.get(), busyMs);
     // In WAL mode NORMAL keeps every commit across a crash of the program; only a power
     // loss may take the last commits.
     sqlite3_exec(db.get(), "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
@@ -63,7 +79,7 @@ std::optional<SqlitePool::Lease> SqlitePool::Acquire(int* errorCode, std::string
             return Lease(shared_from_this(), std::move(db));
         }
     }
-    SqliteDb db = OpenHandle(errorCode, errorMessage);
+    SqliteDb db = OpenHandle(m_busyMs, errorCode, errorMessage);
     if (!db) {
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "store/schema.h"
 #include "store/sqlite_handle.h"
 
 // The live connection behind CAdoConnection: SQLite handles on one database file, one per
@@ -33,12 +34,26 @@ public:
         SqliteDb m_db;
     };
 
+    struct Options {
+        // How long a statement waits for a database another connection has locked.
+        int busyTimeoutMs = 30'000;
+        // How long opening waits for it: a lock held longer is reported as the database
+        // being busy.
+        int openBusyTimeoutMs = 5'000;
+        // A file that cannot be written (it, or its folder, is write-protected) is opened for
+        // reading only, as it is, instead of being refused.
+        bool readOnlyFallback = false;
+    };
+
     // Opens the existing database file at `path` (never creates one) and readies it with
     // PrepareDatabase: refused unless it holds the program's tables and can be written,
-    // brought up to date when it is of an earlier schema, switched to WAL. On failure returns
-    // null and sets the SQLite result code and message.
-    static std::shared_ptr<SqlitePool> Open(const std::string& path, int busyTimeoutMs,
-                                            int* errorCode, std::string* errorMessage);
+    // brought up to date when it is of an earlier schema, switched to WAL; `upgrade` says
+    // what bringing it up to date did. With readOnlyFallback a file that cannot be written is
+    // opened for reading as it is (see OpenDatabaseForReading). On failure returns null and
+    // sets the SQLite result code and message.
+    static std::shared_ptr<SqlitePool> Open(const std::string& path, const Options& options,
+                                            int* errorCode, std::string* errorMessage,
+                                            SchemaUpgrade* upgrade = nullptr);
 
     // A handle for the calling thread's statement, or nothing when the pool is closed or a
     // new handle cannot be opened (then `errorCode`/`errorMessage` say why).
@@ -47,15 +62,20 @@ public:
     // Refuses further leases and closes idle handles; leased ones close on return.
     void Close();
     bool IsOpen() const;
+    // Whether the file was opened for reading only (Options::readOnlyFallback).
+    bool IsReadOnly() const { return !m_readOnlyUri.empty(); }
 
 private:
     SqlitePool(std::string path, int busyTimeoutMs)
         : m_path(std::move(path)), m_busyMs(busyTimeoutMs) {}
-    SqliteDb OpenHandle(int* errorCode, std::string* errorMessage) const;
+    SqliteDb OpenHandle(int busyMs, int* errorCode, std::string* errorMessage) const;
     void Return(SqliteDb db);
 
     const std::string m_path;
     const int m_busyMs;
+    // The address read-only handles are opened by; empty for a file opened for writing. Set
+    // by Open before the pool is shared.
+    std::string m_readOnlyUri;
 
     // Idle handles and the open state; guarded by m_mutex.
     mutable std::mutex m_mutex;

@@ -1,5 +1,7 @@
 #include "store/statements.h"
 
+#include "store/source_status.h"
+
 std::string SqlSelectChannel(std::string_view keyword) {
     return "select * from channel where rss_title = '" + SqlEscape(keyword) + "'";
 }
@@ -21,21 +23,69 @@ std::string SqlInsertChannel(std::string_view keyword,
     return sql;
 }
 
-std::string SqlSelectItem(std::string_view title, int channelId) {
-    return "select * from item where rss_title = '" + SqlEscape(title) +
-           "' and rss_channelID=" + std::to_string(channelId);
+namespace {
+
+std::string WithoutApostrophes(std::string_view text) {
+    std::string out(text);
+    std::erase(out, '\'');
+    return out;
 }
 
-std::string SqlInsertItem(const ItemValues& item) {
-    return "insert into item "
-           "(rss_channelID, rss_title, rss_link, rss_description, rss_author, rss_category, "
-           " rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source ) values(" +
-           std::to_string(item.channelId) + ",'" + SqlEscape(item.title) + "','" +
+// The condition of SqlSelectItem. Titles compare through the expression the index
+// item_by_channel_bare_title holds, so that the look-up is one index search.
+std::string SameItem(const ItemKey& key, int channelId) {
+    std::string condition =
+        "rss_channelID=" + std::to_string(channelId) + " and replace(rss_title, '''', '') = '";
+    if (!IsUntitled(key.title)) {
+        return condition + SqlEscape(WithoutApostrophes(key.title)) + "' collate nocase";
+    }
+    condition += "' collate nocase and ";
+    if (!key.guid.empty()) {
+        return condition + "rss_guid = '" + SqlEscape(key.guid) + "'";
+    }
+    if (!key.link.empty()) {
+        return condition + "rss_link = '" + SqlEscape(key.link) + "'";
+    }
+    return condition + "replace(rss_description, '''', '') = '" +
+           SqlEscape(WithoutApostrophes(key.description)) + "'";
+}
+
+std::string ItemColumns() {
+    return "(rss_channelID, rss_title, rss_link, rss_description, rss_author, rss_category, "
+           " rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source )";
+}
+
+std::string ItemValueList(const ItemValues& item) {
+    return std::to_string(item.channelId) + ",'" + SqlEscape(item.title) + "','" +
            SqlEscape(item.link) + "','" + SqlEscape(item.description) + "','" +
            SqlEscape(item.author) + "','" + SqlEscape(item.category) + "','" +
            SqlEscape(item.comments) + "','" + SqlEscape(item.enclosure) + "','" +
            SqlEscape(item.guid) + "'," + AccessDateLiteral(item.pubDate) + ",'" +
-           SqlEscape(item.source) + "')";
+           SqlEscape(item.source) + "'";
+}
+
+}  // namespace
+
+bool IsUntitled(std::string_view title) {
+    return title.find_first_not_of(" \t\r\n'") == std::string_view::npos;
+}
+
+std::string SqlSelectItem(const ItemKey& key, int channelId) {
+    return "select * from item where " + SameItem(key, channelId);
+}
+
+std::string SqlSelectItem(std::string_view title, int channelId) {
+    return SqlSelectItem(ItemKey{title, {}, {}, {}}, channelId);
+}
+
+std::string SqlInsertItem(const ItemValues& item) {
+    return "insert into item " + ItemColumns() + " values(" + ItemValueList(item) + ")";
+}
+
+std::string SqlInsertNewItem(const ItemValues& item) {
+    const ItemKey key{item.title, item.guid, item.link, item.description};
+    return "insert into item " + ItemColumns() + " select " + ItemValueList(item) +
+           " where not exists (select ID from item where " + SameItem(key, item.channelId) + ")";
 }
 
 std::string SqlSelectOpmlByKey(std::string_view keyword) {
@@ -81,6 +131,10 @@ std::string SqlSelectItemByTitle(std::string_view title, std::string_view keywor
            SqlEscape(keyword) + "')";
 }
 
+std::string SqlSelectItemById(long long id) {
+    return "select * from item where ID = " + std::to_string(id);
+}
+
 std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff) {
     return "select * from item where rss_channelID = ( select ID from channel where "
            "rss_title = '" +
@@ -112,8 +166,9 @@ std::string NamesTable(const std::vector<std::string>& keywords) {
 std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
                                   const std::string& dateCondition, int limit, int offset) {
     return NamesTable(keywords) +
-           "select item.rss_title, item.rss_author, item.rss_source, item.rss_pubDate, "
-           "names.keyword_index from names inner join channel on channel.rss_title = names.name "
+           "select item.ID, item.rss_title, item.rss_guid, item.rss_link, item.rss_author, "
+           "item.rss_source, item.rss_pubDate, names.keyword_index from names inner join channel "
+           "on channel.rss_title = names.name "
            "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate" +
            dateCondition +
            " order by date(item.rss_pubDate) is null, item.rss_pubDate desc, "
@@ -143,10 +198,6 @@ std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keyw
            " order by names.keyword_index, item.rss_pubDate desc, item.ID desc";
 }
 
-std::string SqlSelectItemById(long long id) {
-    return "select * from item where ID=" + std::to_string(id);
-}
-
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords) {
     return NamesTable(keywords) +
            "select count(*) from names inner join channel on channel.rss_title = names.name "
@@ -165,4 +216,41 @@ std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
     return "select channel.rss_title, count(*) from channel inner join item on "
            "item.rss_channelID = channel.ID where item.rss_pubDate>" +
            AccessDateLiteral(cutoff) + " group by channel.ID";
+}
+
+std::string SqlSelectSourceStatus(std::string_view keyword, std::string_view address) {
+    return "select * from source_status where channel='" + SqlEscape(keyword) + "' and address='" +
+           SqlEscape(address) + "'";
+}
+
+std::string SqlSaveSourceStatus(const SourceStatus& status) {
+    const auto text = [](std::string_view value) { return "'" + SqlEscape(value) + "'"; };
+    return "insert or replace into source_status (channel, address, service, outcome, "
+           "http_status, new_items, last_attempt, last_success, failures, retry_after, "
+           "pass_time) values(" +
+           text(status.channel) + ", " + text(status.address) + ", " + text(status.service) + ", " +
+           text(OutcomeName(status.outcome)) + ", " + std::to_string(status.httpStatus) + ", " +
+           std::to_string(status.newItems) + ", " + text(status.lastAttempt) + ", " +
+           text(status.lastSuccess) + ", " + std::to_string(status.failures) + ", " +
+           text(status.retryAfter) + ", " + text(status.passTime) + ")";
+}
+
+std::string SqlTouchSourceStatus(std::string_view keyword, std::string_view address,
+                                 std::string_view passTime) {
+    return "update source_status set pass_time='" + SqlEscape(passTime) + "' where channel='" +
+           SqlEscape(keyword) + "' and address='" + SqlEscape(address) + "'";
+}
+
+std::string SqlSelectAllSourceStatus() {
+    return "select * from source_status order by channel, address";
+}
+
+std::string SqlSelectLatestSourceStatus() {
+    return "select * from source_status s where s.pass_time = (select max(t.pass_time) from "
+           "source_status t where t.channel = s.channel) order by s.channel, s.address";
+}
+
+std::string SqlSelectLatestServiceStatus() {
+    return "select * from source_status s where s.service <> '' and s.last_attempt = (select "
+           "max(t.last_attempt) from source_status t where t.service = s.service)";
 }

@@ -19,7 +19,23 @@ std::string SqlSelectChannel(std::string_view keyword);
 std::string SqlInsertChannel(std::string_view keyword,
                              const std::array<std::string_view, 18>& channelFields);
 
-// select * from item where rss_title = 'T' and rss_channelID=N
+// What tells one item of a channel from another. An item with a title is the same as a
+// stored item whose title is equal once apostrophes are taken out of both and ASCII case is
+// ignored (old rows had their apostrophes removed when stored). An item without a title is
+// the same as a stored untitled item with its guid, else (it has none) its link, else its
+// description, the description too without apostrophes on either side.
+struct ItemKey {
+    std::string_view title;  // as stored; untitled when IsUntitled
+    std::string_view guid;
+    std::string_view link;
+    std::string_view description;
+};
+// Whether `title` is no title: nothing but blanks once its apostrophes are taken out.
+bool IsUntitled(std::string_view title);
+
+// select * from item where rss_channelID=N and <the same item as `key`>
+std::string SqlSelectItem(const ItemKey& key, int channelId);
+// The same for a titled item.
 std::string SqlSelectItem(std::string_view title, int channelId);
 
 struct ItemValues {
@@ -36,6 +52,10 @@ struct ItemValues {
     std::string_view source;
 };
 std::string SqlInsertItem(const ItemValues& item);
+// Inserts the item unless its channel holds the same item (see ItemKey), in one statement,
+// so that two storing threads can never both add it: Execute gives 1 when it was stored, 0
+// when it was there already.
+std::string SqlInsertNewItem(const ItemValues& item);
 
 // select * from opml where opml_key='K'
 std::string SqlSelectOpmlByKey(std::string_view keyword);
@@ -53,8 +73,10 @@ std::string SqlSaveFeedValidator(std::string_view keyword, std::string_view addr
 // Forgets them.
 std::string SqlDeleteFeedValidator(std::string_view keyword, std::string_view address);
 
-// An item by title within the channel named K (the list's double click and item page).
+// An item by title within the channel named K.
 std::string SqlSelectItemByTitle(std::string_view title, std::string_view keyword);
+// An item by its ID (the list's clicks: a row knows the item it shows).
+std::string SqlSelectItemById(long long id);
 // A channel's items newer than the cut-off, newest first (the list, mode 0).
 std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff);
 // A channel's items of one day (the list, mode 1: today's news).
@@ -75,8 +97,6 @@ std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywor
 // position in `keywords`, each channel's newest first. `keywords` must not be empty.
 std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keywords,
                                             const AccessDate& first, const AccessDate& last);
-// select * from item where ID=N
-std::string SqlSelectItemById(long long id);
 // How many items the channels named in `keywords` hold, whatever their date: one row, one
 // number. `keywords` must not be empty.
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords);
@@ -85,3 +105,19 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
 // Every channel's count of items newer than the cut-off, one row (rss_title, count) per
 // channel that has any (the tree's labels).
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);
+
+// The source_status rows (store/source_status.h).
+struct SourceStatus;
+// The row of the source at `address` under K.
+std::string SqlSelectSourceStatus(std::string_view keyword, std::string_view address);
+// Writes the row, replacing the one of the same channel and address.
+std::string SqlSaveSourceStatus(const SourceStatus& status);
+// Sets only the row's pass_time.
+std::string SqlTouchSourceStatus(std::string_view keyword, std::string_view address,
+                                 std::string_view passTime);
+// Every row, by channel and address.
+std::string SqlSelectAllSourceStatus();
+// The rows of each channel's latest pass, by channel and address.
+std::string SqlSelectLatestSourceStatus();
+// The most recent row (or rows, on a tie) of each search service.
+std::string SqlSelectLatestServiceStatus();

@@ -51,6 +51,25 @@ QPixmap Channel(bool selected) {
     return pixmap;
 }
 
+// The channel image with a red warning sign over its lower right corner.
+QPixmap WarnedChannel(bool selected) {
+    QPixmap pixmap = Channel(selected);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath sign;
+    sign.moveTo(11.5, 6);
+    sign.lineTo(16, 15.5);
+    sign.lineTo(7, 15.5);
+    sign.closeSubpath();
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(QColor(210, 30, 30));
+    painter.drawPath(sign);
+    painter.setPen(QPen(Qt::white, 1.4));
+    painter.drawLine(QPointF(11.5, 9), QPointF(11.5, 12.5));
+    painter.drawPoint(QPointF(11.5, 14.2));
+    return pixmap;
+}
+
 }  // namespace
 
 QIcon FolderIcon() {
@@ -71,6 +90,13 @@ QIcon ChannelIcon() {
     QIcon icon;
     icon.addPixmap(Channel(false), QIcon::Normal);
     icon.addPixmap(Channel(true), QIcon::Selected);
+    return icon;
+}
+
+QIcon WarnedChannelIcon() {
+    QIcon icon;
+    icon.addPixmap(WarnedChannel(false), QIcon::Normal);
+    icon.addPixmap(WarnedChannel(true), QIcon::Selected);
     return icon;
 }
 

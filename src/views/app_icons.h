@@ -11,5 +11,7 @@ QIcon ApplicationIcon();
 // Tree icons: a folder (open when selected) and a channel (highlighted when selected).
 QIcon FolderIcon();
 QIcon ChannelIcon();
+// A channel whose sources all failed in its latest update: the channel with a warning sign.
+QIcon WarnedChannelIcon();
 // The root's icon: the folder image in both states.
 QIcon RootIcon();

@@ -7,6 +7,7 @@ enum CommandId : int {
     ID_SUBSCRIBE = 32822,        // "我要订阅"
     ID_EXPORT_OPML = 32824,      // "导出OPML"
     ID_UPDATE_VERSION = 32827,   // "更新版本"
+    ID_UPDATE_ALL = 32830,       // "全部更新"
 
     // The channel tree's context menus.
     ID_KEY_DELETE = 32775,           // "删除该频道"

@@ -13,7 +13,6 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
-#include <functional>
 #include <optional>
 
 #include "model/item_link.h"
@@ -30,36 +29,69 @@ const char CTD_HtmlView::kStartPage[] =
 
 namespace {
 
-void AllowScripts(QWebEnginePage* page, bool allowed) {
-    page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, allowed);
-}
-
-// A page that never leaves for a local file, whatever it shows. A link the user follows out
-// of a generated page opens the article as a double click does, with its scripts: only the
-// generated page itself runs none. An item link goes to `onItemLink` and loads nothing.
+// The page the pane shows: either generated pages (the start page, item pages, the
+// newspaper), which run no script, or web pages, which do. A page is one or the other for its
+// whole life, so that no script is ever switched on under a generated document: the pane
+// keeps one page of each kind and shows the one it needs (CTD_HtmlView::UsePage). Neither
+// kind ever leaves for a local file. A link to an item page is not loaded: the pane announces
+// the item. Any other link followed out of a generated page leads only to an http or https
+// address, which the pane then opens in its web page; any other link of it (javascript:,
+// data:, ...) goes nowhere.
 class GuardedPage : public QWebEnginePage {
 public:
-    GuardedPage(std::function<void(long long)> onItemLink, QObject* parent)
-        : QWebEnginePage(parent), m_onItemLink(std::move(onItemLink)) {}
+    GuardedPage(CTD_HtmlView* view, bool generated)
+        : QWebEnginePage(view), m_view(view), m_generated(generated) {
+        QWebEngineSettings* settings = this->settings();
+        settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+        settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+        settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+        settings->setAttribute(QWebEngineSettings::JavascriptEnabled, !generated);
+    }
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
         if (const std::optional<long long> item =
                 ItemIdOfLink(url.toString(QUrl::FullyEncoded).toStdString())) {
-            m_onItemLink(*item);
+            // Queued: the pane must not change its page inside the navigation request.
+            QMetaObject::invokeMethod(
+                m_view, [view = m_view, id = *item] { emit view->ItemLinkClicked(id); },
+                Qt::QueuedConnection);
             return false;
         }
         if (url.isLocalFile() || url.scheme() == QLatin1String("file")) {
             return false;
         }
-        if (type == NavigationTypeLinkClicked && isMainFrame) {
-            AllowScripts(this, true);
+        if (!m_generated) {
+            return true;  // a web page's own links, as in any browser
+        }
+        const bool followed =
+            type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted;
+        if (!followed) {
+            // The generated document itself, written (or brought back) as a data: address;
+            // nothing else may replace it (a refresh written into a description, say).
+            return !isMainFrame || url.scheme() == QLatin1String("data");
+        }
+        if (!IsHttpAddress(url)) {
+            return false;
+        }
+        if (isMainFrame) {
+            // Opened in the web page once this call has returned.
+            QMetaObject::invokeMethod(
+                m_view, [view = m_view, url] { view->Navigate2(url.toString()); },
+                Qt::QueuedConnection);
+            return false;
         }
         return true;
     }
 
 private:
-    std::function<void(long long)> m_onItemLink;
+    static bool IsHttpAddress(const QUrl& url) {
+        const QString scheme = url.scheme().toLower();
+        return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+    }
+
+    CTD_HtmlView* const m_view;  // the parent, which outlives the page
+    const bool m_generated;
 };
 
 // Answers a request for an item link that reached the network side (a link in a frame, a
@@ -87,26 +119,22 @@ bool IsWebAddress(const QUrl& url) {
 
 }  // namespace
 
-CTD_HtmlView::CTD_HtmlView(QWidget* parent) : QWebEngineView(parent) {
-    // Queued: the pane must not change its page inside the navigation request.
-    auto* page = new GuardedPage(
-        [this](long long id) {
-            QMetaObject::invokeMethod(
-                this, [this, id] { emit ItemLinkClicked(id); }, Qt::QueuedConnection);
-        },
-        this);
-    QWebEngineSettings* settings = page->settings();
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    setPage(page);
-    QWebEngineProfile* profile = page->profile();
+CTD_HtmlView::CTD_HtmlView(QWidget* parent)
+    : QWebEngineView(parent),
+      m_generatedPage(new GuardedPage(this, true)),
+      m_webPage(new GuardedPage(this, false)) {
+    QWebEngineProfile* profile = m_generatedPage->profile();
     if (profile->urlSchemeHandler(ItemLinkScheme()) == nullptr) {
         profile->installUrlSchemeHandler(ItemLinkScheme(), new ItemLinkRefusal(profile));
     }
-    connect(page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
-        emit AddressShown(IsWebAddress(url) ? url.toString() : QString());
-    });
+    for (QWebEnginePage* page : {m_generatedPage, m_webPage}) {
+        connect(page, &QWebEnginePage::urlChanged, this, [this, page](const QUrl& url) {
+            if (page == this->page()) {
+                emit AddressShown(IsWebAddress(url) ? url.toString() : QString());
+            }
+        });
+    }
+    setPage(m_generatedPage);
     AddHistoryKeys();
 }
 
@@ -118,27 +146,72 @@ void CTD_HtmlView::RegisterItemLinkScheme() {
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
+void CTD_HtmlView::UsePage(bool generated) {
+    QWebEnginePage* wanted = generated ? m_generatedPage : m_webPage;
+    if (page() != wanted) {
+        // The view does not own pages it was given: both stay, each with its own history. A
+        // web page out of sight is frozen, so that its scripts, sounds and timers rest.
+        if (!generated) {
+            m_webPage->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+        }
+        setPage(wanted);
+        if (generated && !m_webPage->isVisible()) {
+            m_webPage->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+        }
+    }
+}
+
+bool CTD_HtmlView::CanGoBack() const {
+    return page()->history()->canGoBack() ||
+           (page() == m_webPage && m_generatedPage->history()->count() > 0);
+}
+
+bool CTD_HtmlView::CanGoForward() const {
+    return page()->history()->canGoForward() || (page() == m_generatedPage && m_webPageAhead);
+}
+
+void CTD_HtmlView::GoBack() {
+    if (page()->history()->canGoBack()) {
+        back();
+    } else if (page() == m_webPage && m_generatedPage->history()->count() > 0) {
+        // Out of the first web page, back to the generated page it was reached from. No page
+        // loads, so nothing else tells the address box.
+        UsePage(true);
+        m_webPageAhead = true;
+        emit AddressShown(QString());
+    }
+}
+
+void CTD_HtmlView::GoForward() {
+    if (page()->history()->canGoForward()) {
+        forward();
+    } else if (page() == m_generatedPage && m_webPageAhead) {
+        UsePage(false);
+        m_webPageAhead = false;
+        emit AddressShown(IsWebAddress(url()) ? url().toString() : QString());
+    }
+}
+
 void CTD_HtmlView::AddHistoryKeys() {
-    const std::pair<QKeySequence, QWebEnginePage::WebAction> keys[] = {
-        {QKeySequence(Qt::ALT | Qt::Key_Left), QWebEnginePage::Back},
-        {QKeySequence(Qt::ALT | Qt::Key_Right), QWebEnginePage::Forward},
+    const std::pair<QKeySequence, void (CTD_HtmlView::*)()> keys[] = {
+        {QKeySequence(Qt::ALT | Qt::Key_Left), &CTD_HtmlView::GoBack},
+        {QKeySequence(Qt::ALT | Qt::Key_Right), &CTD_HtmlView::GoForward},
     };
-    for (const auto& [key, action] : keys) {
+    for (const auto& [key, go] : keys) {
         auto* shortcut = new QAction(this);
         shortcut->setShortcut(key);
         shortcut->setShortcutContext(Qt::WindowShortcut);
-        connect(shortcut, &QAction::triggered, this,
-                [this, action = action] { triggerPageAction(action); });
+        connect(shortcut, &QAction::triggered, this, go);
         addAction(shortcut);
     }
 }
 
 QMenu* CTD_HtmlView::CreateChineseMenu(const QUrl& link) {
     auto* menu = new QMenu(this);
-    QAction* goBack = menu->addAction(Utf8("后退"), this, [this] { back(); });
-    goBack->setEnabled(history()->canGoBack());
-    QAction* goForward = menu->addAction(Utf8("前进"), this, [this] { forward(); });
-    goForward->setEnabled(history()->canGoForward());
+    QAction* goBack = menu->addAction(Utf8("后退"), this, &CTD_HtmlView::GoBack);
+    goBack->setEnabled(CanGoBack());
+    QAction* goForward = menu->addAction(Utf8("前进"), this, &CTD_HtmlView::GoForward);
+    goForward->setEnabled(CanGoForward());
     menu->addAction(Utf8("重新加载"), this, [this] { reload(); });
     menu->addSeparator();
     const bool onLink = link.isValid() && !link.isEmpty();
@@ -165,17 +238,19 @@ void CTD_HtmlView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTD_HtmlView::OnInitialUpdate() {
-    AllowScripts(page(), false);
+    UsePage(true);
     setHtml(QString::fromUtf8(kStartPage), QUrl(QStringLiteral("about:blank")));
 }
 
 void CTD_HtmlView::Navigate2(const QString& address) {
-    AllowScripts(page(), true);
+    m_webPageAhead = false;
+    UsePage(false);
     setUrl(QUrl::fromUserInput(address));
 }
 
 void CTD_HtmlView::WriteHtml(const QString& html, const QUrl& baseUrl) {
-    AllowScripts(page(), false);
+    m_webPageAhead = false;
+    UsePage(true);
     // The base address is the item's link, never a local one: a generated page has no
     // standing to read files.
     const QUrl base = baseUrl.isValid() && !baseUrl.isLocalFile() ? baseUrl : QUrl("about:blank");

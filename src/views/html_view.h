@@ -10,8 +10,10 @@ class QMenu;
 // generated pages (item pages, the newspaper). A generated page runs no script and can reach
 // no local file: its base address is the item's own link, and the pane never follows a file:
 // address. A link followed out of it opens its page with scripts, like any page the user
-// navigates to. A link to an item page ("quillon-item:", see model/item_link.h) is not
-// loaded: the pane announces the item instead.
+// navigates to, and only when it leads to an http or https address: any other link of a
+// generated page (javascript: among them) does nothing. Scripts are never switched on under a
+// generated page: web pages are shown in a page object of their own. A link to an item page
+// ("quillon-item:", see model/item_link.h) is not loaded: the pane announces the item instead.
 //
 // Its context menu is the program's own: 后退, 前进, 重新加载, 复制链接, 在系统浏览器中打开 and
 // 复制. Alt+Left and Alt+Right go back and forward anywhere in the window.
@@ -47,5 +49,18 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // Back and forward through the shown page's history, and from the first web page back to
+    // the generated page it was reached from (and forward again).
+    void GoBack();
+    void GoForward();
+    bool CanGoBack() const;
+    bool CanGoForward() const;
     void AddHistoryKeys();
+    // Shows the page for generated pages (no script) or the one for web pages.
+    void UsePage(bool generated);
+
+    QWebEnginePage* const m_generatedPage;  // children of the view, alive as long as it is
+    QWebEnginePage* const m_webPage;
+    // Whether GoForward leaves the generated page for the web page GoBack left.
+    bool m_webPageAhead = false;
 };

@@ -84,6 +84,9 @@ bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, i
         *newId = id;
     }
     emit TreeChanged();
+    if (type == NODE_KEY) {
+        emit ChannelAdded(added.name);
+    }
     return true;
 }
 
@@ -186,9 +189,18 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
             continue;
         }
         QTreeWidgetItem* treeItem = ItemOf(change.item);
+        if (treeItem == nullptr) {
+            continue;
+        }
         const QString label = QString::fromStdString(change.label);
-        if (treeItem && treeItem->text(0) != label) {
+        if (treeItem->text(0) != label) {
             treeItem->setText(0, label);
+        }
+        treeItem->setToolTip(0, QString::fromStdString(change.tooltip));
+        if (Lookup(treeItem).type == NODE_KEY &&
+            treeItem->data(0, kWarningRole).toBool() != change.warning) {
+            treeItem->setData(0, kWarningRole, change.warning);
+            treeItem->setIcon(0, change.warning ? WarnedChannelIcon() : ChannelIcon());
         }
     }
 }

@@ -76,12 +76,17 @@ public:
     CFeedStore& Store() { return m_store; }
 
     static const char kStartupFailed[];
+    // An item's data in this role is true while it shows the warning mark.
+    static constexpr int kWarningRole = Qt::UserRole + 1;
 
 signals:
     // A click on `item` (null for the empty area): the node to show in the news list.
     void NodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
     // The tree changed and the tree file was saved (added, renamed, removed or moved nodes).
     void TreeChanged();
+    // A channel was added after the tree loaded (a new channel, or one of a subscription):
+    // its news are to be fetched now.
+    void ChannelAdded(const std::string& name);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

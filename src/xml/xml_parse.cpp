@@ -1,5 +1,6 @@
 #include "xml/xml_parse.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -24,6 +25,37 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 // The parser is fed this much at a time; the stop flag and the time budget are looked at
 // between two pieces.
 constexpr std::size_t kChunkBytes = 64 * 1024;
+
+// The marks a recovered document's elements carry in their application pointer: set on each
+// element an end tag closed while the document was read, then turned into the mark of the
+// elements that were left open (see WasLeftOpen).
+char g_closedMark;
+char g_leftOpenMark;
+
+// The tree builder's end of an element, noting first that the input closed it.
+void EndElementNoted(void* user, const xmlChar* localName, const xmlChar* prefix,
+                     const xmlChar* uri) {
+    auto* context = static_cast<xmlParserCtxt*>(user);
+    if (context->node != nullptr) {
+        context->node->_private = &g_closedMark;
+    }
+    xmlSAX2EndElementNs(user, localName, prefix, uri);
+}
+
+// Marks every element of the tree below `root` (and `root`) that no end tag closed.
+void MarkElementsLeftOpen(xmlNode* root) {
+    std::vector<xmlNode*> pending{root};
+    while (!pending.empty()) {
+        xmlNode* element = pending.back();
+        pending.pop_back();
+        element->_private = element->_private == &g_closedMark ? nullptr : &g_leftOpenMark;
+        for (xmlNode* child = element->children; child; child = child->next) {
+            if (child->type == XML_ELEMENT_NODE) {
+                pending.push_back(child);
+            }
+        }
+    }
+}
 
 xmlParserInputPtr RefuseExternalResource(const char*, const char*, xmlParserCtxtPtr) {
     return nullptr;
@@ -243,6 +275,9 @@ ParserContext CreateParser(std::string_view bytes, std::string_view httpCharset,
         return context;
     }
     xmlCtxtUseOptions(context.get(), options);
+    if (recover && context->sax != nullptr) {
+        context->sax->endElementNs = EndElementNoted;
+    }
     if (!encoding.empty()) {
         // An unknown label leaves the document to be read as UTF-8.
         if (xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(encoding.c_str())) {
@@ -327,6 +362,10 @@ ParsedXml ParseOnce(std::string_view bytes, std::string_view httpCharset,
         return parsed;
     }
     parsed.malformed = false;
+    if (recover) {
+        MarkElementsLeftOpen(xmlDocGetRootElement(parsed.doc.get()));
+        parsed.truncated = WasLeftOpen(xmlDocGetRootElement(parsed.doc.get()));
+    }
     StripIgnorableBlanks(xmlDocGetRootElement(parsed.doc.get()));
     parsed.hasDeclaration = declaration.present;
     parsed.declaredEncoding = declaration.encoding;
@@ -334,6 +373,10 @@ ParsedXml ParseOnce(std::string_view bytes, std::string_view httpCharset,
 }
 
 }  // namespace
+
+bool WasLeftOpen(const xmlNode* element) {
+    return element != nullptr && element->_private == &g_leftOpenMark;
+}
 
 ScopedXmlErrors::ScopedXmlErrors() {
     xmlSetGenericErrorFunc(nullptr, DropMessage);

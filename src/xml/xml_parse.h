@@ -49,6 +49,9 @@ struct ParsedXml {
     // The document is not well-formed, and `doc` is what libxml2's recovery mode made of it
     // once mended (see RepairMarkup).
     bool recovered = false;
+    // Of a recovered document: the input ended before its document element was closed (it was
+    // cut off, or its end tags do not match). Which elements were left open tells WasLeftOpen.
+    bool truncated = false;
 };
 
 // Parses `bytes`. The character set is decided by the byte order mark or the XML declaration,
@@ -64,6 +67,11 @@ struct ParsedXml {
 // is not read again.
 ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
                         const XmlParseLimits& limits, XmlParseMode mode = XmlParseMode::kStrict);
+
+// Whether `element`, of a recovered document, was never closed by an end tag in the input:
+// recovery gives such an element whatever the input held of it, which may be only its start.
+// False for every element of a well-formed document.
+bool WasLeftOpen(const xmlNode* element);
 
 // While one lives, libxml2's messages on the calling thread are kept here instead of going
 // anywhere; the first is available as FirstMessage. libxml2 keeps its handlers per thread,

@@ -1,5 +1,8 @@
 #include "xml/xml_repair.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "base/ascii.h"
 #include "xml/html_entities.h"
 
@@ -148,6 +151,86 @@ std::string DeclarationNamingUtf8(std::string_view text, std::size_t* replaced) 
     return std::string(declaration.substr(0, pos + 1)) + "UTF-8" + declaration[pos];
 }
 
+// The qualified name at the start of `text` (what follows "<" or "</"); empty when none
+// stands there. Bytes of non-ASCII characters count as name characters.
+std::string_view TagName(std::string_view text) {
+    const auto nameByte = [](char c) {
+        return IsNameChar(c) || static_cast<unsigned char>(c) >= 0x80;
+    };
+    if (text.empty() || !(IsNameStart(text[0]) || static_cast<unsigned char>(text[0]) >= 0x80)) {
+        return {};
+    }
+    std::size_t end = 1;
+    while (end < text.size() && nameByte(text[end])) {
+        ++end;
+    }
+    return text.substr(0, end);
+}
+
+// Where the tag that starts at `pos` ends, just past its ">", stepping over quoted values;
+// npos when another "<" (which no tag holds) or the end of the text comes first.
+std::size_t TagEnd(std::string_view text, std::size_t pos) {
+    char quote = 0;
+    for (std::size_t i = pos + 1; i < text.size() && text[i] != '<'; ++i) {
+        if (quote != 0) {
+            quote = text[i] == quote ? 0 : quote;
+        } else if (text[i] == '"' || text[i] == '\'') {
+            quote = text[i];
+        } else if (text[i] == '>') {
+            return i + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// The elements open at a point of the document, outermost first, so that an end tag closes
+// the nearest element of its name, as a browser reads it, rather than whatever is open.
+class OpenElements {
+public:
+    // Notes the start tag at the start of `tag` (from "<" on).
+    void Start(std::string_view tag) {
+        const std::size_t end = TagEnd(tag, 0);
+        const std::string_view name = TagName(tag.substr(1));
+        if (!name.empty() && end != std::string_view::npos && tag[end - 2] != '/') {
+            m_names.emplace_back(name);
+        }
+    }
+    // For the end tag of `name`: the end tags of the elements open inside the nearest one of
+    // that name, which it closes too; false when no element of that name is open.
+    bool End(std::string_view name, std::string* closing) {
+        const auto match = std::find(m_names.rbegin(), m_names.rend(), name);
+        if (match == m_names.rend()) {
+            return false;
+        }
+        while (m_names.back() != name) {
+            closing->append("</").append(m_names.back()).push_back('>');
+            m_names.pop_back();
+        }
+        m_names.pop_back();
+        return true;
+    }
+
+private:
+    std::vector<std::string> m_names;
+};
+
+// Copies the end tag at `pos` with the end tags of the elements it closes implicitly before
+// it, or drops it when it closes nothing; returns where the text goes on.
+std::size_t RepairEndTag(std::string_view bytes, std::size_t pos, OpenElements& open,
+                         std::string& out) {
+    const std::string_view name = TagName(bytes.substr(pos + 2));
+    const std::size_t end = bytes.find('>', pos);
+    if (name.empty() || end == std::string_view::npos) {
+        out.push_back('<');
+        return pos + 1;
+    }
+    std::string closing;
+    if (open.End(name, &closing)) {
+        out.append(closing).append(bytes.substr(pos, end + 1 - pos));
+    }
+    return end + 1;
+}
+
 }  // namespace
 
 std::optional<std::string> RepairMarkup(std::string_view bytes) {
@@ -163,6 +246,7 @@ std::optional<std::string> RepairMarkup(std::string_view bytes) {
         bytes.remove_prefix(replaced);
     }
     bool declaresEntities = false;
+    OpenElements open;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const std::size_t special = bytes.find_first_of("<&", pos);
@@ -177,7 +261,11 @@ std::optional<std::string> RepairMarkup(std::string_view bytes) {
             const std::size_t end = EndOfVerbatim(bytes, pos, &declaresEntities);
             out.append(bytes.substr(pos, end - pos));
             pos = end;
+        } else if (bytes.substr(pos).starts_with("</")) {
+            pos = RepairEndTag(bytes, pos, open, out);
         } else {
+            // The tag itself goes on through the loop: its values may hold a bare "&".
+            open.Start(bytes.substr(pos));
             out.push_back('<');
             ++pos;
         }

@@ -4,11 +4,6 @@
 #include <httplib.h>
 #include <zlib.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -16,6 +11,7 @@
 #include <vector>
 
 #include "support/local_http_server.h"
+#include "support/raw_http_server.h"
 
 using namespace std::chrono_literals;
 
@@ -41,64 +37,6 @@ FetchOptions Quick() {
     options.limits.totalTimeout = 1500ms;
     return options;
 }
-
-// A server on 127.0.0.1 that answers every request with `answer` and then resets the
-// connection (a close with a zero linger time sends RST instead of FIN).
-class ResettingServer {
-public:
-    explicit ResettingServer(std::string answer) : m_answer(std::move(answer)) {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listener, 4);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~ResettingServer() {
-        m_done = true;
-        ::shutdown(m_listener, SHUT_RDWR);
-        ::close(m_listener);
-        m_thread.join();
-    }
-    ResettingServer(const ResettingServer&) = delete;
-    ResettingServer& operator=(const ResettingServer&) = delete;
-
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/feed"; }
-
-private:
-    void Serve() {
-        while (!m_done) {
-            const int connection = ::accept(m_listener, nullptr, nullptr);
-            if (connection < 0) {
-                return;
-            }
-            std::string request;
-            char buffer[1024];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                const ssize_t got = ::read(connection, buffer, sizeof buffer);
-                if (got <= 0) {
-                    break;
-                }
-                request.append(buffer, static_cast<std::size_t>(got));
-            }
-            ::write(connection, m_answer.data(), m_answer.size());
-            std::this_thread::sleep_for(50ms);
-            const linger reset{1, 0};
-            ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-            ::close(connection);
-        }
-    }
-
-    std::string m_answer;
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_done{false};
-    std::thread m_thread;
-};
 
 }  // namespace
 
@@ -253,7 +191,7 @@ TEST(HttpFetch, AConnectionResetHalfwayFailsTheFetch) {
         "1388\r\n",
     };
     for (const std::string& head : heads) {
-        ResettingServer server(head + half);
+        RawHttpServer server(head + half, RawHttpServer::Ending::kReset);
         const FetchResult result = FetchUrl(server.Url(), Quick());
         EXPECT_FALSE(result.ok) << head;
         EXPECT_EQ(result.status, 200) << head;

@@ -1,5 +1,7 @@
 #include "base/text_util.h"
 
+#include "base/markup_cut.h"
+
 #include <gtest/gtest.h>
 
 #include "base/charset.h"
@@ -116,4 +118,36 @@ TEST(Charset, UndeclaredBytesReadAsGb18030WhenTheyAreElseAsWindows1252) {
     EXPECT_EQ(charset, "windows-1252");
     EXPECT_EQ(DecodeUndeclared("\xFF", &charset), "ÿ");
     EXPECT_EQ(charset, "windows-1252");
+}
+
+// A description longer than its field is cut where a browser shows the cut as the start of
+// the whole: never inside a tag, a comment or a reference, with every tag it leaves open
+// closed, and the whole within the limit.
+TEST(MarkupCut, CutsOutsideTagsAndClosesWhatItLeavesOpen) {
+    const struct {
+        std::string html;
+        std::size_t limit;
+        std::string cut;
+    } kCases[] = {
+        {"<p>short</p>", 100, "<p>short</p>"},
+        {"<p>abc<b>def</b></p>", 14, "<p>abc</p>"},
+        {"<p>abc<b>def</b></p>", 18, "<p>abc<b>d</b></p>"},
+        {"<p>a &amp; b</p>", 10, "<p>a </p>"},
+        {"<p>a &amp; b</p>", 14, "<p>a &amp;</p>"},
+        {"<p>ab<img src=\"x>y.png\"/>cd</p>", 28, "<p>ab</p>"},
+        {"<p>ab<img src=\"x>y.png\"/>cd</p>", 29, "<p>ab<img src=\"x>y.png\"/></p>"},
+        {"<p>a<br>bcdef</p>", 13, "<p>a<br>b</p>"},
+        {"<div><p>a</div>bcdef", 14, "<div></div>"},
+        {"<div><p>a</div>bcdef", 15, "<div><p>a</div>"},
+        {"新闻<!-- note -->正文内容", 18, "新闻<!-- note -->"},
+        {"新闻<!-- note -->正文内容", 19, "新闻<!-- note -->正"},
+        {"<a href='http://x.test/?a=1&b=2'>链接文字</a>", 40,
+         "<a href='http://x.test/?a=1&b=2'>链</a>"},
+        {"<script>if (a < b) x();</script>tail", 28, "<script>if (a < b) </script>"},
+    };
+    for (const auto& c : kCases) {
+        const std::string cut = CutMarkupToCodePageLimit(c.html, c.limit);
+        EXPECT_EQ(cut, c.cut) << c.html << " at " << c.limit;
+        EXPECT_LE(CodePageLength(cut), c.limit) << c.html;
+    }
 }

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "base/charset.h"
+#include "store/schema.h"
 
 #include "support/local_http_server.h"
 #include "support/run_process.h"
@@ -55,7 +56,7 @@ void ServeFeeds(LocalHttpServer& server, const std::atomic<int>& round) {
 void Seed(const TempDataFolder& folder, const LocalHttpServer& server) {
     // A file of the earlier schema: the first kills may land in its upgrade.
     folder.CreateDatabaseWith(ReadTestData("db/schema_v0.sql"));
-    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    folder.CopySeedSettings();
     folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
     folder.WriteFile("document/keywordlist.xml", TreeFile());
 }
@@ -115,5 +116,5 @@ TEST(CliCrash, KilledUpdatesLeaveAWholeStoreThatTheNextUpdateCompletes) {
         QueryRows(db, "SELECT count(*) FROM item WHERE instr(rss_title, '" + lastRound + "') > 0"),
         (Rows{{std::to_string(kChannels.size() * kPages * kItemsPerFeed)}}));
     EXPECT_EQ(Duplicates(db), Rows{});
-    EXPECT_EQ(QueryRows(db, "PRAGMA user_version"), (Rows{{"2"}}));
+    EXPECT_EQ(QueryRows(db, "PRAGMA user_version"), (Rows{{std::to_string(kSchemaVersion)}}));
 }

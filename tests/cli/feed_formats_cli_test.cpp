@@ -74,7 +74,7 @@ TEST(CliFeedFormats, SubscribedAtomAndRss1FeedsAreStoredAndListedLikeRss) {
     server.Serve("/broken", BrokenFeed());
     TempDataFolder folder;
     folder.CreateDatabase();
-    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    folder.CopySeedSettings();
     // The search service knows nothing of the channel: only its subscribed feeds give news.
     folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
     folder.WriteFile("document/keywordlist.xml",
@@ -100,7 +100,7 @@ TEST(CliFeedFormats, SubscribedAtomAndRss1FeedsAreStoredAndListedLikeRss) {
     // Links, identifiers and descriptions are stored as for RSS; the item page shows them.
     EXPECT_EQ(QueryRows(folder.File("data/data.dat"),
                         "select rss_link, rss_guid, rss_description from item order by rss_link"),
-              (Rows{{"http://atom.test/1", "atom-1", "<p>Its <b>news</b></p>"},
+              (Rows{{"http://atom.test/1", "atom-1", "<p>It's <b>news</b></p>"},
                     {"http://atom.test/2", "", ""},
                     {"http://broken.test/?a=1&b=2", "", ""},
                     {"http://rdf.test/1", "http://rdf.test/1", ""}}));

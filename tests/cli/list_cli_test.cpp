@@ -8,8 +8,11 @@
 #include <string>
 
 #include "cli/cli_support.h"
+#include "feeds/feed_store.h"
 #include "model/news_seed.h"
+#include "store/statements.h"
 #include "support/temp_data_folder.h"
+#include "support/write_protect.h"
 
 using namespace std::chrono;
 using news_seed::AddChannel;
@@ -124,6 +127,37 @@ TEST_F(CliListTest, ErrorsGoToStderrWithANonZeroStatus) {
     EXPECT_EQ(noDatabase.exitCode, 1);
     EXPECT_NE(noDatabase.err.find("data.dat is empty"), std::string::npos) << noDatabase.err;
     EXPECT_EQ(noDatabase.out, "");
+}
+
+// list and export only read: a data folder that cannot be written (its database and the
+// folder that holds it write-protected) is read as it is, while update says it cannot store
+// there, and advises nothing against the file.
+TEST_F(CliListTest, ListAndExportReadAWriteProtectedDataFolder) {
+    m_folder.CopySeedSettings();
+    m_folder.CopySeed("services.conf", "data/services.conf");
+    {
+        CFeedStore store(m_folder.Path());  // leaves the file in WAL mode, as the program does
+        ASSERT_TRUE(store.Open());
+        ASSERT_EQ(store.Execute(SqlInsertOpml("足球", "http://a.example.test/rss", "")), 1);
+    }
+    const WriteProtected database(m_folder.File("data/data.dat"));
+    const WriteProtected folder(m_folder.File("data"));
+    if (!database.IsSet() || !folder.IsSet()) {
+        GTEST_SKIP() << "this file system cannot write-protect a file";
+    }
+    EXPECT_EQ(List({"list", "足球"}), nlohmann::ordered_json({
+                                          Row(m_today, "goal", "足球"),
+                                          Row(m_today - days{3}, "match", "足球"),
+                                      }));
+    TempDataFolder elsewhere;
+    const ProcessResult exported = Cli({"export", elsewhere.File("feeds")}, m_folder.Path());
+    EXPECT_EQ(exported.exitCode, 0) << exported.err;
+    EXPECT_NE(elsewhere.ReadFile("feeds.opml").find("http://a.example.test/rss"),
+              std::string::npos);
+    const ProcessResult update = Cli({"update", "--no-pauses"}, m_folder.Path());
+    EXPECT_EQ(update.exitCode, 1);
+    EXPECT_NE(update.err.find("can only be read"), std::string::npos) << update.err;
+    EXPECT_EQ(update.err.find("move it away"), std::string::npos) << update.err;
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 #include <httplib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_support.h"
 #include "support/local_http_server.h"
+#include "support/raw_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
@@ -95,7 +98,7 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
     LocalHttpServer server;
     TempDataFolder folder;
     folder.CreateDatabase();
-    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    folder.CopySeedSettings();
     folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
     folder.WriteFile("document/keywordlist.xml",
                      "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID>"
@@ -118,19 +121,57 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
     const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // Five pages of the default settings: the items arrive five times and are stored once.
+    // The last line is the one the window's status bar shows.
     EXPECT_EQ(run.out,
-              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\n"
-              "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\n");
+              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t0 partial\n"
+              "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\t0 partial\n"
+              "更新完成：新增 2 条新闻，5 个来源失败\n");
     EXPECT_EQ(server.HitCount("/ns"), 10);
+
+    // What became of each source: one object per search page of each channel.
+    const ProcessResult status = Cli({"status", "--json"}, folder.Path());
+    ASSERT_EQ(status.exitCode, 0) << status.err;
+    const nlohmann::json sources = nlohmann::json::parse(status.out);
+    ASSERT_EQ(sources.size(), 10u);
+    std::map<std::string, int> outcomes;
+    for (const nlohmann::json& source : sources) {
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : source.items()) {
+            keys.push_back(key);
+        }
+        EXPECT_EQ(keys,
+                  (std::vector<std::string>{"address", "channel", "failures", "httpStatus",
+                                            "lastAttempt", "lastSuccess", "newItems", "outcome"}));
+        const bool ok = source["channel"] == "足球";
+        ++outcomes[source["outcome"].get<std::string>()];
+        EXPECT_EQ(source["outcome"], ok ? "ok" : "http-error");
+        EXPECT_EQ(source["httpStatus"], ok ? 200 : 404);
+        EXPECT_EQ(source["failures"], ok ? 0 : 1);
+        EXPECT_TRUE(source["lastAttempt"].is_string());
+        EXPECT_EQ(source["lastSuccess"].is_string(), ok);
+        EXPECT_EQ(source["lastSuccess"].is_null(), !ok);
+        EXPECT_TRUE(source["address"].get<std::string>().starts_with(server.Url("/ns?")));
+    }
+    EXPECT_EQ(outcomes, (std::map<std::string, int>{{"http-error", 5}, {"ok", 5}}));
+    // The first page brought both items, the others nothing new.
+    EXPECT_EQ(sources[0]["channel"], "silent");
+    int newItems = 0;
+    for (const nlohmann::json& source : sources) {
+        newItems += source["newItems"].get<int>();
+    }
+    EXPECT_EQ(newItems, 2);
+    const ProcessResult lines = Cli({"status"}, folder.Path());
+    ASSERT_EQ(lines.exitCode, 0) << lines.err;
+    EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), 10);
 }
 
 namespace {
 
-// A data folder whose one channel, 足球, is served by `server`.
-void SeedFolder(const TempDataFolder& folder, const LocalHttpServer& server) {
+// A data folder whose one channel, 足球, is served by the server at `base`.
+void SeedFolder(const TempDataFolder& folder, const std::string& base) {
     folder.CreateDatabase();
-    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
-    folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
+    folder.CopySeedSettings();
+    folder.WriteFile("data/services.conf", "search.baidu = " + base + "\n");
     folder.WriteFile("document/keywordlist.xml",
                      "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE><TEXT>我的频道</TEXT>"
                      "<KEYWORDNODE><ID>1</ID><NODETYPE>KEY</NODETYPE><TEXT>足球</TEXT>"
@@ -189,7 +230,7 @@ TEST(CliUpdate, ExitsNonZeroWithAReasonWhenItCannotDoItsWork) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         TempDataFolder folder;
-        SeedFolder(folder, server);
+        SeedFolder(folder, server.BaseUrl());
         c.spoil(folder);
         const std::string tree = folder.ReadFile("document/keywordlist.xml");
         const std::string database = folder.ReadFile("data/data.dat");
@@ -211,4 +252,25 @@ TEST(CliRead, ATypedPathIsReadOnlyWhenItIsARegularFile) {
     const ProcessResult pipe = Cli({"read", folder.File("pipe")}, folder.Path());
     EXPECT_EQ(pipe.exitCode, 1);
     EXPECT_NE(pipe.err.find("not a regular file"), std::string::npos) << pipe.err;
+}
+
+// A server that closes the connection mid-item, with no Content-Length to give it away: the
+// complete items are stored, the cut one is not (neither now nor later), and the tool says
+// the documents were partial.
+TEST(CliUpdate, ADocumentCutOffMidItemStoresOnlyItsCompleteItems) {
+    RawHttpServer server(
+        "HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\nConnection: close\r\n\r\n" +
+            ReadTestData("feeds/recover_cut_off.xml"),
+        RawHttpServer::Ending::kClose);
+    TempDataFolder folder;
+    SeedFolder(folder, server.BaseUrl());
+    const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t5 partial\n"
+              "更新完成：新增 2 条新闻\n");
+    EXPECT_EQ(QueryRows(folder.File("data/data.dat"),
+                        "select rss_title, rss_description from item order by ID"),
+              (Rows{{"Headline one", "Full text of story one"},
+                    {"Headline two", "<p>Full text of story two</p>"}}));
 }

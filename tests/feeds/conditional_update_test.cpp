@@ -12,7 +12,6 @@
 
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
-#include "store/sys_data.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -80,11 +79,7 @@ class ConditionalUpdate : public ::testing::Test {
 protected:
     void SetUp() override {
         m_folder.CreateDatabase();
-        CSysData settings;
-        settings.SetMaxPages(1);
-        const CSysData::Bytes bytes = settings.ToBytes();
-        m_folder.WriteFile("data/sysdata.dat",
-                           std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        m_folder.WriteSettings(0, 1);
         m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() + "\n");
         // The search service answers with validators too, and a feed without items.
         m_server.Handle(

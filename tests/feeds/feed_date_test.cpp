@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "feeds/feed_store.h"
+#include "feeds/item_day.h"
+#include "support/time_zone.h"
 
 namespace {
 
@@ -53,6 +57,7 @@ TEST(FeedDate, ReadsTheDayEveryCommonFormWrites) {
         // The month first.
         {"Oct 2, 2002", 2002, 10, 2, 0, 0, 0},
         {"Wed Oct 02 13:00:00 2002", 2002, 10, 2, 13, 0, 0},
+        {"Wed Oct 02 13:00:00 CST 2002", 2002, 10, 2, 13, 0, 0},
         // Blanks and words around the date.
         {"  2010-04-07  ", 2010, 4, 7, 0, 0, 0},
         {"Published: 2010-04-07", 2010, 4, 7, 0, 0, 0},
@@ -103,3 +108,67 @@ TEST(FeedDate, TextsWithoutARealDayGiveNoDate) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string DayText(const AccessDate& day) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", day.year, day.month, day.day);
+    return text;
+}
+
+}  // namespace
+
+// A date with a zone lands on its day in the machine's zone; one without stays as written.
+// Each case is read in the zone `tz`, for a feed in `language`, on 2024-03-10 at noon.
+TEST(StoredItemDay, ZonedDatesLandOnTheirLocalDay) {
+    struct Case {
+        const char* tz;
+        const char* text;
+        const char* language;
+        const char* day;
+    };
+    const Case kCases[] = {
+        // East of UTC: a US evening is the next morning in Beijing.
+        {"CST-8", "Wed, 02 Oct 2002 20:00:00 -0500", "", "2002-10-03"},
+        {"CST-8", "Wed, 02 Oct 2002 20:00:00 EST", "", "2002-10-03"},
+        {"CST-8", "Wed, 02 Oct 2002 20:00:00 EDT", "", "2002-10-03"},
+        {"CST-8", "Wed, 02 Oct 2002 15:59:59 GMT", "", "2002-10-02"},
+        {"CST-8", "Wed, 02 Oct 2002 16:00:00 GMT", "", "2002-10-03"},
+        {"CST-8", "Wed, 02 Oct 2002 16:00:00 UT", "", "2002-10-03"},
+        {"CST-8", "2002-10-02T16:00:00Z", "", "2002-10-03"},
+        {"CST-8", "2002-10-02T16:00:00.250Z", "", "2002-10-03"},
+        {"CST-8", "2002-10-02T23:30:00+08:00", "", "2002-10-02"},
+        {"CST-8", "2002-10-03T01:00:00+09:00", "", "2002-10-03"},
+        {"CST-8", "2002-10-03T01:00:00+10", "", "2002-10-02"},
+        {"CST-8", "Wed, 02 Oct 2002 17:00:00 GMT+0800", "", "2002-10-02"},
+        {"CST-8", "Wed, 02 Oct 2002 23:00:00 PST", "", "2002-10-03"},
+        // CST is China's in a Chinese feed, US Central elsewhere; Java writes it so too.
+        {"CST-8", "Wed, 02 Oct 2002 23:00:00 CST", "zh-cn", "2002-10-02"},
+        {"CST-8", "Wed, 02 Oct 2002 23:00:00 CST", "en-us", "2002-10-03"},
+        {"CST-8", "Wed Oct 02 23:00:00 CST 2002", "zh", "2002-10-02"},
+        {"CST-8", "Wed Oct 02 23:00:00 CST 2002", "", "2002-10-03"},
+        // West of UTC: a Beijing morning is the evening before in New York.
+        {"EST5EDT,M3.2.0,M11.1.0", "2002-10-03T08:00:00+08:00", "", "2002-10-02"},
+        {"EST5EDT,M3.2.0,M11.1.0", "Thu, 03 Oct 2002 08:00:00 CST", "zh-CN", "2002-10-02"},
+        {"UTC0", "2002-10-02T23:00:00-02:00", "", "2002-10-03"},
+        // No zone, or no time: the day as written.
+        {"CST-8", "2002-10-02 23:00:00", "", "2002-10-02"},
+        {"CST-8", "Wed, 02 Oct 2002", "", "2002-10-02"},
+        {"EST5EDT,M3.2.0,M11.1.0", "2002年10月02日 23:00", "", "2002-10-02"},
+        // Words after the time that are no zone are no zone.
+        {"CST-8", "Wed, 02 Oct 2002 23:00:00 - Reuters", "", "2002-10-02"},
+        // Far ahead, or no date at all: the day it is stored. Tomorrow is kept.
+        {"CST-8", "Mon, 11 Mar 2024 09:00:00 +0800", "", "2024-03-11"},
+        {"CST-8", "Tue, 12 Mar 2024 09:00:00 +0800", "", "2024-03-10"},
+        {"CST-8", "9999-12-31", "", "2024-03-10"},
+        {"CST-8", "9999-12-31T23:00:00-05:00", "", "2024-03-10"},
+        {"CST-8", "no date", "", "2024-03-10"},
+    };
+    for (const Case& c : kCases) {
+        ScopedTimeZone zone(c.tz);
+        const CalendarTime noon{2024, 3, 10, 0, 12, 0, 0};
+        EXPECT_EQ(DayText(StoredItemDay(c.text, c.language, noon)), c.day)
+            << c.text << " in " << c.tz;
+    }
+}

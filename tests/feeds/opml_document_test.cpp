@@ -185,6 +185,24 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
               "outline[2].xmlUrl: http://bj.example.test/feed\n");
 }
 
+// Characters no XML 1.0 document may hold (a control character pasted into a name) are
+// dropped, so that the file reads back; everything else stays.
+TEST_F(OpmlExport, CharactersXmlForbidsAreDroppedSoTheFileReadsBack) {
+    Subscribe({{"足\x01球\x1f\tline",
+                "http://a.example.test/\x7f?x=\x0b"
+                "1",
+                "http://h.test/\x08"},
+               {"plain", "http://b.example.test/", ""}});
+    COpmlDocument document;
+    ASSERT_TRUE(document.ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite));
+    COpmlDocument reader;
+    ASSERT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
+    ASSERT_EQ(reader.ReadList().size(), 2u);
+    EXPECT_STREQ(reader.ReadList()[0].title, "足球\tline");
+    EXPECT_STREQ(reader.ReadList()[0].xmlUrl, "http://a.example.test/\x7f?x=1");
+    EXPECT_STREQ(reader.ReadList()[0].htmlUrl, "http://h.test/");
+}
+
 TEST_F(OpmlExport, AClosedDatabaseWritesNothingAnUnreadableTableAnEmptyBody) {
     m_folder.WriteFile("feeds.opml", "old contents");
     m_store.Close();
@@ -255,7 +273,8 @@ TEST(OpmlRead, OverlongAttributesAreCutAtTheCodePageLimit) {
     for (int i = 0; i < 300; ++i) {
         title += "新";  // two code-page bytes each: 255 of them fit in 511
     }
-    const std::string url = "http://x.example.test/" + std::string(600, 'a');
+    // An address is kept whole up to 2047 bytes.
+    const std::string url = "http://x.example.test/" + std::string(2100, 'a');
     TempDataFolder folder;
     folder.WriteFile("long.opml", "<opml><body><outline title=\"" + title + "\" xmlUrl=\"" + url +
                                       "\"/><outline text=\"short\"/></body></opml>");
@@ -264,7 +283,7 @@ TEST(OpmlRead, OverlongAttributesAreCutAtTheCodePageLimit) {
     ASSERT_EQ(document.ReadList().size(), 2u);
     const COpmlOutline& first = document.ReadList()[0];
     EXPECT_EQ(std::string(first.title), title.substr(0, 255 * 3));
-    EXPECT_EQ(std::string(first.xmlUrl), url.substr(0, 511));
+    EXPECT_EQ(std::string(first.xmlUrl), url.substr(0, 2047));
     EXPECT_STREQ(document.ReadList()[1].text, "short");
 }
 

@@ -21,6 +21,12 @@ int main(int argc, char** argv) {
                                 ("quillon-gui-config-" + std::to_string(getpid())))
                                    .string();
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    // The window fetches every channel it is given, subscriptions' feeds among them: an
+    // address that is not the local server's goes to a proxy on a closed local port, so that
+    // nothing leaves 127.0.0.1 (not even a name look-up).
+    setenv("http_proxy", "http://127.0.0.1:9", 1);
+    setenv("https_proxy", "http://127.0.0.1:9", 1);
+    setenv("no_proxy", "127.0.0.1", 1);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     InitXmlLibrary();
     CQuillonApp app(argc, argv);

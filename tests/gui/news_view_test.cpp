@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 
 #include "app/main_frame.h"
 #include "bars/search_bar.h"
@@ -53,6 +54,25 @@ protected:
         QTest::mouseClick(g_pListView->viewport(), Qt::LeftButton, {},
                           g_pListView->visualRect(Cell(row, 1)).center());
     }
+
+    // Clicks the row of "Sunny & warm" and waits until its page is shown.
+    static void ShowSunnyPage() {
+        const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
+        bool loaded = false;
+        const QMetaObject::Connection connection = QObject::connect(
+            g_pHtmlView, &QWebEngineView::loadFinished, [&loaded](bool) { loaded = true; });
+        ClickRow(row);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+        QObject::disconnect(connection);
+    }
+
+    // An article whose own script retitles it "scripted".
+    void ServeScriptedArticle() {
+        m_server.Serve("/scripted",
+                       "<html><head><title>plain</title></head><body>article"
+                       "<script>document.title = 'scripted';</script></body></html>",
+                       "text/html");
+    }
 };
 
 }  // namespace
@@ -88,11 +108,7 @@ TEST_F(NewsView, AClickedChannelListsItsNewsNewestFirstInTheirColours) {
 
 TEST_F(NewsView, AClickedRowShowsItsItemPage) {
     OpenAndList();
-    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
-    bool loaded = false;
-    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
-    ClickRow(row);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    ShowSunnyPage();
     const QString text = PageText();
     for (const char* expected :
          {"Sunny & warm", "Weather Desk", "Met Office", "Clear skies all day", "详细内容"}) {
@@ -176,25 +192,65 @@ TEST_F(NewsView, TodaysListShowsOnlyTodaysNews) {
 }
 
 TEST_F(NewsView, ALinkFollowedOutOfAnItemPageRunsItsScripts) {
-    m_server.Serve("/scripted",
-                   "<html><head><title>plain</title></head><body>article"
-                   "<script>document.title = 'scripted';</script></body></html>",
-                   "text/html");
+    ServeScriptedArticle();
     ExecSql(m_folder.File("data/data.dat"), "update item set rss_link = '" +
                                                 m_server.Url("/scripted") +
                                                 "' where rss_title = 'Sunny & warm'");
     OpenAndList();
-    const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
-    bool loaded = false;
-    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
-    ClickRow(row);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
+    ShowSunnyPage();
     // The generated page runs nothing of its own; the user follows its link.
     g_pHtmlView->page()->runJavaScript(QStringLiteral("document.querySelector('a').click();"),
                                        QWebEngineScript::ApplicationWorld);
     EXPECT_TRUE(
         QTest::qWaitFor([] { return g_pHtmlView->title() == QStringLiteral("scripted"); }, 10000))
         << g_pHtmlView->title().toStdString();
+}
+
+// A link of an item page leads only to an http or https address, which opens as a web page
+// of its own: a javascript: link neither runs nor switches scripts on, a data: link goes
+// nowhere, and the item page stays as it was, running nothing.
+TEST_F(NewsView, AScriptLinkInAnItemPageStaysInert) {
+    ServeScriptedArticle();
+    ExecSql(m_folder.File("data/data.dat"),
+            "update item set rss_description = '<a id=\"js\" "
+            "href=\"javascript:document.title=''ran''\">run</a> <a id=\"data\" "
+            "href=\"data:text/html,<title>data</title>\">data</a> <a id=\"web\" href=\"" +
+                m_server.Url("/scripted") + "\">web</a>' where rss_title = 'Sunny & warm'");
+    OpenAndList();
+    ShowSunnyPage();
+    const QWebEnginePage* itemPage = g_pHtmlView->page();
+    const QUrl shown = g_pHtmlView->url();
+    const auto click = [](const char* id) {
+        g_pHtmlView->page()->runJavaScript(
+            QStringLiteral("document.getElementById('%1').click();").arg(QLatin1String(id)),
+            QWebEngineScript::ApplicationWorld);
+    };
+    for (const char* id : {"js", "data"}) {
+        click(id);
+        QTest::qWait(700);
+        ASSERT_EQ(g_pHtmlView->page(), itemPage) << id;
+        EXPECT_FALSE(
+            g_pHtmlView->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled))
+            << id;
+        EXPECT_EQ(g_pHtmlView->url(), shown) << id;
+        EXPECT_NE(g_pHtmlView->title(), QStringLiteral("ran")) << id;
+        EXPECT_TRUE(PageText().contains(QStringLiteral("web"))) << id;
+    }
+    click("web");
+    EXPECT_TRUE(
+        QTest::qWaitFor([] { return g_pHtmlView->title() == QStringLiteral("scripted"); }, 10000))
+        << g_pHtmlView->title().toStdString();
+    EXPECT_NE(g_pHtmlView->page(), itemPage);
+
+    // Back leads to the item page as it was, still running nothing; forward to the web page.
+    QTest::keyClick(Frame(), Qt::Key_Left, Qt::AltModifier);
+    ASSERT_EQ(g_pHtmlView->page(), itemPage);
+    EXPECT_EQ(g_pHtmlView->url(), shown);
+    EXPECT_FALSE(itemPage->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+    EXPECT_TRUE(PageText().contains(QStringLiteral("web")));
+    QTest::keyClick(Frame(), Qt::Key_Right, Qt::AltModifier);
+    EXPECT_NE(g_pHtmlView->page(), itemPage);
+    EXPECT_EQ(g_pHtmlView->title(), QStringLiteral("scripted"));
 }
 
 TEST_F(NewsView, AClickBelowTheTreeEmptiesTheListAndItsCount) {

@@ -35,10 +35,13 @@ class ReaderWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         m_folder.CreateDatabase();
-        m_folder.CopySeed("sysdata.dat", "data/sysdata.dat");
-        m_folder.WriteFile("data/services.conf", "search.baidu = " + m_server.BaseUrl() +
-                                                     "\nsite.publisher = " + m_server.BaseUrl() +
-                                                     "\n");
+        m_folder.CopySeedSettings();
+        std::string services;
+        for (const char* key :
+             {"search.baidu", "search.google", "search.yahoo", "search.sogou", "site.publisher"}) {
+            services += std::string(key) + " = " + m_server.BaseUrl() + "\n";
+        }
+        m_folder.WriteFile("data/services.conf", services);
         m_folder.WriteFile("document/keywordlist.xml", kSampleTree);
         // Each test starts with no recent files, whatever the tests before it opened.
         QSettings().clear();

@@ -33,7 +33,7 @@ QColor CentreColour(QWidget* widget) {
 TEST_F(Settings, TheDialogOpensOnTheRecordAndOkStoresEachFieldWithinItsRange) {
     Open();
     {
-        CTD_SysDlg dialog(theStore.Settings(), Frame());
+        CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), {}, Frame());
         EXPECT_EQ(dialog.RetentionEdit()->text(), QStringLiteral("30"));
         EXPECT_EQ(dialog.MaxPagesEdit()->text(), QStringLiteral("5"));
         EXPECT_EQ(dialog.ItemsEdit()->text(), QStringLiteral("50"));
@@ -70,7 +70,7 @@ TEST_F(Settings, TheDialogOpensOnTheRecordAndOkStoresEachFieldWithinItsRange) {
     for (const Edge& edge : edges) {
         theStore.Settings().ResetToDefaults();
         const CSysData before = Record();
-        CTD_SysDlg dialog(theStore.Settings(), Frame());
+        CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), {}, Frame());
         dialog.show();
         dialog.RetentionEdit()->setText(QString::fromLatin1(edge.retention));
         dialog.MaxPagesEdit()->setText(QString::fromLatin1(edge.maxPages));
@@ -98,14 +98,14 @@ TEST_F(Settings, OkAppliesTheEngineByNameAndCancelKeepsTheRecord) {
         int engine;
     } names[] = {{"google", 1}, {"雅虎", 2}, {"Bing", 2}, {"", 2}, {"SOGOU", 2}, {"搜狗", 3}};
     for (const auto& name : names) {
-        CTD_SysDlg dialog(theStore.Settings(), Frame());
+        CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), {}, Frame());
         dialog.EngineBox()->setEditText(QString::fromUtf8(name.typed));
         dialog.accept();
         EXPECT_EQ(Record().SearchEngine(), name.engine) << name.typed;
     }
 
     const CSysData before = Record();
-    CTD_SysDlg dialog(theStore.Settings(), Frame());
+    CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), {}, Frame());
     dialog.RetentionEdit()->setText(QStringLiteral("9"));
     dialog.MaxPagesEdit()->setText(QStringLiteral("9"));
     dialog.ItemsEdit()->setText(QStringLiteral("9"));

@@ -23,7 +23,7 @@ TEST(ReaderProgram, StartsFetchesAndEndsCleanly) {
                  "<item><title>second</title></item></channel></rss>");
     TempDataFolder folder;
     folder.CreateDatabase();
-    folder.CopySeed("sysdata.dat", "data/sysdata.dat");
+    folder.CopySeedSettings();
     folder.WriteFile("data/services.conf", "search.baidu = " + server.BaseUrl() + "\n");
     folder.WriteFile("document/keywordlist.xml",
                      "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER</NODETYPE><TEXT>root</TEXT>"

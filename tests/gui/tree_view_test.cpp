@@ -96,6 +96,8 @@ QMessageBox* TreeFileBox() {
 }  // namespace
 
 TEST_F(ReaderWindow, TheTreeShowsTheFileWithFolderAndChannelIcons) {
+    // The searches answer, so that no channel takes the warning mark of failed sources.
+    m_server.Serve("/ns", "<rss version=\"2.0\"><channel><title>t</title></channel></rss>");
     Open();
     ASSERT_EQ(Tree()->topLevelItemCount(), 1);
     QTreeWidgetItem* root = Tree()->topLevelItem(0);

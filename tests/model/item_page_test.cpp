@@ -8,7 +8,10 @@
 #include <string>
 
 #include "base/clock.h"
+#include "base/text_util.h"
 #include "feeds/feed_store.h"
+#include "feeds/feed_storer.h"
+#include "feeds/rss_reader.h"
 #include "model/list_mode.h"
 #include "model/news_loader.h"
 #include "model/news_seed.h"
@@ -180,6 +183,45 @@ TEST_F(ItemPageTest, LoadedRowsFindTheirItemEvenWithCutTitlesAndApostrophes) {
     EXPECT_EQ(page->link, "http://news.test/long");
     EXPECT_EQ(ReadItemLink(m_store, *list.Row(1)), "http://news.test/loud");
     EXPECT_NE(ReadItemPage(m_store, *list.Row(1))->html.find("It&#39;s loud"), std::string::npos);
+}
+
+// A feed's untitled items with long addresses (as news searches give): both are stored, both
+// are listed as untitled, also in a folder, and each opens its own address, whole.
+TEST_F(ItemPageTest, UntitledItemsWithLongLinksAreListedAndOpenedWhole) {
+    std::string links[2];
+    std::string items;
+    for (int i = 0; i < 2; ++i) {
+        links[i] =
+            "http://news.test/search?i=" + std::to_string(i) + "&q=" + std::string(1500, 'q');
+        items += "<item><link>" + EscapeMarkup(links[i]) +
+                 "</link><description>text</description><pubDate>2023-06-14</pubDate></item>";
+    }
+    m_folder.WriteFile("feed.xml", "<rss><channel><title>t</title>" + items + "</channel></rss>");
+    CRssReader reader;
+    reader.LoadFromUrl(m_folder.File("feed.xml"), AddressOrigin::kTypedByUser);
+    Pacing noPauses;
+    noPauses.SetEnabled(false);
+    ASSERT_EQ(StoreFeed(m_store, reader, "足球", noPauses, Pacing::Duration(0)).itemsStored, 2);
+
+    CNewsList list(m_store);
+    list.pacing().SetEnabled(false);
+    ASSERT_TRUE(
+        list.RequestLoad(CKeywordNode::NewNode("我的频道", NODE_FOLDER), kListModeAll, {"足球"}));
+    list.WaitUntilIdle();
+    ASSERT_EQ(list.RowCount(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const CNewsRow row = *list.Row(i);
+        EXPECT_STREQ(row.title, kUntitledText);
+        const std::optional<std::string> link = ReadItemLink(m_store, row);
+        ASSERT_TRUE(link.has_value());
+        EXPECT_TRUE(*link == links[0] || *link == links[1]);
+        const std::optional<ItemPage> page = ReadItemPage(m_store, row);
+        ASSERT_TRUE(page.has_value());
+        EXPECT_EQ(page->link, *link);
+        EXPECT_NE(page->html.find("> （无标题）</font>"), std::string::npos);
+        EXPECT_NE(page->html.find("href=\"" + EscapeMarkup(*link) + "\""), std::string::npos);
+    }
+    EXPECT_NE(ReadItemLink(m_store, *list.Row(0)), ReadItemLink(m_store, *list.Row(1)));
 }
 
 }  // namespace

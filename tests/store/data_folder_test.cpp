@@ -12,6 +12,9 @@
 #include <sstream>
 
 #include "feeds/feed_store.h"
+#include "feeds/search_template.h"
+#include "feeds/search_url.h"
+#include "feeds/services_config.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
@@ -75,11 +78,24 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
               ReadSeed("document/keywordlist.xml"));
     EXPECT_EQ(QueryRows(folder + "/data/data.dat",
                         "select name from sqlite_master where type = 'table' order by name"),
-              (Rows{{"channel"}, {"feed_validator"}, {"item"}, {"opml"}}));
+              (Rows{{"channel"}, {"feed_validator"}, {"item"}, {"opml"}, {"source_status"}}));
 
     CFeedStore store(folder);
     ASSERT_TRUE(store.Open()) << store.LastError();
     store.Close();
+
+    // It searches with addresses that answer today: the four templates are active, and the
+    // settings choose the Google slot, Google News' RSS search in Chinese.
+    ServicesConfig services;
+    EXPECT_TRUE(services.LoadFile(folder + "/data/services.conf").empty());
+    for (const char* key : {"search.baidu", "search.google", "search.yahoo", "search.sogou"}) {
+        EXPECT_TRUE(IsSearchTemplate(services.SearchTemplate(key))) << key;
+    }
+    const std::string google = services.SearchTemplate("search.google");
+    EXPECT_TRUE(google.starts_with("https://news.google.com/rss/search?q={word}")) << google;
+    EXPECT_NE(google.find("hl=zh-CN"), std::string::npos) << google;
+    store.LoadSettings();
+    EXPECT_EQ(store.Settings().SearchEngine(), kEngineGoogle);
     // Nothing else was left behind: no temporary files.
     std::size_t files = 0;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {

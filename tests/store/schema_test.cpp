@@ -1,48 +1,19 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
+#include "store/data_folder.h"
+#include "store/schema.h"
+#include "store/source_status.h"
+#include "store/sqlite_handle.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
+#include "support/write_protect.h"
 
 namespace {
-
-// Makes a file immutable, so that even root can only read it, for as long as it lives.
-class ImmutableFile {
-public:
-    explicit ImmutableFile(std::string path) : m_path(std::move(path)) { m_set = Set(true); }
-    ~ImmutableFile() {
-        if (m_set) {
-            Set(false);
-        }
-    }
-    ImmutableFile(const ImmutableFile&) = delete;
-    ImmutableFile& operator=(const ImmutableFile&) = delete;
-    bool IsSet() const { return m_set; }
-
-private:
-    bool Set(bool on) const {
-        const int fd = ::open(m_path.c_str(), O_RDONLY);
-        int flags = 0;
-        bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return ok;
-    }
-
-    std::string m_path;
-    bool m_set = false;
-};
 
 std::string Db(const TempDataFolder& folder) {
     return folder.File("data/data.dat");
@@ -54,11 +25,13 @@ int Count(const CAdoConnection& connection, const std::string& sql) {
 }
 
 // Every table's columns and every index's columns with their collation: what a statement
-// can tell of the schema.
+// can tell of the schema. Declared sizes are left out: SQLite does not enforce them, and a
+// file keeps those it was made with.
 Rows SchemaOf(const std::string& path) {
     Rows rows = QueryRows(path,
-                          "SELECT m.name, p.name, p.type, p.pk FROM sqlite_master m, "
-                          "pragma_table_info(m.name) p WHERE m.type = 'table' ORDER BY 1, p.cid");
+                          "SELECT m.name, p.name, rtrim(p.type, '0123456789()'), p.pk "
+                          "FROM sqlite_master m, pragma_table_info(m.name) p "
+                          "WHERE m.type = 'table' ORDER BY 1, p.cid");
     const Rows indexes = QueryRows(
         path,
         "SELECT m.name, x.name, x.coll, x.desc FROM sqlite_master m, pragma_index_xinfo(m.name) x "
@@ -93,21 +66,57 @@ TEST(DatabaseOpen, AnEmptyFileOrOneWithoutTheTablesIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(QueryRows(Db(folder), "PRAGMA journal_mode"), (Rows{{"delete"}}));
 }
 
-TEST(DatabaseOpen, AFileThatCanOnlyBeReadIsRefusedAsSuch) {
+// Such a file is refused for storing, and says so; one that is only read opens as it is.
+TEST(DatabaseOpen, AFileThatCanOnlyBeReadIsRefusedForStoringAndOpensForReading) {
     TempDataFolder folder;
     folder.CreateDatabase();
-    std::optional<ImmutableFile> immutable;
-    if (::geteuid() == 0) {
-        immutable.emplace(Db(folder));
-        if (!immutable->IsSet()) {
-            GTEST_SKIP() << "this file system cannot make a file immutable";
-        }
-    } else {
-        std::filesystem::permissions(Db(folder), std::filesystem::perms::owner_read);
+    ExecSql(Db(folder), "insert into channel (ID, rss_title) values (1, 'News')");
+    const WriteProtected protectedFile(Db(folder));
+    if (!protectedFile.IsSet()) {
+        GTEST_SKIP() << "this file system cannot write-protect a file";
     }
     CFeedStore store(folder.Path());
     EXPECT_FALSE(store.Open());
     EXPECT_NE(store.LastError().find("can only be read"), std::string::npos) << store.LastError();
+    EXPECT_EQ(DatabaseFaultOf(store.OpenFailureCode()), DataFolderFault::kDatabaseReadOnly);
+    ASSERT_TRUE(store.OpenForReading()) << store.LastError();
+    EXPECT_TRUE(store.IsReadOnly());
+    EXPECT_EQ(Count(store, SqlSelectChannel("news")), 1);
+    EXPECT_EQ(store.Execute(SqlInsertOpml("News", "http://feed.test/", "")), -1);
+}
+
+// Another program that keeps the file locked makes the open wait, then fail as busy, never
+// as damaged; once the lock is gone the file opens as it always did.
+TEST(DatabaseOpen, AFileLockedByAnotherConnectionIsReportedBusy) {
+    for (const char* journal : {"DELETE", "WAL"}) {
+        TempDataFolder folder;
+        folder.CreateDatabase();
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(Db(folder).c_str(), &raw), SQLITE_OK);
+        const SqliteDb other(raw);
+        const std::string lock = std::string("PRAGMA journal_mode=") + journal +
+                                 "; PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;";
+        ASSERT_EQ(sqlite3_exec(other.get(), lock.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+
+        const DataFolderStatus status =
+            LayOutDataFolder(folder.Path(), "", DatabaseUse::kReadWrite, 200);
+        EXPECT_EQ(status.fault, DataFolderFault::kDatabaseBusy) << journal;
+        const std::string text = DescribeDataFolderStatus(status);
+        EXPECT_NE(text.find("in use by another program"), std::string::npos) << text;
+        EXPECT_EQ(text.find("move it away"), std::string::npos) << text;
+        CFeedStore store(folder.Path());
+        store.SetOpenBusyTimeout(200);
+        EXPECT_FALSE(store.Open());
+        EXPECT_EQ(DatabaseFaultOf(store.OpenFailureCode()), DataFolderFault::kDatabaseBusy)
+            << journal << ": " << store.LastError();
+
+        ASSERT_EQ(sqlite3_exec(other.get(),
+                               "COMMIT; PRAGMA locking_mode=NORMAL; "
+                               "SELECT count(*) FROM channel;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        EXPECT_TRUE(store.Open()) << journal << ": " << store.LastError();
+    }
 }
 
 TEST(DatabaseCase, ChannelNamesAndItemTitlesCompareIgnoringAsciiCaseOnly) {
@@ -128,46 +137,73 @@ TEST(DatabaseCase, ChannelNamesAndItemTitlesCompareIgnoringAsciiCaseOnly) {
     item.channelId = 1;
     item.title = "Goal in the Last Minute";
     item.pubDate = {2006, 5, 12};
-    ASSERT_EQ(store.Execute(SqlInsertItem(item)), 1);
+    ASSERT_EQ(store.Execute(SqlInsertNewItem(item)), 1);
     EXPECT_EQ(Count(store, SqlSelectItem("goal in the last minute", 1)), 1);
     EXPECT_EQ(Count(store, SqlSelectItemByTitle("GOAL IN THE LAST MINUTE", "news")), 1);
     EXPECT_EQ(Count(store, SqlSelectRecentItems("nEwS", {2006, 1, 1})), 1);
     item.title = "GOAL in the last minute";
-    EXPECT_EQ(store.Execute(SqlInsertItem(item)), -1);
+    EXPECT_EQ(store.Execute(SqlInsertNewItem(item)), 0);
 
     ASSERT_EQ(store.Execute(SqlInsertOpml("News", "http://feed.test/", "")), 1);
     EXPECT_EQ(Count(store, SqlSelectOpmlByKey("news")), 1);
 }
 
 // A data.dat written by an earlier build compared names exactly and may hold channels and
-// items that differ only in case. It opens, is brought up to date once, and works.
-TEST(DatabaseCase, AFileOfTheEarlierSchemaIsBroughtUpToDateWhenOpened) {
+// items that differ only in case. It opens, is brought up to date once, and keeps every row
+// but the ones that are plainly another row: channels merge (and the report says how many),
+// two items merge only when their titles are equal, or differ in case and the item rule
+// (guid, else link, else description) finds them the same item.
+TEST(DatabaseUpgrade, AFileOfTheFirstBuildsKeepsEveryItemThatIsNoOtherItem) {
     TempDataFolder folder;
     folder.CreateDatabaseWith(ReadTestData("db/schema_v0.sql"));
     ExecSql(Db(folder),
             "INSERT INTO channel (ID, rss_title, rss_link) VALUES (1, 'News', 'first'),"
             " (2, 'news', 'second'), (3, '足球', 'third');"
-            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
-            " (10, 1, 'Title A', '2006-05-12'), (11, 2, 'title a', '2006-05-13'),"
-            " (12, 2, 'Only in the second', '2006-05-14'), (13, 3, 'Goal', '2006-05-15'),"
-            " (14, 3, 'GOAL', '2006-05-16'), (15, 9, 'No channel row', '2006-05-17');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_link, rss_guid, rss_pubDate)"
+            " VALUES (10, 1, 'Title A', 'a1', 'g1', '2006-05-12'),"
+            " (11, 2, 'title a', 'a2', 'g2', '2006-05-13'),"
+            " (12, 2, 'Only in the second', '', NULL, '2006-05-14'),"
+            " (13, 3, 'Goal', 'http://goal', '', '2006-05-15'),"
+            " (14, 3, 'GOAL', 'http://goal', '', '2006-05-16'),"
+            " (15, 9, 'No channel row', '', '', '2006-05-17'),"
+            " (16, 1, 'Same', 'x', '', '2006-05-18'), (17, 2, 'Same', 'y', '', '2006-05-19'),"
+            " (18, 1, '', '', 'u1', '2006-05-20'), (19, 2, '', '', 'u2', '2006-05-21');"
             "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
             " ('NEWS', 'http://feed.test/', 'h');");
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"0"}}));
 
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
-        ASSERT_TRUE(store.Open()) << store.LastError();
+        std::vector<EngineReport> reports;
+        store.SetReporter([&reports](const EngineReport& report) {
+            if (report.kind == EngineReport::kRowsMerged) {
+                reports.push_back(report);
+            }
+        });
+        ASSERT_TRUE(store.Startup()) << store.LastError();
+        store.Shutdown();
+        EXPECT_EQ(store.LastUpgrade().fromVersion, round == 0 ? 0 : -1);
+        // What was merged is reported once, when it happens.
+        ASSERT_EQ(reports.size(), round == 0 ? 1u : 0u);
+        if (round == 0) {
+            EXPECT_EQ(reports[0].channelsMerged, 1);
+            EXPECT_EQ(reports[0].itemsMerged, 2);
+        }
         EXPECT_EQ(QueryRows(Db(folder), "SELECT ID, rss_title, rss_link FROM channel ORDER BY ID"),
                   (Rows{{"1", "News", "first"}, {"3", "足球", "third"}}));
         EXPECT_EQ(
             QueryRows(Db(folder),
                       "SELECT ID, rss_channelID, rss_title, rss_pubDate FROM item ORDER BY ID"),
             (Rows{{"10", "1", "Title A", "2006-05-12"},
+                  {"11", "1", "title a", "2006-05-13"},
                   {"12", "1", "Only in the second", "2006-05-14"},
                   {"13", "3", "Goal", "2006-05-15"},
-                  {"15", "9", "No channel row", "2006-05-17"}}));
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+                  {"15", "9", "No channel row", "2006-05-17"},
+                  {"16", "1", "Same", "2006-05-18"},
+                  {"18", "1", "", "2006-05-20"},
+                  {"19", "1", "", "2006-05-21"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
 
@@ -179,7 +215,7 @@ TEST(DatabaseCase, AFileOfTheEarlierSchemaIsBroughtUpToDateWhenOpened) {
         item.channelId = 3;
         item.title = "goal";
         item.pubDate = {2006, 5, 18};
-        EXPECT_EQ(store.Execute(SqlInsertItem(item)), -1);
+        EXPECT_EQ(store.Execute(SqlInsertNewItem(item)), 0);
     }
 }
 
@@ -201,7 +237,8 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         ASSERT_TRUE(store.Open()) << store.LastError();
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item"), items);
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM opml"), opml);
@@ -210,5 +247,48 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
                   0);
         EXPECT_EQ(Count(store, SqlSelectFeedValidator("NEWS", "http://feed.test/")), 1);
         ASSERT_GE(store.Execute(SqlDeleteFeedValidator("News", "http://feed.test/")), 0);
+    }
+}
+
+// A data.dat of the build before source outcomes has every table but source_status. It gains
+// that one, empty, keeps every row, and records outcomes from then on.
+TEST(DatabaseUpgrade, AFileWithoutTheSourceTableGainsItAndKeepsItsRows) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v2.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
+            " (10, 1, 'Title A', '2006-05-12');"
+            "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
+            " ('News', 'http://feed.test/', 'h');"
+            "INSERT INTO feed_validator VALUES ('News', 'http://feed.test/', '\"e\"', '');");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
+    Rows before;
+    for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
+        const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+        before.insert(before.end(), rows.begin(), rows.end());
+    }
+
+    for (int round = 0; round < 2; ++round) {
+        CFeedStore store(folder.Path());
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
+                  (Rows{{std::to_string(kSchemaVersion)}}));
+        EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+        Rows after;
+        for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
+            const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+            after.insert(after.end(), rows.begin(), rows.end());
+        }
+        EXPECT_EQ(after, before);
+        SourceStatus status;
+        status.channel = "News";
+        status.address = "http://feed.test/";
+        status.outcome = SourceOutcome::kDeferred;
+        status.httpStatus = 429;
+        status.failures = round + 1;
+        status.retryAfter = "2030-01-01T00:00:00Z";
+        ASSERT_TRUE(SaveSourceStatus(store, status));
+        EXPECT_EQ(LoadSourceStatus(store, "news", "http://feed.test/"), status);
     }
 }

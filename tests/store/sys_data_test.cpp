@@ -95,13 +95,17 @@ TEST(SettingsFile, BytesAfterTheFiftySecondAreKept) {
     EXPECT_EQ(reloaded.Settings().ItemsPerPage(), 77);
 }
 
-TEST(SettingsFile, TheSeedFileHoldsTheDefaults) {
+// A new data folder searches with the Google slot, whose template answers today; every other
+// setting is the record's default.
+TEST(SettingsFile, TheSeedFileHoldsTheDefaultsButTheGoogleSlot) {
     TempDataFolder folder;
     folder.CopySeed("sysdata.dat", "data/sysdata.dat");
     EXPECT_EQ(folder.ReadFile("data/sysdata.dat").size(), 52u);
     CFeedStore store(folder.Path());
     store.Settings().SetRetentionDays(1);
     store.LoadSettings();
+    EXPECT_EQ(store.Settings().SearchEngine(), 1);
+    store.Settings().SetSearchEngine(0);
     ExpectDefaults(store.Settings());
 }
 

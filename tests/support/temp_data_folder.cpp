@@ -9,6 +9,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "store/sys_data.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -77,6 +79,24 @@ void TempDataFolder::CreateDatabaseWith(const std::string& schema) const {
 
 void TempDataFolder::CopySeed(std::string_view seedName, std::string_view destination) const {
     fs::copy_file(SeedDataPath(seedName), File(destination), fs::copy_options::overwrite_existing);
+}
+
+void TempDataFolder::CopySeedSettings(int engine) const {
+    std::string bytes = Slurp(SeedDataPath("sysdata.dat"));
+    ASSERT_GE(bytes.size(), 16u);
+    for (int b = 0; b < 4; ++b) {
+        bytes[static_cast<std::size_t>(12 + b)] = static_cast<char>((engine >> (8 * b)) & 0xFF);
+    }
+    WriteFile("data/sysdata.dat", bytes);
+}
+
+void TempDataFolder::WriteSettings(int engine, int maxPages) const {
+    CSysData settings;
+    settings.SetSearchEngine(engine);
+    settings.SetMaxPages(maxPages);
+    const CSysData::Bytes bytes = settings.ToBytes();
+    WriteFile("data/sysdata.dat",
+              std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 void TempDataFolder::WriteFile(std::string_view relative, std::string_view contents) const {

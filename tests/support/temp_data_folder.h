@@ -24,6 +24,11 @@ public:
     // Copies a file of the seed folder (the repository's data/), e.g. "sysdata.dat" or
     // "document/keywordlist.xml", to `destination` here, e.g. "data/sysdata.dat".
     void CopySeed(std::string_view seedName, std::string_view destination) const;
+    // Writes data/sysdata.dat as the seed's, but searching with `engine` (the seed asks the
+    // Google slot, whose built-in address is no local one).
+    void CopySeedSettings(int engine = 0) const;
+    // Writes data/sysdata.dat with the default settings but `engine` and `maxPages`.
+    void WriteSettings(int engine, int maxPages) const;
 
     void WriteFile(std::string_view relative, std::string_view contents) const;
     std::string ReadFile(std::string_view relative) const;

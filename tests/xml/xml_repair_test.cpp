@@ -32,6 +32,11 @@ TEST(RepairMarkup, MendsOnlyWhatIsBroken) {
          "\xEF\xBB\xBF\xEF\xBB\xBF<?xml version=\"1.0\" encoding='gb2312'?><r/>",
          "\xEF\xBB\xBF<?xml version=\"1.0\" encoding='UTF-8'?><r/>"},
         {"text before the markup is kept", "junk <r/>", "junk <r/>"},
+        {"end tags close the nearest element of their name",
+         "<r><i a='>'><b>x<br>y</i><e/><i>z</x></i></r>",
+         "<r><i a='>'><b>x<br>y</br></b></i><e/><i>z</i></r>"},
+        {"elements open where the document ends stay open", "<r><i><t>x</t><d>cut",
+         "<r><i><t>x</t><d>cut"},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(RepairMarkup(c.in), c.out) << c.name;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "feeds/engine_report.h"
+#include "store/source_status.h"
+
+// The words the window and the command-line tool use for updates and their sources, in one
+// place so that both say the same.
+
+// The search services' names as the settings show them, by engine index.
+extern const char* const kSearchEngineNames[4];
+
+// An outcome as the user reads it: "正常", "HTTP 404", "无法连接", "不是新闻源",
+// "服务器要求稍后再试" ...
+std::string OutcomeText(SourceOutcome outcome, int httpStatus);
+
+// "正在更新：n/N"
+std::string UpdateProgressText(const UpdateTally& tally);
+// "更新完成：新增 37 条新闻，2 个来源失败" (no failure part when none failed).
+std::string UpdateSummaryText(const UpdateTally& tally);
+// When the update's search service gave no feed at all: which one, why, and what to do;
+// "" when it answered.
+std::string SilentServiceText(const UpdateTally& tally);
+
+// A service's most recent result beside its name in the settings: "正常（2024-05-01 12:30）",
+// "HTTP 404（...）", or "尚无结果".
+std::string ServiceResultText(const std::optional<SourceStatus>& result);
+
+// A moment of the source table (UtcTimeText) in local time, "YYYY-MM-DD HH:MM"; "" for "".
+std::string LocalMomentText(const std::string& utcText);
+
+// A tree node's tooltip: its whole name, its count of recent news and, for a channel, each
+// of `sources` (the sources of its latest update) with its last outcome.
+std::string NodeTooltip(const std::string& name, int count,
+                        const std::vector<SourceStatus>& sources);
+// Whether a channel's warning mark shows: it has sources and every one of them failed.
+bool AllSourcesFailed(const std::vector<SourceStatus>& sources);

@@ -1,0 +1,169 @@
+#include "store/source_status.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "store/ado_connection.h"
+#include "store/ado_recordset.h"
+#include "store/statements.h"
+
+namespace {
+
+constexpr std::array<std::pair<SourceOutcome, std::string_view>, 7> kNames = {{
+    {SourceOutcome::kOk, "ok"},
+    {SourceOutcome::kNotModified, "not-modified"},
+    {SourceOutcome::kHttpError, "http-error"},
+    {SourceOutcome::kNetworkError, "network-error"},
+    {SourceOutcome::kNotAFeed, "not-a-feed"},
+    {SourceOutcome::kGone, "gone"},
+    {SourceOutcome::kDeferred, "deferred"},
+}};
+
+// The longest address kept whole: a search word of 511 bytes, every byte percent-encoded,
+// in a template of its own.
+constexpr int kAddressBytes = 4096;
+constexpr int kNameBytes = 1024;
+constexpr int kShortBytes = 64;
+
+// One row's buffers, bound once to a recordset (bindings accumulate until it closes).
+struct RowBuffers {
+    char channel[kNameBytes] = {};
+    char address[kAddressBytes] = {};
+    char service[kShortBytes] = {};
+    char outcome[kShortBytes] = {};
+    std::int32_t httpStatus = 0;
+    std::int32_t newItems = 0;
+    char lastAttempt[kShortBytes] = {};
+    char lastSuccess[kShortBytes] = {};
+    std::int32_t failures = 0;
+    char retryAfter[kShortBytes] = {};
+    char passTime[kShortBytes] = {};
+
+    bool Bind(CAdoRecordset& records) {
+        const auto text = [&records](const char* name, char* buffer, int size) {
+            return records.BindColumnByName(name, buffer, size, kBindText);
+        };
+        const auto number = [&records](const char* name, std::int32_t* value) {
+            return records.BindColumnByName(name, value, sizeof *value, kBindNumber);
+        };
+        return text("channel", channel, sizeof channel) &&
+               text("address", address, sizeof address) &&
+               text("service", service, sizeof service) &&
+               text("outcome", outcome, sizeof outcome) && number("http_status", &httpStatus) &&
+               number("new_items", &newItems) &&
+               text("last_attempt", lastAttempt, sizeof lastAttempt) &&
+               text("last_success", lastSuccess, sizeof lastSuccess) &&
+               number("failures", &failures) &&
+               text("retry_after", retryAfter, sizeof retryAfter) &&
+               text("pass_time", passTime, sizeof passTime);
+    }
+
+    // The current row; a row whose outcome is no outcome counts as a network error, the
+    // least a failed fetch can have been.
+    SourceStatus Read(CAdoRecordset& records) {
+        records.Fetch();  // clears every buffer first
+        SourceStatus status;
+        status.channel = channel;
+        status.address = address;
+        status.service = service;
+        status.outcome = OutcomeFromName(outcome).value_or(SourceOutcome::kNetworkError);
+        status.httpStatus = httpStatus;
+        status.newItems = newItems;
+        status.lastAttempt = lastAttempt;
+        status.lastSuccess = lastSuccess;
+        status.failures = failures;
+        status.retryAfter = retryAfter;
+        status.passTime = passTime;
+        return status;
+    }
+};
+
+// Every row of `sql`; nothing when the query fails.
+std::optional<std::vector<SourceStatus>> Query(const CAdoConnection& connection,
+                                               const std::string& sql) {
+    CAdoRecordset records(connection);
+    // Large buffers: one set per query, off the stack of threads with small ones.
+    auto buffers = std::make_unique<RowBuffers>();
+    if (!records.Open(sql) || !buffers->Bind(records)) {
+        return std::nullopt;
+    }
+    std::vector<SourceStatus> rows;
+    for (; !records.IsEOF(); records.MoveNext()) {
+        rows.push_back(buffers->Read(records));
+    }
+    if (!records.LastError().empty()) {
+        return std::nullopt;
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::string_view OutcomeName(SourceOutcome outcome) {
+    for (const auto& [value, name] : kNames) {
+        if (value == outcome) {
+            return name;
+        }
+    }
+    return "network-error";
+}
+
+std::optional<SourceOutcome> OutcomeFromName(std::string_view name) {
+    for (const auto& [value, known] : kNames) {
+        if (known == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsFailedOutcome(SourceOutcome outcome) {
+    return outcome != SourceOutcome::kOk && outcome != SourceOutcome::kNotModified;
+}
+
+std::optional<SourceStatus> LoadSourceStatus(const CAdoConnection& connection,
+                                             std::string_view channel, std::string_view address) {
+    auto rows = Query(connection, SqlSelectSourceStatus(channel, address));
+    if (!rows || rows->empty()) {
+        return std::nullopt;
+    }
+    return std::move(rows->front());
+}
+
+bool SaveSourceStatus(CAdoConnection& connection, const SourceStatus& status,
+                      std::string* failure) {
+    return connection.Execute(SqlSaveSourceStatus(status), nullptr, failure) >= 0;
+}
+
+bool TouchSourceStatus(CAdoConnection& connection, std::string_view channel,
+                       std::string_view address, std::string_view passTime) {
+    return connection.Execute(SqlTouchSourceStatus(channel, address, passTime)) >= 0;
+}
+
+std::vector<SourceStatus> LoadAllSourceStatus(const CAdoConnection& connection) {
+    return Query(connection, SqlSelectAllSourceStatus()).value_or(std::vector<SourceStatus>());
+}
+
+std::optional<SourcesByChannel> LoadLatestSourceStatus(const CAdoConnection& connection) {
+    auto rows = Query(connection, SqlSelectLatestSourceStatus());
+    if (!rows) {
+        return std::nullopt;
+    }
+    SourcesByChannel byChannel;
+    for (SourceStatus& row : *rows) {
+        // The map's key is the first spelling met; rows of one channel in other cases join it.
+        byChannel[row.channel].push_back(std::move(row));
+    }
+    return byChannel;
+}
+
+std::map<std::string, SourceStatus> LoadLatestServiceStatus(const CAdoConnection& connection) {
+    std::map<std::string, SourceStatus> byService;
+    for (SourceStatus& row :
+         Query(connection, SqlSelectLatestServiceStatus()).value_or(std::vector<SourceStatus>())) {
+        byService.try_emplace(row.service, std::move(row));
+    }
+    return byService;
+}
