@@ -17,7 +17,9 @@
 #include "app/quillon_doc.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
+#include "model/item_link.h"
 #include "model/list_mode.h"
+#include "model/newspaper_page.h"
 #include "model/update_texts.h"
 #include "views/book_view.h"
 #include "views/command_ids.h"
@@ -166,9 +168,24 @@ void CMainFrame::CreateStatusBar() {
         label->setObjectName(QString::fromLatin1(indicator));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        label->setEnabled(false);  // the state of the lock keys is not known here
+        label->setEnabled(false);  // unlit until the lock key's state is known
         bar->addPermanentWidget(label);
+        m_indicators[indicator] = label;
     }
+    m_locks = new CLockIndicators(this);
+    connect(m_locks, &CLockIndicators::Changed, this, &CMainFrame::ShowLockStates);
+    ShowLockStates(m_locks->States());
+}
+
+void CMainFrame::ShowLockStates(const LockStates& states) {
+    m_indicators["CAP"]->setEnabled(states.caps);
+    m_indicators["NUM"]->setEnabled(states.num);
+    m_indicators["SCRL"]->setEnabled(states.scroll);
+}
+
+bool CMainFrame::LockIndicatorLit(const char* indicator) const {
+    const auto found = m_indicators.find(indicator);
+    return found != m_indicators.end() && found->second->isEnabled();
 }
 
 void CMainFrame::CreateClient() {
@@ -218,6 +235,8 @@ void CMainFrame::CreateClient() {
     connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);
+    connect(m_htmlView, &CTD_HtmlView::AddressShown, m_searchBar, &CTD_FormView::ShowAddress);
+    connect(m_htmlView, &CTD_HtmlView::ItemLinkClicked, this, &CMainFrame::ShowItemPage);
 }
 
 CTD_ListView* CMainFrame::NewListView(int mode) {
@@ -225,14 +244,13 @@ CTD_ListView* CMainFrame::NewListView(int mode) {
     connect(list, &CTD_ListView::StatusText, this, &CMainFrame::SetStatusText);
     connect(list, &CTD_ListView::PageReady, m_htmlView, &CTD_HtmlView::WriteHtml);
     connect(list, &CTD_ListView::LinkOpened, m_htmlView, &CTD_HtmlView::Navigate2);
-    connect(list, &CTD_ListView::PaneLayoutWanted, this, &CMainFrame::ResetPaneSizes);
+    connect(list, &CTD_ListView::PageRoomWanted, this, &CMainFrame::GivePageRoom);
     g_pListView = list;
     return list;
 }
 
 void CMainFrame::OpenInBrowserPane(const std::string& address) {
     m_htmlView->Navigate2(QString::fromStdString(address));
-    ResetPaneSizes(kPageLayout);
 }
 
 void CMainFrame::ShowListMode(int mode) {
@@ -244,9 +262,38 @@ void CMainFrame::ShowListMode(int mode) {
         }
     }
     SwitchListPane(mode);
-    ResetPaneSizes(kListLayout);
+    if (mode == kListModeBook) {
+        SetListPlaceShown(false);
+        ShowNewspaper();
+    } else {
+        SetListPlaceShown(true);
+        ReloadList();
+    }
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
+    }
+}
+
+void CMainFrame::ReloadList() {
+    auto* list = qobject_cast<CTD_ListView*>(ListPlace());
+    QTreeWidgetItem* item = m_treeView->currentItem();
+    if (list != nullptr && item != nullptr) {
+        list->Reload(m_treeView->Lookup(item), CTD_TreeView::HandleOf(item));
+    }
+}
+
+void CMainFrame::ShowNewspaper() {
+    QTreeWidgetItem* root = m_treeView->RootItem();
+    const std::string page =
+        root ? ReadNewspaper(m_treeView->Nodes(), CTD_TreeView::HandleOf(root), theStore)
+             : BuildNewspaperPage({}, std::string());
+    m_htmlView->WriteHtml(QString::fromStdString(page), QUrl(QStringLiteral("about:blank")));
+}
+
+void CMainFrame::ShowItemPage(long long id) {
+    if (const std::optional<ItemPage> page = ReadItemPageById(theStore, id)) {
+        m_htmlView->WriteHtml(QString::fromStdString(page->html),
+                              QUrl(QString::fromStdString(page->baseUrl)));
     }
 }
 
@@ -264,19 +311,44 @@ QList<QWidget*> CMainFrame::Panes() const {
     return {m_linkPanel, m_treeView, m_searchBar, ListPlace(), m_htmlView};
 }
 
-void CMainFrame::ResetPaneSizes(int listQuarters) {
+int CMainFrame::StartListHeight() const {
+    const int below = std::max(centralWidget()->height() - kSearchBarHeight, 1);
+    return std::max(static_cast<int>(below * kStartListShare), kMinimumListHeight);
+}
+
+void CMainFrame::ApplyStartLayout() {
     const QSize client = centralWidget()->size();
     const int left = std::max(client.width() * 200 / 800, kMinimumLeftWidth);
     m_mainSplitter->setSizes({left, std::max(client.width() - left, 1)});
     const int below = std::max(client.height() - kSearchBarHeight, 1);
     m_rightSplitter->setSizes({kSearchBarHeight, below});
-    // An ideal height of 0 is below the minimum, and like a splitter pane dragged below its
-    // minimum the list is then hidden.
-    const bool hideList = listQuarters <= 0;
-    m_listSplitter->setCollapsible(0, hideList);
-    const int list =
-        hideList ? 0 : std::max(listQuarters * client.height() / 4, kMinimumListHeight);
+    SetListPlaceShown(true);
+    const int list = StartListHeight();
     m_listSplitter->setSizes({list, std::max(below - list - m_listSplitter->handleWidth(), 1)});
+}
+
+void CMainFrame::SetListPlaceShown(bool shown) {
+    const QList<int> sizes = m_listSplitter->sizes();
+    const int total = sizes[0] + sizes[1];
+    if (!shown) {
+        // Like a pane dragged below its minimum, the list place is then hidden.
+        m_listSplitter->setCollapsible(0, true);
+        m_listSplitter->setSizes({0, std::max(total, 1)});
+        return;
+    }
+    m_listSplitter->setCollapsible(0, false);
+    if (sizes[0] == 0) {
+        const int list = StartListHeight();
+        m_listSplitter->setSizes({list, std::max(total - list, 1)});
+    }
+}
+
+void CMainFrame::GivePageRoom() {
+    const QList<int> sizes = m_listSplitter->sizes();
+    const int list = StartListHeight();
+    if (sizes[0] > list) {
+        m_listSplitter->setSizes({list, sizes[0] + sizes[1] - list});
+    }
 }
 
 void CMainFrame::RepaintListPlace() {
@@ -291,8 +363,9 @@ void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_sized) {
         m_sized = true;
-        ResetPaneSizes(1);
+        ApplyStartLayout();
     }
+    m_locks->Watch(windowHandle());
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -382,7 +455,7 @@ void CMainFrame::OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item
     if (auto* list = qobject_cast<CTD_ListView*>(ListPlace())) {
         list->ShowNode(record, item);
     }
-    ResetPaneSizes(3);
+    // The panes keep the sizes the user gave them.
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
     }

@@ -18,9 +18,23 @@ constexpr int kTextBufferSize = 512;
 // An address (guid, link) holds up to 2047 code-page bytes.
 constexpr int kAddressBufferSize = static_cast<int>(CodePageFieldSize(2047));
 
+// The names of a folder's list, each once: the database matches them ignoring ASCII case.
+std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
+    std::vector<std::string> distinct;
+    std::unordered_set<std::string> seen;
+    for (const std::string& name : names) {
+        if (seen.insert(AsciiLowered(name)).second) {
+            distinct.push_back(name);
+        }
+    }
+    return distinct;
+}
+
+}  // namespace
+
 // One statement's items, read record by record into buffers bound once for the whole
 // query (bindings accumulate until the recordset closes).
-class ItemRecords {
+class CNewsList::ItemRecords {
 public:
     ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql)
         : m_records(connection) {
@@ -34,6 +48,9 @@ public:
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
+        // Only a folder's statement has it.
+        m_records.BindColumnByName("keyword_index", &m_keywordIndex, sizeof m_keywordIndex,
+                                   kBindNumber);
     }
     ~ItemRecords() { m_records.Close(); }
     ItemRecords(const ItemRecords&) = delete;
@@ -49,6 +66,8 @@ public:
         m_id = -1;
         m_records.Fetch();
     }
+    // The position of the name the row was found by, in the folder statement's names.
+    std::size_t KeywordIndex() const { return static_cast<std::size_t>(m_keywordIndex); }
     // What tells the item from the others a folder lists, as the store tells items apart:
     // its title ignoring ASCII case and apostrophes, or for an untitled item its guid, else
     // its link, else its ID.
@@ -76,9 +95,8 @@ private:
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
     CAdoDateValue m_date;
+    std::int32_t m_keywordIndex = 0;
 };
-
-}  // namespace
 
 // What every statement of one load shares, fixed when the load starts.
 struct CNewsList::Plan {
@@ -94,6 +112,21 @@ struct CNewsList::Plan {
                 return SqlSelectItemsOfDay(name, today);
             default:
                 return std::nullopt;  // no list is shown, so nothing is read
+        }
+    }
+
+    std::optional<std::string> FolderStatement(const std::vector<std::string>& names, int limit,
+                                               int offset) const {
+        if (names.empty()) {
+            return std::nullopt;
+        }
+        switch (mode) {
+            case kListModeAll:
+                return SqlSelectRecentItemsOfChannels(names, cutoff, limit, offset);
+            case kListModeToday:
+                return SqlSelectItemsOfChannelsOfDay(names, today, limit, offset);
+            default:
+                return std::nullopt;
         }
     }
 };
@@ -201,9 +234,52 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
     int count = 0;
     {
         ItemRecords records(m_store, plan.Statement(name));
-        while (!records.AtEnd() && IsCurrent(token)) {
-            records.Read();
-            count = Append(records.MakeRow(name));
+        int read = 0;
+        count = ReadRows(token, records, {name}, nullptr, 0, &read);
+    }
+    Publish(count);
+    Status(count);
+    SetIdle();
+}
+
+// The statement asks for a page of rows at a time: with a limit, the database keeps only the
+// best rows of its sort and reads the other columns only for them, which costs a fraction of
+// sorting every item of a large folder. Only titles that repeat leave a page short of the cap;
+// the next page then goes on where it ended.
+void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
+    const Plan plan = MakePlan(mode);
+    names = DistinctNames(names);
+    // The identities listed so far: the duplicate test costs the same for the thousandth
+    // record as for the first.
+    std::unordered_set<std::string> listed;
+    int count = 0;
+    int offset = 0;
+    while (IsCurrent(token) && count <= kChannelRowLimit) {
+        ItemRecords records(m_store, plan.FolderStatement(names, kFolderPageRows, offset));
+        int read = 0;
+        count = ReadRows(token, records, names, &listed, count, &read);
+        if (read < kFolderPageRows) {
+            break;
+        }
+        offset += read;
+    }
+    // An outdated folder load leaves the count it last published.
+    if (IsCurrent(token)) {
+        Publish(count);
+        Status(count);
+    }
+    SetIdle();
+}
+
+int CNewsList::ReadRows(std::uint64_t token, ItemRecords& records,
+                        const std::vector<std::string>& names,
+                        std::unordered_set<std::string>* listed, int count, int* read) {
+    while (!records.AtEnd() && IsCurrent(token)) {
+        records.Read();
+        ++*read;
+        if (listed == nullptr || listed->insert(records.Identity()).second) {
+            const std::size_t index = records.KeywordIndex();
+            count = Append(records.MakeRow(index < names.size() ? names[index] : ""));
             if (count == kFirstPublication || count % kPublicationStep == 0) {
                 Publish(count);
                 m_pacing.Pause(kPause);
@@ -211,71 +287,15 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
             if (count > kChannelRowLimit) {
                 break;
             }
-            records.MoveNext();
         }
+        records.MoveNext();
     }
-    Publish(count);
-    Status(count);
-    SetIdle();
-}
-
-void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
-    const Plan plan = MakePlan(mode);
-    // The titles listed so far, lowered: the duplicate test costs the same for the
-    // thousandth record as for the first.
-    std::unordered_set<std::string> listed;
-    bool outdated = false;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        if (!IsCurrent(token)) {
-            outdated = true;
-            break;
-        }
-        {
-            ItemRecords records(m_store, plan.Statement(name));
-            while (!records.AtEnd()) {
-                if (!IsCurrent(token)) {
-                    outdated = true;
-                    break;
-                }
-                records.Read();
-                if (listed.insert(records.Identity()).second) {
-                    Append(records.MakeRow(name));
-                }
-                records.MoveNext();
-            }
-        }
-        if (outdated) {
-            break;
-        }
-        const int count = SortRows();
-        Publish(count);
-        Status(count);
-        if (count > kFolderRowLimit) {
-            break;
-        }
-        if (i + 1 < names.size()) {
-            m_pacing.Pause(kPause);
-        }
-    }
-    if (names.empty()) {
-        // Nothing else would replace the count of the list shown before.
-        Publish(0);
-        Status(0);
-    }
-    SetIdle();
+    return count;
 }
 
 int CNewsList::Append(CNewsRow row) {
     std::lock_guard lock(m_rowsMutex);
     m_rows.push_back(std::move(row));
-    return static_cast<int>(m_rows.size());
-}
-
-int CNewsList::SortRows() {
-    std::lock_guard lock(m_rowsMutex);
-    // Stable, so rows of one channel and day keep the database's order.
-    std::stable_sort(m_rows.begin(), m_rows.end(), NewsRowBefore);
     return static_cast<int>(m_rows.size());
 }
 

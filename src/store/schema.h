@@ -22,6 +22,10 @@ struct SchemaUpgrade {
 // data/schema.sql, built into the program.
 extern const char kSchemaSql[];
 
+// The first part of PrepareDatabase, for a file opened only to be read: refuses a file that
+// is no database and one without the channel and item tables.
+bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
+
 // Readies an opened database file for the program, or refuses it. Refused, without a byte
 // written: a file that is no database, one without the channel and item tables (an empty
 // file among them), and one SQLite can open only for reading. A file of an earlier schema is
@@ -31,11 +35,7 @@ extern const char kSchemaSql[];
 // channel, two whose titles are equal, or differ only in case and share their guid (else
 // link, else description), are one, and the first is kept; every other row stays. From
 // version 1 it gains the empty feed_validator table, from version 2 the index of titles
-// without apostrophes, from version 3 the empty source_status table. On refusal `code` and `message` say why; `upgrade` (when given) says
-// what was done.
-// The first part of PrepareDatabase, for a file opened only to be read: refuses a file that
-// is no database and one without the channel and item tables.
-bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
-
+// without apostrophes, from version 3 the empty source_status table. On refusal `code` and
+// `message` say why; `upgrade` (when given) says what was done.
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message,
                      SchemaUpgrade* upgrade = nullptr);

@@ -49,6 +49,9 @@ public:
     // Loads the news of the clicked node (a request while a load runs stops that load and
     // is itself dropped). `item` is the tree item, for the names below a folder.
     void ShowNode(const CKeywordNode& record, CNodeMap::Handle item);
+    // Loads the node's news afresh: a load still running is stopped and waited for first, so
+    // the request is never dropped.
+    void Reload(const CKeywordNode& record, CNodeMap::Handle item);
     int ListMode() const { return m_listMode; }
 
     CNewsList& List() { return *m_list; }
@@ -65,8 +68,8 @@ signals:
     void PageReady(const QString& html, const QUrl& baseUrl);
     // An address to open in the browser pane.
     void LinkOpened(const QString& address);
-    // The layout the panes should take: the news list at `listQuarters` of the height.
-    void PaneLayoutWanted(int listQuarters);
+    // The page wants room: a double click opened the item's own address in it.
+    void PageRoomWanted();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
