@@ -29,6 +29,8 @@ using namespace std::chrono;
 
 constexpr int kChannelItems = 100000;
 constexpr int kFolderChannels = 200;
+constexpr int kWideChannels = 20;
+constexpr int kWideItems = 5000;
 const sys_days kToday = sys_days{2023y / 6 / 14};
 
 std::string BenchFolder() {
@@ -58,8 +60,9 @@ std::string InsertItems(int id, int count) {
            "date('2023-06-14', '-' || (i % 25) || ' days'), '新华网' from n";
 }
 
-// The benchmark channel "bench", and two folders' worth of channels: "small N" with 2 items
-// each (every name is read) and "mid N" with 50 (the load stops past 500 rows).
+// The benchmark channel "bench", and three folders' worth of channels: "small N" (200) with 2
+// items each, "mid N" (200) with 50, and "wide N" (20) with 5000, all inside the retention
+// period.
 void FillDatabase(const std::string& folder) {
     MakeDataFolder(folder);
     const std::string path = folder + "/data/data.dat";
@@ -88,6 +91,12 @@ void FillDatabase(const std::string& folder) {
                      std::to_string(c) + "')");
         Exec(db, InsertItems(small, 2));
         Exec(db, InsertItems(mid, 50));
+    }
+    for (int c = 0; c < kWideChannels; ++c) {
+        const int wide = 2 + 2 * kFolderChannels + c;
+        Exec(db, "insert into channel (ID, rss_title) values(" + std::to_string(wide) + ", 'wide " +
+                     std::to_string(c) + "')");
+        Exec(db, InsertItems(wide, kWideItems));
     }
     Exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE);");
     sqlite3_close(db);
@@ -156,29 +165,46 @@ void BM_ChannelAll1001Rows(benchmark::State& state) {
 }
 BENCHMARK(BM_ChannelAll1001Rows)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// A folder of 200 channels with range(0) items each.
-void BM_Folder200Channels(benchmark::State& state) {
+// A folder load of the channels "`prefix` 0" to "`prefix` `channels - 1`" in `mode`, from the
+// request to its last row.
+void LoadFolder(benchmark::State& state, const std::string& prefix, int channels, int mode) {
     CFeedStore& store = Store();
     if (!store.IsOpen()) {
         state.SkipWithError("cannot open the database");
         return;
     }
     ScopedFixedClock clock(kToday + hours{12});
-    const std::string prefix = state.range(0) == 2 ? "small " : "mid ";
     std::vector<std::string> names;
-    for (int c = 0; c < kFolderChannels; ++c) {
+    for (int c = 0; c < channels; ++c) {
         names.push_back(prefix + std::to_string(c));
     }
     CNewsList list(store);
     list.pacing().SetEnabled(false);
     const CKeywordNode node = CKeywordNode::NewNode("folder", NODE_FOLDER);
     for (auto _ : state) {
-        list.RequestLoad(node, kListModeAll, names);
+        list.RequestLoad(node, mode, names);
         list.WaitUntilIdle();
     }
     state.counters["rows"] = list.RowCount();
 }
+
+// A folder of 200 channels with range(0) items each.
+void BM_Folder200Channels(benchmark::State& state) {
+    LoadFolder(state, state.range(0) == 2 ? "small " : "mid ", kFolderChannels, kListModeAll);
+}
 BENCHMARK(BM_Folder200Channels)->Arg(2)->Arg(50)->Unit(benchmark::kMillisecond);
+
+// A folder of 20 channels with 5000 items each (100 000 in the retention period, 4000 of
+// them today): its newest 1001 rows, all news and today's.
+void BM_Folder20ChannelsAll(benchmark::State& state) {
+    LoadFolder(state, "wide ", kWideChannels, kListModeAll);
+}
+BENCHMARK(BM_Folder20ChannelsAll)->Unit(benchmark::kMillisecond);
+
+void BM_Folder20ChannelsToday(benchmark::State& state) {
+    LoadFolder(state, "wide ", kWideChannels, kListModeToday);
+}
+BENCHMARK(BM_Folder20ChannelsToday)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

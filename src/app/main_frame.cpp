@@ -17,11 +17,13 @@
 #include "app/news_notifier.h"
 #include "app/quillon_app.h"
 #include "app/quillon_doc.h"
+#include "app/reading_commands.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
+#include "model/item_link.h"
 #include "model/list_mode.h"
+#include "model/newspaper_page.h"
 #include "model/update_texts.h"
-#include "store/statements.h"
 #include "views/book_view.h"
 #include "views/command_ids.h"
 #include "views/html_view.h"
@@ -44,7 +46,6 @@ namespace {
 constexpr int kSearchBarHeight = 30;
 constexpr int kMinimumLeftWidth = 100;
 constexpr int kMinimumListHeight = 50;
-constexpr char kMarkReadFailed[] = "无法标为已读：";
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
@@ -178,9 +179,24 @@ void CMainFrame::CreateStatusBar() {
         label->setObjectName(QString::fromLatin1(indicator));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        label->setEnabled(false);  // the state of the lock keys is not known here
+        label->setEnabled(false);  // unlit until the lock key's state is known
         bar->addPermanentWidget(label);
+        m_indicators[indicator] = label;
     }
+    m_locks = new CLockIndicators(this);
+    connect(m_locks, &CLockIndicators::Changed, this, &CMainFrame::ShowLockStates);
+    ShowLockStates(m_locks->States());
+}
+
+void CMainFrame::ShowLockStates(const LockStates& states) {
+    m_indicators["CAP"]->setEnabled(states.caps);
+    m_indicators["NUM"]->setEnabled(states.num);
+    m_indicators["SCRL"]->setEnabled(states.scroll);
+}
+
+bool CMainFrame::LockIndicatorLit(const char* indicator) const {
+    const auto found = m_indicators.find(indicator);
+    return found != m_indicators.end() && found->second->isEnabled();
 }
 
 void CMainFrame::CreateClient() {
@@ -192,6 +208,7 @@ void CMainFrame::CreateClient() {
     m_leftSplitter->addWidget(m_linkPanel);
     m_treeView = new CTD_TreeView(theStore, m_leftSplitter);
     g_pTreeView = m_treeView;
+    m_reading = new CReadingCommands(*this, *m_treeView);
     m_leftSplitter->addWidget(m_treeView);
     m_leftSplitter->setSizes({100, 600});
     m_leftSplitter->setStretchFactor(1, 1);
@@ -233,16 +250,11 @@ void CMainFrame::CreateClient() {
     connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);
-    connect(m_searchBar, &CTD_FormView::SearchRequested, this, &CMainFrame::ShowSearch);
-    connect(m_searchBar, &CTD_FormView::SearchCleared, this, &CMainFrame::EndSearch);
+    connect(m_searchBar, &CTD_FormView::SearchRequested, m_reading, &CReadingCommands::ShowSearch);
+    connect(m_searchBar, &CTD_FormView::SearchCleared, m_reading, &CReadingCommands::EndSearch);
     connect(m_treeView, &CTD_TreeView::UnreadTotalChanged, this, &CMainFrame::SetUnreadTotal);
-    connect(m_treeView, &CTD_TreeView::NextUnreadRequested, this, &CMainFrame::ShowNextUnread);
-    connect(m_treeView, &CTD_TreeView::ChannelsMarkedRead, this,
-            [](const std::vector<std::string>& names) {
-                if (g_pListView) {
-                    g_pListView->MarkChannelsRead(names);
-                }
-            });
+    connect(m_htmlView, &CTD_HtmlView::AddressShown, m_searchBar, &CTD_FormView::ShowAddress);
+    connect(m_htmlView, &CTD_HtmlView::ItemLinkClicked, this, &CMainFrame::ShowItemPage);
 }
 
 CTD_ListView* CMainFrame::NewListView(int mode) {
@@ -250,17 +262,16 @@ CTD_ListView* CMainFrame::NewListView(int mode) {
     connect(list, &CTD_ListView::StatusText, this, &CMainFrame::SetStatusText);
     connect(list, &CTD_ListView::PageReady, m_htmlView, &CTD_HtmlView::WriteHtml);
     connect(list, &CTD_ListView::LinkOpened, m_htmlView, &CTD_HtmlView::Navigate2);
-    connect(list, &CTD_ListView::PaneLayoutWanted, this, &CMainFrame::ResetPaneSizes);
     connect(list, &CTD_ListView::ItemRead, m_treeView, &CTD_TreeView::RefreshCounts);
-    connect(list, &CTD_ListView::NextUnreadRequested, this, &CMainFrame::ShowNextUnread);
-    connect(list, &CTD_ListView::LoadEnded, this, &CMainFrame::OnListLoadEnded);
+    connect(list, &CTD_ListView::NextUnreadRequested, m_reading, &CReadingCommands::ShowNextUnread);
+    connect(list, &CTD_ListView::LoadEnded, m_reading, &CReadingCommands::OnListLoadEnded);
+    connect(list, &CTD_ListView::PageRoomWanted, this, &CMainFrame::GivePageRoom);
     g_pListView = list;
     return list;
 }
 
 void CMainFrame::OpenInBrowserPane(const std::string& address) {
     m_htmlView->Navigate2(QString::fromStdString(address));
-    ResetPaneSizes(kPageLayout);
 }
 
 void CMainFrame::ShowListMode(int mode) {
@@ -272,9 +283,38 @@ void CMainFrame::ShowListMode(int mode) {
         }
     }
     SwitchListPane(mode);
-    ResetPaneSizes(kListLayout);
+    if (mode == kListModeBook) {
+        SetListPlaceShown(false);
+        ShowNewspaper();
+    } else {
+        SetListPlaceShown(true);
+        ReloadList();
+    }
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
+    }
+}
+
+void CMainFrame::ReloadList() {
+    auto* list = qobject_cast<CTD_ListView*>(ListPlace());
+    QTreeWidgetItem* item = m_treeView->currentItem();
+    if (list != nullptr && item != nullptr) {
+        list->Reload(m_treeView->Lookup(item), CTD_TreeView::HandleOf(item));
+    }
+}
+
+void CMainFrame::ShowNewspaper() {
+    QTreeWidgetItem* root = m_treeView->RootItem();
+    const std::string page =
+        root ? ReadNewspaper(m_treeView->Nodes(), CTD_TreeView::HandleOf(root), theStore)
+             : BuildNewspaperPage({}, std::string());
+    m_htmlView->WriteHtml(QString::fromStdString(page), QUrl(QStringLiteral("about:blank")));
+}
+
+void CMainFrame::ShowItemPage(long long id) {
+    if (const std::optional<ItemPage> page = ReadItemPageById(theStore, id)) {
+        m_htmlView->WriteHtml(QString::fromStdString(page->html),
+                              QUrl(QString::fromStdString(page->baseUrl)));
     }
 }
 
@@ -293,19 +333,44 @@ QList<QWidget*> CMainFrame::Panes() const {
     return {m_linkPanel, m_treeView, m_searchBar, ListPlace(), m_htmlView};
 }
 
-void CMainFrame::ResetPaneSizes(int listQuarters) {
+int CMainFrame::StartListHeight() const {
+    const int below = std::max(centralWidget()->height() - kSearchBarHeight, 1);
+    return std::max(static_cast<int>(below * kStartListShare), kMinimumListHeight);
+}
+
+void CMainFrame::ApplyStartLayout() {
     const QSize client = centralWidget()->size();
     const int left = std::max(client.width() * 200 / 800, kMinimumLeftWidth);
     m_mainSplitter->setSizes({left, std::max(client.width() - left, 1)});
     const int below = std::max(client.height() - kSearchBarHeight, 1);
     m_rightSplitter->setSizes({kSearchBarHeight, below});
-    // An ideal height of 0 is below the minimum, and like a splitter pane dragged below its
-    // minimum the list is then hidden.
-    const bool hideList = listQuarters <= 0;
-    m_listSplitter->setCollapsible(0, hideList);
-    const int list =
-        hideList ? 0 : std::max(listQuarters * client.height() / 4, kMinimumListHeight);
+    SetListPlaceShown(true);
+    const int list = StartListHeight();
     m_listSplitter->setSizes({list, std::max(below - list - m_listSplitter->handleWidth(), 1)});
+}
+
+void CMainFrame::SetListPlaceShown(bool shown) {
+    const QList<int> sizes = m_listSplitter->sizes();
+    const int total = sizes[0] + sizes[1];
+    if (!shown) {
+        // Like a pane dragged below its minimum, the list place is then hidden.
+        m_listSplitter->setCollapsible(0, true);
+        m_listSplitter->setSizes({0, std::max(total, 1)});
+        return;
+    }
+    m_listSplitter->setCollapsible(0, false);
+    if (sizes[0] == 0) {
+        const int list = StartListHeight();
+        m_listSplitter->setSizes({list, std::max(total - list, 1)});
+    }
+}
+
+void CMainFrame::GivePageRoom() {
+    const QList<int> sizes = m_listSplitter->sizes();
+    const int list = StartListHeight();
+    if (sizes[0] > list) {
+        m_listSplitter->setSizes({list, sizes[0] + sizes[1] - list});
+    }
 }
 
 void CMainFrame::RepaintListPlace() {
@@ -320,9 +385,10 @@ void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_sized) {
         m_sized = true;
-        ResetPaneSizes(1);
+        ApplyStartLayout();
         m_layout->RestoreListShare(kMinimumListHeight);
     }
+    m_locks->Watch(windowHandle());
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -416,13 +482,11 @@ void CMainFrame::SwitchListPane(int mode) {
 }
 
 void CMainFrame::OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item) {
-    m_nextUnreadPending = false;
+    m_reading->ForgetPendingUnread();
     if (auto* list = qobject_cast<CTD_ListView*>(ListPlace())) {
         list->ShowNode(record, item);
     }
-    if (!m_layout->RestoreListShare(kMinimumListHeight)) {
-        ResetPaneSizes(3);
-    }
+    // The panes keep the sizes the user gave them.
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
     }
@@ -455,10 +519,10 @@ void CMainFrame::OnCommand(int commandId) {
             CyclePane(-1);
             break;
         case ID_MARK_ALL_READ:
-            MarkAllRead();
+            m_reading->MarkAllRead();
             break;
         case ID_NEXT_UNREAD:
-            ShowNextUnread();
+            m_reading->ShowNextUnread();
             break;
         case ID_EDIT_FIND:
             m_searchBar->FocusSearch();
@@ -527,62 +591,4 @@ void CMainFrame::PrintPreview() {
 void CMainFrame::PrintSetup() {
     QPageSetupDialog dialog(&m_printer, this);
     dialog.exec();
-}
-
-void CMainFrame::MarkAllRead() {
-    if (theStore.Execute(SqlMarkAllRead()) < 0) {
-        SetStatusText(Utf8(kMarkReadFailed) + QString::fromStdString(theStore.LastError()));
-        return;
-    }
-    if (g_pListView) {
-        g_pListView->MarkEverythingRead();
-    }
-    m_treeView->RefreshCounts();
-}
-
-void CMainFrame::ShowNextUnread() {
-    auto* list = qobject_cast<CTD_ListView*>(ListPlace());
-    if (list == nullptr || list->SelectNextUnread()) {
-        return;
-    }
-    QTreeWidgetItem* next = m_treeView->NextUnreadChannel(m_treeView->currentItem());
-    if (next == nullptr) {
-        SetStatusText(Utf8(kNoUnreadText));
-        return;
-    }
-    m_treeView->setCurrentItem(next);
-    m_treeView->scrollToItem(next);
-    m_nextUnreadPending = true;
-    list->ShowNodeWhenIdle(m_treeView->Lookup(next), CTD_TreeView::HandleOf(next));
-}
-
-void CMainFrame::OnListLoadEnded() {
-    auto* list = qobject_cast<CTD_ListView*>(ListPlace());
-    if (!m_nextUnreadPending || list == nullptr) {
-        return;
-    }
-    m_nextUnreadPending = false;
-    if (!list->SelectNextUnread()) {
-        SetStatusText(Utf8(kNoUnreadText));
-    }
-}
-
-void CMainFrame::ShowSearch(const QString& text) {
-    if (g_pListView == nullptr) {
-        SwitchListPane(kListModeAll);
-    }
-    m_nextUnreadPending = false;
-    g_pListView->ShowSearch(text);
-    if (m_listSplitter->sizes().value(0) == 0) {
-        ResetPaneSizes(kListLayout);
-    }
-}
-
-void CMainFrame::EndSearch() {
-    if (g_pListView == nullptr) {
-        return;
-    }
-    QTreeWidgetItem* item = m_treeView->currentItem();
-    g_pListView->ShowNodeWhenIdle(m_treeView->Lookup(item),
-                                  item ? CTD_TreeView::HandleOf(item) : CNodeMap::kNoItem);
 }

@@ -9,12 +9,14 @@
 #include <map>
 #include <string>
 
+#include "app/lock_indicators.h"
 #include "feeds/engine_report.h"
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 
 class CLayoutMemory;
 class CNewsNotifier;
+class CReadingCommands;
 class CTD_FormView;
 class CTD_HtmlView;
 class CTD_LeftFormView;
@@ -40,20 +42,33 @@ public:
     // the book view. Any other mode is only stored.
     void SwitchListPane(int mode);
 
-    // Sends the browser pane to `address` as it stands and applies the page layout: the news
-    // list is hidden and the page fills the right side below the search bar.
+    // Sends the browser pane to `address` as it stands. The panes keep their sizes.
     void OpenInBrowserPane(const std::string& address);
-    // Puts a fresh view for list mode `mode` in the news-list place, applies the list layout
-    // and has the document update its views. The newspaper waits while a list still loads:
-    // that load is stopped, and the user asks again once it has.
+    // Puts a fresh view for list mode `mode` in the news-list place and has the document
+    // update its views. The two lists show again if the newspaper had hidden them, and load
+    // the selected tree node's news at once. The newspaper waits while a list still loads:
+    // that load is stopped, and the user asks again once it has; then its page fills the
+    // right side below the search bar.
     void ShowListMode(int mode);
+    // Loads the selected tree node's news again into the list shown (after the retention
+    // period changed, or in a new list mode). Nothing while the book view holds the place.
+    void ReloadList();
 
-    // Sizes the panes on the client area W x H: the left column W/4 (at least 100), the
-    // search bar 30, the news list `listQuarters` * H / 4 (at least 50), the rest the page.
-    // A `listQuarters` of 0 hides the news list: the page fills the right side.
-    void ResetPaneSizes(int listQuarters);
-    static constexpr int kPageLayout = 0;  // the browser pane alone below the search bar
-    static constexpr int kListLayout = 3;  // the news list at three quarters of the height
+    // The sizes of a first start on the client area W x H: the left column W/4 (at least
+    // 100), the search bar 30, and below it the news list kStartListShare of the height (at
+    // least 50) and the page the rest, more than half. Later the sizes are the user's; only
+    // the calls below change them.
+    void ApplyStartLayout();
+    // Hides the news-list place, so that the page fills the right side below the search bar,
+    // or shows it again with its start-up share when it was hidden.
+    void SetListPlaceShown(bool shown);
+    // Gives the page its start-up share of the right side when it has less (the list's double
+    // click opened an item there); the left column stays as the user set it.
+    void GivePageRoom();
+    static constexpr double kStartListShare = 0.4;
+
+    // The indicators' state as the status bar shows it: CAP, NUM, SCRL lit.
+    bool LockIndicatorLit(const char* indicator) const;
 
     // Repaints the view of the news-list place (the document asked its views to update).
     void RepaintListPlace();
@@ -64,13 +79,6 @@ public:
     void SetUnreadTotal(int unread);
     QString Caption() const { return m_caption; }
 
-    // The commands of reading: every stored item marked read; the next unread item shown.
-    void MarkAllRead();
-    void ShowNextUnread();
-    // The news-list place lists the stored news that hold `text`; EndSearch brings back the
-    // list of the tree's selected node.
-    void ShowSearch(const QString& text);
-    void EndSearch();
     // The update's pane of the status bar, beside the message pane (which the news list
     // uses): while an update runs, a progress indicator and "正在更新：n/N".
     void ShowUpdateProgress(const UpdateTally& tally);
@@ -117,8 +125,13 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& text, int commandId);
     void OnCommand(int commandId);
     void OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
-    // A list load ended: the next unread item that waited for it is selected.
-    void OnListLoadEnded();
+    // Shows the newspaper page in the browser pane.
+    void ShowNewspaper();
+    // Shows the item page of the stored item `id` (a link of a generated page).
+    void ShowItemPage(long long id);
+    void ShowLockStates(const LockStates& states);
+    // The news list's height when it takes its start-up share of the right side.
+    int StartListHeight() const;
     // A news list for `mode`, wired to the status bar and the browser pane.
     CTD_ListView* NewListView(int mode);
     void ForwardEditCommand(int commandId);
@@ -136,6 +149,8 @@ private:
     CTD_FormView* m_searchBar = nullptr;
     CTD_LeftFormView* m_linkPanel = nullptr;
     QLabel* m_message = nullptr;
+    std::map<std::string, QLabel*> m_indicators;  // CAP, NUM, SCRL
+    CLockIndicators* m_locks = nullptr;
     QLabel* m_updateText = nullptr;
     QProgressBar* m_progress = nullptr;
     QMenu* m_fileMenu = nullptr;
@@ -146,10 +161,8 @@ private:
     bool m_sized = false;
     CLayoutMemory* m_layout = nullptr;  // children of the window
     CNewsNotifier* m_notifier = nullptr;
+    CReadingCommands* m_reading = nullptr;
     QString m_caption;
-    // Set while a channel loads for ShowNextUnread: its first unread item is shown once it
-    // has loaded.
-    bool m_nextUnreadPending = false;
 };
 
 // The window's panes, for the application and its tests; only app/ reads them. Each is null

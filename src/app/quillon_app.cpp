@@ -21,6 +21,7 @@
 #include "views/app_icons.h"
 #include "views/command_ids.h"
 #include "views/external_browser.h"
+#include "views/html_view.h"
 #include "views/list_view.h"
 #include "views/tree_view.h"
 
@@ -30,6 +31,13 @@ const char CQuillonApp::kOrganisation[] = "应用程序向导生成的本地应�
 
 namespace {
 
+// What must happen before Qt's application object exists; passes `argc` through, so that it
+// can run in the base class's initialiser.
+int& BeforeTheApplication(int& argc) {
+    CTD_HtmlView::RegisterItemLinkScheme();
+    return argc;
+}
+
 constexpr char kUpdatePagePath[] = "/rss/index.asp?boardid=6";
 constexpr char kRecentFilesKey[] = "Recent File List";
 constexpr char kAlreadyUpdating[] = "正在更新，本次未重新开始：请等这次更新完成";
@@ -37,7 +45,7 @@ constexpr char kCannotUpdate[] = "数据库没有打开，无法更新";
 
 }  // namespace
 
-CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(argc, argv) {
+CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(BeforeTheApplication(argc), argv) {
     // A timed update while one runs starts nothing: the passes never overlap.
     connect(&m_updateTimer, &QTimer::timeout, this,
             [] { static_cast<void>(theStore.UpdateAll()); });
@@ -188,8 +196,11 @@ void CQuillonApp::RunSettingsDialog() {
     }
     CTD_SysDlg(theStore.Settings(), theStore.MoreSettings(), resultTexts, m_frame.get()).exec();
     ApplyUpdateInterval();
-    // Colours are stored as they are chosen, so they may have changed even after Cancel.
     const CSysData& after = theStore.Settings();
+    // The list shown is read again with the new retention period.
+    if (before.RetentionDays() != after.RetentionDays()) {
+        m_frame->ReloadList();
+    }
     bool changed = before.RetentionDays() != after.RetentionDays();
     for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
         changed = changed || before.CategoryColour(slot) != after.CategoryColour(slot);

@@ -123,6 +123,14 @@ void CTD_FormView::OnInitialUpdate() {
     m_address->setText(QString::fromLatin1(kAddressStart));
 }
 
+void CTD_FormView::ShowAddress(const QString& address) {
+    if (m_address->isModified()) {
+        return;  // typed since the last address was shown or opened
+    }
+    m_address->setText(address.isEmpty() ? QString::fromLatin1(kAddressStart) : address);
+    m_address->setCursorPosition(0);
+}
+
 void CTD_FormView::keyPressEvent(QKeyEvent* event) {
     // The edit and the buttons leave Enter to the bar.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -133,5 +141,6 @@ void CTD_FormView::keyPressEvent(QKeyEvent* event) {
 
 void CTD_FormView::Go() {
     // The address goes to the pane exactly as typed: no scheme is added here.
+    m_address->setModified(false);
     emit PageRequested(m_address->text().toStdString());
 }

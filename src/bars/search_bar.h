@@ -33,6 +33,9 @@ public:
 
     // Puts "http://" into the address edit, for the user to type the rest.
     void OnInitialUpdate();
+    // Shows the address of the page the browser pane shows ("http://" for a page without
+    // one), unless the user has typed in the edit since it last showed or opened an address.
+    void ShowAddress(const QString& address);
 
     QLineEdit* AddressEdit() const { return m_address; }
     QLineEdit* SearchEdit() const { return m_search; }

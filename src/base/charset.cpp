@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "base/ascii.h"
+#include "base/text_util.h"
 
 namespace {
 
@@ -74,4 +75,20 @@ std::string DecodingCharsetFor(std::string_view label) {
         return "BIG5-HKSCS";
     }
     return std::string(label);
+}
+
+std::string DecodeUndeclared(std::string_view bytes, std::string* charset) {
+    std::string text;
+    // iconv refuses every byte sequence GB18030 does not define, so a success means the bytes
+    // are GB18030 throughout.
+    if (ConvertCharset("GB18030", "UTF-8", bytes, &text) && IsValidUtf8(text)) {
+        if (charset) {
+            *charset = "GB18030";
+        }
+        return text;
+    }
+    if (charset) {
+        *charset = "windows-1252";
+    }
+    return Windows1252ToUtf8(bytes);
 }

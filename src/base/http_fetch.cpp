@@ -178,6 +178,7 @@ void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional,
     if (result->abandoned) {
         result->error = "abandoned";
     } else if (tooLarge || outcome == CURLE_FILESIZE_EXCEEDED) {
+        result->tooLarge = true;
         result->error = "body over the size limit";
     } else if (outcome != CURLE_OK) {
         result->error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(outcome);

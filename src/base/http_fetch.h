@@ -50,6 +50,7 @@ struct FetchResult {
     std::string charset;     // charset parameter of the answer's Content-Type, or ""
     std::string error;       // why it failed, for diagnostics
     bool abandoned = false;  // stopped through FetchOptions::stop
+    bool tooLarge = false;   // the body ran past FetchLimits::maxBodyBytes
     // A 304 answer to a request that sent validators: the document is unchanged since the
     // answer they came from. No document arrived, so `ok` stays false.
     bool notModified = false;

@@ -52,24 +52,6 @@ std::size_t SequenceLength(std::string_view text, std::size_t pos, char32_t* cod
     return length;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // The characters of the Basic Multilingual Plane that GB18030 writes in two bytes, asked of
 // iconv once per process (65 536 short conversions, a few milliseconds).
 const std::bitset<0x10000>& TwoByteCodePageChars() {
@@ -108,8 +90,22 @@ std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t* codeP
     return pos < text.size() ? SequenceLength(text, pos, codePoint) : 0;
 }
 
-void AppendCodePoint(std::string& out, char32_t c) {
-    AppendUtf8(out, c);
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
 }
 
 std::size_t CodePageCharBytes(char32_t c) {
@@ -209,6 +205,66 @@ std::string Utf16ToUtf8(std::u16string_view text) {
             c = 0xFFFD;
         }
         AppendUtf8(out, c);
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
+        char32_t c = 0;
+        const std::size_t length = SequenceLength(text, pos, &c);
+        if (length == 0) {
+            return false;
+        }
+        pos += length;
+    }
+    return true;
+}
+
+namespace {
+
+// The characters of windows-1252's bytes 0x80 to 0x9F; the undefined five keep their number.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char32_t Windows1252Char(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : byte;
+}
+
+}  // namespace
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    for (char c : bytes) {
+        AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+std::string ValidUtf8(std::string_view text) {
+    if (IsValidUtf8(text)) {
+        return std::string(text);
+    }
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = SequenceLength(text, pos, &c);
+        if (length == 0) {
+            AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(text[pos])));
+            ++pos;
+        } else {
+            out.append(text.substr(pos, length));
+            pos += length;
+        }
     }
     return out;
 }

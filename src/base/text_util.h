@@ -25,8 +25,6 @@ void CopyToField(char (&dest)[N], std::string_view text) {
 // The length of the UTF-8 sequence at `pos` with its code point in `codePoint`, or 0 when no
 // valid sequence starts there (or `pos` is past the end).
 std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t* codePoint);
-// Appends `c` as UTF-8.
-void AppendCodePoint(std::string& out, char32_t c);
 
 // Length limits of names and record fields count bytes of the Chinese code page the program
 // was written for (GB18030): an ASCII character takes one byte, a character of the code
@@ -53,10 +51,27 @@ void CopyToCodePageField(char (&dest)[N], std::size_t maxCodePageBytes, std::str
     CopyToField(dest, N, CutToCodePageLimit(text, maxCodePageBytes));
 }
 
+// Appends the UTF-8 form of the code point `c` (at most U+10FFFF, not a surrogate).
+void AppendUtf8(std::string& out, char32_t c);
+
 // UTF-8 <-> UTF-16. A byte that does not start a valid UTF-8 sequence becomes U+FFFD; an
 // unpaired surrogate becomes U+FFFD in the other direction.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+
+// Whether `text` is well-formed UTF-8: no stray or missing continuation byte, no overlong
+// form, no surrogate, nothing past U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
+// `bytes` read as windows-1252, one character per byte, as UTF-8. The five bytes that
+// windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the control characters
+// of the same number, so that every byte is some character.
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+// `text` with every byte that does not begin a valid UTF-8 sequence read as its windows-1252
+// character (as Windows1252ToUtf8 does); valid text comes back unchanged. The result is always
+// valid UTF-8, and no byte is dropped or replaced by a default character.
+std::string ValidUtf8(std::string_view text);
 
 // atoi-style: leading blanks, an optional sign, digits up to the first other character;
 // no digits gives 0. Values beyond 32 bits saturate.

@@ -15,6 +15,9 @@ const char* const CTD_ColrefDlg::kLabels[CSysData::kCategoryCount] = {
 
 CTD_ColrefDlg::CTD_ColrefDlg(CSysData& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
+    for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
+        m_openingColours[static_cast<std::size_t>(slot)] = m_settings.CategoryColour(slot);
+    }
     auto* group = new QGroupBox(QString::fromUtf8("设置颜色"), this);
     auto* rows = new QGridLayout(group);
     for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
@@ -28,15 +31,22 @@ CTD_ColrefDlg::CTD_ColrefDlg(CSysData& settings, QWidget* parent)
     buttons->addButton(QString::fromUtf8("确定"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QString::fromUtf8("取消"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CTD_ColrefDlg::reject);
     rows->addWidget(buttons, CSysData::kCategoryCount, 0, 1, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
 }
 
+void CTD_ColrefDlg::reject() {
+    for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
+        m_settings.SetCategoryColour(slot, m_openingColours[static_cast<std::size_t>(slot)]);
+    }
+    QDialog::reject();
+}
+
 void CTD_ColrefDlg::ChooseColour(int slot) {
-    QColorDialog chooser(QColor(Qt::black), this);
+    QColorDialog chooser(FromColourReference(m_settings.CategoryColour(slot)), this);
     if (chooser.exec() == QDialog::Accepted) {
         m_settings.SetCategoryColour(slot, ToColourReference(chooser.selectedColor()));
         m_swatches[static_cast<std::size_t>(slot)]->update();

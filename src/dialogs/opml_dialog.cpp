@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <exception>
+#include <iterator>
 
 #include "base/text_util.h"
 #include "feeds/feed_store.h"
@@ -16,6 +19,7 @@
 
 const char CTD_OpmlDlg::kFailureText[] = "对不起， 您的OPML当前无法订阅";
 const char CTD_OpmlDlg::kFailureCaption[] = "订阅错误";
+const char CTD_OpmlDlg::kDownloadingText[] = "正在下载列表…";
 
 namespace {
 
@@ -24,6 +28,10 @@ std::string FieldText(const QLineEdit* edit) {
     char field[512] = {};
     CopyToField(field, edit->text().toStdString());
     return field;
+}
+
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
 // The ID of the top-level folder named `name` as the tree would store it, ASCII case ignored,
@@ -40,26 +48,68 @@ int TopLevelFolderId(CTD_TreeView& tree, const std::string& name) {
     return -1;
 }
 
+// The channel an outline becomes: its title, or its text where it has no title (many lists
+// name their feeds only by text).
+COpmlOutline Named(const COpmlOutline& outline) {
+    COpmlOutline named = outline;
+    if (IsBlank(named.title)) {
+        std::copy(std::begin(outline.text), std::end(outline.text), std::begin(named.title));
+    }
+    return named;
+}
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
 }  // namespace
+
+QString CTD_OpmlDlg::FailureReason(const OpmlListRead& read) {
+    switch (read.failure) {
+        case OpmlListFailure::kHttpStatus:
+            return Utf8("服务器回答 HTTP %1").arg(read.status);
+        case OpmlListFailure::kUnreachable:
+            return Utf8("无法连接");
+        case OpmlListFailure::kTooLarge:
+            return Utf8("列表太大");
+        case OpmlListFailure::kFileMissing:
+            return Utf8("找不到文件");
+        case OpmlListFailure::kFileUnreadable:
+            return Utf8("无法读取文件");
+        case OpmlListFailure::kNotOpml:
+            return Utf8("不是OPML文件");
+        case OpmlListFailure::kNoFeeds:
+            return Utf8("列表中没有新闻源");
+        default:
+            return Utf8("读取列表时出错");
+    }
+}
 
 CTD_OpmlDlg::CTD_OpmlDlg(CFeedStore& store, CTD_TreeView& tree, QWidget* parent)
     : QDialog(parent), m_store(store), m_tree(tree) {
-    setWindowTitle(QString::fromUtf8("订阅OPML"));
+    setWindowTitle(Utf8("订阅OPML"));
     m_title = new QLineEdit(this);
     m_address = new QLineEdit(this);
+    m_browse = new QPushButton(Utf8("浏览…"), this);
+    m_browse->setAutoDefault(false);
+    connect(m_browse, &QPushButton::clicked, this, &CTD_OpmlDlg::Browse);
+    m_message = new QLabel(this);
+    m_message->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QString::fromUtf8("确定"), QDialogButtonBox::AcceptRole);
+    m_ok = buttons->addButton(Utf8("确定"), QDialogButtonBox::AcceptRole);
     m_ok->setDefault(true);
-    buttons->addButton(QString::fromUtf8("取消"), QDialogButtonBox::RejectRole);
+    buttons->addButton(Utf8("取消"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTD_OpmlDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTD_OpmlDlg::reject);
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QString::fromUtf8("标题"), this), 0, 0);
-    layout->addWidget(m_title, 0, 1);
-    layout->addWidget(new QLabel(QString::fromUtf8("地址"), this), 1, 0);
+    layout->addWidget(new QLabel(Utf8("标题"), this), 0, 0);
+    layout->addWidget(m_title, 0, 1, 1, 2);
+    layout->addWidget(new QLabel(Utf8("地址"), this), 1, 0);
     layout->addWidget(m_address, 1, 1);
-    layout->addWidget(buttons, 2, 0, 1, 2);
+    layout->addWidget(m_browse, 1, 2);
+    layout->addWidget(m_message, 2, 0, 1, 3);
+    layout->addWidget(buttons, 3, 0, 1, 3);
     m_title->setMinimumWidth(280);
 }
 
@@ -68,33 +118,43 @@ CTD_OpmlDlg::~CTD_OpmlDlg() {
     SetFetching(false);
 }
 
-int CTD_OpmlDlg::SubscriptionFolderId(const std::string& title) {
-    const int existing = TopLevelFolderId(m_tree, title);
-    if (existing >= 0) {
-        return existing;
+void CTD_OpmlDlg::Browse() {
+    QFileDialog chooser(this, Utf8("选择OPML文件"));
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setNameFilters({Utf8("OPML文件 (*.opml *.xml)"), Utf8("所有文件 (*)")});
+    if (chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty()) {
+        m_address->setText(chooser.selectedFiles().first());
     }
-    int id = -1;
-    m_tree.AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode(title, NODE_FOLDER), &id);
-    return id;
+}
+
+void CTD_OpmlDlg::Refuse(const char* message, QLineEdit* edit) {
+    m_message->setText(Utf8(message));
+    edit->setFocus();
+    edit->selectAll();
 }
 
 void CTD_OpmlDlg::accept() {
     if (m_fetching) {
         return;  // the list of the first OK is still being read
     }
-    try {
-        const std::string address = FieldText(m_address);
-        m_folderId = SubscriptionFolderId(FieldText(m_title));
-        SetFetching(true);
-        const bool started = m_fetch.Start(address, [this](OpmlListRead read) {
-            QMetaObject::invokeMethod(
-                this, [this, read = std::move(read)] { OnListRead(read); }, Qt::QueuedConnection);
-        });
-        if (!started) {
-            Fail();
-        }
-    } catch (const std::exception&) {
-        Fail();
+    m_titleText = FieldText(m_title);
+    const std::string address = FieldText(m_address);
+    if (IsBlank(m_titleText)) {
+        Refuse("请输入标题：订阅的频道放在以它命名的文件夹中。", m_title);
+        return;
+    }
+    if (IsBlank(address)) {
+        Refuse("请输入OPML列表的地址，或用“浏览…”选择文件。", m_address);
+        return;
+    }
+    m_folderId = -1;
+    SetFetching(true);
+    const bool started = m_fetch.Start(address, [this](OpmlListRead read) {
+        QMetaObject::invokeMethod(
+            this, [this, read = std::move(read)] { OnListRead(read); }, Qt::QueuedConnection);
+    });
+    if (!started) {
+        Fail(Utf8("读取列表时出错"));
     }
 }
 
@@ -107,32 +167,76 @@ void CTD_OpmlDlg::reject() {
 void CTD_OpmlDlg::OnListRead(const OpmlListRead& read) {
     m_fetch.Join();
     SetFetching(false);
-    if (read.failed) {
-        Fail();
+    if (read.failure == OpmlListFailure::kAbandoned) {
+        return;  // Cancel, or the dialog closing: nothing is to change
+    }
+    if (!read.ok()) {
+        Fail(FailureReason(read));
         return;
     }
+    Outcome outcome;
     try {
-        AddOutlines(read.outlines);
+        outcome = AddOutlines(read.outlines);
     } catch (const std::exception&) {
-        Fail();
+        Fail(Utf8("读取列表时出错"));
         return;
     }
+    if (outcome.added == 0 && outcome.existing == 0) {
+        Fail(Utf8(outcome.unstored > 0 ? "无法保存到数据库" : "列表中没有新闻源"));
+        return;
+    }
+    QString summary = Utf8("已订阅 %1 个频道").arg(outcome.added);
+    if (outcome.existing > 0) {
+        summary += Utf8("，%1 个已存在").arg(outcome.existing);
+    }
+    if (outcome.unnamed + outcome.unstored > 0) {
+        summary += Utf8("，%1 个无法订阅").arg(outcome.unnamed + outcome.unstored);
+    }
+    QMessageBox::information(this, windowTitle(), summary, QMessageBox::Ok);
     QDialog::accept();
 }
 
-void CTD_OpmlDlg::AddOutlines(const std::vector<COpmlOutline>& outlines) {
-    for (const COpmlOutline& outline : outlines) {
-        // A pair stored before adds nothing; a row that could not be stored gets no channel,
-        // so subscribing again can still add both.
-        if (StoreSubscribedFeed(m_store, outline) != SubscribedFeedResult::kStored) {
+CTD_OpmlDlg::Outcome CTD_OpmlDlg::AddOutlines(const std::vector<COpmlOutline>& outlines) {
+    Outcome outcome;
+    for (const COpmlOutline& read : outlines) {
+        const COpmlOutline outline = Named(read);
+        if (IsBlank(outline.title)) {
+            ++outcome.unnamed;
             continue;
         }
-        if (m_folderId >= 0) {
-            // A second title in the folder is refused by the tree; its row stays, and the
-            // engine fetches both addresses for the one channel of that name.
-            m_tree.AddNode(NODE_KEY, m_folderId, CKeywordNode::NewNode(outline.title, NODE_KEY));
+        // A pair stored before adds nothing; a row that could not be stored gets no channel,
+        // so subscribing again can still add both.
+        const SubscribedFeedResult stored = StoreSubscribedFeed(m_store, outline);
+        if (stored != SubscribedFeedResult::kStored) {
+            ++(stored == SubscribedFeedResult::kKnown ? outcome.existing : outcome.unstored);
+            continue;
+        }
+        const int folder = SubscriptionFolderId();
+        if (folder < 0) {
+            ++outcome.unstored;
+            continue;
+        }
+        // A second title in the folder is refused by the tree; its row stays, and the engine
+        // fetches both addresses for the one channel of that name.
+        if (m_tree.AddNode(NODE_KEY, folder, CKeywordNode::NewNode(outline.title, NODE_KEY))) {
+            ++outcome.added;
+        } else {
+            ++outcome.existing;
         }
     }
+    return outcome;
+}
+
+int CTD_OpmlDlg::SubscriptionFolderId() {
+    if (m_folderId >= 0) {
+        return m_folderId;
+    }
+    m_folderId = TopLevelFolderId(m_tree, m_titleText);
+    if (m_folderId < 0) {
+        m_tree.AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode(m_titleText, NODE_FOLDER),
+                       &m_folderId);
+    }
+    return m_folderId;
 }
 
 void CTD_OpmlDlg::SetFetching(bool fetching) {
@@ -141,8 +245,10 @@ void CTD_OpmlDlg::SetFetching(bool fetching) {
     }
     m_fetching = fetching;
     m_ok->setEnabled(!fetching);
+    m_browse->setEnabled(!fetching);
     m_title->setReadOnly(fetching);
     m_address->setReadOnly(fetching);
+    m_message->setText(fetching ? Utf8(kDownloadingText) : QString());
     if (fetching) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
     } else {
@@ -150,10 +256,11 @@ void CTD_OpmlDlg::SetFetching(bool fetching) {
     }
 }
 
-void CTD_OpmlDlg::Fail() {
+void CTD_OpmlDlg::Fail(const QString& reason) {
     m_fetch.Stop();
     SetFetching(false);
-    QMessageBox::warning(this, QString::fromUtf8(kFailureCaption), QString::fromUtf8(kFailureText),
+    QMessageBox::warning(this, Utf8(kFailureCaption),
+                         Utf8(kFailureText) + QLatin1Char('\n') + Utf8("原因：") + reason,
                          QMessageBox::Ok);
     QDialog::accept();
 }

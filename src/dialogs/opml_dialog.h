@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -8,15 +9,20 @@
 
 class CFeedStore;
 class CTD_TreeView;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// "订阅OPML": subscribes to a whole OPML list. OK adds a top-level folder of the title (or
-// takes the one of that name that exists), reads the list at the address on a thread of its
-// own, stores every new (title, xmlUrl) pair in the opml table and adds its channel under the
-// folder, which hands it to the update engine. While the list is fetched the window keeps
-// working under a busy cursor, OK cannot be pressed again, and Cancel abandons the fetch
-// (the folder stays). Window thread only.
+// "订阅OPML": subscribes to a whole OPML list. OK reads the list at the address (an http or
+// https address, or a local file that 浏览… picks) on a thread of its own, stores every new
+// (title, xmlUrl) pair in the opml table and adds its channel to the top-level folder of the
+// title (the one of that name that exists, or a new one made for the first channel), which
+// hands it to the update engine. An empty title or address is refused in the dialog. While
+// the list downloads the dialog says so, the window keeps working under a busy cursor, OK
+// cannot be pressed again, and Cancel abandons the fetch; nothing changes until the list has
+// been read. A list that cannot be read shows the error box with the reason and changes
+// nothing; a subscription that went through says how many channels it added. Window thread
+// only.
 class CTD_OpmlDlg : public QDialog {
     Q_OBJECT
 public:
@@ -29,32 +35,52 @@ public:
     QLineEdit* TitleEdit() const { return m_title; }
     QLineEdit* AddressEdit() const { return m_address; }
     QPushButton* OkButton() const { return m_ok; }
+    QPushButton* BrowseButton() const { return m_browse; }
+    // The line under the fields: progress, or why OK was refused.
+    QLabel* MessageLabel() const { return m_message; }
     bool IsFetching() const { return m_fetching; }
 
     static const char kFailureText[];
     static const char kFailureCaption[];
+    static const char kDownloadingText[];
+    // Why a list could not be subscribed to, in the user's words.
+    static QString FailureReason(const OpmlListRead& read);
 
 public slots:
-    // OK: the folder, then the list is fetched; the dialog closes when it has been read.
+    // OK: the list is fetched; the dialog closes once it has been read and subscribed to.
     void accept() override;
     // Cancel: abandons a fetch in flight.
     void reject() override;
 
 private:
+    // What adding a list's outlines came to.
+    struct Outcome {
+        int added = 0;     // channels added
+        int existing = 0;  // outlines whose feed or channel was there already
+        int unnamed = 0;   // outlines with neither title nor text: nothing to call a channel
+        int unstored = 0;  // outlines that could not be stored
+    };
+
     void OnListRead(const OpmlListRead& read);
-    void AddOutlines(const std::vector<COpmlOutline>& outlines);
+    Outcome AddOutlines(const std::vector<COpmlOutline>& outlines);
+    // The subscription's folder: the existing top-level folder of the title, or a new one;
+    // -1 when none can be made.
+    int SubscriptionFolderId();
+    void Browse();
     void SetFetching(bool fetching);
-    // The error box, then the dialog closes as after OK.
-    void Fail();
-    // The subscription's folder: the existing top-level folder of that name, or a new one.
-    int SubscriptionFolderId(const std::string& title);
+    void Refuse(const char* message, QLineEdit* edit);
+    // The error box with `reason`, then the dialog closes as after OK.
+    void Fail(const QString& reason);
 
     CFeedStore& m_store;
     CTD_TreeView& m_tree;
     QLineEdit* m_title = nullptr;    // control 1000
     QLineEdit* m_address = nullptr;  // control 1001
+    QPushButton* m_browse = nullptr;
     QPushButton* m_ok = nullptr;
-    int m_folderId = -1;  // the subscription's folder, once OK has found or added it
+    QLabel* m_message = nullptr;
+    std::string m_titleText;  // the title OK was pressed with
+    int m_folderId = -1;      // the subscription's folder, once a channel needed it
     bool m_fetching = false;
     COpmlListFetch m_fetch;
 };

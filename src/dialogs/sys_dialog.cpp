@@ -31,6 +31,9 @@ int CTD_SysDlg::SettingFromText(const QString& text, int minimum, int maximum) {
 CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
                        const std::vector<std::string>& serviceResults, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_moreSettings(moreSettings) {
+    for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
+        m_openingColours[static_cast<std::size_t>(slot)] = m_settings.CategoryColour(slot);
+    }
     auto* group = new QGroupBox(QString::fromUtf8("系统设置"), this);
     m_colours = new QPushButton(QString::fromUtf8("设置"), group);
     m_retention = AddNumberEdit(m_settings.RetentionDays());
@@ -58,7 +61,7 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
     buttons->addButton(QString::fromUtf8("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(QString::fromUtf8("取消"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTD_SysDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CTD_SysDlg::reject);
     connect(m_colours, &QPushButton::clicked, this,
             [this] { CTD_ColrefDlg(m_settings, this).exec(); });
 
@@ -76,6 +79,10 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
         rows->addWidget(new QLabel(QString::fromUtf8(label), group), row, 0);
         rows->addWidget(control, row++, 1);
     }
+    m_message = new QLabel(group);
+    m_message->setWordWrap(true);
+    m_message->hide();
+    rows->addWidget(m_message, row++, 0, 1, 2);
     rows->addWidget(buttons, row, 0, 1, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
@@ -89,7 +96,46 @@ QLineEdit* CTD_SysDlg::AddNumberEdit(int value) {
     return edit;
 }
 
+QStringList CTD_SysDlg::BringIntoRange() {
+    struct Field {
+        QLineEdit* edit;
+        const char* name;
+        const char* unit;
+        int minimum;
+        int maximum;
+    };
+    const Field fields[] = {
+        {m_retention, "新闻保留时间", "天", CSysData::kMinRetentionDays,
+         CSysData::kMaxRetentionDays},
+        {m_maxPages, "新闻最大页码", "页", CSysData::kMinMaxPages, CSysData::kMaxMaxPages},
+        {m_items, "新闻每页条目", "条", CSysData::kMinItemsPerPage, CSysData::kMaxItemsPerPage},
+        {m_interval, "自动更新间隔", "分钟", CAppSettings::kUpdateIntervalMinutes.minimum,
+         CAppSettings::kUpdateIntervalMinutes.maximum},
+    };
+    QStringList changes;
+    for (const Field& field : fields) {
+        const int typed = ParseLeadingInt(field.edit->text().left(kEditCharacters).toStdString());
+        const int value = std::clamp(typed, field.minimum, field.maximum);
+        if (value != typed) {
+            changes << QString::fromUtf8("%1 %2为 %3 %4")
+                           .arg(QString::fromUtf8(field.name),
+                                QString::fromUtf8(value == field.maximum ? "最大" : "最小"))
+                           .arg(value)
+                           .arg(QString::fromUtf8(field.unit));
+            field.edit->setText(QString::number(value));
+        }
+    }
+    return changes;
+}
+
 void CTD_SysDlg::accept() {
+    const QStringList changes = BringIntoRange();
+    if (!changes.isEmpty()) {
+        m_message->setText(changes.join(QLatin1Char('\n')) +
+                           QString::fromUtf8("\n已改为允许的值，请按“确定”保存。"));
+        m_message->show();
+        return;
+    }
     m_settings.SetRetentionDays(SettingFromText(m_retention->text(), CSysData::kMinRetentionDays,
                                                 CSysData::kMaxRetentionDays));
     m_settings.SetMaxPages(
@@ -108,4 +154,11 @@ void CTD_SysDlg::accept() {
         }
     }
     QDialog::accept();
+}
+
+void CTD_SysDlg::reject() {
+    for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
+        m_settings.SetCategoryColour(slot, m_openingColours[static_cast<std::size_t>(slot)]);
+    }
+    QDialog::reject();
 }

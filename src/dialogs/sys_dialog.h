@@ -2,6 +2,9 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,7 +20,10 @@ class QPushButton;
 // settings record, the minutes between timed updates, and the "设置" button that opens the
 // colour dialog. Beside the engine it shows each search service's most recent result. It
 // opens with the settings' values; OK stores the five settings, Cancel leaves them as they
-// were (colours are stored by the colour dialog as they are chosen). Window thread only.
+// were. A number outside its range is not stored: OK brings it into range in its edit, says
+// so under the fields ("新闻保留时间 最大为 36500 天") and leaves the dialog open for the next
+// OK. Colours show in the list as they are chosen; Cancel here puts back the colours the
+// dialog opened with, so only OK keeps them. Window thread only.
 class CTD_SysDlg : public QDialog {
     Q_OBJECT
 public:
@@ -42,11 +48,18 @@ public:
     // or empty the list.
     static int SettingFromText(const QString& text, int minimum, int maximum);
 
+    // Why the last OK left the dialog open: the values it brought into range.
+    QLabel* Message() const { return m_message; }
+
 public slots:
     void accept() override;
+    void reject() override;
 
 private:
     QLineEdit* AddNumberEdit(int value);
+    // Brings each edit's value into its range, writing it back to the edit; the texts that
+    // say what was changed.
+    QStringList BringIntoRange();
 
     CSysData& m_settings;
     CAppSettings& m_moreSettings;
@@ -55,6 +68,9 @@ private:
     QLineEdit* m_items = nullptr;
     QComboBox* m_engine = nullptr;
     QPushButton* m_colours = nullptr;
+    QLabel* m_message = nullptr;
+    // The colours as the dialog found them, for Cancel.
+    std::array<std::uint32_t, CSysData::kCategoryCount> m_openingColours{};
     QLineEdit* m_interval = nullptr;
     QLabel* m_results = nullptr;
 };

@@ -80,7 +80,8 @@ bool COpmlDocument::ExportSubscriptions(const CAdoConnection& connection, const 
     for (const COpmlOutline& record : m_writeList) {
         XmlNode outline = m_document.createNode("outline");
         body.appendChild(outline);
-        outline.setAttribute("text", "");
+        // Other readers list an outline by its text: it carries the title too.
+        outline.setAttribute("text", record.title);
         outline.setAttribute("title", record.title);
         outline.setAttribute("type", "rss");
         outline.setAttribute("xmlUrl", record.xmlUrl);
@@ -96,6 +97,25 @@ bool COpmlDocument::ReadOutlines(const std::string& address, AddressOrigin origi
     if (!m_document.load(address, origin, fetch)) {
         return false;
     }
+    CollectOutlines();
+    return true;
+}
+
+bool COpmlDocument::ReadOutlinesFromBytes(std::string_view bytes, std::string_view httpCharset,
+                                          const XmlParseLimits& limits) {
+    m_readList.clear();
+    if (!m_document.loadBytes(bytes, httpCharset, limits)) {
+        return false;
+    }
+    CollectOutlines();
+    return true;
+}
+
+bool COpmlDocument::IsOpml() const {
+    return m_document.documentElement().name() == "opml";
+}
+
+void COpmlDocument::CollectOutlines() {
     std::vector<XmlNode> outlines = m_document.selectNodes("opml/body/outline");
     if (outlines.size() == 1) {
         // A single top-level outline is a folder wrapping the list.
@@ -112,5 +132,4 @@ bool COpmlDocument::ReadOutlines(const std::string& address, AddressOrigin origi
         copy(outline.xmlUrl, kMaxOutlineAddressBytes, "xmlUrl");
         copy(outline.htmlUrl, kMaxOutlineAddressBytes, "htmlUrl");
     }
-    return true;
 }

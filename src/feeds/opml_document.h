@@ -39,10 +39,11 @@ public:
     COpmlDocument& operator=(const COpmlDocument&) = delete;
 
     // Writes every row of the opml table of `connection`, in the order the database delivers
-    // them, as one flat outline each, to `path` (UTF-8 with its declaration, replacing the
-    // file whole). The head carries the local time of the export, `ownerName` and `site` (the
-    // publisher's address). False when nothing was written: the database is closed or the
-    // file could not be written. A table that cannot be read gives a file with an empty body.
+    // them, as one flat outline each (text and title both the feed's key), to `path` (UTF-8 with
+    // its declaration, replacing the file whole). The head carries the local time of the export,
+    // `ownerName` and `site` (the publisher's address). False when nothing was written: the
+    // database is closed or the file could not be written. A table that cannot be read gives a file
+    // with an empty body.
     bool ExportSubscriptions(const CAdoConnection& connection, const std::string& path,
                              std::string_view ownerName, std::string_view site);
 
@@ -55,10 +56,20 @@ public:
     bool ReadOutlines(const std::string& address, AddressOrigin origin,
                       const FetchOptions& fetch = {});
 
+    // ReadOutlines for a document already fetched: `bytes` as they came, with the answer's
+    // HTTP charset ("" for none). False, with an empty list, when they are not well-formed XML.
+    bool ReadOutlinesFromBytes(std::string_view bytes, std::string_view httpCharset,
+                               const XmlParseLimits& limits);
+    // Whether the document last read is an OPML document: its root element is <opml>.
+    bool IsOpml() const;
+
     // The outlines of the last ReadOutlines, in document order.
     const std::vector<COpmlOutline>& ReadList() const { return m_readList; }
 
 private:
+    // Collects the outlines of the document just loaded.
+    void CollectOutlines();
+
     CXmlDocument m_document;
     std::vector<COpmlOutline> m_readList;
     std::vector<COpmlOutline> m_writeList;

@@ -16,17 +16,28 @@
 
 namespace {
 
-// The IDs of the unread items among those a load reads.
-using UnreadItems = std::unordered_set<std::int64_t>;
-
 // The loaders read texts into buffers of this size; database texts never come near it.
 constexpr int kTextBufferSize = 512;
 // An address (guid, link) holds up to 2047 code-page bytes.
 constexpr int kAddressBufferSize = static_cast<int>(CodePageFieldSize(2047));
 
+// The names of a folder's list, each once: the database matches them ignoring ASCII case.
+std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
+    std::vector<std::string> distinct;
+    std::unordered_set<std::string> seen;
+    for (const std::string& name : names) {
+        if (seen.insert(AsciiLowered(name)).second) {
+            distinct.push_back(name);
+        }
+    }
+    return distinct;
+}
+
+}  // namespace
+
 // One statement's items, read record by record into buffers bound once for the whole
 // query (bindings accumulate until the recordset closes).
-class ItemRecords {
+class CNewsList::ItemRecords {
 public:
     ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql)
         : m_records(connection) {
@@ -40,9 +51,13 @@ public:
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
-        // A search names each item's channel beside it, and whether it is unread.
+        // A folder's statement and a search's say whether each item is unread; a search also
+        // names each item's channel beside it.
         m_records.BindColumnByName("item_unread", &m_unread, sizeof m_unread, kBindNumber);
         m_records.BindColumnByName("channel_title", m_channel, kTextBufferSize, kBindText);
+        // Only a folder's statement has it.
+        m_records.BindColumnByName("keyword_index", &m_keywordIndex, sizeof m_keywordIndex,
+                                   kBindNumber);
     }
     ~ItemRecords() { m_records.Close(); }
     ItemRecords(const ItemRecords&) = delete;
@@ -58,6 +73,8 @@ public:
         m_id = -1;
         m_records.Fetch();
     }
+    // The position of the name the row was found by, in the folder statement's names.
+    std::size_t KeywordIndex() const { return static_cast<std::size_t>(m_keywordIndex); }
     // What tells the item from the others a folder lists, as the store tells items apart:
     // its title ignoring ASCII case and apostrophes, or for an untitled item its guid, else
     // its link, else its ID.
@@ -92,12 +109,15 @@ private:
     char m_channel[kTextBufferSize] = {};
     CAdoDateValue m_date;
     std::int32_t m_unread = 0;
+    std::int32_t m_keywordIndex = 0;
 };
 
+namespace {
+
 // The IDs a statement of unread items gives; none when it cannot run.
-UnreadItems ReadUnreadItems(const CAdoConnection& connection,
-                            const std::optional<std::string>& sql) {
-    UnreadItems unread;
+CNewsList::UnreadItems ReadUnreadItems(const CAdoConnection& connection,
+                                       const std::optional<std::string>& sql) {
+    CNewsList::UnreadItems unread;
     CAdoRecordset records(connection);
     if (!sql || !records.Open(*sql)) {
         return unread;
@@ -109,28 +129,6 @@ UnreadItems ReadUnreadItems(const CAdoConnection& connection,
         unread.insert(id);
     }
     return unread;
-}
-
-// Appends the rows of `records` while `current` holds, publishing the count at the first
-// step and every later one with a pause, up to the row past CNewsList::kChannelRowLimit.
-// Returns the count. An empty `channel` puts each row under its record's own channel.
-int ReadRowsUpToLimit(ItemRecords& records, const std::string& channel, const UnreadItems* unread,
-                      const std::function<bool()>& current,
-                      const std::function<int(CNewsRow)>& append,
-                      const std::function<void(int)>& publishAndPause) {
-    int count = 0;
-    while (!records.AtEnd() && current()) {
-        records.Read();
-        count = append(records.MakeRow(channel, unread));
-        if (count == CNewsList::kFirstPublication || count % CNewsList::kPublicationStep == 0) {
-            publishAndPause(count);
-        }
-        if (count > CNewsList::kChannelRowLimit) {
-            break;
-        }
-        records.MoveNext();
-    }
-    return count;
 }
 
 }  // namespace
@@ -159,6 +157,21 @@ struct CNewsList::Plan {
                 return SqlSelectUnreadItems(name, cutoff, false);
             case kListModeToday:
                 return SqlSelectUnreadItems(name, today, true);
+            default:
+                return std::nullopt;
+        }
+    }
+
+    std::optional<std::string> FolderStatement(const std::vector<std::string>& names, int limit,
+                                               int offset) const {
+        if (names.empty()) {
+            return std::nullopt;
+        }
+        switch (mode) {
+            case kListModeAll:
+                return SqlSelectRecentItemsOfChannels(names, cutoff, limit, offset);
+            case kListModeToday:
+                return SqlSelectItemsOfChannelsOfDay(names, today, limit, offset);
             default:
                 return std::nullopt;
         }
@@ -307,13 +320,8 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
         // Read first: an item shown meanwhile is read, never the other way round.
         const UnreadItems unread = ReadUnreadItems(m_store, plan.UnreadStatement(name));
         ItemRecords records(m_store, plan.Statement(name));
-        count = ReadRowsUpToLimit(
-            records, name, &unread, [&] { return IsCurrent(token); },
-            [this](CNewsRow row) { return Append(std::move(row)); },
-            [this](int published) {
-                Publish(published);
-                m_pacing.Pause(kPause);
-            });
+        int read = 0;
+        count = ReadRows(token, records, {name}, &unread, nullptr, 0, &read);
     }
     Publish(count);
     Status(count);
@@ -328,13 +336,8 @@ void CNewsList::RunSearch(std::uint64_t token, std::string match) {
     }
     if (!match.empty() && IsCurrent(token)) {
         ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1));
-        count = ReadRowsUpToLimit(
-            records, std::string(), nullptr, [&] { return IsCurrent(token); },
-            [this](CNewsRow row) { return Append(std::move(row)); },
-            [this](int published) {
-                Publish(published);
-                m_pacing.Pause(kPause);
-            });
+        int read = 0;
+        count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read);
     }
     Publish(count);
     if (m_listener) {
@@ -343,64 +346,60 @@ void CNewsList::RunSearch(std::uint64_t token, std::string match) {
     EndLoad(token);
 }
 
+// The statement asks for a page of rows at a time: with a limit, the database keeps only the
+// best rows of its sort and reads the other columns only for them, which costs a fraction of
+// sorting every item of a large folder. Only titles that repeat leave a page short of the cap;
+// the next page then goes on where it ended. Each row says whether its item is unread.
 void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
     const Plan plan = MakePlan(mode);
-    // The titles listed so far, lowered: the duplicate test costs the same for the
-    // thousandth record as for the first.
+    names = DistinctNames(names);
+    // The identities listed so far: the duplicate test costs the same for the thousandth
+    // record as for the first.
     std::unordered_set<std::string> listed;
-    bool outdated = false;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        if (!IsCurrent(token)) {
-            outdated = true;
+    int count = 0;
+    int offset = 0;
+    while (IsCurrent(token) && count <= kChannelRowLimit) {
+        ItemRecords records(m_store, plan.FolderStatement(names, kFolderPageRows, offset));
+        int read = 0;
+        count = ReadRows(token, records, names, nullptr, &listed, count, &read);
+        if (read < kFolderPageRows) {
             break;
         }
-        {
-            const UnreadItems unread = ReadUnreadItems(m_store, plan.UnreadStatement(name));
-            ItemRecords records(m_store, plan.Statement(name));
-            while (!records.AtEnd()) {
-                if (!IsCurrent(token)) {
-                    outdated = true;
-                    break;
-                }
-                records.Read();
-                if (listed.insert(records.Identity()).second) {
-                    Append(records.MakeRow(name, &unread));
-                }
-                records.MoveNext();
-            }
-        }
-        if (outdated) {
-            break;
-        }
-        const int count = SortRows();
+        offset += read;
+    }
+    // An outdated folder load leaves the count it last published.
+    if (IsCurrent(token)) {
         Publish(count);
         Status(count);
-        if (count > kFolderRowLimit) {
-            break;
-        }
-        if (i + 1 < names.size()) {
-            m_pacing.Pause(kPause);
-        }
-    }
-    if (names.empty()) {
-        // Nothing else would replace the count of the list shown before.
-        Publish(0);
-        Status(0);
     }
     EndLoad(token);
+}
+
+int CNewsList::ReadRows(std::uint64_t token, ItemRecords& records,
+                        const std::vector<std::string>& names, const UnreadItems* unread,
+                        std::unordered_set<std::string>* listed, int count, int* read) {
+    while (!records.AtEnd() && IsCurrent(token)) {
+        records.Read();
+        ++*read;
+        if (listed == nullptr || listed->insert(records.Identity()).second) {
+            const std::size_t index = records.KeywordIndex();
+            count = Append(records.MakeRow(index < names.size() ? names[index] : "", unread));
+            if (count == kFirstPublication || count % kPublicationStep == 0) {
+                Publish(count);
+                m_pacing.Pause(kPause);
+            }
+            if (count > kChannelRowLimit) {
+                break;
+            }
+        }
+        records.MoveNext();
+    }
+    return count;
 }
 
 int CNewsList::Append(CNewsRow row) {
     std::lock_guard lock(m_rowsMutex);
     m_rows.push_back(std::move(row));
-    return static_cast<int>(m_rows.size());
-}
-
-int CNewsList::SortRows() {
-    std::lock_guard lock(m_rowsMutex);
-    // Stable, so rows of one channel and day keep the database's order.
-    std::stable_sort(m_rows.begin(), m_rows.end(), NewsRowBefore);
     return static_cast<int>(m_rows.size());
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "feeds/pacing.h"
@@ -42,10 +43,12 @@ std::string SearchStatusText(int count);
 // A channel load reads the channel's items (by the list mode of its request: those inside
 // the retention period, or those of today's UTC date) newest first, at most 1001, publishing the
 // count at 200 and at every multiple of 500 with a pause each time. A folder load reads the
-// channels below the folder one by one, skips items already listed (titles ignoring ASCII
-// case and apostrophes, untitled items by guid or link),
-// keeps the whole list in NewsRowBefore order and stops taking names once more than 500
-// rows are listed, pausing between names.
+// items of every channel below the folder with one statement, newest first across them all
+// (NewsRowBefore order, rows of one day in the order of the channel names), skips an item
+// already listed as the store tells items apart (titles ignoring ASCII case and apostrophes,
+// untitled items by guid, else link; the newest copy stays), and keeps and publishes like a
+// channel load. The statement is read in pages of kFolderPageRows; a page after the first is
+// needed only when repeated titles leave the first short of the cap.
 //
 // Thread rules: RequestLoad, WaitUntilIdle, WaitUntilIdleFor and the destructor are called
 // from one thread (the window thread, or a tool's main thread); Invalidate, IsBusy,
@@ -55,9 +58,12 @@ class CNewsList {
 public:
     static constexpr int kFirstPublication = 200;
     static constexpr int kPublicationStep = 500;
-    static constexpr int kChannelRowLimit = 1000;  // a channel load ends with the row past it
-    static constexpr int kFolderRowLimit = 500;    // a folder load takes no name once past it
+    static constexpr int kChannelRowLimit = 1000;  // a load ends with the row past it
+    // A folder's statement reads its items in pages of this many rows.
+    static constexpr int kFolderPageRows = kChannelRowLimit + 1;
     static constexpr Pacing::Duration kPause{100};
+    // The IDs of the unread items among those a load reads.
+    using UnreadItems = std::unordered_set<std::int64_t>;
 
     // `store` gives the connection and the retention period; `listener` (may be null) hears
     // from the loaders. Both must outlive the list.
@@ -108,6 +114,7 @@ public:
 
 private:
     struct Plan;
+    class ItemRecords;
 
     void RunChannel(std::uint64_t token, int mode, std::string name);
     void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names);
@@ -115,10 +122,18 @@ private:
     // A loader's end after its last publication: the listener hears of it unless the load
     // was outdated, then the busy flag is cleared.
     void EndLoad(std::uint64_t token);
+    // Appends the rows of `records` to the `count` stored while the load is current, up to
+    // the row past kChannelRowLimit, publishing in steps; each row's channel is the name of
+    // `names` its keyword index gives (the record's own channel past them). A row is unread
+    // when `unread` holds its ID, or without `unread`, when its record says so. With `listed`,
+    // a title already listed (ignoring ASCII case) is skipped. Adds the records read to
+    // `*read`; returns the rows stored.
+    int ReadRows(std::uint64_t token, ItemRecords& records, const std::vector<std::string>& names,
+                 const UnreadItems* unread, std::unordered_set<std::string>* listed, int count,
+                 int* read);
     Plan MakePlan(int mode) const;
     bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
     int Append(CNewsRow row);
-    int SortRows();
     void Publish(int count);
     void Status(int count);
     void SetIdle();

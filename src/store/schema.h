@@ -28,6 +28,10 @@ using SchemaProgress = std::function<void(std::int64_t done, std::int64_t total)
 // data/schema.sql, built into the program.
 extern const char kSchemaSql[];
 
+// The first part of PrepareDatabase, for a file opened only to be read: refuses a file that
+// is no database and one without the channel and item tables.
+bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
+
 // Readies an opened database file for the program, or refuses it. Refused, without a byte
 // written: a file that is no database, one without the channel and item tables (an empty
 // file among them), and one SQLite can open only for reading. A file of an earlier schema is
@@ -44,10 +48,6 @@ extern const char kSchemaSql[];
 // functions (InstallSearchIndex).
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade = nullptr,
                      const SchemaProgress& progress = {});
-
-// The first part of PrepareDatabase, for a file opened only to be read: refuses a file that
-// is no database and one without the channel and item tables.
-bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 
 // The schema version of the database file at `path` (PRAGMA user_version), or -1 when it
 // cannot be opened and read. Never creates the file; changes nothing in it.

@@ -133,7 +133,7 @@ private:
     bool Word(const std::vector<Char>& chars, std::size_t begin, std::size_t end) {
         m_buffer.clear();
         for (std::size_t i = begin; i < end; ++i) {
-            AppendCodePoint(m_buffer, chars[i].folded);
+            AppendUtf8(m_buffer, chars[i].folded);
         }
         return Emit(chars[begin].start, chars[end - 1].end, false);
     }
@@ -161,14 +161,14 @@ private:
 
     bool Single(const Char& c) {
         m_buffer.clear();
-        AppendCodePoint(m_buffer, c.folded);
+        AppendUtf8(m_buffer, c.folded);
         return Emit(c.start, c.end, false);
     }
 
     bool Pair(const Char& first, const Char& second) {
         m_buffer.clear();
-        AppendCodePoint(m_buffer, first.folded);
-        AppendCodePoint(m_buffer, second.folded);
+        AppendUtf8(m_buffer, first.folded);
+        AppendUtf8(m_buffer, second.folded);
         return Emit(first.start, second.end, m_mode == SearchTermMode::kStored);
     }
 

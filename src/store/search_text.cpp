@@ -122,7 +122,7 @@ std::string SearchTextOfHtml(std::string_view html) {
             std::size_t length = 0;
             const char32_t value = Reference(html, i, &length);
             if (value != 0) {
-                AppendCodePoint(text, value);
+                AppendUtf8(text, value);
                 i += length;
             } else {
                 text += c;

@@ -150,6 +150,63 @@ std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day)
            " order by rss_pubDate desc";
 }
 
+namespace {
+
+// "with names(keyword_index, name) as (values (0, 'K0'), (1, 'K1'), ...)"
+std::string NamesTable(const std::vector<std::string>& keywords) {
+    std::string sql = "with names(keyword_index, name) as (values ";
+    for (std::size_t i = 0; i < keywords.size(); ++i) {
+        sql += i == 0 ? "(" : ", (";
+        sql += std::to_string(i) + ", '" + SqlEscape(keywords[i]) + "')";
+    }
+    return sql + ") ";
+}
+
+// The channel's column comes first in the comparison, so it decides the collation: names
+// match channels ignoring ASCII case, as everywhere.
+std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
+                                  const std::string& dateCondition, int limit, int offset) {
+    return NamesTable(keywords) +
+           "select item.ID, item.rss_title, item.rss_guid, item.rss_link, item.rss_author, "
+           "item.rss_source, item.rss_pubDate, names.keyword_index, exists (select 1 from "
+           "item_unread where item_unread.item_id = item.ID) as item_unread from names inner join "
+           "channel "
+           "on channel.rss_title = names.name "
+           "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate" +
+           dateCondition +
+           " order by date(item.rss_pubDate) is null, item.rss_pubDate desc, "
+           "names.name collate nocase, names.keyword_index, item.ID desc limit " +
+           std::to_string(limit) + " offset " + std::to_string(offset);
+}
+
+}  // namespace
+
+std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywords,
+                                           const AccessDate& cutoff, int limit, int offset) {
+    return SelectItemsOfChannels(keywords, ">" + AccessDateLiteral(cutoff), limit, offset);
+}
+
+std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
+                                          const AccessDate& day, int limit, int offset) {
+    return SelectItemsOfChannels(keywords, "=" + AccessDateLiteral(day), limit, offset);
+}
+
+std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keywords,
+                                            const AccessDate& first, const AccessDate& last) {
+    return NamesTable(keywords) +
+           "select item.ID, item.rss_title, item.rss_description, item.rss_pubDate, "
+           "names.keyword_index from names inner join channel on channel.rss_title = names.name "
+           "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate>=" +
+           AccessDateLiteral(first) + " and item.rss_pubDate<=" + AccessDateLiteral(last) +
+           " order by names.keyword_index, item.rss_pubDate desc, item.ID desc";
+}
+
+std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords) {
+    return NamesTable(keywords) +
+           "select count(*) from names inner join channel on channel.rss_title = names.name "
+           "inner join item on item.rss_channelID = channel.ID";
+}
+
 std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff) {
     return "select * from item where rss_channelID = ( select ID from channel where "
            "rss_title = '" +

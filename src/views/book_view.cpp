@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-const char CTD_BookView::kNotice[] = "暂无此功能";
+const char CTD_BookView::kNotice[] = "报纸：今日和昨日的新闻显示在下方的页面中";
 
 CTD_BookView::CTD_BookView(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);

@@ -2,7 +2,8 @@
 
 #include <QWidget>
 
-// What the news-list place shows in the "报纸" mode: a notice that there is nothing yet.
+// What the news-list place holds in the "报纸" mode, where the newspaper fills the browser
+// pane: a notice pointing there.
 class CTD_BookView : public QWidget {
     Q_OBJECT
 public:

@@ -297,6 +297,14 @@ bool CTD_ListView::viewportEvent(QEvent* event) {
     return true;
 }
 
+void CTD_ListView::Reload(const CKeywordNode& record, CNodeMap::Handle item) {
+    // The loader only ever posts to this thread, so waiting for it here cannot deadlock; it
+    // stops at its next row.
+    m_list->Invalidate();
+    m_list->WaitUntilIdle();
+    ShowNode(record, item);
+}
+
 void CTD_ListView::PublishCount(int count) {
     QMetaObject::invokeMethod(
         this, [this, count] { m_model->SetPublished(count); }, Qt::QueuedConnection);
@@ -334,5 +342,5 @@ void CTD_ListView::OpenItemLink(const QModelIndex& index) {
             emit LinkOpened(QString::fromStdString(*link));
         }
     }
-    emit PaneLayoutWanted(1);
+    emit PageRoomWanted();
 }

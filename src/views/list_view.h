@@ -69,6 +69,9 @@ public:
     void ShowSearch(const QString& typed);
     // Whether the rows are a search's.
     bool ShowsSearch() const { return m_showsSearch; }
+    // Loads the node's news afresh: a load still running is stopped and waited for first, so
+    // the request is never dropped.
+    void Reload(const CKeywordNode& record, CNodeMap::Handle item);
     int ListMode() const { return m_listMode; }
 
     // Selects the first unread row from the current one on (from the top without one) and
@@ -96,14 +99,14 @@ signals:
     void PageReady(const QString& html, const QUrl& baseUrl);
     // An address to open in the browser pane.
     void LinkOpened(const QString& address);
-    // The layout the panes should take: the news list at `listQuarters` of the height.
-    void PaneLayoutWanted(int listQuarters);
     // An item was marked read because its page was shown.
     void ItemRead();
     // The user asks for the next unread item (Space, N).
     void NextUnreadRequested();
     // A load has ended with its last rows published.
     void LoadEnded();
+    // The page wants room: a double click opened the item's own address in it.
+    void PageRoomWanted();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "views/name_dialogs.h"
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -20,11 +21,32 @@ CNameDlg::CNameDlg(const char* caption, QWidget* parent) : QDialog(parent) {
     QPushButton* ok = buttons->addButton(QString::fromUtf8("确定"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QString::fromUtf8("取消"), QDialogButtonBox::RejectRole);
     ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CNameDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    m_message = new QLabel(this);
+    m_message->setWordWrap(true);
+    m_message->hide();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_edit);
+    layout->addWidget(m_message);
     layout->addWidget(buttons);
+}
+
+void CNameDlg::SetName(const std::string& name) {
+    m_edit->setText(QString::fromStdString(name));
+    m_edit->selectAll();
+}
+
+void CNameDlg::accept() {
+    const QString refusal = m_check ? m_check(Name()) : QString();
+    if (!refusal.isEmpty()) {
+        m_message->setText(refusal);
+        m_message->show();
+        m_edit->setFocus();
+        m_edit->selectAll();
+        return;
+    }
+    QDialog::accept();
 }
 
 std::string CNameDlg::Name() const {

@@ -1,25 +1,44 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <functional>
 #include <string>
 
+class QLabel;
 class QLineEdit;
 
-// What the three name dialogs share: an edit that starts empty, OK as the default button
-// and Cancel. The dialogs only ask: the tree's commands act on the name once OK closed the
-// dialog, and Cancel changes nothing.
+// What the three name dialogs share: an edit (empty, or holding the current name selected),
+// OK as the default button and Cancel. The dialogs only ask: the tree's commands act on the
+// name once OK closed the dialog, and Cancel changes nothing. A command may give a check that
+// OK runs first: a name it refuses is explained under the edit and the dialog stays open for
+// the user to correct it.
 class CNameDlg : public QDialog {
     Q_OBJECT
 public:
+    // Returns why `name` cannot be used, or an empty text when it can.
+    using Check = std::function<QString(const std::string& name)>;
+
     // The edit's text cut to the name limit: 511 code-page bytes, at a character boundary.
     std::string Name() const;
     QLineEdit* Edit() const { return m_edit; }
+    // The line under the edit that says why a name was refused.
+    QLabel* Message() const { return m_message; }
+
+    // Starts the edit with `name`, all of it selected.
+    void SetName(const std::string& name);
+    void SetCheck(Check check) { m_check = std::move(check); }
+
+public slots:
+    void accept() override;
 
 protected:
     CNameDlg(const char* caption, QWidget* parent);
 
 private:
     QLineEdit* m_edit = nullptr;
+    QLabel* m_message = nullptr;
+    Check m_check;
 };
 
 // "添加文件夹": the name of a new folder.

@@ -1,14 +1,22 @@
 #include "views/tree_commands.h"
 
+#include <QMessageBox>
+#include <QPushButton>
+#include <memory>
 #include <vector>
 
 #include "feeds/feed_store.h"
+#include "model/tree_edit_rules.h"
 #include "store/statements.h"
 #include "views/command_ids.h"
 #include "views/name_dialogs.h"
 #include "views/tree_view.h"
 
 namespace {
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 bool IsInBranch(const QTreeWidgetItem* item, const QTreeWidgetItem* branch) {
     for (; item != nullptr; item = item->parent()) {
@@ -30,34 +38,26 @@ void CTreeCommands::Run(int commandId) {
     }
     switch (commandId) {
         case ID_FOLDER_ADD_FOLDER:
-        case ID_ROOT_ADD_FOLDER: {
-            CfolderDlg dialog(&m_view);
-            if (dialog.exec() == QDialog::Accepted) {
-                AddChild(selected, NODE_FOLDER, dialog.Name());
-            }
+        case ID_ROOT_ADD_FOLDER:
+            AskAndAdd(selected, NODE_FOLDER);
             break;
-        }
         case ID_FOLDER_ADD_KEY:
-        case ID_ROOT_ADD_KEY: {
-            CkeyDlg dialog(&m_view);
-            if (dialog.exec() == QDialog::Accepted) {
-                AddChild(selected, NODE_KEY, dialog.Name());
-            }
+        case ID_ROOT_ADD_KEY:
+            AskAndAdd(selected, NODE_KEY);
             break;
-        }
-        case ID_FOLDER_RENAME: {
-            CrenameDlg dialog(&m_view);
-            if (dialog.exec() == QDialog::Accepted) {
-                Rename(selected, dialog.Name());
-            }
+        case ID_FOLDER_RENAME:
+            AskAndRename(selected);
             break;
-        }
         case ID_FOLDER_DELETE:
         case ID_KEY_DELETE:
-            DeleteNode(selected);
+            if (ConfirmDeletion(selected, false)) {
+                DeleteNode(selected);
+            }
             break;
         case ID_FOLDER_DELETE_ALL:
-            DeleteBranch(selected);
+            if (ConfirmDeletion(selected, true)) {
+                DeleteBranch(selected);
+            }
             break;
         case ID_FOLDER_EXPAND_ALL:
         case ID_FOLDER_COLLAPSE_ALL:
@@ -85,7 +85,92 @@ void CTreeCommands::Run(int commandId) {
     }
 }
 
+void CTreeCommands::AskAndAdd(QTreeWidgetItem* parent, int type) {
+    std::unique_ptr<CNameDlg> dialog;
+    if (type == NODE_FOLDER) {
+        dialog = std::make_unique<CfolderDlg>(&m_view);
+    } else {
+        dialog = std::make_unique<CkeyDlg>(&m_view);
+    }
+    dialog->SetCheck(
+        [this, parent, type](const std::string& name) { return NameRefusal(parent, type, name); });
+    if (dialog->exec() == QDialog::Accepted) {
+        AddChild(parent, type, dialog->Name());
+    }
+}
+
+void CTreeCommands::AskAndRename(QTreeWidgetItem* item) {
+    const CKeywordNode record = m_view.Lookup(item);
+    CrenameDlg dialog(&m_view);
+    dialog.SetName(record.name);
+    dialog.SetCheck([this, item, type = record.type](const std::string& name) {
+        return NameRefusal(item->parent(), type, name, item);
+    });
+    if (dialog.exec() == QDialog::Accepted) {
+        Rename(item, dialog.Name());
+    }
+}
+
+QString CTreeCommands::NameRefusal(QTreeWidgetItem* parent, int type, const std::string& name,
+                                   QTreeWidgetItem* self) const {
+    const NodeNameProblem problem =
+        CheckNodeName(m_view.Nodes(), CTD_TreeView::HandleOf(parent), type, name,
+                      self ? CTD_TreeView::HandleOf(self) : CNodeMap::kNoItem);
+    switch (problem) {
+        case NodeNameProblem::kEmpty:
+            return Utf8("名称不能为空，请输入名称。");
+        case NodeNameProblem::kTaken:
+            return Utf8(type == NODE_FOLDER ? "这里已有名为“%1”的文件夹，请换一个名称。"
+                                            : "这里已有名为“%1”的频道，请换一个名称。")
+                .arg(QString::fromStdString(CKeywordNode::NewNode(name, type).name));
+        default:
+            return {};
+    }
+}
+
+QString CTreeCommands::DeletionQuestion(QTreeWidgetItem* item, bool wholeBranch) const {
+    const CKeywordNode record = m_view.Lookup(item);
+    if (record.type == NODE_FOLDER && !wholeBranch) {
+        // The children stay: they move up to the folder's parent.
+        int channels = 0;
+        int folders = 0;
+        for (CNodeMap::Handle child : m_view.Nodes().Children(CTD_TreeView::HandleOf(item))) {
+            ++(m_view.Nodes().Lookup(child).type == NODE_KEY ? channels : folders);
+        }
+        if (channels + folders == 0) {
+            return {};
+        }
+        return Utf8("将删除文件夹“%1”，其中的 %2 个频道和 %3 个文件夹移到上一级，确定吗？")
+            .arg(QString::fromUtf8(record.name))
+            .arg(channels)
+            .arg(folders);
+    }
+    const DeletionCounts counts =
+        CountDeletion(m_view.Nodes(), CTD_TreeView::HandleOf(item), m_view.Store());
+    if (!counts.itemsCounted) {
+        return Utf8("将删除 %1 个频道及其新闻，确定吗？").arg(counts.channels);
+    }
+    return Utf8("将删除 %1 个频道及其 %2 条新闻，确定吗？").arg(counts.channels).arg(counts.items);
+}
+
+bool CTreeCommands::ConfirmDeletion(QTreeWidgetItem* item, bool wholeBranch) {
+    const QString question = DeletionQuestion(item, wholeBranch);
+    if (question.isEmpty()) {
+        return true;
+    }
+    QMessageBox box(QMessageBox::Question, Utf8("删除"), question,
+                    QMessageBox::Ok | QMessageBox::Cancel, &m_view);
+    box.button(QMessageBox::Ok)->setText(Utf8("确定"));
+    box.button(QMessageBox::Cancel)->setText(Utf8("取消"));
+    // Enter keeps everything: only a deliberate 确定 deletes.
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
 bool CTreeCommands::AddChild(QTreeWidgetItem* parent, int type, const std::string& name) {
+    if (!NameRefusal(parent, type, name).isEmpty()) {
+        return false;
+    }
     const int parentId = m_view.Lookup(parent).id;
     return m_view.AddNode(type, parentId, CKeywordNode::NewNode(name, type));
 }
@@ -93,7 +178,9 @@ bool CTreeCommands::AddChild(QTreeWidgetItem* parent, int type, const std::strin
 bool CTreeCommands::Rename(QTreeWidgetItem* item, std::string_view name) {
     const CKeywordNode record = m_view.Lookup(item);
     name = CutToCodePageLimit(name, kMaxNodeNameCodePageBytes);
-    if (record.type == NODE_NONE || !m_view.TreeFile()->RenameNode(record.id, name)) {
+    if (record.type == NODE_NONE ||
+        !NameRefusal(item->parent(), record.type, std::string(name), item).isEmpty() ||
+        !m_view.TreeFile()->RenameNode(record.id, name)) {
         return false;
     }
     item->setText(0, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
@@ -183,6 +270,7 @@ bool CTreeCommands::MoveToFolder(QTreeWidgetItem* item, QTreeWidgetItem* folder)
     const CKeywordNode moved = m_view.Lookup(item);
     const CKeywordNode target = m_view.Lookup(folder);
     if (moved.type == NODE_NONE || target.type == NODE_NONE ||
+        !NameRefusal(folder, moved.type, moved.name, item).isEmpty() ||
         !m_view.TreeFile()->MoveNodeToEnd(moved.id, target.id)) {
         return false;
     }
@@ -191,6 +279,24 @@ bool CTreeCommands::MoveToFolder(QTreeWidgetItem* item, QTreeWidgetItem* folder)
     m_view.expandItem(folder);
     emit m_view.TreeChanged();
     return true;
+}
+
+bool CTreeCommands::DropOnFolder(QTreeWidgetItem* item, QTreeWidgetItem* folder) {
+    if (item != nullptr && folder != nullptr && !IsInBranch(folder, item)) {
+        const CKeywordNode moved = m_view.Lookup(item);
+        if (moved.type != NODE_NONE &&
+            !NameRefusal(folder, moved.type, moved.name, item).isEmpty()) {
+            const char* text = moved.type == NODE_FOLDER
+                                   ? "“%1”中已有名为“%2”的文件夹，不能移到那里。"
+                                   : "“%1”中已有名为“%2”的频道，不能移到那里。";
+            QMessageBox::information(&m_view, Utf8("移动"),
+                                     Utf8(text)
+                                         .arg(QString::fromUtf8(m_view.Lookup(folder).name))
+                                         .arg(QString::fromUtf8(moved.name)));
+            return false;
+        }
+    }
+    return MoveToFolder(item, folder);
 }
 
 // Channels are copied as branches too: a hand-edited file can give a channel children, and

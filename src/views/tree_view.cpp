@@ -359,7 +359,7 @@ void CTD_TreeView::mouseReleaseEvent(QMouseEvent* event) {
     CTreeDragger::Drop drop;
     if (m_dragger->Release(&drop)) {
         // A drop is not a click.
-        m_commands->MoveToFolder(drop.dragged, drop.target);
+        m_commands->DropOnFolder(drop.dragged, drop.target);
         return;
     }
     QTreeWidgetItem* item = itemAt(event->position().toPoint());

@@ -31,8 +31,10 @@ XmlParseLimits ParseLimitsOf(const FetchOptions& fetch);
 // Parsing never reads a file or the network on the document's behalf (no DTD, no external
 // entities), keeps libxml2's limits on entity expansion, honours the stop flag and gives up
 // after ten seconds of processor time (see ParseXmlBytes). The character set is decided by
-// the byte order mark or the XML declaration, else by the HTTP charset, else UTF-8; the GB
-// labels are decoded as GB18030. A saved document keeps the declaration it was loaded with.
+// the byte order mark or the XML declaration, else by the HTTP charset, else UTF-8 (or, for
+// bytes that are not UTF-8, GB18030 or windows-1252); the GB labels are decoded as GB18030.
+// Every text, attribute and markup a node hands out is valid UTF-8. A saved document keeps
+// the declaration it was loaded with.
 class CXmlDocument {
 public:
     CXmlDocument();

@@ -11,11 +11,18 @@ namespace {
 // Entity references nested deeper than this are not followed when reading text.
 constexpr int kMaxEntityDepth = 16;
 
+// Appends `text` as far as it fits. libxml2 keeps what recovery read from a document that was
+// not valid in its encoding byte for byte; such bytes reach the caller as the windows-1252
+// characters they would be (ValidUtf8), so every text handed out is valid UTF-8.
 void AppendLimited(std::string& out, std::string_view text, std::size_t maxBytes) {
     if (out.size() >= maxBytes) {
         return;
     }
-    out.append(CutAtCharBoundary(text, maxBytes - out.size()));
+    if (IsValidUtf8(text)) {
+        out.append(CutAtCharBoundary(text, maxBytes - out.size()));
+    } else {
+        out.append(CutAtCharBoundary(ValidUtf8(text), maxBytes - out.size()));
+    }
 }
 
 void CollectText(const xmlNode* first, std::string& out, std::size_t maxBytes, int depth);
@@ -90,11 +97,11 @@ std::string XmlNode::innerXml(std::size_t maxBytes) const {
             continue;
         }
         const std::string_view markup = XmlView(xmlBufferContent(buffer));
-        if (out.size() + markup.size() > maxBytes) {
-            AppendLimited(out, markup, maxBytes);
+        const bool full = out.size() + markup.size() > maxBytes;
+        AppendLimited(out, markup, maxBytes);
+        if (full) {
             break;
         }
-        out.append(markup);
     }
     xmlBufferFree(buffer);
     return out;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/charset.h"
+#include "base/text_util.h"
 #include "xml/xml_repair.h"
 
 namespace {
@@ -191,6 +192,17 @@ Declaration ReadDeclaration(std::string_view bytes) {
 // Byte order marks and UTF-16 without one are left to libxml2's own detection.
 bool LeaveEncodingToParser(std::string_view bytes) {
     return bytes.starts_with("\xEF\xBB\xBF") || IsUtf16(bytes);
+}
+
+// Whether nothing names the document's encoding: no byte order mark, no UTF-16 layout, no
+// encoding in its declaration and no HTTP charset. Blank lines in front are looked past, as
+// the mending of a broken feed drops them.
+bool NamesNoEncoding(std::string_view bytes, std::string_view httpCharset) {
+    while (!bytes.empty() && IsBlank(bytes.front())) {
+        bytes.remove_prefix(1);
+    }
+    return httpCharset.empty() && !LeaveEncodingToParser(bytes) &&
+           ReadDeclaration(bytes).encoding.empty();
 }
 
 // Whether some start tag of the document holds more than `limit` attributes. Counts the "="
@@ -401,6 +413,13 @@ ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
                         const XmlParseLimits& limits, XmlParseMode mode) {
     InitXmlLibrary();
     const std::chrono::nanoseconds started = ThreadCpuTime();
+    // Read as UTF-8, such bytes would fail, and what recovery made of them would carry them
+    // into the text as they are.
+    std::string decoded;
+    if (NamesNoEncoding(bytes, httpCharset) && !IsValidUtf8(bytes)) {
+        decoded = DecodeUndeclared(bytes);
+        bytes = decoded;
+    }
     ParsedXml parsed = ParseOnce(bytes, httpCharset, limits, false);
     if (parsed.doc || !parsed.malformed || mode == XmlParseMode::kStrict) {
         return parsed;

@@ -55,7 +55,9 @@ struct ParsedXml {
 };
 
 // Parses `bytes`. The character set is decided by the byte order mark or the XML declaration,
-// else by `httpCharset`, else UTF-8; the GB labels are decoded as GB18030. The document is
+// else by `httpCharset`, else UTF-8; the GB labels are decoded as GB18030. Bytes that name no
+// encoding in any of these ways and are not valid UTF-8 are read as GB18030 when they are
+// valid GB18030, otherwise as windows-1252 (DecodeUndeclared). The document is
 // read without network or file access and without DTD loading; whitespace-only text between
 // elements is dropped. A document without a document element fails.
 //

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/charset.h"
+
 TEST(TextUtil, CutsOnlyAtCharacterBoundaries) {
     const std::string text = "a足球b";  // 1 + 3 + 3 + 1 bytes
     struct Case {
@@ -82,6 +84,40 @@ TEST(TextUtil, LimitsCountCodePageBytes) {
     char field[CodePageFieldSize(511)];
     CopyToCodePageField(field, 511, "a" + chinese);
     EXPECT_EQ(std::string(field), "a" + chinese.substr(0, 255 * 3));
+}
+
+TEST(TextUtil, BytesThatAreNotUtf8BecomeWindows1252CharactersAndNothingIsLost) {
+    struct Case {
+        std::string input;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"Zürich 足球", "Zürich 足球"},    // valid text is left alone
+        {"Caf\xE9", "Café"},               // a lone Latin-1 byte
+        {"\x80\x93x\x94", "€“x”"},         // the bytes windows-1252 gives to symbols
+        {"\x81\x9D", "\xC2\x81\xC2\x9D"},  // undefined bytes keep their number
+        {"\xE8\xB6\xB3\xE7", "足ç"},       // a sequence cut off at the end
+        {"\xC0\xAF", "À¯"},                // an overlong form is two characters
+        {"\xED\xA0\x80", "í\xC2\xA0€"},    // a surrogate is not UTF-8
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ValidUtf8(c.input), c.expected) << c.input;
+        EXPECT_TRUE(IsValidUtf8(ValidUtf8(c.input))) << c.input;
+    }
+    EXPECT_FALSE(IsValidUtf8("\xFF"));
+    EXPECT_EQ(Windows1252ToUtf8("\xE9\x80"), "é€");
+}
+
+TEST(Charset, UndeclaredBytesReadAsGb18030WhenTheyAreElseAsWindows1252) {
+    std::string charset;
+    // "体育" in GBK.
+    EXPECT_EQ(DecodeUndeclared("\xCC\xE5\xD3\xFD", &charset), "体育");
+    EXPECT_EQ(charset, "GB18030");
+    // A lead byte followed by a blank is no GB18030 character.
+    EXPECT_EQ(DecodeUndeclared("Caf\xE9 au lait", &charset), "Café au lait");
+    EXPECT_EQ(charset, "windows-1252");
+    EXPECT_EQ(DecodeUndeclared("\xFF", &charset), "ÿ");
+    EXPECT_EQ(charset, "windows-1252");
 }
 
 // A description longer than its field is cut where a browser shows the cut as the start of

@@ -159,7 +159,11 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
     // Attributes in their fixed order; Chinese is written as UTF-8, not as references.
     const std::string order = "text title type xmlUrl htmlUrl description";
     EXPECT_EQ(OutlineAttributeOrders(saved), (Strings{order, order, order})) << saved;
-    EXPECT_EQ(Occurrences(saved, "text=\"\" title="), 3);
+    // The text every reader lists an outline by is its title.
+    EXPECT_EQ(Occurrences(saved, "text=\"\""), 0);
+    EXPECT_NE(saved.find("text=\"O'Reilly\" title=\"O'Reilly\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("text=\"足球\" title=\"足球\""), std::string::npos);
+    EXPECT_NE(saved.find("text=\"Ben &amp; Jerry's\""), std::string::npos);
     EXPECT_EQ(Occurrences(saved, "type=\"rss\""), 3);
     EXPECT_EQ(Occurrences(saved, "description=\"\""), 3);
     EXPECT_NE(saved.find("title=\"足球\""), std::string::npos);
@@ -168,12 +172,15 @@ TEST_F(OpmlExport, EveryRowBecomesAnOutlineThatReadsBack) {
     ASSERT_TRUE(reader.ReadOutlines(Out(), AddressOrigin::kTypedByUser));
     EXPECT_EQ(Dump(true, reader),
               "loaded: true\n"
+              "outline[0].text: O'Reilly\n"
               "outline[0].title: O'Reilly\n"
               "outline[0].xmlUrl: http://feeds.example.test/radar?a=1&b=2\n"
               "outline[0].htmlUrl: http://radar.example.test/\n"
+              "outline[1].text: 足球\n"
               "outline[1].title: 足球\n"
               "outline[1].xmlUrl: http://rss.example.test/体育/足球.xml\n"
               "outline[1].htmlUrl: http://sports.example.test/it's\n"
+              "outline[2].text: Ben & Jerry's\n"
               "outline[2].title: Ben & Jerry's\n"
               "outline[2].xmlUrl: http://bj.example.test/feed\n");
 }

@@ -80,30 +80,71 @@ TEST(OpmlListFetch, ReadsAListOnItsOwnThreadAndReportsOnce) {
     const OpmlListRead read = result.get_future().get();
     fetch.Join();
     EXPECT_FALSE(fetch.Running());
-    EXPECT_TRUE(read.loaded);
-    EXPECT_FALSE(read.failed);
+    EXPECT_TRUE(read.ok());
     ASSERT_EQ(read.outlines.size(), 2u);
     EXPECT_STREQ(read.outlines[0].xmlUrl, "http://feeds.test/o'brien");
     EXPECT_STREQ(read.outlines[1].title, "足球");
 
-    // Joined, it can read again; an unreachable address reads as nothing.
+    // Joined, it can read again.
     std::promise<OpmlListRead> missing;
     ASSERT_TRUE(fetch.Start(server.Url("/missing.opml"),
                             [&](OpmlListRead read) { missing.set_value(std::move(read)); }));
     const OpmlListRead none = missing.get_future().get();
-    EXPECT_FALSE(none.loaded);
+    EXPECT_EQ(none.failure, OpmlListFailure::kHttpStatus);
     EXPECT_TRUE(none.outlines.empty());
+}
+
+// Each way a list can fail to be read is told apart, so that the user learns why.
+TEST(OpmlListFetch, SaysWhyAListCannotBeRead) {
+    TempDataFolder folder;
+    LocalHttpServer server;
+    server.Serve("/list.opml", kList, "text/x-opml");
+    server.Serve("/page.html", "<html><body><p>a web page<br></body></html>", "text/html");
+    server.Serve("/xhtml", "<html><body/></html>", "application/xhtml+xml");
+    server.Serve("/empty.opml", "<opml version=\"1.0\"><body></body></opml>", "text/x-opml");
+    server.Serve("/folders.opml",
+                 "<opml version=\"1.0\"><body><outline text=\"a\"/><outline text=\"b\"/>"
+                 "</body></opml>",
+                 "text/x-opml");
+    folder.WriteFile("list.opml", kList);
+    std::string closedPort;
+    {
+        LocalHttpServer closed;
+        closedPort = closed.Url("/list.opml");
+    }
+    const struct {
+        std::string address;
+        OpmlListFailure failure;
+        long status;
+    } cases[] = {
+        {server.Url("/list.opml"), OpmlListFailure::kNone, 0},
+        {folder.File("list.opml"), OpmlListFailure::kNone, 0},
+        {server.Url("/missing.opml"), OpmlListFailure::kHttpStatus, 404},
+        {closedPort, OpmlListFailure::kUnreachable, 0},
+        {server.Url("/page.html"), OpmlListFailure::kNotOpml, 0},
+        {server.Url("/xhtml"), OpmlListFailure::kNotOpml, 0},
+        {server.Url("/empty.opml"), OpmlListFailure::kNoFeeds, 0},
+        {server.Url("/folders.opml"), OpmlListFailure::kNoFeeds, 0},
+        {folder.File("no-such.opml"), OpmlListFailure::kFileMissing, 0},
+        {folder.Path(), OpmlListFailure::kFileUnreadable, 0},
+    };
+    for (const auto& c : cases) {
+        const OpmlListRead read = ReadOpmlList(c.address);
+        EXPECT_EQ(read.failure, c.failure) << c.address << ": " << read.detail;
+        EXPECT_EQ(read.status, c.status) << c.address;
+        EXPECT_EQ(read.ok(), read.detail.empty()) << c.address;
+    }
 }
 
 TEST(OpmlListFetch, StoppingAbandonsAStalledServerPromptly) {
     LocalHttpServer server;
     server.ServeSlowly("/stalled.opml", std::chrono::seconds(30), kList);
     std::atomic<int> reports{0};
-    std::atomic<bool> loaded{true};
+    std::atomic<OpmlListFailure> failure{OpmlListFailure::kNone};
     {
         COpmlListFetch fetch;
         ASSERT_TRUE(fetch.Start(server.Url("/stalled.opml"), [&](OpmlListRead read) {
-            loaded = read.loaded;
+            failure = read.failure;
             ++reports;
         }));
         while (server.HitCount("/stalled.opml") == 0) {
@@ -115,5 +156,5 @@ TEST(OpmlListFetch, StoppingAbandonsAStalledServerPromptly) {
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     }
     EXPECT_EQ(reports.load(), 1);
-    EXPECT_FALSE(loaded.load());
+    EXPECT_EQ(failure.load(), OpmlListFailure::kAbandoned);
 }

@@ -7,6 +7,7 @@
 
 #include "base/charset.h"
 #include "base/text_util.h"
+#include "feeds/pass_plan.h"
 #include "feeds/rss_reader.h"
 #include "feeds/services_config.h"
 #include "support/local_http_server.h"
@@ -212,4 +213,26 @@ TEST_F(SearchUrl, ATemplatesWordReachesTheServiceIntact) {
             EXPECT_EQ(std::string(reader.Channel().title), "zh-CN") << engine << " " << word;
         }
     }
+}
+
+// A pass asks each page of a service whose address takes a page, but a service whose address
+// takes none (Google's, or a template without {page}) only once per channel.
+TEST_F(SearchUrl, APassAsksAnAddressWithoutAPageOncePerChannel) {
+    Services().Parse(
+        "search.baidu = http://b.test/ns?word={word}&pn={page}\n"
+        "search.google = http://g.test/rss/search?q={word}\n");
+    const auto addresses = [](int engine) {
+        std::vector<std::string> found;
+        for (const PlannedSource& source : SearchPlan({"a", "b"}, 3, 20, engine)) {
+            found.push_back(source.keyword + " " + std::to_string(source.page) + " " +
+                            source.address);
+        }
+        return found;
+    };
+    EXPECT_EQ(addresses(kEngineGoogle), (std::vector<std::string>{
+                                            "a 0 http://g.test/rss/search?q=a",
+                                            "b 0 http://g.test/rss/search?q=b",
+                                        }));
+    EXPECT_EQ(addresses(kEngineBaidu).size(), 6u);
+    EXPECT_EQ(addresses(kEngineBaidu)[5], "b 2 http://b.test/ns?word=b&pn=2");
 }

@@ -1,5 +1,6 @@
 #include <QColorDialog>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -45,6 +46,8 @@ TEST_F(Settings, TheDialogOpensOnTheRecordAndOkStoresEachFieldWithinItsRange) {
         EXPECT_EQ(dialog.RetentionEdit()->text(), QStringLiteral("123"));
     }
 
+    // A value out of range is brought into range in its edit and said so; the next OK
+    // stores it.
     struct Edge {
         const char* retention;
         const char* maxPages;
@@ -52,22 +55,36 @@ TEST_F(Settings, TheDialogOpensOnTheRecordAndOkStoresEachFieldWithinItsRange) {
         int retentionDays;
         int pages;
         int itemsPerPage;
+        const char* message;  // nullptr: the first OK stores and closes
     };
     const Edge edges[] = {
-        {"", "", "", 1, 0, 1},  // no digits read as 0: no pages, the least of the others
-        {"0", "0", "0", 1, 0, 1},
-        {"7", "2", "20", 7, 2, 20},
-        {"36500", "100", "100", 36500, 100, 100},
-        {"36501", "101", "101", 36500, 100, 100},
-        {"99999999999999999999", "99999999999999999999", "99999999999999999999", 36500, 100, 100},
-        {"007", "01", "0050", 7, 1, 50},
+        {"", "", "", 1, 0, 1, "新闻保留时间 最小为 1 天\n新闻每页条目 最小为 1 条"},
+        {"0", "0", "0", 1, 0, 1, "新闻保留时间 最小为 1 天\n新闻每页条目 最小为 1 条"},
+        {"7", "2", "20", 7, 2, 20, nullptr},
+        {"36500", "100", "100", 36500, 100, 100, nullptr},
+        {"36501", "101", "101", 36500, 100, 100,
+         "新闻保留时间 最大为 36500 天\n新闻最大页码 最大为 100 页\n新闻每页条目 最大为 100 条"},
+        {"99999999999999999999", "5", "50", 36500, 5, 50, "新闻保留时间 最大为 36500 天"},
+        {"007", "01", "0050", 7, 1, 50, nullptr},
     };
     for (const Edge& edge : edges) {
+        theStore.Settings().ResetToDefaults();
+        const CSysData before = Record();
         CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), {}, Frame());
+        dialog.show();
         dialog.RetentionEdit()->setText(QString::fromLatin1(edge.retention));
         dialog.MaxPagesEdit()->setText(QString::fromLatin1(edge.maxPages));
         dialog.ItemsEdit()->setText(QString::fromLatin1(edge.items));
         dialog.accept();
+        if (edge.message != nullptr) {
+            EXPECT_TRUE(dialog.isVisible()) << edge.retention;
+            EXPECT_TRUE(dialog.Message()->text().startsWith(QString::fromUtf8(edge.message)))
+                << dialog.Message()->text().toStdString();
+            EXPECT_EQ(Record().ToBytes(), before.ToBytes()) << edge.retention;
+            EXPECT_EQ(dialog.RetentionEdit()->text(), QString::number(edge.retentionDays));
+            dialog.accept();
+        }
+        EXPECT_FALSE(dialog.isVisible()) << edge.retention;
         EXPECT_EQ(Record().RetentionDays(), edge.retentionDays) << edge.retention;
         EXPECT_EQ(Record().MaxPages(), edge.pages) << edge.maxPages;
         EXPECT_EQ(Record().ItemsPerPage(), edge.itemsPerPage) << edge.items;
@@ -97,7 +114,9 @@ TEST_F(Settings, OkAppliesTheEngineByNameAndCancelKeepsTheRecord) {
     EXPECT_EQ(Record().ToBytes(), before.ToBytes());
 }
 
-TEST_F(Settings, AChosenColourIsStoredKeptAfterCancelPaintedAndSaved) {
+// 系统设置, then 设置, then the 今日新闻 swatch: the chooser starts at the swatch's colour; a
+// chosen colour shows at once, and only the settings dialog's OK keeps it.
+TEST_F(Settings, ChosenColoursAreUndoneByCancelKeptByOkPaintedAndSaved) {
     ExecSql(m_folder.File("data/data.dat"),
             "insert into channel (ID, rss_title) values (1, 'weather');"
             "insert into item (rss_channelID, rss_title, rss_pubDate, rss_source) values "
@@ -108,41 +127,57 @@ TEST_F(Settings, AChosenColourIsStoredKeptAfterCancelPaintedAndSaved) {
     ASSERT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 1; }, 5000));
     QSignalSpy changed(g_pDocument, &CQuillonDoc::SettingsChanged);
     const QColor chosen(10, 120, 30);
-    QColor chooserStart;
-    QColor swatchBefore;
-    QColor swatchAfter;
 
-    // 系统设置, then 设置, then the 今日新闻 swatch, a colour and OK; the settings dialog
-    // itself is cancelled.
-    AnswerNextModal<CTD_SysDlg>([&](CTD_SysDlg* settings) {
-        AnswerNextModal<CTD_ColrefDlg>([&](CTD_ColrefDlg* colours) {
-            swatchBefore = CentreColour(colours->Swatch(0));
-            AnswerNextModal<QColorDialog>([&](QColorDialog* chooser) {
-                chooserStart = chooser->currentColor();
-                chooser->setCurrentColor(chosen);
-                chooser->accept();
+    // Chooses `chosen` for today's swatch, closes the colour dialog with `colourOk` and the
+    // settings dialog with `settingsOk`; returns the colour the chooser started at.
+    const auto choose = [&](bool colourOk, bool settingsOk, QColor* swatchAfter) {
+        QColor start;
+        AnswerNextModal<CTD_SysDlg>([&](CTD_SysDlg* settings) {
+            AnswerNextModal<CTD_ColrefDlg>([&](CTD_ColrefDlg* colours) {
+                AnswerNextModal<QColorDialog>([&](QColorDialog* chooser) {
+                    start = chooser->currentColor();
+                    chooser->setCurrentColor(chosen);
+                    chooser->accept();
+                });
+                colours->Swatch(0)->click();
+                *swatchAfter = CentreColour(colours->Swatch(0));
+                // A chooser that is cancelled changes nothing.
+                AnswerNextModal<QColorDialog>([](QColorDialog* chooser) {
+                    chooser->setCurrentColor(Qt::white);
+                    chooser->reject();
+                });
+                colours->Swatch(1)->click();
+                if (colourOk) {
+                    colours->accept();
+                } else {
+                    colours->reject();
+                }
             });
-            colours->Swatch(0)->click();
-            swatchAfter = CentreColour(colours->Swatch(0));
-            // A chooser that is cancelled changes nothing.
-            AnswerNextModal<QColorDialog>([](QColorDialog* chooser) {
-                chooser->setCurrentColor(Qt::white);
-                chooser->reject();
-            });
-            colours->Swatch(1)->click();
-            colours->reject();
+            settings->ColourButton()->click();
+            if (settingsOk) {
+                settings->accept();
+            } else {
+                settings->reject();
+            }
         });
-        settings->ColourButton()->click();
-        settings->reject();
-    });
-    Frame()->CommandAction(ID_SYSTEM_SETTINGS)->trigger();
+        Frame()->CommandAction(ID_SYSTEM_SETTINGS)->trigger();
+        return start;
+    };
 
-    EXPECT_EQ(chooserStart, QColor(Qt::black));
-    EXPECT_EQ(swatchBefore, QColor(100, 100, 250));
-    EXPECT_EQ(swatchAfter, chosen);
+    QColor swatch;
+    EXPECT_EQ(choose(true, false, &swatch), QColor(100, 100, 250));
+    EXPECT_EQ(swatch, chosen);
+    EXPECT_EQ(Record().CategoryColour(0), 0x00FA6464u);  // 取消 of the settings undid it
+    choose(false, true, &swatch);
+    EXPECT_EQ(Record().CategoryColour(0), 0x00FA6464u);  // 取消 of the colours undid it
+    EXPECT_EQ(changed.count(), 0);
+
+    EXPECT_EQ(choose(true, true, &swatch), QColor(100, 100, 250));
     EXPECT_EQ(Record().CategoryColour(0), ToColourReference(chosen));
     EXPECT_EQ(Record().CategoryColour(1), 0x00FA64FAu);
     EXPECT_EQ(changed.count(), 1);
+    // The chooser starts at the colour now stored.
+    EXPECT_EQ(choose(true, false, &swatch), chosen);
 
     // The list paints today's row in the new colour.
     const QRect cell = g_pListView->visualRect(g_pListView->model()->index(0, 1));
@@ -155,4 +190,31 @@ TEST_F(Settings, AChosenColourIsStoredKeptAfterCancelPaintedAndSaved) {
     EXPECT_EQ(static_cast<unsigned char>(saved[16]), 10);
     EXPECT_EQ(static_cast<unsigned char>(saved[17]), 120);
     EXPECT_EQ(static_cast<unsigned char>(saved[18]), 30);
+}
+
+// The list shown is read again once 确定 changes the retention period.
+TEST_F(Settings, OkReloadsTheListWithTheNewRetentionPeriod) {
+    ExecSql(m_folder.File("data/data.dat"),
+            "insert into channel (ID, rss_title) values (1, 'weather');"
+            "insert into item (rss_channelID, rss_title, rss_pubDate) values "
+            "(1, 'recent', date('now', '-10 days')), (1, 'older', date('now', '-40 days'));");
+    Open();
+    g_pListView->List().pacing().SetEnabled(false);
+    ClickItem(ItemNamed("weather"));
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 1; }, 5000));
+    AnswerNextModal<CTD_SysDlg>([](CTD_SysDlg* settings) {
+        settings->RetentionEdit()->setText(QStringLiteral("60"));
+        settings->accept();
+    });
+    Frame()->CommandAction(ID_SYSTEM_SETTINGS)->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 2; }, 5000));
+
+    // 取消 reads nothing again.
+    AnswerNextModal<CTD_SysDlg>([](CTD_SysDlg* settings) {
+        settings->RetentionEdit()->setText(QStringLiteral("20"));
+        settings->reject();
+    });
+    Frame()->CommandAction(ID_SYSTEM_SETTINGS)->trigger();
+    QTest::qWait(100);
+    EXPECT_EQ(g_pListView->model()->rowCount(), 2);
 }

@@ -1,4 +1,7 @@
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -6,6 +9,7 @@
 #include "modal.h"
 #include "reader_window.h"
 #include "support/sqlite_rows.h"
+#include "tree_checks.h"
 #include "views/command_ids.h"
 
 namespace {
@@ -36,14 +40,27 @@ protected:
         m_server.ServeSlowly("/stalled.opml", std::chrono::seconds(30), kList);
     }
 
-    // "我要订阅" with `title` and `address`, OK pressed; returns once the dialog has closed.
-    void Subscribe(const std::string& title, const std::string& address) {
-        AnswerNextModal<CTD_OpmlDlg>([title, address](CTD_OpmlDlg* dialog) {
+    // "我要订阅" with `title` and `address`, OK pressed; returns once the dialog has closed,
+    // with the text of the message box that ended it (caption in `caption`).
+    QString Subscribe(const std::string& title, const std::string& address,
+                      QString* caption = nullptr) {
+        QString text;
+        QString boxCaption;
+        AnswerNextModal<CTD_OpmlDlg>([&, title, address](CTD_OpmlDlg* dialog) {
+            AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+                text = box->text();
+                boxCaption = box->windowTitle();
+                box->accept();
+            });
             dialog->TitleEdit()->setText(QString::fromStdString(title));
             dialog->AddressEdit()->setText(QString::fromStdString(address));
             dialog->OkButton()->click();
         });
         Frame()->CommandAction(ID_SUBSCRIBE)->trigger();
+        if (caption != nullptr) {
+            *caption = boxCaption;
+        }
+        return text;
     }
 
     // Shows `dialog` and presses OK on the stalled list; true once the server has the request.
@@ -59,6 +76,7 @@ protected:
         return QueryRows(m_folder.File("data/data.dat"),
                          "select opml_key, opml_xml_url, opml_html_url from opml order by ID");
     }
+    std::string TreeFile() const { return m_folder.ReadFile("document/keywordlist.xml"); }
 
     // The top-level folders named `name` (as stored), and the names of the first one's
     // children.
@@ -82,7 +100,8 @@ protected:
 
 TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
     Open();
-    Subscribe("News", m_server.Url("/list.opml"));
+    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
+              QString::fromUtf8("已订阅 3 个频道，1 个已存在"));
     const Rows rows = {{"Rock 'n' Roll", "http://feeds.test/rock'n'roll", "http://rock.test/"},
                        {"足球", "http://feeds.test/football", ""},
                        {"足球", "http://feeds.test/football-2", ""},
@@ -94,16 +113,18 @@ TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
     EXPECT_EQ(folders, 1);
     const std::vector<std::string> keywords = theStore.Engine().Keywords();
     EXPECT_EQ(std::count(keywords.begin(), keywords.end(), "O'Reilly"), 1);
-    EXPECT_NE(m_folder.ReadFile("document/keywordlist.xml").find("O'Reilly"), std::string::npos);
+    EXPECT_NE(TreeFile().find("O'Reilly"), std::string::npos);
 
     // The same list again changes nothing.
-    Subscribe("News", m_server.Url("/list.opml"));
+    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
+              QString::fromUtf8("已订阅 0 个频道，4 个已存在"));
     EXPECT_EQ(OpmlRows(), rows);
     EXPECT_EQ(FolderChildren("News", &folders), channels);
     EXPECT_EQ(folders, 1);
 
     // A folder of that name in other letter case takes the new channels of a wrapped list.
-    Subscribe("NEWS", m_server.Url("/wrapped.opml"));
+    EXPECT_EQ(Subscribe("NEWS", m_server.Url("/wrapped.opml")),
+              QString::fromUtf8("已订阅 1 个频道，1 个已存在"));
     EXPECT_EQ(OpmlRows().size(), 5u);
     EXPECT_EQ(OpmlRows().back(), (Row{"Tech", "http://feeds.test/tech", ""}));
     EXPECT_EQ(FolderChildren("News", &folders),
@@ -112,34 +133,98 @@ TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
     EXPECT_EQ(folders, 0);
 }
 
-TEST_F(Subscription, AnUnreachableListLeavesAnEmptyFolderAndNoMessage) {
-    std::string gone;
+TEST_F(Subscription, EachFailureLeavesTheTreeAndItsFileAsTheyWereAndSaysWhy) {
+    std::string closedPort;
     {
         LocalHttpServer closed;
-        gone = closed.Url("/list.opml");
+        closedPort = closed.Url("/list.opml");
     }
+    m_server.Serve("/page.html", "<html><body><p>not a list<br></body></html>", "text/html");
+    m_server.Serve("/empty.opml", "<opml version=\"1.0\"><body></body></opml>", "text/x-opml");
     Open();
-    QString message;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-        if (message.isEmpty()) {
-            message = OpenMessageBoxText();
-        }
-    });
-    watcher.start(10);
-    Subscribe("Gone", gone);
-    Subscribe("Missing", m_server.Url("/no-such-list.opml"));
-    watcher.stop();
-    EXPECT_TRUE(message.isEmpty()) << message.toStdString();
-    int folders = 0;
-    EXPECT_TRUE(FolderChildren("Gone", &folders).empty());
-    EXPECT_EQ(folders, 1);
-    EXPECT_TRUE(FolderChildren("Missing", &folders).empty());
-    EXPECT_EQ(folders, 1);
+    const std::string treeBefore = TreeFile();
+    const std::string outlineBefore = LiveOutline();
+    const std::pair<std::string, const char*> failures[] = {
+        {m_server.Url("/no-such-list.opml"), "服务器回答 HTTP 404"},
+        {closedPort, "无法连接"},
+        {m_server.Url("/page.html"), "不是OPML文件"},
+        {m_server.Url("/empty.opml"), "列表中没有新闻源"},
+        {m_folder.File("no-such.opml"), "找不到文件"},
+    };
+    for (const auto& [address, reason] : failures) {
+        QString caption;
+        const QString text = Subscribe("Broken", address, &caption);
+        EXPECT_EQ(caption, QString::fromUtf8("订阅错误")) << address;
+        EXPECT_EQ(text, QString::fromUtf8("对不起， 您的OPML当前无法订阅\n原因：") +
+                            QString::fromUtf8(reason))
+            << address;
+        EXPECT_EQ(LiveOutline(), outlineBefore) << address;
+        EXPECT_EQ(TreeFile(), treeBefore) << address;
+    }
     EXPECT_TRUE(OpmlRows().empty());
+
+    // A list whose every feed the database refuses fails too, and adds no folder.
+    ExecSql(m_folder.File("data/data.dat"),
+            "create trigger refuse before insert on opml begin select raise(abort, 'no'); end;");
+    EXPECT_EQ(Subscribe("Broken", m_server.Url("/list.opml")),
+              QString::fromUtf8("对不起， 您的OPML当前无法订阅\n原因：无法保存到数据库"));
+    EXPECT_EQ(TreeFile(), treeBefore);
 }
 
-TEST_F(Subscription, TheWindowKeepsRunningWhileTheServerStallsAndOkCountsOnce) {
+TEST_F(Subscription, AnEmptyTitleOrAddressIsRefusedInTheOpenDialog) {
+    Open();
+    CTD_OpmlDlg dialog(theStore, *Tree(), Frame());
+    dialog.show();
+    dialog.TitleEdit()->setText(QStringLiteral("  "));
+    dialog.AddressEdit()->setText(QString::fromStdString(m_server.Url("/list.opml")));
+    dialog.OkButton()->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.MessageLabel()->text().startsWith(QString::fromUtf8("请输入标题")));
+    dialog.TitleEdit()->setText(QStringLiteral("News"));
+    dialog.AddressEdit()->clear();
+    dialog.OkButton()->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(
+        dialog.MessageLabel()->text().startsWith(QString::fromUtf8("请输入OPML列表的地址")));
+    QTest::qWait(50);
+    EXPECT_EQ(m_server.HitCount("/list.opml"), 0);
+    dialog.reject();
+    int folders = 0;
+    FolderChildren("News", &folders);
+    EXPECT_EQ(folders, 0);
+}
+
+TEST_F(Subscription, BrowsePicksALocalListToSubscribeTo) {
+    // An outline named only by its text is a channel of that name.
+    m_folder.WriteFile("saved.opml",
+                       "<opml version=\"1.0\"><body>"
+                       "<outline title=\"Tech\" xmlUrl=\"http://feeds.test/tech\"/>"
+                       "<outline text=\"Text only\" xmlUrl=\"http://feeds.test/text\"/>"
+                       "</body></opml>");
+    Open();
+    QString box;
+    AnswerNextModal<CTD_OpmlDlg>([&](CTD_OpmlDlg* dialog) {
+        AnswerNextModal<QFileDialog>([this](QFileDialog* chooser) {
+            chooser->selectFile(QString::fromStdString(m_folder.File("saved.opml")));
+            chooser->QDialog::accept();
+        });
+        dialog->BrowseButton()->click();
+        EXPECT_EQ(dialog->AddressEdit()->text().toStdString(), m_folder.File("saved.opml"));
+        AnswerNextModal<QMessageBox>([&](QMessageBox* message) {
+            box = message->text();
+            message->accept();
+        });
+        dialog->TitleEdit()->setText(QStringLiteral("Saved"));
+        dialog->OkButton()->click();
+    });
+    Frame()->CommandAction(ID_SUBSCRIBE)->trigger();
+    EXPECT_EQ(box, QString::fromUtf8("已订阅 2 个频道"));
+    int folders = 0;
+    EXPECT_EQ(FolderChildren("Saved", &folders), (std::vector<std::string>{"Tech", "Text only"}));
+    EXPECT_EQ(OpmlRows().back(), (Row{"Text only", "http://feeds.test/text", ""}));
+}
+
+TEST_F(Subscription, TheWindowKeepsRunningWhileTheListDownloadsAndOkCountsOnce) {
     Open();
     CTD_OpmlDlg dialog(theStore, *Tree(), Frame());
     ASSERT_TRUE(StartStalledSubscription(dialog, "Slow"));
@@ -151,40 +236,62 @@ TEST_F(Subscription, TheWindowKeepsRunningWhileTheServerStallsAndOkCountsOnce) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 5; }, 5000));
     EXPECT_TRUE(dialog.IsFetching());
     EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.MessageLabel()->text(), QString::fromUtf8("正在下载列表…"));
     EXPECT_FALSE(dialog.OkButton()->isEnabled());
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
     dialog.accept();  // a second OK, by Enter or otherwise, starts nothing
     QTest::qWait(50);
     EXPECT_EQ(m_server.HitCount("/stalled.opml"), 1);
+    // Nothing is added before the list is there.
+    int folders = 0;
+    FolderChildren("Slow", &folders);
+    EXPECT_EQ(folders, 0);
 
+    QString box;
+    AnswerNextModal<QMessageBox>([&](QMessageBox* message) {
+        box = message->text();
+        message->accept();
+    });
     m_server.ReleaseWaiters();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 10000));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(box, QString::fromUtf8("已订阅 3 个频道，1 个已存在"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(OpmlRows().size(), 4u);
-    int folders = 0;
     EXPECT_EQ(FolderChildren("Slow", &folders).size(), 3u);
     EXPECT_EQ(folders, 1);
 }
 
-TEST_F(Subscription, ClosingTheDialogDuringAFetchAbandonsItPromptly) {
+TEST_F(Subscription, CancelAndClosingDuringAFetchChangeNothingAndEndItPromptly) {
     Open();
+    const std::string treeBefore = TreeFile();
     const auto started = std::chrono::steady_clock::now();
     {
-        CTD_OpmlDlg dialog(theStore, *Tree(), Frame());
-        dialog.show();
-        dialog.TitleEdit()->setText(QStringLiteral("Abandoned"));
-        dialog.AddressEdit()->setText(QString::fromStdString(m_server.Url("/stalled.opml")));
-        dialog.OkButton()->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.HitCount("/stalled.opml") == 1; }, 5000));
+        CTD_OpmlDlg cancelled(theStore, *Tree(), Frame());
+        ASSERT_TRUE(StartStalledSubscription(cancelled, "Cancelled"));
+        cancelled.reject();
+        EXPECT_FALSE(cancelled.IsFetching());
+        QTest::qWait(50);  // a queued report of the abandoned fetch changes nothing either
     }
-    // The stalled answer would take 30 s.
+    {
+        CTD_OpmlDlg closed(theStore, *Tree(), Frame());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.HitCount("/stalled.opml") == 1; }, 10));
+        closed.show();
+        closed.TitleEdit()->setText(QStringLiteral("Abandoned"));
+        closed.AddressEdit()->setText(QString::fromStdString(m_server.Url("/stalled.opml")));
+        closed.OkButton()->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_server.HitCount("/stalled.opml") == 2; }, 5000));
+    }
+    // The stalled answers would take 30 s each.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(TreeFile(), treeBefore);
     int folders = 0;
-    EXPECT_TRUE(FolderChildren("Abandoned", &folders).empty());
-    EXPECT_EQ(folders, 1);
+    FolderChildren("Cancelled", &folders);
+    EXPECT_EQ(folders, 0);
+    FolderChildren("Abandoned", &folders);
+    EXPECT_EQ(folders, 0);
     EXPECT_TRUE(OpmlRows().empty());
 }
 
@@ -193,7 +300,8 @@ TEST_F(Subscription, AFeedThatCannotBeStoredGetsNoChannel) {
             "create trigger refuse before insert on opml when new.opml_key = 'O''Reilly' "
             "begin select raise(abort, 'refused'); end;");
     Open();
-    Subscribe("News", m_server.Url("/list.opml"));
+    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
+              QString::fromUtf8("已订阅 2 个频道，1 个已存在，1 个无法订阅"));
     EXPECT_EQ(OpmlRows().size(), 3u);
     int folders = 0;
     EXPECT_EQ(FolderChildren("News", &folders),
@@ -201,7 +309,8 @@ TEST_F(Subscription, AFeedThatCannotBeStoredGetsNoChannel) {
 
     // Once the feed can be stored, subscribing again adds it.
     ExecSql(m_folder.File("data/data.dat"), "drop trigger refuse;");
-    Subscribe("News", m_server.Url("/list.opml"));
+    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
+              QString::fromUtf8("已订阅 1 个频道，3 个已存在"));
     EXPECT_EQ(OpmlRows().size(), 4u);
     EXPECT_EQ(FolderChildren("News", &folders),
               (std::vector<std::string>{"Rock 'n' Roll", "足球", "O'Reilly"}));

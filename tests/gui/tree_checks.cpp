@@ -1,6 +1,7 @@
 #include "tree_checks.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -207,6 +208,7 @@ void DialogAnswer::Poll() {
     m_answered = true;
     caption = dialog->windowTitle();
     initialText = dialog->Edit()->text();
+    selectedText = dialog->Edit()->selectedText();
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
     for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
@@ -223,4 +225,8 @@ void DialogAnswer::Poll() {
         pressed->click();
     }
     closed = !dialog->isVisible();
+    if (!closed) {
+        refusal = dialog->Message()->text();
+        dialog->reject();
+    }
 }

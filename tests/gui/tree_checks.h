@@ -40,7 +40,8 @@ private:
 };
 
 // Answers the next name dialog: records what it shows, types `name` and presses OK, or
-// Cancel when `accept` is false.
+// Cancel when `accept` is false. A dialog that stays open after OK (a refused name) has its
+// message recorded and is cancelled.
 class DialogAnswer : public QObject {
 public:
     DialogAnswer(QString name, bool accept);
@@ -48,7 +49,9 @@ public:
     QString caption;
     QString initialText;
     bool okIsDefault = false;
-    bool closed = false;  // the dialog was no longer visible once the button was pressed
+    bool closed = false;   // the dialog was no longer visible once the button was pressed
+    QString selectedText;  // what of the initial text was selected
+    QString refusal;       // the message of a dialog that refused the name
 
 private:
     void Poll();

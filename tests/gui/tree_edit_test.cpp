@@ -1,8 +1,15 @@
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 
+#include "modal.h"
+#include "model/news_seed.h"
 #include "support/sqlite_rows.h"
 #include "tree_editing.h"
 #include "views/command_ids.h"
+#include "views/name_dialogs.h"
 
 namespace {
 
@@ -107,11 +114,12 @@ TEST_F(TreeEditing, AddingFromTheMenusAppendsAfterTheSiblingsAndRefusesSameTypeN
     EXPECT_EQ(channel.caption, QString::fromUtf8("添加频道"));
     EXPECT_EQ(theStore.Engine().Keywords().back(), "markets");
 
-    // The same folder name with other ASCII case is refused silently; the dialog still
-    // closes. A channel of that name is a different node and is accepted.
+    // The same folder name with other ASCII case is refused in the dialog, which stays open.
+    // A channel of that name is a different node and is accepted.
     DialogAnswer twice(QStringLiteral("nEWS"), true);
     Command(g_hRootItem, ID_ROOT_ADD_FOLDER, &twice);
-    EXPECT_TRUE(twice.closed);
+    EXPECT_FALSE(twice.closed);
+    EXPECT_EQ(twice.refusal, QString::fromUtf8("这里已有名为“nEWS”的文件夹，请换一个名称。"));
     DialogAnswer sameNameChannel(QStringLiteral("news"), true);
     Command(g_hRootItem, ID_ROOT_ADD_KEY, &sameNameChannel);
     DialogAnswer underFolder(QStringLiteral("y"), true);
@@ -150,10 +158,13 @@ TEST_F(TreeEditing, RenamingShowsTheBareNameAtOnceAndTheCountReturns) {
     Open();
     QTreeWidgetItem* sports = ItemNamed("体育");
     EXPECT_TRUE(QTest::qWaitFor([&] { return sports->text(0).startsWith("体育|"); }, 5000));
-    DialogAnswer renamed(QStringLiteral("weather"), true);  // a sibling's name is accepted
+    // A sibling channel's name is a folder's name too.
+    DialogAnswer renamed(QStringLiteral("weather"), true);
     Command(sports, ID_FOLDER_RENAME, &renamed);
     EXPECT_EQ(renamed.caption, QString::fromUtf8("文件夹改名"));
-    EXPECT_TRUE(renamed.initialText.isEmpty());
+    // The dialog opens on the bare name, selected, for the user to type over.
+    EXPECT_EQ(renamed.initialText, QString::fromUtf8("体育"));
+    EXPECT_EQ(renamed.selectedText, QString::fromUtf8("体育"));
     EXPECT_EQ(sports->text(0), QStringLiteral("weather"));
     EXPECT_EQ(LiveOutline(), "weather{足球,球类{Rock 'n' Roll}},weather");
     EXPECT_TRUE(Consistent());
@@ -172,20 +183,140 @@ TEST_F(TreeEditing, DeletingAFolderMovesItsChildrenToTheEndOfItsParent) {
             "insert into item (rss_channelID, rss_title, rss_pubDate) values (1, 'sun', "
             "date('now'));");
     Open();
+    AnswerNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
     Command(ItemNamed("体育"), ID_FOLDER_DELETE);
     EXPECT_EQ(LiveOutline(), "weather,足球,球类{Rock 'n' Roll}");
     EXPECT_EQ(ItemNamed("体育"), nullptr);
     EXPECT_TRUE(Consistent());
 
     // A channel's stored news stay in the database.
+    AnswerNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
     Command(ItemNamed("weather"), ID_KEY_DELETE);
     EXPECT_EQ(LiveOutline(), "足球,球类{Rock 'n' Roll}");
     EXPECT_TRUE(Consistent());
     EXPECT_EQ(QueryRows(db, "select rss_title from item"), (Rows{{"sun"}}));
 
+    AnswerNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
     Command(ItemNamed("球类"), ID_FOLDER_DELETE_ALL);
     EXPECT_EQ(LiveOutline(), "足球");
     EXPECT_EQ(ItemNamed("Rock 'n' Roll"), nullptr);
+    EXPECT_TRUE(Consistent());
+}
+
+// 足球 holds 100 news and Rock 'n' Roll 12; weather 3, and a second weather channel stands
+// elsewhere.
+TEST_F(TreeEditing, DeletesAskFirstNamingWhatGoesAndCancelKeepsEverything) {
+    const std::string db = m_folder.File("data/data.dat");
+    ExecSql(db,
+            "insert into channel (ID, rss_title) values (1, '足球'), (2, 'Rock ''n'' Roll'), "
+            "(3, 'weather');");
+    news_seed::AddNumberedItems(db, 1, 100, "goal ", "2023-06-14", 30);
+    news_seed::AddNumberedItems(db, 2, 12, "song ", "2001-01-01", 1);  // old news count too
+    news_seed::AddNumberedItems(db, 3, 3, "rain ", "2023-06-14", 1);
+    Open();
+    DialogAnswer folder(QStringLiteral("empty"), true);
+    Command(g_hRootItem, ID_ROOT_ADD_FOLDER, &folder);
+    const std::string tree = m_folder.ReadFile("document/keywordlist.xml");
+    const std::string outline = LiveOutline();
+
+    const struct {
+        const char* name;
+        int command;
+        const char* question;
+    } deletions[] = {
+        {"体育", ID_FOLDER_DELETE_ALL, "将删除 2 个频道及其 112 条新闻，确定吗？"},
+        {"weather", ID_KEY_DELETE, "将删除 1 个频道及其 3 条新闻，确定吗？"},
+        {"球类", ID_FOLDER_DELETE_ALL, "将删除 1 个频道及其 12 条新闻，确定吗？"},
+        {"体育", ID_FOLDER_DELETE,
+         "将删除文件夹“体育”，其中的 1 个频道和 1 个文件夹移到上一级，确定吗？"},
+    };
+    for (const auto& deletion : deletions) {
+        QString asked;
+        QString defaultButton;
+        AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+            asked = box->text();
+            defaultButton = box->defaultButton()->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        Command(ItemNamed(deletion.name), deletion.command);
+        EXPECT_EQ(asked, QString::fromUtf8(deletion.question)) << deletion.name;
+        EXPECT_EQ(defaultButton, QString::fromUtf8("取消"));
+        EXPECT_EQ(LiveOutline(), outline);
+        EXPECT_EQ(m_folder.ReadFile("document/keywordlist.xml"), tree);
+    }
+    EXPECT_EQ(QueryRows(db, "select count(*) from item"), (Rows{{"115"}}));
+
+    // A name another channel outside the branch carries keeps its news on show: not counted.
+    DialogAnswer second(QStringLiteral("Rock 'n' Roll"), true);
+    Command(g_hRootItem, ID_ROOT_ADD_KEY, &second);
+    QString asked;
+    AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+        asked = box->text();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    Command(ItemNamed("体育"), ID_FOLDER_DELETE_ALL);
+    EXPECT_EQ(asked, QString::fromUtf8("将删除 2 个频道及其 100 条新闻，确定吗？"));
+
+    // An empty folder goes without a question.
+    Command(ItemNamed("empty"), ID_FOLDER_DELETE);
+    EXPECT_EQ(ItemNamed("empty"), nullptr);
+    EXPECT_TRUE(Consistent());
+}
+
+// Empty names, and a folder name a sibling folder has, are refused when adding, renaming and
+// dropping; the dialog stays open for the user to correct the name.
+TEST_F(TreeEditing, TheNameRulesHoldWhenAddingRenamingAndDropping) {
+    Open();
+    const std::string outline = LiveOutline();
+    for (int command : {ID_ROOT_ADD_FOLDER, ID_ROOT_ADD_KEY}) {
+        DialogAnswer blank(QStringLiteral("   "), true);
+        Command(g_hRootItem, command, &blank);
+        EXPECT_FALSE(blank.closed);
+        EXPECT_EQ(blank.refusal, QString::fromUtf8("名称不能为空，请输入名称。"));
+    }
+    DialogAnswer emptyRename(QString(), true);
+    Command(ItemNamed("球类"), ID_FOLDER_RENAME, &emptyRename);
+    EXPECT_EQ(emptyRename.refusal, QString::fromUtf8("名称不能为空，请输入名称。"));
+    EXPECT_EQ(LiveOutline(), outline);
+
+    // A refused name, corrected in the same dialog.
+    bool stayedOpen = false;
+    AnswerNextModal<CNameDlg>([&](CNameDlg* dialog) {
+        dialog->Edit()->setText(QStringLiteral("体育"));
+        dialog->accept();
+        stayedOpen = dialog->isVisible() && dialog->Message()->isVisible();
+        dialog->Edit()->setText(QStringLiteral("综合"));
+        dialog->accept();
+    });
+    Tree()->setCurrentItem(g_hRootItem);
+    Tree()->OnCommand(ID_ROOT_ADD_FOLDER);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(LiveOutline(), outline + ",综合");
+
+    // Renaming to a sibling folder's name, in other letter case.
+    DialogAnswer upper(QStringLiteral("Sports"), true);
+    Command(ItemNamed("综合"), ID_FOLDER_RENAME, &upper);
+    DialogAnswer taken(QStringLiteral("SPORTS"), true);
+    Command(ItemNamed("体育"), ID_FOLDER_RENAME, &taken);
+    EXPECT_EQ(taken.refusal, QString::fromUtf8("这里已有名为“SPORTS”的文件夹，请换一个名称。"));
+    // Its own name in other letter case is no clash.
+    DialogAnswer own(QStringLiteral("SPORTS"), true);
+    Command(ItemNamed("Sports"), ID_FOLDER_RENAME, &own);
+    EXPECT_TRUE(own.closed);
+    EXPECT_EQ(LiveOutline(), "体育{足球,球类{Rock 'n' Roll}},weather,SPORTS");
+
+    // Dropping a folder beside a folder of its name.
+    DialogAnswer inner(QStringLiteral("球类"), true);
+    Command(ItemNamed("SPORTS"), ID_FOLDER_ADD_FOLDER, &inner);
+    QString told;
+    AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+        told = box->text();
+        box->accept();
+    });
+    QTreeWidgetItem* second = ItemNamed("SPORTS")->child(0);
+    DragOnto(second, ItemNamed("体育"));
+    EXPECT_EQ(told, QString::fromUtf8("“体育”中已有名为“球类”的文件夹，不能移到那里。"));
+    EXPECT_EQ(LiveOutline(), "体育{足球,球类{Rock 'n' Roll}},weather,SPORTS{球类}");
     EXPECT_TRUE(Consistent());
 }
 
@@ -261,6 +392,7 @@ TEST_F(TreeEditing, AHandEditedChannelWithChildrenMovesWithItsBranch) {
     Command(ItemNamed("outer"), ID_KEY_MOVE_DOWN);
     EXPECT_EQ(LiveOutline(), "other,outer{inner}");
     EXPECT_TRUE(Consistent());
+    AnswerNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
     Command(ItemNamed("outer"), ID_KEY_DELETE);
     EXPECT_EQ(LiveOutline(), "other,inner");
     EXPECT_TRUE(Consistent());

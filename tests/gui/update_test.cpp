@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <atomic>
@@ -222,6 +223,10 @@ TEST_F(Updates, ASubscriptionsChannelsAreFetchedWithoutARestart) {
                    "text/x-opml");
     OpenAndSettle();
     AnswerNextModal<CTD_OpmlDlg>([this](CTD_OpmlDlg* dialog) {
+        AnswerNextModal<QMessageBox>([](QMessageBox* box) {
+            EXPECT_EQ(box->text(), QString::fromUtf8("已订阅 2 个频道"));
+            box->accept();
+        });
         dialog->TitleEdit()->setText(QString::fromUtf8("订阅"));
         dialog->AddressEdit()->setText(QString::fromStdString(m_server.Url("/list.opml")));
         dialog->OkButton()->click();

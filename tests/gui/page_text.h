@@ -1,0 +1,31 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <QTest>
+#include <QWebEnginePage>
+
+#include "app/main_frame.h"
+#include "views/html_view.h"
+
+// The browser pane's page as text, and as HTML, once the page has answered.
+inline QString PageText() {
+    QString text;
+    bool done = false;
+    g_pHtmlView->page()->toPlainText([&](const QString& result) {
+        text = result;
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    return text;
+}
+
+inline QString PageHtml() {
+    QString html;
+    bool done = false;
+    g_pHtmlView->page()->toHtml([&](const QString& result) {
+        html = result;
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
+    return html;
+}
