@@ -19,6 +19,31 @@ SqliteDb WithSearchIndex(SqliteDb db, int* errorCode, std::string* errorMessage)
     return db;
 }
 
+// A file of a build before the read state, opened only to be read, cannot gain the table of
+// unread items: an empty one of the handle's own stands in, so that its news lists as read
+// instead of not at all. A file that has the table is read as it is.
+SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMessage) {
+    if (!db) {
+        return db;
+    }
+    constexpr char kStandIn[] =
+        "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER PRIMARY KEY, "
+        "channel_id INTEGER, pub_date DATE)";
+    sqlite3_stmt* raw = nullptr;
+    sqlite3_prepare_v2(db.get(),
+                       "SELECT count(*) FROM main.sqlite_master WHERE name = 'item_unread'", -1,
+                       &raw, nullptr);
+    const SqliteStatement found(raw);
+    if (!found || sqlite3_step(found.get()) != SQLITE_ROW ||
+        (sqlite3_column_int(found.get(), 0) == 0 &&
+         sqlite3_exec(db.get(), kStandIn, nullptr, nullptr, nullptr) != SQLITE_OK)) {
+        *errorCode = sqlite3_extended_errcode(db.get());
+        *errorMessage = sqlite3_errmsg(db.get());
+        return SqliteDb();
+    }
+    return db;
+}
+
 }  // namespace
 
 SqlitePool::Lease::~Lease() {
@@ -44,9 +69,11 @@ std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, const Opti
     if (!options.readOnlyFallback || !MayOpenForReading(*errorCode)) {
         return nullptr;
     }
-    first = WithSearchIndex(OpenDatabaseForReading(path, options.openBusyTimeoutMs,
-                                                   &pool->m_readOnlyUri, errorCode, errorMessage),
-                            errorCode, errorMessage);
+    first = WithReadStateStandIn(
+        WithSearchIndex(OpenDatabaseForReading(path, options.openBusyTimeoutMs,
+                                               &pool->m_readOnlyUri, errorCode, errorMessage),
+                        errorCode, errorMessage),
+        errorCode, errorMessage);
     if (!first || !CheckDatabaseTables(first.get(), errorCode, errorMessage)) {
         return nullptr;
     }
@@ -57,8 +84,10 @@ std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, const Opti
 
 SqliteDb SqlitePool::OpenHandle(int busyMs, int* errorCode, std::string* errorMessage) const {
     if (IsReadOnly()) {
-        return WithSearchIndex(OpenDatabaseUri(m_readOnlyUri, busyMs, errorCode, errorMessage),
-                               errorCode, errorMessage);
+        return WithReadStateStandIn(
+            WithSearchIndex(OpenDatabaseUri(m_readOnlyUri, busyMs, errorCode, errorMessage),
+                            errorCode, errorMessage),
+            errorCode, errorMessage);
     }
     sqlite3* raw = nullptr;
     // NOMUTEX: a handle is used by one thread at a time, so SQLite's own locking of the
