@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "store/search_index.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -108,6 +110,11 @@ sqlite3* CreateDatabase(const std::string& path, const std::string& schemaPath) 
     schema << schemaFile.rdbuf();
     sqlite3* db = nullptr;
     CheckSqlite(sqlite3_open(path.c_str(), &db), db, "open");
+    // Items written here keep the search index in step through its triggers.
+    std::string failure;
+    if (!InstallSearchIndex(db, &failure)) {
+        throw std::runtime_error("search index: " + failure);
+    }
     CheckSqlite(sqlite3_exec(db, schema.str().c_str(), nullptr, nullptr, nullptr), db, "schema");
     return db;
 }

@@ -18,5 +18,6 @@ void MakeDataFolder(const std::string& folder);
 // Throws, naming `what` and SQLite's message, when `rc` is an error code.
 void CheckSqlite(int rc, sqlite3* db, const char* what);
 
-// Opens a new database file at `path` and runs the schema at `schemaPath` in it.
+// Opens a new database file at `path`, with the search index's tokenizer and functions, and
+// runs the schema at `schemaPath` in it.
 sqlite3* CreateDatabase(const std::string& path, const std::string& schemaPath);

@@ -8,6 +8,7 @@ import email.utils
 import os
 import shutil
 import sqlite3
+import subprocess
 import struct
 import time
 
@@ -44,19 +45,18 @@ def make_feed(index, rng):
                 index, "".join(items)).encode()
 
 
-def quillon_data_folder(root, base, subscriptions=None):
+def quillon_data_folder(root, base, cli, subscriptions=None):
     """A Quillon data folder under `root` with each feed of `base` subscribed to its own
     channel; maximum pages 1, every search service pointed at `base`. `subscriptions`, a
     list of (channel, address), replaces the one feed per channel; the tree holds their
-    channels in order of first appearance."""
+    channels in order of first appearance. The quillon-cli `cli` lays it out (its database
+    needs the program's search tokenizer)."""
     if subscriptions is None:
         subscriptions = [(f"频道{i}", f"{base}/feed{i}.xml") for i in range(FEEDS)]
     folder = os.path.join(root, "quillon")
     shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(os.path.join(folder, "data"))
-    os.makedirs(os.path.join(folder, "document"))
+    subprocess.run([cli, "--data", folder, "folder"], check=True, stdout=subprocess.DEVNULL)
     db = sqlite3.connect(os.path.join(folder, "data", "data.dat"))
-    db.executescript(open(os.path.join(REPO, "data", "schema.sql")).read())
     db.executemany("insert into opml (opml_key, opml_xml_url, opml_html_url) values (?, ?, '')",
                    subscriptions)
     db.commit()

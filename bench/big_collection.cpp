@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "bench_database.h"
+#include "news_text.h"
+#include "store/search_index.h"
 
 namespace fs = std::filesystem;
 
@@ -19,11 +22,11 @@ constexpr int kChannels = BigCollection::kFolders * BigCollection::kChannelsPerF
 constexpr int kDaysSpread = 365;
 
 std::string FolderName(int folder) {
-    return "文件夹" + std::to_string(folder);
+    return BigCollectionFolderName(folder);
 }
 
 std::string ChannelName(int folder, int channel) {
-    return "频道" + std::to_string(folder) + "-" + std::to_string(channel);
+    return BigCollectionChannelName(folder, channel);
 }
 
 std::string IsoDaysAgo(std::time_t now, int days) {
@@ -57,8 +60,9 @@ void WriteTreeFile(const fs::path& path) {
 
 // Channel c (0-based, folder c / 10) gets a share of the items that grows with its
 // position in the folder, so counts differ widely; dates spread evenly over a year.
-std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
-    sqlite3* db = CreateDatabase(path, QUILLON_SCHEMA_PATH);
+std::vector<int> FillDatabase(const std::string& path, std::time_t now, int items,
+                              const std::string& schemaPath) {
+    sqlite3* db = CreateDatabase(path, schemaPath);
     CheckSqlite(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
     for (int c = 0; c < kChannels; ++c) {
         const std::string sql = "insert into channel (ID, rss_title, rss_link) values(" +
@@ -81,16 +85,18 @@ std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
                                    "values(?, ?, 'http://news.test/item', ?, '记者', ?, 'source')",
                                    -1, &insert, nullptr),
                 db, "prepare");
-    const std::string description(300, 'd');
+    NewsTextMaker text(29);
     std::vector<int> recent(kChannels, 0);
-    for (int i = 0; i < BigCollection::kItems; ++i) {
+    for (int i = 0; i < items; ++i) {
         const int channel = pickChannel(random);
         const int daysAgo = static_cast<int>(random() % kDaysSpread);
-        const std::string title = "新闻标题 news " + std::to_string(i);
+        // Numbered, as no two titles of a channel may be the same.
+        const std::string title = text.Title() + "（" + std::to_string(i) + "）";
+        const std::string description = text.Description();
         const std::string date = IsoDaysAgo(now, daysAgo);
         sqlite3_bind_int(insert, 1, channel + 1);
         sqlite3_bind_text(insert, 2, title.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, description.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, description.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 4, date.c_str(), -1, SQLITE_TRANSIENT);
         CheckSqlite(sqlite3_step(insert), db, "insert");
         sqlite3_reset(insert);
@@ -100,6 +106,10 @@ std::vector<int> FillDatabase(const std::string& path, std::time_t now) {
         }
     }
     sqlite3_finalize(insert);
+    // As the search indexer would have by now: the index holds every item (a schema without
+    // the index has no queue, and this ends at once).
+    while (IndexQueuedItems(db, kIndexBatchSize) > 0) {
+    }
     CheckSqlite(
         sqlite3_exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, nullptr), db,
         "commit");
@@ -131,23 +141,40 @@ BigCollection LabelsOf(const std::vector<int>& recent) {
 
 }  // namespace
 
-BigCollection MakeBigCollection(const std::string& folder) {
+std::string BigCollectionFolderName(int folder) {
+    return "文件夹" + std::to_string(folder);
+}
+
+std::string BigCollectionChannelName(int folder, int channel) {
+    return "频道" + std::to_string(folder) + "-" + std::to_string(channel);
+}
+
+BigCollection MakeBigCollection(const std::string& folder, int items,
+                                const std::string& schemaPath) {
     MakeDataFolder(folder);
     const fs::path base(folder);
     WriteTreeFile(base / "document" / "keywordlist.xml");
     std::ofstream(base / "data" / "services.conf")
         << "search.baidu = http://127.0.0.1:1\nsite.publisher = http://127.0.0.1:1\n";
 
-    // The cache is per day: the recent counts depend on today's date.
+    // The cache is per day: the recent counts depend on today's date; and per schema text, so
+    // that a changed schema never reuses a file of the one before.
     const std::time_t now = std::time(nullptr);
-    const fs::path cache = base / ("big-" + IsoDaysAgo(now, 0) + ".dat");
+    std::ostringstream schema;
+    schema << std::ifstream(schemaPath).rdbuf();
+    const std::size_t schemaHash = std::hash<std::string>{}(schema.str()) % 1'000'000;
+    // Beside the folder, so that the folders of one benchmark share it.
+    const fs::path cache =
+        base.parent_path() /
+        ("big-" + fs::path(schemaPath).stem().string() + "-" + std::to_string(schemaHash) + "-" +
+         std::to_string(items) + "-" + IsoDaysAgo(now, 0) + ".dat");
     const fs::path counts = cache.string() + ".counts";
     std::vector<int> recent;
     if (!fs::exists(cache) || !fs::exists(counts)) {
-        std::fprintf(stderr, "filling a database with %d items...\n", BigCollection::kItems);
+        std::fprintf(stderr, "filling a database with %d items...\n", items);
         const fs::path filling = cache.string() + ".filling";
         fs::remove(filling);
-        recent = FillDatabase(filling.string(), now);
+        recent = FillDatabase(filling.string(), now, items, schemaPath);
         std::ofstream out(counts);
         for (int count : recent) {
             out << count << "\n";

@@ -93,7 +93,7 @@ def main():
     results = {True: [], False: []}
     for _ in range(args.runs):
         with tempfile.TemporaryDirectory(prefix="quillon-conditional-") as root:
-            folder = quillon_data_folder(root, base)
+            folder = quillon_data_folder(root, base, cli)
             update(cli, folder, True)  # fills the database, remembers the validators
             for honour in (True, False):
                 elapsed, sent, answers, out = update(cli, folder, honour)

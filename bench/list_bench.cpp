@@ -21,6 +21,7 @@
 #include "feeds/feed_store.h"
 #include "model/list_mode.h"
 #include "model/news_loader.h"
+#include "store/search_index.h"
 
 namespace {
 
@@ -73,6 +74,10 @@ void FillDatabase(const std::string& folder) {
     schema << schemaFile.rdbuf();
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
+    std::string failure;
+    if (!InstallSearchIndex(db, &failure)) {
+        throw std::runtime_error(failure);
+    }
     Exec(db, schema.str());
     Exec(db, "BEGIN");
     Exec(db, "insert into channel (ID, rss_title) values(1, 'bench')");

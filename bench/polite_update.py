@@ -119,7 +119,7 @@ def main():
     for _ in range(args.runs):
         with tempfile.TemporaryDirectory(prefix="quillon-polite-") as root:
             folder = quillon_data_folder(
-                root, base, [(f"频道{i // FEEDS_PER_CHANNEL}", f"{base}/feed{i}")
+                root, base, cli, [(f"频道{i // FEEDS_PER_CHANNEL}", f"{base}/feed{i}")
                              for i in range(SOURCES)])
             for number in (1, 2):
                 results[number].append(update(cli, folder))

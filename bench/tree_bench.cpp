@@ -198,7 +198,7 @@ void BM_SourcesForTooltips(benchmark::State& state) {
         tooltipBytes = 0;
         for (const auto& [channel, list] : sources) {
             rows += list.size();
-            tooltipBytes += NodeTooltip(channel, 0, list).size();
+            tooltipBytes += NodeTooltip(channel, 0, 0, list).size();
         }
     }
     state.counters["rows"] = static_cast<double>(rows);

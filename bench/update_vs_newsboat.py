@@ -89,7 +89,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="quillon-e2e-") as root:
         for _ in range(args.runs):
             # Empty databases, then the same databases filled by the first run.
-            q = quillon_data_folder(root, base)
+            q = quillon_data_folder(root, base, args.cli)
             n = newsboat_folder(root, base)
             quillon = [os.path.abspath(args.cli), "--data", q, "update", "--no-pauses"]
             for name, command, cwd in (("quillon", quillon, q), ("newsboat", newsboat_command(n), n)):

@@ -9,7 +9,8 @@
 -- apostrophes, through the index item_by_channel_bare_title. A file made before these rules
 -- is brought to them when the program opens it: from user_version 0 its tables are rebuilt,
 -- from 1 it gains the feed_validator table, from 2 the index of titles, from 3 the
--- source_status table.
+-- source_status table, from 4 the read state and the search index, every item it holds
+-- counting as read.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -102,4 +103,66 @@ CREATE UNIQUE INDEX channel_by_title ON channel (rss_title);
 CREATE INDEX item_by_channel_date ON item (rss_channelID, rss_pubDate);
 CREATE INDEX opml_by_key ON opml (opml_key);
 
-PRAGMA user_version = 4;
+-- The items whose page has not been shown yet, one row each, with the item's channel and
+-- date: the tree's unread counts and marking news read read and write only this small table,
+-- never the item rows. An item is unread when stored (the trigger below adds it); showing its
+-- page, or marking its channel read, deletes its row. Every item of a file made before the read
+-- state counts as read.
+CREATE TABLE item_unread (
+    item_id    INTEGER PRIMARY KEY,  -- item.ID
+    channel_id INTEGER,              -- item.rss_channelID
+    pub_date   DATE                  -- item.rss_pubDate
+);
+CREATE INDEX item_unread_by_channel ON item_unread (channel_id, pub_date);
+CREATE TRIGGER item_unread_insert AFTER INSERT ON item BEGIN
+    INSERT OR REPLACE INTO item_unread (item_id, channel_id, pub_date)
+        VALUES (new.ID, new.rss_channelID, new.rss_pubDate);
+END;
+CREATE TRIGGER item_unread_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_unread WHERE item_id = old.ID;
+END;
+CREATE TRIGGER item_unread_update AFTER UPDATE OF ID, rss_channelID, rss_pubDate ON item BEGIN
+    UPDATE item_unread SET item_id = new.ID, channel_id = new.rss_channelID,
+        pub_date = new.rss_pubDate WHERE item_id = old.ID;
+END;
+
+-- The search index over every item's title and description text. Its terms are cut by the
+-- program's tokenizer "quillon" (characters and pairs of Chinese, lowered words), the
+-- description read as the page shows it (quillon_search_text: no markup, references
+-- replaced), and its row key, quillon_search_key(date, ID), orders it newest first. The index
+-- keeps no text of its own. A stored item is queued in item_search_queue by the trigger that
+-- stores it, and indexed later in batches (by a thread of the program, and before every
+-- search), so that storing news costs little more than it did; an item changed or removed
+-- leaves the index, or the queue, in the same statement. The index and the queue together
+-- always hold every item once. Tokenizer and functions are the program's: a connection without
+-- them cannot write items. Changing how they cut or key text needs a schema step that builds
+-- the index again.
+CREATE VIRTUAL TABLE item_search USING fts5(
+    title, description, content = '', columnsize = 0, tokenize = 'quillon');
+CREATE TABLE item_search_queue (
+    item_id INTEGER PRIMARY KEY  -- item.ID of an item not in item_search yet
+);
+CREATE TRIGGER item_search_insert AFTER INSERT ON item BEGIN
+    INSERT OR IGNORE INTO item_search_queue (item_id) VALUES (new.ID);
+END;
+CREATE TRIGGER item_search_delete AFTER DELETE ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        SELECT 'delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+               quillon_search_text(old.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    DELETE FROM item_search_queue WHERE item_id = old.ID;
+END;
+CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description, rss_pubDate
+    ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        SELECT 'delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+               quillon_search_text(old.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    INSERT INTO item_search (rowid, title, description)
+        SELECT quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
+               quillon_search_text(new.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
+END;
+
+PRAGMA user_version = 5;

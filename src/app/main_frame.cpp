@@ -13,8 +13,11 @@
 #include <QWebEnginePage>
 #include <algorithm>
 
+#include "app/layout_memory.h"
+#include "app/news_notifier.h"
 #include "app/quillon_app.h"
 #include "app/quillon_doc.h"
+#include "app/reading_commands.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
 #include "model/item_link.h"
@@ -36,6 +39,7 @@ std::atomic<int> g_nListMode{kListModeAll};
 
 const char CMainFrame::kCaption[] = "Quillon";
 const char CMainFrame::kIdleText[] = "就绪";
+const char CMainFrame::kNoUnreadText[] = "没有未读新闻";
 
 namespace {
 
@@ -63,7 +67,8 @@ std::vector<std::string> ChannelNames(const CNodeMap& nodes) {
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     g_pMainFrame = this;
-    setWindowTitle(Utf8(kCaption));
+    m_caption = Utf8(kCaption);
+    setWindowTitle(m_caption);
     setAttribute(Qt::WA_DeleteOnClose, false);
     CreateMenus();
     CreateAccelerators();
@@ -122,6 +127,11 @@ void CMainFrame::CreateMenus() {
     AddCommand(edit, Utf8("剪切\tCtrl+X(&T)"), ID_EDIT_CUT);
     AddCommand(edit, Utf8("复制\tCtrl+C(&C)"), ID_EDIT_COPY);
     AddCommand(edit, Utf8("粘贴\tCtrl+V(&P)"), ID_EDIT_PASTE);
+    edit->addSeparator();
+    AddCommand(edit, Utf8("全部标为已读"), ID_MARK_ALL_READ);
+    // N and Space are the list's and the tree's own keys, not the window's: a window-wide
+    // letter would be taken from every text field of a page in the browser pane.
+    AddCommand(edit, Utf8("下一条未读\tN"), ID_NEXT_UNREAD);
 
     QMenu* help = menuBar()->addMenu(Utf8("帮助(&H)"));
     AddCommand(help, Utf8("系统设置"), ID_SYSTEM_SETTINGS);
@@ -136,6 +146,7 @@ void CMainFrame::CreateAccelerators() {
     AddCommand(nullptr, QString(), ID_FILE_SAVE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     AddCommand(nullptr, QString(), ID_NEXT_PANE)->setShortcut(QKeySequence(Qt::Key_F6));
     AddCommand(nullptr, QString(), ID_PREV_PANE)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    AddCommand(nullptr, QString(), ID_EDIT_FIND)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     CommandAction(ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     CommandAction(ID_EDIT_UNDO)
         ->setShortcuts(
@@ -197,6 +208,7 @@ void CMainFrame::CreateClient() {
     m_leftSplitter->addWidget(m_linkPanel);
     m_treeView = new CTD_TreeView(theStore, m_leftSplitter);
     g_pTreeView = m_treeView;
+    m_reading = new CReadingCommands(*this, *m_treeView);
     m_leftSplitter->addWidget(m_treeView);
     m_leftSplitter->setSizes({100, 600});
     m_leftSplitter->setStretchFactor(1, 1);
@@ -219,6 +231,9 @@ void CMainFrame::CreateClient() {
     m_listSplitter->addWidget(m_htmlView);
     m_listSplitter->setStretchFactor(1, 1);
 
+    m_layout = new CLayoutMemory(theStore.MoreSettings(), m_listSplitter, m_treeView, this);
+    m_notifier = new CNewsNotifier(this);
+
     m_mainSplitter->addWidget(m_leftSplitter);
     m_mainSplitter->addWidget(m_rightSplitter);
     m_mainSplitter->setStretchFactor(1, 1);
@@ -235,6 +250,9 @@ void CMainFrame::CreateClient() {
     connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);
+    connect(m_searchBar, &CTD_FormView::SearchRequested, m_reading, &CReadingCommands::ShowSearch);
+    connect(m_searchBar, &CTD_FormView::SearchCleared, m_reading, &CReadingCommands::EndSearch);
+    connect(m_treeView, &CTD_TreeView::UnreadTotalChanged, this, &CMainFrame::SetUnreadTotal);
     connect(m_htmlView, &CTD_HtmlView::AddressShown, m_searchBar, &CTD_FormView::ShowAddress);
     connect(m_htmlView, &CTD_HtmlView::ItemLinkClicked, this, &CMainFrame::ShowItemPage);
 }
@@ -244,6 +262,9 @@ CTD_ListView* CMainFrame::NewListView(int mode) {
     connect(list, &CTD_ListView::StatusText, this, &CMainFrame::SetStatusText);
     connect(list, &CTD_ListView::PageReady, m_htmlView, &CTD_HtmlView::WriteHtml);
     connect(list, &CTD_ListView::LinkOpened, m_htmlView, &CTD_HtmlView::Navigate2);
+    connect(list, &CTD_ListView::ItemRead, m_treeView, &CTD_TreeView::RefreshCounts);
+    connect(list, &CTD_ListView::NextUnreadRequested, m_reading, &CReadingCommands::ShowNextUnread);
+    connect(list, &CTD_ListView::LoadEnded, m_reading, &CReadingCommands::OnListLoadEnded);
     connect(list, &CTD_ListView::PageRoomWanted, this, &CMainFrame::GivePageRoom);
     g_pListView = list;
     return list;
@@ -299,6 +320,7 @@ void CMainFrame::ShowItemPage(long long id) {
 
 void CMainFrame::InitialUpdate() {
     m_treeView->OnInitialUpdate();
+    m_layout->RestoreExpandedFolders();
     g_hRootItem = m_treeView->RootItem();
     m_htmlView->OnInitialUpdate();
     m_searchBar->OnInitialUpdate();
@@ -364,15 +386,22 @@ void CMainFrame::showEvent(QShowEvent* event) {
     if (!m_sized) {
         m_sized = true;
         ApplyStartLayout();
+        m_layout->RestoreListShare(kMinimumListHeight);
     }
     m_locks->Watch(windowHandle());
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowTitleChange && windowTitle() != Utf8(kCaption)) {
-        setWindowTitle(Utf8(kCaption));
+    if (event->type() == QEvent::WindowTitleChange && windowTitle() != m_caption) {
+        setWindowTitle(m_caption);
     }
+}
+
+void CMainFrame::SetUnreadTotal(int unread) {
+    m_caption =
+        unread > 0 ? QStringLiteral("%1 (%2)").arg(Utf8(kCaption)).arg(unread) : Utf8(kCaption);
+    setWindowTitle(m_caption);
 }
 
 void CMainFrame::SetStatusText(const QString& text) {
@@ -391,6 +420,7 @@ void CMainFrame::ShowUpdateProgress(const UpdateTally& tally) {
 }
 
 void CMainFrame::ShowUpdateDone(const UpdateTally& tally) {
+    m_notifier->UpdateDone(tally);
     m_progress->hide();
     if (tally.stopped) {
         // A failure to store says so in the message pane; a shutdown needs no word.
@@ -452,6 +482,7 @@ void CMainFrame::SwitchListPane(int mode) {
 }
 
 void CMainFrame::OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item) {
+    m_reading->ForgetPendingUnread();
     if (auto* list = qobject_cast<CTD_ListView*>(ListPlace())) {
         list->ShowNode(record, item);
     }
@@ -486,6 +517,15 @@ void CMainFrame::OnCommand(int commandId) {
             break;
         case ID_PREV_PANE:
             CyclePane(-1);
+            break;
+        case ID_MARK_ALL_READ:
+            m_reading->MarkAllRead();
+            break;
+        case ID_NEXT_UNREAD:
+            m_reading->ShowNextUnread();
+            break;
+        case ID_EDIT_FIND:
+            m_searchBar->FocusSearch();
             break;
         default:
             emit ApplicationCommand(commandId);

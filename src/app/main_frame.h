@@ -14,6 +14,9 @@
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 
+class CLayoutMemory;
+class CNewsNotifier;
+class CReadingCommands;
 class CTD_FormView;
 class CTD_HtmlView;
 class CTD_LeftFormView;
@@ -23,7 +26,8 @@ class QTreeWidgetItem;
 
 // The main window: the menu bar, the status bar and five panes in nested splitters: the
 // link panel above the channel tree on the left; the search bar, the news list (or the book
-// view) and the browser pane on the right. The caption is always "Quillon".
+// view) and the browser pane on the right. The caption is "Quillon", followed by the number
+// of unread news in brackets while there are any: "Quillon (12)".
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
@@ -71,6 +75,10 @@ public:
 
     void SetStatusText(const QString& text);
     QString StatusText() const;
+    // The caption for `unread` unread news in the tree's channels.
+    void SetUnreadTotal(int unread);
+    QString Caption() const { return m_caption; }
+
     // The update's pane of the status bar, beside the message pane (which the news list
     // uses): while an update runs, a progress indicator and "正在更新：n/N".
     void ShowUpdateProgress(const UpdateTally& tally);
@@ -81,6 +89,8 @@ public:
     void SetUpdateText(const QString& text);
     QString UpdateText() const;
     QProgressBar* UpdateProgressBar() const { return m_progress; }
+    // What tells of an update's news while the window is out of sight.
+    CNewsNotifier* Notifier() const { return m_notifier; }
     void SetRecentFiles(const QStringList& files);
 
     QAction* CommandAction(int commandId) const;
@@ -97,6 +107,7 @@ public:
 
     static const char kCaption[];
     static const char kIdleText[];
+    static const char kNoUnreadText[];
 
 signals:
     // A command that belongs to the application rather than to a view.
@@ -148,6 +159,10 @@ private:
     std::map<int, QAction*> m_actions;
     QPrinter m_printer;
     bool m_sized = false;
+    CLayoutMemory* m_layout = nullptr;  // children of the window
+    CNewsNotifier* m_notifier = nullptr;
+    CReadingCommands* m_reading = nullptr;
+    QString m_caption;
 };
 
 // The window's panes, for the application and its tests; only app/ reads them. Each is null

@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QThread>
 
+#include "app/database_upgrade.h"
 #include "app/main_frame.h"
 #include "app/qt_translations.h"
 #include "app/quillon_doc.h"
@@ -68,6 +69,7 @@ void CQuillonApp::LoadSkin() {
 bool CQuillonApp::InitInstance() {
     LoadSkin();
     theStore.SetReporter(ShowEngineReport);
+    UpgradeDatabaseWithProgress(theStore, nullptr);
     QSettings settings;
     m_recentFiles = settings.value(kRecentFilesKey).toStringList().mid(0, kRecentFileCount);
 

@@ -4,15 +4,19 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "feeds/services_config.h"
 #include "model/list_mode.h"
 
 const char CTD_FormView::kAddressStart[] = "http://";
+const char CTD_FormView::kSearchPlaceholder[] = "搜索已存新闻";
 
 namespace {
 
 constexpr int kAddressCharacters = 511;
+constexpr int kSearchCharacters = 255;
+constexpr int kSearchWidth = 160;
 
 struct Portal {
     int controlId;
@@ -50,6 +54,54 @@ CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
             [this] { emit ListModeRequested(kListModeToday); });
     connect(AddButton(kNewspaper, "报纸"), &QPushButton::clicked, this,
             [this] { emit ListModeRequested(kListModeBook); });
+
+    m_search = new QLineEdit(this);
+    m_search->setPlaceholderText(QString::fromUtf8(kSearchPlaceholder));
+    m_search->setMaxLength(kSearchCharacters);
+    m_search->setClearButtonEnabled(true);
+    m_search->setFixedWidth(kSearchWidth);
+    m_search->installEventFilter(this);
+    layout->addWidget(m_search);
+    m_searchDelay = new QTimer(this);
+    m_searchDelay->setSingleShot(true);
+    m_searchDelay->setInterval(kSearchDelayMs);
+    connect(m_searchDelay, &QTimer::timeout, this, [this] { Search(false); });
+    connect(m_search, &QLineEdit::textChanged, this, [this] { m_searchDelay->start(); });
+}
+
+void CTD_FormView::FocusSearch() {
+    m_search->setFocus(Qt::ShortcutFocusReason);
+    m_search->selectAll();
+}
+
+void CTD_FormView::Search(bool again) {
+    m_searchDelay->stop();
+    const QString text = m_search->text().trimmed();
+    if (text == m_searched && !again) {
+        return;
+    }
+    m_searched = text;
+    if (text.isEmpty()) {
+        emit SearchCleared();
+    } else {
+        emit SearchRequested(text);
+    }
+}
+
+bool CTD_FormView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_search && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            Search(true);
+            return true;  // not the address's Enter
+        }
+        if (key->key() == Qt::Key_Escape) {
+            m_search->clear();
+            Search(false);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QPushButton* CTD_FormView::AddButton(int controlId, const char* text) {

@@ -86,6 +86,10 @@ const std::bitset<0x10000>& TwoByteCodePageChars() {
 
 }  // namespace
 
+std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t* codePoint) {
+    return pos < text.size() ? SequenceLength(text, pos, codePoint) : 0;
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));

@@ -22,6 +22,10 @@ void CopyToField(char (&dest)[N], std::string_view text) {
     CopyToField(dest, N, text);
 }
 
+// The length of the UTF-8 sequence at `pos` with its code point in `codePoint`, or 0 when no
+// valid sequence starts there (or `pos` is past the end).
+std::size_t DecodeUtf8At(std::string_view text, std::size_t pos, char32_t* codePoint);
+
 // Length limits of names and record fields count bytes of the Chinese code page the program
 // was written for (GB18030): an ASCII character takes one byte, a character of the code
 // page's two-byte range (every common Chinese character) two, any other character four. An

@@ -3,8 +3,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "feeds/engine_report.h"
 #include "feeds/feed_store.h"
+#include "model/news_row.h"
 #include "store/data_folder.h"
 
 struct TreeFileDamage;
@@ -21,6 +24,8 @@ int RunReadCommand(const std::vector<std::string>& args);
 int RunOpmlCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
 int RunListCommand(const std::vector<std::string>& args);
+int RunMarkReadCommand(const std::vector<std::string>& args);
+int RunSearchCommand(const std::vector<std::string>& args);
 int RunFolderCommand(const std::vector<std::string>& args);
 int RunStatusCommand(const std::vector<std::string>& args);
 
@@ -36,6 +41,10 @@ bool OpenDatabaseForReading();
 
 // The stderr line for a report of the store or the engine.
 void PrintReport(const EngineReport& report);
+
+// The rows of a news list as `list` prints them: one object per row with the six columns'
+// texts and whether the item was read.
+nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows);
 
 // The line on stderr for a tree file that could not be read. The tool only reads the tree,
 // so it leaves the file where it is for the window to set aside.

@@ -1,4 +1,5 @@
-// quillon-cli list NAME [--today]: a channel's or folder's news as the list shows it.
+// quillon-cli list NAME [--today]: a channel's or folder's news as the list shows it; and
+// quillon-cli mark-read NAME: a channel's or folder's news marked read.
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "model/list_mode.h"
 #include "model/news_loader.h"
 #include "store/keyword_tree_file.h"
+#include "store/statements.h"
 
 namespace {
 
@@ -58,6 +60,34 @@ std::optional<Target> FindInTree(const std::string& path, const std::string& nam
     return target;
 }
 
+// Opens the database, as it is when `use` only reads it, and finds `name` in the tree; on
+// failure says why on stderr.
+std::optional<Target> OpenAndFind(const std::string& name, DatabaseUse use) {
+    if (use == DatabaseUse::kReadOnly) {
+        if (!OpenDatabaseForReading()) {
+            return std::nullopt;
+        }
+    } else if (!theStore.Open()) {
+        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
+                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+        return std::nullopt;
+    }
+    const std::string treePath = theStore.DataPath("document/keywordlist.xml");
+    std::optional<TreeFileDamage> damage;
+    std::optional<Target> target = FindInTree(treePath, name, &damage);
+    if (damage) {
+        PrintTreeFileDamage(treePath, *damage);
+        return std::nullopt;
+    }
+    if (!target) {
+        std::fprintf(stderr, "quillon-cli: no channel or folder named '%s' in %s\n", name.c_str(),
+                     treePath.c_str());
+    }
+    return target;
+}
+
+}  // namespace
+
 nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const CNewsRow& row : rows) {
@@ -68,12 +98,11 @@ nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows) {
         fields["date"] = row.dateText;
         fields["author"] = row.author;
         fields["source"] = row.source;
+        fields["read"] = row.read;
         out.push_back(std::move(fields));
     }
     return out;
 }
-
-}  // namespace
 
 int RunListCommand(const std::vector<std::string>& args) {
     std::optional<std::string> name;
@@ -93,19 +122,8 @@ int RunListCommand(const std::vector<std::string>& args) {
         return 2;
     }
     theStore.LoadSettings();
-    if (!OpenDatabaseForReading()) {
-        return 1;
-    }
-    const std::string treePath = theStore.DataPath("document/keywordlist.xml");
-    std::optional<TreeFileDamage> damage;
-    const std::optional<Target> target = FindInTree(treePath, *name, &damage);
-    if (damage) {
-        PrintTreeFileDamage(treePath, *damage);
-        return 1;
-    }
+    const std::optional<Target> target = OpenAndFind(*name, DatabaseUse::kReadOnly);
     if (!target) {
-        std::fprintf(stderr, "quillon-cli: no channel or folder named '%s' in %s\n", name->c_str(),
-                     treePath.c_str());
         return 1;
     }
     CNewsList list(theStore);
@@ -115,5 +133,29 @@ int RunListCommand(const std::vector<std::string>& args) {
     std::cout
         << RowsAsJson(list.Rows()).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
         << "\n";
+    return 0;
+}
+
+int RunMarkReadCommand(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0].starts_with("--")) {
+        std::fputs("usage: quillon-cli mark-read NAME\n", stderr);
+        return 2;
+    }
+    const std::optional<Target> target = OpenAndFind(args[0], DatabaseUse::kReadWrite);
+    if (!target) {
+        return 1;
+    }
+    // A folder's names include those of the folders below it, which match no channel.
+    std::vector<std::string> names = target->namesBelow;
+    if (target->node.type == NODE_KEY) {
+        names.emplace_back(target->node.name);
+    }
+    const int marked = theStore.Execute(SqlMarkChannelsRead(names));
+    if (marked < 0) {
+        std::fprintf(stderr, "quillon-cli: cannot mark the news read\n  %s\n",
+                     theStore.LastError().c_str());
+        return 1;
+    }
+    std::printf("marked %d items read\n", marked);
     return 0;
 }

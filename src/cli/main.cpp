@@ -27,6 +27,9 @@ constexpr char kUsage[] =
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
     "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
+    "  search TEXT [--json]  print every stored item whose title or text holds TEXT,\n"
+    "                        newest first\n"
+    "  mark-read NAME        mark every item of a channel or folder read\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
@@ -45,6 +48,8 @@ constexpr Command kCommands[] = {
     {"list", RunListCommand, true, DatabaseUse::kReadOnly},
     {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
     {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
+    {"search", RunSearchCommand, true, DatabaseUse::kReadWrite},
+    {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an

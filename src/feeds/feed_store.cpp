@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "feeds/search_indexer.h"
 #include "feeds/services_config.h"
 #include "feeds/update_engine.h"
 #include "store/data_folder.h"
@@ -9,12 +10,15 @@
 CFeedStore::CFeedStore() : CFeedStore(DefaultDataFolder()) {}
 
 CFeedStore::CFeedStore(std::string startDirectory)
-    : m_startDirectory(std::move(startDirectory)), m_engine(std::make_unique<UpdateEngine>(*this)) {
+    : m_startDirectory(std::move(startDirectory)),
+      m_engine(std::make_unique<UpdateEngine>(*this)),
+      m_indexer(std::make_unique<CSearchIndexer>(*this)) {
     SetConnectionString(DataPath("data/data.dat"));
 }
 
 CFeedStore::~CFeedStore() {
-    // The engine's threads use the connection: they end before it closes.
+    // The engine's threads and the indexer use the connection: they end before it closes.
+    m_indexer->Stop();
     m_engine.reset();
     Close();
 }
@@ -45,9 +49,11 @@ bool CFeedStore::Startup() {
     }
     // Passes of an earlier start end before the connection they use is replaced.
     m_engine->Stop();
+    m_indexer->Stop();
     if (!Open()) {
         return false;
     }
+    m_indexer->Start();
     m_engine->LoadServiceResults();
     if (const SchemaUpgrade upgrade = LastUpgrade();
         upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
@@ -63,9 +69,11 @@ bool CFeedStore::Startup() {
 void CFeedStore::Shutdown() {
     SaveSettings();
     m_engine->Stop();
+    m_indexer->Stop();
 }
 
 void CFeedStore::Rebase(std::string startDirectory) {
+    m_indexer->Stop();
     m_engine.reset();
     Close();
     m_startDirectory = std::move(startDirectory);
@@ -100,6 +108,7 @@ void CFeedStore::SetNewsStoredListener(std::function<void()> listener) {
 }
 
 void CFeedStore::NotifyNewsStored() {
+    m_indexer->Wake();
     std::lock_guard lock(m_listenerMutex);
     if (m_newsStored) {
         m_newsStored();

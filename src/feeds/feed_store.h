@@ -13,6 +13,7 @@
 #include "store/app_settings.h"
 #include "store/sys_data.h"
 
+class CSearchIndexer;
 class UpdateEngine;
 
 // The process-wide store object: the database connection, the settings record, the start
@@ -64,10 +65,13 @@ public:
     // channel that was deleted or renamed.
     void SetKeywords(std::vector<std::string> keywords);
 
+    // The thread that takes stored news into the search index; runs from Startup to Shutdown.
+    CSearchIndexer& Indexer() { return *m_indexer; }
+
     // `listener` is called on an engine thread each time a feed has added news to the
-    // database or a source's outcome was recorded (null: nobody is told). It must return promptly
-    // and must not call back into the store. Once this returns, the previous listener is not
-    // running and is not called again.
+    // database or a source's outcome was recorded (null: nobody is told). It must return
+    // promptly and must not call back into the store. Once this returns, the previous listener
+    // is not running and is not called again.
     void SetNewsStoredListener(std::function<void()> listener);
     // Tells the listener; called by the engine's threads.
     void NotifyNewsStored();
@@ -96,6 +100,7 @@ private:
     CAppSettings m_moreSettings;
     std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;
+    std::unique_ptr<CSearchIndexer> m_indexer;
 
     // Held while the listener runs, so that replacing it waits for a call in progress.
     std::mutex m_listenerMutex;

@@ -84,18 +84,19 @@ AccessDate CCountRefresher::Cutoff() const {
 
 std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     const AccessDate cutoff = Cutoff();
-    const std::optional<CNodeMap::CountsByName> countByName = ReadRecentCounts(cutoff);
+    const std::optional<ChannelCounts> channelCounts = ReadRecentCounts(cutoff);
     if (Stopping()) {
         return std::nullopt;
     }
     // A statement that fails leaves every count and label as it was.
-    if (!countByName) {
+    if (!channelCounts) {
         return Inputs{};
     }
     // Outcomes that cannot be read leave the tooltips without sources, the counts stand.
     const SourcesByChannel sources =
         LoadLatestSourceStatus(m_connection).value_or(SourcesByChannel());
-    const CNodeMap::Counts counts = m_nodes.ApplyRecentCounts(*countByName);
+    const CNodeMap::Counts counts =
+        m_nodes.ApplyRecentCounts(channelCounts->recent, channelCounts->unread);
     std::vector<LabelChange> changes = ChangedLabels(counts, sources);
     if (!changes.empty()) {
         m_setLabels(std::move(changes));
@@ -103,7 +104,7 @@ std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     return Inputs{AccessDateLiteral(cutoff), counts.generation};
 }
 
-std::optional<CNodeMap::CountsByName> CCountRefresher::ReadRecentCounts(
+std::optional<CCountRefresher::ChannelCounts> CCountRefresher::ReadRecentCounts(
     const AccessDate& cutoff) const {
     CAdoRecordset records(m_connection);
     if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
@@ -111,20 +112,23 @@ std::optional<CNodeMap::CountsByName> CCountRefresher::ReadRecentCounts(
     }
     char name[sizeof CKeywordNode::name] = {};
     std::int32_t count = 0;
+    std::int32_t unread = 0;
     if (!records.BindColumn(0, name, sizeof name, kBindText) ||
-        !records.BindColumn(1, &count, sizeof count, kBindNumber)) {
+        !records.BindColumn(1, &count, sizeof count, kBindNumber) ||
+        !records.BindColumn(2, &unread, sizeof unread, kBindNumber)) {
         return std::nullopt;
     }
-    CNodeMap::CountsByName countByName;
+    ChannelCounts counts;
     for (; !records.IsEOF(); records.MoveNext()) {
         records.Fetch();
-        countByName[name] = count;
+        counts.recent[name] = count;
+        counts.unread[name] = unread;
     }
     // A step that failed half-way ends the rows early: those counts would be wrong.
     if (!records.LastError().empty()) {
         return std::nullopt;
     }
-    return countByName;
+    return counts;
 }
 
 std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
@@ -138,13 +142,14 @@ std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
     for (const CNodeMap::NodeCount& node : counts.nodes) {
         const auto found = node.type == NODE_KEY ? sources.find(node.name) : sources.end();
         const std::vector<SourceStatus>& mine = found == sources.end() ? kNoSources : found->second;
-        Sent now{Label(node.name, node.count), NodeTooltip(node.name, node.count, mine),
-                 AllSourcesFailed(mine)};
+        Sent now{Label(node.name, node.count),
+                 NodeTooltip(node.name, node.count, node.unread, mine), AllSourcesFailed(mine),
+                 node.unread};
         Sent& sent = m_sent[node.item];
         if (sent != now) {
             sent = now;
             changes.push_back({node.item, std::move(now.label), std::move(now.tooltip), now.warning,
-                               counts.generation});
+                               node.unread, counts.generation});
         }
     }
     return changes;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "model/node_map.h"
@@ -21,11 +22,12 @@ struct AccessDate;
 
 // Labels every tree node with its count of recent news, "name|count": a channel's count is
 // the number of its items newer than the retention period, a folder's the sum over every
-// channel below it. Each label comes with the node's tooltip (its whole name, its count and,
-// for a channel, each source of its latest update with the outcome) and, for a channel whose
-// sources all failed, a warning mark. A pass reads every channel's count with one grouped
-// statement and the sources' outcomes with another, sums the folders from the node map and
-// hands the labels that changed to the window in one batch.
+// channel below it; beside the label goes how many of those are unread. Each label comes with
+// the node's tooltip (its whole name, its counts and, for a channel, each source of its latest
+// update with the outcome) and, for a channel whose sources all failed, a warning mark. A pass
+// reads every channel's counts with one grouped statement and the sources' outcomes with
+// another, sums the folders from the node map and hands the labels and unread counts that
+// changed to the window in one batch.
 // The first pass runs at once. The next runs when woken (a feed was stored, the tree or the
 // settings changed), or when a check at every interval finds the retention cut-off date or
 // the tree changed, and at least once a minute for writers that wake nobody (another
@@ -43,6 +45,7 @@ public:
         std::string label;
         std::string tooltip;
         bool warning = false;  // a channel whose sources all failed in its latest update
+        int unread = 0;        // how many of the label's count are unread
         // The node map generation the label was counted at. A label that reaches the window
         // after the tree changed may belong to a renamed node or to a deleted item whose
         // handle a new item reuses; the change wakes a pass that sends every label again.
@@ -91,8 +94,12 @@ private:
     // inputs that match no others, so the next check runs a pass again.
     std::optional<Inputs> RunPass();
     AccessDate Cutoff() const;
-    // Every channel's recent count by name, or nothing when the statement fails.
-    std::optional<CNodeMap::CountsByName> ReadRecentCounts(const AccessDate& cutoff) const;
+    struct ChannelCounts {
+        CNodeMap::CountsByName recent;
+        CNodeMap::CountsByName unread;
+    };
+    // Every channel's recent and unread counts by name, or nothing when the statement fails.
+    std::optional<ChannelCounts> ReadRecentCounts(const AccessDate& cutoff) const;
     std::vector<LabelChange> ChangedLabels(const CNodeMap::Counts& counts,
                                            const SourcesByChannel& sources);
     // Waits for a wake, the stop, or a check that finds a pass due; false once stopped.
@@ -122,6 +129,7 @@ private:
         std::string label;
         std::string tooltip;
         bool warning = false;
+        int unread = 0;
         bool operator==(const Sent&) const = default;
     };
     std::map<CNodeMap::Handle, Sent> m_sent;

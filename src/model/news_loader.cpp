@@ -1,6 +1,7 @@
 #include "model/news_loader.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_set>
 
 #include "base/ascii.h"
@@ -9,6 +10,8 @@
 #include "feeds/feed_store.h"
 #include "model/list_mode.h"
 #include "store/ado_recordset.h"
+#include "store/search_index.h"
+#include "store/search_terms.h"
 #include "store/statements.h"
 
 namespace {
@@ -48,6 +51,10 @@ public:
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
+        // A folder's statement and a search's say whether each item is unread; a search also
+        // names each item's channel beside it.
+        m_records.BindColumnByName("item_unread", &m_unread, sizeof m_unread, kBindNumber);
+        m_records.BindColumnByName("channel_title", m_channel, kTextBufferSize, kBindText);
         // Only a folder's statement has it.
         m_records.BindColumnByName("keyword_index", &m_keywordIndex, sizeof m_keywordIndex,
                                    kBindNumber);
@@ -81,8 +88,13 @@ public:
                                       : m_link[0] ? m_link
                                                   : std::to_string(m_id).c_str());
     }
-    CNewsRow MakeRow(std::string_view channel) const {
-        return MakeNewsRow(m_title, m_author, m_source, m_date, channel, m_id);
+    // A row under `channel`, or under the record's own channel when it is empty; unread when
+    // `unread` holds its ID, or without `unread`, when its record says so.
+    CNewsRow MakeRow(std::string_view channel, const UnreadItems* unread) const {
+        CNewsRow row = MakeNewsRow(m_title, m_author, m_source, m_date,
+                                   channel.empty() ? m_channel : channel, m_id);
+        row.read = unread ? unread->count(m_id) == 0 : m_unread == 0;
+        return row;
     }
     void MoveNext() { m_records.MoveNext(); }
 
@@ -94,9 +106,32 @@ private:
     char m_link[kAddressBufferSize] = {};
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
+    char m_channel[kTextBufferSize] = {};
     CAdoDateValue m_date;
+    std::int32_t m_unread = 0;
     std::int32_t m_keywordIndex = 0;
 };
+
+namespace {
+
+// The IDs a statement of unread items gives; none when it cannot run.
+CNewsList::UnreadItems ReadUnreadItems(const CAdoConnection& connection,
+                                       const std::optional<std::string>& sql) {
+    CNewsList::UnreadItems unread;
+    CAdoRecordset records(connection);
+    if (!sql || !records.Open(*sql)) {
+        return unread;
+    }
+    std::int32_t id = 0;
+    records.BindColumn(0, &id, sizeof id, kBindNumber);
+    for (; !records.IsEOF(); records.MoveNext()) {
+        records.Fetch();
+        unread.insert(id);
+    }
+    return unread;
+}
+
+}  // namespace
 
 // What every statement of one load shares, fixed when the load starts.
 struct CNewsList::Plan {
@@ -112,6 +147,18 @@ struct CNewsList::Plan {
                 return SqlSelectItemsOfDay(name, today);
             default:
                 return std::nullopt;  // no list is shown, so nothing is read
+        }
+    }
+
+    // The channel's unread items among those Statement reads.
+    std::optional<std::string> UnreadStatement(std::string_view name) const {
+        switch (mode) {
+            case kListModeAll:
+                return SqlSelectUnreadItems(name, cutoff, false);
+            case kListModeToday:
+                return SqlSelectUnreadItems(name, today, true);
+            default:
+                return std::nullopt;
         }
     }
 
@@ -133,6 +180,10 @@ struct CNewsList::Plan {
 
 std::string NewsStatusText(int count) {
     return "记录更新" + std::to_string(count) + "条新闻...";
+}
+
+std::string SearchStatusText(int count) {
+    return "搜索到" + std::to_string(count) + "条新闻";
 }
 
 CNewsList::CNewsList(CFeedStore& store, INewsListListener* listener)
@@ -182,8 +233,41 @@ bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
     return false;
 }
 
+bool CNewsList::RequestSearch(const std::string& typed) {
+    Invalidate();
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_busy) {
+            return false;
+        }
+        m_busy = true;
+    }
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    {
+        std::lock_guard lock(m_rowsMutex);
+        m_rows.clear();
+    }
+    m_thread =
+        std::thread(&CNewsList::RunSearch, this, m_token.load(), SearchMatchExpression(typed));
+    return true;
+}
+
 void CNewsList::Invalidate() {
     m_token.fetch_add(1);
+}
+
+std::vector<int> CNewsList::MarkRowsRead(const std::function<bool(const CNewsRow&)>& which) {
+    std::vector<int> changed;
+    std::lock_guard lock(m_rowsMutex);
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_rows[i].read && which(m_rows[i])) {
+            m_rows[i].read = true;
+            changed.push_back(static_cast<int>(i));
+        }
+    }
+    return changed;
 }
 
 bool CNewsList::IsBusy() const {
@@ -233,19 +317,39 @@ void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
     const Plan plan = MakePlan(mode);
     int count = 0;
     {
+        // Read first: an item shown meanwhile is read, never the other way round.
+        const UnreadItems unread = ReadUnreadItems(m_store, plan.UnreadStatement(name));
         ItemRecords records(m_store, plan.Statement(name));
         int read = 0;
-        count = ReadRows(token, records, {name}, nullptr, 0, &read);
+        count = ReadRows(token, records, {name}, &unread, nullptr, 0, &read);
     }
     Publish(count);
     Status(count);
-    SetIdle();
+    EndLoad(token);
+}
+
+void CNewsList::RunSearch(std::uint64_t token, std::string match) {
+    int count = 0;
+    // What storing queued and the indexer has not taken yet is indexed first, so that every
+    // stored item can be found.
+    while (!match.empty() && IsCurrent(token) && IndexQueuedSearchItems(m_store) > 0) {
+    }
+    if (!match.empty() && IsCurrent(token)) {
+        ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1));
+        int read = 0;
+        count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read);
+    }
+    Publish(count);
+    if (m_listener) {
+        m_listener->ShowStatus(SearchStatusText(count));
+    }
+    EndLoad(token);
 }
 
 // The statement asks for a page of rows at a time: with a limit, the database keeps only the
 // best rows of its sort and reads the other columns only for them, which costs a fraction of
 // sorting every item of a large folder. Only titles that repeat leave a page short of the cap;
-// the next page then goes on where it ended.
+// the next page then goes on where it ended. Each row says whether its item is unread.
 void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
     const Plan plan = MakePlan(mode);
     names = DistinctNames(names);
@@ -257,7 +361,7 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
     while (IsCurrent(token) && count <= kChannelRowLimit) {
         ItemRecords records(m_store, plan.FolderStatement(names, kFolderPageRows, offset));
         int read = 0;
-        count = ReadRows(token, records, names, &listed, count, &read);
+        count = ReadRows(token, records, names, nullptr, &listed, count, &read);
         if (read < kFolderPageRows) {
             break;
         }
@@ -268,18 +372,18 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
         Publish(count);
         Status(count);
     }
-    SetIdle();
+    EndLoad(token);
 }
 
 int CNewsList::ReadRows(std::uint64_t token, ItemRecords& records,
-                        const std::vector<std::string>& names,
+                        const std::vector<std::string>& names, const UnreadItems* unread,
                         std::unordered_set<std::string>* listed, int count, int* read) {
     while (!records.AtEnd() && IsCurrent(token)) {
         records.Read();
         ++*read;
         if (listed == nullptr || listed->insert(records.Identity()).second) {
             const std::size_t index = records.KeywordIndex();
-            count = Append(records.MakeRow(index < names.size() ? names[index] : ""));
+            count = Append(records.MakeRow(index < names.size() ? names[index] : "", unread));
             if (count == kFirstPublication || count % kPublicationStep == 0) {
                 Publish(count);
                 m_pacing.Pause(kPause);
@@ -309,6 +413,13 @@ void CNewsList::Status(int count) {
     if (m_listener) {
         m_listener->ShowStatus(NewsStatusText(count));
     }
+}
+
+void CNewsList::EndLoad(std::uint64_t token) {
+    if (m_listener && IsCurrent(token)) {
+        m_listener->LoadFinished();
+    }
+    SetIdle();
 }
 
 void CNewsList::SetIdle() {

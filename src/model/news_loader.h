@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,10 +28,14 @@ public:
     virtual void PublishCount(int count) = 0;
     // A line for the status bar's message pane.
     virtual void ShowStatus(const std::string& text) = 0;
+    // The load has ended, after its last publication (not for one that was outdated).
+    virtual void LoadFinished() {}
 };
 
 // "记录更新" + count + "条新闻...": the status line after a load.
 std::string NewsStatusText(int count);
+// "搜索到" + count + "条新闻": the status line after a search.
+std::string SearchStatusText(int count);
 
 // The news list's state for the whole process: the rows of the channel or folder last
 // clicked, filled by one loader thread at a time from the store's database.
@@ -57,6 +62,8 @@ public:
     // A folder's statement reads its items in pages of this many rows.
     static constexpr int kFolderPageRows = kChannelRowLimit + 1;
     static constexpr Pacing::Duration kPause{100};
+    // The IDs of the unread items among those a load reads.
+    using UnreadItems = std::unordered_set<std::int64_t>;
 
     // `store` gives the connection and the retention period; `listener` (may be null) hears
     // from the loaders. Both must outlive the list.
@@ -75,8 +82,17 @@ public:
     // kListModeBook reads none. Returns whether a loader started.
     bool RequestLoad(const CKeywordNode& node, int listMode,
                      std::vector<std::string> folderNames = {});
+    // A search of every stored item, of every channel and any age, for the typed text
+    // (SearchMatchExpression): the newest 1001 matches at most, newest first, each under its
+    // own channel's name, published as a channel load publishes. Dropped like RequestLoad
+    // while a load is busy. A text that holds nothing to search for lists nothing.
+    bool RequestSearch(const std::string& typed);
     // Makes the running load stop at its next step. Its rows stay.
     void Invalidate();
+
+    // Notes as read every unread row `which` picks; returns the indexes of those rows. Any
+    // thread; `which` runs under the rows' lock and must not call back into the list.
+    std::vector<int> MarkRowsRead(const std::function<bool(const CNewsRow&)>& which);
 
     bool IsBusy() const;
     // Blocks until no loader runs. A window thread that must keep serving the listener's
@@ -102,12 +118,19 @@ private:
 
     void RunChannel(std::uint64_t token, int mode, std::string name);
     void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names);
+    void RunSearch(std::uint64_t token, std::string match);
+    // A loader's end after its last publication: the listener hears of it unless the load
+    // was outdated, then the busy flag is cleared.
+    void EndLoad(std::uint64_t token);
     // Appends the rows of `records` to the `count` stored while the load is current, up to
     // the row past kChannelRowLimit, publishing in steps; each row's channel is the name of
-    // `names` its keyword index gives. With `listed`, a title already listed (ignoring ASCII
-    // case) is skipped. Adds the records read to `*read`; returns the rows stored.
+    // `names` its keyword index gives (the record's own channel past them). A row is unread
+    // when `unread` holds its ID, or without `unread`, when its record says so. With `listed`,
+    // a title already listed (ignoring ASCII case) is skipped. Adds the records read to
+    // `*read`; returns the rows stored.
     int ReadRows(std::uint64_t token, ItemRecords& records, const std::vector<std::string>& names,
-                 std::unordered_set<std::string>* listed, int count, int* read);
+                 const UnreadItems* unread, std::unordered_set<std::string>* listed, int count,
+                 int* read);
     Plan MakePlan(int mode) const;
     bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
     int Append(CNewsRow row);

@@ -48,6 +48,7 @@ struct CNewsRow {
     std::int64_t itemId = -1;  // the item's ID; -1 when unknown
     std::string storedTitle;   // the item's rss_title as read
     std::string channelName;   // the tree node's name the row was loaded for
+    bool read = true;          // false while the item's page has not been shown
 };
 
 // Builds a row from an item's texts and its date as the recordset read it. A date whose

@@ -200,40 +200,48 @@ void CNodeMap::SetName(Handle item, std::string_view name) {
     Changed();
 }
 
-int CNodeMap::CountBranchLocked(Handle item, const CountsByName& countByName,
-                                std::vector<NodeCount>* out) {
+std::pair<int, int> CNodeMap::CountBranchLocked(Handle item, const CountsByName& countByName,
+                                                const CountsByName& unreadByName,
+                                                std::vector<NodeCount>* out) {
     const auto found = m_entries.find(item);
     if (found == m_entries.end()) {
-        return 0;
+        return {0, 0};
     }
     Entry& entry = found->second;
     CKeywordNode& record = entry.record;
     int own = 0;
+    int ownUnread = 0;
     if (record.type == NODE_KEY) {
         const auto count = countByName.find(record.name);
         own = count == countByName.end() ? 0 : count->second;
         record.recentCount = own;
+        const auto unread = unreadByName.find(record.name);
+        ownUnread = unread == unreadByName.end() ? 0 : unread->second;
     }
     int below = 0;
+    int belowUnread = 0;
     for (Handle child : entry.children) {
-        below += CountBranchLocked(child, countByName, out);
+        const auto [count, unread] = CountBranchLocked(child, countByName, unreadByName, out);
+        below += count;
+        belowUnread += unread;
     }
     if (record.type == NODE_KEY) {
-        out->push_back({item, record.name, own, NODE_KEY});
+        out->push_back({item, record.name, own, ownUnread, NODE_KEY});
     } else if (record.type == NODE_FOLDER) {
-        out->push_back({item, record.name, below, NODE_FOLDER});
+        out->push_back({item, record.name, below, belowUnread, NODE_FOLDER});
     }
-    return own + below;
+    return {own + below, ownUnread + belowUnread};
 }
 
-CNodeMap::Counts CNodeMap::ApplyRecentCounts(const CountsByName& countByName) {
+CNodeMap::Counts CNodeMap::ApplyRecentCounts(const CountsByName& countByName,
+                                             const CountsByName& unreadByName) {
     std::lock_guard lock(m_mutex);
     Counts counts;
     counts.generation = m_generation;
     counts.nodes.reserve(m_entries.size());
     for (const auto& [handle, entry] : m_entries) {
         if (entry.parent == kNoItem || m_entries.count(entry.parent) == 0) {
-            CountBranchLocked(handle, countByName, &counts.nodes);
+            CountBranchLocked(handle, countByName, unreadByName, &counts.nodes);
         }
     }
     return counts;

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/ascii.h"
@@ -28,11 +29,12 @@ public:
     // compares channel names, so a node "News" finds the channel row "news".
     using CountsByName = std::map<std::string, int, LessIgnoreAsciiCase>;
 
-    // One channel's or folder's count as a label shows it.
+    // One channel's or folder's count as a label shows it, and how many of those are unread.
     struct NodeCount {
         Handle item = kNoItem;
         std::string name;
         int count = 0;
+        int unread = 0;
         int type = NODE_NONE;  // NODE_KEY or NODE_FOLDER
     };
     // Every channel's and folder's count, and the generation of the tree they were taken from.
@@ -74,8 +76,10 @@ public:
 
     // Sets every channel's recent count to its name's count in `countByName` (0 when the
     // name is missing) and returns every channel's count and every folder's: the sum over
-    // the channels below it at any depth. All under one lock, so the sums fit the tree.
-    Counts ApplyRecentCounts(const CountsByName& countByName);
+    // the channels below it at any depth; the unread counts likewise from `unreadByName`.
+    // All under one lock, so the sums fit the tree.
+    Counts ApplyRecentCounts(const CountsByName& countByName,
+                             const CountsByName& unreadByName = {});
 
     // Counts every change of the tree's shape or names (insert, remove, rename, clear).
     std::uint64_t Generation() const;
@@ -91,10 +95,11 @@ private:
     };
     void DescendantsLocked(Handle item, std::vector<Handle>* out) const;
     bool MoveEntryLocked(Handle from, Handle to, Handle newParent, Handle after);
-    // The sum of the recent counts of `item` (if a channel) and every channel below it;
-    // appends the counts of `item` and its descendants to `out`, children first.
-    int CountBranchLocked(Handle item, const CountsByName& countByName,
-                          std::vector<NodeCount>* out);
+    // The sums of the recent and unread counts of `item` (if a channel) and every channel
+    // below it; appends the counts of `item` and its descendants to `out`, children first.
+    std::pair<int, int> CountBranchLocked(Handle item, const CountsByName& countByName,
+                                          const CountsByName& unreadByName,
+                                          std::vector<NodeCount>* out);
     void Changed();
 
     mutable std::mutex m_mutex;

@@ -90,9 +90,10 @@ std::string ServiceResultText(const std::optional<SourceStatus>& result) {
            (when.empty() ? std::string() : "（" + when + "）");
 }
 
-std::string NodeTooltip(const std::string& name, int count,
+std::string NodeTooltip(const std::string& name, int count, int unread,
                         const std::vector<SourceStatus>& sources) {
-    std::string text = name + "\n最近新闻：" + std::to_string(count) + " 条";
+    std::string text = name + "\n最近新闻：共 " + std::to_string(count) + " 条，未读 " +
+                       std::to_string(unread) + " 条";
     for (const SourceStatus& source : sources) {
         text += std::string("\n") + (source.service.empty() ? "订阅 " : "搜索 ") +
                 ShortAddress(source.address) + "：" +

@@ -32,9 +32,10 @@ std::string ServiceResultText(const std::optional<SourceStatus>& result);
 // A moment of the source table (UtcTimeText) in local time, "YYYY-MM-DD HH:MM"; "" for "".
 std::string LocalMomentText(const std::string& utcText);
 
-// A tree node's tooltip: its whole name, its count of recent news and, for a channel, each
-// of `sources` (the sources of its latest update) with its last outcome.
-std::string NodeTooltip(const std::string& name, int count,
+// A tree node's tooltip: its whole name, its count of recent news and how many of them are
+// unread ("最近新闻：共 N 条，未读 M 条") and, for a channel, each of `sources` (the sources
+// of its latest update) with its last outcome.
+std::string NodeTooltip(const std::string& name, int count, int unread,
                         const std::vector<SourceStatus>& sources);
 // Whether a channel's warning mark shows: it has sources and every one of them failed.
 bool AllSourcesFailed(const std::vector<SourceStatus>& sources);

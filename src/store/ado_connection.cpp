@@ -43,14 +43,16 @@ bool CAdoConnection::OpenWith(bool readOnlyFallback) {
     int code = SQLITE_OK;
     std::string message;
     SqlitePool::Options options;
+    SchemaProgress progress;
     options.busyTimeoutMs = kConnectionTimeoutSeconds * 1000;
     options.readOnlyFallback = readOnlyFallback;
     {
         std::lock_guard lock(m_mutex);
         options.openBusyTimeoutMs = m_openBusyTimeoutMs;
+        progress = m_schemaProgress;
     }
     SchemaUpgrade upgrade;
-    auto pool = SqlitePool::Open(ConnectionString(), options, &code, &message, &upgrade);
+    auto pool = SqlitePool::Open(ConnectionString(), options, &code, &message, &upgrade, progress);
     {
         std::lock_guard lock(m_mutex);
         m_openFailureCode = pool ? SQLITE_OK : code;
@@ -167,6 +169,11 @@ int CAdoConnection::Run(std::string_view sql, int* code, std::string* error) {
     }
     *code = SQLITE_OK;
     return sqlite3_changes(lease->get());
+}
+
+void CAdoConnection::SetSchemaProgress(SchemaProgress progress) {
+    std::lock_guard lock(m_mutex);
+    m_schemaProgress = std::move(progress);
 }
 
 void CAdoConnection::SetConnectionString(std::string connectionString) {

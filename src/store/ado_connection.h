@@ -58,6 +58,10 @@ public:
     // success) and the formatted error text ("" on success).
     int Execute(std::string_view sql, int* code = nullptr, std::string* error = nullptr);
 
+    // Heard by Open while it brings a file of an earlier schema up to date (on the thread
+    // that opens); empty for none.
+    void SetSchemaProgress(SchemaProgress progress);
+
     void SetConnectionString(std::string connectionString);
     std::string ConnectionString() const;
     std::string Version() const;
@@ -84,6 +88,7 @@ private:
     std::string m_connectionString;
     std::string m_version;
     std::string m_lastError;
+    SchemaProgress m_schemaProgress;
     int m_openFailureCode = 0;
     SchemaUpgrade m_lastUpgrade;
     int m_openBusyTimeoutMs = kOpenBusyTimeoutMs;

@@ -17,6 +17,7 @@
 #include "base/atomic_file.h"
 #include "store/database_file.h"
 #include "store/schema.h"
+#include "store/search_index.h"
 #include "store/sqlite_handle.h"
 
 namespace fs = std::filesystem;
@@ -209,6 +210,11 @@ std::optional<std::string> BuildDatabase(const std::string& schema, const fs::pa
     sqlite3* raw = nullptr;
     sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     const SqliteDb db(raw);
+    std::string installFailure;
+    if (db && !InstallSearchIndex(db.get(), &installFailure)) {
+        *status = Fault(DataFolderFault::kCannotWriteFile, target, "schema: " + installFailure);
+        return std::nullopt;
+    }
     char* message = nullptr;
     if (!db || sqlite3_exec(db.get(), schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         const std::unique_ptr<char, decltype(&sqlite3_free)> owned(message, sqlite3_free);

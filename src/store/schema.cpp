@@ -1,7 +1,10 @@
 #include "store/schema.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string_view>
 
+#include "store/search_index.h"
 #include "store/sqlite_handle.h"
 
 namespace {
@@ -151,8 +154,109 @@ CREATE TABLE IF NOT EXISTS source_status (
 );
 )sql";
 
+// Version 4 to 5: the read state and the search index. Everything stored before counts as
+// read, so that an upgrade does not greet the user with every old item: the table of unread
+// items starts empty (a file rebuilt from version 0 has the copied items in it, and loses
+// them). Every item is queued for the index (the copy from version 0 queued them already) and
+// the queue indexed in batches, reporting its progress.
+constexpr int kReadStateAndSearchVersion = 5;
+
+// As in data/schema.sql.
+constexpr char kAddReadState[] = R"sql(
+CREATE TABLE IF NOT EXISTS item_unread (
+    item_id    INTEGER PRIMARY KEY,
+    channel_id INTEGER,
+    pub_date   DATE
+);
+CREATE INDEX IF NOT EXISTS item_unread_by_channel ON item_unread (channel_id, pub_date);
+CREATE TRIGGER IF NOT EXISTS item_unread_insert AFTER INSERT ON item BEGIN
+    INSERT OR REPLACE INTO item_unread (item_id, channel_id, pub_date)
+        VALUES (new.ID, new.rss_channelID, new.rss_pubDate);
+END;
+CREATE TRIGGER IF NOT EXISTS item_unread_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_unread WHERE item_id = old.ID;
+END;
+CREATE TRIGGER IF NOT EXISTS item_unread_update AFTER UPDATE OF ID, rss_channelID, rss_pubDate
+    ON item BEGIN
+    UPDATE item_unread SET item_id = new.ID, channel_id = new.rss_channelID,
+        pub_date = new.rss_pubDate WHERE item_id = old.ID;
+END;
+DELETE FROM item_unread;
+)sql";
+// As in data/schema.sql.
+constexpr char kAddSearchIndex[] = R"sql(
+CREATE VIRTUAL TABLE item_search USING fts5(
+    title, description, content = '', columnsize = 0, tokenize = 'quillon');
+CREATE TABLE item_search_queue (
+    item_id INTEGER PRIMARY KEY  -- item.ID of an item not in item_search yet
+);
+CREATE TRIGGER item_search_insert AFTER INSERT ON item BEGIN
+    INSERT OR IGNORE INTO item_search_queue (item_id) VALUES (new.ID);
+END;
+CREATE TRIGGER item_search_delete AFTER DELETE ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        SELECT 'delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+               quillon_search_text(old.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    DELETE FROM item_search_queue WHERE item_id = old.ID;
+END;
+CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description, rss_pubDate
+    ON item BEGIN
+    INSERT INTO item_search (item_search, rowid, title, description)
+        SELECT 'delete', quillon_search_key(old.rss_pubDate, old.ID), old.rss_title,
+               quillon_search_text(old.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    INSERT INTO item_search (rowid, title, description)
+        SELECT quillon_search_key(new.rss_pubDate, new.ID), new.rss_title,
+               quillon_search_text(new.rss_description)
+        WHERE NOT EXISTS (SELECT 1 FROM item_search_queue WHERE item_id = old.ID);
+    UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
+END;
+INSERT OR IGNORE INTO item_search_queue (item_id) SELECT ID FROM item;
+)sql";
+
+bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
+    int count = 0;
+    return QueryInt(db, sql, &count, code, message) && count > 0;
+}
+
+// Indexes every queued item, a batch at a time, telling `progress` after each.
+bool FillSearchIndex(sqlite3* db, const SchemaProgress& progress, int* code, std::string* message) {
+    int total = 0;
+    if (!QueryInt(db, "SELECT count(*) FROM item_search_queue", &total, code, message)) {
+        return false;
+    }
+    std::int64_t done = 0;
+    if (progress) {
+        progress(0, total);
+    }
+    for (;;) {
+        const int indexed = IndexQueuedItems(db, kIndexBatchSize);
+        if (indexed < 0) {
+            return Fail(db, code, message);
+        }
+        if (indexed == 0) {
+            return true;
+        }
+        done += indexed;
+        if (progress) {
+            progress(done, std::max<std::int64_t>(total, done));
+        }
+    }
+}
+
+bool AddReadStateAndSearch(sqlite3* db, const SchemaProgress& progress, int* code,
+                           std::string* message) {
+    const bool hasIndex =
+        Holds(db, "SELECT count(*) FROM sqlite_master WHERE name = 'item_search'", code, message);
+    return Exec(db, kAddReadState, code, message) &&
+           (hasIndex || Exec(db, kAddSearchIndex, code, message)) &&
+           FillSearchIndex(db, progress, code, message);
+}
+
 // Every step from `version` to the current one, in order.
-bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::string* message) {
+bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgress& progress,
+             int* code, std::string* message) {
     upgrade->fromVersion = version;
     if (version < 1 && !UpgradeToVersion1(db, upgrade, code, message)) {
         return false;
@@ -166,18 +270,24 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::s
     if (version < 4 && !Exec(db, kAddSourceStatus, code, message)) {
         return false;
     }
+    if (version < kReadStateAndSearchVersion &&
+        !AddReadStateAndSearch(db, progress, code, message)) {
+        return false;
+    }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
     return Exec(db, setVersion.c_str(), code, message);
 }
 
-bool Migrate(sqlite3* db, SchemaUpgrade* upgrade, int* code, std::string* message) {
+bool Migrate(sqlite3* db, SchemaUpgrade* upgrade, const SchemaProgress& progress, int* code,
+             std::string* message) {
     if (!Exec(db, "BEGIN IMMEDIATE", code, message)) {
         return false;
     }
     int version = 0;
     // Another process may have brought the file up to date while this one waited.
-    const bool done = QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-                      (version >= kSchemaVersion || Upgrade(db, version, upgrade, code, message));
+    const bool done =
+        QueryInt(db, "PRAGMA user_version", &version, code, message) &&
+        (version >= kSchemaVersion || Upgrade(db, version, upgrade, progress, code, message));
     if (!done) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
@@ -186,6 +296,22 @@ bool Migrate(sqlite3* db, SchemaUpgrade* upgrade, int* code, std::string* messag
 }
 
 }  // namespace
+
+int StoredSchemaVersion(const std::string& path) {
+    sqlite3* raw = nullptr;
+    // Read-write, as every other opening: a read-only last connection would leave the -wal
+    // and -shm files behind.
+    const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const SqliteDb db(raw);
+    int version = -1;
+    int code = 0;
+    std::string message;
+    if (opened != SQLITE_OK ||
+        !QueryInt(db.get(), "PRAGMA user_version", &version, &code, &message)) {
+        return -1;
+    }
+    return version;
+}
 
 bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message) {
     // Reading the catalogue is the first read: a file that is no database fails here.
@@ -204,7 +330,8 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message) {
     return true;
 }
 
-bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade) {
+bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade,
+                     const SchemaProgress& progress) {
     SchemaUpgrade ignored;
     upgrade = upgrade ? upgrade : &ignored;
     *upgrade = SchemaUpgrade();
@@ -220,5 +347,5 @@ bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade
     // WAL is a property of the file and survives; asking again is cheap.
     return Exec(db, "PRAGMA journal_mode=WAL", code, message) &&
            QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-           (version >= kSchemaVersion || Migrate(db, upgrade, code, message));
+           (version >= kSchemaVersion || Migrate(db, upgrade, progress, code, message));
 }

@@ -2,14 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 // The schema version data/schema.sql writes into a new database (PRAGMA user_version).
 // Version 0, the files of the first builds, compared channel names and item titles exactly;
 // version 1 had no feed_validator table; version 2 kept item titles unique per channel
 // ignoring case, and had no index of titles without their apostrophes; version 3 had no
-// source_status table.
-constexpr int kSchemaVersion = 4;
+// source_status table; version 4 had no read state and no search index.
+constexpr int kSchemaVersion = 5;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.
@@ -18,6 +20,10 @@ struct SchemaUpgrade {
     int channelsMerged = 0;  // channels whose names differ only in case, given to the first
     int itemsMerged = 0;     // items found to be another item of their (merged) channel
 };
+
+// Told how far a long step of an upgrade has come: `done` of `total` items (the search
+// index is built over every stored item). Called on the thread that opens the file.
+using SchemaProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 
 // data/schema.sql, built into the program.
 extern const char kSchemaSql[];
@@ -35,7 +41,14 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 // channel, two whose titles are equal, or differ only in case and share their guid (else
 // link, else description), are one, and the first is kept; every other row stays. From
 // version 1 it gains the empty feed_validator table, from version 2 the index of titles
-// without apostrophes, from version 3 the empty source_status table. On refusal `code` and
-// `message` say why; `upgrade` (when given) says what was done.
-bool PrepareDatabase(sqlite3* db, int* code, std::string* message,
-                     SchemaUpgrade* upgrade = nullptr);
+// without apostrophes, from version 3 the empty source_status table, from version 4 the read
+// state, every item it holds counting as read, and the search index over every item, built
+// while `progress` hears how far it has come. On refusal `code` and `message` say why;
+// `upgrade` (when given) says what was done. `db` needs the search index's tokenizer and
+// functions (InstallSearchIndex).
+bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade = nullptr,
+                     const SchemaProgress& progress = {});
+
+// The schema version of the database file at `path` (PRAGMA user_version), or -1 when it
+// cannot be opened and read. Never creates the file; changes nothing in it.
+int StoredSchemaVersion(const std::string& path);

@@ -2,11 +2,47 @@
 
 #include "store/database_file.h"
 #include "store/schema.h"
+#include "store/search_index.h"
 
 namespace {
 
 // At most this many idle handles are kept for reuse; more are closed on return.
 constexpr std::size_t kMaxIdleHandles = 8;
+
+// Every handle writes or searches items, and the search index's triggers and queries need
+// its tokenizer and functions: a handle without them is closed.
+SqliteDb WithSearchIndex(SqliteDb db, int* errorCode, std::string* errorMessage) {
+    if (db && !InstallSearchIndex(db.get(), errorMessage)) {
+        *errorCode = SQLITE_ERROR;
+        return SqliteDb();
+    }
+    return db;
+}
+
+// A file of a build before the read state, opened only to be read, cannot gain the table of
+// unread items: an empty one of the handle's own stands in, so that its news lists as read
+// instead of not at all. A file that has the table is read as it is.
+SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMessage) {
+    if (!db) {
+        return db;
+    }
+    constexpr char kStandIn[] =
+        "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER PRIMARY KEY, "
+        "channel_id INTEGER, pub_date DATE)";
+    sqlite3_stmt* raw = nullptr;
+    sqlite3_prepare_v2(db.get(),
+                       "SELECT count(*) FROM main.sqlite_master WHERE name = 'item_unread'", -1,
+                       &raw, nullptr);
+    const SqliteStatement found(raw);
+    if (!found || sqlite3_step(found.get()) != SQLITE_ROW ||
+        (sqlite3_column_int(found.get(), 0) == 0 &&
+         sqlite3_exec(db.get(), kStandIn, nullptr, nullptr, nullptr) != SQLITE_OK)) {
+        *errorCode = sqlite3_extended_errcode(db.get());
+        *errorMessage = sqlite3_errmsg(db.get());
+        return SqliteDb();
+    }
+    return db;
+}
 
 }  // namespace
 
@@ -18,13 +54,14 @@ SqlitePool::Lease::~Lease() {
 
 std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, const Options& options,
                                              int* errorCode, std::string* errorMessage,
-                                             SchemaUpgrade* upgrade) {
+                                             SchemaUpgrade* upgrade,
+                                             const SchemaProgress& progress) {
     std::shared_ptr<SqlitePool> pool(new SqlitePool(path, options.busyTimeoutMs));
     SqliteDb first = pool->OpenHandle(options.openBusyTimeoutMs, errorCode, errorMessage);
     if (!first) {
         return nullptr;
     }
-    if (PrepareDatabase(first.get(), errorCode, errorMessage, upgrade)) {
+    if (PrepareDatabase(first.get(), errorCode, errorMessage, upgrade, progress)) {
         sqlite3_busy_timeout(first.get(), options.busyTimeoutMs);
         pool->Return(std::move(first));
         return pool;
@@ -32,8 +69,11 @@ std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, const Opti
     if (!options.readOnlyFallback || !MayOpenForReading(*errorCode)) {
         return nullptr;
     }
-    first = OpenDatabaseForReading(path, options.openBusyTimeoutMs, &pool->m_readOnlyUri, errorCode,
-                                   errorMessage);
+    first = WithReadStateStandIn(
+        WithSearchIndex(OpenDatabaseForReading(path, options.openBusyTimeoutMs,
+                                               &pool->m_readOnlyUri, errorCode, errorMessage),
+                        errorCode, errorMessage),
+        errorCode, errorMessage);
     if (!first || !CheckDatabaseTables(first.get(), errorCode, errorMessage)) {
         return nullptr;
     }
@@ -44,7 +84,10 @@ std::shared_ptr<SqlitePool> SqlitePool::Open(const std::string& path, const Opti
 
 SqliteDb SqlitePool::OpenHandle(int busyMs, int* errorCode, std::string* errorMessage) const {
     if (IsReadOnly()) {
-        return OpenDatabaseUri(m_readOnlyUri, busyMs, errorCode, errorMessage);
+        return WithReadStateStandIn(
+            WithSearchIndex(OpenDatabaseUri(m_readOnlyUri, busyMs, errorCode, errorMessage),
+                            errorCode, errorMessage),
+            errorCode, errorMessage);
     }
     sqlite3* raw = nullptr;
     // NOMUTEX: a handle is used by one thread at a time, so SQLite's own locking of the
@@ -59,10 +102,13 @@ SqliteDb SqlitePool::OpenHandle(int busyMs, int* errorCode, std::string* errorMe
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), busyMs);
+    // A row an insert replaces is removed through the delete trigger too, so the search
+    // index never keeps a replaced item.
+    sqlite3_exec(db.get(), "PRAGMA recursive_triggers=ON;", nullptr, nullptr, nullptr);
     // In WAL mode NORMAL keeps every commit across a crash of the program; only a power
     // loss may take the last commits.
     sqlite3_exec(db.get(), "PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-    return db;
+    return WithSearchIndex(std::move(db), errorCode, errorMessage);
 }
 
 std::optional<SqlitePool::Lease> SqlitePool::Acquire(int* errorCode, std::string* errorMessage) {

@@ -47,13 +47,15 @@ public:
 
     // Opens the existing database file at `path` (never creates one) and readies it with
     // PrepareDatabase: refused unless it holds the program's tables and can be written,
-    // brought up to date when it is of an earlier schema, switched to WAL; `upgrade` says
-    // what bringing it up to date did. With readOnlyFallback a file that cannot be written is
-    // opened for reading as it is (see OpenDatabaseForReading). On failure returns null and
-    // sets the SQLite result code and message.
+    // brought up to date when it is of an earlier schema (`progress` hears how a long step
+    // goes), switched to WAL; `upgrade` says what bringing it up to date did. With
+    // readOnlyFallback a file that cannot be written is opened for reading as it is (see
+    // OpenDatabaseForReading). On failure returns null and sets the SQLite result code and
+    // message. Every handle carries the search index's tokenizer and functions.
     static std::shared_ptr<SqlitePool> Open(const std::string& path, const Options& options,
                                             int* errorCode, std::string* errorMessage,
-                                            SchemaUpgrade* upgrade = nullptr);
+                                            SchemaUpgrade* upgrade = nullptr,
+                                            const SchemaProgress& progress = {});
 
     // A handle for the calling thread's statement, or nothing when the pool is closed or a
     // new handle cannot be opened (then `errorCode`/`errorMessage` say why).

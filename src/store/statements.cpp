@@ -1,5 +1,6 @@
 #include "store/statements.h"
 
+#include "store/search_index.h"
 #include "store/source_status.h"
 
 std::string SqlSelectChannel(std::string_view keyword) {
@@ -167,7 +168,9 @@ std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
                                   const std::string& dateCondition, int limit, int offset) {
     return NamesTable(keywords) +
            "select item.ID, item.rss_title, item.rss_guid, item.rss_link, item.rss_author, "
-           "item.rss_source, item.rss_pubDate, names.keyword_index from names inner join channel "
+           "item.rss_source, item.rss_pubDate, names.keyword_index, exists (select 1 from "
+           "item_unread where item_unread.item_id = item.ID) as item_unread from names inner join "
+           "channel "
            "on channel.rss_title = names.name "
            "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate" +
            dateCondition +
@@ -212,10 +215,52 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
 
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
     // Driven from the channel table, so that each channel's count is a range of the index on
-    // channel and date holding only its recent items, not a scan of every item.
-    return "select channel.rss_title, count(*) from channel inner join item on "
-           "item.rss_channelID = channel.ID where item.rss_pubDate>" +
-           AccessDateLiteral(cutoff) + " group by channel.ID";
+    // channel and date holding only its recent items, not a scan of every item; the unread
+    // count a range of the small table of unread items.
+    const std::string after = AccessDateLiteral(cutoff);
+    return "select channel.rss_title, count(*), (select count(*) from item_unread where "
+           "item_unread.channel_id = channel.ID and item_unread.pub_date>" +
+           after +
+           ") from channel inner join item on item.rss_channelID = channel.ID where "
+           "item.rss_pubDate>" +
+           after + " group by channel.ID";
+}
+
+std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day,
+                                 bool onlyThatDay) {
+    return "select item_id from item_unread where channel_id = ( select ID from channel where "
+           "rss_title = '" +
+           SqlEscape(keyword) + "') and pub_date" + (onlyThatDay ? "=" : ">") +
+           AccessDateLiteral(day);
+}
+
+std::string SqlMarkItemRead(std::int64_t itemId) {
+    return "delete from item_unread where item_id = " + std::to_string(itemId);
+}
+
+std::string SqlMarkChannelsRead(const std::vector<std::string>& keywords) {
+    std::string names;
+    for (const std::string& keyword : keywords) {
+        names += (names.empty() ? "'" : ", '") + SqlEscape(keyword) + "'";
+    }
+    return "delete from item_unread where channel_id in (select ID from channel where rss_title "
+           "in (" +
+           names + "))";
+}
+
+std::string SqlMarkAllRead() {
+    return "delete from item_unread";
+}
+
+std::string SqlSearchItems(std::string_view matchExpression, int limit) {
+    // The index hands out its keys in the list's order, so the newest `limit` matches are
+    // the first ones it finds; only those are read from the item table.
+    return "select item.*, channel.rss_title as channel_title, (select count(*) from item_unread "
+           "where item_unread.item_id = item.ID) as item_unread from (select rowid as found from "
+           "item_search where item_search match '" +
+           SqlEscape(matchExpression) + "' order by rowid limit " + std::to_string(limit) +
+           ") inner join item on item.ID = " + SqlItemIdOfSearchKey("found") +
+           " inner join channel on channel.ID = item.rss_channelID order by found";
 }
 
 std::string SqlSelectSourceStatus(std::string_view keyword, std::string_view address) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,9 +103,25 @@ std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keyw
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords);
 // A channel's items newer than the cut-off, for their count.
 std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff);
-// Every channel's count of items newer than the cut-off, one row (rss_title, count) per
-// channel that has any (the tree's labels).
+// Every channel's count of items newer than the cut-off and how many of them are unread,
+// one row (rss_title, count, unread) per channel that has any (the tree's labels).
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);
+
+// The IDs of the channel K's unread items newer than `day`, or of that day only.
+std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day, bool onlyThatDay);
+
+// Marks one item read (its page was shown).
+std::string SqlMarkItemRead(std::int64_t itemId);
+// Marks every item of the channels named K1, K2 ... read.
+std::string SqlMarkChannelsRead(const std::vector<std::string>& keywords);
+// Marks every stored item read.
+std::string SqlMarkAllRead();
+
+// The items whose title or description text the search index matches with
+// `matchExpression` (SearchMatchExpression), newest first (newer days first, then those
+// stored later), at most `limit`; every item column, then the channel's name as
+// channel_title and item_unread, 1 for an unread item and 0 for a read one.
+std::string SqlSearchItems(std::string_view matchExpression, int limit);
 
 // The source_status rows (store/source_status.h).
 struct SourceStatus;

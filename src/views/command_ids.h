@@ -27,6 +27,12 @@ enum CommandId : int {
     ID_FOLDER_MOVE_DOWN = 32819,     // "下移"
     ID_KEY_MOVE_UP = 32820,          // "上移"
     ID_KEY_MOVE_DOWN = 32821,        // "下移"
+    ID_KEY_MARK_READ = 32840,        // "全部标为已读" (the channel's news)
+    ID_FOLDER_MARK_READ = 32841,     // "全部标为已读" (the news of every channel below)
+
+    // Reading.
+    ID_MARK_ALL_READ = 32842,  // "全部标为已读" (every stored item)
+    ID_NEXT_UNREAD = 32843,    // "下一条未读"
 
     // Standard commands.
     ID_FILE_NEW = 57600,
@@ -37,6 +43,7 @@ enum CommandId : int {
     ID_FILE_PRINT_PREVIEW = 57609,
     ID_FILE_MRU_FILE1 = 57616,
     ID_EDIT_COPY = 57634,
+    ID_EDIT_FIND = 57636,  // Ctrl+F: the search field
     ID_EDIT_CUT = 57635,
     ID_EDIT_PASTE = 57637,
     ID_EDIT_UNDO = 57643,

@@ -2,8 +2,12 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/news_loader.h"
 #include "model/node_map.h"
@@ -12,8 +16,8 @@
 class CFeedStore;
 
 // The rows of a CNewsList as a table: as many rows as the loader last published (never
-// more than are stored), six columns, and each row's background in the colour of its age
-// category, read from the settings when it is painted.
+// more than are stored), six columns, each row's background in the colour of its age
+// category, read from the settings when it is painted, and unread rows in bold.
 class CNewsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -27,6 +31,11 @@ public:
     // The loader published `count` rows (window thread).
     void SetPublished(int count);
     int Published() const { return m_published; }
+    // The rows at `rows` changed their read state (window thread).
+    void RowsChanged(const std::vector<int>& rows);
+    // The whole text of a cell, where its field may have lost its end (titles and channel
+    // names longer than a row field holds); the cell's text elsewhere.
+    QString FullText(const QModelIndex& index) const;
 
 private:
     const CNewsList& m_list;
@@ -35,9 +44,12 @@ private:
 };
 
 // The news-list pane: a click on a tree node loads that channel's or folder's news in the
-// background; a click on a row announces the item's page for the browser pane, a double
-// click the item's own address. The pane shows news in one list mode (model/list_mode.h),
-// fixed for its life: the window puts a fresh pane in place for another mode.
+// background, a search every stored item that holds the typed text; a click on a row, or
+// moving the selection with the keyboard, announces the item's page for the browser pane and
+// marks the item read; a double click or Enter the item's own address. Space and N ask for
+// the next unread item. A cell whose text is cut shows the whole text as its tooltip. The pane
+// shows news in one list mode (model/list_mode.h), fixed for its life: the window puts a
+// fresh pane in place for another mode.
 class CTD_ListView : public QTableView, private INewsListListener {
     Q_OBJECT
 public:
@@ -49,10 +61,29 @@ public:
     // Loads the news of the clicked node (a request while a load runs stops that load and
     // is itself dropped). `item` is the tree item, for the names below a folder.
     void ShowNode(const CKeywordNode& record, CNodeMap::Handle item);
+    // Like ShowNode, but a request that finds a load busy stops that load and waits for it
+    // (for a node the user did not click: the search field was cleared).
+    void ShowNodeWhenIdle(const CKeywordNode& record, CNodeMap::Handle item);
+    // Lists every stored item that holds `typed`, newest first; a load that is busy is stopped
+    // and the search waits for it, so that the last text typed is the one searched.
+    void ShowSearch(const QString& typed);
+    // Whether the rows are a search's.
+    bool ShowsSearch() const { return m_showsSearch; }
     // Loads the node's news afresh: a load still running is stopped and waited for first, so
     // the request is never dropped.
     void Reload(const CKeywordNode& record, CNodeMap::Handle item);
     int ListMode() const { return m_listMode; }
+
+    // Selects the first unread row from the current one on (from the top without one) and
+    // shows its page; false when there is none.
+    bool SelectNextUnread();
+    // The whole text of a cell whose text is cut (it does not fit its column, or its field
+    // lost its end), the cell's tooltip; empty for a cell shown whole.
+    QString CutCellText(const QModelIndex& index) const;
+
+    // Notes that every stored item of these channels, or every item at all, was marked read.
+    void MarkChannelsRead(const std::vector<std::string>& names);
+    void MarkEverythingRead();
 
     CNewsList& List() { return *m_list; }
     CNewsTableModel& Model() { return *m_model; }
@@ -68,21 +99,39 @@ signals:
     void PageReady(const QString& html, const QUrl& baseUrl);
     // An address to open in the browser pane.
     void LinkOpened(const QString& address);
+    // An item was marked read because its page was shown.
+    void ItemRead();
+    // The user asks for the next unread item (Space, N).
+    void NextUnreadRequested();
+    // A load has ended with its last rows published.
+    void LoadEnded();
     // The page wants room: a double click opened the item's own address in it.
     void PageRoomWanted();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    // Home and End go to the first and the last row, as in a list (a table's go along the row).
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void PublishCount(int count) override;
     void ShowStatus(const std::string& text) override;
+    void LoadFinished() override;
     void ShowItemPage(const QModelIndex& index);
     void OpenItemLink(const QModelIndex& index);
+    void MarkRead(const CNewsRow& row);
+    // Runs `request` now, or once the running load has stopped.
+    void RunWhenIdle(std::function<void()> request);
 
     CFeedStore& m_store;
     const CNodeMap& m_nodes;
     const int m_listMode;
     std::unique_ptr<CNewsList> m_list;
     CNewsTableModel* m_model = nullptr;
+    bool m_showsSearch = false;
+    // The request waiting for the running load to stop, tried again by m_retry.
+    std::function<void()> m_waiting;
+    QTimer* m_retry = nullptr;
 };

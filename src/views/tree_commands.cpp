@@ -7,6 +7,7 @@
 
 #include "feeds/feed_store.h"
 #include "model/tree_edit_rules.h"
+#include "store/statements.h"
 #include "views/command_ids.h"
 #include "views/name_dialogs.h"
 #include "views/tree_view.h"
@@ -74,6 +75,10 @@ void CTreeCommands::Run(int commandId) {
             break;
         case ID_KEY_REFRESH:
             RefreshChannel(selected);
+            break;
+        case ID_KEY_MARK_READ:
+        case ID_FOLDER_MARK_READ:
+            MarkRead(selected);
             break;
         default:
             break;
@@ -319,4 +324,20 @@ void CTreeCommands::RefreshChannel(QTreeWidgetItem* item) {
     if (record.type == NODE_KEY) {
         m_view.Store().RefreshChannel(record.name);
     }
+}
+
+void CTreeCommands::MarkRead(QTreeWidgetItem* item) {
+    const CKeywordNode record = m_view.Lookup(item);
+    std::vector<std::string> names;
+    if (record.type == NODE_KEY) {
+        names.emplace_back(record.name);
+    } else if (record.type == NODE_FOLDER) {
+        // Folder names among them match no channel.
+        names = m_view.Nodes().NamesBelow(CTD_TreeView::HandleOf(item));
+    }
+    if (names.empty() || m_view.Store().Execute(SqlMarkChannelsRead(names)) < 0) {
+        return;
+    }
+    m_view.RefreshCounts();
+    emit m_view.ChannelsMarkedRead(names);
 }

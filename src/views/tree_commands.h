@@ -62,6 +62,9 @@ public:
     void SetBranchExpanded(QTreeWidgetItem* item, bool expanded);
     // Starts a one-off update of a channel in the background.
     void RefreshChannel(QTreeWidgetItem* item);
+    // Marks every stored item of the channel, or of every channel below the folder, read;
+    // the labels follow at once and the view emits ChannelsMarkedRead.
+    void MarkRead(QTreeWidgetItem* item);
 
 private:
     // The add and rename commands: the name dialog, with the rule as its check.

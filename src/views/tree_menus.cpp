@@ -28,13 +28,12 @@ constexpr MenuItem kFolderItems[] = {
     {ID_FOLDER_COLLAPSE_ALL, "收缩全部结点"},
     {ID_FOLDER_MOVE_UP, "上移"},
     {ID_FOLDER_MOVE_DOWN, "下移"},
+    {ID_FOLDER_MARK_READ, "全部标为已读"},
 };
 
 constexpr MenuItem kChannelItems[] = {
-    {ID_KEY_REFRESH, "刷新该频道"},
-    {ID_KEY_DELETE, "删除该频道"},
-    {ID_KEY_MOVE_UP, "上移"},
-    {ID_KEY_MOVE_DOWN, "下移"},
+    {ID_KEY_REFRESH, "刷新该频道"}, {ID_KEY_DELETE, "删除该频道"},      {ID_KEY_MOVE_UP, "上移"},
+    {ID_KEY_MOVE_DOWN, "下移"},     {ID_KEY_MARK_READ, "全部标为已读"},
 };
 
 constexpr MenuItem kRootItems[] = {

@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTreeWidgetItemIterator>
+#include <algorithm>
 #include <map>
 
 #include "feeds/feed_store.h"
@@ -16,6 +18,13 @@
 #include "views/tree_menus.h"
 
 const char CTD_TreeView::kStartupFailed[] = "启动失败";
+
+namespace {
+
+// Where an item keeps how many of its recent news are unread.
+constexpr int kUnreadRole = Qt::UserRole + 2;
+
+}  // namespace
 
 CTD_TreeView::CTD_TreeView(CFeedStore& store, QWidget* parent)
     : QTreeWidget(parent), m_store(store) {
@@ -30,6 +39,46 @@ CTD_TreeView::CTD_TreeView(CFeedStore& store, QWidget* parent)
     setDragDropMode(QAbstractItemView::NoDragDrop);
     m_commands = std::make_unique<CTreeCommands>(*this);
     m_dragger = std::make_unique<CTreeDragger>(*this);
+    m_keyboardLoad = new QTimer(this);
+    m_keyboardLoad->setSingleShot(true);
+    m_keyboardLoad->setInterval(kKeyboardLoadDelayMs);
+    connect(m_keyboardLoad, &QTimer::timeout, this, &CTD_TreeView::LoadCurrent);
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) { OnCurrentItemChanged(current); });
+}
+
+int CTD_TreeView::UnreadOf(const QTreeWidgetItem* item) {
+    return item ? item->data(0, kUnreadRole).toInt() : 0;
+}
+
+QTreeWidgetItem* CTD_TreeView::NextUnreadChannel(QTreeWidgetItem* item) const {
+    std::vector<QTreeWidgetItem*> order;
+    for (QTreeWidgetItemIterator it(const_cast<CTD_TreeView*>(this)); *it; ++it) {
+        order.push_back(*it);
+    }
+    const auto start = std::find(order.begin(), order.end(), item);
+    const std::size_t first = start == order.end() ? 0 : (start - order.begin()) + 1;
+    for (std::size_t step = 0; step < order.size(); ++step) {
+        QTreeWidgetItem* candidate = order[(first + step) % order.size()];
+        if (Lookup(candidate).type == NODE_KEY && UnreadOf(candidate) > 0) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+void CTD_TreeView::OnCurrentItemChanged(QTreeWidgetItem* current) {
+    if (m_handlingKey && current != nullptr) {
+        m_keyboardLoad->start();
+    }
+}
+
+void CTD_TreeView::LoadCurrent() {
+    m_keyboardLoad->stop();
+    QTreeWidgetItem* item = currentItem();
+    if (item != nullptr) {
+        emit NodeClicked(Lookup(item), HandleOf(item));
+    }
 }
 
 CTD_TreeView::~CTD_TreeView() {
@@ -196,11 +245,18 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
         if (treeItem->text(0) != label) {
             treeItem->setText(0, label);
         }
+        QFont font = treeItem->font(0);
+        font.setBold(change.unread > 0);
+        treeItem->setFont(0, font);
+        treeItem->setData(0, kUnreadRole, change.unread);
         treeItem->setToolTip(0, QString::fromStdString(change.tooltip));
         if (Lookup(treeItem).type == NODE_KEY &&
             treeItem->data(0, kWarningRole).toBool() != change.warning) {
             treeItem->setData(0, kWarningRole, change.warning);
             treeItem->setIcon(0, change.warning ? WarnedChannelIcon() : ChannelIcon());
+        }
+        if (treeItem == m_root) {
+            emit UnreadTotalChanged(change.unread);
         }
     }
 }
@@ -246,7 +302,20 @@ void CTD_TreeView::keyPressEvent(QKeyEvent* event) {
         RequestKeyboardMenu();
         return;
     }
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        LoadCurrent();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_N) {
+        event->accept();
+        emit NextUnreadRequested();
+        return;
+    }
+    m_handlingKey = true;
     QTreeWidget::keyPressEvent(event);
+    m_handlingKey = false;
 }
 
 void CTD_TreeView::RequestKeyboardMenu() {
@@ -294,6 +363,7 @@ void CTD_TreeView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    m_keyboardLoad->stop();
     emit NodeClicked(Lookup(item), item ? HandleOf(item) : CNodeMap::kNoItem);
 }
 

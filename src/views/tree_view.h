@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/count_refresher.h"
 #include "model/node_map.h"
@@ -12,9 +15,11 @@ class CTreeCommands;
 class CTreeDragger;
 
 // The channel tree pane: the folders and channels of the tree file, each labelled with its
-// count of recent news by a background refresher. A mouse click anywhere on a row (or
-// below the last row) hands a copy of the node's record to the news list; moving the
-// selection with the keyboard does not.
+// count of recent news by a background refresher; a node with unread news shows in bold, its
+// tooltip telling how many. A mouse click anywhere on a row (or below the last row) hands a
+// copy of the node's record to the news list; so does a selection moved by the keyboard once
+// it has rested for kKeyboardLoadDelay (holding an arrow key loads nothing on the way), and
+// Enter at once. N asks for the next unread item.
 //
 // The tree is edited through context menus (a right-click selects the item under the pointer
 // and opens its menu; the Menu key and Shift+F10 open the selected item's) and by dragging a
@@ -75,7 +80,15 @@ public:
     CKeywordTreeFile* TreeFile() { return m_treeFile.get(); }
     CFeedStore& Store() { return m_store; }
 
+    // How many of a node's recent news are unread, as the refresher last told (0 before).
+    static int UnreadOf(const QTreeWidgetItem* item);
+    // The first channel with unread news after `item` in the tree's order (from the top when
+    // `item` is null), going round past the last; `item` itself only when no other has any.
+    // Null when none has unread news.
+    QTreeWidgetItem* NextUnreadChannel(QTreeWidgetItem* item) const;
+
     static const char kStartupFailed[];
+    static constexpr int kKeyboardLoadDelayMs = 300;
     // An item's data in this role is true while it shows the warning mark.
     static constexpr int kWarningRole = Qt::UserRole + 1;
 
@@ -84,6 +97,12 @@ signals:
     void NodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
     // The tree changed and the tree file was saved (added, renamed, removed or moved nodes).
     void TreeChanged();
+    // Every stored item of these channels was marked read (a context menu command).
+    void ChannelsMarkedRead(const std::vector<std::string>& names);
+    // The unread news of every channel in the tree, as the root counts them.
+    void UnreadTotalChanged(int unread);
+    // The user asks for the next unread item (N).
+    void NextUnreadRequested();
     // A channel was added after the tree loaded (a new channel, or one of a subscription):
     // its news are to be fetched now.
     void ChannelAdded(const std::string& name);
@@ -101,6 +120,10 @@ private:
     QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const CKeywordNode& record);
     void StartCountRefresher();
     void ApplyLabels(const std::vector<CCountRefresher::LabelChange>& changes);
+    // The current item moved: a move made by the keyboard loads it once it rests.
+    void OnCurrentItemChanged(QTreeWidgetItem* current);
+    // Hands the current item to the news list, as a click on it does.
+    void LoadCurrent();
     // The selected item's menu, opened from the keyboard once the events of the key press
     // have been handled (some platforms send both a key press and a context-menu event).
     void RequestKeyboardMenu();
@@ -114,4 +137,8 @@ private:
     std::unique_ptr<CTreeDragger> m_dragger;
     bool m_initialised = false;
     bool m_keyboardMenuPending = false;
+    // Set while a key press is handled: a current item changed meanwhile was moved by it.
+    bool m_handlingKey = false;
+    // Single-shot; restarted by every keyboard move, it loads the item the selection rests on.
+    QTimer* m_keyboardLoad = nullptr;
 };

@@ -19,7 +19,7 @@ sys_days LocalToday() {
 
 nlohmann::ordered_json ExpectedListRow(sys_days date, const std::string& title,
                                        const std::string& channel, const std::string& author,
-                                       const std::string& source) {
+                                       const std::string& source, bool read) {
     const year_month_day ymd(date);
     const int y = static_cast<int>(ymd.year());
     const int m = static_cast<int>(static_cast<unsigned>(ymd.month()));
@@ -31,5 +31,6 @@ nlohmann::ordered_json ExpectedListRow(sys_days date, const std::string& title,
     row["date"] = NewsDateText(y, m, d, kNewsDateValid);
     row["author"] = author;
     row["source"] = source;
+    row["read"] = read;
     return row;
 }

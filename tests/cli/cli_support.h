@@ -14,6 +14,7 @@ ProcessResult Cli(const std::vector<std::string>& args, const std::string& folde
 std::chrono::sys_days LocalToday();
 
 // A row of `quillon-cli list` as the tool prints it for an item of `date`.
+// Items are unread until their page is shown.
 nlohmann::ordered_json ExpectedListRow(std::chrono::sys_days date, const std::string& title,
                                        const std::string& channel, const std::string& author,
-                                       const std::string& source);
+                                       const std::string& source, bool read = false);

@@ -86,7 +86,7 @@ TEST_F(CliListTest, AChannelPrintsItsRowsNewestFirst) {
         keys.push_back(key);
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"category", "title", "channel", "date", "author",
-                                              "source"}));
+                                              "source", "read"}));
 }
 
 TEST_F(CliListTest, AFolderPrintsTheRowsOfTheChannelsBelowIt) {
@@ -158,6 +158,31 @@ TEST_F(CliListTest, ListAndExportReadAWriteProtectedDataFolder) {
     EXPECT_EQ(update.exitCode, 1);
     EXPECT_NE(update.err.find("can only be read"), std::string::npos) << update.err;
     EXPECT_EQ(update.err.find("move it away"), std::string::npos) << update.err;
+}
+
+// A write-protected data folder of the build before the read state cannot be brought up to
+// date: it is listed as it is, every item read, a folder as well as a channel.
+TEST_F(CliListTest, AWriteProtectedFileOfAnOlderBuildListsEveryItemRead) {
+    m_folder.CopySeedSettings();
+    m_folder.CopySeed("services.conf", "data/services.conf");
+    std::remove(m_folder.File("data/data.dat").c_str());
+    m_folder.CreateDatabaseWith(ReadTestData("db/schema_v4.sql"));
+    const std::string db = m_folder.File("data/data.dat");
+    AddChannel(db, 1, "足球");
+    AddItem(db, 1, {"goal", Iso(m_today)});
+    AddItem(db, 1, {"match", Iso(m_today - days{3})});
+    const WriteProtected database(db);
+    const WriteProtected folder(m_folder.File("data"));
+    if (!database.IsSet() || !folder.IsSet()) {
+        GTEST_SKIP() << "this file system cannot write-protect a file";
+    }
+    for (const char* name : {"体育", "足球"}) {
+        const nlohmann::ordered_json rows = List({"list", name});
+        ASSERT_EQ(rows.size(), 2u) << name;
+        for (const auto& row : rows) {
+            EXPECT_EQ(row["read"], true) << row.dump();
+        }
+    }
 }
 
 }  // namespace

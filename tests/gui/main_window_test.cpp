@@ -39,7 +39,10 @@ const std::vector<std::pair<const char*, std::vector<MenuEntry>>> kMenus = {
       {nullptr, 0},
       {"剪切\tCtrl+X(&T)", ID_EDIT_CUT},
       {"复制\tCtrl+C(&C)", ID_EDIT_COPY},
-      {"粘贴\tCtrl+V(&P)", ID_EDIT_PASTE}}},
+      {"粘贴\tCtrl+V(&P)", ID_EDIT_PASTE},
+      {nullptr, 0},
+      {"全部标为已读", ID_MARK_ALL_READ},
+      {"下一条未读\tN", ID_NEXT_UNREAD}}},
     {"帮助(&H)",
      {{"系统设置", ID_SYSTEM_SETTINGS},
       {"关于 Quillon(&A)...", ID_APP_ABOUT},
@@ -86,6 +89,7 @@ TEST_F(ReaderWindow, AcceleratorsReachTheirCommands) {
         {ID_EDIT_PASTE, Keys({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")})},
         {ID_NEXT_PANE, Keys({QKeySequence("F6")})},
         {ID_PREV_PANE, Keys({QKeySequence("Shift+F6")})},
+        {ID_EDIT_FIND, Keys({QKeySequence("Ctrl+F")})},
     };
     for (const auto& [id, keys] : expected) {
         ASSERT_NE(Frame()->CommandAction(id), nullptr) << id;

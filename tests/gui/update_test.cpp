@@ -8,9 +8,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <atomic>
 #include <memory>
 
+#include "app/news_notifier.h"
 #include "dialogs/opml_dialog.h"
 #include "dialogs/sys_dialog.h"
 #include "modal.h"
@@ -27,14 +29,23 @@ constexpr char kFeed[] =
     "<rss version=\"2.0\"><channel><title>t</title><item><title>first</title></item>"
     "<item><title>second</title></item></channel></rss>";
 
+std::string FeedOfRound(int round) {
+    if (round == 0) {
+        return kFeed;
+    }
+    const std::string n = std::to_string(round);
+    return "<rss version=\"2.0\"><channel><title>t</title><item><title>first of " + n +
+           "</title></item><item><title>second of " + n + "</title></item></channel></rss>";
+}
+
 class Updates : public ReaderWindow {
 protected:
     void SetUp() override {
         ReaderWindow::SetUp();
         // 足球 and Rock 'n' Roll find news; weather's search answers 404 until a test serves
         // it. A search may be held until the test lets it go.
-        m_server.Handle("/ns", [held = m_held, waiting = m_waiting](const httplib::Request& request,
-                                                                    httplib::Response& response) {
+        m_server.Handle("/ns", [held = m_held, waiting = m_waiting, round = m_round](
+                                   const httplib::Request& request, httplib::Response& response) {
             const auto start = std::chrono::steady_clock::now();
             ++*waiting;
             while (*held && std::chrono::steady_clock::now() - start < 30s) {
@@ -45,7 +56,7 @@ protected:
                 response.status = 404;
                 return;
             }
-            response.set_content(kFeed, "application/rss+xml");
+            response.set_content(FeedOfRound(*round), "application/rss+xml");
         });
     }
     void TearDown() override {
@@ -66,6 +77,8 @@ protected:
     // searches are held, and how many are.
     std::shared_ptr<std::atomic<bool>> m_held = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<std::atomic<int>> m_waiting = std::make_shared<std::atomic<int>>(0);
+    // Above 0, the searches answer with two items of that round's own.
+    std::shared_ptr<std::atomic<int>> m_round = std::make_shared<std::atomic<int>>(0);
 };
 
 }  // namespace
@@ -249,7 +262,7 @@ TEST_F(Updates, TheTreeMarksAChannelWhoseSourcesAllFailedAndTellsWhy) {
         [&] { return weather->data(0, CTD_TreeView::kWarningRole).toBool(); }, 10000));
     EXPECT_FALSE(football->data(0, CTD_TreeView::kWarningRole).toBool());
     const QString tip = weather->toolTip(0);
-    EXPECT_TRUE(tip.startsWith(QString::fromUtf8("weather\n最近新闻：0 条\n搜索 ")))
+    EXPECT_TRUE(tip.startsWith(QString::fromUtf8("weather\n最近新闻：共 0 条，未读 0 条\n搜索 ")))
         << tip.toStdString();
     EXPECT_TRUE(tip.endsWith(QString::fromUtf8("：HTTP 404"))) << tip.toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
@@ -286,4 +299,35 @@ TEST_F(Updates, ASearchServiceThatGivesNothingIsNamedInTheStatusBar) {
         Frame()->UpdateText(),
         QString::fromUtf8("更新完成：新增 0 条新闻，15 个来源失败。搜索服务“百度”没有提供新闻（"
                           "不是新闻源），请在“帮助 → 系统设置”中选择其他搜索服务"));
+}
+
+// An update that stores news while the window is minimised gives one message with their
+// number; one while the window is active, or one that brings nothing new, gives none.
+TEST_F(Updates, NewsOfAnUpdateWhileTheWindowIsAwayIsAnnouncedOnce) {
+    OpenAndSettle();
+    QSignalSpy notified(Frame()->Notifier(), &CNewsNotifier::Notified);
+    const auto updateOnce = [] {
+        Frame()->SetUpdateText(QString());
+        App()->UpdateAll();
+        return QTest::qWaitFor(
+            [] { return Frame()->UpdateText().startsWith(QString::fromUtf8("更新完成")); }, 10000);
+    };
+    Frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
+    *m_round = 1;
+    ASSERT_TRUE(updateOnce());
+    EXPECT_NE(Frame()->UpdateText(), QString::fromUtf8("更新完成：新增 0 条新闻"));
+    EXPECT_EQ(notified.count(), 0);
+
+    Frame()->showMinimized();
+    *m_round = 2;
+    ASSERT_TRUE(updateOnce());
+    ASSERT_EQ(notified.count(), 1);
+    const QString text = notified[0][0].toString();
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("新增 "))) << text.toStdString();
+    EXPECT_TRUE(Frame()->UpdateText().contains(text)) << Frame()->UpdateText().toStdString();
+
+    ASSERT_TRUE(updateOnce());
+    EXPECT_EQ(Frame()->UpdateText(), QString::fromUtf8("更新完成：新增 0 条新闻"));
+    EXPECT_EQ(notified.count(), 1);
 }

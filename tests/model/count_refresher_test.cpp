@@ -14,6 +14,7 @@
 #include "base/clock.h"
 #include "feeds/feed_store.h"
 #include "model/news_seed.h"
+#include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
 using namespace std::chrono;
@@ -24,6 +25,7 @@ using news_seed::AddItem;
 namespace {
 
 using Labels = std::map<CNodeMap::Handle, std::string>;
+using Unread = std::map<CNodeMap::Handle, int>;
 
 bool WaitFor(const std::function<bool()>& done) {
     const auto deadline = steady_clock::now() + 10s;
@@ -42,21 +44,30 @@ public:
     CCountRefresher::LabelSink Sink() {
         return [this](std::vector<CCountRefresher::LabelChange> changes) {
             Labels batch;
+            Unread unread;
             for (const auto& change : changes) {
                 batch[change.item] = change.label;
+                unread[change.item] = change.unread;
             }
             std::lock_guard lock(m_mutex);
             m_batches.push_back(std::move(batch));
+            m_unread.push_back(std::move(unread));
         };
     }
     std::vector<Labels> Batches() const {
         std::lock_guard lock(m_mutex);
         return m_batches;
     }
+    // The unread counts of each batch.
+    std::vector<Unread> UnreadBatches() const {
+        std::lock_guard lock(m_mutex);
+        return m_unread;
+    }
 
 private:
     mutable std::mutex m_mutex;
     std::vector<Labels> m_batches;
+    std::vector<Unread> m_unread;
 };
 
 // 我的频道 (1)
@@ -144,6 +155,26 @@ TEST_F(CountRefresherTest, ALaterPassSendsOnlyTheLabelsThatChanged) {
     const std::vector<Labels> batches = m_recorder.Batches();
     ASSERT_EQ(batches.size(), 2u);
     EXPECT_EQ(batches[1], (Labels{{1, "我的频道|9"}, {7, "Weather|2"}}));
+}
+
+// Beside each label goes how many of its news are unread; reading news sends the nodes whose
+// unread count changed, even where the label stays. Old news count in neither.
+TEST_F(CountRefresherTest, UnreadNewsAreCountedBesideEveryLabelAndReadingThemSendsTheChange) {
+    m_refresher.Start();
+    ASSERT_TRUE(WaitForPasses(1));
+    ASSERT_EQ(m_recorder.UnreadBatches().size(), 1u);
+    EXPECT_EQ(
+        m_recorder.UnreadBatches()[0],
+        (Unread{{1, 8}, {2, 5}, {3, 5}, {4, 2}, {5, 3}, {6, 0}, {7, 1}, {8, 0}, {9, 2}, {10, 2}}));
+
+    ExecSql(m_folder.File("data/data.dat"),
+            "delete from item_unread where item_id in (select ID from item where rss_title in "
+            "('rock 1', 'football 2023-12-01'))");
+    m_refresher.Wake();
+    ASSERT_TRUE(WaitForPasses(2));
+    ASSERT_EQ(m_recorder.Batches().size(), 2u);
+    EXPECT_EQ(m_recorder.UnreadBatches()[1], (Unread{{1, 7}, {2, 4}, {3, 4}, {5, 2}}));
+    EXPECT_EQ(m_recorder.Batches()[1].at(5), "Rock 'n' Roll|3");
 }
 
 TEST_F(CountRefresherTest, AChangedRetentionPeriodOrTreeRelabelsAtTheNextPass) {

@@ -426,3 +426,42 @@ TEST_F(NewsListTest, DestroyingTheListWhileItLoadsEndsItsLoader) {
 }
 
 }  // namespace
+
+// A search reads every channel and every age; the newest 1001 matches come first, each under
+// its own channel, with its read state, published in the steps of a channel load.
+TEST_F(NewsListTest, ASearchListsTheNewestMatchesOfEveryChannelAndAge) {
+    AddChannel(Db(), 1, "足球");
+    AddChannel(Db(), 2, "Tennis");
+    AddNumberedItems(Db(), 1, 1500, "足球新闻 ", "2023-06-13", 900);
+    AddItem(Db(), 2, {"网球与足球", "2023-06-14"});
+    AddItem(Db(), 2, {"网球", "2023-06-14"});
+    ExecSql(Db(),
+            "delete from item_unread where item_id = "
+            "(select ID from item where rss_title = '足球新闻 900')");
+
+    m_listener.Clear();
+    ASSERT_TRUE(m_list.RequestSearch("足球"));
+    m_list.WaitUntilIdle();
+    EXPECT_EQ(m_listener.Counts(), (std::vector<int>{200, 500, 1000, 1001}));
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"搜索到1001条新闻"});
+    const std::vector<CNewsRow> rows = m_list.Rows();
+    ASSERT_EQ(rows.size(), 1001u);
+    EXPECT_EQ(ShownRows()[0], (Shown{"网球与足球", "Tennis", "23年06月14日"}));
+    // Of one day, the item stored later comes first.
+    EXPECT_EQ(ShownRows()[1], (Shown{"足球新闻 900", "足球", "23年06月13日"}));
+    EXPECT_EQ(ShownRows()[2], (Shown{"足球新闻 0", "足球", "23年06月13日"}));
+    EXPECT_FALSE(rows[0].read);
+    EXPECT_TRUE(rows[1].read);
+    EXPECT_GT(rows[1].itemId, 0);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_GE(rows[i - 1].dateValue, rows[i].dateValue) << "row " << i;
+    }
+    EXPECT_STREQ(rows.back().categoryName, "早期新闻");
+
+    // Nothing to search for lists nothing.
+    m_listener.Clear();
+    ASSERT_TRUE(m_list.RequestSearch(" ！ "));
+    m_list.WaitUntilIdle();
+    EXPECT_EQ(m_list.RowCount(), 0);
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"搜索到0条新闻"});
+}

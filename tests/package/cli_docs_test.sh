@@ -78,6 +78,7 @@ quillon-cli opml fi|fields.txt
 quillon-cli export out.opml |
 quillon-cli update -|--no-pauses
 quillon-cli list tennis -|--today
+quillon-cli search 足球 -|--json
 quillon-cli folder |
 EOF
 

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
 #include "store/data_folder.h"
 #include "store/schema.h"
+#include "store/search_index.h"
 #include "store/source_status.h"
 #include "store/sqlite_handle.h"
 #include "store/statements.h"
@@ -38,6 +40,10 @@ Rows SchemaOf(const std::string& path) {
         "WHERE m.type = 'index' AND x.key = 1 ORDER BY 1, x.seqno");
     rows.insert(rows.end(), indexes.begin(), indexes.end());
     return rows;
+}
+
+Rows CurrentVersion() {
+    return {{std::to_string(kSchemaVersion)}};
 }
 
 Rows FreshSchema() {
@@ -202,8 +208,7 @@ TEST(DatabaseUpgrade, AFileOfTheFirstBuildsKeepsEveryItemThatIsNoOtherItem) {
                   {"16", "1", "Same", "2006-05-18"},
                   {"18", "1", "", "2006-05-20"},
                   {"19", "1", "", "2006-05-21"}}));
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
-                  (Rows{{std::to_string(kSchemaVersion)}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA integrity_check"), (Rows{{"ok"}}));
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
 
@@ -237,8 +242,7 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
     for (int round = 0; round < 2; ++round) {
         CFeedStore store(folder.Path());
         ASSERT_TRUE(store.Open()) << store.LastError();
-        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"),
-                  (Rows{{std::to_string(kSchemaVersion)}}));
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item"), items);
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM opml"), opml);
@@ -291,4 +295,54 @@ TEST(DatabaseUpgrade, AFileWithoutTheSourceTableGainsItAndKeepsItsRows) {
         ASSERT_TRUE(SaveSourceStatus(store, status));
         EXPECT_EQ(LoadSourceStatus(store, "news", "http://feed.test/"), status);
     }
+}
+
+// A data.dat of the build before the read state and the search index: every item it holds
+// counts as read, the index is built over all of them while the progress is told, and the
+// next opening has nothing left to do.
+TEST(DatabaseUpgrade, AFileWithoutTheReadStateGainsItAllReadAndAnIndexOfEveryItem) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v4.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_description, rss_pubDate) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 12000) "
+            "SELECT i, 1, '足球新闻 ' || i, '<p>第' || i || '条</p>', '2006-05-12' FROM n;");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"4"}}));
+
+    for (int round = 0; round < 2; ++round) {
+        std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+        CFeedStore store(folder.Path());
+        store.SetSchemaProgress(
+            [&](std::int64_t done, std::int64_t total) { reports.emplace_back(done, total); });
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+        EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item"), (Rows{{"12000"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_unread"), (Rows{{"0"}}));
+        EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_search_queue"), (Rows{{"0"}}));
+        if (round == 0) {
+            ASSERT_GE(reports.size(), 3u);
+            EXPECT_EQ(reports.front(), std::make_pair(std::int64_t{0}, std::int64_t{12000}));
+            EXPECT_EQ(reports.back(), std::make_pair(std::int64_t{12000}, std::int64_t{12000}));
+            EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+        } else {
+            EXPECT_TRUE(reports.empty());
+        }
+        EXPECT_EQ(Count(store, SqlSearchItems("\"足球\"", 1001)), 1001);
+        EXPECT_EQ(Count(store, SqlSearchItems("\"第11999条\"", 1001)), 1);
+    }
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    ItemValues item;
+    item.channelId = 1;
+    item.title = "新来的足球";
+    item.pubDate = {2006, 5, 13};
+    ASSERT_EQ(store.Execute(SqlInsertItem(item)), 1);
+    EXPECT_EQ(IndexQueuedSearchItems(store), 1);
+    EXPECT_EQ(QueryRows(Db(folder),
+                        "SELECT item.ID FROM item_unread INNER JOIN item ON "
+                        "item.ID = item_unread.item_id"),
+              (Rows{{"12001"}}));
+    EXPECT_EQ(Count(store, SqlSearchItems("\"新来\"", 1001)), 1);
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "store/search_index.h"
+
 namespace {
 
 struct Db {
@@ -11,6 +13,11 @@ struct Db {
             ADD_FAILURE() << "cannot open " << path;
         }
         sqlite3_busy_timeout(db, 10000);
+        // Items written here keep the search index in step through its triggers.
+        std::string failure;
+        if (!InstallSearchIndex(db, &failure)) {
+            ADD_FAILURE() << failure;
+        }
     }
     ~Db() { sqlite3_close(db); }
     sqlite3* db = nullptr;

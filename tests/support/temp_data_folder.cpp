@@ -9,6 +9,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "store/search_index.h"
 #include "store/sys_data.h"
 
 namespace fs = std::filesystem;
@@ -69,6 +70,8 @@ void TempDataFolder::CreateDatabaseWith(const std::string& schema) const {
     ASSERT_EQ(
         sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
         SQLITE_OK);
+    std::string installFailure;
+    EXPECT_TRUE(InstallSearchIndex(db, &installFailure)) << installFailure;
     char* error = nullptr;
     const int rc = sqlite3_exec(db, schema.c_str(), nullptr, nullptr, &error);
     const std::string message = error ? error : "";

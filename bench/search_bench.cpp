@@ -1,0 +1,276 @@
+// Searching the stored news, and what the read state and the search index cost, over a big
+// collection of a million items (bench/big_collection.h, text from bench/news_text.h):
+//   * a search as the window runs it (the list's loader, up to 1001 rows read) for a word of
+//     two Chinese characters, a phrase of six, an English word, a single very common
+//     character and two words together;
+//   * the index's share of the database file;
+//   * storing 5000 new items (50 feeds of 100) with the index and without it;
+//   * bringing a million-item file of the build before (schema version 4) up to date;
+//   * marking a folder of about 10 000 unread items read;
+//   * the tree's grouped count statement, with every item unread.
+//
+//   build/bench/search_bench [--benchmark_filter=...]
+// The databases are filled once and cached in $QUILLON_BENCH_DIR/search (default
+// /tmp/quillon-bench/search); filling takes minutes. CPU times count every thread of the
+// process (a search runs on the list's loader thread), wall times also the waits for a busy
+// machine and the disk.
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "big_collection.h"
+#include "feeds/feed_store.h"
+#include "feeds/feed_storer.h"
+#include "feeds/rss_reader.h"
+#include "feeds/search_indexer.h"
+#include "model/news_age.h"
+#include "model/news_loader.h"
+#include "news_text.h"
+#include "store/ado_recordset.h"
+#include "store/search_index.h"
+#include "store/statements.h"
+
+namespace {
+
+constexpr int kItems = 1'000'000;
+
+std::string BenchFolder(const std::string& name) {
+    const char* folder = std::getenv("QUILLON_BENCH_DIR");
+    return std::string(folder ? folder : "/tmp/quillon-bench") + "/search/" + name;
+}
+
+// The million-item collection of the current schema, opened once for the whole run.
+CFeedStore& Store() {
+    static const std::string folder = [] {
+        MakeBigCollection(BenchFolder("current"), kItems);
+        return BenchFolder("current");
+    }();
+    static CFeedStore store(folder);
+    if (!store.IsOpen()) {
+        store.Open();
+    }
+    return store;
+}
+
+void Search(benchmark::State& state, const std::string& typed) {
+    CFeedStore& store = Store();
+    int rows = 0;
+    for (auto _ : state) {
+        CNewsList list(store);
+        list.pacing().SetEnabled(false);
+        list.RequestSearch(typed);
+        list.WaitUntilIdle();
+        rows = list.RowCount();
+    }
+    state.counters["rows"] = rows;
+}
+
+BENCHMARK_CAPTURE(Search, TwoCharacterWord, std::string(NewsTextMaker::kTwoCharacterWord))
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Search, SixCharacterPhrase, std::string(NewsTextMaker::kSixCharacterPhrase))
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Search, EnglishWord, std::string(NewsTextMaker::kEnglishWord))
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Search, CommonCharacter, std::string("的"))
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Search, TwoPartsTogether, std::string(NewsTextMaker::kTwoCharacterWord) + " 的")
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Search, EnglishPrefix, std::string("foot"))
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Search, OneLetter, std::string("k"))
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+long long QueryNumber(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    long long value = -1;
+    if (sqlite3_step(statement) == SQLITE_ROW) {
+        value = sqlite3_column_int64(statement, 0);
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
+}
+
+// The index's pages against the whole file.
+void IndexSize(benchmark::State& state) {
+    CFeedStore& store = Store();
+    const std::string path = store.DataPath("data/data.dat");
+    for (auto _ : state) {
+    }
+    const long long total = QueryNumber(path, "SELECT sum(pgsize) FROM dbstat");
+    const long long index =
+        QueryNumber(path, "SELECT sum(pgsize) FROM dbstat WHERE name LIKE 'item_search%'");
+    state.counters["file MB"] = static_cast<double>(total) / 1e6;
+    state.counters["index MB"] = static_cast<double>(index) / 1e6;
+    state.counters["index share %"] =
+        100.0 * static_cast<double>(index) / static_cast<double>(total);
+}
+BENCHMARK(IndexSize)->Iterations(1);
+
+// A feed of 100 new items of news text, written where a reader loads it.
+std::string WriteFeed(const std::string& folder, int round, NewsTextMaker& text) {
+    std::string feed =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel>"
+        "<title>bench</title><link>http://bench.test/</link>";
+    for (int i = 0; i < 100; ++i) {
+        feed += "<item><title>" + text.Title() + " " + std::to_string(round) + "-" +
+                std::to_string(i) + "</title><link>http://bench.test/" + std::to_string(i) +
+                "</link><description><![CDATA[" + text.Description() +
+                "]]></description><author>记者</author>"
+                "<pubDate>Wed, 02 Oct 2002 13:00:00 GMT</pubDate></item>";
+    }
+    feed += "</channel></rss>";
+    const std::string path = folder + "/feed-" + std::to_string(round % 50) + ".xml";
+    std::ofstream(path, std::ios::trunc) << feed;
+    return path;
+}
+
+// 5000 new items, 50 feeds of 100 stored as the storing threads store them, into the
+// million-item collection, with the index (arg 1: stored items are queued for it) or without
+// (arg 0: its triggers dropped). The counter "indexing ms" is what the indexer thread then
+// spends taking the 5000 queued items into the index, in its batches, away from the storing.
+void Store5000Items(benchmark::State& state) {
+    const bool withIndex = state.range(0) != 0;
+    const std::string folder = BenchFolder(withIndex ? "store-indexed" : "store-unindexed");
+    MakeBigCollection(folder, kItems);
+    CFeedStore store(folder);
+    if (!store.Open()) {
+        state.SkipWithError("cannot open the database");
+        return;
+    }
+    if (!withIndex) {
+        for (const char* trigger :
+             {"item_search_insert", "item_search_delete", "item_search_update"}) {
+            store.Execute(std::string("drop trigger ") + trigger);
+        }
+    }
+    Pacing noPauses;
+    noPauses.SetEnabled(false);
+    NewsTextMaker text(3);
+    int round = 0;
+    std::chrono::steady_clock::duration indexing{};
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<std::unique_ptr<CRssReader>> readers;
+        for (int feed = 0; feed < 50; ++feed) {
+            readers.push_back(std::make_unique<CRssReader>());
+            readers.back()->LoadFromUrl(WriteFeed(folder, round++, text),
+                                        AddressOrigin::kTypedByUser);
+        }
+        state.ResumeTiming();
+        for (auto& reader : readers) {
+            const StoreOutcome outcome =
+                StoreFeed(store, *reader, "bench", noPauses, Pacing::Duration(0));
+            benchmark::DoNotOptimize(outcome);
+        }
+        state.PauseTiming();
+        const auto start = std::chrono::steady_clock::now();
+        while (withIndex && IndexQueuedSearchItems(store, CSearchIndexer::kBatch) > 0) {
+        }
+        indexing += std::chrono::steady_clock::now() - start;
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * 5000);
+    state.counters["indexing ms"] = std::chrono::duration<double, std::milli>(indexing).count() /
+                                    static_cast<double>(state.iterations());
+}
+BENCHMARK(Store5000Items)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(3)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A million-item file of the build before: its items are marked read and indexed.
+void UpgradeMillionItemFile(benchmark::State& state) {
+    const std::string folder = BenchFolder("upgrade");
+    for (auto _ : state) {
+        state.PauseTiming();
+        MakeBigCollection(folder, kItems, QUILLON_SCHEMA_V4_PATH);
+        state.ResumeTiming();
+        CFeedStore store(folder);
+        if (!store.Open()) {
+            state.SkipWithError("cannot open the database");
+            return;
+        }
+    }
+}
+BENCHMARK(UpgradeMillionItemFile)->Iterations(1)->MeasureProcessCPUTime()->Unit(benchmark::kSecond);
+
+// The channels of folder 0 whose items, all unread, add up to about 10 000.
+std::vector<std::string> TenThousandItemFolder(CFeedStore& store, long long* items) {
+    std::vector<std::string> names;
+    *items = 0;
+    for (int channel = 0; channel < BigCollection::kChannelsPerFolder && *items < 10000;
+         ++channel) {
+        names.push_back(BigCollectionChannelName(0, channel));
+        CAdoRecordset records(store);
+        records.Open(SqlSelectRecentItems(names.back(), {1900, 1, 1}));
+        *items += records.GetRecordCount();
+    }
+    return names;
+}
+
+void MarkFolderRead(benchmark::State& state) {
+    CFeedStore& store = Store();
+    long long items = 0;
+    const std::vector<std::string> names = TenThousandItemFolder(store, &items);
+    std::string channels;
+    for (const std::string& name : names) {
+        channels += (channels.empty() ? "'" : ", '") + name + "'";
+    }
+    const std::string unread =
+        "insert or ignore into item_unread select ID, rss_channelID, rss_pubDate from item where "
+        "rss_channelID in (select ID from channel where rss_title in (" +
+        channels + "))";
+    for (auto _ : state) {
+        state.PauseTiming();
+        store.Execute(unread);
+        state.ResumeTiming();
+        const int marked = store.Execute(SqlMarkChannelsRead(names));
+        state.counters["items marked"] = marked;
+    }
+    state.counters["folder items"] = static_cast<double>(items);
+    store.Execute(unread);
+}
+BENCHMARK(MarkFolderRead)->Iterations(5)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
+// The count refresher's one grouped statement: every channel's recent and unread counts.
+void CountRecentAndUnread(benchmark::State& state) {
+    CFeedStore& store = Store();
+    AccessDate cutoff;
+    DateDaysBefore(BigCollection::kRetentionDays, &cutoff.year, &cutoff.month, &cutoff.day);
+    int channels = 0;
+    for (auto _ : state) {
+        CAdoRecordset records(store);
+        records.Open(SqlCountRecentItemsByChannel(cutoff));
+        channels = 0;
+        for (; !records.IsEOF(); records.MoveNext()) {
+            ++channels;
+        }
+    }
+    state.counters["channels"] = channels;
+}
+BENCHMARK(CountRecentAndUnread)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

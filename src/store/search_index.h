@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+
+class CAdoConnection;
+
+// The search index over the stored items (the FTS5 table item_search of data/schema.sql)
+// needs three things of every connection that writes items or reads the index: the
+// tokenizer "quillon" (search_terms.h), the function quillon_search_text(html) that gives a
+// description's text (search_text.h), and quillon_search_key(date, id), the index's row key.
+//
+// A stored item waits in the queue item_search_queue until IndexQueuedItems takes it into
+// the index; a search indexes the queue first, so it finds every stored item.
+//
+// The key puts the index in the list's order: ascending keys are newer days first, and
+// within a day the items stored later first. Undated items (no readable YYYY-MM-DD) come
+// last. Item IDs up to 2^40 - 1 are kept exactly.
+std::int64_t SearchKey(const unsigned char* isoDate, std::int64_t itemId);
+std::int64_t ItemIdOfSearchKey(std::int64_t key);
+
+// The SQL expression that turns a key column into the item ID again.
+std::string SqlItemIdOfSearchKey(const std::string& keyColumn);
+
+// How many queued items one batch indexes.
+constexpr int kIndexBatchSize = 2000;
+
+// Indexes up to `limit` queued items, the oldest first, on `db` inside the caller's
+// transaction. Returns how many left the queue, or -1 (SQLite's error on `db`).
+int IndexQueuedItems(sqlite3* db, int limit);
+
+// One batch of IndexQueuedItems in a transaction of its own, on a handle of `connection`.
+// Returns how many items left the queue (0 once it is empty), or -1 when the connection is
+// closed or a statement fails. Any thread; a writer at the same time waits its turn.
+int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexBatchSize);
+
+// Registers the tokenizer and both functions on `db`. False (with SQLite's reason in
+// `message`) when SQLite lacks FTS5 or a registration fails.
+bool InstallSearchIndex(sqlite3* db, std::string* message);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// How the search index cuts text into terms, and how typed text becomes a query.
+//
+// Chinese, Japanese and Korean characters are taken one by one: in stored text every such
+// character is a term, and beside it, at the same position, stands the pair it begins with
+// the next character of its run. A search for one character then looks up that character's
+// term and a search for two or more the pairs in a row, so a short search reads the index
+// as a long one does. Runs of other letters and digits are words, ASCII letters lowered and
+// full-width ASCII letters and digits read as ASCII. Everything else (spaces, punctuation,
+// symbols, bytes that are no UTF-8) only separates terms.
+
+enum class SearchTermMode {
+    kStored,  // text going into the index: characters, and pairs beside them
+    kTyped,   // one phrase of a query: the pairs of a run, or its character when alone
+};
+
+struct SearchTerm {
+    std::string_view text;  // lowered; valid only during the call
+    int start = 0;          // byte offsets of the term's text in the input
+    int end = 0;
+    bool samePosition = false;  // stands at the position of the term before it
+};
+
+// Calls `sink` with every term of `text` in order, until it returns false. Returns whether
+// every term was handed over.
+bool ForEachSearchTerm(std::string_view text, SearchTermMode mode,
+                       const std::function<bool(const SearchTerm&)>& sink);
+
+// The full-text query for what the user typed: every part between blanks is a phrase the
+// item must hold (as one run of characters and words), and a part that ends in a word also
+// finds longer words that begin with it. Empty when the text holds no term at all.
+std::string SearchMatchExpression(std::string_view typed);

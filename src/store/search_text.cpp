@@ -1,0 +1,137 @@
+#include "store/search_text.h"
+
+#include <array>
+
+#include "base/ascii.h"
+#include "base/text_util.h"
+#include "xml/html_entities.h"
+
+namespace {
+
+// Elements that run on within a line: their tags take no room in the text.
+constexpr std::array<std::string_view, 21> kInline = {
+    "a", "abbr", "b",    "big",   "cite", "code",   "em",     "font", "i",   "kbd", "mark",
+    "q", "s",    "samp", "small", "span", "strike", "strong", "sub",  "sup", "tt",
+};
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsInline(std::string_view name) {
+    for (std::string_view known : kInline) {
+        if (EqualsIgnoreAsciiCase(name, known)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The position after the ">" that ends the tag opened at `start`, quoted values skipped;
+// the end of the text when it never ends.
+std::size_t TagEnd(std::string_view html, std::size_t start) {
+    char quote = 0;
+    for (std::size_t i = start + 1; i < html.size(); ++i) {
+        const char c = html[i];
+        if (quote != 0) {
+            quote = c == quote ? 0 : quote;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return html.size();
+}
+
+// The position after the end tag of the raw-text element `name` (script, style), searched
+// from `from`; the end of the text when there is none.
+std::size_t RawTextEnd(std::string_view html, std::size_t from, std::string_view name) {
+    const std::string lowered = AsciiLowered(html.substr(from));
+    const std::size_t close = lowered.find("</" + std::string(name));
+    return close == std::string::npos ? html.size() : TagEnd(html, from + close);
+}
+
+// The character a reference at `start` ("&...;") stands for, with its length, or 0.
+char32_t Reference(std::string_view html, std::size_t start, std::size_t* length) {
+    const std::size_t semicolon = html.find(';', start + 1);
+    if (semicolon == std::string_view::npos || semicolon - start > 12) {
+        return 0;
+    }
+    const std::string_view body = html.substr(start + 1, semicolon - start - 1);
+    char32_t value = 0;
+    if (body.size() >= 2 && body[0] == '#') {
+        const bool hex = body[1] == 'x' || body[1] == 'X';
+        const std::string_view digits = body.substr(hex ? 2 : 1);
+        if (digits.empty()) {
+            return 0;
+        }
+        for (char c : digits) {
+            const char lower = AsciiLower(c);
+            int digit = -1;
+            if (c >= '0' && c <= '9') {
+                digit = c - '0';
+            } else if (hex && lower >= 'a' && lower <= 'f') {
+                digit = lower - 'a' + 10;
+            }
+            if (digit < 0 || value > 0x10FFFF) {
+                return 0;
+            }
+            value = value * (hex ? 16 : 10) + static_cast<char32_t>(digit);
+        }
+    } else {
+        value = body == "apos" ? U'\'' : HtmlEntityCodePoint(body);
+    }
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    *length = semicolon - start + 1;
+    return value;
+}
+
+}  // namespace
+
+std::string SearchTextOfHtml(std::string_view html) {
+    std::string text;
+    text.reserve(html.size());
+    std::size_t i = 0;
+    while (i < html.size()) {
+        const char c = html[i];
+        if (c == '<' && html.substr(i, 4) == "<!--") {
+            const std::size_t close = html.find("-->", i + 4);
+            i = close == std::string_view::npos ? html.size() : close + 3;
+            text += ' ';
+        } else if (c == '<' && i + 1 < html.size() &&
+                   (IsAsciiLetter(html[i + 1]) || html[i + 1] == '/' || html[i + 1] == '!' ||
+                    html[i + 1] == '?')) {
+            const std::size_t nameStart = i + (html[i + 1] == '/' ? 2 : 1);
+            std::size_t nameEnd = nameStart;
+            while (nameEnd < html.size() && (IsAsciiLetter(html[nameEnd]) ||
+                                             (html[nameEnd] >= '0' && html[nameEnd] <= '9'))) {
+                ++nameEnd;
+            }
+            const std::string name = AsciiLowered(html.substr(nameStart, nameEnd - nameStart));
+            i = TagEnd(html, i);
+            if (html[nameStart - 1] != '/' && (name == "script" || name == "style")) {
+                i = RawTextEnd(html, i, name);
+            }
+            if (!IsInline(name)) {
+                text += ' ';
+            }
+        } else if (c == '&') {
+            std::size_t length = 0;
+            const char32_t value = Reference(html, i, &length);
+            if (value != 0) {
+                AppendUtf8(text, value);
+                i += length;
+            } else {
+                text += c;
+                ++i;
+            }
+        } else {
+            text += c;
+            ++i;
+        }
+    }
+    return text;
+}
