@@ -21,7 +21,8 @@ struct BigCollection {
 // pointing at a closed port on 127.0.0.1 so that every fetch fails at once) and returns the
 // final labels, counted from the generated dates and the default retention period. The
 // filled database is cached beside the folder (shared by the folders of one parent), so a
-// second run copies it instead of filling it again. `schemaPath` makes the database of another schema (an earlier build's).
+// second run copies it instead of filling it again. `schemaPath` makes the database of another
+// schema (an earlier build's).
 BigCollection MakeBigCollection(const std::string& folder, int items = BigCollection::kItems,
                                 const std::string& schemaPath = QUILLON_SCHEMA_PATH);
 

@@ -16,8 +16,8 @@ constexpr std::string_view kCharacters =
     "改革开放发展建设项目工程研究专家学者大学学生老师学校考试成绩问题方法结果影响原因情况";
 
 constexpr std::string_view kSyllables[] = {
-    "ka", "ro", "mi", "ten", "sa", "lo", "ver", "na", "di", "pre", "con", "al", "be", "tra",
-    "in", "ex", "mo", "ri", "la", "pen", "ti", "co", "de", "ra", "zo", "ne", "us", "or",
+    "ka", "ro", "mi", "ten", "sa", "lo",  "ver", "na", "di", "pre", "con", "al", "be", "tra",
+    "in", "ex", "mo", "ri",  "la", "pen", "ti",  "co", "de", "ra",  "zo",  "ne", "us", "or",
 };
 
 std::vector<std::string_view> CharactersOf(std::string_view text) {

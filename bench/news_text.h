@@ -12,9 +12,9 @@
 class NewsTextMaker {
 public:
     // Planted in the share of items given, in the title or the description.
-    static constexpr char kTwoCharacterWord[] = "足球";        // 1 in 100 items
+    static constexpr char kTwoCharacterWord[] = "足球";            // 1 in 100 items
     static constexpr char kSixCharacterPhrase[] = "国家足球协会";  // 1 in 1000 items
-    static constexpr char kEnglishWord[] = "football";          // 1 in 100 items
+    static constexpr char kEnglishWord[] = "football";             // 1 in 100 items
 
     explicit NewsTextMaker(unsigned seed);
 
