@@ -45,23 +45,6 @@ struct Token {
     bool selfClosing = false;
 };
 
-// Where the tag that starts at `pos` ends (just past its ">"), stepping over quoted values;
-// the end of the text when it has none.
-std::size_t TagEnd(std::string_view html, std::size_t pos) {
-    char quote = 0;
-    for (std::size_t i = pos + 1; i < html.size(); ++i) {
-        const char c = html[i];
-        if (quote != 0) {
-            quote = c == quote ? 0 : quote;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return html.size();
-}
-
 std::size_t UntilAfter(std::string_view html, std::size_t pos, std::string_view end) {
     const std::size_t at = html.find(end, pos);
     return at == std::string_view::npos ? html.size() : at + end.size();
@@ -111,7 +94,7 @@ std::size_t CharLength(std::string_view html, std::size_t pos) {
 
 Token TagToken(std::string_view html, std::size_t pos) {
     Token token;
-    token.length = TagEnd(html, pos) - pos;
+    token.length = MarkupTagEnd(html, pos) - pos;
     const bool end = html[pos + 1] == '/';
     token.kind = end ? Token::kEndTag : Token::kStartTag;
     std::size_t name = pos + (end ? 2 : 1);
@@ -218,4 +201,21 @@ std::string CutMarkupToCodePageLimit(std::string_view html, std::size_t maxCodeP
         pos += token.length;
     }
     return std::string(html.substr(0, cut)) + open.ClosingTags();
+}
+
+// Where the tag that starts at `pos` ends (just past its ">"), stepping over quoted values;
+// the end of the text when it has none.
+std::size_t MarkupTagEnd(std::string_view html, std::size_t pos) {
+    char quote = 0;
+    for (std::size_t i = pos + 1; i < html.size(); ++i) {
+        const char c = html[i];
+        if (quote != 0) {
+            quote = c == quote ? 0 : quote;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return html.size();
 }

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "base/ascii.h"
+#include "base/markup_cut.h"
 #include "base/text_util.h"
 #include "xml/html_entities.h"
 
@@ -27,29 +28,12 @@ bool IsInline(std::string_view name) {
     return false;
 }
 
-// The position after the ">" that ends the tag opened at `start`, quoted values skipped;
-// the end of the text when it never ends.
-std::size_t TagEnd(std::string_view html, std::size_t start) {
-    char quote = 0;
-    for (std::size_t i = start + 1; i < html.size(); ++i) {
-        const char c = html[i];
-        if (quote != 0) {
-            quote = c == quote ? 0 : quote;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return html.size();
-}
-
 // The position after the end tag of the raw-text element `name` (script, style), searched
 // from `from`; the end of the text when there is none.
 std::size_t RawTextEnd(std::string_view html, std::size_t from, std::string_view name) {
     const std::string lowered = AsciiLowered(html.substr(from));
     const std::size_t close = lowered.find("</" + std::string(name));
-    return close == std::string::npos ? html.size() : TagEnd(html, from + close);
+    return close == std::string::npos ? html.size() : MarkupTagEnd(html, from + close);
 }
 
 // The character a reference at `start` ("&...;") stands for, with its length, or 0.
@@ -111,7 +95,7 @@ std::string SearchTextOfHtml(std::string_view html) {
                 ++nameEnd;
             }
             const std::string name = AsciiLowered(html.substr(nameStart, nameEnd - nameStart));
-            i = TagEnd(html, i);
+            i = MarkupTagEnd(html, i);
             if (html[nameStart - 1] != '/' && (name == "script" || name == "style")) {
                 i = RawTextEnd(html, i, name);
             }
