@@ -10,7 +10,7 @@
 -- is brought to them when the program opens it: from user_version 0 its tables are rebuilt,
 -- from 1 it gains the feed_validator table, from 2 the index of titles, from 3 the
 -- source_status table, from 4 the read state and the search index, every item it holds
--- counting as read.
+-- counting as read, and from 5 its unread items are put in the order of their channels.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -105,25 +105,31 @@ CREATE INDEX opml_by_key ON opml (opml_key);
 
 -- The items whose page has not been shown yet, one row each, with the item's channel and
 -- date: the tree's unread counts and marking news read read and write only this small table,
--- never the item rows. An item is unread when stored (the trigger below adds it); showing its
--- page, or marking its channel read, deletes its row. Every item of a file made before the read
--- state counts as read.
+-- never the item rows. Its rows are kept in the order of channel, date and ID, so that a
+-- channel's unread items lie together: counting them, and marking a folder of ten thousand
+-- read, touch only their own pages. A row is found by those three values of its item row (a
+-- missing channel or date is kept as 0 or ''). An item is unread when stored (the trigger
+-- below adds it); showing its page, or marking its channel read, deletes its row. Every item
+-- of a file made before the read state counts as read.
 CREATE TABLE item_unread (
-    item_id    INTEGER PRIMARY KEY,  -- item.ID
-    channel_id INTEGER,              -- item.rss_channelID
-    pub_date   DATE                  -- item.rss_pubDate
-);
-CREATE INDEX item_unread_by_channel ON item_unread (channel_id, pub_date);
+    item_id    INTEGER NOT NULL,  -- item.ID
+    channel_id INTEGER NOT NULL,  -- item.rss_channelID
+    pub_date   DATE NOT NULL,     -- item.rss_pubDate
+    PRIMARY KEY (channel_id, pub_date, item_id)
+) WITHOUT ROWID;
 CREATE TRIGGER item_unread_insert AFTER INSERT ON item BEGIN
     INSERT OR REPLACE INTO item_unread (item_id, channel_id, pub_date)
-        VALUES (new.ID, new.rss_channelID, new.rss_pubDate);
+        VALUES (new.ID, ifnull(new.rss_channelID, 0), ifnull(new.rss_pubDate, ''));
 END;
 CREATE TRIGGER item_unread_delete AFTER DELETE ON item BEGIN
-    DELETE FROM item_unread WHERE item_id = old.ID;
+    DELETE FROM item_unread WHERE channel_id = ifnull(old.rss_channelID, 0)
+        AND pub_date = ifnull(old.rss_pubDate, '') AND item_id = old.ID;
 END;
 CREATE TRIGGER item_unread_update AFTER UPDATE OF ID, rss_channelID, rss_pubDate ON item BEGIN
-    UPDATE item_unread SET item_id = new.ID, channel_id = new.rss_channelID,
-        pub_date = new.rss_pubDate WHERE item_id = old.ID;
+    UPDATE item_unread SET item_id = new.ID, channel_id = ifnull(new.rss_channelID, 0),
+        pub_date = ifnull(new.rss_pubDate, '')
+        WHERE channel_id = ifnull(old.rss_channelID, 0)
+        AND pub_date = ifnull(old.rss_pubDate, '') AND item_id = old.ID;
 END;
 
 -- The search index over every item's title and description text. Its terms are cut by the
@@ -165,4 +171,4 @@ CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description
     UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 5;
+PRAGMA user_version = 6;

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr char kTitle[] = "正在升级数据库";
+constexpr char kFirstLabel[] = "正在升级数据库，请稍候……";
 constexpr char kLabel[] = "正在为已存新闻建立搜索索引：%1 / %2 条";
 
 }  // namespace
@@ -21,7 +22,8 @@ void UpgradeDatabaseWithProgress(CFeedStore& store, QWidget* parent) {
     if (version < 0 || version >= kSchemaVersion) {
         return;
     }
-    QProgressDialog dialog(QString::fromUtf8(kLabel).arg(0).arg(0), QString(), 0, 0, parent);
+    // Only building the search index tells its progress; the other steps are quick.
+    QProgressDialog dialog(QString::fromUtf8(kFirstLabel), QString(), 0, 0, parent);
     dialog.setWindowTitle(QString::fromUtf8(kTitle));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setMinimumDuration(0);

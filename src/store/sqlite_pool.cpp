@@ -27,8 +27,9 @@ SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMes
         return db;
     }
     constexpr char kStandIn[] =
-        "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER PRIMARY KEY, "
-        "channel_id INTEGER, pub_date DATE)";
+        "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER NOT NULL, channel_id "
+        "INTEGER NOT NULL, pub_date DATE NOT NULL, PRIMARY KEY (channel_id, pub_date, item_id)) "
+        "WITHOUT ROWID";
     sqlite3_stmt* raw = nullptr;
     sqlite3_prepare_v2(db.get(),
                        "SELECT count(*) FROM main.sqlite_master WHERE name = 'item_unread'", -1,

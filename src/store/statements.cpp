@@ -162,6 +162,13 @@ std::string NamesTable(const std::vector<std::string>& keywords) {
     return sql + ") ";
 }
 
+// The condition that finds the unread row of the `item` row of the enclosing statement: the
+// unread items are kept in the order of channel, date and ID, and looked up by all three.
+std::string UnreadRowOfItem() {
+    return "item_unread.channel_id = ifnull(item.rss_channelID, 0) and item_unread.pub_date = "
+           "ifnull(item.rss_pubDate, '') and item_unread.item_id = item.ID";
+}
+
 // The channel's column comes first in the comparison, so it decides the collation: names
 // match channels ignoring ASCII case, as everywhere.
 std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
@@ -169,9 +176,9 @@ std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
     return NamesTable(keywords) +
            "select item.ID, item.rss_title, item.rss_guid, item.rss_link, item.rss_author, "
            "item.rss_source, item.rss_pubDate, names.keyword_index, exists (select 1 from "
-           "item_unread where item_unread.item_id = item.ID) as item_unread from names inner join "
-           "channel "
-           "on channel.rss_title = names.name "
+           "item_unread where " +
+           UnreadRowOfItem() +
+           ") as item_unread from names inner join channel on channel.rss_title = names.name "
            "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate" +
            dateCondition +
            " order by date(item.rss_pubDate) is null, item.rss_pubDate desc, "
@@ -235,7 +242,11 @@ std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day
 }
 
 std::string SqlMarkItemRead(std::int64_t itemId) {
-    return "delete from item_unread where item_id = " + std::to_string(itemId);
+    const std::string id = std::to_string(itemId);
+    return "delete from item_unread where channel_id = (select ifnull(rss_channelID, 0) from "
+           "item where ID = " +
+           id + ") and pub_date = (select ifnull(rss_pubDate, '') from item where ID = " + id +
+           ") and item_id = " + id;
 }
 
 std::string SqlMarkChannelsRead(const std::vector<std::string>& keywords) {
@@ -255,8 +266,10 @@ std::string SqlMarkAllRead() {
 std::string SqlSearchItems(std::string_view matchExpression, int limit) {
     // The index hands out its keys in the list's order, so the newest `limit` matches are
     // the first ones it finds; only those are read from the item table.
-    return "select item.*, channel.rss_title as channel_title, (select count(*) from item_unread "
-           "where item_unread.item_id = item.ID) as item_unread from (select rowid as found from "
+    return "select item.*, channel.rss_title as channel_title, exists (select 1 from item_unread "
+           "where " +
+           UnreadRowOfItem() +
+           ") as item_unread from (select rowid as found from "
            "item_search where item_search match '" +
            SqlEscape(matchExpression) + "' order by rowid limit " + std::to_string(limit) +
            ") inner join item on item.ID = " + SqlItemIdOfSearchKey("found") +

@@ -26,9 +26,9 @@ int Count(const CAdoConnection& connection, const std::string& sql) {
     return records.Open(sql) ? records.GetRecordCount() : -1;
 }
 
-// Every table's columns and every index's columns with their collation: what a statement
-// can tell of the schema. Declared sizes are left out: SQLite does not enforce them, and a
-// file keeps those it was made with.
+// Every table's columns, every index's columns with their collation, and the triggers: what
+// a statement can tell of the schema. Declared sizes are left out: SQLite does not enforce
+// them, and a file keeps those it was made with.
 Rows SchemaOf(const std::string& path) {
     Rows rows = QueryRows(path,
                           "SELECT m.name, p.name, rtrim(p.type, '0123456789()'), p.pk "
@@ -39,6 +39,10 @@ Rows SchemaOf(const std::string& path) {
         "SELECT m.name, x.name, x.coll, x.desc FROM sqlite_master m, pragma_index_xinfo(m.name) x "
         "WHERE m.type = 'index' AND x.key = 1 ORDER BY 1, x.seqno");
     rows.insert(rows.end(), indexes.begin(), indexes.end());
+    // The triggers as written, so that a step's text cannot drift from data/schema.sql.
+    const Rows triggers =
+        QueryRows(path, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' ORDER BY 1");
+    rows.insert(rows.end(), triggers.begin(), triggers.end());
     return rows;
 }
 
@@ -345,4 +349,43 @@ TEST(DatabaseUpgrade, AFileWithoutTheReadStateGainsItAllReadAndAnIndexOfEveryIte
                         "item.ID = item_unread.item_id"),
               (Rows{{"12001"}}));
     EXPECT_EQ(Count(store, SqlSearchItems("\"新来\"", 1001)), 1);
+}
+
+// A data.dat of the build that kept the unread items in the order of their IDs: the same
+// items stay unread, an item without a date among them, and each can be marked read.
+TEST(DatabaseUpgrade, AFileWithUnreadRowsByItemKeepsEveryUnreadItem) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v5.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News'), (2, 'Sport');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
+            "SELECT i, 1 + i % 2, 'item ' || i, '2006-05-' || (10 + i % 7) FROM n;"
+            "INSERT INTO item (ID, rss_channelID, rss_title) VALUES (41, 2, 'undated');"
+            "DELETE FROM item_unread WHERE item_id % 3 = 0;");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"5"}}));
+    const Rows unread = QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1");
+    ASSERT_EQ(unread.size(), 28u);
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1"), unread);
+    EXPECT_EQ(QueryRows(Db(folder),
+                        "SELECT channel_id, pub_date FROM item_unread "
+                        "WHERE item_id = 41"),
+              (Rows{{"2", ""}}));
+
+    for (const std::int64_t id : {41, 40, 1}) {
+        EXPECT_EQ(store.Execute(SqlMarkItemRead(id)), 1) << id;
+        EXPECT_EQ(store.Execute(SqlMarkItemRead(id)), 0) << id;
+    }
+    EXPECT_EQ(store.Execute(SqlMarkChannelsRead({"sport"})), 12);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_unread"), (Rows{{"13"}}));
+    EXPECT_EQ(store.Execute("UPDATE item SET rss_pubDate = '2006-06-01' WHERE ID = 4"), 1);
+    EXPECT_EQ(store.Execute("DELETE FROM item WHERE ID = 8"), 1);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT pub_date FROM item_unread WHERE item_id = 4"),
+              (Rows{{"2006-06-01"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_unread"), (Rows{{"12"}}));
 }
