@@ -48,7 +48,7 @@ constexpr Command kCommands[] = {
     {"list", RunListCommand, true, DatabaseUse::kReadOnly},
     {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
     {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
-    {"search", RunSearchCommand, true, DatabaseUse::kReadWrite},
+    {"search", RunSearchCommand, true, DatabaseUse::kReadOnly},
     {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
 };
 

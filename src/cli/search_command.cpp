@@ -8,6 +8,7 @@
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "model/news_loader.h"
+#include "store/search_index.h"
 
 namespace {
 
@@ -40,10 +41,28 @@ int RunSearchCommand(const std::vector<std::string>& args) {
         return 2;
     }
     theStore.LoadSettings();
-    if (!theStore.Open()) {
-        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
-                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+    if (!OpenDatabaseForReading()) {
         return 1;
+    }
+    // A search indexes the queue first. A write-protected file cannot be indexed: what its
+    // index holds is searched, and the rest is counted on stderr.
+    std::optional<SearchIndexState> index;
+    if (theStore.IsReadOnly()) {
+        index = ReadSearchIndexState(theStore);
+        if (!index) {
+            std::fprintf(stderr, "quillon-cli: cannot read the search index of %s\n",
+                         theStore.DataPath("data/data.dat").c_str());
+            return 1;
+        }
+        if (!index->present) {
+            std::fprintf(stderr,
+                         "quillon-cli: %s was written by an earlier build and has no search "
+                         "index yet, and the data folder can only be read; the index is built "
+                         "the first time the window or quillon-cli opens it where it can be "
+                         "written\n",
+                         theStore.DataPath("data/data.dat").c_str());
+            return 1;
+        }
     }
     CNewsList list(theStore);
     list.pacing().SetEnabled(false);
@@ -55,6 +74,12 @@ int RunSearchCommand(const std::vector<std::string>& args) {
                   << "\n";
     } else {
         PrintRows(rows);
+    }
+    if (index && index->queued > 0) {
+        std::fprintf(stderr,
+                     "quillon-cli: the data folder can only be read, so the %lld items stored "
+                     "since the search index was last brought up to date were not searched\n",
+                     static_cast<long long>(index->queued));
     }
     return 0;
 }

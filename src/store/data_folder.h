@@ -55,7 +55,7 @@ struct DataFolderStatus {
 // What the program that lays a folder out does with the database.
 enum class DatabaseUse {
     kReadWrite,  // stores news: a database that cannot be written is refused
-    kReadOnly,   // only reads (the tool's list and export): a write-protected one will do
+    kReadOnly,   // only reads (the tool's list, search, export): a write-protected one will do
 };
 
 // Lays out `folder` from `templateFolder`: makes the folder with data/ and document/, copies

@@ -116,6 +116,19 @@ bool RunWithLimit(sqlite3* db, const char* sql, int limit) {
     return sqlite3_step(statement.get()) == SQLITE_DONE;
 }
 
+// The one number `sql` gives; nothing when it fails.
+std::optional<std::int64_t> CountOf(sqlite3* db, const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
+        return std::nullopt;
+    }
+    SqliteStatement statement(raw);
+    if (sqlite3_step(statement.get()) != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    return sqlite3_column_int64(statement.get(), 0);
+}
+
 }  // namespace
 
 int IndexQueuedItems(sqlite3* db, int limit) {
@@ -152,6 +165,32 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit) {
         return -1;
     }
     return indexed;
+}
+
+std::optional<SearchIndexState> ReadSearchIndexState(const CAdoConnection& connection) {
+    const std::shared_ptr<SqlitePool> pool = connection.GetConnection();
+    int code = 0;
+    std::string message;
+    std::optional<SqlitePool::Lease> lease = pool ? pool->Acquire(&code, &message) : std::nullopt;
+    if (!lease) {
+        return std::nullopt;
+    }
+    const std::optional<std::int64_t> tables =
+        CountOf(lease->get(),
+                "SELECT count(*) FROM main.sqlite_master WHERE name IN ('item_search', "
+                "'item_search_queue')");
+    if (!tables) {
+        return std::nullopt;
+    }
+    if (*tables < 2) {
+        return SearchIndexState{};
+    }
+    const std::optional<std::int64_t> queued =
+        CountOf(lease->get(), "SELECT count(*) FROM main.item_search_queue");
+    if (!queued) {
+        return std::nullopt;
+    }
+    return SearchIndexState{true, *queued};
 }
 
 std::int64_t SearchKey(const unsigned char* isoDate, std::int64_t itemId) {

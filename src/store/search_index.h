@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CAdoConnection;
@@ -35,6 +36,17 @@ int IndexQueuedItems(sqlite3* db, int limit);
 // Returns how many items left the queue (0 once it is empty), or -1 when the connection is
 // closed or a statement fails. Any thread; a writer at the same time waits its turn.
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexBatchSize);
+
+// What a search over a connection can reach: whether its file has the index at all (a file
+// of a build before it gains the index only where it can be written), and how many stored
+// items still wait in the queue, which a connection that can only read cannot index.
+struct SearchIndexState {
+    bool present = false;
+    std::int64_t queued = 0;
+};
+
+// The state of `connection`'s index; nothing when the connection is closed or cannot read it.
+std::optional<SearchIndexState> ReadSearchIndexState(const CAdoConnection& connection);
 
 // Registers the tokenizer and both functions on `db`. False (with SQLite's reason in
 // `message`) when SQLite lacks FTS5 or a registration fails.

@@ -10,6 +10,7 @@
 #include "cli/cli_support.h"
 #include "model/news_seed.h"
 #include "support/temp_data_folder.h"
+#include "support/write_protect.h"
 
 using namespace std::chrono;
 using news_seed::AddChannel;
@@ -130,4 +131,52 @@ TEST_F(CliReadingTest, AnOlderDatabaseGainsItsIndexOnFirstUseWithEveryItemRead) 
         EXPECT_EQ(row["read"], true) << row.dump();
     }
     EXPECT_EQ(Cli({"search", "足球"}, m_folder.Path()).err, "");
+}
+
+// A write-protected data folder is searched as far as its index reaches, and says how many
+// items stored since could not be searched; one of the build before the index cannot be
+// searched at all, and says so without touching the file.
+TEST_F(CliReadingTest, AWriteProtectedFolderIsSearchedAsFarAsItsIndexReaches) {
+    m_folder.CreateDatabase();
+    AddNews();
+    ASSERT_EQ(Json({"search", "足球", "--json"}).size(), 4u);  // indexes the five items
+    AddItem(m_folder.File("data/data.dat"), 1, {"足球 later", Iso(m_today)});
+    {
+        const WriteProtected database(m_folder.File("data/data.dat"));
+        const WriteProtected folder(m_folder.File("data"));
+        if (!database.IsSet() || !folder.IsSet()) {
+            GTEST_SKIP() << "this file system cannot write-protect a file";
+        }
+        const ProcessResult run = Cli({"search", "足球", "--json"}, m_folder.Path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(nlohmann::ordered_json::parse(run.out).size(), 4u) << run.out;
+        EXPECT_NE(run.err.find("the 1 items stored since the search index was last brought up "
+                               "to date were not searched"),
+                  std::string::npos)
+            << run.err;
+    }
+    // Once the folder can be written again, the queued item is indexed and found.
+    const ProcessResult writable = Cli({"search", "足球", "--json"}, m_folder.Path());
+    ASSERT_EQ(writable.exitCode, 0) << writable.err;
+    EXPECT_EQ(nlohmann::ordered_json::parse(writable.out).size(), 5u);
+    EXPECT_EQ(writable.err, "");
+
+    TempDataFolder older;
+    older.WriteFile("document/keywordlist.xml", kTree);
+    older.CopySeedSettings();
+    older.CopySeed("services.conf", "data/services.conf");
+    older.CreateDatabaseWith(ReadTestData("db/schema_v4.sql"));
+    AddChannel(older.File("data/data.dat"), 1, "足球");
+    AddItem(older.File("data/data.dat"), 1, {"足球", Iso(m_today)});
+    const std::string before = older.ReadFile("data/data.dat");
+    const WriteProtected database(older.File("data/data.dat"));
+    const WriteProtected folder(older.File("data"));
+    ASSERT_TRUE(database.IsSet() && folder.IsSet());
+    const ProcessResult run = Cli({"search", "足球"}, older.Path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("has no search index yet, and the data folder can only be read"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(older.ReadFile("data/data.dat"), before);
 }
