@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "store/search_index.h"
@@ -28,13 +29,11 @@ bool Exec(sqlite3* db, const char* sql, int* code, std::string* message) {
 
 // The single integer a query gives, or nothing when it fails.
 bool QueryInt(sqlite3* db, const char* sql, int* value, int* code, std::string* message) {
-    sqlite3_stmt* raw = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-    SqliteStatement statement(raw);
-    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) {
+    const std::optional<std::int64_t> result = QuerySingleInteger(db, sql);
+    if (!result) {
         return Fail(db, code, message);
     }
-    *value = sqlite3_column_int(statement.get(), 0);
+    *value = static_cast<int>(*result);
     return true;
 }
 

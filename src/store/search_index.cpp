@@ -116,19 +116,6 @@ bool RunWithLimit(sqlite3* db, const char* sql, int limit) {
     return sqlite3_step(statement.get()) == SQLITE_DONE;
 }
 
-// The one number `sql` gives; nothing when it fails.
-std::optional<std::int64_t> CountOf(sqlite3* db, const char* sql) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
-        return std::nullopt;
-    }
-    SqliteStatement statement(raw);
-    if (sqlite3_step(statement.get()) != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    return sqlite3_column_int64(statement.get(), 0);
-}
-
 }  // namespace
 
 int IndexQueuedItems(sqlite3* db, int limit) {
@@ -176,9 +163,9 @@ std::optional<SearchIndexState> ReadSearchIndexState(const CAdoConnection& conne
         return std::nullopt;
     }
     const std::optional<std::int64_t> tables =
-        CountOf(lease->get(),
-                "SELECT count(*) FROM main.sqlite_master WHERE name IN ('item_search', "
-                "'item_search_queue')");
+        QuerySingleInteger(lease->get(),
+                           "SELECT count(*) FROM main.sqlite_master WHERE name IN ('item_search', "
+                           "'item_search_queue')");
     if (!tables) {
         return std::nullopt;
     }
@@ -186,7 +173,7 @@ std::optional<SearchIndexState> ReadSearchIndexState(const CAdoConnection& conne
         return SearchIndexState{};
     }
     const std::optional<std::int64_t> queued =
-        CountOf(lease->get(), "SELECT count(*) FROM main.item_search_queue");
+        QuerySingleInteger(lease->get(), "SELECT count(*) FROM main.item_search_queue");
     if (!queued) {
         return std::nullopt;
     }

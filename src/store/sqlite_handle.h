@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
+#include <optional>
 #include <utility>
 
 // Move-only owners of the two SQLite handles the store uses.
@@ -47,3 +49,15 @@ public:
 private:
     sqlite3_stmt* m_stmt = nullptr;
 };
+
+// The single integer `sql` gives on `db`; nothing when it fails, SQLite's reason then being
+// the error of `db`.
+inline std::optional<std::int64_t> QuerySingleInteger(sqlite3* db, const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+    const SqliteStatement statement(raw);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    return sqlite3_column_int64(statement.get(), 0);
+}

@@ -30,14 +30,10 @@ SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMes
         "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER NOT NULL, channel_id "
         "INTEGER NOT NULL, pub_date DATE NOT NULL, PRIMARY KEY (channel_id, pub_date, item_id)) "
         "WITHOUT ROWID";
-    sqlite3_stmt* raw = nullptr;
-    sqlite3_prepare_v2(db.get(),
-                       "SELECT count(*) FROM main.sqlite_master WHERE name = 'item_unread'", -1,
-                       &raw, nullptr);
-    const SqliteStatement found(raw);
-    if (!found || sqlite3_step(found.get()) != SQLITE_ROW ||
-        (sqlite3_column_int(found.get(), 0) == 0 &&
-         sqlite3_exec(db.get(), kStandIn, nullptr, nullptr, nullptr) != SQLITE_OK)) {
+    const std::optional<std::int64_t> found = QuerySingleInteger(
+        db.get(), "SELECT count(*) FROM main.sqlite_master WHERE name = 'item_unread'");
+    if (!found ||
+        (*found == 0 && sqlite3_exec(db.get(), kStandIn, nullptr, nullptr, nullptr) != SQLITE_OK)) {
         *errorCode = sqlite3_extended_errcode(db.get());
         *errorMessage = sqlite3_errmsg(db.get());
         return SqliteDb();
