@@ -2,19 +2,15 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
-#include <QEventLoop>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QStatusBar>
-#include <QTextEdit>
-#include <QWebEnginePage>
 #include <algorithm>
 
+#include "app/focus_commands.h"
 #include "app/layout_memory.h"
+#include "app/main_status_bar.h"
 #include "app/news_notifier.h"
+#include "app/print_commands.h"
 #include "app/quillon_app.h"
 #include "app/quillon_doc.h"
 #include "app/reading_commands.h"
@@ -23,7 +19,6 @@
 #include "model/item_link.h"
 #include "model/list_mode.h"
 #include "model/newspaper_page.h"
-#include "model/update_texts.h"
 #include "views/book_view.h"
 #include "views/command_ids.h"
 #include "views/html_view.h"
@@ -38,7 +33,6 @@ CTD_ListView* g_pListView = nullptr;
 std::atomic<int> g_nListMode{kListModeAll};
 
 const char CMainFrame::kCaption[] = "Quillon";
-const char CMainFrame::kIdleText[] = "就绪";
 const char CMainFrame::kNoUnreadText[] = "没有未读新闻";
 
 namespace {
@@ -72,7 +66,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     CreateMenus();
     CreateAccelerators();
-    CreateStatusBar();
     CreateClient();
     resize(1000, 700);
 }
@@ -162,43 +155,6 @@ void CMainFrame::CreateAccelerators() {
             {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
 }
 
-void CMainFrame::CreateStatusBar() {
-    QStatusBar* bar = statusBar();
-    m_message = new QLabel(Utf8(kIdleText), bar);
-    bar->addWidget(m_message, 1);
-    m_updateText = new QLabel(bar);
-    m_progress = new QProgressBar(bar);
-    m_progress->setTextVisible(false);
-    m_progress->setMaximumWidth(120);
-    m_progress->setMaximumHeight(14);
-    bar->addPermanentWidget(m_updateText);
-    bar->addPermanentWidget(m_progress);
-    m_progress->hide();
-    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
-        auto* label = new QLabel(QString::fromLatin1(indicator), bar);
-        label->setObjectName(QString::fromLatin1(indicator));
-        label->setFrameShape(QFrame::Panel);
-        label->setFrameShadow(QFrame::Sunken);
-        label->setEnabled(false);  // unlit until the lock key's state is known
-        bar->addPermanentWidget(label);
-        m_indicators[indicator] = label;
-    }
-    m_locks = new CLockIndicators(this);
-    connect(m_locks, &CLockIndicators::Changed, this, &CMainFrame::ShowLockStates);
-    ShowLockStates(m_locks->States());
-}
-
-void CMainFrame::ShowLockStates(const LockStates& states) {
-    m_indicators["CAP"]->setEnabled(states.caps);
-    m_indicators["NUM"]->setEnabled(states.num);
-    m_indicators["SCRL"]->setEnabled(states.scroll);
-}
-
-bool CMainFrame::LockIndicatorLit(const char* indicator) const {
-    const auto found = m_indicators.find(indicator);
-    return found != m_indicators.end() && found->second->isEnabled();
-}
-
 void CMainFrame::CreateClient() {
     m_mainSplitter = new QSplitter(Qt::Horizontal, this);
     m_mainSplitter->setChildrenCollapsible(false);
@@ -233,6 +189,9 @@ void CMainFrame::CreateClient() {
 
     m_layout = new CLayoutMemory(theStore.MoreSettings(), m_listSplitter, m_treeView, this);
     m_notifier = new CNewsNotifier(this);
+    m_status = new CMainStatusBar(*statusBar(), *m_notifier);
+    m_print = new CPrintCommands(*this, *m_htmlView);
+    m_focus = new CFocusCommands(*this, [this] { return Panes(); });
 
     m_mainSplitter->addWidget(m_leftSplitter);
     m_mainSplitter->addWidget(m_rightSplitter);
@@ -388,7 +347,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
         ApplyStartLayout();
         m_layout->RestoreListShare(kMinimumListHeight);
     }
-    m_locks->Watch(windowHandle());
+    m_status->WatchLocks(windowHandle());
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -402,45 +361,6 @@ void CMainFrame::SetUnreadTotal(int unread) {
     m_caption =
         unread > 0 ? QStringLiteral("%1 (%2)").arg(Utf8(kCaption)).arg(unread) : Utf8(kCaption);
     setWindowTitle(m_caption);
-}
-
-void CMainFrame::SetStatusText(const QString& text) {
-    m_message->setText(text);
-}
-
-QString CMainFrame::StatusText() const {
-    return m_message->text();
-}
-
-void CMainFrame::ShowUpdateProgress(const UpdateTally& tally) {
-    m_progress->setRange(0, std::max(tally.total, 1));
-    m_progress->setValue(std::min(tally.done, std::max(tally.total, 1)));
-    m_updateText->setText(QString::fromStdString(UpdateProgressText(tally)));
-    m_progress->show();
-}
-
-void CMainFrame::ShowUpdateDone(const UpdateTally& tally) {
-    m_notifier->UpdateDone(tally);
-    m_progress->hide();
-    if (tally.stopped) {
-        // A failure to store says so in the message pane; a shutdown needs no word.
-        m_updateText->clear();
-        return;
-    }
-    QString text = QString::fromStdString(UpdateSummaryText(tally));
-    const std::string silent = SilentServiceText(tally);
-    if (!silent.empty()) {
-        text += Utf8("。") + QString::fromStdString(silent);
-    }
-    m_updateText->setText(text);
-}
-
-void CMainFrame::SetUpdateText(const QString& text) {
-    m_updateText->setText(text);
-}
-
-QString CMainFrame::UpdateText() const {
-    return m_updateText->text();
 }
 
 void CMainFrame::SetRecentFiles(const QStringList& files) {
@@ -498,25 +418,25 @@ void CMainFrame::OnCommand(int commandId) {
             close();
             break;
         case ID_FILE_PRINT:
-            Print();
+            m_print->Print();
             break;
         case ID_FILE_PRINT_PREVIEW:
-            PrintPreview();
+            m_print->PrintPreview();
             break;
         case ID_FILE_PRINT_SETUP:
-            PrintSetup();
+            m_print->PrintSetup();
             break;
         case ID_EDIT_UNDO:
         case ID_EDIT_CUT:
         case ID_EDIT_COPY:
         case ID_EDIT_PASTE:
-            ForwardEditCommand(commandId);
+            m_focus->ForwardEditCommand(commandId);
             break;
         case ID_NEXT_PANE:
-            CyclePane(1);
+            m_focus->CyclePane(1);
             break;
         case ID_PREV_PANE:
-            CyclePane(-1);
+            m_focus->CyclePane(-1);
             break;
         case ID_MARK_ALL_READ:
             m_reading->MarkAllRead();
@@ -531,64 +451,4 @@ void CMainFrame::OnCommand(int commandId) {
             emit ApplicationCommand(commandId);
             break;
     }
-}
-
-void CMainFrame::ForwardEditCommand(int commandId) {
-    QWidget* focus = QApplication::focusWidget();
-    for (QWidget* widget = focus; widget; widget = widget->parentWidget()) {
-        if (auto* web = qobject_cast<QWebEngineView*>(widget)) {
-            static const std::map<int, QWebEnginePage::WebAction> kWebActions = {
-                {ID_EDIT_UNDO, QWebEnginePage::Undo},
-                {ID_EDIT_CUT, QWebEnginePage::Cut},
-                {ID_EDIT_COPY, QWebEnginePage::Copy},
-                {ID_EDIT_PASTE, QWebEnginePage::Paste}};
-            web->triggerPageAction(kWebActions.at(commandId));
-            return;
-        }
-    }
-    static const std::map<int, const char*> kSlots = {{ID_EDIT_UNDO, "undo"},
-                                                      {ID_EDIT_CUT, "cut"},
-                                                      {ID_EDIT_COPY, "copy"},
-                                                      {ID_EDIT_PASTE, "paste"}};
-    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus)) {
-        QMetaObject::invokeMethod(focus, kSlots.at(commandId));
-    }
-}
-
-void CMainFrame::CyclePane(int step) {
-    const QList<QWidget*> panes = Panes();
-    QWidget* focus = QApplication::focusWidget();
-    int current = -1;
-    for (int i = 0; i < panes.size(); ++i) {
-        if (focus && (panes[i] == focus || panes[i]->isAncestorOf(focus))) {
-            current = i;
-        }
-    }
-    const int count = static_cast<int>(panes.size());
-    const int next = current < 0 ? 0 : ((current + step) % count + count) % count;
-    panes[next]->setFocus(Qt::TabFocusReason);
-}
-
-void CMainFrame::Print() {
-    QPrintDialog dialog(&m_printer, this);
-    if (dialog.exec() == QDialog::Accepted) {
-        m_htmlView->print(&m_printer);
-    }
-}
-
-void CMainFrame::PrintPreview() {
-    QPrintPreviewDialog preview(&m_printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
-        // The pane prints asynchronously; the preview wants its pages now.
-        QEventLoop loop;
-        connect(m_htmlView, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
-        m_htmlView->print(printer);
-        loop.exec();
-    });
-    preview.exec();
-}
-
-void CMainFrame::PrintSetup() {
-    QPageSetupDialog dialog(&m_printer, this);
-    dialog.exec();
 }

@@ -1,21 +1,20 @@
 #pragma once
 
-#include <QLabel>
 #include <QMainWindow>
-#include <QPrinter>
-#include <QProgressBar>
 #include <QSplitter>
 #include <atomic>
 #include <map>
 #include <string>
 
-#include "app/lock_indicators.h"
+#include "app/main_status_bar.h"
 #include "feeds/engine_report.h"
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 
+class CFocusCommands;
 class CLayoutMemory;
 class CNewsNotifier;
+class CPrintCommands;
 class CReadingCommands;
 class CTD_FormView;
 class CTD_HtmlView;
@@ -67,28 +66,23 @@ public:
     void GivePageRoom();
     static constexpr double kStartListShare = 0.4;
 
-    // The indicators' state as the status bar shows it: CAP, NUM, SCRL lit.
-    bool LockIndicatorLit(const char* indicator) const;
-
+    // The status bar's panes (CMainStatusBar) as the window's callers reach them.
+    bool LockIndicatorLit(const char* indicator) const {
+        return m_status->LockIndicatorLit(indicator);
+    }
     // Repaints the view of the news-list place (the document asked its views to update).
     void RepaintListPlace();
 
-    void SetStatusText(const QString& text);
-    QString StatusText() const;
+    void SetStatusText(const QString& text) { m_status->SetStatusText(text); }
+    QString StatusText() const { return m_status->StatusText(); }
     // The caption for `unread` unread news in the tree's channels.
     void SetUnreadTotal(int unread);
     QString Caption() const { return m_caption; }
-
-    // The update's pane of the status bar, beside the message pane (which the news list
-    // uses): while an update runs, a progress indicator and "正在更新：n/N".
-    void ShowUpdateProgress(const UpdateTally& tally);
-    // An update ended: the indicator goes and, unless it was stopped, the pane shows its
-    // summary (and which search service gave nothing, if one did).
-    void ShowUpdateDone(const UpdateTally& tally);
-    // Any other word on updates, in the same pane.
-    void SetUpdateText(const QString& text);
-    QString UpdateText() const;
-    QProgressBar* UpdateProgressBar() const { return m_progress; }
+    void ShowUpdateProgress(const UpdateTally& tally) { m_status->ShowUpdateProgress(tally); }
+    void ShowUpdateDone(const UpdateTally& tally) { m_status->ShowUpdateDone(tally); }
+    void SetUpdateText(const QString& text) { m_status->SetUpdateText(text); }
+    QString UpdateText() const { return m_status->UpdateText(); }
+    QProgressBar* UpdateProgressBar() const { return m_status->UpdateProgressBar(); }
     // What tells of an update's news while the window is out of sight.
     CNewsNotifier* Notifier() const { return m_notifier; }
     void SetRecentFiles(const QStringList& files);
@@ -106,7 +100,6 @@ public:
     QList<QWidget*> Panes() const;
 
     static const char kCaption[];
-    static const char kIdleText[];
     static const char kNoUnreadText[];
 
 signals:
@@ -120,7 +113,6 @@ protected:
 private:
     void CreateMenus();
     void CreateAccelerators();
-    void CreateStatusBar();
     void CreateClient();
     QAction* AddCommand(QMenu* menu, const QString& text, int commandId);
     void OnCommand(int commandId);
@@ -129,16 +121,10 @@ private:
     void ShowNewspaper();
     // Shows the item page of the stored item `id` (a link of a generated page).
     void ShowItemPage(long long id);
-    void ShowLockStates(const LockStates& states);
     // The news list's height when it takes its start-up share of the right side.
     int StartListHeight() const;
     // A news list for `mode`, wired to the status bar and the browser pane.
     CTD_ListView* NewListView(int mode);
-    void ForwardEditCommand(int commandId);
-    void CyclePane(int step);
-    void Print();
-    void PrintPreview();
-    void PrintSetup();
 
     QSplitter* m_mainSplitter = nullptr;
     QSplitter* m_leftSplitter = nullptr;
@@ -148,20 +134,17 @@ private:
     CTD_HtmlView* m_htmlView = nullptr;
     CTD_FormView* m_searchBar = nullptr;
     CTD_LeftFormView* m_linkPanel = nullptr;
-    QLabel* m_message = nullptr;
-    std::map<std::string, QLabel*> m_indicators;  // CAP, NUM, SCRL
-    CLockIndicators* m_locks = nullptr;
-    QLabel* m_updateText = nullptr;
-    QProgressBar* m_progress = nullptr;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QList<QAction*> m_recentActions;
     std::map<int, QAction*> m_actions;
-    QPrinter m_printer;
     bool m_sized = false;
     CLayoutMemory* m_layout = nullptr;  // children of the window
     CNewsNotifier* m_notifier = nullptr;
     CReadingCommands* m_reading = nullptr;
+    CMainStatusBar* m_status = nullptr;
+    CPrintCommands* m_print = nullptr;
+    CFocusCommands* m_focus = nullptr;
     QString m_caption;
 };
 

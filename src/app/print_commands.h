@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+#include <QPrinter>
+
+class CTD_HtmlView;
+class QWidget;
+
+// 打印, 打印预览 and 打印设置 of the 文件 menu: they print the browser pane's page with the
+// one printer set-up the window keeps while it runs.
+//
+// Window thread only.
+class CPrintCommands : public QObject {
+    Q_OBJECT
+public:
+    CPrintCommands(QWidget& window, CTD_HtmlView& page);
+
+    void Print();
+    void PrintPreview();
+    void PrintSetup();
+
+private:
+    QWidget& m_window;
+    CTD_HtmlView& m_page;
+    QPrinter m_printer;
+};
