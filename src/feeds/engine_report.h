@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "store/source_status.h"
 
@@ -23,8 +25,30 @@ struct UpdateTally {
     int searchFailureStatus = 0;
     // The update was stopped before its end (shutdown, or storing failed).
     bool stopped = false;
+    // Fetches that got an answer from a server, whatever it said (all but network errors):
+    // none with failures means no connection could be made at all.
+    int reachedSources = 0;
+    // The first channels with a failed source, kNamedFailingChannels at most, in the order
+    // they failed, and whether other channels failed besides.
+    static constexpr std::size_t kNamedFailingChannels = 3;
+    std::vector<std::string> failingChannels;
+    bool moreChannelsFailed = false;
 
     bool SearchServiceSilent() const { return searchTried > 0 && searchFed == 0; }
+    bool NothingReached() const { return failedSources > 0 && reachedSources == 0; }
+    // Notes a failed source of `channel` (names compare ignoring ASCII case).
+    void NoteFailingChannel(const std::string& channel) {
+        for (const std::string& named : failingChannels) {
+            if (EqualsIgnoreAsciiCase(named, channel)) {
+                return;
+            }
+        }
+        if (failingChannels.size() < kNamedFailingChannels) {
+            failingChannels.push_back(channel);
+        } else {
+            moreChannelsFailed = true;
+        }
+    }
 };
 
 // Something the user must hear of while the store starts and the engine runs: the window

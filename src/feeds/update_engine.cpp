@@ -425,6 +425,10 @@ void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus&
         return;
     }
     m_tally.failedSources += failed ? 1 : 0;
+    m_tally.reachedSources += status.outcome == SourceOutcome::kNetworkError ? 0 : 1;
+    if (failed) {
+        m_tally.NoteFailingChannel(source.keyword);
+    }
     if (!source.Subscribed()) {
         ++m_tally.searchTried;
         m_tally.searchFed += failed ? 0 : 1;

@@ -143,7 +143,7 @@ std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
         const auto found = node.type == NODE_KEY ? sources.find(node.name) : sources.end();
         const std::vector<SourceStatus>& mine = found == sources.end() ? kNoSources : found->second;
         Sent now{Label(node.name, node.count),
-                 NodeTooltip(node.name, node.count, node.unread, mine), AllSourcesFailed(mine),
+                 NodeTooltip(node.name, node.count, node.unread, mine), FailureMarkShown(mine),
                  node.unread};
         Sent& sent = m_sent[node.item];
         if (sent != now) {

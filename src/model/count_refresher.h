@@ -24,15 +24,14 @@ struct AccessDate;
 // the number of its items newer than the retention period, a folder's the sum over every
 // channel below it; beside the label goes how many of those are unread. Each label comes with
 // the node's tooltip (its whole name, its counts and, for a channel, each source of its latest
-// update with the outcome) and, for a channel whose sources all failed, a warning mark. A pass
-// reads every channel's counts with one grouped statement and the sources' outcomes with
-// another, sums the folders from the node map and hands the labels and unread counts that
-// changed to the window in one batch.
-// The first pass runs at once. The next runs when woken (a feed was stored, the tree or the
-// settings changed), or when a check at every interval finds the retention cut-off date or
-// the tree changed, and at least once a minute for writers that wake nobody (another
-// process on the same database). Ends when the database is found closed at the start of a
-// pass, or when stopped.
+// update with the outcome) and, for a channel with a failing subscribed feed (or whose sources all
+// failed), a warning mark. A pass reads every channel's counts with one grouped statement and the
+// sources' outcomes with another, sums the folders from the node map and hands the labels and
+// unread counts that changed to the window in one batch. The first pass runs at once. The next runs
+// when woken (a feed was stored, the tree or the settings changed), or when a check at every
+// interval finds the retention cut-off date or the tree changed, and at least once a minute for
+// writers that wake nobody (another process on the same database). Ends when the database is found
+// closed at the start of a pass, or when stopped.
 //
 // The refresher runs on a thread of its own and reaches the window only through `setLabels`,
 // which must not wait for the window thread (the tree posts it to its own thread), so the
@@ -44,7 +43,7 @@ public:
         CNodeMap::Handle item = CNodeMap::kNoItem;
         std::string label;
         std::string tooltip;
-        bool warning = false;  // a channel whose sources all failed in its latest update
+        bool warning = false;  // a channel with a failing source (FailureMarkShown)
         int unread = 0;        // how many of the label's count are unread
         // The node map generation the label was counted at. A label that reaches the window
         // after the tree changed may belong to a renamed node or to a deleted item whose

@@ -1,6 +1,7 @@
 #include "model/node_map.h"
 
 #include <algorithm>
+#include <set>
 
 #include "base/text_util.h"
 
@@ -200,48 +201,74 @@ void CNodeMap::SetName(Handle item, std::string_view name) {
     Changed();
 }
 
-std::pair<int, int> CNodeMap::CountBranchLocked(Handle item, const CountsByName& countByName,
-                                                const CountsByName& unreadByName,
-                                                std::vector<NodeCount>* out) {
+CNodeMap::BranchCount CNodeMap::CountBranchLocked(Handle item, const CountInputs& inputs,
+                                                  std::vector<NodeCount>* out) {
+    BranchCount branch;
     const auto found = m_entries.find(item);
     if (found == m_entries.end()) {
-        return {0, 0};
+        return branch;
     }
     Entry& entry = found->second;
     CKeywordNode& record = entry.record;
-    int own = 0;
-    int ownUnread = 0;
     if (record.type == NODE_KEY) {
-        const auto count = countByName.find(record.name);
-        own = count == countByName.end() ? 0 : count->second;
-        record.recentCount = own;
-        const auto unread = unreadByName.find(record.name);
-        ownUnread = unread == unreadByName.end() ? 0 : unread->second;
+        branch.count = CountOf(inputs.recent, record.name);
+        branch.unread = CountOf(inputs.unread, record.name);
+        record.recentCount = branch.count;
+        if (inputs.repeated.count(record.name) > 0) {
+            branch.repeated.insert(record.name);
+        }
     }
-    int below = 0;
-    int belowUnread = 0;
+    // A channel name found in several children's branches is one channel of the database:
+    // its items count once.
+    std::map<std::string, int, LessIgnoreAsciiCase> branchesHolding;
     for (Handle child : entry.children) {
-        const auto [count, unread] = CountBranchLocked(child, countByName, unreadByName, out);
-        below += count;
-        belowUnread += unread;
+        BranchCount below = CountBranchLocked(child, inputs, out);
+        branch.count += below.count;
+        branch.unread += below.unread;
+        for (const std::string& name : below.repeated) {
+            ++branchesHolding[name];
+            branch.repeated.insert(name);
+        }
+    }
+    for (const auto& [name, branches] : branchesHolding) {
+        const int extra =
+            branches - 1 +
+            (record.type == NODE_KEY && EqualsIgnoreAsciiCase(name, record.name) ? 1 : 0);
+        branch.count -= extra * CountOf(inputs.recent, name);
+        branch.unread -= extra * CountOf(inputs.unread, name);
     }
     if (record.type == NODE_KEY) {
-        out->push_back({item, record.name, own, ownUnread, NODE_KEY});
+        out->push_back({item, record.name, CountOf(inputs.recent, record.name),
+                        CountOf(inputs.unread, record.name), NODE_KEY});
     } else if (record.type == NODE_FOLDER) {
-        out->push_back({item, record.name, below, belowUnread, NODE_FOLDER});
+        out->push_back({item, record.name, branch.count, branch.unread, NODE_FOLDER});
     }
-    return {own + below, ownUnread + belowUnread};
+    return branch;
+}
+
+int CNodeMap::CountOf(const CountsByName& counts, const std::string& name) {
+    const auto found = counts.find(name);
+    return found == counts.end() ? 0 : found->second;
 }
 
 CNodeMap::Counts CNodeMap::ApplyRecentCounts(const CountsByName& countByName,
                                              const CountsByName& unreadByName) {
     std::lock_guard lock(m_mutex);
+    CountInputs inputs{countByName, unreadByName, {}};
+    // The names more than one channel node bears; usually none, and then a branch's count is
+    // the plain sum of its channels'.
+    std::set<std::string, LessIgnoreAsciiCase> seen;
+    for (const auto& [handle, entry] : m_entries) {
+        if (entry.record.type == NODE_KEY && !seen.insert(entry.record.name).second) {
+            inputs.repeated.insert(entry.record.name);
+        }
+    }
     Counts counts;
     counts.generation = m_generation;
     counts.nodes.reserve(m_entries.size());
     for (const auto& [handle, entry] : m_entries) {
         if (entry.parent == kNoItem || m_entries.count(entry.parent) == 0) {
-            CountBranchLocked(handle, countByName, unreadByName, &counts.nodes);
+            CountBranchLocked(handle, inputs, &counts.nodes);
         }
     }
     return counts;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,8 +77,9 @@ public:
 
     // Sets every channel's recent count to its name's count in `countByName` (0 when the
     // name is missing) and returns every channel's count and every folder's: the sum over
-    // the channels below it at any depth; the unread counts likewise from `unreadByName`.
-    // All under one lock, so the sums fit the tree.
+    // the channels below it at any depth, where channels of one name (in two folders, say)
+    // count once, since they list the same items; the unread counts likewise from
+    // `unreadByName`. All under one lock, so the sums fit the tree.
     Counts ApplyRecentCounts(const CountsByName& countByName,
                              const CountsByName& unreadByName = {});
 
@@ -95,11 +97,24 @@ private:
     };
     void DescendantsLocked(Handle item, std::vector<Handle>* out) const;
     bool MoveEntryLocked(Handle from, Handle to, Handle newParent, Handle after);
-    // The sums of the recent and unread counts of `item` (if a channel) and every channel
-    // below it; appends the counts of `item` and its descendants to `out`, children first.
-    std::pair<int, int> CountBranchLocked(Handle item, const CountsByName& countByName,
-                                          const CountsByName& unreadByName,
-                                          std::vector<NodeCount>* out);
+    using NameSet = std::set<std::string, LessIgnoreAsciiCase>;
+    struct CountInputs {
+        const CountsByName& recent;
+        const CountsByName& unread;
+        NameSet repeated;  // channel names more than one node bears
+    };
+    // A branch's recent and unread counts, each channel name counted once, and which of the
+    // repeated names occur in it.
+    struct BranchCount {
+        int count = 0;
+        int unread = 0;
+        NameSet repeated;
+    };
+    // The counts of `item` (if a channel) and every channel below it; appends the counts of
+    // `item` and its descendants to `out`, children first.
+    BranchCount CountBranchLocked(Handle item, const CountInputs& inputs,
+                                  std::vector<NodeCount>* out);
+    static int CountOf(const CountsByName& counts, const std::string& name);
     void Changed();
 
     mutable std::mutex m_mutex;

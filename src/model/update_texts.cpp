@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/charset.h"
 #include "base/text_util.h"
 #include "base/utc_time.h"
 
@@ -18,13 +19,107 @@ const char* EngineName(int engine) {
 }
 
 std::string ShortAddress(const std::string& address) {
-    if (address.size() <= kShownAddressBytes) {
-        return address;
+    const std::string shown = DisplayAddress(address);
+    if (shown.size() <= kShownAddressBytes) {
+        return shown;
     }
-    return std::string(CutToCodePageLimit(address, kShownAddressBytes - 3)) + "...";
+    return std::string(CutToCodePageLimit(shown, kShownAddressBytes - 3)) + "...";
+}
+
+int HexValue(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+// What an HTTP status means, in the user's words.
+const char* HttpStatusWords(int status) {
+    switch (status) {
+        case 400:
+            return "请求有误";
+        case 401:
+            return "需要登录";
+        case 403:
+            return "禁止访问";
+        case 404:
+            return "找不到该页面";
+        case 405:
+            return "服务器不接受这种请求";
+        case 406:
+            return "服务器无法提供可接受的内容";
+        case 407:
+            return "需要登录代理服务器";
+        case 408:
+            return "请求超时";
+        case 410:
+            return "已不存在";
+        case 429:
+            return "请求过于频繁";
+        case 451:
+            return "因法律原因无法提供";
+        case 500:
+            return "服务器内部错误";
+        case 501:
+            return "服务器不支持这种请求";
+        case 502:
+            return "网关错误";
+        case 503:
+            return "服务暂时不可用";
+        case 504:
+            return "网关超时";
+        default:
+            break;
+    }
+    if (status >= 300 && status < 400) {
+        return "重定向没有完成";
+    }
+    if (status >= 400 && status < 500) {
+        return "请求被拒绝";
+    }
+    if (status >= 500 && status < 600) {
+        return "服务器错误";
+    }
+    return "服务器的回答无法使用";
 }
 
 }  // namespace
+
+std::string DisplayAddress(std::string_view address) {
+    // Only escapes of bytes outside ASCII are undone: an escaped "&" or "%" keeps the meaning
+    // of the address it stands in.
+    std::string decoded;
+    bool changed = false;
+    for (std::size_t pos = 0; pos < address.size(); ++pos) {
+        if (address[pos] == '%' && pos + 2 < address.size()) {
+            const int high = HexValue(address[pos + 1]);
+            const int low = HexValue(address[pos + 2]);
+            if (high >= 8 && low >= 0) {
+                decoded.push_back(static_cast<char>(high * 16 + low));
+                pos += 2;
+                changed = true;
+                continue;
+            }
+        }
+        decoded.push_back(address[pos]);
+    }
+    if (!changed) {
+        return std::string(address);
+    }
+    if (IsValidUtf8(decoded)) {
+        return decoded;
+    }
+    // A word of a service that reads GBK.
+    std::string converted;
+    if (ConvertCharset("GB18030", "UTF-8", decoded, &converted) && IsValidUtf8(converted)) {
+        return converted;
+    }
+    return std::string(address);
+}
+
+std::string HttpStatusText(int status) {
+    return std::string(HttpStatusWords(status)) + "（HTTP " + std::to_string(status) + "）";
+}
 
 std::string OutcomeText(SourceOutcome outcome, int httpStatus) {
     switch (outcome) {
@@ -33,7 +128,7 @@ std::string OutcomeText(SourceOutcome outcome, int httpStatus) {
         case SourceOutcome::kNotModified:
             return "没有变化";
         case SourceOutcome::kHttpError:
-            return "HTTP " + std::to_string(httpStatus);
+            return HttpStatusText(httpStatus);
         case SourceOutcome::kNetworkError:
             return "无法连接";
         case SourceOutcome::kNotAFeed:
@@ -55,10 +150,20 @@ std::string UpdateSummaryText(const UpdateTally& tally) {
     if (tally.failedSources > 0) {
         text += "，" + std::to_string(tally.failedSources) + " 个来源失败";
     }
+    if (!tally.failingChannels.empty()) {
+        text += "（";
+        for (std::size_t i = 0; i < tally.failingChannels.size(); ++i) {
+            text += (i > 0 ? "、" : "") + tally.failingChannels[i];
+        }
+        text += tally.moreChannelsFailed ? " 等）" : "）";
+    }
     return text;
 }
 
 std::string SilentServiceText(const UpdateTally& tally) {
+    if (tally.NothingReached()) {
+        return "无法连接：没有一个新闻源或搜索服务能够连接，请检查网络连接后再更新";
+    }
     if (!tally.SearchServiceSilent()) {
         return {};
     }
@@ -102,14 +207,15 @@ std::string NodeTooltip(const std::string& name, int count, int unread,
     return text;
 }
 
-bool AllSourcesFailed(const std::vector<SourceStatus>& sources) {
-    if (sources.empty()) {
-        return false;
-    }
+bool FailureMarkShown(const std::vector<SourceStatus>& sources) {
+    bool allFailed = !sources.empty();
     for (const SourceStatus& source : sources) {
-        if (!IsFailedOutcome(source.outcome)) {
-            return false;
+        const bool failed = IsFailedOutcome(source.outcome);
+        // A feed the user subscribed to counts on its own, whatever the search found.
+        if (failed && source.service.empty()) {
+            return true;
         }
+        allFailed = allFailed && failed;
     }
-    return true;
+    return allFailed;
 }

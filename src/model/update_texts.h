@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "feeds/engine_report.h"
@@ -13,16 +14,24 @@
 // The search services' names as the settings show them, by engine index.
 extern const char* const kSearchEngineNames[4];
 
-// An outcome as the user reads it: "正常", "HTTP 404", "无法连接", "不是新闻源",
-// "服务器要求稍后再试" ...
+// An outcome as the user reads it: "正常", "找不到该页面（HTTP 404）", "无法连接",
+// "不是新闻源", "服务器要求稍后再试" ...
 std::string OutcomeText(SourceOutcome outcome, int httpStatus);
+// An HTTP status in words, the number in brackets: "服务器内部错误（HTTP 500）".
+std::string HttpStatusText(int status);
+// An address as the user reads it: escapes of characters outside ASCII decoded ("q=天气",
+// not "q=%E5%A4%A9%E6%B0%94"; GBK escapes too), escaped ASCII left as it is. An address
+// whose escapes are no text is returned unchanged.
+std::string DisplayAddress(std::string_view address);
 
 // "正在更新：n/N"
 std::string UpdateProgressText(const UpdateTally& tally);
-// "更新完成：新增 37 条新闻，2 个来源失败" (no failure part when none failed).
+// "更新完成：新增 37 条新闻，2 个来源失败（足球、天气）": no failure part when none failed,
+// at most three failing channels named, "等" when there are more.
 std::string UpdateSummaryText(const UpdateTally& tally);
-// When the update's search service gave no feed at all: which one, why, and what to do;
-// "" when it answered.
+// What the update's failures ask of the user: when no server could be reached at all, that
+// no connection could be made; when the search service gave no feed while others answered,
+// which one, why, and to choose another; "" otherwise.
 std::string SilentServiceText(const UpdateTally& tally);
 
 // A service's most recent result beside its name in the settings: "正常（2024-05-01 12:30）",
@@ -37,5 +46,6 @@ std::string LocalMomentText(const std::string& utcText);
 // of its latest update) with its last outcome.
 std::string NodeTooltip(const std::string& name, int count, int unread,
                         const std::vector<SourceStatus>& sources);
-// Whether a channel's warning mark shows: it has sources and every one of them failed.
-bool AllSourcesFailed(const std::vector<SourceStatus>& sources);
+// Whether a channel's warning mark shows: a feed subscribed for it failed, or it has sources
+// and every one of them failed.
+bool FailureMarkShown(const std::vector<SourceStatus>& sources);

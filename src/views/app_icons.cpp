@@ -35,12 +35,13 @@ QPixmap Folder(bool open) {
     return pixmap;
 }
 
-QPixmap Channel(bool selected) {
+QPixmap Channel(bool selected, bool failing = false) {
     QPixmap pixmap = Blank();
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(selected ? QColor(230, 90, 0) : QColor(250, 140, 30));
+    const QColor body = failing ? QColor(150, 150, 150) : QColor(250, 140, 30);
+    painter.setBrush(selected ? body.darker(115) : body);
     painter.drawRoundedRect(1, 1, 14, 14, 3, 3);
     painter.setPen(QPen(Qt::white, 1.6));
     painter.setBrush(Qt::NoBrush);
@@ -51,22 +52,18 @@ QPixmap Channel(bool selected) {
     return pixmap;
 }
 
-// The channel image with a red warning sign over its lower right corner.
+// A failing channel: the channel image in grey, and over its lower right part a red disc with
+// a white "!", a third of the icon, so that it shows at 16 pixels without hovering.
 QPixmap WarnedChannel(bool selected) {
-    QPixmap pixmap = Channel(selected);
+    QPixmap pixmap = Channel(selected, true);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath sign;
-    sign.moveTo(11.5, 6);
-    sign.lineTo(16, 15.5);
-    sign.lineTo(7, 15.5);
-    sign.closeSubpath();
     painter.setPen(QPen(Qt::white, 1));
-    painter.setBrush(QColor(210, 30, 30));
-    painter.drawPath(sign);
-    painter.setPen(QPen(Qt::white, 1.4));
-    painter.drawLine(QPointF(11.5, 9), QPointF(11.5, 12.5));
-    painter.drawPoint(QPointF(11.5, 14.2));
+    painter.setBrush(QColor(215, 25, 25));
+    painter.drawEllipse(QRectF(5, 5, 11, 11));
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(QPointF(10.5, 7), QPointF(10.5, 11.2));
+    painter.drawPoint(QPointF(10.5, 13.5));
     return pixmap;
 }
 

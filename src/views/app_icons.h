@@ -11,7 +11,7 @@ QIcon ApplicationIcon();
 // Tree icons: a folder (open when selected) and a channel (highlighted when selected).
 QIcon FolderIcon();
 QIcon ChannelIcon();
-// A channel whose sources all failed in its latest update: the channel with a warning sign.
+// A channel with a failing source (FailureMarkShown): the channel in grey under a red "!".
 QIcon WarnedChannelIcon();
 // The root's icon: the folder image in both states.
 QIcon RootIcon();

@@ -125,7 +125,7 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
     EXPECT_EQ(run.out,
               "足球\t5 feeds\t2 new items\t0 failed\t0 unchanged\t0 partial\n"
               "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\t0 partial\n"
-              "更新完成：新增 2 条新闻，5 个来源失败\n");
+              "更新完成：新增 2 条新闻，5 个来源失败（silent）\n");
     EXPECT_EQ(server.HitCount("/ns"), 10);
 
     // What became of each source: one object per search page of each channel.

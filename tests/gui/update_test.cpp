@@ -95,7 +95,8 @@ TEST_F(Updates, UpdateAllStartsAnUpdateUnlessOneRunsAndTheStatusBarFollowsIt) {
     EXPECT_EQ(file[2]->data().toInt(), ID_UPDATE_ALL);
     EXPECT_EQ(file[2]->text(), QString::fromUtf8("全部更新\tF5"));
     // Five pages of each channel's search: weather's five answered 404.
-    EXPECT_EQ(Frame()->UpdateText(), QString::fromUtf8("更新完成：新增 4 条新闻，5 个来源失败"));
+    EXPECT_EQ(Frame()->UpdateText(),
+              QString::fromUtf8("更新完成：新增 4 条新闻，5 个来源失败（weather）"));
     EXPECT_FALSE(Frame()->UpdateProgressBar()->isVisible());
 
     *m_held = true;
@@ -264,7 +265,7 @@ TEST_F(Updates, TheTreeMarksAChannelWhoseSourcesAllFailedAndTellsWhy) {
     const QString tip = weather->toolTip(0);
     EXPECT_TRUE(tip.startsWith(QString::fromUtf8("weather\n最近新闻：共 0 条，未读 0 条\n搜索 ")))
         << tip.toStdString();
-    EXPECT_TRUE(tip.endsWith(QString::fromUtf8("：HTTP 404"))) << tip.toStdString();
+    EXPECT_TRUE(tip.endsWith(QString::fromUtf8("：找不到该页面（HTTP 404）"))) << tip.toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return football->toolTip(0).contains(QString::fromUtf8("：正常")); }, 10000));
     EXPECT_TRUE(ItemNamed("体育")->toolTip(0).startsWith(QString::fromUtf8("体育\n最近新闻：")));
@@ -297,8 +298,9 @@ TEST_F(Updates, ASearchServiceThatGivesNothingIsNamedInTheStatusBar) {
     OpenAndSettle();
     EXPECT_EQ(
         Frame()->UpdateText(),
-        QString::fromUtf8("更新完成：新增 0 条新闻，15 个来源失败。搜索服务“百度”没有提供新闻（"
-                          "不是新闻源），请在“帮助 → 系统设置”中选择其他搜索服务"));
+        QString::fromUtf8("更新完成：新增 0 条新闻，15 个来源失败（足球、Rock 'n' Roll、weather）。"
+                          "搜索服务“百度”没有提供新闻（不是新闻源），请在“帮助 → 系统设置”中选择"
+                          "其他搜索服务"));
 }
 
 // An update that stores news while the window is minimised gives one message with their

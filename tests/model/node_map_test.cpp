@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <thread>
 
 namespace {
@@ -66,4 +67,32 @@ TEST(NodeMap, ReadersOnOtherThreadsSeeEveryMoveWholeOrNotAtAll) {
     done = true;
     reader.join();
     EXPECT_STREQ(nodes.Lookup(handle).name, "b");
+}
+
+// Channels of one name list the same items: a folder holding several counts them once, at
+// every level, while each channel keeps its own count.
+TEST(NodeMap, ChannelsOfOneNameCountOnceInTheFoldersAboveThem) {
+    // root(1){a(2){x(5), y(6){X(7)}}, b(3){x(8)}, c(4)}
+    CNodeMap nodes;
+    nodes.Insert(1, CNodeMap::kNoItem, CKeywordNode::NewNode("root", NODE_FOLDER));
+    nodes.Insert(2, 1, CKeywordNode::NewNode("a", NODE_FOLDER));
+    nodes.Insert(3, 1, CKeywordNode::NewNode("b", NODE_FOLDER));
+    nodes.Insert(4, 1, CKeywordNode::NewNode("c", NODE_KEY));
+    nodes.Insert(5, 2, CKeywordNode::NewNode("x", NODE_KEY));
+    nodes.Insert(6, 2, CKeywordNode::NewNode("y", NODE_FOLDER));
+    nodes.Insert(7, 6, CKeywordNode::NewNode("X", NODE_KEY));
+    nodes.Insert(8, 3, CKeywordNode::NewNode("x", NODE_KEY));
+    const CNodeMap::Counts counts = nodes.ApplyRecentCounts({{"x", 10}, {"c", 1}}, {{"x", 4}});
+    std::map<CNodeMap::Handle, std::pair<int, int>> byItem;
+    for (const CNodeMap::NodeCount& node : counts.nodes) {
+        byItem[node.item] = {node.count, node.unread};
+    }
+    using P = std::pair<int, int>;
+    EXPECT_EQ(byItem[5], P(10, 4));
+    EXPECT_EQ(byItem[7], P(10, 4));
+    EXPECT_EQ(byItem[8], P(10, 4));
+    EXPECT_EQ(byItem[6], P(10, 4));
+    EXPECT_EQ(byItem[2], P(10, 4));
+    EXPECT_EQ(byItem[3], P(10, 4));
+    EXPECT_EQ(byItem[1], P(11, 4));
 }
