@@ -16,7 +16,6 @@
 #include "app/reading_commands.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
-#include "model/item_link.h"
 #include "model/list_mode.h"
 #include "model/newspaper_page.h"
 #include "views/book_view.h"
@@ -191,7 +190,8 @@ void CMainFrame::CreateClient() {
     m_notifier = new CNewsNotifier(this);
     m_status = new CMainStatusBar(*statusBar(), *m_notifier);
     m_print = new CPrintCommands(*this, *m_htmlView);
-    m_focus = new CFocusCommands(*this, [this] { return Panes(); });
+    m_focus = new CFocusCommands(
+        *this, [this] { return Panes(); }, [this](int id) { return CommandAction(id); });
 
     m_mainSplitter->addWidget(m_leftSplitter);
     m_mainSplitter->addWidget(m_rightSplitter);
@@ -212,8 +212,14 @@ void CMainFrame::CreateClient() {
     connect(m_searchBar, &CTD_FormView::SearchRequested, m_reading, &CReadingCommands::ShowSearch);
     connect(m_searchBar, &CTD_FormView::SearchCleared, m_reading, &CReadingCommands::EndSearch);
     connect(m_treeView, &CTD_TreeView::UnreadTotalChanged, this, &CMainFrame::SetUnreadTotal);
+    connect(m_treeView, &CTD_TreeView::NewsCountsChanged, this, [] {
+        if (g_pListView) {
+            g_pListView->RefreshSoon();
+        }
+    });
     connect(m_htmlView, &CTD_HtmlView::AddressShown, m_searchBar, &CTD_FormView::ShowAddress);
-    connect(m_htmlView, &CTD_HtmlView::ItemLinkClicked, this, &CMainFrame::ShowItemPage);
+    connect(m_htmlView, &CTD_HtmlView::ItemLinkClicked, m_reading,
+            &CReadingCommands::ShowLinkedItem);
 }
 
 CTD_ListView* CMainFrame::NewListView(int mode) {
@@ -270,15 +276,10 @@ void CMainFrame::ShowNewspaper() {
     m_htmlView->WriteHtml(QString::fromStdString(page), QUrl(QStringLiteral("about:blank")));
 }
 
-void CMainFrame::ShowItemPage(long long id) {
-    if (const std::optional<ItemPage> page = ReadItemPageById(theStore, id)) {
-        m_htmlView->WriteHtml(QString::fromStdString(page->html),
-                              QUrl(QString::fromStdString(page->baseUrl)));
-    }
-}
-
 void CMainFrame::InitialUpdate() {
     m_treeView->OnInitialUpdate();
+    // The tree's start read the settings.
+    m_layout->RestoreWindow(this);
     m_layout->RestoreExpandedFolders();
     g_hRootItem = m_treeView->RootItem();
     m_htmlView->OnInitialUpdate();
@@ -289,7 +290,7 @@ void CMainFrame::InitialUpdate() {
 }
 
 QList<QWidget*> CMainFrame::Panes() const {
-    return {m_linkPanel, m_treeView, m_searchBar, ListPlace(), m_htmlView};
+    return {m_treeView, ListPlace(), m_htmlView, m_searchBar};
 }
 
 int CMainFrame::StartListHeight() const {

@@ -97,6 +97,7 @@ public:
     QSplitter* LeftSplitter() const { return m_leftSplitter; }
     QSplitter* RightSplitter() const { return m_rightSplitter; }
     QSplitter* ListSplitter() const { return m_listSplitter; }
+    // The panes F6 visits, in its order: the tree, the news-list place, the page, the search bar.
     QList<QWidget*> Panes() const;
 
     static const char kCaption[];
@@ -119,8 +120,6 @@ private:
     void OnNodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
     // Shows the newspaper page in the browser pane.
     void ShowNewspaper();
-    // Shows the item page of the stored item `id` (a link of a generated page).
-    void ShowItemPage(long long id);
     // The news list's height when it takes its start-up share of the right side.
     int StartListHeight() const;
     // A news list for `mode`, wired to the status bar and the browser pane.

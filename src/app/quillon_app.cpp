@@ -239,7 +239,16 @@ void CQuillonApp::OpenUpdatePage() {
     const std::string address = Services().Base("site.publisher") + kUpdatePagePath;
     ++m_openersRunning;
     m_openers.Start([this, address] {
-        OpenInExternalBrowser(address);
+        if (!OpenInExternalBrowser(address)) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, address] {
+                    if (m_frame) {
+                        TellNoBrowser(m_frame.get(), address);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
         --m_openersRunning;
     });
 }

@@ -2,8 +2,10 @@
 
 #include "app/main_frame.h"
 #include "app/quillon_app.h"
+#include "model/item_link.h"
 #include "model/list_mode.h"
 #include "store/statements.h"
+#include "views/html_view.h"
 #include "views/list_view.h"
 #include "views/tree_view.h"
 
@@ -51,6 +53,21 @@ void CReadingCommands::ShowNextUnread() {
     m_tree.scrollToItem(next);
     m_nextUnreadPending = true;
     list->ShowNodeWhenIdle(m_tree.Lookup(next), CTD_TreeView::HandleOf(next));
+}
+
+void CReadingCommands::ShowLinkedItem(long long id) {
+    const std::optional<ItemPage> page = ReadItemPageById(theStore, id);
+    if (!page) {
+        return;
+    }
+    m_frame.HtmlView()->WriteHtml(QString::fromStdString(page->html),
+                                  QUrl(QString::fromStdString(page->baseUrl)));
+    if (theStore.Execute(SqlMarkItemRead(id)) >= 0) {
+        if (g_pListView) {
+            g_pListView->NoteItemRead(id);
+        }
+        m_tree.RefreshCounts();
+    }
 }
 
 void CReadingCommands::OnListLoadEnded() {

@@ -23,6 +23,8 @@ public:
     // list of the tree's selected node.
     void ShowSearch(const QString& text);
     void EndSearch();
+    // Shows the page of the stored item `id` (a link of the newspaper) and marks it read.
+    void ShowLinkedItem(long long id);
     // A list load ended: the next unread item that waited for it is selected.
     void OnListLoadEnded();
     // Another list was asked for: a next unread item that waited for a load no longer does.

@@ -50,6 +50,9 @@ public:
         m_records.BindColumnByName("rss_link", m_link, sizeof m_link, kBindText);
         m_records.BindColumnByName("rss_author", m_author, kTextBufferSize, kBindText);
         m_records.BindColumnByName("rss_source", m_source, kTextBufferSize, kBindText);
+        // An untitled item shows the first words of its text instead.
+        m_records.BindColumnByName("rss_description", m_description, sizeof m_description,
+                                   kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
         // A folder's statement and a search's say whether each item is unread; a search also
         // names each item's channel beside it.
@@ -71,6 +74,7 @@ public:
         m_date = CAdoDateValue{};
         m_date.status = kDateNull;
         m_id = -1;
+        m_description[0] = '\0';
         m_records.Fetch();
     }
     // The position of the name the row was found by, in the folder statement's names.
@@ -94,6 +98,7 @@ public:
         CNewsRow row = MakeNewsRow(m_title, m_author, m_source, m_date,
                                    channel.empty() ? m_channel : channel, m_id);
         row.read = unread ? unread->count(m_id) == 0 : m_unread == 0;
+        UseExcerptAsTitle(row, m_description);
         return row;
     }
     void MoveNext() { m_records.MoveNext(); }
@@ -106,6 +111,7 @@ private:
     char m_link[kAddressBufferSize] = {};
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
+    char m_description[kAddressBufferSize] = {};  // up to 2047 code-page bytes too
     char m_channel[kTextBufferSize] = {};
     CAdoDateValue m_date;
     std::int32_t m_unread = 0;
@@ -179,7 +185,7 @@ struct CNewsList::Plan {
 };
 
 std::string NewsStatusText(int count) {
-    return "记录更新" + std::to_string(count) + "条新闻...";
+    return "共 " + std::to_string(count) + " 条新闻";
 }
 
 std::string SearchStatusText(int count) {
@@ -199,9 +205,34 @@ CNewsList::~CNewsList() {
 bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
                             std::vector<std::string> folderNames) {
     Invalidate();
+    bool busy = false;
+    if (StartLoader(node, listMode, std::move(folderNames), false, &busy)) {
+        return true;
+    }
+    if (!busy) {
+        // The rows are gone: the count and the status say so too, or old rows would stay
+        // painted (or turn into blank rows) under a count nobody replaces.
+        Publish(0);
+        Status(0);
+    }
+    return false;
+}
+
+bool CNewsList::RequestRefresh(const CKeywordNode& node, int listMode,
+                               std::vector<std::string> folderNames) {
+    if (node.type != NODE_KEY && node.type != NODE_FOLDER) {
+        return false;
+    }
+    bool busy = false;
+    return StartLoader(node, listMode, std::move(folderNames), true, &busy);
+}
+
+bool CNewsList::StartLoader(const CKeywordNode& node, int listMode,
+                            std::vector<std::string> folderNames, bool refresh, bool* busy) {
     {
         std::lock_guard lock(m_stateMutex);
         if (m_busy) {
+            *busy = true;
             return false;
         }
         // Claimed here rather than by the loader, so two quick requests cannot both start.
@@ -211,26 +242,31 @@ bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
     if (m_thread.joinable()) {
         m_thread.join();
     }
-    {
+    if (!refresh) {
         std::lock_guard lock(m_rowsMutex);
         m_rows.clear();
     }
     const std::uint64_t token = m_token.load();
     if (node.type == NODE_KEY) {
-        m_thread =
-            std::thread(&CNewsList::RunChannel, this, token, listMode, std::string(node.name));
+        m_thread = std::thread(&CNewsList::RunChannel, this, token, listMode,
+                               std::string(node.name), refresh);
         return true;
     }
     if (node.type == NODE_FOLDER) {
-        m_thread =
-            std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(folderNames));
+        m_thread = std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(folderNames),
+                               refresh);
         return true;
     }
-    // The rows are gone: the count and the status say so too, or old rows would stay painted
-    // (or turn into blank rows) under a count nobody replaces.
-    Publish(0);
-    Status(0);
     return false;
+}
+
+bool CNewsList::ReplaceRows(std::uint64_t token, std::vector<CNewsRow> rows) {
+    if (!IsCurrent(token)) {
+        return false;
+    }
+    std::lock_guard lock(m_rowsMutex);
+    m_rows = std::move(rows);
+    return true;
 }
 
 bool CNewsList::RequestSearch(const std::string& typed) {
@@ -313,19 +349,29 @@ CNewsList::Plan CNewsList::MakePlan(int mode) const {
     return plan;
 }
 
-void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name) {
+void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name, bool refresh) {
     const Plan plan = MakePlan(mode);
     int count = 0;
+    Buffer refreshed;
     {
         // Read first: an item shown meanwhile is read, never the other way round.
         const UnreadItems unread = ReadUnreadItems(m_store, plan.UnreadStatement(name));
         ItemRecords records(m_store, plan.Statement(name));
         int read = 0;
-        count = ReadRows(token, records, {name}, &unread, nullptr, 0, &read);
+        count = ReadRows(token, records, {name}, &unread, nullptr, 0, &read,
+                         refresh ? &refreshed : nullptr);
     }
-    Publish(count);
-    Status(count);
+    EndRows(token, count, refresh ? &refreshed : nullptr);
     EndLoad(token);
+}
+
+void CNewsList::EndRows(std::uint64_t token, int count, Buffer* refreshed) {
+    if (refreshed == nullptr) {
+        Publish(count);
+        Status(count);
+    } else if (m_listener && IsCurrent(token)) {
+        m_listener->RefreshRead(token, std::move(*refreshed));
+    }
 }
 
 void CNewsList::RunSearch(std::uint64_t token, std::string match) {
@@ -337,7 +383,7 @@ void CNewsList::RunSearch(std::uint64_t token, std::string match) {
     if (!match.empty() && IsCurrent(token)) {
         ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1));
         int read = 0;
-        count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read);
+        count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read, nullptr);
     }
     Publish(count);
     if (m_listener) {
@@ -350,7 +396,8 @@ void CNewsList::RunSearch(std::uint64_t token, std::string match) {
 // best rows of its sort and reads the other columns only for them, which costs a fraction of
 // sorting every item of a large folder. Only titles that repeat leave a page short of the cap;
 // the next page then goes on where it ended. Each row says whether its item is unread.
-void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names) {
+void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names,
+                          bool refresh) {
     const Plan plan = MakePlan(mode);
     names = DistinctNames(names);
     // The identities listed so far: the duplicate test costs the same for the thousandth
@@ -358,10 +405,12 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
     std::unordered_set<std::string> listed;
     int count = 0;
     int offset = 0;
+    Buffer refreshed;
     while (IsCurrent(token) && count <= kChannelRowLimit) {
         ItemRecords records(m_store, plan.FolderStatement(names, kFolderPageRows, offset));
         int read = 0;
-        count = ReadRows(token, records, names, nullptr, &listed, count, &read);
+        count = ReadRows(token, records, names, nullptr, &listed, count, &read,
+                         refresh ? &refreshed : nullptr);
         if (read < kFolderPageRows) {
             break;
         }
@@ -369,22 +418,29 @@ void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string
     }
     // An outdated folder load leaves the count it last published.
     if (IsCurrent(token)) {
-        Publish(count);
-        Status(count);
+        EndRows(token, count, refresh ? &refreshed : nullptr);
     }
     EndLoad(token);
 }
 
 int CNewsList::ReadRows(std::uint64_t token, ItemRecords& records,
                         const std::vector<std::string>& names, const UnreadItems* unread,
-                        std::unordered_set<std::string>* listed, int count, int* read) {
+                        std::unordered_set<std::string>* listed, int count, int* read,
+                        Buffer* refreshed) {
     while (!records.AtEnd() && IsCurrent(token)) {
         records.Read();
         ++*read;
         if (listed == nullptr || listed->insert(records.Identity()).second) {
             const std::size_t index = records.KeywordIndex();
-            count = Append(records.MakeRow(index < names.size() ? names[index] : "", unread));
-            if (count == kFirstPublication || count % kPublicationStep == 0) {
+            CNewsRow row = records.MakeRow(index < names.size() ? names[index] : "", unread);
+            if (refreshed != nullptr) {
+                refreshed->push_back(std::move(row));
+                count = static_cast<int>(refreshed->size());
+            } else {
+                count = Append(std::move(row));
+            }
+            if (refreshed == nullptr &&
+                (count == kFirstPublication || count % kPublicationStep == 0)) {
                 Publish(count);
                 m_pacing.Pause(kPause);
             }

@@ -30,9 +30,15 @@ public:
     virtual void ShowStatus(const std::string& text) = 0;
     // The load has ended, after its last publication (not for one that was outdated).
     virtual void LoadFinished() {}
+    // A refresh (RequestRefresh) has read `rows`, to replace the rows shown through
+    // ReplaceRows with `token`. Not called for a refresh that was outdated meanwhile.
+    virtual void RefreshRead(std::uint64_t token, std::vector<CNewsRow> rows) {
+        static_cast<void>(token);
+        static_cast<void>(rows);
+    }
 };
 
-// "记录更新" + count + "条新闻...": the status line after a load.
+// "共 24 条新闻": the status line after a load.
 std::string NewsStatusText(int count);
 // "搜索到" + count + "条新闻": the status line after a search.
 std::string SearchStatusText(int count);
@@ -82,6 +88,15 @@ public:
     // kListModeBook reads none. Returns whether a loader started.
     bool RequestLoad(const CKeywordNode& node, int listMode,
                      std::vector<std::string> folderNames = {});
+    // Reads the rows of a channel or folder again, as RequestLoad does, in the background,
+    // while the rows stay as they are: the listener hears RefreshRead with the rows read, to
+    // put them in place with ReplaceRows, instead of counts published in steps. Dropped
+    // (false) while a load is busy, and for any other node type.
+    bool RequestRefresh(const CKeywordNode& node, int listMode,
+                        std::vector<std::string> folderNames = {});
+    // Replaces the rows by those a refresh read, unless a request or an invalidation came
+    // since it started (`token` is the one RefreshRead gave); returns whether it did.
+    bool ReplaceRows(std::uint64_t token, std::vector<CNewsRow> rows);
     // A search of every stored item, of every channel and any age, for the typed text
     // (SearchMatchExpression): the newest 1001 matches at most, newest first, each under its
     // own channel's name, published as a channel load publishes. Dropped like RequestLoad
@@ -116,8 +131,17 @@ private:
     struct Plan;
     class ItemRecords;
 
-    void RunChannel(std::uint64_t token, int mode, std::string name);
-    void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names);
+    // A loader's rows go straight into the store, published in steps; a refresh's into a
+    // buffer of its own (non-null `refreshed`), handed over at its end.
+    using Buffer = std::vector<CNewsRow>;
+    // Claims the busy flag and starts the loader of `node`; false for a node that loads
+    // nothing, or while a load is busy (then `*busy` is set).
+    bool StartLoader(const CKeywordNode& node, int listMode, std::vector<std::string> folderNames,
+                     bool refresh, bool* busy);
+    void RunChannel(std::uint64_t token, int mode, std::string name, bool refresh);
+    void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names, bool refresh);
+    // The end of a channel or folder load: the last publication, or the refresh's rows.
+    void EndRows(std::uint64_t token, int count, Buffer* refreshed);
     void RunSearch(std::uint64_t token, std::string match);
     // A loader's end after its last publication: the listener hears of it unless the load
     // was outdated, then the busy flag is cleared.
@@ -130,7 +154,7 @@ private:
     // `*read`; returns the rows stored.
     int ReadRows(std::uint64_t token, ItemRecords& records, const std::vector<std::string>& names,
                  const UnreadItems* unread, std::unordered_set<std::string>* listed, int count,
-                 int* read);
+                 int* read, Buffer* refreshed);
     Plan MakePlan(int mode) const;
     bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
     int Append(CNewsRow row);

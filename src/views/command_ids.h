@@ -18,10 +18,10 @@ enum CommandId : int {
     ID_FOLDER_ADD_FOLDER = 32795,    // "添加文件夹"
     ID_ROOT_ADD_KEY = 32797,         // "添加频道"
     ID_ROOT_ADD_FOLDER = 32800,      // "添加文件夹"
-    ID_FOLDER_EXPAND_ALL = 32805,    // "展开全部结点"
-    ID_FOLDER_COLLAPSE_ALL = 32807,  // "收缩全部结点"
-    ID_ROOT_COLLAPSE_ALL = 32808,    // "收缩全部结点"
-    ID_ROOT_EXPAND_ALL = 32809,      // "展开全部结点"
+    ID_FOLDER_EXPAND_ALL = 32805,    // "展开全部节点"
+    ID_FOLDER_COLLAPSE_ALL = 32807,  // "收缩全部节点"
+    ID_ROOT_COLLAPSE_ALL = 32808,    // "收缩全部节点"
+    ID_ROOT_EXPAND_ALL = 32809,      // "展开全部节点"
     ID_KEY_REFRESH = 32813,          // "刷新该频道"
     ID_FOLDER_MOVE_UP = 32818,       // "上移"
     ID_FOLDER_MOVE_DOWN = 32819,     // "下移"
@@ -29,10 +29,17 @@ enum CommandId : int {
     ID_KEY_MOVE_DOWN = 32821,        // "下移"
     ID_KEY_MARK_READ = 32840,        // "全部标为已读" (the channel's news)
     ID_FOLDER_MARK_READ = 32841,     // "全部标为已读" (the news of every channel below)
+    ID_ROOT_MARK_READ = 32844,       // "全部标为已读" (the news of every channel of the tree)
 
     // Reading.
     ID_MARK_ALL_READ = 32842,  // "全部标为已读" (every stored item)
     ID_NEXT_UNREAD = 32843,    // "下一条未读"
+
+    // The news list's context menu.
+    ID_LIST_OPEN_LINK = 32850,      // "打开原文"
+    ID_LIST_OPEN_EXTERNAL = 32851,  // "在系统浏览器中打开"
+    ID_LIST_COPY = 32852,           // "复制标题和链接"
+    ID_LIST_MARK_READ = 32853,      // "标为已读"
 
     // Standard commands.
     ID_FILE_NEW = 57600,

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QMessageBox>
 #include <QThread>
 #include <QUrl>
 
@@ -38,4 +39,23 @@ bool OpenInExternalBrowser(const std::string& address) {
             app, [&] { opened = OpenWithDesktop(address); }, Qt::BlockingQueuedConnection);
     }
     return opened || OpenWithXdgOpen(address);
+}
+
+void TellNoBrowser(QWidget* parent, const std::string& address) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8("在系统浏览器中打开"),
+                                QString::fromUtf8("无法启动系统浏览器。"), QMessageBox::Ok, parent);
+    box->setInformativeText(
+        QString::fromUtf8("请安装一个网页浏览器并把它设为默认浏览器，然后再试一次。网址：%1")
+            .arg(QString::fromStdString(address)));
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+bool OpenInExternalBrowserOrTell(QWidget* parent, const std::string& address) {
+    if (OpenInExternalBrowser(address)) {
+        return true;
+    }
+    TellNoBrowser(parent, address);
+    return false;
 }

@@ -71,6 +71,9 @@ protected:
             // nothing else may replace it (a refresh written into a description, say).
             return !isMainFrame || url.scheme() == QLatin1String("data");
         }
+        if (url.hasFragment() && url.adjusted(QUrl::RemoveFragment) == QUrl("about:blank")) {
+            return true;  // a heading of the page itself (the newspaper's contents)
+        }
         if (!IsHttpAddress(url)) {
             return false;
         }
@@ -220,8 +223,8 @@ QMenu* CTD_HtmlView::CreateChineseMenu(const QUrl& link) {
     copyLink->setEnabled(onLink);
     // The link under the pointer, else the page itself; only a web address leaves the program.
     const QUrl target = onLink ? link : url();
-    QAction* external = menu->addAction(Utf8("在系统浏览器中打开"), this, [target] {
-        OpenInExternalBrowser(target.toString(QUrl::FullyEncoded).toStdString());
+    QAction* external = menu->addAction(Utf8("在系统浏览器中打开"), this, [this, target] {
+        OpenInExternalBrowserOrTell(this, target.toString(QUrl::FullyEncoded).toStdString());
     });
     external->setEnabled(IsWebAddress(target));
     QAction* copy =

@@ -6,14 +6,18 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolTip>
+#include <set>
 
 #include "base/ascii.h"
 #include "feeds/feed_store.h"
 #include "model/item_page.h"
 #include "store/statements.h"
+#include "views/list_menu.h"
 
 const char* const CTD_ListView::kHeaders[6] = {"新闻发布", "新闻标题", "新闻频道",
                                                "发布日期", "新闻作者", "新闻来源"};
@@ -43,7 +47,8 @@ int CNewsTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CNewsTableModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole && role != Qt::BackgroundRole && role != Qt::FontRole) {
+    if (role != Qt::DisplayRole && role != Qt::BackgroundRole && role != Qt::FontRole &&
+        role != Qt::ForegroundRole) {
         return {};
     }
     // The store may have been emptied by a new request since the count was published.
@@ -54,6 +59,13 @@ QVariant CNewsTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) {
         return QString::fromUtf8(NewsRowColumnText(*row, index.column()).data(),
                                  static_cast<int>(NewsRowColumnText(*row, index.column()).size()));
+    }
+    if (role == Qt::ForegroundRole) {
+        // An untitled item's words stand in for its title: grey, not to be taken for one.
+        if (row->untitled && index.column() == kColumnTitle) {
+            return QColor(Qt::darkGray);
+        }
+        return {};
     }
     if (role == Qt::FontRole) {
         if (row->read) {
@@ -74,7 +86,8 @@ QString CNewsTableModel::FullText(const QModelIndex& index) const {
     }
     switch (index.column()) {
         case kColumnTitle:
-            return QString::fromStdString(row->storedTitle);
+            return row->untitled ? data(index, Qt::DisplayRole).toString()
+                                 : QString::fromStdString(row->storedTitle);
         case kColumnChannel:
             return QString::fromStdString(row->channelName);
         default:
@@ -113,7 +126,7 @@ CTD_ListView::CTD_ListView(CFeedStore& store, const CNodeMap& nodes, int listMod
     m_model = new CNewsTableModel(*m_list, store.Settings(), this);
     setModel(m_model);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(false);
     verticalHeader()->hide();
@@ -124,6 +137,11 @@ CTD_ListView::CTD_ListView(CFeedStore& store, const CNodeMap& nodes, int listMod
         setColumnWidth(column, kWidths[column]);
     }
     connect(this, &QTableView::clicked, this, &CTD_ListView::ShowItemPage);
+    m_menu = new CListMenu(*this);
+    m_refreshDelay = new QTimer(this);
+    m_refreshDelay->setSingleShot(true);
+    m_refreshDelay->setInterval(kRefreshDelayMs);
+    connect(m_refreshDelay, &QTimer::timeout, this, &CTD_ListView::Refresh);
     m_retry = new QTimer(this);
     m_retry->setInterval(kRetryMs);
     connect(m_retry, &QTimer::timeout, this, [this] {
@@ -146,6 +164,11 @@ CTD_ListView::~CTD_ListView() {
 }
 
 void CTD_ListView::ShowNode(const CKeywordNode& record, CNodeMap::Handle item) {
+    if (m_refreshing && m_list->IsBusy()) {
+        // A refresh the user did not ask for never drops a request: it is stopped instead.
+        ShowNodeWhenIdle(record, item);
+        return;
+    }
     std::vector<std::string> names;
     if (record.type == NODE_FOLDER) {
         names = m_nodes.NamesBelow(item);
@@ -157,7 +180,81 @@ void CTD_ListView::ShowNode(const CKeywordNode& record, CNodeMap::Handle item) {
     }
     if (!busy) {
         m_showsSearch = false;
+        m_refreshing = false;
+        m_shownNode = record;
     }
+}
+
+void CTD_ListView::RefreshSoon() {
+    if (!m_refreshDelay->isActive()) {
+        m_refreshDelay->start();
+    }
+}
+
+void CTD_ListView::Refresh() {
+    if (m_showsSearch || m_shownNode.type == NODE_NONE || m_list->IsBusy()) {
+        return;
+    }
+    std::vector<std::string> names;
+    if (m_shownNode.type == NODE_FOLDER) {
+        // By its ID: the item it was shown by may have been moved (and so replaced) since.
+        names = m_nodes.NamesBelow(m_nodes.FindById(m_shownNode.id));
+    }
+    m_refreshing = m_list->RequestRefresh(m_shownNode, m_listMode, std::move(names));
+}
+
+void CTD_ListView::RefreshRead(std::uint64_t token, std::vector<CNewsRow> rows) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, token, rows = std::move(rows)]() mutable { ApplyRefresh(token, std::move(rows)); },
+        Qt::QueuedConnection);
+}
+
+void CTD_ListView::ApplyRefresh(std::uint64_t token, std::vector<CNewsRow> rows) {
+    m_refreshing = false;
+    // What the user has before the rows change: the selected items, the current one, the
+    // first row in view.
+    std::set<std::int64_t> selected;
+    for (const CNewsRow& row : SelectedRows()) {
+        selected.insert(row.itemId);
+    }
+    const std::optional<CNewsRow> current =
+        currentIndex().isValid() ? m_list->Row(currentIndex().row()) : std::nullopt;
+    const bool atTop = verticalScrollBar()->value() == 0;
+    const std::optional<CNewsRow> top = m_list->Row(rowAt(0));
+    const int column = std::max(currentIndex().column(), 0);
+    const int sideways = horizontalScrollBar()->value();
+    const int count = static_cast<int>(rows.size());
+    if (!m_list->ReplaceRows(token, std::move(rows))) {
+        return;
+    }
+    m_model->SetPublished(count);
+    QItemSelection selection;
+    QModelIndex newCurrent;
+    QModelIndex newTop;
+    for (int row = 0; row < count; ++row) {
+        const std::optional<CNewsRow> news = m_list->Row(row);
+        if (!news || news->itemId < 0) {
+            continue;
+        }
+        if (selected.count(news->itemId) > 0) {
+            selection.select(m_model->index(row, 0), m_model->index(row, kNewsColumnCount - 1));
+        }
+        if (current && news->itemId == current->itemId) {
+            newCurrent = m_model->index(row, column);
+        }
+        if (top && news->itemId == top->itemId) {
+            newTop = m_model->index(row, column);
+        }
+    }
+    selectionModel()->setCurrentIndex(newCurrent, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!atTop && newTop.isValid()) {
+        scrollTo(newTop, QAbstractItemView::PositionAtTop);
+    } else {
+        scrollToTop();
+    }
+    horizontalScrollBar()->setValue(sideways);
 }
 
 void CTD_ListView::ShowNodeWhenIdle(const CKeywordNode& record, CNodeMap::Handle item) {
@@ -204,6 +301,8 @@ bool CTD_ListView::SelectNextUnread() {
             setCurrentIndex(found);
             scrollTo(found);
             ShowItemPage(found);
+            // Enter then opens the item the key moved to.
+            setFocus(Qt::OtherFocusReason);
             return true;
         }
     }
@@ -225,17 +324,41 @@ void CTD_ListView::MarkEverythingRead() {
     m_model->RowsChanged(m_list->MarkRowsRead([](const CNewsRow&) { return true; }));
 }
 
-void CTD_ListView::MarkRead(const CNewsRow& row) {
-    if (row.read || row.itemId < 0) {
-        return;
-    }
-    if (m_store.Execute(SqlMarkItemRead(row.itemId)) < 0) {
-        return;
-    }
-    const std::int64_t id = row.itemId;
+void CTD_ListView::NoteItemRead(std::int64_t id) {
     m_model->RowsChanged(
-        m_list->MarkRowsRead([id](const CNewsRow& other) { return other.itemId == id; }));
+        m_list->MarkRowsRead([id](const CNewsRow& row) { return row.itemId == id; }));
+}
+
+void CTD_ListView::MarkRowsRead(const std::vector<CNewsRow>& rows) {
+    std::set<std::int64_t> marked;
+    for (const CNewsRow& row : rows) {
+        if (!row.read && row.itemId >= 0 && m_store.Execute(SqlMarkItemRead(row.itemId)) >= 0) {
+            marked.insert(row.itemId);
+        }
+    }
+    if (marked.empty()) {
+        return;
+    }
+    m_model->RowsChanged(m_list->MarkRowsRead(
+        [&marked](const CNewsRow& other) { return marked.count(other.itemId) > 0; }));
     emit ItemRead();
+}
+
+std::vector<CNewsRow> CTD_ListView::SelectedRows() const {
+    std::set<int> indexes;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        indexes.insert(index.row());
+    }
+    if (indexes.empty() && currentIndex().isValid()) {
+        indexes.insert(currentIndex().row());
+    }
+    std::vector<CNewsRow> rows;
+    for (int index : indexes) {
+        if (std::optional<CNewsRow> row = m_list->Row(index)) {
+            rows.push_back(std::move(*row));
+        }
+    }
+    return rows;
 }
 
 void CTD_ListView::keyPressEvent(QKeyEvent* event) {
@@ -243,6 +366,11 @@ void CTD_ListView::keyPressEvent(QKeyEvent* event) {
     if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         event->accept();
         OpenItemLink(currentIndex());
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        event->accept();
+        m_menu->CopyTitlesAndLinks();
         return;
     }
     if (plain && (event->key() == Qt::Key_Space || event->key() == Qt::Key_N)) {
@@ -260,10 +388,55 @@ void CTD_ListView::keyPressEvent(QKeyEvent* event) {
 }
 
 QModelIndex CTD_ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
-    if (action == MoveHome || action == MoveEnd) {
-        modifiers |= Qt::ControlModifier;
+    if ((action == MoveHome || action == MoveEnd) && m_model->rowCount() > 0) {
+        const int column = std::max(currentIndex().column(), 0);
+        return m_model->index(action == MoveHome ? 0 : m_model->rowCount() - 1, column);
     }
     return QTableView::moveCursor(action, modifiers);
+}
+
+void CTD_ListView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    const int sideways = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(sideways);
+}
+
+void CTD_ListView::focusInEvent(QFocusEvent* event) {
+    // The view makes the first row current when it gains the focus without a click, without
+    // selecting or showing it; the row the keyboard is on is shown at once instead, so that
+    // the first Down shows the second row after the first.
+    QTableView::focusInEvent(event);
+    if (event->reason() == Qt::MouseFocusReason || event->reason() == Qt::PopupFocusReason) {
+        return;
+    }
+    QModelIndex current = currentIndex();
+    if (!current.isValid()) {
+        current = m_model->index(0, kColumnTitle);
+    }
+    const std::optional<CNewsRow> row =
+        current.isValid() ? m_list->Row(current.row()) : std::nullopt;
+    if (!row || (row->itemId >= 0 && row->itemId == m_shownItem)) {
+        return;
+    }
+    selectionModel()->setCurrentIndex(
+        current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(current);
+    ShowItemPage(current);
+}
+
+void CTD_ListView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    QPoint at = event->globalPos();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        // From the keyboard: under the current row, else at the list's corner.
+        const QRect row = visualRect(currentIndex());
+        at = viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint(0, 0));
+    } else if (indexAt(viewport()->mapFromGlobal(at)).isValid() == false) {
+        return;
+    }
+    QMenu* menu = m_menu->Create(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(at);
 }
 
 QString CTD_ListView::CutCellText(const QModelIndex& index) const {
@@ -322,9 +495,10 @@ void CTD_ListView::ShowItemPage(const QModelIndex& index) {
         return;
     }
     if (const std::optional<ItemPage> page = ReadItemPage(m_store, *row)) {
+        m_shownItem = row->itemId;
         emit PageReady(QString::fromStdString(page->html),
                        QUrl(QString::fromStdString(page->baseUrl)));
-        MarkRead(*row);
+        MarkRowsRead({*row});
     }
 }
 

@@ -14,6 +14,7 @@
 #include "store/sys_data.h"
 
 class CFeedStore;
+class CListMenu;
 
 // The rows of a CNewsList as a table: as many rows as the loader last published (never
 // more than are stored), six columns, each row's background in the colour of its age
@@ -47,9 +48,13 @@ private:
 // background, a search every stored item that holds the typed text; a click on a row, or
 // moving the selection with the keyboard, announces the item's page for the browser pane and
 // marks the item read; a double click or Enter the item's own address. Space and N ask for
-// the next unread item. A cell whose text is cut shows the whole text as its tooltip. The pane
-// shows news in one list mode (model/list_mode.h), fixed for its life: the window puts a
-// fresh pane in place for another mode.
+// the next unread item. The list keeps the page of its current row in view: gaining the focus
+// from the keyboard shows the current row (the first when there is none). Home and End go to
+// the first and the last row, and no key scrolls the list sideways. Rows can be selected
+// together: the context menu (CListMenu) and Ctrl+C act on the selected rows. A cell whose
+// text is cut shows the whole text as its tooltip. The pane shows news in one list mode
+// (model/list_mode.h), fixed for its life: the window puts a fresh pane in place for another
+// mode.
 class CTD_ListView : public QTableView, private INewsListListener {
     Q_OBJECT
 public:
@@ -72,7 +77,16 @@ public:
     // Loads the node's news afresh: a load still running is stopped and waited for first, so
     // the request is never dropped.
     void Reload(const CKeywordNode& record, CNodeMap::Handle item);
+    // News may have been stored (an update, a subscription): the node's rows are read again
+    // in the background, within kRefreshDelayMs, and the new ones join the list, bold while
+    // unread, the selection and the rows in view staying where they were (the top stays the
+    // top). Nothing while a search is listed or a load runs.
+    void RefreshSoon();
+    static constexpr int kRefreshDelayMs = 1000;
     int ListMode() const { return m_listMode; }
+    // Brings the row into view without scrolling sideways: the columns stay where the user
+    // scrolled them.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
     // Selects the first unread row from the current one on (from the top without one) and
     // shows its page; false when there is none.
@@ -84,9 +98,21 @@ public:
     // Notes that every stored item of these channels, or every item at all, was marked read.
     void MarkChannelsRead(const std::vector<std::string>& names);
     void MarkEverythingRead();
+    // Notes that the item `id` was marked read elsewhere (a page of the newspaper).
+    void NoteItemRead(std::int64_t id);
+    // Marks the unread ones of `rows` read in the database and in the list.
+    void MarkRowsRead(const std::vector<CNewsRow>& rows);
+
+    // The selected rows in display order; the current row when none is selected.
+    std::vector<CNewsRow> SelectedRows() const;
+    // Opens the item's own address in the browser pane (double click, Enter, 打开原文) and
+    // gives the page room.
+    void OpenItemLink(const QModelIndex& index);
 
     CNewsList& List() { return *m_list; }
     CNewsTableModel& Model() { return *m_model; }
+    CListMenu& Menu() { return *m_menu; }
+    CFeedStore& Store() { return m_store; }
 
     // Column headers and widths in pixels.
     static const char* const kHeaders[6];
@@ -111,17 +137,23 @@ signals:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
-    // Home and End go to the first and the last row, as in a list (a table's go along the row).
+    // Home and End go to the first and the last row, as in a list (a table's go along the row),
+    // staying in the current column.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void PublishCount(int count) override;
     void ShowStatus(const std::string& text) override;
     void LoadFinished() override;
+    void RefreshRead(std::uint64_t token, std::vector<CNewsRow> rows) override;
+    // Reads the shown node's rows again (RefreshSoon).
+    void Refresh();
+    // Puts the rows a refresh read in place, keeping the selection and the rows in view.
+    void ApplyRefresh(std::uint64_t token, std::vector<CNewsRow> rows);
     void ShowItemPage(const QModelIndex& index);
-    void OpenItemLink(const QModelIndex& index);
-    void MarkRead(const CNewsRow& row);
     // Runs `request` now, or once the running load has stopped.
     void RunWhenIdle(std::function<void()> request);
 
@@ -130,7 +162,14 @@ private:
     const int m_listMode;
     std::unique_ptr<CNewsList> m_list;
     CNewsTableModel* m_model = nullptr;
+    CListMenu* m_menu = nullptr;
     bool m_showsSearch = false;
+    // The node whose rows are listed, for a refresh; its type is NODE_NONE while none is.
+    CKeywordNode m_shownNode;
+    bool m_refreshing = false;  // the running load is a refresh
+    QTimer* m_refreshDelay = nullptr;
+    // The item whose page the list last announced; -1 for none.
+    std::int64_t m_shownItem = -1;
     // The request waiting for the running load to stop, tried again by m_retry.
     std::function<void()> m_waiting;
     QTimer* m_retry = nullptr;

@@ -24,8 +24,8 @@ constexpr MenuItem kFolderItems[] = {
     {ID_FOLDER_ADD_KEY, "添加频道"},
     {ID_FOLDER_DELETE, "删除文件夹"},
     {ID_FOLDER_DELETE_ALL, "删除所有内容"},
-    {ID_FOLDER_EXPAND_ALL, "展开全部结点"},
-    {ID_FOLDER_COLLAPSE_ALL, "收缩全部结点"},
+    {ID_FOLDER_EXPAND_ALL, "展开全部节点"},
+    {ID_FOLDER_COLLAPSE_ALL, "收缩全部节点"},
     {ID_FOLDER_MOVE_UP, "上移"},
     {ID_FOLDER_MOVE_DOWN, "下移"},
     {ID_FOLDER_MARK_READ, "全部标为已读"},
@@ -37,16 +37,15 @@ constexpr MenuItem kChannelItems[] = {
 };
 
 constexpr MenuItem kRootItems[] = {
-    {ID_ROOT_ADD_FOLDER, "添加文件夹"},
-    {ID_ROOT_ADD_KEY, "添加频道"},
-    {ID_ROOT_EXPAND_ALL, "展开全部结点"},
-    {ID_ROOT_COLLAPSE_ALL, "收缩全部结点"},
+    {ID_ROOT_ADD_FOLDER, "添加文件夹"},   {ID_ROOT_ADD_KEY, "添加频道"},
+    {ID_ROOT_EXPAND_ALL, "展开全部节点"}, {ID_ROOT_COLLAPSE_ALL, "收缩全部节点"},
+    {ID_ROOT_MARK_READ, "全部标为已读"},
 };
 
 constexpr Popup kPopups[] = {
     {"文件夹", kFolderItems, static_cast<int>(std::size(kFolderItems))},
     {"关键字", kChannelItems, static_cast<int>(std::size(kChannelItems))},
-    {"根结点", kRootItems, static_cast<int>(std::size(kRootItems))},
+    {"根节点", kRootItems, static_cast<int>(std::size(kRootItems))},
 };
 
 }  // namespace

@@ -6,7 +6,7 @@ class QMenu;
 enum TreePopup : int {
     kFolderPopup = 0,   // "文件夹"
     kChannelPopup = 1,  // "关键字"
-    kRootPopup = 2,     // "根结点"
+    kRootPopup = 2,     // "根节点"
 };
 
 // Gives `menu` the title and the items of `popup`, in their order; every action carries its

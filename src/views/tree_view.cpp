@@ -73,6 +73,15 @@ void CTD_TreeView::OnCurrentItemChanged(QTreeWidgetItem* current) {
     }
 }
 
+void CTD_TreeView::SelectAndShow(QTreeWidgetItem* item) {
+    if (item == nullptr) {
+        return;
+    }
+    setCurrentItem(item);
+    scrollToItem(item);
+    LoadCurrent();
+}
+
 void CTD_TreeView::LoadCurrent() {
     m_keyboardLoad->stop();
     QTreeWidgetItem* item = currentItem();
@@ -196,9 +205,8 @@ void CTD_TreeView::OnInitialUpdate() {
     m_nodes.SetName(HandleOf(root), rootLabel);
     m_root = root;
     expandItem(root);
-    if (root->childCount() > 0) {
-        scrollToItem(root->child(0), QAbstractItemView::PositionAtTop);
-    }
+    // The root's row shows: the tree never opens scrolled past it.
+    scrollToTop();
 
     if (!m_store.Startup()) {
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
@@ -233,6 +241,7 @@ void CTD_TreeView::RefreshCounts() {
 
 void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& changes) {
     const std::uint64_t generation = m_nodes.Generation();
+    bool countsChanged = false;
     for (const CCountRefresher::LabelChange& change : changes) {
         if (change.generation != generation) {
             continue;
@@ -244,6 +253,7 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
         const QString label = QString::fromStdString(change.label);
         if (treeItem->text(0) != label) {
             treeItem->setText(0, label);
+            countsChanged = true;
         }
         QFont font = treeItem->font(0);
         font.setBold(change.unread > 0);
@@ -258,6 +268,9 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
         if (treeItem == m_root) {
             emit UnreadTotalChanged(change.unread);
         }
+    }
+    if (countsChanged) {
+        emit NewsCountsChanged();
     }
 }
 
@@ -358,8 +371,10 @@ void CTD_TreeView::mouseReleaseEvent(QMouseEvent* event) {
     }
     CTreeDragger::Drop drop;
     if (m_dragger->Release(&drop)) {
-        // A drop is not a click.
-        m_commands->DropOnFolder(drop.dragged, drop.target);
+        // A drop is not a click, but the list follows the moved node, which is selected.
+        if (m_commands->DropOnFolder(drop.dragged, drop.target)) {
+            SelectAndShow(currentItem());
+        }
         return;
     }
     QTreeWidgetItem* item = itemAt(event->position().toPoint());

@@ -57,6 +57,9 @@ public:
     QTreeWidgetItem* CopyBranch(QTreeWidgetItem* item, QTreeWidgetItem* parent,
                                 CNodeMap::Handle after);
 
+    // Selects `item`, scrolls it into view and hands it to the news list, as a click does
+    // (a node just added or dropped).
+    void SelectAndShow(QTreeWidgetItem* item);
     // Runs a command of the context menus on the selected item.
     void OnCommand(int commandId);
     // Opens the context menu of `item` at `globalPos` (the root always gets the root menu)
@@ -101,6 +104,9 @@ signals:
     void ChannelsMarkedRead(const std::vector<std::string>& names);
     // The unread news of every channel in the tree, as the root counts them.
     void UnreadTotalChanged(int unread);
+    // A node's count of recent news changed: news were stored or removed (or the tree or the
+    // retention period changed).
+    void NewsCountsChanged();
     // The user asks for the next unread item (N).
     void NextUnreadRequested();
     // A channel was added after the tree loaded (a new channel, or one of a subscription):

@@ -92,7 +92,7 @@ TEST_F(NewsView, AClickedChannelListsItsNewsNewestFirstInTheirColours) {
     EXPECT_EQ(Cell(0, 0).data(Qt::BackgroundRole).value<QColor>(),
               Colour(theStore.Settings().CategoryColour(7)));
     EXPECT_TRUE(QTest::qWaitFor(
-        [] { return Frame()->StatusText() == QString::fromUtf8("记录更新3条新闻..."); }, 5000));
+        [] { return Frame()->StatusText() == QString::fromUtf8("共 3 条新闻"); }, 5000));
 
     // Headers and widths of the six columns; a click on a header sorts nothing.
     const char* headers[] = {"新闻发布", "新闻标题", "新闻频道",
@@ -261,6 +261,6 @@ TEST_F(NewsView, AClickBelowTheTreeEmptiesTheListAndItsCount) {
     QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, below);
     EXPECT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 0; }, 5000));
     EXPECT_TRUE(QTest::qWaitFor(
-        [] { return Frame()->StatusText() == QString::fromUtf8("记录更新0条新闻..."); }, 5000))
+        [] { return Frame()->StatusText() == QString::fromUtf8("共 0 条新闻"); }, 5000))
         << Frame()->StatusText().toStdString();
 }

@@ -51,7 +51,7 @@ TEST_F(TreeEditing, EachKindOfNodeGetsItsMenuAndARightClickSelectsTheNode) {
     EXPECT_EQ(folder->title, QString::fromUtf8("文件夹"));
     EXPECT_EQ(folder->texts,
               Texts({"重命名", "添加文件夹", "添加频道", "删除文件夹", "删除所有内容",
-                     "展开全部结点", "收缩全部结点", "上移", "下移", "全部标为已读"}));
+                     "展开全部节点", "收缩全部节点", "上移", "下移", "全部标为已读"}));
     EXPECT_EQ(folder->ids, (std::vector<int>{32789, 32795, 32790, 32791, 32792, 32805, 32807, 32818,
                                              32819, 32841}));
 
@@ -62,9 +62,10 @@ TEST_F(TreeEditing, EachKindOfNodeGetsItsMenuAndARightClickSelectsTheNode) {
     EXPECT_EQ(channel->ids, (std::vector<int>{32813, 32775, 32820, 32821, 32840}));
 
     auto root = Command(g_hRootItem, 0);
-    EXPECT_EQ(root->title, QString::fromUtf8("根结点"));
-    EXPECT_EQ(root->texts, Texts({"添加文件夹", "添加频道", "展开全部结点", "收缩全部结点"}));
-    EXPECT_EQ(root->ids, (std::vector<int>{32800, 32797, 32809, 32808}));
+    EXPECT_EQ(root->title, QString::fromUtf8("根节点"));
+    EXPECT_EQ(root->texts,
+              Texts({"添加文件夹", "添加频道", "展开全部节点", "收缩全部节点", "全部标为已读"}));
+    EXPECT_EQ(root->ids, (std::vector<int>{32800, 32797, 32809, 32808, 32844}));
 
     // Below the last row there is no item and no menu.
     MenuAnswer none(0);
@@ -91,7 +92,7 @@ TEST_F(TreeEditing, TheMenuKeyAndShiftF10OpenTheSelectedNodesMenu) {
                                Tree()->viewport()->mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(Tree()->viewport(), &keyboard);
     EXPECT_TRUE(QTest::qWaitFor([&] { return root.Answered(); }, 2000));
-    EXPECT_EQ(root.title, QString::fromUtf8("根结点"));
+    EXPECT_EQ(root.title, QString::fromUtf8("根节点"));
     EXPECT_FALSE(g_hRootItem->isExpanded());
     MenuAnswer second(0);
     QTest::qWait(100);
@@ -224,9 +225,10 @@ TEST_F(TreeEditing, DeletesAskFirstNamingWhatGoesAndCancelKeepsEverything) {
         int command;
         const char* question;
     } deletions[] = {
-        {"体育", ID_FOLDER_DELETE_ALL, "将删除 2 个频道及其 112 条新闻，确定吗？"},
-        {"weather", ID_KEY_DELETE, "将删除 1 个频道及其 3 条新闻，确定吗？"},
-        {"球类", ID_FOLDER_DELETE_ALL, "将删除 1 个频道及其 12 条新闻，确定吗？"},
+        {"体育", ID_FOLDER_DELETE_ALL,
+         "将删除 2 个频道，它们的 112 条新闻保留在数据库中，确定吗？"},
+        {"weather", ID_KEY_DELETE, "将删除 1 个频道，它的 3 条新闻保留在数据库中，确定吗？"},
+        {"球类", ID_FOLDER_DELETE_ALL, "将删除 1 个频道，它的 12 条新闻保留在数据库中，确定吗？"},
         {"体育", ID_FOLDER_DELETE,
          "将删除文件夹“体育”，其中的 1 个频道和 1 个文件夹移到上一级，确定吗？"},
     };
@@ -255,7 +257,8 @@ TEST_F(TreeEditing, DeletesAskFirstNamingWhatGoesAndCancelKeepsEverything) {
         box->button(QMessageBox::Cancel)->click();
     });
     Command(ItemNamed("体育"), ID_FOLDER_DELETE_ALL);
-    EXPECT_EQ(asked, QString::fromUtf8("将删除 2 个频道及其 100 条新闻，确定吗？"));
+    EXPECT_EQ(asked,
+              QString::fromUtf8("将删除 2 个频道，它们的 100 条新闻保留在数据库中，确定吗？"));
 
     // An empty folder goes without a question.
     Command(ItemNamed("empty"), ID_FOLDER_DELETE);

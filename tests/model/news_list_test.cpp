@@ -182,7 +182,7 @@ TEST_F(NewsListTest, ALargeChannelShowsItsNewest1001RowsPublishedInSteps) {
     Load(Channel("足球"));
 
     EXPECT_EQ(m_listener.Counts(), (std::vector<int>{200, 500, 1000, 1001}));
-    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"记录更新1001条新闻..."});
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"共 1001 条新闻"});
     const std::vector<CNewsRow> rows = m_list.Rows();
     ASSERT_EQ(rows.size(), 1001u);
     EXPECT_STREQ(rows.front().dateText, "23年06月14日");
@@ -271,7 +271,7 @@ TEST_F(NewsListTest, AFolderListsEachTitleOnceNewestFirstAcrossItsChannels) {
                                {"g-undated", "gamma", "Invalid DateTime"},
                            }));
     EXPECT_EQ(m_listener.Counts(), std::vector<int>{6});
-    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"记录更新6条新闻..."});
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"共 6 条新闻"});
 
     m_mode = kListModeToday;
     Load(Folder("新闻"), {"Beta", "alpha", "gamma"});
@@ -349,7 +349,7 @@ TEST_F(NewsListTest, AClickWhileAChannelLoadsIsDroppedAndStopsThatLoad) {
     EXPECT_EQ(m_list.RowCount(), 200);
     EXPECT_STREQ(m_list.Row(0)->channel, "big");
     EXPECT_EQ(m_listener.Counts(), (std::vector<int>{200, 200}));
-    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"记录更新200条新闻..."});
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"共 200 条新闻"});
 
     m_listener.onPublish = nullptr;
     Load(Channel("small"));
@@ -401,7 +401,7 @@ TEST_F(NewsListTest, WhenNothingCanBeReadTheListShowsZeroRows) {
     m_store.Close();
     Load(Channel("足球"));
     EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
-    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"记录更新0条新闻..."});
+    EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"共 0 条新闻"});
     Load(Folder("f"), {"足球", "足球"});
     EXPECT_EQ(m_listener.Counts(), std::vector<int>{0});
 }
