@@ -1,9 +1,15 @@
 #include "app/layout_memory.h"
 
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTreeWidgetItemIterator>
+#include <QWidget>
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <set>
 #include <string>
 
@@ -79,6 +85,72 @@ void CLayoutMemory::RestoreExpandedFolders() {
     }
     connect(m_tree, &QTreeWidget::itemExpanded, this, &CLayoutMemory::RememberExpandedFolders);
     connect(m_tree, &QTreeWidget::itemCollapsed, this, &CLayoutMemory::RememberExpandedFolders);
+
+    const int top = m_settings.Get(kTreeTop);
+    QTreeWidgetItem* topItem = m_tree->ItemOf(m_tree->Nodes().FindById(top));
+    if (top == 0 || topItem == nullptr) {
+        m_tree->scrollToTop();
+    } else {
+        m_tree->scrollToItem(topItem, QAbstractItemView::PositionAtTop);
+    }
+    connect(m_tree->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &CLayoutMemory::RememberTreeTop);
+}
+
+void CLayoutMemory::RememberTreeTop() {
+    QTreeWidgetItem* top = m_tree->itemAt(0, 0);
+    m_settings.Set(kTreeTop, top ? m_tree->Lookup(top).id : 0);
+}
+
+void CLayoutMemory::RestoreWindow(QWidget* window) {
+    if (m_window != nullptr) {
+        return;
+    }
+    m_window = window;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    int maximised = 0;
+    const std::string text = m_settings.Get(kWindow);
+    if (std::sscanf(text.c_str(), "%d %d %d %d %d", &x, &y, &width, &height, &maximised) == 5 &&
+        width > 0 && height > 0) {
+        const QRect place(x, y, width, height);
+        // A place on a screen that is gone (or moved) is not restored: the window would open
+        // out of sight.
+        for (QScreen* screen : QGuiApplication::screens()) {
+            if (screen->availableGeometry().intersects(place)) {
+                window->setGeometry(place);
+                if (maximised != 0) {
+                    window->setWindowState(window->windowState() | Qt::WindowMaximized);
+                }
+                break;
+            }
+        }
+    }
+    window->installEventFilter(this);
+}
+
+bool CLayoutMemory::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_window &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::WindowStateChange) &&
+        m_window->isVisible()) {
+        RememberWindow();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CLayoutMemory::RememberWindow() {
+    // The normal place of a maximised window, so that it comes back there when restored.
+    const bool maximised = m_window->isMaximized();
+    const QRect place = maximised ? m_window->normalGeometry() : m_window->geometry();
+    if (!place.isValid() || m_window->isMinimized()) {
+        return;
+    }
+    m_settings.Set(kWindow, std::to_string(place.x()) + " " + std::to_string(place.y()) + " " +
+                                std::to_string(place.width()) + " " +
+                                std::to_string(place.height()) + " " + (maximised ? "1" : "0"));
 }
 
 void CLayoutMemory::RememberExpandedFolders() {

@@ -31,6 +31,7 @@ int CTD_SysDlg::SettingFromText(const QString& text, int minimum, int maximum) {
 CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
                        const std::vector<std::string>& serviceResults, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_moreSettings(moreSettings) {
+    setWindowTitle(QString::fromUtf8("系统设置"));
     for (int slot = 0; slot < CSysData::kCategoryCount; ++slot) {
         m_openingColours[static_cast<std::size_t>(slot)] = m_settings.CategoryColour(slot);
     }
@@ -66,24 +67,29 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
             [this] { CTD_ColrefDlg(m_settings, this).exec(); });
 
     auto* rows = new QGridLayout(group);
-    const std::pair<const char*, QWidget*> controls[] = {{"设置颜色", m_colours},
-                                                         {"新闻保留时间", m_retention},
-                                                         {"新闻最大页码", m_maxPages},
-                                                         {"新闻每页条目", m_items},
-                                                         {"新闻当前频道", m_engine},
-                                                         {"上次结果", m_results},
-                                                         {"自动更新间隔（分钟）", m_interval}};
+    const struct {
+        const char* label;
+        QWidget* control;
+        const char* unit;
+    } controls[] = {{"设置颜色", m_colours, ""},         {"新闻保留时间", m_retention, "天"},
+                    {"新闻最大页码", m_maxPages, "页"},  {"新闻每页条目", m_items, "条"},
+                    {"搜索服务", m_engine, ""},          {"上次结果", m_results, ""},
+                    {"自动更新间隔", m_interval, "分钟"}};
     int row = 0;
-    for (const auto& [label, control] : controls) {
+    for (const auto& [label, control, unit] : controls) {
         control->setParent(group);
         rows->addWidget(new QLabel(QString::fromUtf8(label), group), row, 0);
-        rows->addWidget(control, row++, 1);
+        rows->addWidget(control, row, 1);
+        if (*unit != '\0') {
+            rows->addWidget(new QLabel(QString::fromUtf8(unit), group), row, 2);
+        }
+        ++row;
     }
     m_message = new QLabel(group);
     m_message->setWordWrap(true);
     m_message->hide();
-    rows->addWidget(m_message, row++, 0, 1, 2);
-    rows->addWidget(buttons, row, 0, 1, 2);
+    rows->addWidget(m_message, row++, 0, 1, 3);
+    rows->addWidget(buttons, row, 0, 1, 3);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     m_colours->setFocus();
@@ -93,10 +99,16 @@ QLineEdit* CTD_SysDlg::AddNumberEdit(int value) {
     auto* edit = new QLineEdit(QString::number(value), this);
     edit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    // A note on values brought into range is stale once the user has put every value in range.
+    connect(edit, &QLineEdit::textEdited, this, [this] {
+        if (m_message->isVisible() && OutOfRange().empty()) {
+            m_message->hide();
+        }
+    });
     return edit;
 }
 
-QStringList CTD_SysDlg::BringIntoRange() {
+std::vector<CTD_SysDlg::RangeFix> CTD_SysDlg::OutOfRange() const {
     struct Field {
         QLineEdit* edit;
         const char* name;
@@ -112,18 +124,27 @@ QStringList CTD_SysDlg::BringIntoRange() {
         {m_interval, "自动更新间隔", "分钟", CAppSettings::kUpdateIntervalMinutes.minimum,
          CAppSettings::kUpdateIntervalMinutes.maximum},
     };
-    QStringList changes;
+    std::vector<RangeFix> fixes;
     for (const Field& field : fields) {
         const int typed = ParseLeadingInt(field.edit->text().left(kEditCharacters).toStdString());
         const int value = std::clamp(typed, field.minimum, field.maximum);
         if (value != typed) {
-            changes << QString::fromUtf8("%1 %2为 %3 %4")
-                           .arg(QString::fromUtf8(field.name),
-                                QString::fromUtf8(value == field.maximum ? "最大" : "最小"))
-                           .arg(value)
-                           .arg(QString::fromUtf8(field.unit));
-            field.edit->setText(QString::number(value));
+            fixes.push_back({field.edit, value,
+                             QString::fromUtf8("%1 %2为 %3 %4")
+                                 .arg(QString::fromUtf8(field.name),
+                                      QString::fromUtf8(value == field.maximum ? "最大" : "最小"))
+                                 .arg(value)
+                                 .arg(QString::fromUtf8(field.unit))});
         }
+    }
+    return fixes;
+}
+
+QStringList CTD_SysDlg::BringIntoRange() {
+    QStringList changes;
+    for (const RangeFix& fix : OutOfRange()) {
+        fix.edit->setText(QString::number(fix.value));
+        changes << fix.text;
     }
     return changes;
 }

@@ -16,14 +16,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// "系统设置": retention days, maximum pages, items per page and the search engine of the
-// settings record, the minutes between timed updates, and the "设置" button that opens the
-// colour dialog. Beside the engine it shows each search service's most recent result. It
-// opens with the settings' values; OK stores the five settings, Cancel leaves them as they
-// were. A number outside its range is not stored: OK brings it into range in its edit, says
-// so under the fields ("新闻保留时间 最大为 36500 天") and leaves the dialog open for the next
-// OK. Colours show in the list as they are chosen; Cancel here puts back the colours the
-// dialog opened with, so only OK keeps them. Window thread only.
+// "系统设置" (its caption too): retention days, maximum pages, items per page and the search
+// service of the settings record, the minutes between timed updates, each number with its
+// unit beside it, and the "设置" button that opens the colour dialog. Under the service it
+// shows each search service's most recent result. It opens with the settings' values; OK
+// stores the five settings, Cancel leaves them as they were. A number outside its range is
+// not stored: OK brings it into range in its edit, says so under the fields ("新闻保留时间
+// 最大为 36500 天") and leaves the dialog open for the next OK; the note goes once the user
+// has edited every value into range. Colours show in the list as they are chosen; Cancel here puts
+// back the colours the dialog opened with, so only OK keeps them. Window thread only.
 class CTD_SysDlg : public QDialog {
     Q_OBJECT
 public:
@@ -57,6 +58,14 @@ public slots:
 
 private:
     QLineEdit* AddNumberEdit(int value);
+    // An edit whose value is outside its range: the value it is brought to, and the text
+    // that says so ("新闻保留时间 最大为 36500 天").
+    struct RangeFix {
+        QLineEdit* edit;
+        int value;
+        QString text;
+    };
+    std::vector<RangeFix> OutOfRange() const;
     // Brings each edit's value into its range, writing it back to the edit; the texts that
     // say what was changed.
     QStringList BringIntoRange();

@@ -4,6 +4,7 @@
 
 #include "base/ascii.h"
 #include "base/text_util.h"
+#include "model/newspaper_page.h"
 #include "store/statements.h"
 
 namespace {
@@ -40,8 +41,9 @@ CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::strin
         row.dateValue = 0.0;
     }
     AgeCategoryName(year, month, day, row.categoryName);
+    row.untitled = IsUntitled(title);
     CopyToCodePageField(row.title, kMaxNewsRowFieldBytes,
-                        IsUntitled(title) ? std::string_view(kUntitledText) : title);
+                        row.untitled ? std::string_view(kUntitledText) : title);
     CopyToCodePageField(row.channel, kMaxNewsRowFieldBytes, channel);
     CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes,
                         NewsDateText(year, month, day, row.dateStatus));
@@ -50,6 +52,24 @@ CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::strin
     row.storedTitle.assign(title);
     row.channelName.assign(channel);
     return row;
+}
+
+void UseExcerptAsTitle(CNewsRow& row, std::string_view description) {
+    if (!row.untitled || description.empty()) {
+        return;
+    }
+    std::string excerpt = PlainExcerpt(description, kUntitledExcerptChars);
+    // A cut text ends at a word's end where its words are apart by blanks.
+    static constexpr std::string_view kEllipsis = "…";
+    if (excerpt.ends_with(kEllipsis)) {
+        const std::size_t blank = excerpt.rfind(' ');
+        if (blank != std::string::npos && blank > excerpt.size() / 2) {
+            excerpt = excerpt.substr(0, blank) + std::string(kEllipsis);
+        }
+    }
+    if (!excerpt.empty()) {
+        CopyToCodePageField(row.title, kMaxNewsRowFieldBytes, excerpt);
+    }
 }
 
 bool RowDate(const CNewsRow& row, int* year, int* month, int* day) {

@@ -49,6 +49,9 @@ struct CNewsRow {
     std::string storedTitle;   // the item's rss_title as read
     std::string channelName;   // the tree node's name the row was loaded for
     bool read = true;          // false while the item's page has not been shown
+    // The item has no title (IsUntitled): the title field shows the first words of its text
+    // (UseExcerptAsTitle), or kUntitledText without any, and the list greys it.
+    bool untitled = false;
 };
 
 // Builds a row from an item's texts and its date as the recordset read it. A date whose
@@ -56,6 +59,13 @@ struct CNewsRow {
 // (see IsUntitled) shows kUntitledText as its title.
 CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::string_view source,
                      const CAdoDateValue& date, std::string_view channel, std::int64_t itemId = -1);
+
+// An untitled row shows at most this many characters of its item's text as its title.
+constexpr std::size_t kUntitledExcerptChars = 40;
+// Puts the first words of `description` (its text without markup, kUntitledExcerptChars at
+// most) into the title field of an untitled row; a titled row, or a description without text,
+// keeps its title.
+void UseExcerptAsTitle(CNewsRow& row, std::string_view description);
 
 // The row's calendar date; -1, -1, -1 (and false) unless its date is valid.
 bool RowDate(const CNewsRow& row, int* year, int* month, int* day);

@@ -103,9 +103,12 @@ AccessDate DaysBefore(int days) {
 }
 
 void AppendItem(std::string& page, const NewspaperItem& item) {
-    page += "<li><a href=\"" + EscapeMarkup(ItemLinkAddress(item.id)) + "\"><strong>";
+    page += "<li><a href=\"" + EscapeMarkup(ItemLinkAddress(item.id)) + "\">";
+    // Read news step back, as in the list: unread bold, read grey.
+    page += item.unread ? "<strong>" : "<font color=#888888>";
     page += EscapeMarkup(item.title.empty() ? "（无标题）" : item.title);
-    page += "</strong></a> <font color=#999999 size=2>";
+    page += item.unread ? "</strong>" : "</font>";
+    page += "</a> <font color=#999999 size=2>";
     page += item.today ? "今日" : "昨日";
     page += "</font>";
     if (!item.excerpt.empty()) {
@@ -166,6 +169,8 @@ std::map<std::string, std::vector<NewspaperItem>> ReadItems(const std::vector<st
     records.BindColumnByName("rss_description", description, kDescriptionSize, kBindText);
     records.BindColumnByName("rss_pubDate", &date, sizeof date, kBindDate);
     records.BindColumnByName("keyword_index", &index, sizeof index, kBindNumber);
+    std::int32_t unread = 0;
+    records.BindColumnByName("item_unread", &unread, sizeof unread, kBindNumber);
     for (; !records.IsEOF(); records.MoveNext()) {
         date = CAdoDateValue{};
         records.Fetch();
@@ -182,10 +187,24 @@ std::map<std::string, std::vector<NewspaperItem>> ReadItems(const std::vector<st
         const bool dated =
             date.status == kDateValid && CivilFromAutomationDate(date.date, &year, &month, &day);
         list.push_back({id, title, PlainExcerpt(description),
-                        dated && year == today.year && month == today.month && day == today.day});
+                        dated && year == today.year && month == today.month && day == today.day,
+                        unread != 0});
     }
     records.Close();
     return items;
+}
+
+// The number a counting statement gives; 0 when it cannot run.
+int CountOf(const CAdoConnection& connection, const std::string& sql) {
+    CAdoRecordset records(connection);
+    std::int32_t count = 0;
+    if (!records.Open(sql) || records.IsEOF() ||
+        !records.BindColumn(0, &count, sizeof count, kBindNumber)) {
+        return 0;
+    }
+    records.Fetch();
+    records.Close();
+    return count;
 }
 
 }  // namespace
@@ -236,20 +255,33 @@ std::string PlainExcerpt(std::string_view html, std::size_t maxChars) {
 }
 
 std::string BuildNewspaperPage(const std::vector<NewspaperSection>& sections,
-                               std::string_view dateLine) {
+                               std::string_view dateLine, int unreadElsewhere) {
     std::string page =
         "<html><head><meta charset=\"utf-8\"><title>报纸</title></head>"
         "<body bgcolor=#FFFFDF style=\"font-family: sans-serif\">"
         "<h1><font color=#990000>报纸</font></h1><p><font color=#999999>";
     page += EscapeMarkup(dateLine);
     page += "</font></p>";
+    // The table of contents: each section with news, linking to its heading.
+    std::string contents;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        if (HasNews(sections[i])) {
+            contents += (contents.empty() ? "" : " · ") + std::string("<a href=\"#section-") +
+                        std::to_string(i) + "\">" + EscapeMarkup(sections[i].name) + "</a>";
+        }
+    }
+    if (!contents.empty()) {
+        page += "<p><strong>目录：</strong>" + contents + "</p>";
+    }
     bool any = false;
-    for (const NewspaperSection& section : sections) {
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const NewspaperSection& section = sections[i];
         if (!HasNews(section)) {
             continue;
         }
         any = true;
-        page += "<h2>" + EscapeMarkup(section.name) + "</h2>";
+        page +=
+            "<h2 id=\"section-" + std::to_string(i) + "\">" + EscapeMarkup(section.name) + "</h2>";
         for (const NewspaperChannel& channel : section.channels) {
             if (channel.items.empty()) {
                 continue;
@@ -266,6 +298,10 @@ std::string BuildNewspaperPage(const std::vector<NewspaperSection>& sections,
     }
     if (!any) {
         page += "<p>今日和昨日还没有新闻。</p>";
+        if (unreadElsewhere > 0) {
+            page += "<p>其他日子还有 " + std::to_string(unreadElsewhere) +
+                    " 条未读新闻，点击左边的频道或文件夹即可阅读。</p>";
+        }
     }
     page += "</body></html>";
     return page;
@@ -287,6 +323,11 @@ std::string ReadNewspaper(const CNodeMap& nodes, CNodeMap::Handle root,
     const AccessDate yesterday = DaysBefore(1);
     std::map<std::string, std::vector<NewspaperItem>> items =
         ReadItems(names, connection, yesterday, today);
+    // Only an empty page tells of the unread news of other days.
+    const int unreadElsewhere =
+        items.empty() && !names.empty()
+            ? CountOf(connection, SqlCountUnreadItemsOfChannelsOutside(names, yesterday, today))
+            : 0;
     for (NewspaperSection& section : sections) {
         for (NewspaperChannel& channel : section.channels) {
             const auto found = items.find(AsciiLowered(channel.name));
@@ -296,5 +337,6 @@ std::string ReadNewspaper(const CNodeMap& nodes, CNodeMap::Handle root,
         }
     }
     return BuildNewspaperPage(
-        sections, "今日 " + DateText(today) + " 和昨日 " + DateText(yesterday) + " 的新闻");
+        sections, "今日 " + DateText(today) + " 和昨日 " + DateText(yesterday) + " 的新闻",
+        unreadElsewhere);
 }

@@ -10,14 +10,16 @@ class CAdoConnection;
 
 // The newspaper: one generated page with today's and yesterday's news of the whole tree,
 // under a heading for each top-level folder (its channels below it, depth first) and for each
-// top-level channel. Each item shows its title as a link to its item page (ItemLinkAddress),
-// the day and the first words of its description as plain text.
+// top-level channel, the headings listed first as a table of contents linking to them. Each
+// item shows its title as a link to its item page (ItemLinkAddress), bold while unread and
+// grey once read, the day and the first words of its description as plain text.
 
 struct NewspaperItem {
     long long id = 0;
     std::string title;
     std::string excerpt;  // the description's first words, as plain text
     bool today = false;   // else yesterday
+    bool unread = false;
 };
 
 struct NewspaperChannel {
@@ -43,10 +45,11 @@ constexpr std::size_t kNewspaperExcerptChars = 120;
 std::string PlainExcerpt(std::string_view html, std::size_t maxChars = kNewspaperExcerptChars);
 
 // The page, with `dateLine` under its title. Channels and sections without news are left out;
-// with none at all the page says so. Every text is escaped; the page holds no script and no
-// address but the item links.
+// with none at all the page says so, and how many unread news (`unreadElsewhere`) wait on
+// other days. Every text is escaped; the page holds no script and no address but the item
+// links and its own headings.
 std::string BuildNewspaperPage(const std::vector<NewspaperSection>& sections,
-                               std::string_view dateLine);
+                               std::string_view dateLine, int unreadElsewhere = 0);
 
 // Reads the news of today and yesterday (local calendar) of every channel of the tree in
 // `nodes` below `root` with one statement and builds the page. A database that cannot be read

@@ -175,7 +175,10 @@ std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
                                   const std::string& dateCondition, int limit, int offset) {
     return NamesTable(keywords) +
            "select item.ID, item.rss_title, item.rss_guid, item.rss_link, item.rss_author, "
-           "item.rss_source, item.rss_pubDate, names.keyword_index, exists (select 1 from "
+           "item.rss_source, item.rss_pubDate, names.keyword_index, case when "
+           "trim(ifnull(item.rss_title, ''), char(32, 39, 9, 10, 13)) = '' then "
+           "item.rss_description end as "
+           "rss_description, exists (select 1 from "
            "item_unread where " +
            UnreadRowOfItem() +
            ") as item_unread from names inner join channel on channel.rss_title = names.name "
@@ -202,10 +205,21 @@ std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keyw
                                             const AccessDate& first, const AccessDate& last) {
     return NamesTable(keywords) +
            "select item.ID, item.rss_title, item.rss_description, item.rss_pubDate, "
-           "names.keyword_index from names inner join channel on channel.rss_title = names.name "
+           "names.keyword_index, exists (select 1 from item_unread where " +
+           UnreadRowOfItem() +
+           ") as item_unread from names inner join channel on channel.rss_title = names.name "
            "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate>=" +
            AccessDateLiteral(first) + " and item.rss_pubDate<=" + AccessDateLiteral(last) +
            " order by names.keyword_index, item.rss_pubDate desc, item.ID desc";
+}
+
+std::string SqlCountUnreadItemsOfChannelsOutside(const std::vector<std::string>& keywords,
+                                                 const AccessDate& first, const AccessDate& last) {
+    return NamesTable(keywords) +
+           "select count(*) from names inner join channel on channel.rss_title = names.name "
+           "inner join item_unread on item_unread.channel_id = channel.ID where "
+           "item_unread.pub_date<" +
+           AccessDateLiteral(first) + " or item_unread.pub_date>" + AccessDateLiteral(last);
 }
 
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords) {

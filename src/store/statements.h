@@ -83,8 +83,9 @@ std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cut
 // A channel's items of one day (the list, mode 1: today's news).
 std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day);
 // The items of every channel named in `keywords` (a folder's list), newer than the cut-off or
-// of one day, in one statement: rss_title, rss_author, rss_source, rss_pubDate and
-// keyword_index (the position in `keywords` of the name the row was found by). Rows with a
+// of one day, in one statement: rss_title, rss_author, rss_source, rss_pubDate,
+// rss_description for an untitled item (NULL for the others), item_unread and keyword_index
+// (the position in `keywords` of the name the row was found by). Rows with a
 // real date first, newest day first, then the name ascending ignoring ASCII case, then the
 // order of `keywords`, the item stored last first: an order without ties, so that the page of
 // `limit` rows after the first `offset` continues the pages before it. `keywords` must not be
@@ -94,10 +95,16 @@ std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywo
 std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
                                           const AccessDate& day, int limit, int offset);
 // The items of every channel named in `keywords` dated from `first` to `last` (the
-// newspaper): ID, rss_title, rss_description, rss_pubDate and keyword_index, grouped by the
-// position in `keywords`, each channel's newest first. `keywords` must not be empty.
+// newspaper): ID, rss_title, rss_description, rss_pubDate, keyword_index and item_unread (1
+// for an unread item), grouped by the position in `keywords`, each channel's newest first.
+// `keywords` must not be empty.
 std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keywords,
                                             const AccessDate& first, const AccessDate& last);
+// How many unread items the channels named in `keywords` hold dated before `first` or after
+// `last`, or without a date: one row, one number. `keywords` must not be empty, and name each
+// channel once.
+std::string SqlCountUnreadItemsOfChannelsOutside(const std::vector<std::string>& keywords,
+                                                 const AccessDate& first, const AccessDate& last);
 // How many items the channels named in `keywords` hold, whatever their date: one row, one
 // number. `keywords` must not be empty.
 std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords);

@@ -41,6 +41,10 @@ void CNameDlg::accept() {
     const QString refusal = m_check ? m_check(Name()) : QString();
     if (!refusal.isEmpty()) {
         m_message->setText(refusal);
+        // The dialog's minimum size takes the message's lines at the narrowest the dialog gets,
+        // so that no size the user gives it clips them.
+        const int width = m_edit->minimumWidth();
+        m_message->setMinimumSize(width, m_message->heightForWidth(width));
         m_message->show();
         m_edit->setFocus();
         m_edit->selectAll();

@@ -14,6 +14,9 @@
 
 namespace {
 
+// A name is quoted in a message up to this many characters.
+constexpr int kNamedInMessage = 32;
+
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
@@ -80,6 +83,9 @@ void CTreeCommands::Run(int commandId) {
         case ID_FOLDER_MARK_READ:
             MarkRead(selected);
             break;
+        case ID_ROOT_MARK_READ:
+            MarkRead(m_view.RootItem());
+            break;
         default:
             break;
     }
@@ -119,10 +125,16 @@ QString CTreeCommands::NameRefusal(QTreeWidgetItem* parent, int type, const std:
     switch (problem) {
         case NodeNameProblem::kEmpty:
             return Utf8("名称不能为空，请输入名称。");
-        case NodeNameProblem::kTaken:
+        case NodeNameProblem::kTaken: {
+            // A long name is shortened: a word too long for a line could not wrap.
+            QString shown = QString::fromStdString(CKeywordNode::NewNode(name, type).name);
+            if (shown.size() > kNamedInMessage) {
+                shown = shown.left(kNamedInMessage) + QString::fromUtf8("…");
+            }
             return Utf8(type == NODE_FOLDER ? "这里已有名为“%1”的文件夹，请换一个名称。"
                                             : "这里已有名为“%1”的频道，请换一个名称。")
-                .arg(QString::fromStdString(CKeywordNode::NewNode(name, type).name));
+                .arg(shown);
+        }
         default:
             return {};
     }
@@ -147,10 +159,17 @@ QString CTreeCommands::DeletionQuestion(QTreeWidgetItem* item, bool wholeBranch)
     }
     const DeletionCounts counts =
         CountDeletion(m_view.Nodes(), CTD_TreeView::HandleOf(item), m_view.Store());
+    // The news stay in the database: a channel added again under the same name has them back.
+    const char* their = counts.channels == 1 ? "它的" : "它们的";
     if (!counts.itemsCounted) {
-        return Utf8("将删除 %1 个频道及其新闻，确定吗？").arg(counts.channels);
+        return Utf8("将删除 %1 个频道，%2新闻保留在数据库中，确定吗？")
+            .arg(counts.channels)
+            .arg(Utf8(their));
     }
-    return Utf8("将删除 %1 个频道及其 %2 条新闻，确定吗？").arg(counts.channels).arg(counts.items);
+    return Utf8("将删除 %1 个频道，%2 %3 条新闻保留在数据库中，确定吗？")
+        .arg(counts.channels)
+        .arg(Utf8(their))
+        .arg(counts.items);
 }
 
 bool CTreeCommands::ConfirmDeletion(QTreeWidgetItem* item, bool wholeBranch) {
@@ -172,7 +191,13 @@ bool CTreeCommands::AddChild(QTreeWidgetItem* parent, int type, const std::strin
         return false;
     }
     const int parentId = m_view.Lookup(parent).id;
-    return m_view.AddNode(type, parentId, CKeywordNode::NewNode(name, type));
+    if (!m_view.AddNode(type, parentId, CKeywordNode::NewNode(name, type))) {
+        return false;
+    }
+    // The new node is the parent's last child: the user sees it, and the list shows it.
+    m_view.expandItem(parent);
+    m_view.SelectAndShow(parent->child(parent->childCount() - 1));
+    return true;
 }
 
 bool CTreeCommands::Rename(QTreeWidgetItem* item, std::string_view name) {

@@ -35,7 +35,8 @@ public:
     QString DeletionQuestion(QTreeWidgetItem* item, bool wholeBranch) const;
 
     // Adds a folder or channel named `name` as the last child of `parent` (CTD_TreeView's
-    // AddNode); a name the rule refuses adds nothing.
+    // AddNode), selects it, scrolls to it and shows it in the list; a name the rule refuses
+    // adds nothing.
     bool AddChild(QTreeWidgetItem* parent, int type, const std::string& name);
     // Sets the node's name (cut to the name limit) in the file, the node map and, bare, as
     // the item's label; the count suffix returns with the count refresher's next visit. A

@@ -189,19 +189,41 @@ TEST_F(BrowserPane, TheNewspaperShowsTodayAndYesterdayByFolderWithEscapedTitles)
     EXPECT_TRUE(text.contains(QStringLiteral("First half & more")));
     EXPECT_FALSE(text.contains(QStringLiteral("x()")));
     EXPECT_FALSE(text.contains(QStringLiteral("Old match")));
-    // 体育, then its channel 足球; then weather on its own.
-    const int sports = text.indexOf(QString::fromUtf8("体育"));
-    const int football = text.indexOf(QString::fromUtf8("足球"));
-    const int weather = text.indexOf(QStringLiteral("weather"));
+    // The contents name 体育 and weather; then come 体育, its channel 足球, and weather on its
+    // own.
+    const int contents = text.indexOf(QString::fromUtf8("目录：体育 · weather"));
+    ASSERT_GE(contents, 0) << text.toStdString();
+    const int body = contents + 12;
+    const int sports = text.indexOf(QString::fromUtf8("体育"), body);
+    const int football = text.indexOf(QString::fromUtf8("足球"), body);
+    const int weather = text.indexOf(QStringLiteral("weather"), body);
     EXPECT_TRUE(sports >= 0 && sports < football && football < weather) << text.toStdString();
     const QString html = PageHtml();
     EXPECT_FALSE(html.contains(QStringLiteral("<script")));
     EXPECT_FALSE(html.contains(QStringLiteral("<b>win")));
 
-    // A title leads to its item page, and back to the newspaper.
+    // The contents lead to the headings of the page itself.
+    FollowLink(QStringLiteral("weather"));
+    QString hash;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            g_pHtmlView->page()->runJavaScript(
+                QStringLiteral("location.hash"), QWebEngineScript::ApplicationWorld,
+                [&hash](const QVariant& result) { hash = result.toString(); });
+            return hash == QStringLiteral("#section-1");
+        },
+        5000))
+        << hash.toStdString();
+    EXPECT_TRUE(PageText().contains(QString::fromUtf8("目录")));
+
+    // A title leads to its item page, which marks it read, and back to the newspaper.
     FollowLink(QStringLiteral("Rain yesterday"));
     EXPECT_TRUE(PageShows("详细内容"));
     EXPECT_TRUE(PageText().contains(QStringLiteral("wet")));
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"),
+                        "select count(*) from item_unread join item on item.ID = item_id "
+                        "where item.rss_title = 'Rain yesterday'"),
+              Rows{{"0"}});
     QTest::keyClick(Frame(), Qt::Key_Left, Qt::AltModifier);
     EXPECT_TRUE(PageShows("First half & more"));
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <set>
 #include <string>
 
 #include "base/clock.h"
@@ -186,15 +187,19 @@ TEST_F(ItemPageTest, LoadedRowsFindTheirItemEvenWithCutTitlesAndApostrophes) {
 }
 
 // A feed's untitled items with long addresses (as news searches give): both are stored, both
-// are listed as untitled, also in a folder, and each opens its own address, whole.
+// are listed as untitled (with the first words of their text where they have any), in a
+// channel and in a folder, and each opens its own address, whole.
 TEST_F(ItemPageTest, UntitledItemsWithLongLinksAreListedAndOpenedWhole) {
     std::string links[2];
     std::string items;
     for (int i = 0; i < 2; ++i) {
         links[i] =
             "http://news.test/search?i=" + std::to_string(i) + "&q=" + std::string(1500, 'q');
-        items += "<item><link>" + EscapeMarkup(links[i]) +
-                 "</link><description>text</description><pubDate>2023-06-14</pubDate></item>";
+        const std::string text = i == 0 ? "&lt;p&gt;Storm &lt;b&gt;warning&lt;/b&gt; for the "
+                                          "whole coast tonight, and rain tomorrow&lt;/p&gt;"
+                                        : "";
+        items += "<item><link>" + EscapeMarkup(links[i]) + "</link><description>" + text +
+                 "</description><pubDate>2023-06-14</pubDate></item>";
     }
     m_folder.WriteFile("feed.xml", "<rss><channel><title>t</title>" + items + "</channel></rss>");
     CRssReader reader;
@@ -205,13 +210,27 @@ TEST_F(ItemPageTest, UntitledItemsWithLongLinksAreListedAndOpenedWhole) {
 
     CNewsList list(m_store);
     list.pacing().SetEnabled(false);
+    ASSERT_TRUE(list.RequestLoad(CKeywordNode::NewNode("足球", NODE_KEY), kListModeAll));
+    list.WaitUntilIdle();
+    std::set<std::string> titles;
+    for (const CNewsRow& row : list.Rows()) {
+        EXPECT_TRUE(row.untitled);
+        titles.insert(row.title);
+    }
+    const std::set<std::string> expected = {"Storm warning for the whole coast…", kUntitledText};
+    EXPECT_EQ(titles, expected);
     ASSERT_TRUE(
         list.RequestLoad(CKeywordNode::NewNode("我的频道", NODE_FOLDER), kListModeAll, {"足球"}));
     list.WaitUntilIdle();
     ASSERT_EQ(list.RowCount(), 2);
+    titles.clear();
+    for (const CNewsRow& row : list.Rows()) {
+        titles.insert(row.title);
+    }
+    EXPECT_EQ(titles, expected);
     for (int i = 0; i < 2; ++i) {
         const CNewsRow row = *list.Row(i);
-        EXPECT_STREQ(row.title, kUntitledText);
+        EXPECT_TRUE(row.untitled);
         const std::optional<std::string> link = ReadItemLink(m_store, row);
         ASSERT_TRUE(link.has_value());
         EXPECT_TRUE(*link == links[0] || *link == links[1]);

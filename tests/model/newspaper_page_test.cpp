@@ -9,6 +9,7 @@
 #include "feeds/feed_store.h"
 #include "model/item_link.h"
 #include "model/news_seed.h"
+#include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
 using namespace std::chrono;
@@ -77,6 +78,9 @@ TEST(Newspaper, ReadsTodayAndYesterdayOfTheWholeTreeByTopLevelNode) {
     news_seed::AddItem(db, 1, {"old goal", "2023-06-12"});
     news_seed::AddItem(db, 2, {"ace", "2023-06-13"});
     news_seed::AddItem(db, 3, {"sun", "2023-06-14"});
+    ExecSql(db,
+            "delete from item_unread where item_id = (select ID from item where "
+            "rss_title = 'ace')");
     CFeedStore store(folder.Path());
     ASSERT_TRUE(store.Open());
 
@@ -96,13 +100,50 @@ TEST(Newspaper, ReadsTodayAndYesterdayOfTheWholeTreeByTopLevelNode) {
     const auto at = [&page](const std::string& text) { return page.find(text); };
     EXPECT_NE(at("今日 23年06月14日 和昨日 23年06月13日 的新闻"), std::string::npos);
     EXPECT_EQ(at("old goal"), std::string::npos);
-    ASSERT_NE(at("<h2>体育</h2>"), std::string::npos);
-    EXPECT_LT(at("<h2>体育</h2>"), at("<h3>足球</h3>"));
+    // The contents come first, linking to the headings.
+    EXPECT_LT(at("<strong>目录：</strong><a href=\"#section-0\">体育</a> · "
+                 "<a href=\"#section-1\">weather</a>"),
+              at("<h2 id=\"section-0\">体育</h2>"));
+    ASSERT_NE(at("<h2 id=\"section-0\">体育</h2>"), std::string::npos);
+    EXPECT_LT(at("<h2 id=\"section-0\">体育</h2>"), at("<h3>足球</h3>"));
     EXPECT_LT(at("<h3>足球</h3>"), at(">goal<"));
     EXPECT_LT(at(">goal<"), at("<h3>网球</h3>"));
     EXPECT_LT(at("<h3>网球</h3>"), at(">ace<"));
-    EXPECT_LT(at(">ace<"), at("<h2>weather</h2>"));
-    EXPECT_LT(at("<h2>weather</h2>"), at(">sun<"));
+    EXPECT_LT(at(">ace<"), at("<h2 id=\"section-1\">weather</h2>"));
+    EXPECT_LT(at("<h2 id=\"section-1\">weather</h2>"), at(">sun<"));
+    // Read news are grey, unread ones bold.
+    EXPECT_NE(at("<font color=#888888>ace</font>"), std::string::npos);
+    EXPECT_NE(at("<strong>goal</strong>"), std::string::npos);
+    EXPECT_EQ(at("其他日子还有"), std::string::npos);
     EXPECT_EQ(at("<h3>weather</h3>"), std::string::npos);
     EXPECT_EQ(at("球类"), std::string::npos);  // a folder below the top is no heading
+}
+
+// Two days without news: the page says how many unread news of the tree's channels wait on
+// other days (read ones, and those of channels outside the tree, do not count).
+TEST(Newspaper, ADayWithoutNewsTellsOfTheUnreadNewsOfOtherDays) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    const ScopedFixedClock clock(sys_days{2023y / 6 / 14} + 12h);
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    const std::string db = folder.File("data/data.dat");
+    news_seed::AddChannel(db, 1, "足球");
+    news_seed::AddChannel(db, 2, "gone");
+    news_seed::AddItem(db, 1, {"old goal", "2023-06-01"});
+    news_seed::AddItem(db, 1, {"older goal", "2023-05-01"});
+    news_seed::AddItem(db, 1, {"read goal", "2023-05-02"});
+    news_seed::AddItem(db, 2, {"elsewhere", "2023-05-02"});
+    ExecSql(db,
+            "delete from item_unread where item_id = (select ID from item where "
+            "rss_title = 'read goal')");
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open());
+    CNodeMap nodes;
+    nodes.Insert(1, CNodeMap::kNoItem, CKeywordNode::NewNode("我的频道", NODE_FOLDER));
+    nodes.Insert(2, 1, CKeywordNode::NewNode("足球", NODE_KEY));
+    const std::string page = ReadNewspaper(nodes, 1, store);
+    EXPECT_NE(page.find("今日和昨日还没有新闻。"), std::string::npos);
+    EXPECT_NE(page.find("其他日子还有 2 条未读新闻"), std::string::npos) << page;
+    EXPECT_EQ(page.find("目录"), std::string::npos);
 }
