@@ -15,7 +15,7 @@
 namespace {
 
 // A name is quoted in a message up to this many characters.
-constexpr int kNamedInMessage = 32;
+constexpr int kNamedInMessage = 16;
 
 QString Utf8(const char* text) {
     return QString::fromUtf8(text);

@@ -218,3 +218,46 @@ TEST_F(Settings, OkReloadsTheListWithTheNewRetentionPeriod) {
     QTest::qWait(100);
     EXPECT_EQ(g_pListView->model()->rowCount(), 2);
 }
+
+// The dialog says what each field is, with each number's unit beside it, under the caption
+// 系统设置; its note on values brought into range goes once the user has every value in range.
+TEST_F(Settings, EachFieldSaysWhatItIsWithItsUnitAndTheRangeNoteGoesOnceValuesFit) {
+    Open();
+    CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), {}, Frame());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("系统设置"));
+    const auto label = [&dialog](const char* text) -> QLabel* {
+        for (QLabel* each : dialog.findChildren<QLabel*>()) {
+            if (each->text() == QString::fromUtf8(text)) {
+                return each;
+            }
+        }
+        return nullptr;
+    };
+    EXPECT_NE(label("搜索服务"), nullptr);
+    EXPECT_EQ(label("新闻当前频道"), nullptr);
+    const std::pair<const char*, QLineEdit*> units[] = {{"天", dialog.RetentionEdit()},
+                                                        {"页", dialog.MaxPagesEdit()},
+                                                        {"条", dialog.ItemsEdit()},
+                                                        {"分钟", dialog.IntervalEdit()}};
+    for (const auto& [unit, edit] : units) {
+        QLabel* shown = label(unit);
+        ASSERT_NE(shown, nullptr) << unit;
+        const QRect at = shown->geometry();
+        EXPECT_GT(at.left(), edit->geometry().right()) << unit;
+        EXPECT_LE(std::abs(at.center().y() - edit->geometry().center().y()), 3) << unit;
+    }
+
+    dialog.RetentionEdit()->setText(QStringLiteral("99999"));
+    dialog.accept();
+    ASSERT_TRUE(dialog.Message()->isVisible());
+    QLineEdit* items = dialog.ItemsEdit();
+    items->setFocus();
+    items->selectAll();
+    QTest::keyClick(items, Qt::Key_Backspace);  // empty: below its least
+    EXPECT_TRUE(dialog.Message()->isVisible());
+    QTest::keyClicks(items, QStringLiteral("20"));
+    EXPECT_FALSE(dialog.Message()->isVisible());
+    dialog.reject();
+}

@@ -400,3 +400,33 @@ TEST_F(TreeEditing, AHandEditedChannelWithChildrenMovesWithItsBranch) {
     EXPECT_EQ(LiveOutline(), "other,inner");
     EXPECT_TRUE(Consistent());
 }
+
+// The message of a refused name is never clipped, even with the dialog at its smallest and a
+// name too long for a line.
+TEST_F(TreeEditing, ARefusedNamesMessageFitsTheDialogAtItsSmallestSize) {
+    Open();
+    for (const std::string& name :
+         {std::string(80, 'w'), std::string("世界杯足球赛新闻汇总世界杯足球赛新闻汇总")}) {
+        ASSERT_TRUE(Tree()->Commands().AddChild(g_hRootItem, NODE_KEY, name));
+        CkeyDlg dialog(Tree());
+        dialog.SetCheck([&](const std::string& typed) {
+            return Tree()->Commands().NameRefusal(g_hRootItem, NODE_KEY, typed);
+        });
+        dialog.show();
+        dialog.Edit()->setText(QString::fromStdString(name));
+        dialog.accept();
+        ASSERT_TRUE(dialog.isVisible());
+        QLabel* message = dialog.Message();
+        ASSERT_TRUE(message->isVisible());
+        dialog.resize(dialog.minimumSize());
+        QCoreApplication::processEvents();
+        EXPECT_GE(message->height(), message->heightForWidth(message->width())) << name;
+        EXPECT_TRUE(dialog.rect().contains(message->geometry())) << name;
+        // A name too long for a line is shortened: it could not wrap.
+        const QString quoted = message->text()
+                                   .section(QString::fromUtf8("“"), 1, 1)
+                                   .section(QString::fromUtf8("”"), 0, 0);
+        EXPECT_LE(message->fontMetrics().horizontalAdvance(quoted), message->width()) << name;
+        dialog.reject();
+    }
+}
