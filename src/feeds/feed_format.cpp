@@ -1,5 +1,7 @@
 #include "feeds/feed_format.h"
 
+#include "feeds/feed_date.h"
+
 std::unique_ptr<FeedFormat> FeedFormatOf(const CXmlDocument& document) {
     const XmlNode root = document.documentElement();
     if (!root) {
@@ -26,4 +28,13 @@ std::string ChildText(const XmlNode& parent, std::string_view namespaceUri,
                       std::string_view localName, std::size_t maxBytes) {
     const XmlNode child = parent.selectChildNS(namespaceUri, localName);
     return child ? child.text(maxBytes) : std::string();
+}
+
+std::string_view FirstReadableDate(std::string_view first, std::string_view second) {
+    for (std::string_view text : {first, second}) {
+        if (ReadFeedDate(text)) {
+            return text;
+        }
+    }
+    return first.find_first_not_of(" \t\r\n") != std::string_view::npos ? first : second;
 }
