@@ -22,9 +22,9 @@ void ReadField(const XmlNode& parent, std::string_view name, char* field, std::s
     }
 }
 
-class Rss2Format final : public FeedFormat {
+class Rss2Format final : public XmlFeedFormat {
 public:
-    explicit Rss2Format(XmlNode rss) : m_rss(rss) {}
+    explicit Rss2Format(XmlNode rss) : XmlFeedFormat(rss.selectNodes("channel/item")), m_rss(rss) {}
 
     std::string_view Name() const override { return "RSS 2.0"; }
 
@@ -38,9 +38,7 @@ public:
         }
     }
 
-    std::vector<XmlNode> Items() const override { return m_rss.selectNodes("channel/item"); }
-
-    void ReadItem(const XmlNode& node, CRssItem* item) const override {
+    void ReadItemElement(const XmlNode& node, CRssItem* item) const override {
         for (const RssItemField& field : ItemFields()) {
             ReadField(node, field.name, field.field(*item), field.size, field.codePageLimit);
         }
