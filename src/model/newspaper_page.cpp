@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <tuple>
 
 #include "base/ascii.h"
 #include "base/text_util.h"
@@ -14,6 +15,8 @@
 
 namespace {
 
+// The newspaper's days run from yesterday to here: an item dated ahead counts as today's.
+constexpr AccessDate kLastDay{9999, 12, 31};
 constexpr int kTextSize = static_cast<int>(CodePageFieldSize(255));
 constexpr int kDescriptionSize = static_cast<int>(CodePageFieldSize(2047));
 
@@ -156,7 +159,9 @@ std::map<std::string, std::vector<NewspaperItem>> ReadItems(const std::vector<st
                                                             const AccessDate& today) {
     std::map<std::string, std::vector<NewspaperItem>> items;
     CAdoRecordset records(connection);
-    if (names.empty() || !records.Open(SqlSelectItemsOfChannelsBetween(names, yesterday, today))) {
+    // An item dated ahead of today is today's news, as in the list.
+    if (names.empty() ||
+        !records.Open(SqlSelectItemsOfChannelsBetween(names, yesterday, kLastDay))) {
         return items;
     }
     std::int32_t id = 0;
@@ -186,9 +191,9 @@ std::map<std::string, std::vector<NewspaperItem>> ReadItems(const std::vector<st
         int day = -1;
         const bool dated =
             date.status == kDateValid && CivilFromAutomationDate(date.date, &year, &month, &day);
-        list.push_back({id, title, PlainExcerpt(description),
-                        dated && year == today.year && month == today.month && day == today.day,
-                        unread != 0});
+        const bool ahead =
+            std::tie(year, month, day) >= std::tie(today.year, today.month, today.day);
+        list.push_back({id, title, PlainExcerpt(description), dated && ahead, unread != 0});
     }
     records.Close();
     return items;
@@ -326,7 +331,7 @@ std::string ReadNewspaper(const CNodeMap& nodes, CNodeMap::Handle root,
     // Only an empty page tells of the unread news of other days.
     const int unreadElsewhere =
         items.empty() && !names.empty()
-            ? CountOf(connection, SqlCountUnreadItemsOfChannelsOutside(names, yesterday, today))
+            ? CountOf(connection, SqlCountUnreadItemsOfChannelsOutside(names, yesterday, kLastDay))
             : 0;
     for (NewspaperSection& section : sections) {
         for (NewspaperChannel& channel : section.channels) {

@@ -78,6 +78,7 @@ TEST(Newspaper, ReadsTodayAndYesterdayOfTheWholeTreeByTopLevelNode) {
     news_seed::AddItem(db, 1, {"old goal", "2023-06-12"});
     news_seed::AddItem(db, 2, {"ace", "2023-06-13"});
     news_seed::AddItem(db, 3, {"sun", "2023-06-14"});
+    news_seed::AddItem(db, 3, {"rain ahead", "2023-06-15"});  // dated ahead: today's news
     ExecSql(db,
             "delete from item_unread where item_id = (select ID from item where "
             "rss_title = 'ace')");
@@ -111,6 +112,7 @@ TEST(Newspaper, ReadsTodayAndYesterdayOfTheWholeTreeByTopLevelNode) {
     EXPECT_LT(at("<h3>网球</h3>"), at(">ace<"));
     EXPECT_LT(at(">ace<"), at("<h2 id=\"section-1\">weather</h2>"));
     EXPECT_LT(at("<h2 id=\"section-1\">weather</h2>"), at(">sun<"));
+    EXPECT_NE(at(">rain ahead</strong></a> <font color=#999999 size=2>今日"), std::string::npos);
     // Read news are grey, unread ones bold.
     EXPECT_NE(at("<font color=#888888>ace</font>"), std::string::npos);
     EXPECT_NE(at("<strong>goal</strong>"), std::string::npos);
