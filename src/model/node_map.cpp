@@ -254,15 +254,20 @@ int CNodeMap::CountOf(const CountsByName& counts, const std::string& name) {
 CNodeMap::Counts CNodeMap::ApplyRecentCounts(const CountsByName& countByName,
                                              const CountsByName& unreadByName) {
     std::lock_guard lock(m_mutex);
-    CountInputs inputs{countByName, unreadByName, {}};
-    // The names more than one channel node bears; usually none, and then a branch's count is
-    // the plain sum of its channels'.
-    std::set<std::string, LessIgnoreAsciiCase> seen;
-    for (const auto& [handle, entry] : m_entries) {
-        if (entry.record.type == NODE_KEY && !seen.insert(entry.record.name).second) {
-            inputs.repeated.insert(entry.record.name);
+    // The names more than one channel node bears, found again only when the tree changed;
+    // usually none, and then a branch's count is the plain sum of its channels'.
+    if (!m_repeatedFound || m_repeatedGeneration != m_generation) {
+        m_repeated.clear();
+        NameSet seen;
+        for (const auto& [handle, entry] : m_entries) {
+            if (entry.record.type == NODE_KEY && !seen.insert(entry.record.name).second) {
+                m_repeated.insert(entry.record.name);
+            }
         }
+        m_repeatedFound = true;
+        m_repeatedGeneration = m_generation;
     }
+    const CountInputs inputs{countByName, unreadByName, m_repeated};
     Counts counts;
     counts.generation = m_generation;
     counts.nodes.reserve(m_entries.size());

@@ -101,7 +101,7 @@ private:
     struct CountInputs {
         const CountsByName& recent;
         const CountsByName& unread;
-        NameSet repeated;  // channel names more than one node bears
+        const NameSet& repeated;  // channel names more than one node bears
     };
     // A branch's recent and unread counts, each channel name counted once, and which of the
     // repeated names occur in it.
@@ -120,5 +120,10 @@ private:
     mutable std::mutex m_mutex;
     std::map<Handle, Entry> m_entries;  // guarded by m_mutex
     std::uint64_t m_generation = 0;     // guarded by m_mutex
-    std::function<void()> m_changed;    // window thread only
+    // The channel names more than one node bears, as of m_repeatedGeneration; guarded by
+    // m_mutex.
+    NameSet m_repeated;
+    std::uint64_t m_repeatedGeneration = 0;
+    bool m_repeatedFound = false;
+    std::function<void()> m_changed;  // window thread only
 };

@@ -4,12 +4,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/clock.h"
@@ -82,9 +84,19 @@ public:
         }
     }
 
+    void RefreshRead(std::uint64_t token, std::vector<CNewsRow> rows) override {
+        std::lock_guard lock(m_mutex);
+        m_refreshed.emplace_back(token, std::move(rows));
+    }
+
     std::vector<int> Counts() const {
         std::lock_guard lock(m_mutex);
         return m_counts;
+    }
+    // What each refresh read, with its token.
+    std::vector<std::pair<std::uint64_t, std::vector<CNewsRow>>> Refreshed() const {
+        std::lock_guard lock(m_mutex);
+        return m_refreshed;
     }
     std::vector<std::string> Statuses() const {
         std::lock_guard lock(m_mutex);
@@ -109,6 +121,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<int> m_counts;
     std::vector<std::string> m_statuses;
+    std::vector<std::pair<std::uint64_t, std::vector<CNewsRow>>> m_refreshed;
     bool m_publishedUnstored = false;
 };
 
@@ -496,4 +509,40 @@ TEST_F(NewsListTest, ASearchListsTheNewestMatchesOfEveryChannelAndAge) {
     m_list.WaitUntilIdle();
     EXPECT_EQ(m_list.RowCount(), 0);
     EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"搜索到0条新闻"});
+}
+
+// A refresh reads a node's rows again while the rows on show stay, publishes no count, and
+// hands its rows over; they replace the rows only when no request or invalidation came since.
+TEST_F(NewsListTest, ARefreshReadsTheRowsAgainAndReplacesThemOnlyWhenNothingCameSince) {
+    AddChannel(Db(), 1, "足球");
+    AddItem(Db(), 1, {"one", "2023-06-13"});
+    AddItem(Db(), 1, {"two", "2023-06-13"});
+    Load(Channel("足球"));
+    ASSERT_EQ(m_list.RowCount(), 2);
+    AddItem(Db(), 1, {"three", "2023-06-14"});
+    m_listener.Clear();
+
+    EXPECT_FALSE(m_list.RequestRefresh(CKeywordNode(), m_mode));
+    ASSERT_TRUE(m_list.RequestRefresh(Channel("足球"), m_mode));
+    m_list.WaitUntilIdle();
+    EXPECT_EQ(m_list.RowCount(), 2);
+    EXPECT_TRUE(m_listener.Counts().empty());
+    auto refreshed = m_listener.Refreshed();
+    ASSERT_EQ(refreshed.size(), 1u);
+    ASSERT_EQ(refreshed[0].second.size(), 3u);
+    EXPECT_STREQ(refreshed[0].second[0].title, "three");
+    EXPECT_FALSE(refreshed[0].second[0].read);
+    ASSERT_TRUE(m_list.ReplaceRows(refreshed[0].first, refreshed[0].second));
+    EXPECT_EQ(m_list.RowCount(), 3);
+
+    // A folder's refresh outdated before its rows are put in place changes nothing.
+    AddItem(Db(), 1, {"four", "2023-06-14"});
+    ASSERT_TRUE(m_list.RequestRefresh(Folder("我的频道"), m_mode, {"足球"}));
+    m_list.WaitUntilIdle();
+    refreshed = m_listener.Refreshed();
+    ASSERT_EQ(refreshed.size(), 2u);
+    EXPECT_EQ(refreshed[1].second.size(), 4u);
+    m_list.Invalidate();
+    EXPECT_FALSE(m_list.ReplaceRows(refreshed[1].first, refreshed[1].second));
+    EXPECT_EQ(m_list.RowCount(), 3);
 }
