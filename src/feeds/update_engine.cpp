@@ -366,10 +366,14 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
     const SourceStatus status = NextStatus(previous, source.keyword, source.address, source.service,
                                            ClassifyFetch(fetched->answer, fetched->read, now), now,
                                            run.passTime, run.explicitRequest);
-    CountOutcome(source, status, fetched->read && fetched->reader->Partial(), run.forUpdate);
+    const bool partial = fetched->read && fetched->reader->Partial();
+    CountOutcome(source, status, partial, run.forUpdate);
+    // A copy cut off before its end keeps no validators, nor those of an earlier copy: the
+    // next fetch must be a full one, or the items lost here would never come.
+    const FetchValidators keep = partial ? FetchValidators() : fetched->answer.validators;
     std::optional<PendingValidators> validators;
-    if (fetched->read && source.Subscribed() && fetched->answer.validators != fetched->sent) {
-        validators = PendingValidators{source.address, fetched->answer.validators};
+    if (fetched->read && source.Subscribed() && keep != fetched->sent) {
+        validators = PendingValidators{source.address, keep};
     }
     if (fetched->read && fetched->reader->ItemCount() >= 1) {
         HandOff({std::move(fetched->reader), source.keyword, std::move(validators), status,
