@@ -272,11 +272,8 @@ std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword)
 }
 
 void UpdateEngine::OpmlPassProc(std::vector<std::string> keywords, std::string passTime) {
-    // Each subscribed feed once per update: its address does not change with a page. A
-    // maximum of 0 pages still turns the pass off, as it always did.
-    if (m_store.Settings().MaxPages() <= 0) {
-        keywords.clear();
-    }
+    // Each subscribed feed once per update: its address does not change with a page, so the
+    // maximum of pages plays no part here. 0 pages means no search pages, not no news.
     std::vector<PlannedSource> plan;
     for (const std::string& keyword : keywords) {
         for (PlannedSource& source : SubscribedPlan(keyword, OpmlAddresses(keyword))) {
