@@ -207,11 +207,12 @@ void UpdateEngine::AddToPlan(int sources) {
     m_tally.total += sources;
 }
 
-void UpdateEngine::SourceDone() {
+void UpdateEngine::SourceDone(bool later) {
     EngineReport report = ReportOf(EngineReport::kUpdateProgress);
     {
         std::lock_guard lock(m_progressMutex);
         ++m_tally.done;
+        m_tally.laterSources += later ? 1 : 0;
         report.tally = m_tally;
     }
     m_store.Report(report);
@@ -347,11 +348,12 @@ void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& pas
 bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run) {
     const std::optional<SourceStatus> previous =
         LoadSourceStatus(m_store, source.keyword, source.address);
-    if (DecideFetch(previous, ClockNow(), run.explicitRequest) != FetchDecision::kFetch) {
+    const FetchDecision decision = DecideFetch(previous, ClockNow(), run.explicitRequest);
+    if (decision != FetchDecision::kFetch) {
         // Left alone, but still one of the channel's sources.
         TouchSourceStatus(m_store, source.keyword, source.address, run.passTime);
         if (run.forUpdate) {
-            SourceDone();
+            SourceDone(TriedAgainLater(decision));
         }
         return false;
     }
