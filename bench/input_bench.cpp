@@ -58,6 +58,19 @@ std::string AtomFeedOf(int entries) {
     return feed + "</feed>";
 }
 
+std::string JsonFeedOf(int items) {
+    std::string feed = R"({"version":"https://jsonfeed.org/version/1.1","title":"t",)"
+                       R"("authors":[{"name":"编辑"}],"items":[)";
+    for (int i = 0; i < items; ++i) {
+        const std::string n = std::to_string(i);
+        feed += (i ? "," : "") + std::string(R"({"id":"tag:json.test,)") + n +
+                R"(","url":"http://json.test/)" + n + R"(","title":"新闻 )" + n +
+                R"(","date_published":"2010-04-07T08:00:00Z","tags":["c"],"content_html":"<p>)" +
+                std::string(500, 'x') + "</p>\"}";
+    }
+    return feed + "]}";
+}
+
 // An RSS 2.0 feed that is not XML: blank lines before the declaration, and in every item a bare
 // "&" and HTML's entities.
 std::string BrokenFeedOf(int items) {
@@ -103,6 +116,11 @@ void BM_ReadAtomFeed(benchmark::State& state) {
     ReadWholeFeed(state, "atom.xml", AtomFeedOf(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_ReadAtomFeed)->Arg(100)->Unit(benchmark::kMillisecond);
+
+void BM_ReadJsonFeed(benchmark::State& state) {
+    ReadWholeFeed(state, "feed.json", JsonFeedOf(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ReadJsonFeed)->Arg(100)->Unit(benchmark::kMillisecond);
 
 // The failed strict reading, the mending and the reading in recovery mode.
 void BM_ReadRecoveredFeed(benchmark::State& state) {

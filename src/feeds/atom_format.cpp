@@ -18,9 +18,10 @@ constexpr AtomNames kAtom10 = {"Atom 1.0", feed_ns::kAtom10, "subtitle",
 constexpr AtomNames kAtom03 = {"Atom 0.3",  feed_ns::kAtom03, "tagline",
                                "copyright", "modified",       "issued"};
 
-class AtomFormat final : public FeedFormat {
+class AtomFormat final : public XmlFeedFormat {
 public:
-    AtomFormat(XmlNode feed, const AtomNames& names) : m_feed(feed), m_names(names) {}
+    AtomFormat(XmlNode feed, const AtomNames& names)
+        : XmlFeedFormat(feed.selectChildrenNS(names.ns, "entry")), m_feed(feed), m_names(names) {}
 
     std::string_view Name() const override { return m_names.format; }
 
@@ -34,11 +35,7 @@ public:
         PutField(channel->pubDate, Text(m_feed, m_names.updated, sizeof channel->pubDate));
     }
 
-    std::vector<XmlNode> Items() const override {
-        return m_feed.selectChildrenNS(m_names.ns, "entry");
-    }
-
-    void ReadItem(const XmlNode& entry, CRssItem* record) const override {
+    void ReadItemElement(const XmlNode& entry, CRssItem* record) const override {
         PutField(record->title, Text(entry, "title", sizeof record->title));
         PutField(record->link, LinkHref(entry, "alternate"));
         PutDescription(record->description, Content(entry, kDescriptionReadBytes));
@@ -49,9 +46,9 @@ public:
         PutField(record->category, category ? category.getAttribute("term").value_or("") : "");
         PutField(record->comments, LinkHref(entry, "replies"));
         PutField(record->guid, Text(entry, "id", sizeof record->guid));
-        std::string date = Text(entry, m_names.published, sizeof record->pubDate);
         PutField(record->pubDate,
-                 date.empty() ? Text(entry, m_names.updated, sizeof record->pubDate) : date);
+                 FirstReadableDate(Text(entry, m_names.published, sizeof record->pubDate),
+                                   Text(entry, m_names.updated, sizeof record->pubDate)));
         PutField(record->source, Text(Child(entry, "source"), "title", sizeof record->source));
     }
 

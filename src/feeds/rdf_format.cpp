@@ -5,10 +5,11 @@
 
 namespace {
 
-class RdfFormat final : public FeedFormat {
+class RdfFormat final : public XmlFeedFormat {
 public:
     explicit RdfFormat(XmlNode rdf)
-        : m_rdf(rdf), m_channel(rdf.selectChildNS(feed_ns::kRss10, "channel")) {}
+        : XmlFeedFormat(rdf.selectChildrenNS(feed_ns::kRss10, "item")),
+          m_channel(rdf.selectChildNS(feed_ns::kRss10, "channel")) {}
 
     std::string_view Name() const override { return "RSS 1.0"; }
 
@@ -24,11 +25,7 @@ public:
         PutField(channel->pubDate, Dc(m_channel, "date", sizeof channel->pubDate));
     }
 
-    std::vector<XmlNode> Items() const override {
-        return m_rdf.selectChildrenNS(feed_ns::kRss10, "item");
-    }
-
-    void ReadItem(const XmlNode& item, CRssItem* record) const override {
+    void ReadItemElement(const XmlNode& item, CRssItem* record) const override {
         PutField(record->title, Rss(item, "title", sizeof record->title));
         PutField(record->link, Rss(item, "link", sizeof record->link));
         std::string description =
@@ -51,7 +48,6 @@ private:
         return ChildText(parent, feed_ns::kDublinCore, name, maxBytes);
     }
 
-    XmlNode m_rdf;
     XmlNode m_channel;  // null when the document has none
 };
 

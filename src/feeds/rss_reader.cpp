@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/local_file.h"
 #include "base/text_util.h"
 #include "feeds/search_url.h"
 
@@ -19,7 +20,6 @@ void CRssReader::Clear() {
     // Nothing of an earlier document survives, whether or not this one loads.
     *m_channel = CRssChannel();
     m_format.reset();
-    m_items.clear();
     m_itemCount = 0;
     m_loadFailed = true;
     m_error.clear();
@@ -30,16 +30,39 @@ void CRssReader::LoadFromUrl(const std::string& address, AddressOrigin origin,
     Clear();
     FetchOptions options = fetch;
     options.gbkQuery = options.gbkQuery || ExpectsGbkQuery(address);
-    if (!m_document.load(address, origin, options, XmlParseMode::kForgiving)) {
-        m_error = m_document.lastError();
+    if (IsHttpAddress(address)) {
+        const FetchResult answer = FetchUrl(address, options);
+        if (!answer.ok) {
+            m_error = answer.error;
+            return;
+        }
+        LoadFromBytes(answer.body, answer.charset, options);
         return;
     }
-    ReadDocument();
+    if (origin == AddressOrigin::kFromData) {
+        m_error = "not an http or https address: " + address;
+        return;
+    }
+    const LocalFile file = ReadLocalFile(address, options.limits.maxBodyBytes, options.stop);
+    if (!file.ok()) {
+        m_error = file.error;
+        return;
+    }
+    LoadFromBytes(file.bytes, {}, options);
 }
 
 void CRssReader::LoadFromBytes(std::string_view bytes, std::string_view httpCharset,
                                const FetchOptions& fetch) {
     Clear();
+    if (FeedSyntaxOf(bytes) == FeedSyntax::kJson) {
+        // A JSON Feed owns its parsed document; the XML one of an earlier load is dropped.
+        m_document.loadXML("");
+        std::unique_ptr<FeedFormat> format = JsonFeedFormatOf(bytes, httpCharset, &m_error);
+        if (format) {
+            Accept(std::move(format));
+        }
+        return;
+    }
     if (!m_document.loadBytes(bytes, httpCharset, ParseLimitsOf(fetch), XmlParseMode::kForgiving)) {
         m_error = m_document.lastError();
         return;
@@ -49,12 +72,8 @@ void CRssReader::LoadFromBytes(std::string_view bytes, std::string_view httpChar
 
 void CRssReader::ReadDocument() {
     std::unique_ptr<FeedFormat> format = FeedFormatOf(m_document);
-    std::vector<XmlNode> items = format ? format->Items() : std::vector<XmlNode>();
-    // Of a broken document only the items the input closed are news: one cut off mid-way
-    // would be stored with half its text, and never mended.
-    std::erase_if(items, [](const XmlNode& item) { return item.leftOpen(); });
     // What recovery made of a broken document counts only when it is plainly a feed.
-    if (m_document.recovered() && items.empty()) {
+    if (m_document.recovered() && (!format || format->ItemCount() == 0)) {
         m_error = "not well-formed: " + m_document.lastError();
         return;
     }
@@ -62,18 +81,14 @@ void CRssReader::ReadDocument() {
         m_error = WhyNoFeed();
         return;
     }
-    Accept(std::move(format), std::move(items));
+    Accept(std::move(format));
 }
 
-void CRssReader::Accept(std::unique_ptr<FeedFormat> format, std::vector<XmlNode> items) {
+void CRssReader::Accept(std::unique_ptr<FeedFormat> format) {
     m_format = std::move(format);
     m_loadFailed = false;
     m_format->ReadChannel(m_channel.get());
-    m_items = std::move(items);
-    if (m_items.size() > kMaxItems) {
-        m_items.resize(kMaxItems);
-    }
-    m_itemCount = static_cast<int>(m_items.size());
+    m_itemCount = static_cast<int>(std::min<std::size_t>(m_format->ItemCount(), kMaxItems));
     if (m_itemCount == 0) {
         m_error = "the feed has no items";
     }
@@ -103,7 +118,7 @@ void CRssReader::ReadItem(int index, CRssItem* item) {
     if (index < 0 || index >= m_itemCount || item == nullptr) {
         return;
     }
-    m_format->ReadItem(m_items[static_cast<std::size_t>(index)], item);
+    m_format->ReadItem(static_cast<std::size_t>(index), item);
 }
 
 std::u16string WideMid(std::u16string_view text, int start, int count) {

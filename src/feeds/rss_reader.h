@@ -11,9 +11,10 @@
 #include "xml/xml_document.h"
 
 // Reads one feed from an address into a CRssChannel and up to 100 CRssItem records: RSS 2.0,
-// RSS 1.0, Atom 1.0 or Atom 0.3 (see FeedFormatOf for how each is known, and the formats for
-// which element fills which field). A reader is loaded once; the thread that loads it may
-// hand it to another thread, but it is used by one thread at a time.
+// RSS 1.0, Atom 1.0, Atom 0.3 (see FeedFormatOf for how each is known, and the formats for
+// which element fills which field) or JSON Feed 1.0 and 1.1 (see JsonFeedFormatOf). A reader is
+// loaded once; the thread that loads it may hand it to another thread, but it is used by one thread
+// at a time.
 //
 // In RSS 2.0 each field takes the whole text of the first child element of that name of the
 // channel or item (attributes are never read); a missing element leaves the field empty.
@@ -58,16 +59,16 @@ public:
     // The format of the feed last loaded ("RSS 2.0", "Atom 1.0" ...); "" when it gave none.
     std::string_view FormatName() const;
     // Whether the feed last loaded was not well-formed and was read after mending.
-    bool Recovered() const { return m_format && m_document.recovered(); }
+    bool Recovered() const { return m_format && m_document.IsLoaded() && m_document.recovered(); }
     // Whether the feed last loaded ended before its document element was closed: its items
     // are the complete ones that arrived, not necessarily all it had.
-    bool Partial() const { return m_format && m_document.truncated(); }
+    bool Partial() const { return m_format && m_document.IsLoaded() && m_document.truncated(); }
 
 private:
     void Clear();
     // Takes the channel and items of the loaded document, if it is a feed.
     void ReadDocument();
-    void Accept(std::unique_ptr<FeedFormat> format, std::vector<XmlNode> items);
+    void Accept(std::unique_ptr<FeedFormat> format);
     std::string WhyNoFeed() const;
 
     std::unique_ptr<CRssChannel> m_channel;
@@ -76,8 +77,6 @@ private:
     // Declared before the format, which holds nodes of it, so that it goes last.
     CXmlDocument m_document;
     std::unique_ptr<FeedFormat> m_format;  // null when the last load gave no feed
-    // The item elements in document order, the first kMaxItems of them.
-    std::vector<XmlNode> m_items;
     std::string m_error;
 };
 

@@ -1,5 +1,5 @@
-// Atom, RSS 1.0 and mended feeds from end to end: subscribed for a channel, fetched by the
-// update engine from the local server, stored and listed as RSS 2.0 items are.
+// Atom, RSS 1.0, JSON Feed and mended feeds from end to end: subscribed for a channel, fetched by
+// the update engine from the local server, stored and listed as RSS 2.0 items are.
 
 #include <gtest/gtest.h>
 
@@ -57,6 +57,14 @@ std::string RdfFeed() {
            IsoDate(1) + "</dc:date></item></rdf:RDF>";
 }
 
+std::string JsonFeed() {
+    return R"({"version": "https://jsonfeed.org/version/1.1", "title": "杰森",
+               "authors": [{"name": "王五"}], "items": [
+               {"id": "json-1", "url": "http://json.test/1", "title": "杰森一",
+                "content_text": "a < b", "date_published": ")" +
+           IsoDate(4) + R"("}]})";
+}
+
 // Blank lines before the declaration, a bare "&" and HTML's entities.
 std::string BrokenFeed() {
     return "\n\n<?xml version=\"1.0\"?><rss><channel><title>Broken</title><item>"
@@ -67,8 +75,9 @@ std::string BrokenFeed() {
 
 }  // namespace
 
-TEST(CliFeedFormats, SubscribedAtomAndRss1FeedsAreStoredAndListedLikeRss) {
+TEST(CliFeedFormats, SubscribedAtomRss1AndJsonFeedsAreStoredAndListedLikeRss) {
     LocalHttpServer server;
+    server.Serve("/json", JsonFeed(), "application/feed+json");
     server.Serve("/atom", AtomFeed(), "application/atom+xml");
     server.Serve("/rdf", RdfFeed(), "application/rdf+xml");
     server.Serve("/broken", BrokenFeed());
@@ -84,11 +93,12 @@ TEST(CliFeedFormats, SubscribedAtomAndRss1FeedsAreStoredAndListedLikeRss) {
     ExecSql(folder.File("data/data.dat"),
             "insert into opml (opml_key, opml_xml_url, opml_html_url) values ('订阅', '" +
                 server.Url("/atom") + "', 'h'), ('订阅', '" + server.Url("/rdf") +
-                "', 'h'), ('订阅', '" + server.Url("/broken") + "', 'h')");
+                "', 'h'), ('订阅', '" + server.Url("/broken") + "', 'h'), ('订阅', '" +
+                server.Url("/json") + "', 'h')");
 
     const ProcessResult update = Cli({"update", "--no-pauses"}, folder.Path());
     ASSERT_EQ(update.exitCode, 0) << update.err;
-    EXPECT_NE(update.out.find("\t4 new items\t"), std::string::npos) << update.out;
+    EXPECT_NE(update.out.find("\t5 new items\t"), std::string::npos) << update.out;
 
     const ProcessResult list = Cli({"list", "订阅"}, folder.Path());
     ASSERT_EQ(list.exitCode, 0) << list.err;
@@ -96,12 +106,14 @@ TEST(CliFeedFormats, SubscribedAtomAndRss1FeedsAreStoredAndListedLikeRss) {
         nlohmann::ordered_json::parse(list.out),
         nlohmann::ordered_json(
             {ListRow(0, "原子一", "张三", "来源"), ListRow(1, "资源一", "李四", ""),
-             ListRow(2, "原子二", "编辑部", ""), ListRow(3, "Tom & Jerry\u00A0\u00A9", "", "")}));
+             ListRow(2, "原子二", "编辑部", ""), ListRow(3, "Tom & Jerry\u00A0\u00A9", "", ""),
+             ListRow(4, "杰森一", "王五", "")}));
     // Links, identifiers and descriptions are stored as for RSS; the item page shows them.
     EXPECT_EQ(QueryRows(folder.File("data/data.dat"),
                         "select rss_link, rss_guid, rss_description from item order by rss_link"),
               (Rows{{"http://atom.test/1", "atom-1", "<p>It's <b>news</b></p>"},
                     {"http://atom.test/2", "", ""},
                     {"http://broken.test/?a=1&b=2", "", ""},
+                    {"http://json.test/1", "json-1", "a &lt; b"},
                     {"http://rdf.test/1", "http://rdf.test/1", ""}}));
 }

@@ -54,15 +54,17 @@ TEST(CliRead, SaysWhichFormatItReadAndWhetherItWasMended) {
         const char* format;
         bool recovered;
     } kCases[] = {
-        {"atom", "Atom 1.0", false},
-        {"atom03", "Atom 0.3", false},
-        {"rdf", "RSS 1.0", false},
-        {"recover_html_entities", "RSS 2.0", true},
+        {"atom.xml", "Atom 1.0", false},
+        {"atom03.xml", "Atom 0.3", false},
+        {"rdf.xml", "RSS 1.0", false},
+        {"recover_html_entities.xml", "RSS 2.0", true},
+        {"json_feed_11_zh.json", "JSON Feed 1.1", false},
+        {"json_adactio.json", "JSON Feed 1.0", false},
     };
     TempDataFolder folder;
     for (const auto& c : kCases) {
         const ProcessResult run =
-            Cli({"read", TestDataPath(std::string("feeds/") + c.fixture + ".xml")}, folder.Path());
+            Cli({"read", TestDataPath(std::string("feeds/") + c.fixture)}, folder.Path());
         ASSERT_EQ(run.exitCode, 0) << c.fixture << ": " << run.err;
         const auto json = nlohmann::json::parse(run.out);
         EXPECT_EQ(json["format"], c.format) << c.fixture;

@@ -51,16 +51,19 @@ std::string ManyItemsFeed(int count) {
 
 }  // namespace
 
-// Every fixture feed beside the dump of what the reader saw in it, fetched over HTTP.
+// Every fixture feed (XML, and JSON Feed) beside the dump of what the reader saw in it,
+// fetched over HTTP.
 TEST(RssReaderGolden, EveryFixtureFeedReadsAsItsExpectedDump) {
     LocalHttpServer server;
     int checked = 0;
     for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("feeds"))) {
-        if (entry.path().extension() != ".xml") {
+        const std::string extension = entry.path().extension().string();
+        if (extension != ".xml" && extension != ".json") {
             continue;
         }
         const std::string name = entry.path().stem().string();
-        server.Serve("/" + name, ReadTestData("feeds/" + name + ".xml"), "application/xml");
+        server.Serve("/" + name, ReadTestData("feeds/" + name + extension),
+                     extension == ".xml" ? "application/xml" : "application/feed+json");
         CRssReader reader;
         reader.LoadFromUrl(server.Url("/" + name), AddressOrigin::kTypedByUser);
         EXPECT_EQ(Dump(reader), ReadTestData("feeds/" + name + ".expected")) << name;
