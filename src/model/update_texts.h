@@ -26,8 +26,8 @@ std::string DisplayAddress(std::string_view address);
 
 // "正在更新：n/N"
 std::string UpdateProgressText(const UpdateTally& tally);
-// "更新完成：新增 37 条新闻，2 个来源失败（足球、天气）": no failure part when none failed,
-// at most three failing channels named, "等" when there are more.
+// "更新完成：新增 37 条新闻，2 个来源失败（足球、天气），3 个来源稍后再试": each count left out
+// when 0, at most three failing channels named, "等" when there are more.
 std::string UpdateSummaryText(const UpdateTally& tally);
 // What the update's failures ask of the user: when no server could be reached at all, that
 // no connection could be made; when the search service gave no feed while others answered,
