@@ -2,12 +2,11 @@
 
 #include <QObject>
 
-class QWidget;
-
 #include "store/app_settings.h"
 
 class CTD_TreeView;
 class QSplitter;
+class QWidget;
 
 // What the user made of the window's layout, kept in the data folder's settings
 // (data/settings.conf) across channel clicks and restarts: the window's place and size, the

@@ -2,6 +2,8 @@
 // the mark of a failing feed and the update's summary; and what it keeps across a restart
 // or an edit of the tree. In the real window offscreen.
 
+#include <algorithm>
+
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -208,7 +210,10 @@ TEST_F(AfterChange, TheWindowAndTheTreeComeBackWhereTheyWere) {
     m_server.Serve("/ns", Feed({}));
     Open();
     EXPECT_EQ(Tree()->itemAt(0, 0), g_hRootItem);
-    const QRect place(30, 20, 640, 480);
+    // A size the window's layout allows, or the window would not take it.
+    const QSize least = Frame()->minimumSizeHint();
+    const QRect place(30, 20, std::max(640, least.width() + 20),
+                      std::max(480, least.height() + 20));
     Frame()->setGeometry(place);
     QTest::qWait(50);
     Tree()->scrollToItem(ItemNamed("频道30"), QAbstractItemView::PositionAtTop);
