@@ -1,5 +1,6 @@
 #include "feeds/update_engine.h"
 
+#include "base/ascii.h"
 #include "base/clock.h"
 #include "base/text_util.h"
 #include "base/utc_time.h"
@@ -54,9 +55,9 @@ void UpdateEngine::StartUpdate() {
     m_storeFailed = false;
     const CSysData& settings = m_store.Settings();
     const int engine = EngineIndex(settings.SearchEngine());
-    const std::vector<std::string> keywords = Keywords();
+    const std::vector<std::string> keywords = DistinctKeywords(false);
     std::vector<PlannedSource> searchPlan =
-        SearchPlan(keywords, settings.MaxPages(), settings.ItemsPerPage(), engine);
+        SearchPlan(DistinctKeywords(true), settings.MaxPages(), settings.ItemsPerPage(), engine);
     {
         std::lock_guard lock(m_progressMutex);
         m_storeFailure.clear();
@@ -162,19 +163,55 @@ void UpdateEngine::WaitForStoreThreads() {
     m_workers.JoinAll();
 }
 
-void UpdateEngine::AddKeyword(const std::string& keyword) {
+void UpdateEngine::AddKeyword(const std::string& keyword, bool searchName) {
     std::lock_guard lock(m_keywordMutex);
-    m_keywords.push_back(keyword);
+    m_keywords.push_back({keyword, searchName});
 }
 
-void UpdateEngine::SetKeywords(std::vector<std::string> keywords) {
+void UpdateEngine::SetKeywords(std::vector<ChannelKeyword> channels) {
     std::lock_guard lock(m_keywordMutex);
-    m_keywords = std::move(keywords);
+    m_keywords = std::move(channels);
 }
 
 std::vector<std::string> UpdateEngine::Keywords() const {
     std::lock_guard lock(m_keywordMutex);
-    return m_keywords;
+    std::vector<std::string> names;
+    for (const ChannelKeyword& channel : m_keywords) {
+        names.push_back(channel.name);
+    }
+    return names;
+}
+
+bool UpdateEngine::SearchesName(const std::string& keyword) const {
+    std::lock_guard lock(m_keywordMutex);
+    bool listed = false;
+    for (const ChannelKeyword& channel : m_keywords) {
+        if (EqualsIgnoreAsciiCase(channel.name, keyword)) {
+            if (channel.searchName) {
+                return true;
+            }
+            listed = true;
+        }
+    }
+    return !listed;
+}
+
+std::vector<std::string> UpdateEngine::DistinctKeywords(bool searchedOnly) const {
+    std::lock_guard lock(m_keywordMutex);
+    // Names compare as the database compares channel names.
+    std::map<std::string, bool, LessIgnoreAsciiCase> searched;
+    for (const ChannelKeyword& channel : m_keywords) {
+        searched[channel.name] = searched[channel.name] || channel.searchName;
+    }
+    std::vector<std::string> names;
+    for (const ChannelKeyword& channel : m_keywords) {
+        const auto it = searched.find(channel.name);
+        if (it != searched.end() && (!searchedOnly || it->second)) {
+            names.push_back(channel.name);
+            searched.erase(it);
+        }
+    }
+    return names;
 }
 
 std::map<std::string, KeywordProgress> UpdateEngine::Progress() const {
@@ -332,7 +369,10 @@ void UpdateEngine::RefreshProc() {
 void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& passTime) {
     const CSysData& settings = m_store.Settings();
     const int engine = EngineIndex(settings.SearchEngine());
-    std::vector<PlannedSource> plan = SearchPlan({keyword}, 1, settings.ItemsPerPage(), engine);
+    std::vector<PlannedSource> plan;
+    if (SearchesName(keyword)) {
+        plan = SearchPlan({keyword}, 1, settings.ItemsPerPage(), engine);
+    }
     for (PlannedSource& source : SubscribedPlan(keyword, OpmlAddresses(keyword))) {
         plan.push_back(std::move(source));
     }
