@@ -46,9 +46,9 @@ public:
         PutField(record->category, category ? category.getAttribute("term").value_or("") : "");
         PutField(record->comments, LinkHref(entry, "replies"));
         PutField(record->guid, Text(entry, "id", sizeof record->guid));
-        std::string date = Text(entry, m_names.published, sizeof record->pubDate);
         PutField(record->pubDate,
-                 date.empty() ? Text(entry, m_names.updated, sizeof record->pubDate) : date);
+                 FirstReadableDate(Text(entry, m_names.published, sizeof record->pubDate),
+                                   Text(entry, m_names.updated, sizeof record->pubDate)));
         PutField(record->source, Text(Child(entry, "source"), "title", sizeof record->source));
     }
 

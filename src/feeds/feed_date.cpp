@@ -189,7 +189,8 @@ public:
         int rest = 0;
         const Token* digits = m_pos + 1 < m_tokens.size() ? &m_tokens[m_pos + 1] : nullptr;
         if (Mark("+-", &sign) && digits && digits->kind == Token::kNumber) {
-            if (digits->digits == 4 && Number(4, 4, &hours)) {
+            // Three digits are an offset whose leading zero was dropped: "-800" is "-0800".
+            if ((digits->digits == 4 || digits->digits == 3) && Number(3, 4, &hours)) {
                 rest = hours % 100;
                 hours /= 100;
             } else if (Number(1, 2, &hours)) {

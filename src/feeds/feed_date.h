@@ -23,9 +23,9 @@ CstZone CstZoneFor(std::string_view feedLanguage);
 
 // The calendar day a feed wrote, as it wrote it (no zone conversion), with the time of day
 // when one follows it and the zone when one follows the time: a numeric offset ("+0800",
-// "-05:00", "+08"), "Z", "GMT", "UT" or "UTC" (each may carry an offset: "GMT+0800"), or a
-// North American zone name (EST, EDT, CST, CDT, MST, MDT, PST, PDT; CST as `cst` says).
-// Reads every form feeds use:
+// "-05:00", "+08", and "-800" for "-0800"), "Z", "GMT", "UT" or "UTC" (each may carry an offset:
+// "GMT+0800"), or a North American zone name (EST, EDT, CST, CDT, MST, MDT, PST, PDT; CST as `cst`
+// says). Reads every form feeds use:
 //   RFC 822, with or without the weekday and its comma, with or without the time:
 //     "Wed, 02 Oct 2002 13:00:00 GMT", "02 Oct 2002", "Wed 24 May 2006 14:28:41 -0800";
 //   the year first, with "-", "/" or "." between the parts or as 年 月 日, the month in one

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "feeds/feed_date.h"
+
 XmlFeedFormat::XmlFeedFormat(std::vector<XmlNode> items) : m_items(std::move(items)) {
     std::erase_if(m_items, [](const XmlNode& item) { return item.leftOpen(); });
 }
@@ -47,4 +49,13 @@ std::string ChildText(const XmlNode& parent, std::string_view namespaceUri,
                       std::string_view localName, std::size_t maxBytes) {
     const XmlNode child = parent.selectChildNS(namespaceUri, localName);
     return child ? child.text(maxBytes) : std::string();
+}
+
+std::string_view FirstReadableDate(std::string_view first, std::string_view second) {
+    for (std::string_view text : {first, second}) {
+        if (ReadFeedDate(text)) {
+            return text;
+        }
+    }
+    return first.find_first_not_of(" \t\r\n") != std::string_view::npos ? first : second;
 }

@@ -69,6 +69,11 @@ std::unique_ptr<FeedFormat> MakeRdfFormat(XmlNode rdf);
 std::string ChildText(const XmlNode& parent, std::string_view namespaceUri,
                       std::string_view localName, std::size_t maxBytes);
 
+// Of an item's two date texts, the first that holds a date ReadFeedDate can read; when
+// neither does, the first that is not blank (the store then dates the item the day it
+// arrives either way).
+std::string_view FirstReadableDate(std::string_view first, std::string_view second);
+
 // Namespaces of the feeds read here.
 namespace feed_ns {
 inline constexpr std::string_view kAtom10 = "http://www.w3.org/2005/Atom";

@@ -157,8 +157,8 @@ public:
         PutField(record->category, JoinedTags(item));
         PutField(record->enclosure, FirstAttachmentUrl(item));
         PutField(record->guid, Text(item, "id"));
-        std::string date = Text(item, "date_published");
-        PutField(record->pubDate, date.empty() ? Text(item, "date_modified") : date);
+        PutField(record->pubDate,
+                 FirstReadableDate(Text(item, "date_published"), Text(item, "date_modified")));
     }
 
 private:

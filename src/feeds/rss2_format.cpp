@@ -22,10 +22,6 @@ void ReadField(const XmlNode& parent, std::string_view name, char* field, std::s
     }
 }
 
-bool IsBlankText(std::string_view text) {
-    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
-
 class Rss2Format final : public XmlFeedFormat {
 public:
     explicit Rss2Format(XmlNode rss) : XmlFeedFormat(rss.selectNodes("channel/item")), m_rss(rss) {}
@@ -46,17 +42,17 @@ public:
         for (const RssItemField& field : ItemFields()) {
             ReadField(node, field.name, field.field(*item), field.size, field.codePageLimit);
         }
-        // Many feeds date their items only with Dublin Core's date (some give an empty
-        // pubDate beside it); some forget to declare its prefix, which leaves the element
-        // named "dc:date".
-        if (IsBlankText(item->pubDate)) {
-            XmlNode date = node.selectChildNS(feed_ns::kDublinCore, "date");
-            if (!date) {
-                date = node.selectSingleNode("dc:date");
-            }
-            if (date) {
-                CopyToCodePageField(item->pubDate, kMaxFieldBytes, date.text(sizeof item->pubDate));
-            }
+        // Many feeds date their items only with Dublin Core's date (some give an empty or
+        // unreadable pubDate beside it); some forget to declare its prefix, which leaves the
+        // element named "dc:date". The first of the two that reads as a date counts.
+        XmlNode date = node.selectChildNS(feed_ns::kDublinCore, "date");
+        if (!date) {
+            date = node.selectSingleNode("dc:date");
+        }
+        if (date) {
+            const std::string pubDate = item->pubDate;
+            const std::string dcDate = date.text(sizeof item->pubDate);
+            CopyToCodePageField(item->pubDate, kMaxFieldBytes, FirstReadableDate(pubDate, dcDate));
         }
     }
 

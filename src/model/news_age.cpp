@@ -49,15 +49,28 @@ int DaysSinceOn(const CalendarTime& today, int year, int month, int day) {
     return -1;
 }
 
+// Whether the real calendar date lies after today.
+bool IsAhead(const CalendarTime& today, int year, int month, int day) {
+    if (!IsCalendarDate(year, month, day)) {
+        return false;
+    }
+    if (year != today.year) {
+        return year > today.year;
+    }
+    return month != today.month ? month > today.month : day > today.day;
+}
+
 NewsAge AgeCategoryOn(const CalendarTime& today, int year, int month, int day) {
     const int d = DaysSinceOn(today, year, month, day);
     const int w = today.weekday;
+    // An item dated ahead (a source's clock, a zone east of ours) is news of today: the list
+    // puts it at the top, where "early" would make no sense.
+    if (d == 0 || IsAhead(today, year, month, day)) {
+        return kNewsAgeToday;
+    }
     // Every rule below needs d >= 0, since w >= 0 and today.day >= 1.
     if (d < 0) {
         return kNewsAgeEarly;
-    }
-    if (d == 0) {
-        return kNewsAgeToday;
     }
     if (d == 1) {
         return kNewsAgeYesterday;

@@ -47,7 +47,8 @@ int DaysSince(int year, int month, int day);
 
 // The category of the date, from DaysSince and today's day of the month and day of the week.
 // Weeks start on Monday, except that on a Sunday nothing is "this week" and Monday to Friday
-// before it are "last week". Dates after today and dates that cannot be judged are early.
+// before it are "last week". A real date after today is today's news (an item dated ahead
+// heads the list); a date that cannot be judged is early.
 NewsAge AgeCategory(int year, int month, int day);
 
 // Writes the name of AgeCategory(year, month, day), NUL-terminated, to `out`, which must hold

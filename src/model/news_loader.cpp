@@ -137,7 +137,7 @@ CNewsList::UnreadItems ReadUnreadItems(const CAdoConnection& connection,
 struct CNewsList::Plan {
     int mode = kListModeAll;
     AccessDate cutoff;  // local date, retention period before today
-    AccessDate today;   // UTC date
+    AccessDate today;   // local date
 
     std::optional<std::string> Statement(std::string_view name) const {
         switch (mode) {
@@ -308,8 +308,9 @@ CNewsList::Plan CNewsList::MakePlan(int mode) const {
     plan.mode = mode;
     DateDaysBefore(m_store.Settings().RetentionDays(), &plan.cutoff.year, &plan.cutoff.month,
                    &plan.cutoff.day);
-    const CalendarTime utc = UtcNow();
-    plan.today = {utc.year, utc.month, utc.day};
+    // Days are stored as the local calendar has them, so today is the local date too.
+    const CalendarTime now = LocalNow();
+    plan.today = {now.year, now.month, now.day};
     return plan;
 }
 

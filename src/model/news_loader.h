@@ -41,10 +41,10 @@ std::string SearchStatusText(int count);
 // clicked, filled by one loader thread at a time from the store's database.
 //
 // A channel load reads the channel's items (by the list mode of its request: those inside
-// the retention period, or those of today's UTC date) newest first, at most 1001, publishing the
-// count at 200 and at every multiple of 500 with a pause each time. A folder load reads the
-// items of every channel below the folder with one statement, newest first across them all
-// (NewsRowBefore order, rows of one day in the order of the channel names), skips an item
+// the retention period, or those of today's local date and after) newest first, at most 1001,
+// publishing the count at 200 and at every multiple of 500 with a pause each time. A folder load
+// reads the items of every channel below the folder with one statement, newest first across them
+// all (NewsRowBefore order, rows of one day in the order of the channel names), skips an item
 // already listed as the store tells items apart (titles ignoring ASCII case and apostrophes,
 // untitled items by guid, else link; the newest copy stays), and keeps and publishes like a
 // channel load. The statement is read in pages of kFolderPageRows; a page after the first is

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <tuple>
 
 #include "base/ascii.h"
 #include "base/text_util.h"
@@ -153,7 +154,10 @@ std::map<std::string, std::vector<NewspaperItem>> ReadItems(const std::vector<st
                                                             const AccessDate& today) {
     std::map<std::string, std::vector<NewspaperItem>> items;
     CAdoRecordset records(connection);
-    if (names.empty() || !records.Open(SqlSelectItemsOfChannelsBetween(names, yesterday, today))) {
+    // An item dated ahead of today is today's news, as in the list.
+    constexpr AccessDate kLastDay{9999, 12, 31};
+    if (names.empty() ||
+        !records.Open(SqlSelectItemsOfChannelsBetween(names, yesterday, kLastDay))) {
         return items;
     }
     std::int32_t id = 0;
@@ -181,8 +185,9 @@ std::map<std::string, std::vector<NewspaperItem>> ReadItems(const std::vector<st
         int day = -1;
         const bool dated =
             date.status == kDateValid && CivilFromAutomationDate(date.date, &year, &month, &day);
-        list.push_back({id, title, PlainExcerpt(description),
-                        dated && year == today.year && month == today.month && day == today.day});
+        const bool ahead =
+            std::tie(year, month, day) >= std::tie(today.year, today.month, today.day);
+        list.push_back({id, title, PlainExcerpt(description), dated && ahead});
     }
     records.Close();
     return items;

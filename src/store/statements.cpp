@@ -165,10 +165,20 @@ std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cut
            " order by rss_pubDate desc";
 }
 
+namespace {
+
+// The condition on a date column for `day` and the days after it. Only real dates: a text
+// that is no date sorts after every one of them and would otherwise count as ahead.
+std::string FromDayOn(const AccessDate& day) {
+    return " between " + AccessDateLiteral(day) + " and " + AccessDateLiteral({9999, 12, 31});
+}
+
+}  // namespace
+
 std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day) {
     return "select * from item where rss_channelID = ( select ID from channel where "
            "rss_title = '" +
-           SqlEscape(keyword) + "') and rss_pubDate=" + AccessDateLiteral(day) +
+           SqlEscape(keyword) + "') and rss_pubDate" + FromDayOn(day) +
            " order by rss_pubDate desc";
 }
 
@@ -217,7 +227,7 @@ std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywo
 
 std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
                                           const AccessDate& day, int limit, int offset) {
-    return SelectItemsOfChannels(keywords, "=" + AccessDateLiteral(day), limit, offset);
+    return SelectItemsOfChannels(keywords, FromDayOn(day), limit, offset);
 }
 
 std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keywords,
@@ -256,11 +266,11 @@ std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
 }
 
 std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day,
-                                 bool onlyThatDay) {
+                                 bool fromThatDay) {
     return "select item_id from item_unread where channel_id = ( select ID from channel where "
            "rss_title = '" +
-           SqlEscape(keyword) + "') and pub_date" + (onlyThatDay ? "=" : ">") +
-           AccessDateLiteral(day);
+           SqlEscape(keyword) + "') and pub_date" +
+           (fromThatDay ? FromDayOn(day) : ">" + AccessDateLiteral(day));
 }
 
 std::string SqlMarkItemRead(std::int64_t itemId) {

@@ -87,11 +87,13 @@ std::string SqlSelectItemByTitle(std::string_view title, std::string_view keywor
 std::string SqlSelectItemById(long long id);
 // A channel's items newer than the cut-off, newest first (the list, mode 0).
 std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff);
-// A channel's items of one day (the list, mode 1: today's news).
+// A channel's items of one day and the days after it (the list, mode 1: today's news, where
+// an item dated ahead of today counts as today's).
 std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day);
 // The items of every channel named in `keywords` (a folder's list), newer than the cut-off or
 // of one day, in one statement: rss_title, rss_author, rss_source, rss_pubDate and
-// keyword_index (the position in `keywords` of the name the row was found by). Rows with a
+// keyword_index (the position in `keywords` of the name the row was found by); "of one day"
+// takes the days after it too, as SqlSelectItemsOfDay does. Rows with a
 // real date first, newest day first, then the name ascending ignoring ASCII case, then the
 // order of `keywords`, the item stored last first: an order without ties, so that the page of
 // `limit` rows after the first `offset` continues the pages before it. `keywords` must not be
@@ -114,8 +116,8 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
 // one row (rss_title, count, unread) per channel that has any (the tree's labels).
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);
 
-// The IDs of the channel K's unread items newer than `day`, or of that day only.
-std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day, bool onlyThatDay);
+// The IDs of the channel K's unread items newer than `day`, or of that day and after.
+std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day, bool fromThatDay);
 
 // Marks one item read (its page was shown).
 std::string SqlMarkItemRead(std::int64_t itemId);

@@ -143,6 +143,11 @@ TEST(StoredItemDay, ZonedDatesLandOnTheirLocalDay) {
         {"CST-8", "2002-10-03T01:00:00+10", "", "2002-10-02"},
         {"CST-8", "Wed, 02 Oct 2002 17:00:00 GMT+0800", "", "2002-10-02"},
         {"CST-8", "Wed, 02 Oct 2002 23:00:00 PST", "", "2002-10-03"},
+        // Three digits are an offset that lost its leading zero.
+        {"CST-8", "Wed 24 May 2006 14:28:41 -800", "", "2006-05-25"},
+        {"CST-8", "Wed, 02 Oct 2002 20:00:00 -500", "", "2002-10-03"},
+        {"UTC0", "Wed, 02 Oct 2002 01:00:00 +530", "", "2002-10-01"},
+        {"UTC0", "Wed, 02 Oct 2002 01:00:00 +875", "", "2002-10-02"},
         // CST is China's in a Chinese feed, US Central elsewhere; Java writes it so too.
         {"CST-8", "Wed, 02 Oct 2002 23:00:00 CST", "zh-cn", "2002-10-02"},
         {"CST-8", "Wed, 02 Oct 2002 23:00:00 CST", "en-us", "2002-10-03"},

@@ -217,7 +217,7 @@ TEST_F(BrowserPane, ListModesReloadTheSelectedNodeAtOnce) {
     ClickItem(ItemNamed("体育"));
     ASSERT_TRUE(QTest::qWaitFor([] { return g_pListView->model()->rowCount() == 2; }, 5000));
 
-    // 今日 lists the folder's news of today (UTC) without another click.
+    // 今日 lists the folder's news of today (the local date) without another click.
     Bar()->Button(CTD_FormView::kToday)->click();
     ASSERT_NE(g_pListView, nullptr);
     EXPECT_EQ(g_pListView->ListMode(), kListModeToday);

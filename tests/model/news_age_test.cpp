@@ -54,11 +54,8 @@ NewsAge ExpectedCategory(sys_days today, sys_days item) {
     const year_month_day t{today};
     const year_month_day i{item};
     const auto ago = (today - item).count();
-    if (ago < 0) {
-        return kNewsAgeEarly;
-    }
     if (ago <= 1) {
-        return ago == 0 ? kNewsAgeToday : kNewsAgeYesterday;
+        return ago <= 0 ? kNewsAgeToday : kNewsAgeYesterday;
     }
     // The week ends with the last Sunday on or before today; on a Sunday that is today.
     const sys_days lastSunday = today - (weekday{today} - Sunday);
@@ -210,10 +207,12 @@ TEST_F(NewsAgeTest, NamedCasesGetTheirDayCountAndCategory) {
         {"2 Feb: 31 Dec", Days(2023, 2, 2), {2022, 12, 31}, -1, kNewsAgeEarly},
         {"5 Mar: 30 Jan", Days(2023, 3, 5), {2023, 1, 30}, 34, kNewsAgeLastMonth},
         {"5 Mar: 28 Jan", Days(2023, 3, 5), {2023, 1, 28}, 36, kNewsAgeThisYear},
-        {"later this month", Days(2023, 6, 14), {2023, 6, 20}, -6, kNewsAgeEarly},
-        {"later month", Days(2023, 6, 14), {2023, 7, 1}, -1, kNewsAgeEarly},
-        {"next year", Days(2023, 6, 14), {2024, 1, 1}, -1, kNewsAgeEarly},
+        {"tomorrow", Days(2023, 6, 14), {2023, 6, 15}, -1, kNewsAgeToday},
+        {"later this month", Days(2023, 6, 14), {2023, 6, 20}, -6, kNewsAgeToday},
+        {"later month", Days(2023, 6, 14), {2023, 7, 1}, -1, kNewsAgeToday},
+        {"next year", Days(2023, 12, 31), {2024, 1, 1}, -1, kNewsAgeToday},
         {"invalid", Days(2023, 6, 14), {-1, -1, -1}, -1, kNewsAgeEarly},
+        {"no such day", Days(2023, 6, 14), {2023, 6, 31}, -17, kNewsAgeEarly},
     };
     for (const AgeCase& c : kCases) {
         SCOPED_TRACE(c.what);

@@ -230,21 +230,53 @@ TEST_F(NewsListTest, AChannelShowsItsItemsInsideTheRetentionPeriodWithTheirTexts
     EXPECT_EQ(m_list.RowCount(), 6);
 }
 
-TEST_F(NewsListTest, TodaysListUsesTheUtcDateEvenJustAfterLocalMidnight) {
-    SetZone("CST-8");
-    // 00:30 on Tuesday 13 June at UTC+8 is still Monday 12 June in UTC.
-    m_clock.reset();
-    m_clock.emplace(Days(2023, 6, 12) + 16h + 30min);
+// Around midnight the local day and the UTC day differ; stored days are local, so 今日 must
+// be the local day, and an item dated ahead of it counts as today's, in a channel and a folder.
+TEST_F(NewsListTest, TodaysListIsTheLocalDayEastAndWestOfUtcAroundMidnight) {
+    const struct {
+        const char* zone;
+        sys_time<minutes> moment;
+        const char* localToday;
+        const char* localYesterday;
+        const char* localTomorrow;
+    } kCases[] = {
+        // 00:30 on Tuesday 13 June at UTC+8 is still Monday in UTC.
+        {"CST-8", Days(2023, 6, 12) + 16h + 30min, "2023-06-13", "2023-06-12", "2023-06-14"},
+        // 23:30 on Monday 12 June at UTC+8 is Monday in UTC too.
+        {"CST-8", Days(2023, 6, 12) + 15h + 30min, "2023-06-12", "2023-06-11", "2023-06-13"},
+        // 22:00 on Monday 12 June at UTC-5 is already Tuesday in UTC.
+        {"EST5", Days(2023, 6, 13) + 3h, "2023-06-12", "2023-06-11", "2023-06-13"},
+        // 00:10 on Tuesday 13 June at UTC-5.
+        {"EST5", Days(2023, 6, 13) + 5h + 10min, "2023-06-13", "2023-06-12", "2023-06-14"},
+    };
     m_mode = kListModeToday;
     AddChannel(Db(), 1, "足球");
-    AddItem(Db(), 1, {"utc today", "2023-06-12"});
-    AddItem(Db(), 1, {"local today", "2023-06-13"});
-    AddItem(Db(), 1, {"older", "2023-06-11"});
-    Load(Channel("足球"));
+    AddChannel(Db(), 2, "网球");
+    int caseNumber = 0;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.zone) + " case " + std::to_string(caseNumber));
+        const std::string tag = std::to_string(caseNumber++);
+        SetZone(c.zone);
+        m_clock.reset();
+        m_clock.emplace(c.moment);
+        ExecSql(Db(), "delete from item");
+        AddItem(Db(), 1, {"today " + tag, c.localToday});
+        AddItem(Db(), 1, {"yesterday " + tag, c.localYesterday});
+        AddItem(Db(), 2, {"ahead " + tag, c.localTomorrow});
 
-    EXPECT_EQ(ShownRows(), (std::vector<Shown>{{"utc today", "足球", "23年06月12日"}}));
-    // The category still follows the local calendar.
-    EXPECT_STREQ(m_list.Row(0)->categoryName, "昨日新闻");
+        Load(Channel("足球"));
+        ASSERT_EQ(m_list.RowCount(), 1);
+        EXPECT_EQ(m_list.Row(0)->title, "today " + tag);
+        EXPECT_STREQ(m_list.Row(0)->categoryName, "今日新闻");
+        EXPECT_FALSE(m_list.Row(0)->read);
+
+        Load(Folder("球"), {"足球", "网球"});
+        const std::vector<CNewsRow> rows = m_list.Rows();
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].storedTitle, "ahead " + tag);
+        EXPECT_STREQ(rows[0].categoryName, "今日新闻");
+        EXPECT_EQ(rows[1].storedTitle, "today " + tag);
+    }
 }
 
 TEST_F(NewsListTest, AFolderListsEachTitleOnceNewestFirstAcrossItsChannels) {

@@ -77,6 +77,7 @@ TEST(Newspaper, ReadsTodayAndYesterdayOfTheWholeTreeByTopLevelNode) {
     news_seed::AddItem(db, 1, {"old goal", "2023-06-12"});
     news_seed::AddItem(db, 2, {"ace", "2023-06-13"});
     news_seed::AddItem(db, 3, {"sun", "2023-06-14"});
+    news_seed::AddItem(db, 3, {"rain ahead", "2023-06-15"});  // dated ahead: today's news
     CFeedStore store(folder.Path());
     ASSERT_TRUE(store.Open());
 
@@ -103,6 +104,7 @@ TEST(Newspaper, ReadsTodayAndYesterdayOfTheWholeTreeByTopLevelNode) {
     EXPECT_LT(at("<h3>网球</h3>"), at(">ace<"));
     EXPECT_LT(at(">ace<"), at("<h2>weather</h2>"));
     EXPECT_LT(at("<h2>weather</h2>"), at(">sun<"));
+    EXPECT_NE(at(">rain ahead</strong></a> <font color=#999999 size=2>今日"), std::string::npos);
     EXPECT_EQ(at("<h3>weather</h3>"), std::string::npos);
     EXPECT_EQ(at("球类"), std::string::npos);  // a folder below the top is no heading
 }

@@ -134,7 +134,9 @@ TEST_F(Database, ListsNewestFirstAndFiltersByDay) {
     }
     EXPECT_EQ(titles, (std::vector<std::string>{"newest", "middle", "old"}));
     rs.Close();
-    EXPECT_EQ(Count(SqlSelectItemsOfDay("list", {2006, 5, 10})), 1);
+    // Today's list: the day and the days ahead of it.
+    EXPECT_EQ(Count(SqlSelectItemsOfDay("list", {2006, 5, 10})), 2);
+    EXPECT_EQ(Count(SqlSelectItemsOfDay("list", {2006, 5, 21})), 0);
     EXPECT_EQ(Count(SqlSelectItemsOfDay("nonexistent", {2006, 5, 10})), 0);
 }
 
