@@ -320,6 +320,8 @@ void UpdateEngine::OpmlPassProc(std::vector<std::string> keywords, std::string p
             plan.push_back(std::move(source));
         }
     }
+    // A feed several channels subscribed is fetched once.
+    plan = OneSourcePerAddress(std::move(plan));
     AddToPlan(static_cast<int>(plan.size()));
     const SourceRun run{m_stopOpml, false, true, Pacing::kAfterStoredItem, passTime};
     for (std::size_t i = 0; i < plan.size() && !m_stopOpml; ++i) {
@@ -388,11 +390,15 @@ void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& pas
 }
 
 bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run) {
+    std::vector<std::string> keywords{source.keyword};
+    keywords.insert(keywords.end(), source.sharedWith.begin(), source.sharedWith.end());
     const std::optional<SourceStatus> previous =
         LoadSourceStatus(m_store, source.keyword, source.address);
     if (DecideFetch(previous, ClockNow(), run.explicitRequest) != FetchDecision::kFetch) {
-        // Left alone, but still one of the channel's sources.
-        TouchSourceStatus(m_store, source.keyword, source.address, run.passTime);
+        // Left alone, but still one of each channel's sources.
+        for (const std::string& keyword : keywords) {
+            TouchSourceStatus(m_store, keyword, source.address, run.passTime);
+        }
         if (run.forUpdate) {
             SourceDone();
         }
@@ -403,21 +409,34 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
         return false;  // abandoned: neither a success nor a failure
     }
     const TimePoint now = ClockNow();
-    const SourceStatus status = NextStatus(previous, source.keyword, source.address, source.service,
-                                           ClassifyFetch(fetched->answer, fetched->read, now), now,
-                                           run.passTime, run.explicitRequest);
-    CountOutcome(source, status, fetched->read && fetched->reader->Partial(), run.forUpdate);
+    const FetchVerdict outcome = ClassifyFetch(fetched->answer, fetched->read, now);
+    const bool partial = fetched->read && fetched->reader->Partial();
     std::optional<PendingValidators> validators;
     if (fetched->read && source.Subscribed() && fetched->answer.validators != fetched->sent) {
         validators = PendingValidators{source.address, fetched->answer.validators};
     }
+    std::vector<StoreShare> shares;
+    for (const std::string& keyword : keywords) {
+        const std::optional<SourceStatus> before =
+            shares.empty() ? previous : LoadSourceStatus(m_store, keyword, source.address);
+        shares.push_back({keyword,
+                          NextStatus(before, keyword, source.address, source.service, outcome, now,
+                                     run.passTime, run.explicitRequest),
+                          validators});
+        PlannedSource counted = source;
+        counted.keyword = keyword;
+        // The update's tally counts the fetch once; each channel's progress counts it.
+        CountOutcome(counted, shares.back().status, partial, run.forUpdate && shares.size() == 1);
+    }
     if (fetched->read && fetched->reader->ItemCount() >= 1) {
-        HandOff({std::move(fetched->reader), source.keyword, std::move(validators), status,
-                 run.forUpdate, run.pauseAfterItem, run.forUpdate ? nullptr : &run.stop});
+        HandOff({std::move(fetched->reader), std::move(shares), run.forUpdate, run.pauseAfterItem,
+                 run.forUpdate ? nullptr : &run.stop});
     } else {
-        SaveStatus(status);
-        if (validators) {
-            RememberValidators(source.keyword, *validators);  // nothing to store first
+        for (const StoreShare& share : shares) {
+            SaveStatus(share.status);
+            if (share.validators) {
+                RememberValidators(share.keyword, *share.validators);  // nothing to store first
+            }
         }
     }
     if (run.forUpdate) {
@@ -436,6 +455,12 @@ std::optional<UpdateEngine::Fetched> UpdateEngine::Fetch(const PlannedSource& so
     options.gbkQuery = ExpectsGbkQuery(source.address);
     if (source.Subscribed()) {
         options.conditional = LoadFeedValidators(m_store, source.keyword, source.address);
+        // A copy one channel has stored is no reason to skip it for another that has not.
+        for (const std::string& keyword : source.sharedWith) {
+            if (LoadFeedValidators(m_store, keyword, source.address) != options.conditional) {
+                options.conditional = FetchValidators();
+            }
+        }
     }
     Fetched fetched{FetchUrl(source.address, options), std::make_unique<CRssReader>(),
                     options.conditional, false};
@@ -507,19 +532,22 @@ void UpdateEngine::HandOff(StoreJob job) {
 void UpdateEngine::StoreFeedProc() {
     StoreJob job = std::exchange(m_handoff, StoreJob());
     m_handoffLock.Release();
-    int stored = 0;
-    const bool whole = StoreAndCount(*job.reader, job.keyword, job.pauseAfterItem, job.stop,
-                                     job.forUpdate, &stored);
-    job.reader.reset();
-    if (!m_storeFailed) {
-        job.status.newItems = stored;
-        SaveStatus(job.status);
+    for (StoreShare& share : job.shares) {
+        int stored = 0;
+        const bool whole = StoreAndCount(*job.reader, share.keyword, job.pauseAfterItem, job.stop,
+                                         job.forUpdate, &stored);
+        if (m_storeFailed) {
+            break;
+        }
+        share.status.newItems = stored;
+        SaveStatus(share.status);
         // The validators are remembered only after the items: a crash between the two costs
         // a full fetch next time, never news that a 304 would have skipped.
-        if (whole && job.validators) {
-            RememberValidators(job.keyword, *job.validators);
+        if (whole && share.validators) {
+            RememberValidators(share.keyword, *share.validators);
         }
     }
+    job.reader.reset();
     --m_storeThreads;
     m_storeSlots.Release();
     if (job.forUpdate) {

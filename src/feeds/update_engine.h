@@ -139,12 +139,17 @@ private:
         Pacing::Duration pauseAfterItem;
         std::string passTime;
     };
-    // A fetched feed on its way to a storing thread.
+    // What storing a fetched feed does for one channel that subscribed it.
+    struct StoreShare {
+        std::string keyword;
+        SourceStatus status;
+        std::optional<PendingValidators> validators;
+    };
+    // A fetched feed on its way to a storing thread: stored for each share in turn (the
+    // source's channel first, then those that share its address).
     struct StoreJob {
         std::unique_ptr<CRssReader> reader;
-        std::string keyword;
-        std::optional<PendingValidators> validators;
-        SourceStatus status;
+        std::vector<StoreShare> shares;
         bool forUpdate = false;
         Pacing::Duration pauseAfterItem{0};
         const std::atomic<bool>* stop = nullptr;
