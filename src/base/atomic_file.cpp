@@ -12,7 +12,7 @@ namespace {
 
 // Writes `contents` to a new temporary file beside `path`, flushed to disk, and returns its
 // name; empty on failure (nothing is left behind then).
-std::string WriteTemporary(const std::string& path, std::string_view contents) {
+std::string WriteTemporary(const std::string& path, std::string_view contents, mode_t mode) {
     std::string temporary = path + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
@@ -25,8 +25,8 @@ std::string WriteTemporary(const std::string& path, std::string_view contents) {
         ok = put > 0;
         written += ok ? static_cast<std::size_t>(put) : 0;
     }
-    // mkstemp makes the file private; give it the usual permissions of a user's file.
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    // mkstemp makes the file private (0600); give it the permissions asked for.
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (!ok) {
         const int saved = errno;
@@ -39,8 +39,8 @@ std::string WriteTemporary(const std::string& path, std::string_view contents) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view contents) {
-    const std::string temporary = WriteTemporary(path, contents);
+bool WriteFileAtomically(const std::string& path, std::string_view contents, mode_t mode) {
+    const std::string temporary = WriteTemporary(path, contents, mode);
     if (temporary.empty()) {
         return false;
     }
@@ -53,7 +53,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents) {
 
 NewFileResult CreateFileAtomically(const std::string& path, std::string_view contents,
                                    std::string* error) {
-    const std::string temporary = WriteTemporary(path, contents);
+    const std::string temporary = WriteTemporary(path, contents, 0644);
     if (temporary.empty()) {
         if (error) {
             *error = std::strerror(errno);
