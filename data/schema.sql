@@ -10,7 +10,8 @@
 -- is brought to them when the program opens it: from user_version 0 its tables are rebuilt,
 -- from 1 it gains the feed_validator table, from 2 the index of titles, from 3 the
 -- source_status table, from 4 the read state and the search index, every item it holds
--- counting as read, and from 5 its unread items are put in the order of their channels.
+-- counting as read, from 5 its unread items are put in the order of their channels, and from 6
+-- its sources count their 410 answers.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -72,7 +73,8 @@ CREATE TABLE feed_validator (
 -- What became of each source the last time it was fetched: a channel's search addresses
 -- (service names the search service) and its subscribed feeds (service ''). outcome is one
 -- of ok, not-modified, http-error, network-error, not-a-feed, gone, deferred; http_status is
--- 0 where no answer came; failures counts the failed attempts since the last success.
+-- 0 where no answer came; failures counts the failed attempts since the last success, and
+-- gone_count the 410 answers among the latest of them (the source is given up at three).
 -- Moments are UTC text, YYYY-MM-DDTHH:MM:SSZ, '' for never: retry_after is when a deferred
 -- source may be fetched again, pass_time when the pass or refresh that last took the source
 -- in hand began (a channel's rows of its latest pass_time are its sources now).
@@ -88,6 +90,7 @@ CREATE TABLE source_status (
     failures     INTEGER,
     retry_after  VARCHAR(20),
     pass_time    VARCHAR(20),
+    gone_count   INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY (channel, address)
 );
 
@@ -171,4 +174,4 @@ CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description
     UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 6;
+PRAGMA user_version = 7;

@@ -7,6 +7,7 @@
 
 #include "feeds/engine_report.h"
 #include "feeds/feed_store.h"
+#include "feeds/update_engine.h"
 #include "model/news_row.h"
 #include "store/data_folder.h"
 
@@ -29,6 +30,7 @@ int RunSearchCommand(const std::vector<std::string>& args);
 int RunFolderCommand(const std::vector<std::string>& args);
 int RunStatusCommand(const std::vector<std::string>& args);
 int RunSubscribeCommand(const std::vector<std::string>& args);
+int RunRefreshCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the
@@ -39,6 +41,10 @@ bool UseDataFolder(const std::string& chosen, DatabaseUse use);
 // Opens theStore's database for a command that only reads it: as it is when it cannot be
 // written. False, with the reason on stderr, when it cannot be opened.
 bool OpenDatabaseForReading();
+
+// The stdout line of one channel after an update or a refresh: its name, the feeds stored,
+// the new items, the failed fetches, the unchanged and the cut-off documents, tab-separated.
+void PrintChannelLine(const std::string& keyword, const KeywordProgress& counts);
 
 // The stderr line for a report of the store or the engine.
 void PrintReport(const EngineReport& report);

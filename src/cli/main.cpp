@@ -22,7 +22,9 @@ constexpr char kUsage[] =
     "Works on the data folder DIR, else $QUILLON_DATA, else\n"
     "${XDG_DATA_HOME:-~/.local/share}/quillon, and lays a new one out on first use.\n"
     "\n"
-    "  update [--no-pauses]  fetch every channel of the tree once and store new news\n"
+    "  update [--no-pauses]  fetch every channel of the tree once and store new news;\n"
+    "                        --no-pauses also drops the second kept between requests to\n"
+    "                        one host\n"
     "  read ADDRESS          print what the RSS reader sees in one feed, as JSON\n"
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
@@ -32,6 +34,9 @@ constexpr char kUsage[] =
     "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
     "  search TEXT [--json]  print every stored item whose title or text holds TEXT,\n"
     "                        newest first\n"
+    "  refresh NAME [--no-pauses]\n"
+    "                        fetch one channel's sources once more, the gone and failing\n"
+    "                        ones too, and store its new news\n"
     "  mark-read NAME        mark every item of a channel or folder read\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
@@ -52,6 +57,7 @@ constexpr Command kCommands[] = {
     {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
     {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
     {"search", RunSearchCommand, true, DatabaseUse::kReadOnly},
+    {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite},
     {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
     {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite},
 };

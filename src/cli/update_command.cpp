@@ -30,9 +30,7 @@ int PrintOutcome(const UpdateEngine& engine, const std::vector<std::string>& key
         }
         const auto it = progress.find(keyword);
         const KeywordProgress counts = it == progress.end() ? KeywordProgress() : it->second;
-        std::printf("%s\t%d feeds\t%d new items\t%d failed\t%d unchanged\t%d partial\n",
-                    keyword.c_str(), counts.feedsFetched, counts.itemsStored, counts.feedsFailed,
-                    counts.feedsUnchanged, counts.feedsPartial);
+        PrintChannelLine(keyword, counts);
         tried += counts.feedsTried;
         failed += counts.feedsFailed;
     }
@@ -65,6 +63,12 @@ void PrintProgress(const UpdateEngine& engine) {
 }
 
 }  // namespace
+
+void PrintChannelLine(const std::string& keyword, const KeywordProgress& counts) {
+    std::printf("%s\t%d feeds\t%d new items\t%d failed\t%d unchanged\t%d partial\n",
+                keyword.c_str(), counts.feedsFetched, counts.itemsStored, counts.feedsFailed,
+                counts.feedsUnchanged, counts.feedsPartial);
+}
 
 int RunUpdateCommand(const std::vector<std::string>& args) {
     bool pauses = true;

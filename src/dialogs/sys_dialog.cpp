@@ -79,6 +79,10 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
         rows->addWidget(new QLabel(QString::fromUtf8(label), group), row, 0);
         rows->addWidget(control, row++, 1);
     }
+    auto* pagesNote =
+        new QLabel(QString::fromUtf8("新闻最大页码为 0 时不搜索，订阅的新闻源照常更新。"), group);
+    pagesNote->setObjectName(QStringLiteral("maxPagesNote"));
+    rows->addWidget(pagesNote, row++, 0, 1, 2);
     m_message = new QLabel(group);
     m_message->setWordWrap(true);
     m_message->hide();

@@ -13,6 +13,9 @@ struct UpdateTally {
     int total = 0;  // sources planned
     int newItems = 0;
     int failedSources = 0;  // fetches whose outcome is a failure
+    // Sources left alone by their record until later: a back-off (a 410 waiting for its
+    // repeat among them) or the server's Retry-After. Sources given up are not counted.
+    int laterSources = 0;
     // The search pass: the service it asked (an engine index), its fetches and those that
     // gave a feed, and the outcome of the first that did not. When several were tried and
     // none gave a feed, the service did not answer.

@@ -40,7 +40,7 @@ void CFeedStore::SaveSettings() {
     }
 }
 
-bool CFeedStore::Startup() {
+bool CFeedStore::Startup(bool startUpdate) {
     LoadSettings();
     for (const ServicesConfig::BadLine& bad : Services().LoadFile(DataPath("data/services.conf"))) {
         EngineReport report = ReportOf(EngineReport::kServicesLine, bad.text);
@@ -62,7 +62,9 @@ bool CFeedStore::Startup() {
         report.itemsMerged = upgrade.itemsMerged;
         Report(report);
     }
-    m_engine->Start();
+    if (startUpdate) {
+        m_engine->Start();
+    }
     return true;
 }
 

@@ -45,10 +45,10 @@ public:
     void SaveSettings();
 
     // Loads the settings and data/services.conf (reporting every line it does not understand),
-    // (re)opens the database and starts the update passes over the keyword list. False when
-    // the database cannot be opened (LastError says why): then no pass runs. A second call
-    // stops the passes of the first before starting new ones.
-    bool Startup();
+    // (re)opens the database and, with `startUpdate`, starts the update passes over the
+    // keyword list. False when the database cannot be opened (LastError says why): then no
+    // pass runs. A second call stops the passes of the first before starting new ones.
+    bool Startup(bool startUpdate = true);
     // Saves the settings, then stops the passes (fetches in flight are abandoned) and waits
     // for every engine thread to end.
     void Shutdown();

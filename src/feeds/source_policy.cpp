@@ -37,12 +37,15 @@ FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint n
     if (explicitRequest) {
         return FetchDecision::kFetch;
     }
-    if (status->outcome == SourceOutcome::kGone) {
+    if (status->outcome == SourceOutcome::kGone && status->goneCount >= kGoneAnswersToGiveUp) {
         return FetchDecision::kSkipGone;
     }
+    // A 410 not yet repeated enough is asked again a day later, whatever came before it.
+    const std::chrono::seconds wait = status->outcome == SourceOutcome::kGone
+                                          ? std::chrono::seconds(kLongestWait)
+                                          : BackOffDelay(status->failures);
     const std::optional<TimePoint> lastAttempt = ParseUtcTimeText(status->lastAttempt);
-    if (IsFailedOutcome(status->outcome) && lastAttempt &&
-        now < *lastAttempt + BackOffDelay(status->failures)) {
+    if (IsFailedOutcome(status->outcome) && lastAttempt && now < *lastAttempt + wait) {
         return FetchDecision::kSkipBackOff;
     }
     return FetchDecision::kFetch;
@@ -57,12 +60,14 @@ FetchVerdict ClassifyFetch(const FetchResult& answer, bool feedRead, TimePoint n
         verdict.outcome = feedRead ? SourceOutcome::kOk : SourceOutcome::kNotAFeed;
     } else if (answer.status == 410) {
         verdict.outcome = SourceOutcome::kGone;
-    } else if ((answer.status == 429 || answer.status == 503) &&
-               RetryAfterTime(answer.retryAfter, now)) {
+    } else if (const std::optional<TimePoint> retry = RetryAfterTime(answer.retryAfter, now);
+               (answer.status == 429 || answer.status == 503) && retry && *retry > now) {
         verdict.outcome = SourceOutcome::kDeferred;
         // A server that names a moment further away than the longest wait is more likely
-        // wrong than meaning it: the source is tried again after a day.
-        verdict.retryAfter = std::min(*RetryAfterTime(answer.retryAfter, now), now + kLongestWait);
+        // wrong than meaning it: the source is tried again after a day. A moment gone by (or
+        // a delay of 0) defers nothing: the answer is a failure like any other, with its
+        // back-off, so that such a server is not asked again at every pass.
+        verdict.retryAfter = std::min(*retry, now + kLongestWait);
     } else if (answer.status >= 300) {
         verdict.outcome = SourceOutcome::kHttpError;
     } else {
@@ -89,7 +94,12 @@ SourceStatus NextStatus(const std::optional<SourceStatus>& previous, std::string
         return status;
     }
     status.lastSuccess = previous ? previous->lastSuccess : std::string();
-    status.failures = (previous && !explicitRequest ? previous->failures : 0) + 1;
+    const bool counting = previous && !explicitRequest;
+    status.failures = (counting ? previous->failures : 0) + 1;
+    if (verdict.outcome == SourceOutcome::kGone) {
+        status.goneCount =
+            (counting && previous->outcome == SourceOutcome::kGone ? previous->goneCount : 0) + 1;
+    }
     if (verdict.retryAfter) {
         status.retryAfter = UtcTimeText(*verdict.retryAfter);
     }

@@ -12,11 +12,13 @@
 // How the engine treats a source by its record (store/source_status.h): whether a pass
 // fetches it now, and what a fetch makes of the record. Pure functions of their arguments.
 //
-// A pass leaves alone a source that is gone (410), one the server deferred (429 or 503 with
-// Retry-After) until the moment it named, and one that keeps failing until its back-off has
-// passed: a minute after the first failure, doubling with each further one, at most a day.
+// A pass leaves alone a source that is gone (410 Gone three times in a row, a day apart),
+// one the server deferred (429 or 503 with a Retry-After still ahead) until the moment it
+// named, and one that keeps failing until its back-off has passed: a minute after the first
+// failure, doubling with each further one, at most a day. A 410 that has not repeated that
+// often waits a day, so that a server's mistake for a minute does not silence a feed for good.
 // A success or an explicit request (the one-channel refresh, a channel just added) resets the
-// count; an explicit request also tries a gone source once more, but waits for a deferral,
+// counts; an explicit request also tries a gone source once more, but waits for a deferral,
 // which the server asked for.
 
 // The longest a source waits: for its back-off, and for a server's Retry-After.
@@ -25,12 +27,19 @@ constexpr std::chrono::hours kLongestWait{24};
 // The wait after `failures` consecutive failures (0 for none).
 std::chrono::seconds BackOffDelay(int failures);
 
+// The 410 answers in a row after which a source is given up.
+constexpr int kGoneAnswersToGiveUp = 3;
+
 enum class FetchDecision {
     kFetch,
-    kSkipGone,      // 410 earlier: only an explicit request fetches it
+    kSkipGone,      // given up after repeated 410s: only an explicit request fetches it
     kSkipDeferred,  // the server's Retry-After has not passed
-    kSkipBackOff,   // failing, and its back-off has not passed
+    kSkipBackOff,   // failing (a 410 among them), and its wait has not passed
 };
+// Whether a pass that skips for `decision` tries the source again later by itself.
+inline bool TriedAgainLater(FetchDecision decision) {
+    return decision == FetchDecision::kSkipDeferred || decision == FetchDecision::kSkipBackOff;
+}
 FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint now,
                           bool explicitRequest);
 

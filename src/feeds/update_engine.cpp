@@ -244,11 +244,12 @@ void UpdateEngine::AddToPlan(int sources) {
     m_tally.total += sources;
 }
 
-void UpdateEngine::SourceDone() {
+void UpdateEngine::SourceDone(bool later) {
     EngineReport report = ReportOf(EngineReport::kUpdateProgress);
     {
         std::lock_guard lock(m_progressMutex);
         ++m_tally.done;
+        m_tally.laterSources += later ? 1 : 0;
         report.tally = m_tally;
     }
     m_store.Report(report);
@@ -309,11 +310,8 @@ std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword)
 }
 
 void UpdateEngine::OpmlPassProc(std::vector<std::string> keywords, std::string passTime) {
-    // Each subscribed feed once per update: its address does not change with a page. A
-    // maximum of 0 pages still turns the pass off, as it always did.
-    if (m_store.Settings().MaxPages() <= 0) {
-        keywords.clear();
-    }
+    // Each subscribed feed once per update: its address does not change with a page, so the
+    // maximum of pages plays no part here. 0 pages means no search pages, not no news.
     std::vector<PlannedSource> plan;
     for (const std::string& keyword : keywords) {
         for (PlannedSource& source : SubscribedPlan(keyword, OpmlAddresses(keyword))) {
@@ -394,13 +392,14 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
     keywords.insert(keywords.end(), source.sharedWith.begin(), source.sharedWith.end());
     const std::optional<SourceStatus> previous =
         LoadSourceStatus(m_store, source.keyword, source.address);
-    if (DecideFetch(previous, ClockNow(), run.explicitRequest) != FetchDecision::kFetch) {
+    const FetchDecision decision = DecideFetch(previous, ClockNow(), run.explicitRequest);
+    if (decision != FetchDecision::kFetch) {
         // Left alone, but still one of each channel's sources.
         for (const std::string& keyword : keywords) {
             TouchSourceStatus(m_store, keyword, source.address, run.passTime);
         }
         if (run.forUpdate) {
-            SourceDone();
+            SourceDone(TriedAgainLater(decision));
         }
         return false;
     }
@@ -411,9 +410,12 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
     const TimePoint now = ClockNow();
     const FetchVerdict outcome = ClassifyFetch(fetched->answer, fetched->read, now);
     const bool partial = fetched->read && fetched->reader->Partial();
+    // A copy cut off before its end keeps no validators, nor those of an earlier copy: the
+    // next fetch must be a full one, or the items lost here would never come.
+    const FetchValidators keep = partial ? FetchValidators() : fetched->answer.validators;
     std::optional<PendingValidators> validators;
-    if (fetched->read && source.Subscribed() && fetched->answer.validators != fetched->sent) {
-        validators = PendingValidators{source.address, fetched->answer.validators};
+    if (fetched->read && source.Subscribed() && keep != fetched->sent) {
+        validators = PendingValidators{source.address, keep};
     }
     std::vector<StoreShare> shares;
     for (const std::string& keyword : keywords) {

@@ -192,7 +192,8 @@ private:
     void StopStoring(const std::string& failure);
     std::vector<std::string> OpmlAddresses(const std::string& keyword) const;
     void AddToPlan(int sources);
-    void SourceDone();
+    // One more source of the update taken in hand; `later`: left alone until later.
+    void SourceDone(bool later = false);
     // Ends one piece of the update's work (a pass, a storing thread); the last one reports
     // the end.
     void EndUpdateWork();

@@ -5,6 +5,7 @@
 
 #include "base/text_util.h"
 #include "base/utc_time.h"
+#include "feeds/source_policy.h"
 
 const char* const kSearchEngineNames[4] = {"百度", "Google", "雅虎", "搜狗"};
 
@@ -15,6 +16,16 @@ constexpr std::size_t kShownAddressBytes = 90;
 
 const char* EngineName(int engine) {
     return engine >= 0 && engine < 4 ? kSearchEngineNames[engine] : kSearchEngineNames[0];
+}
+
+// What becomes of a source that answered 410: asked again a day later until it has answered
+// so often enough, then only by 刷新该频道.
+std::string GoneNote(const SourceStatus& source) {
+    if (source.outcome != SourceOutcome::kGone) {
+        return {};
+    }
+    return source.goneCount >= kGoneAnswersToGiveUp ? "，不再获取（“刷新该频道”可再试）"
+                                                    : "，一天后再试";
 }
 
 std::string ShortAddress(const std::string& address) {
@@ -39,7 +50,7 @@ std::string OutcomeText(SourceOutcome outcome, int httpStatus) {
         case SourceOutcome::kNotAFeed:
             return "不是新闻源";
         case SourceOutcome::kGone:
-            return "已不存在（HTTP 410），不再获取";
+            return "已不存在（HTTP 410）";
         case SourceOutcome::kDeferred:
             return "服务器要求稍后再试";
     }
@@ -54,6 +65,9 @@ std::string UpdateSummaryText(const UpdateTally& tally) {
     std::string text = "更新完成：新增 " + std::to_string(tally.newItems) + " 条新闻";
     if (tally.failedSources > 0) {
         text += "，" + std::to_string(tally.failedSources) + " 个来源失败";
+    }
+    if (tally.laterSources > 0) {
+        text += "，" + std::to_string(tally.laterSources) + " 个来源稍后再试";
     }
     return text;
 }
@@ -97,7 +111,7 @@ std::string NodeTooltip(const std::string& name, int count, int unread,
     for (const SourceStatus& source : sources) {
         text += std::string("\n") + (source.service.empty() ? "订阅 " : "搜索 ") +
                 ShortAddress(source.address) + "：" +
-                OutcomeText(source.outcome, source.httpStatus);
+                OutcomeText(source.outcome, source.httpStatus) + GoneNote(source);
     }
     return text;
 }

@@ -19,7 +19,7 @@ std::string OutcomeText(SourceOutcome outcome, int httpStatus);
 
 // "正在更新：n/N"
 std::string UpdateProgressText(const UpdateTally& tally);
-// "更新完成：新增 37 条新闻，2 个来源失败" (no failure part when none failed).
+// "更新完成：新增 37 条新闻，2 个来源失败，3 个来源稍后再试" (each count left out when 0).
 std::string UpdateSummaryText(const UpdateTally& tally);
 // When the update's search service gave no feed at all: which one, why, and what to do;
 // "" when it answered.

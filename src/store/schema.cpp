@@ -251,6 +251,13 @@ CREATE TRIGGER item_unread_update AFTER UPDATE OF ID, rss_channelID, rss_pubDate
 END;
 )sql";
 
+// Version 6 to 7: a source counts the 410 answers in a row, so that one answer of a server
+// for a minute does not give a feed up for good. A source a 410 gave up before counts none:
+// it is asked once more.
+constexpr int kGoneCountVersion = 7;
+constexpr char kAddGoneCount[] =
+    "ALTER TABLE source_status ADD COLUMN gone_count INTEGER NOT NULL DEFAULT 0";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -311,6 +318,14 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
         return false;
     }
     if (version < kUnreadByChannelVersion && !Exec(db, kClusterReadState, code, message)) {
+        return false;
+    }
+    // A file rebuilt from version 0 has the column from the current schema already.
+    if (version < kGoneCountVersion &&
+        !Holds(db,
+               "SELECT count(*) FROM pragma_table_info('source_status') WHERE name = 'gone_count'",
+               code, message) &&
+        !Exec(db, kAddGoneCount, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

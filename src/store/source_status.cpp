@@ -40,6 +40,7 @@ struct RowBuffers {
     std::int32_t failures = 0;
     char retryAfter[kShortBytes] = {};
     char passTime[kShortBytes] = {};
+    std::int32_t goneCount = 0;
 
     bool Bind(CAdoRecordset& records) {
         const auto text = [&records](const char* name, char* buffer, int size) {
@@ -57,7 +58,12 @@ struct RowBuffers {
                text("last_success", lastSuccess, sizeof lastSuccess) &&
                number("failures", &failures) &&
                text("retry_after", retryAfter, sizeof retryAfter) &&
-               text("pass_time", passTime, sizeof passTime);
+               text("pass_time", passTime, sizeof passTime) && BindGoneCount(records);
+    }
+    // A file read as it is, of a build before the count, has no such column: it counts 0.
+    bool BindGoneCount(CAdoRecordset& records) {
+        records.BindColumnByName("gone_count", &goneCount, sizeof goneCount, kBindNumber);
+        return true;
     }
 
     // The current row; a row whose outcome is no outcome counts as a network error, the
@@ -76,6 +82,7 @@ struct RowBuffers {
         status.failures = failures;
         status.retryAfter = retryAfter;
         status.passTime = passTime;
+        status.goneCount = goneCount;
         return status;
     }
 };

@@ -45,6 +45,7 @@ struct SourceStatus {
     std::string lastAttempt;
     std::string lastSuccess;
     int failures = 0;        // consecutive failed attempts
+    int goneCount = 0;       // of those, the latest that answered 410 Gone, in a row
     std::string retryAfter;  // deferred: passes leave the source until then
     // When the pass or refresh that last took the source in hand began: the rows of a channel
     // with its latest passTime are the sources it has now.

@@ -35,7 +35,7 @@ public:
     // every count, an engine index outside the table has no address.
     static constexpr int kMinItemsPerPage = 1;
     static constexpr int kMaxItemsPerPage = 100;
-    static constexpr int kMinMaxPages = 0;  // 0: no search pages, no subscribed-feed passes
+    static constexpr int kMinMaxPages = 0;  // 0: no search pages; subscribed feeds still come
     static constexpr int kMaxMaxPages = 100;
     static constexpr int kMinRetentionDays = 1;
     static constexpr int kMaxRetentionDays = 36500;

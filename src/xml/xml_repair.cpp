@@ -273,5 +273,9 @@ std::optional<std::string> RepairMarkup(std::string_view bytes) {
             return std::nullopt;
         }
     }
+    // The text after the last special character went in without the check inside the loop.
+    if (out.size() > maxBytes) {
+        return std::nullopt;
+    }
     return out;
 }

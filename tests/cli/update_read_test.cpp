@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-
 #include <httplib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -189,6 +189,45 @@ std::string FeedOf(int items) {
 }
 
 }  // namespace
+
+// A search service that answered 410 is left for a day, and the summary says so; refresh
+// asks it again at once, as 刷新该频道 does, and stores what it now gives.
+TEST(CliRefresh, TriesAChannelsSourcesAgainThatUpdatesLeaveForLater) {
+    LocalHttpServer server;
+    TempDataFolder folder;
+    SeedFolder(folder, server.BaseUrl());
+    std::atomic<bool> back{false};
+    server.Handle("/ns", [&back](const httplib::Request&, httplib::Response& response) {
+        if (!back) {
+            response.status = 410;
+            return;
+        }
+        response.set_content(FeedOf(2), "application/rss+xml");
+    });
+    EXPECT_EQ(Cli({"update", "--no-pauses"}, folder.Path()).exitCode, 1);  // every fetch failed
+    const int asked = server.HitCount("/ns");
+    ASSERT_GT(asked, 0);
+    const ProcessResult again = Cli({"update", "--no-pauses"}, folder.Path());
+    EXPECT_EQ(server.HitCount("/ns"), asked);
+    EXPECT_NE(
+        again.out.find("更新完成：新增 0 条新闻，" + std::to_string(asked) + " 个来源稍后再试\n"),
+        std::string::npos)
+        << again.out;
+
+    back = true;
+    const ProcessResult refresh = Cli({"refresh", "足球", "--no-pauses"}, folder.Path());
+    ASSERT_EQ(refresh.exitCode, 0) << refresh.err;
+    EXPECT_EQ(server.HitCount("/ns"), asked + 1);  // page 0
+    EXPECT_TRUE(refresh.out.starts_with(
+        "足球\t1 feeds\t2 new items\t0 failed\t0 unchanged\t0 partial\n  " + server.Url("/ns")))
+        << refresh.out;
+    EXPECT_NE(refresh.out.find("\tok\tHTTP 200\n"), std::string::npos) << refresh.out;
+
+    const ProcessResult unknown = Cli({"refresh", "网球"}, folder.Path());
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("no channel named '网球'"), std::string::npos) << unknown.err;
+    EXPECT_EQ(Cli({"refresh"}, folder.Path()).exitCode, 2);
+}
 
 // Each way the update cannot do its work ends with a non-zero status and a line that says
 // why; a run that did its work ends with 0 even when it had something to report.

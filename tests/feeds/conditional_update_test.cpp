@@ -13,6 +13,7 @@
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
 #include "support/local_http_server.h"
+#include "support/raw_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 
@@ -222,4 +223,27 @@ TEST_F(ConditionalUpdate, AFeedSubscribedUnderTwoChannelsIsFetchedOnceAndStoredI
     EXPECT_EQ(m_server.HitCount("/feed") - before, 2);
     EXPECT_EQ(third.at("订阅").feedsUnchanged, 1);
     EXPECT_EQ(third.at("other").feedsUnchanged, 1);
+}
+
+// A server that closes the connection early, without Content-Length, sends a document that
+// ends mid-item: the items that arrived whole are stored, but validators of the cut copy
+// would make the next run hear 304 and never fetch the lost items. Neither the new ones are
+// kept nor those remembered before.
+TEST_F(ConditionalUpdate, ACutOffCopyLeavesNoValidatorsSoTheNextRunFetchesItWhole) {
+    const RawHttpServer cut(
+        "HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\nETag: \"cut\"\r\n"
+        "Last-Modified: Mon, 07 Oct 2002 13:00:00 GMT\r\nConnection: close\r\n\r\n"
+        "<rss><channel><title>cut</title><item><title>whole</title></item>"
+        "<item><title>lo",
+        RawHttpServer::Ending::kClose);
+    ExecSql(Db(), "delete from opml");
+    ExecSql(Db(), "insert into opml (opml_key, opml_xml_url, opml_html_url) values ('订阅', '" +
+                      cut.Url() + "', '')");
+    ExecSql(Db(), "insert into feed_validator values ('订阅', '" + cut.Url() + "', '\"old\"', '')");
+
+    const KeywordProgress run = RunOnce().at("订阅");
+    EXPECT_EQ(run.feedsPartial, 1);
+    EXPECT_EQ(run.itemsStored, 1);
+    EXPECT_EQ(Items(), (Rows{{"订阅", "whole"}}));
+    EXPECT_EQ(Validators(), Rows{});
 }

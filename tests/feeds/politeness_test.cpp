@@ -160,6 +160,7 @@ TEST(SourcePolicy, BackOffDoublesUpToADayAndDeferralWaitsForItsMoment) {
         std::chrono::seconds later;    // now = t0 + later
         bool explicitRequest;
         FetchDecision want;
+        int goneCount = 0;
     };
     using O = SourceOutcome;
     using D = FetchDecision;
@@ -173,7 +174,12 @@ TEST(SourcePolicy, BackOffDoublesUpToADayAndDeferralWaitsForItsMoment) {
         {O::kNotAFeed, 30, 0s, 24h - 1s, false, D::kSkipBackOff},
         {O::kNotAFeed, 30, 0s, 24h, false, D::kFetch},
         {O::kNotAFeed, 30, 0s, 1s, true, D::kFetch},
-        {O::kGone, 1, 0s, 48h, false, D::kSkipGone},
+        // A 410 waits a day until it has come three times; then only an explicit request.
+        {O::kGone, 1, 0s, 24h - 1s, false, D::kSkipBackOff},
+        {O::kGone, 1, 0s, 24h, false, D::kFetch},
+        {O::kGone, 5, 0s, 24h - 1s, false, D::kSkipBackOff},
+        {O::kGone, 3, 0s, 48h, false, D::kSkipGone, 3},
+        {O::kGone, 3, 0s, 1s, true, D::kFetch, 3},
         {O::kGone, 1, 0s, 1s, true, D::kFetch},
         {O::kDeferred, 1, 120s, 119s, false, D::kSkipDeferred},
         {O::kDeferred, 1, 120s, 119s, true, D::kSkipDeferred},
@@ -183,6 +189,7 @@ TEST(SourcePolicy, BackOffDoublesUpToADayAndDeferralWaitsForItsMoment) {
         SourceStatus status;
         status.outcome = c.outcome;
         status.failures = c.failures;
+        status.goneCount = c.goneCount;
         status.lastAttempt = UtcTimeText(t0);
         status.retryAfter = c.retryIn > 0s ? UtcTimeText(t0 + c.retryIn) : "";
         EXPECT_EQ(DecideFetch(status, t0 + c.later, c.explicitRequest), c.want)

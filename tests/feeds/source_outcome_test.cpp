@@ -12,6 +12,7 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "base/clock.h"
 #include "base/utc_time.h"
@@ -85,11 +86,21 @@ protected:
             response.status = 503;
             response.set_header("Retry-After", HttpDate(m_start + 1h));
         });
+        // A Retry-After of 0, or of a moment gone by, defers nothing.
+        m_server.Handle("/now", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 503;
+            response.set_header("Retry-After", "0");
+        });
+        m_server.Handle("/past", [this](const httplib::Request&, httplib::Response& response) {
+            response.status = 429;
+            response.set_header("Retry-After", HttpDate(m_start - 1h));
+        });
         m_refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/refused";
         std::string rows;
         for (const std::string& address :
              {m_server.Url("/ok"), m_server.Url("/missing"), m_refused, m_server.Url("/page"),
-              m_server.Url("/gone"), m_server.Url("/busy"), m_server.Url("/later")}) {
+              m_server.Url("/gone"), m_server.Url("/busy"), m_server.Url("/later"),
+              m_server.Url("/now"), m_server.Url("/past")}) {
             rows += std::string(rows.empty() ? "" : ", ") + "('源', '" + address + "', '')";
         }
         ExecSql(m_folder.File("data/data.dat"),
@@ -176,21 +187,26 @@ TEST_F(SourceOutcomes, EachAnswerIsRecordedAndDecidesTheNextUpdates) {
         {"/gone", O::kGone, 410, 0, 1, false, ""},
         {"/busy", O::kDeferred, 429, 0, 1, false, "+120"},
         {"/later", O::kDeferred, 503, 0, 1, false, "+3600"},
+        {"/now", O::kHttpError, 503, 0, 1, false, ""},
+        {"/past", O::kHttpError, 429, 0, 1, false, ""},
     };
     ExpectOutcomes(Outcomes(), afterFirst, std::size(afterFirst), m_start, m_start);
-    EXPECT_EQ(first.total, 8);
-    EXPECT_EQ(first.done, 8);
+    EXPECT_EQ(first.total, 10);
+    EXPECT_EQ(first.done, 10);
     EXPECT_EQ(first.newItems, 2);
-    EXPECT_EQ(first.failedSources, 6);
+    EXPECT_EQ(first.failedSources, 8);
+    EXPECT_EQ(first.laterSources, 0);
     EXPECT_FALSE(first.stopped);
 
     // Ten seconds on: the feed that answered is asked whether it changed; every other source
-    // is left alone (deferred, gone, or backing off after its first failure).
+    // is left alone (deferred, gone for now, or backing off after its first failure), and the
+    // summary counts them as tried again later.
     const std::map<std::string, SourceStatus> before = Outcomes();
     const UpdateTally second = UpdateAt(m_start + 10s);
-    EXPECT_EQ(second.done, 8);
+    EXPECT_EQ(second.done, 10);
     EXPECT_EQ(second.failedSources, 0);
-    for (const char* path : {"/missing", "/page", "/gone", "/busy", "/later"}) {
+    EXPECT_EQ(second.laterSources, 8);
+    for (const char* path : {"/missing", "/page", "/gone", "/busy", "/later", "/now", "/past"}) {
         EXPECT_EQ(Hits(path), 1) << path;
     }
     std::map<std::string, SourceStatus> rows = Outcomes();
@@ -198,7 +214,8 @@ TEST_F(SourceOutcomes, EachAnswerIsRecordedAndDecidesTheNextUpdates) {
     EXPECT_EQ(rows.at("/ok").httpStatus, 304);
     EXPECT_EQ(rows.at("/ok").newItems, 0);
     EXPECT_EQ(rows.at("/ok").lastSuccess, UtcTimeText(m_start + 10s));
-    for (const char* path : {"/missing", "refused", "/page", "/gone", "/busy", "/later"}) {
+    for (const char* path :
+         {"/missing", "refused", "/page", "/gone", "/busy", "/later", "/now", "/past"}) {
         SCOPED_TRACE(path);
         SourceStatus expected = before.at(path);
         expected.passTime = rows.at(path).passTime;  // still the channel's source
@@ -214,7 +231,27 @@ TEST_F(SourceOutcomes, EachAnswerIsRecordedAndDecidesTheNextUpdates) {
     EXPECT_EQ(Hits("/page"), 2);
     EXPECT_EQ(Hits("/later"), 1);
     EXPECT_EQ(Hits("/gone"), 1);
+    EXPECT_EQ(Hits("/now"), 2);
+    EXPECT_EQ(Hits("/past"), 2);
     EXPECT_EQ(rows.at("/missing").failures, 2);
+    EXPECT_EQ(rows.at("/now").failures, 2);
     EXPECT_EQ(rows.at("/busy").retryAfter, UtcTimeText(m_start + 121s + 120s));
     EXPECT_EQ(rows.at("/later").failures, 1);
+}
+
+// A 410 is final only once it repeats: the source is asked again a day later, and given up at
+// the third 410 in a row; passes then leave it alone and do not count it as tried later.
+TEST_F(SourceOutcomes, AGoneAnswerIsFinalOnlyAfterThreeUpdatesADayApart) {
+    ExecSql(m_folder.File("data/data.dat"),
+            "delete from opml where opml_xml_url not like '%/gone'");
+    std::vector<int> goneCounts;
+    std::vector<int> later;
+    for (const auto moment : {0h, 23h, 24h, 48h, 72h, 96h}) {
+        later.push_back(UpdateAt(m_start + moment).laterSources);
+        goneCounts.push_back(Outcomes().at("/gone").goneCount);
+    }
+    EXPECT_EQ(Hits("/gone"), 3);  // at 0, 24 and 48 hours
+    EXPECT_EQ(goneCounts, (std::vector<int>{1, 1, 2, 3, 3, 3}));
+    EXPECT_EQ(later, (std::vector<int>{0, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(Outcomes().at("/gone").failures, 3);
 }

@@ -4,6 +4,7 @@
 #include <httplib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -278,11 +279,14 @@ TEST_F(UpdateEngineTest, EachSubscribedFeedIsFetchedOncePerUpdate) {
     EXPECT_EQ(ItemsOf("订阅").size(), 3u);
 }
 
-TEST_F(UpdateEngineTest, MaximumPagesZeroFetchesNothing) {
+// 0 pages turns the searches off, and only them: a subscribed feed has no pages.
+TEST_F(UpdateEngineTest, MaximumPagesZeroFetchesOnlyTheSubscribedFeeds) {
     m_folder.WriteSettings(0, 0);
     RunOnce();
-    EXPECT_TRUE(m_server.Targets().empty());
-    EXPECT_TRUE(Channels().empty());
+    std::vector<std::string> targets = m_server.Targets();
+    std::sort(targets.begin(), targets.end());
+    EXPECT_EQ(targets, (std::vector<std::string>{"/subscribed/1", "/subscribed/2"}));
+    EXPECT_EQ(ItemsOf("订阅").size(), 3u);
 }
 
 TEST_F(UpdateEngineTest, ARefreshStoresOnlyWhatIsNew) {

@@ -40,6 +40,10 @@ TEST_F(Settings, TheDialogOpensOnTheRecordAndOkStoresEachFieldWithinItsRange) {
         EXPECT_EQ(dialog.EngineBox()->currentText(), QString::fromUtf8("百度"));
         ASSERT_EQ(dialog.EngineBox()->count(), 4);
         EXPECT_EQ(dialog.EngineBox()->itemText(3), QString::fromUtf8("搜狗"));
+        // What 0 pages means is said where the number is set.
+        const auto* note = dialog.findChild<QLabel*>(QStringLiteral("maxPagesNote"));
+        ASSERT_NE(note, nullptr);
+        EXPECT_TRUE(note->text().contains(QString::fromUtf8("订阅的新闻源照常更新")));
         // The edits take digits only.
         dialog.RetentionEdit()->clear();
         QTest::keyClicks(dialog.RetentionEdit(), QStringLiteral("1a-2 3"));

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/utc_time.h"
 #include "feeds/feed_store.h"
+#include "feeds/source_policy.h"
 #include "store/ado_recordset.h"
 #include "store/data_folder.h"
 #include "store/schema.h"
@@ -388,4 +390,35 @@ TEST(DatabaseUpgrade, AFileWithUnreadRowsByItemKeepsEveryUnreadItem) {
     EXPECT_EQ(QueryRows(Db(folder), "SELECT pub_date FROM item_unread WHERE item_id = 4"),
               (Rows{{"2006-06-01"}}));
     EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_unread"), (Rows{{"12"}}));
+}
+
+// A source that a single 410 gave up for good before sources counted their 410s is asked
+// again a day after that answer; every other row stays as it was.
+TEST(DatabaseUpgrade, ASourceGivenUpByOneGoneAnswerIsAskedAgain) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v6.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO source_status VALUES ('News', 'http://gone.test/', '', 'gone', 410, 0,"
+            " '2030-01-01T00:00:00Z', '', 4, '', '2030-01-01T00:00:00Z'),"
+            " ('News', 'http://ok.test/', '', 'ok', 200, 3, '2030-01-01T00:00:00Z',"
+            " '2030-01-01T00:00:00Z', 0, '', '2030-01-01T00:00:00Z');");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"6"}}));
+    const Rows before = QueryRows(Db(folder), "SELECT * FROM source_status ORDER BY address");
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    Rows after = QueryRows(Db(folder), "SELECT * FROM source_status ORDER BY address");
+    for (Row& row : after) {
+        EXPECT_EQ(row.back(), "0");  // the new count
+        row.pop_back();
+    }
+    EXPECT_EQ(after, before);
+    const std::optional<SourceStatus> gone = LoadSourceStatus(store, "News", "http://gone.test/");
+    ASSERT_TRUE(gone.has_value());
+    const TimePoint answered = *ParseUtcTimeText(gone->lastAttempt);
+    EXPECT_EQ(DecideFetch(gone, answered + std::chrono::hours(23), false),
+              FetchDecision::kSkipBackOff);
+    EXPECT_EQ(DecideFetch(gone, answered + std::chrono::hours(24), false), FetchDecision::kFetch);
 }

@@ -47,4 +47,7 @@ TEST(RepairMarkup, MendsOnlyWhatIsBroken) {
 TEST(RepairMarkup, RefusesToMoreThanDoubleADocument) {
     EXPECT_FALSE(RepairMarkup("<r>" + std::string(1000, '&') + "</r>").has_value());
     EXPECT_TRUE(RepairMarkup("<r>" + std::string(200, '&') + std::string(900, 'x') + "</r>"));
+    // Checked after the text that follows the last mended "&" too: 3 bytes would give 7.
+    EXPECT_FALSE(RepairMarkup(";&p").has_value());
+    EXPECT_EQ(RepairMarkup(";&pq"), ";&amp;pq");  // exactly twice as long
 }
