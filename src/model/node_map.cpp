@@ -201,6 +201,18 @@ void CNodeMap::SetName(Handle item, std::string_view name) {
     Changed();
 }
 
+void CNodeMap::SetSearchName(Handle item, bool searchName) {
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_entries.find(item);
+        if (found == m_entries.end()) {
+            return;
+        }
+        found->second.record.searchName = searchName;
+    }
+    Changed();
+}
+
 CNodeMap::BranchCount CNodeMap::CountBranchLocked(Handle item, const CountInputs& inputs,
                                                   std::vector<NodeCount>* out) {
     BranchCount branch;

@@ -8,6 +8,7 @@ enum CommandId : int {
     ID_EXPORT_OPML = 32824,      // "导出OPML"
     ID_UPDATE_VERSION = 32827,   // "更新版本"
     ID_UPDATE_ALL = 32830,       // "全部更新"
+    ID_SUBSCRIBE_FEED = 32865,   // "订阅新闻源…" (into the selected folder)
 
     // The channel tree's context menus.
     ID_KEY_DELETE = 32775,           // "删除该频道"
@@ -30,6 +31,11 @@ enum CommandId : int {
     ID_KEY_MARK_READ = 32840,        // "全部标为已读" (the channel's news)
     ID_FOLDER_MARK_READ = 32841,     // "全部标为已读" (the news of every channel below)
     ID_ROOT_MARK_READ = 32844,       // "全部标为已读" (the news of every channel of the tree)
+    ID_KEY_RENAME = 32860,           // "重命名" (a channel, with its news and feeds)
+    ID_KEY_EDIT_FEEDS = 32861,       // "编辑新闻源…"
+    ID_KEY_SEARCH_NAME = 32862,      // "搜索频道名称" (a check entry)
+    ID_FOLDER_SUBSCRIBE_FEED = 32863,  // "订阅新闻源…" (into the folder)
+    ID_ROOT_SUBSCRIBE_FEED = 32864,    // "订阅新闻源…" (at the top of the tree)
 
     // Reading.
     ID_MARK_ALL_READ = 32842,  // "全部标为已读" (every stored item)
