@@ -39,6 +39,14 @@ struct UpdateTally {
 
     bool SearchServiceSilent() const { return searchTried > 0 && searchFed == 0; }
     bool NothingReached() const { return failedSources > 0 && reachedSources == 0; }
+    // Counts a source of `channel` that failed or not and got an answer from a server or not.
+    void NoteSource(const std::string& channel, bool failed, bool reached) {
+        failedSources += failed ? 1 : 0;
+        reachedSources += reached ? 1 : 0;
+        if (failed) {
+            NoteFailingChannel(channel);
+        }
+    }
     // Notes a failed source of `channel` (names compare ignoring ASCII case).
     void NoteFailingChannel(const std::string& channel) {
         for (const std::string& named : failingChannels) {

@@ -491,11 +491,7 @@ void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus&
     if (!forUpdate) {
         return;
     }
-    m_tally.failedSources += failed ? 1 : 0;
-    m_tally.reachedSources += status.outcome == SourceOutcome::kNetworkError ? 0 : 1;
-    if (failed) {
-        m_tally.NoteFailingChannel(source.keyword);
-    }
+    m_tally.NoteSource(source.keyword, failed, status.outcome != SourceOutcome::kNetworkError);
     if (!source.Subscribed()) {
         ++m_tally.searchTried;
         m_tally.searchFed += failed ? 0 : 1;
