@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/main_frame.h"
+#include "model/database_texts.h"
 #include "model/update_texts.h"
 
 QString EngineReportText(const EngineReport& report) {
@@ -23,7 +24,8 @@ QString EngineReportText(const EngineReport& report) {
             .arg(report.channelsMerged)
             .arg(report.itemsMerged);
     }
-    return QString::fromUtf8("新闻无法存入数据库，本次更新已停止存储：%1").arg(detail);
+    return QString::fromUtf8("新闻无法存入数据库，本次更新已停止存储。%1")
+        .arg(QString::fromStdString(DatabaseFailureText(report.detail)));
 }
 
 void ShowEngineReport(const EngineReport& report) {

@@ -7,6 +7,8 @@
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
+#include "store/ado_error.h"
 #include "store/data_folder.h"
 
 namespace {
@@ -44,7 +46,8 @@ bool UseDataFolder(const std::string& chosen, DatabaseUse use) {
 bool OpenDatabaseForReading() {
     if (!theStore.OpenForReading()) {
         const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"), theStore.LastError()};
+                                      theStore.DataPath("data/data.dat"),
+                                      ParseAdoError(theStore.LastError()).description};
         std::fprintf(stderr, "quillon-cli: %s\n", DescribeDataFolderStatus(status).c_str());
         return false;
     }
@@ -65,7 +68,8 @@ void PrintReport(const EngineReport& report) {
                          report.line, report.detail.c_str());
             break;
         case EngineReport::kStoreFailed:
-            std::fprintf(stderr, "quillon-cli: storing stopped: %s\n", report.detail.c_str());
+            std::fprintf(stderr, "quillon-cli: storing stopped: %s\n",
+                         DatabaseFailureEnglish(report.detail).c_str());
             break;
         case EngineReport::kRowsMerged:
             std::fprintf(stderr,

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
 #include "views/app_icons.h"
 #include "views/tree_commands.h"
 #include "views/tree_drag.h"
@@ -203,7 +204,7 @@ void CTD_TreeView::OnInitialUpdate() {
     if (!m_store.Startup()) {
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
-        box->setInformativeText(QString::fromStdString(m_store.LastError()));
+        box->setInformativeText(QString::fromStdString(DatabaseFailureText(m_store.LastError())));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }
