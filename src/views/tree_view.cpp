@@ -171,6 +171,9 @@ void CTD_TreeView::OnInitialUpdate() {
     m_initialised = true;
 
     m_treeFile = std::make_unique<CKeywordTreeFile>(m_store.DataPath("document/keywordlist.xml"));
+    // Saves run on this thread, from the tree's commands, drags and subscriptions.
+    m_treeFile->SetSaveFailureListener(
+        [this](int errorNumber) { ShowTreeFileNotSaved(this, m_treeFile->Path(), errorNumber); });
     std::map<int, QTreeWidgetItem*> itemOfId;
     // The root's entry comes first, so that its children are linked to it as they load; its
     // name is known once the file is read.
