@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
@@ -77,6 +78,12 @@ void PrintReport(const EngineReport& report) {
                          "names differ only in case and %d items found to be the same item were "
                          "merged\n",
                          report.channelsMerged, report.itemsMerged);
+            break;
+        case EngineReport::kSettingsNotSaved:
+            std::fprintf(stderr,
+                         "quillon-cli: the settings could not be saved to %s (%s): check that the "
+                         "data folder may be written and the disk has room\n",
+                         report.detail.c_str(), std::strerror(report.errorNumber));
             break;
         case EngineReport::kUpdateProgress:
         case EngineReport::kUpdateDone:
