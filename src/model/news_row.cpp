@@ -40,8 +40,8 @@ CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::strin
         row.dateValue = 0.0;
     }
     AgeCategoryName(year, month, day, row.categoryName);
-    CopyToCodePageField(row.title, kMaxNewsRowFieldBytes,
-                        IsUntitled(title) ? std::string_view(kUntitledText) : title);
+    row.title = IsUntitled(title) ? std::string_view(kUntitledText)
+                                  : CutToCodePageLimit(title, kMaxNewsRowTitleBytes);
     CopyToCodePageField(row.channel, kMaxNewsRowFieldBytes, channel);
     CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes,
                         NewsDateText(year, month, day, row.dateStatus));
