@@ -14,6 +14,7 @@
 #include "app/quillon_app.h"
 #include "app/quillon_doc.h"
 #include "app/reading_commands.h"
+#include "app/subscription_commands.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
 #include "model/item_link.h"
@@ -46,15 +47,15 @@ QString Utf8(const char* text) {
 }
 
 // The names of the tree's channels in display order, as the tree's load gives them.
-std::vector<std::string> ChannelNames(const CNodeMap& nodes) {
-    std::vector<std::string> names;
+std::vector<ChannelKeyword> ChannelKeywords(const CNodeMap& nodes) {
+    std::vector<ChannelKeyword> channels;
     for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
         const CKeywordNode record = nodes.Lookup(handle);
         if (record.type == NODE_KEY) {
-            names.emplace_back(record.name);
+            channels.push_back({record.name, record.searchName});
         }
     }
-    return names;
+    return channels;
 }
 
 }  // namespace
@@ -103,6 +104,7 @@ void CMainFrame::CreateMenus() {
     m_fileMenu = file;
     AddCommand(file, Utf8("导出OPML"), ID_EXPORT_OPML);
     AddCommand(file, Utf8("我要订阅"), ID_SUBSCRIBE);
+    AddCommand(file, Utf8("订阅新闻源…"), ID_SUBSCRIBE_FEED);
     AddCommand(file, Utf8("全部更新\tF5"), ID_UPDATE_ALL)->setShortcut(QKeySequence(Qt::Key_F5));
     file->addSeparator();
     AddCommand(file, Utf8("打印...\tCtrl+P(&P)"), ID_FILE_PRINT);
@@ -165,6 +167,7 @@ void CMainFrame::CreateClient() {
     m_treeView = new CTD_TreeView(theStore, m_leftSplitter);
     g_pTreeView = m_treeView;
     m_reading = new CReadingCommands(*this, *m_treeView);
+    m_subscriptions = new CSubscriptionCommands(*this, *m_treeView);
     m_leftSplitter->addWidget(m_treeView);
     m_leftSplitter->setSizes({100, 600});
     m_leftSplitter->setStretchFactor(1, 1);
@@ -205,7 +208,7 @@ void CMainFrame::CreateClient() {
     // Updates fetch the tree's channels as they are now: with timed updates, a deleted or
     // renamed channel would otherwise be fetched (and its news stored) until the next start.
     connect(m_treeView, &CTD_TreeView::TreeChanged, this,
-            [this] { theStore.SetKeywords(ChannelNames(m_treeView->Nodes())); });
+            [this] { theStore.SetKeywords(ChannelKeywords(m_treeView->Nodes())); });
     connect(m_linkPanel, &CTD_LeftFormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::PageRequested, this, &CMainFrame::OpenInBrowserPane);
     connect(m_searchBar, &CTD_FormView::ListModeRequested, this, &CMainFrame::ShowListMode);
@@ -448,7 +451,9 @@ void CMainFrame::OnCommand(int commandId) {
             m_searchBar->FocusSearch();
             break;
         default:
-            emit ApplicationCommand(commandId);
+            if (!m_subscriptions->Run(commandId)) {
+                emit ApplicationCommand(commandId);
+            }
             break;
     }
 }

@@ -16,6 +16,7 @@ class CLayoutMemory;
 class CNewsNotifier;
 class CPrintCommands;
 class CReadingCommands;
+class CSubscriptionCommands;
 class CTD_FormView;
 class CTD_HtmlView;
 class CTD_LeftFormView;
@@ -142,6 +143,7 @@ private:
     CLayoutMemory* m_layout = nullptr;  // children of the window
     CNewsNotifier* m_notifier = nullptr;
     CReadingCommands* m_reading = nullptr;
+    CSubscriptionCommands* m_subscriptions = nullptr;
     CMainStatusBar* m_status = nullptr;
     CPrintCommands* m_print = nullptr;
     CFocusCommands* m_focus = nullptr;

@@ -11,8 +11,6 @@
 #include "app/quillon_doc.h"
 #include "app/store_notices.h"
 #include "dialogs/about_dialog.h"
-#include "dialogs/opml_dialog.h"
-#include "dialogs/opml_export_command.h"
 #include "dialogs/sys_dialog.h"
 #include "feeds/feed_store.h"
 #include "feeds/services_config.h"
@@ -157,12 +155,6 @@ void CQuillonApp::OnCommand(int commandId) {
             break;
         case ID_SYSTEM_SETTINGS:
             RunSettingsDialog();
-            break;
-        case ID_SUBSCRIBE:
-            CTD_OpmlDlg(theStore, *m_frame->TreeView(), m_frame.get()).exec();
-            break;
-        case ID_EXPORT_OPML:
-            RunExportOpmlCommand(theStore, m_frame.get());
             break;
         case ID_UPDATE_VERSION:
             OpenUpdatePage();

@@ -29,6 +29,7 @@ int RunMarkReadCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);
 int RunFolderCommand(const std::vector<std::string>& args);
 int RunStatusCommand(const std::vector<std::string>& args);
+int RunSubscribeCommand(const std::vector<std::string>& args);
 int RunRefreshCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see

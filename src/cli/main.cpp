@@ -28,6 +28,9 @@ constexpr char kUsage[] =
     "  read ADDRESS          print what the RSS reader sees in one feed, as JSON\n"
     "  opml ADDRESS          print the outlines of an OPML list, as JSON\n"
     "  export FILE           write the subscribed feeds as an OPML file\n"
+    "  subscribe URL [--folder PATH] [--name NAME]\n"
+    "                        subscribe one feed (or the one a web page announces) as a\n"
+    "                        channel and fetch it\n"
     "  list NAME [--today]   print a channel's or folder's news as the list shows it, as JSON\n"
     "  search TEXT [--json]  print every stored item whose title or text holds TEXT,\n"
     "                        newest first\n"
@@ -56,6 +59,7 @@ constexpr Command kCommands[] = {
     {"search", RunSearchCommand, true, DatabaseUse::kReadOnly},
     {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite},
     {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
+    {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an

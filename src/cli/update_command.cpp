@@ -87,13 +87,13 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
     theStore.SetReporter(PrintReport);
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");
     std::optional<TreeFileDamage> damage;
-    const std::vector<std::string> keywords = ReadChannelKeywords(treePath, &damage);
+    const std::vector<ChannelKeyword> channels = ReadTreeChannels(treePath, &damage);
     if (damage) {
         PrintTreeFileDamage(treePath, *damage);
         return 1;
     }
-    for (const std::string& keyword : keywords) {
-        theStore.AddKeyword(keyword);
+    for (const ChannelKeyword& channel : channels) {
+        theStore.AddKeyword(channel.name, channel.searchName);
     }
     if (!theStore.Startup()) {
         const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
@@ -119,5 +119,5 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         std::fputs("\n", stderr);
     }
     theStore.Shutdown();
-    return PrintOutcome(engine, keywords);
+    return PrintOutcome(engine, engine.Keywords());
 }

@@ -117,12 +117,12 @@ CFeedStore::UpdateStart CFeedStore::UpdateAll() {
     return m_engine->StartIfIdle() ? UpdateStart::kStarted : UpdateStart::kAlreadyRunning;
 }
 
-void CFeedStore::SetKeywords(std::vector<std::string> keywords) {
-    m_engine->SetKeywords(std::move(keywords));
+void CFeedStore::SetKeywords(std::vector<ChannelKeyword> channels) {
+    m_engine->SetKeywords(std::move(channels));
 }
 
-void CFeedStore::AddKeyword(const std::string& keyword) {
-    m_engine->AddKeyword(keyword);
+void CFeedStore::AddKeyword(const std::string& keyword, bool searchName) {
+    m_engine->AddKeyword(keyword, searchName);
 }
 
 void CFeedStore::SetNewsStoredListener(std::function<void()> listener) {

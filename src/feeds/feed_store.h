@@ -12,6 +12,7 @@
 #include "feeds/feed_date.h"
 #include "store/ado_connection.h"
 #include "store/app_settings.h"
+#include "store/keyword_tree_file.h"
 #include "store/sys_data.h"
 
 class CSearchIndexer;
@@ -63,10 +64,10 @@ public:
     enum class UpdateStart { kStarted, kAlreadyRunning, kNoDatabase };
     UpdateStart UpdateAll();
     // Appends a channel keyword to the list the passes fetch.
-    void AddKeyword(const std::string& keyword);
+    void AddKeyword(const std::string& keyword, bool searchName = true);
     // Replaces that list: the tree's channels once it changed, so that updates fetch no
     // channel that was deleted or renamed.
-    void SetKeywords(std::vector<std::string> keywords);
+    void SetKeywords(std::vector<ChannelKeyword> channels);
 
     // The thread that takes stored news into the search index; runs from Startup to Shutdown.
     CSearchIndexer& Indexer() { return *m_indexer; }

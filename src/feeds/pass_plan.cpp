@@ -1,5 +1,7 @@
 #include "feeds/pass_plan.h"
 
+#include <map>
+
 #include "feeds/search_url.h"
 
 std::vector<PlannedSource> SearchPlan(const std::vector<std::string>& keywords, int maxPages,
@@ -15,17 +17,31 @@ std::vector<PlannedSource> SearchPlan(const std::vector<std::string>& keywords, 
             } else if (address == firstPages[k]) {
                 continue;
             }
-            plan.push_back({keywords[k], std::move(address), engine, service, page});
+            plan.push_back({keywords[k], std::move(address), engine, service, page, {}});
         }
     }
     return plan;
+}
+
+std::vector<PlannedSource> OneSourcePerAddress(std::vector<PlannedSource> plan) {
+    std::vector<PlannedSource> merged;
+    std::map<std::string, std::size_t> indexOf;
+    for (PlannedSource& source : plan) {
+        const auto [it, added] = indexOf.emplace(source.address, merged.size());
+        if (added) {
+            merged.push_back(std::move(source));
+        } else {
+            merged[it->second].sharedWith.push_back(std::move(source.keyword));
+        }
+    }
+    return merged;
 }
 
 std::vector<PlannedSource> SubscribedPlan(const std::string& keyword,
                                           const std::vector<std::string>& addresses) {
     std::vector<PlannedSource> plan;
     for (const std::string& address : addresses) {
-        plan.push_back({keyword, address, -1, "", 0});
+        plan.push_back({keyword, address, -1, "", 0, {}});
     }
     return plan;
 }

@@ -1,5 +1,6 @@
 #include "feeds/update_engine.h"
 
+#include "base/ascii.h"
 #include "base/clock.h"
 #include "base/text_util.h"
 #include "base/utc_time.h"
@@ -54,9 +55,9 @@ void UpdateEngine::StartUpdate() {
     m_storeFailed = false;
     const CSysData& settings = m_store.Settings();
     const int engine = EngineIndex(settings.SearchEngine());
-    const std::vector<std::string> keywords = Keywords();
+    const std::vector<std::string> keywords = DistinctKeywords(false);
     std::vector<PlannedSource> searchPlan =
-        SearchPlan(keywords, settings.MaxPages(), settings.ItemsPerPage(), engine);
+        SearchPlan(DistinctKeywords(true), settings.MaxPages(), settings.ItemsPerPage(), engine);
     {
         std::lock_guard lock(m_progressMutex);
         m_storeFailure.clear();
@@ -162,19 +163,55 @@ void UpdateEngine::WaitForStoreThreads() {
     m_workers.JoinAll();
 }
 
-void UpdateEngine::AddKeyword(const std::string& keyword) {
+void UpdateEngine::AddKeyword(const std::string& keyword, bool searchName) {
     std::lock_guard lock(m_keywordMutex);
-    m_keywords.push_back(keyword);
+    m_keywords.push_back({keyword, searchName});
 }
 
-void UpdateEngine::SetKeywords(std::vector<std::string> keywords) {
+void UpdateEngine::SetKeywords(std::vector<ChannelKeyword> channels) {
     std::lock_guard lock(m_keywordMutex);
-    m_keywords = std::move(keywords);
+    m_keywords = std::move(channels);
 }
 
 std::vector<std::string> UpdateEngine::Keywords() const {
     std::lock_guard lock(m_keywordMutex);
-    return m_keywords;
+    std::vector<std::string> names;
+    for (const ChannelKeyword& channel : m_keywords) {
+        names.push_back(channel.name);
+    }
+    return names;
+}
+
+bool UpdateEngine::SearchesName(const std::string& keyword) const {
+    std::lock_guard lock(m_keywordMutex);
+    bool listed = false;
+    for (const ChannelKeyword& channel : m_keywords) {
+        if (EqualsIgnoreAsciiCase(channel.name, keyword)) {
+            if (channel.searchName) {
+                return true;
+            }
+            listed = true;
+        }
+    }
+    return !listed;
+}
+
+std::vector<std::string> UpdateEngine::DistinctKeywords(bool searchedOnly) const {
+    std::lock_guard lock(m_keywordMutex);
+    // Names compare as the database compares channel names.
+    std::map<std::string, bool, LessIgnoreAsciiCase> searched;
+    for (const ChannelKeyword& channel : m_keywords) {
+        searched[channel.name] = searched[channel.name] || channel.searchName;
+    }
+    std::vector<std::string> names;
+    for (const ChannelKeyword& channel : m_keywords) {
+        const auto it = searched.find(channel.name);
+        if (it != searched.end() && (!searchedOnly || it->second)) {
+            names.push_back(channel.name);
+            searched.erase(it);
+        }
+    }
+    return names;
 }
 
 std::map<std::string, KeywordProgress> UpdateEngine::Progress() const {
@@ -281,6 +318,8 @@ void UpdateEngine::OpmlPassProc(std::vector<std::string> keywords, std::string p
             plan.push_back(std::move(source));
         }
     }
+    // A feed several channels subscribed is fetched once.
+    plan = OneSourcePerAddress(std::move(plan));
     AddToPlan(static_cast<int>(plan.size()));
     const SourceRun run{m_stopOpml, false, true, Pacing::kAfterStoredItem, passTime};
     for (std::size_t i = 0; i < plan.size() && !m_stopOpml; ++i) {
@@ -330,7 +369,10 @@ void UpdateEngine::RefreshProc() {
 void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& passTime) {
     const CSysData& settings = m_store.Settings();
     const int engine = EngineIndex(settings.SearchEngine());
-    std::vector<PlannedSource> plan = SearchPlan({keyword}, 1, settings.ItemsPerPage(), engine);
+    std::vector<PlannedSource> plan;
+    if (SearchesName(keyword)) {
+        plan = SearchPlan({keyword}, 1, settings.ItemsPerPage(), engine);
+    }
     for (PlannedSource& source : SubscribedPlan(keyword, OpmlAddresses(keyword))) {
         plan.push_back(std::move(source));
     }
@@ -346,12 +388,16 @@ void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& pas
 }
 
 bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run) {
+    std::vector<std::string> keywords{source.keyword};
+    keywords.insert(keywords.end(), source.sharedWith.begin(), source.sharedWith.end());
     const std::optional<SourceStatus> previous =
         LoadSourceStatus(m_store, source.keyword, source.address);
     const FetchDecision decision = DecideFetch(previous, ClockNow(), run.explicitRequest);
     if (decision != FetchDecision::kFetch) {
-        // Left alone, but still one of the channel's sources.
-        TouchSourceStatus(m_store, source.keyword, source.address, run.passTime);
+        // Left alone, but still one of each channel's sources.
+        for (const std::string& keyword : keywords) {
+            TouchSourceStatus(m_store, keyword, source.address, run.passTime);
+        }
         if (run.forUpdate) {
             SourceDone(TriedAgainLater(decision));
         }
@@ -362,11 +408,8 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
         return false;  // abandoned: neither a success nor a failure
     }
     const TimePoint now = ClockNow();
-    const SourceStatus status = NextStatus(previous, source.keyword, source.address, source.service,
-                                           ClassifyFetch(fetched->answer, fetched->read, now), now,
-                                           run.passTime, run.explicitRequest);
+    const FetchVerdict outcome = ClassifyFetch(fetched->answer, fetched->read, now);
     const bool partial = fetched->read && fetched->reader->Partial();
-    CountOutcome(source, status, partial, run.forUpdate);
     // A copy cut off before its end keeps no validators, nor those of an earlier copy: the
     // next fetch must be a full one, or the items lost here would never come.
     const FetchValidators keep = partial ? FetchValidators() : fetched->answer.validators;
@@ -374,13 +417,28 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
     if (fetched->read && source.Subscribed() && keep != fetched->sent) {
         validators = PendingValidators{source.address, keep};
     }
+    std::vector<StoreShare> shares;
+    for (const std::string& keyword : keywords) {
+        const std::optional<SourceStatus> before =
+            shares.empty() ? previous : LoadSourceStatus(m_store, keyword, source.address);
+        shares.push_back({keyword,
+                          NextStatus(before, keyword, source.address, source.service, outcome, now,
+                                     run.passTime, run.explicitRequest),
+                          validators});
+        PlannedSource counted = source;
+        counted.keyword = keyword;
+        // The update's tally counts the fetch once; each channel's progress counts it.
+        CountOutcome(counted, shares.back().status, partial, run.forUpdate && shares.size() == 1);
+    }
     if (fetched->read && fetched->reader->ItemCount() >= 1) {
-        HandOff({std::move(fetched->reader), source.keyword, std::move(validators), status,
-                 run.forUpdate, run.pauseAfterItem, run.forUpdate ? nullptr : &run.stop});
+        HandOff({std::move(fetched->reader), std::move(shares), run.forUpdate, run.pauseAfterItem,
+                 run.forUpdate ? nullptr : &run.stop});
     } else {
-        SaveStatus(status);
-        if (validators) {
-            RememberValidators(source.keyword, *validators);  // nothing to store first
+        for (const StoreShare& share : shares) {
+            SaveStatus(share.status);
+            if (share.validators) {
+                RememberValidators(share.keyword, *share.validators);  // nothing to store first
+            }
         }
     }
     if (run.forUpdate) {
@@ -399,6 +457,12 @@ std::optional<UpdateEngine::Fetched> UpdateEngine::Fetch(const PlannedSource& so
     options.gbkQuery = ExpectsGbkQuery(source.address);
     if (source.Subscribed()) {
         options.conditional = LoadFeedValidators(m_store, source.keyword, source.address);
+        // A copy one channel has stored is no reason to skip it for another that has not.
+        for (const std::string& keyword : source.sharedWith) {
+            if (LoadFeedValidators(m_store, keyword, source.address) != options.conditional) {
+                options.conditional = FetchValidators();
+            }
+        }
     }
     Fetched fetched{FetchUrl(source.address, options), std::make_unique<CRssReader>(),
                     options.conditional, false};
@@ -470,19 +534,22 @@ void UpdateEngine::HandOff(StoreJob job) {
 void UpdateEngine::StoreFeedProc() {
     StoreJob job = std::exchange(m_handoff, StoreJob());
     m_handoffLock.Release();
-    int stored = 0;
-    const bool whole = StoreAndCount(*job.reader, job.keyword, job.pauseAfterItem, job.stop,
-                                     job.forUpdate, &stored);
-    job.reader.reset();
-    if (!m_storeFailed) {
-        job.status.newItems = stored;
-        SaveStatus(job.status);
+    for (StoreShare& share : job.shares) {
+        int stored = 0;
+        const bool whole = StoreAndCount(*job.reader, share.keyword, job.pauseAfterItem, job.stop,
+                                         job.forUpdate, &stored);
+        if (m_storeFailed) {
+            break;
+        }
+        share.status.newItems = stored;
+        SaveStatus(share.status);
         // The validators are remembered only after the items: a crash between the two costs
         // a full fetch next time, never news that a 304 would have skipped.
-        if (whole && job.validators) {
-            RememberValidators(job.keyword, *job.validators);
+        if (whole && share.validators) {
+            RememberValidators(share.keyword, *share.validators);
         }
     }
+    job.reader.reset();
     --m_storeThreads;
     m_storeSlots.Release();
     if (job.forUpdate) {

@@ -21,6 +21,7 @@
 #include "feeds/pass_plan.h"
 #include "feeds/slot_gate.h"
 #include "feeds/worker_group.h"
+#include "store/keyword_tree_file.h"
 #include "store/source_status.h"
 
 class CFeedStore;
@@ -89,10 +90,13 @@ public:
     // Queues a fetch of the channel's page-0 search feed and its subscribed feeds, as an
     // explicit request (source_policy.h); returns at once.
     void RefreshChannel(const std::string& keyword);
-    void AddKeyword(const std::string& keyword);
-    // Replaces the keyword list (the tree's channels after an edit); an update running keeps
-    // the list it began with.
-    void SetKeywords(std::vector<std::string> keywords);
+    // Adds a channel; `searchName` off: its name is not searched for, only its subscribed
+    // feeds are fetched.
+    void AddKeyword(const std::string& keyword, bool searchName = true);
+    // Replaces the channel list (the tree's channels after an edit); an update running keeps
+    // the list it began with. A name the list holds twice is fetched once, and searched for
+    // when any of its entries says so.
+    void SetKeywords(std::vector<ChannelKeyword> channels);
 
     // Blocks until both passes of the current update have ended (at once if none ran).
     void WaitForPasses();
@@ -117,7 +121,10 @@ public:
     std::array<std::optional<SourceStatus>, 4> ServiceResults() const;
     void LoadServiceResults();
 
+    // The channels' names, in list order.
     std::vector<std::string> Keywords() const;
+    // Whether the channel's name is searched for (true for a name the list does not hold).
+    bool SearchesName(const std::string& keyword) const;
     std::map<std::string, KeywordProgress> Progress() const;
     // Why storing stopped in the current run ("" while it did not).
     std::string StoreFailure() const;
@@ -132,12 +139,17 @@ private:
         Pacing::Duration pauseAfterItem;
         std::string passTime;
     };
-    // A fetched feed on its way to a storing thread.
+    // What storing a fetched feed does for one channel that subscribed it.
+    struct StoreShare {
+        std::string keyword;
+        SourceStatus status;
+        std::optional<PendingValidators> validators;
+    };
+    // A fetched feed on its way to a storing thread: stored for each share in turn (the
+    // source's channel first, then those that share its address).
     struct StoreJob {
         std::unique_ptr<CRssReader> reader;
-        std::string keyword;
-        std::optional<PendingValidators> validators;
-        SourceStatus status;
+        std::vector<StoreShare> shares;
         bool forUpdate = false;
         Pacing::Duration pauseAfterItem{0};
         const std::atomic<bool>* stop = nullptr;
@@ -154,6 +166,9 @@ private:
     void StartUpdate();
     void SearchPassProc(std::vector<PlannedSource> plan, std::string passTime);
     void OpmlPassProc(std::vector<std::string> keywords, std::string passTime);
+    // The channels of the list, each name once (ASCII case ignored), in list order; only those
+    // whose name is searched for when `searchedOnly`.
+    std::vector<std::string> DistinctKeywords(bool searchedOnly) const;
     void RefreshProc();
     void RefreshOne(const std::string& keyword, const std::string& passTime);
     // Fetches the source unless its record says to leave it, records the outcome and hands a
@@ -190,7 +205,7 @@ private:
     HostClock m_hostClock;
 
     mutable std::mutex m_keywordMutex;
-    std::vector<std::string> m_keywords;  // guarded by m_keywordMutex
+    std::vector<ChannelKeyword> m_keywords;  // guarded by m_keywordMutex
 
     std::atomic<bool> m_stopSearch{false};
     std::atomic<bool> m_stopOpml{false};

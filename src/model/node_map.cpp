@@ -200,6 +200,18 @@ void CNodeMap::SetName(Handle item, std::string_view name) {
     Changed();
 }
 
+void CNodeMap::SetSearchName(Handle item, bool searchName) {
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_entries.find(item);
+        if (found == m_entries.end()) {
+            return;
+        }
+        found->second.record.searchName = searchName;
+    }
+    Changed();
+}
+
 std::pair<int, int> CNodeMap::CountBranchLocked(Handle item, const CountsByName& countByName,
                                                 const CountsByName& unreadByName,
                                                 std::vector<NodeCount>* out) {

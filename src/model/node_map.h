@@ -73,6 +73,8 @@ public:
 
     // Replaces the record's name (cut at a character boundary to fit).
     void SetName(Handle item, std::string_view name);
+    // Sets whether the channel's name is searched for (CKeywordNode::searchName).
+    void SetSearchName(Handle item, bool searchName);
 
     // Sets every channel's recent count to its name's count in `countByName` (0 when the
     // name is missing) and returns every channel's count and every folder's: the sum over

@@ -17,6 +17,9 @@ namespace {
 constexpr char kRootName[] = "KEYWORDTREE";
 constexpr char kNodeName[] = "KEYWORDNODE";
 constexpr char kRootLabel[] = "我的频道";
+// The attribute of a channel's element that says whether its name is searched for; written
+// "0" for a channel that is not, read as on when missing.
+constexpr char kSearchNameAttribute[] = "SEARCHNAME";
 
 // What a missing, unreadable or rootless file starts as.
 std::string EmptyTree() {
@@ -54,6 +57,11 @@ std::string ReadName(const XmlNode& element) {
 // A channel is recognised by its type and by having nothing but its three fields.
 bool IsChildlessChannel(const XmlNode& element) {
     return element.childCount() == 3 && ReadType(element) == NODE_KEY;
+}
+
+bool ReadSearchName(const XmlNode& element) {
+    const std::optional<std::string> value = element.getAttribute(kSearchNameAttribute);
+    return !value || ParseLeadingInt(*value) != 0;
 }
 
 bool IsField(const XmlNode& node) {
@@ -253,6 +261,7 @@ std::string CKeywordTreeFile::Load(
         node.id = ReadId(element.selectSingleNode("ID"));
         node.parentId = ReadId(element.parentNode().selectSingleNode("ID"));
         node.type = ReadType(element) == NODE_KEY ? NODE_KEY : NODE_FOLDER;
+        node.searchName = ReadSearchName(element);
         CopyToCodePageField(node.name, kMaxNodeNameCodePageBytes,
                             element.selectSingleNode("TEXT").text());
         while (path.size() > 1 && path.back() != node.parentId) {
@@ -267,7 +276,7 @@ std::string CKeywordTreeFile::Load(
     return label;
 }
 
-int CKeywordTreeFile::AddNode(int type, int parentId, std::string_view name) {
+int CKeywordTreeFile::AddNode(int type, int parentId, std::string_view name, bool searchName) {
     m_impl->EnsureLoaded(m_path);
     if (type != NODE_FOLDER && type != NODE_KEY) {
         return kRefused;
@@ -290,6 +299,9 @@ int CKeywordTreeFile::AddNode(int type, int parentId, std::string_view name) {
     }
     XmlNode element = m_impl->document.createNode(kNodeName);
     parent.appendChild(element);
+    if (type == NODE_KEY && !searchName) {
+        element.setAttribute(kSearchNameAttribute, "0");
+    }
     m_impl->AppendField(element, "ID", std::to_string(newId));
     m_impl->AppendField(element, "NODETYPE", type == NODE_KEY ? "KEY" : "FOLDER");
     m_impl->AppendField(element, "TEXT", name);
@@ -346,6 +358,18 @@ bool CKeywordTreeFile::RenameNode(int id, std::string_view name) {
     }
     XmlNode text = found->text;
     text.put_text(CutName(name));
+    Save();
+    return true;
+}
+
+bool CKeywordTreeFile::SetSearchName(int id, bool searchName) {
+    m_impl->EnsureLoaded(m_path);
+    const std::optional<Impl::Located> found = m_impl->Locate(id);
+    if (!found) {
+        return false;
+    }
+    XmlNode element = found->element;
+    element.setAttribute(kSearchNameAttribute, searchName ? "1" : "0");
     Save();
     return true;
 }
@@ -417,18 +441,27 @@ void CKeywordTreeFile::SetSaveFailureListener(std::function<void(int errorNumber
     m_saveFailed = std::move(listener);
 }
 
-std::vector<std::string> ReadChannelKeywords(const std::string& path,
+std::vector<ChannelKeyword> ReadTreeChannels(const std::string& path,
                                              std::optional<TreeFileDamage>* damage) {
     // Through Load, so that the tool reads a tree exactly as the window does.
-    std::vector<std::string> keywords;
+    std::vector<ChannelKeyword> keywords;
     CKeywordTreeFile tree(path);
     tree.Load([&keywords](const CKeywordNode& node, int) {
         if (node.type == NODE_KEY) {
-            keywords.emplace_back(node.name);
+            keywords.push_back({node.name, node.searchName});
         }
     });
     if (damage) {
         *damage = tree.Damage();
     }
     return keywords;
+}
+
+std::vector<std::string> ReadChannelKeywords(const std::string& path,
+                                             std::optional<TreeFileDamage>* damage) {
+    std::vector<std::string> names;
+    for (ChannelKeyword& channel : ReadTreeChannels(path, damage)) {
+        names.push_back(std::move(channel.name));
+    }
+    return names;
 }

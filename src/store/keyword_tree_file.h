@@ -29,6 +29,10 @@ struct CKeywordNode {
     std::intptr_t item = -1;       // the tree control's item showing the node; -1 while unset
     std::int32_t recentCount = 0;  // the channel's items newer than the retention period
     std::int32_t spare = -1;       // always -1
+    // Whether the update engine searches the news services for the channel's name: on for a
+    // channel the user adds as a search word, off for one a subscription makes (it is its
+    // feeds). Kept in the tree file; a node of a file that does not say is on.
+    bool searchName = true;
 
     // The record of a node about to be added: ids and item unset, the name and type given.
     static CKeywordNode NewNode(std::string_view name, std::int32_t type);
@@ -70,13 +74,16 @@ public:
     std::string Load(const std::function<void(const CKeywordNode& node, int parentId)>& onNode);
 
     // Adds a node of `type` (NODE_FOLDER or NODE_KEY) named `name` as the last child of the
-    // node `parentId` and saves. Returns the new ID, or kRefused when the parent is unknown or
-    // a channel, or a sibling of the same type has the name ignoring ASCII case.
-    int AddNode(int type, int parentId, std::string_view name);
+    // node `parentId` and saves; a channel keeps `searchName`. Returns the new ID, or kRefused
+    // when the parent is unknown or a channel, or a sibling of the same type has the name
+    // ignoring ASCII case.
+    int AddNode(int type, int parentId, std::string_view name, bool searchName = true);
     // Each returns whether it changed (and saved) the document; an unknown ID is refused.
     bool RemoveNode(int id);    // children move to the end of the parent
     bool RemoveBranch(int id);  // the node and everything below it
     bool RenameNode(int id, std::string_view name);
+    // Sets whether the channel's name is searched for (see CKeywordNode::searchName).
+    bool SetSearchName(int id, bool searchName);
     // Makes the node the last child of `newParentId` (0 is the root) without saving.
     bool MoveNodeToEnd(int id, int newParentId);
     // Writes the whole document; false when it could not be written, also when a damaged
@@ -105,8 +112,19 @@ private:
     bool m_damageResolved = false;  // the damaged file is aside, or gone
 };
 
-// The channel names of the tree file at `path`, in file order (what the update engine
-// fetches). Empty for a missing or damaged file; a damaged one is described in `damage`
-// (when given) and left where it is.
+// A channel as the update engine fetches it: its name, and whether the name is searched for.
+struct ChannelKeyword {
+    std::string name;
+    bool searchName = true;
+
+    bool operator==(const ChannelKeyword&) const = default;
+};
+
+// The channels of the tree file at `path`, in file order (what the update engine fetches).
+// Empty for a missing or damaged file; a damaged one is described in `damage` (when given)
+// and left where it is.
+std::vector<ChannelKeyword> ReadTreeChannels(const std::string& path,
+                                             std::optional<TreeFileDamage>* damage = nullptr);
+// The names of ReadTreeChannels.
 std::vector<std::string> ReadChannelKeywords(const std::string& path,
                                              std::optional<TreeFileDamage>* damage = nullptr);

@@ -108,6 +108,28 @@ std::string SqlInsertOpml(std::string_view title, std::string_view address,
            "', '" + SqlEscape(address) + "', '" + SqlEscape(siteAddress) + "')";
 }
 
+std::string SqlDeleteOpml(std::string_view title, std::string_view address) {
+    return "delete from opml where opml_key='" + SqlEscape(title) + "' and opml_xml_url='" +
+           SqlEscape(address) + "'";
+}
+
+std::string SqlCopyOpml(std::string_view from, std::string_view to) {
+    return "insert into opml (opml_key, opml_xml_url, opml_html_url) select '" + SqlEscape(to) +
+           "', opml_xml_url, opml_html_url from opml where opml_key='" + SqlEscape(from) +
+           "' order by ID";
+}
+
+std::vector<std::string> SqlRenameChannel(std::string_view from, std::string_view to) {
+    const std::string fromText = "'" + SqlEscape(from) + "'";
+    const std::string toText = "'" + SqlEscape(to) + "'";
+    return {
+        "update channel set rss_title=" + toText + " where rss_title=" + fromText,
+        "update opml set opml_key=" + toText + " where opml_key=" + fromText,
+        "update feed_validator set opml_key=" + toText + " where opml_key=" + fromText,
+        "update source_status set channel=" + toText + " where channel=" + fromText,
+    };
+}
+
 std::string SqlSelectFeedValidator(std::string_view keyword, std::string_view address) {
     return "select * from feed_validator where opml_key='" + SqlEscape(keyword) +
            "' and address='" + SqlEscape(address) + "'";

@@ -65,6 +65,13 @@ std::string SqlSelectAllOpml();
 std::string SqlSelectOpml(std::string_view title, std::string_view address);
 std::string SqlInsertOpml(std::string_view title, std::string_view address,
                           std::string_view siteAddress);
+// Removes channel K's subscription of the feed at `address`.
+std::string SqlDeleteOpml(std::string_view title, std::string_view address);
+// A copy of every feed subscribed under `from` as a feed of `to`.
+std::string SqlCopyOpml(std::string_view from, std::string_view to);
+// The statements that give every row naming the channel `from` the name `to`: its channel
+// row, its subscribed feeds, their validators and outcomes. Run together in one transaction.
+std::vector<std::string> SqlRenameChannel(std::string_view from, std::string_view to);
 
 // The validators remembered for the feed at `address` subscribed under K.
 std::string SqlSelectFeedValidator(std::string_view keyword, std::string_view address);

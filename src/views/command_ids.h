@@ -8,27 +8,33 @@ enum CommandId : int {
     ID_EXPORT_OPML = 32824,      // "导出OPML"
     ID_UPDATE_VERSION = 32827,   // "更新版本"
     ID_UPDATE_ALL = 32830,       // "全部更新"
+    ID_SUBSCRIBE_FEED = 32865,   // "订阅新闻源…" (into the selected folder)
 
     // The channel tree's context menus.
-    ID_KEY_DELETE = 32775,           // "删除该频道"
-    ID_FOLDER_RENAME = 32789,        // "重命名"
-    ID_FOLDER_ADD_KEY = 32790,       // "添加频道"
-    ID_FOLDER_DELETE = 32791,        // "删除文件夹"
-    ID_FOLDER_DELETE_ALL = 32792,    // "删除所有内容"
-    ID_FOLDER_ADD_FOLDER = 32795,    // "添加文件夹"
-    ID_ROOT_ADD_KEY = 32797,         // "添加频道"
-    ID_ROOT_ADD_FOLDER = 32800,      // "添加文件夹"
-    ID_FOLDER_EXPAND_ALL = 32805,    // "展开全部结点"
-    ID_FOLDER_COLLAPSE_ALL = 32807,  // "收缩全部结点"
-    ID_ROOT_COLLAPSE_ALL = 32808,    // "收缩全部结点"
-    ID_ROOT_EXPAND_ALL = 32809,      // "展开全部结点"
-    ID_KEY_REFRESH = 32813,          // "刷新该频道"
-    ID_FOLDER_MOVE_UP = 32818,       // "上移"
-    ID_FOLDER_MOVE_DOWN = 32819,     // "下移"
-    ID_KEY_MOVE_UP = 32820,          // "上移"
-    ID_KEY_MOVE_DOWN = 32821,        // "下移"
-    ID_KEY_MARK_READ = 32840,        // "全部标为已读" (the channel's news)
-    ID_FOLDER_MARK_READ = 32841,     // "全部标为已读" (the news of every channel below)
+    ID_KEY_DELETE = 32775,             // "删除该频道"
+    ID_FOLDER_RENAME = 32789,          // "重命名"
+    ID_FOLDER_ADD_KEY = 32790,         // "添加频道"
+    ID_FOLDER_DELETE = 32791,          // "删除文件夹"
+    ID_FOLDER_DELETE_ALL = 32792,      // "删除所有内容"
+    ID_FOLDER_ADD_FOLDER = 32795,      // "添加文件夹"
+    ID_ROOT_ADD_KEY = 32797,           // "添加频道"
+    ID_ROOT_ADD_FOLDER = 32800,        // "添加文件夹"
+    ID_FOLDER_EXPAND_ALL = 32805,      // "展开全部结点"
+    ID_FOLDER_COLLAPSE_ALL = 32807,    // "收缩全部结点"
+    ID_ROOT_COLLAPSE_ALL = 32808,      // "收缩全部结点"
+    ID_ROOT_EXPAND_ALL = 32809,        // "展开全部结点"
+    ID_KEY_REFRESH = 32813,            // "刷新该频道"
+    ID_FOLDER_MOVE_UP = 32818,         // "上移"
+    ID_FOLDER_MOVE_DOWN = 32819,       // "下移"
+    ID_KEY_MOVE_UP = 32820,            // "上移"
+    ID_KEY_MOVE_DOWN = 32821,          // "下移"
+    ID_KEY_MARK_READ = 32840,          // "全部标为已读" (the channel's news)
+    ID_FOLDER_MARK_READ = 32841,       // "全部标为已读" (the news of every channel below)
+    ID_KEY_RENAME = 32860,             // "重命名" (a channel, with its news and feeds)
+    ID_KEY_EDIT_FEEDS = 32861,         // "编辑新闻源…"
+    ID_KEY_SEARCH_NAME = 32862,        // "搜索频道名称" (a check entry)
+    ID_FOLDER_SUBSCRIBE_FEED = 32863,  // "订阅新闻源…" (into the folder)
+    ID_ROOT_SUBSCRIBE_FEED = 32864,    // "订阅新闻源…" (at the top of the tree)
 
     // Reading.
     ID_MARK_ALL_READ = 32842,  // "全部标为已读" (every stored item)

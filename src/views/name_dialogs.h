@@ -34,10 +34,13 @@ public slots:
 
 protected:
     CNameDlg(const char* caption, QWidget* parent);
+    // Puts a line of explanation above the edit.
+    void SetNote(const QString& note);
 
 private:
     QLineEdit* m_edit = nullptr;
     QLabel* m_message = nullptr;
+    QLabel* m_note = nullptr;
     Check m_check;
 };
 
@@ -49,12 +52,24 @@ public:
     static const char kCaption[];
 };
 
-// "添加频道": the name of a new channel.
+// "添加频道": the name of a new channel, which is a search word; the dialog says so. A name
+// that is a web address is asked about: subscribing it as a feed closes the dialog with
+// WantsFeed() set instead of adding a channel.
 class CkeyDlg : public CNameDlg {
     Q_OBJECT
 public:
     explicit CkeyDlg(QWidget* parent = nullptr);
     static const char kCaption[];
+    static const char kAddressQuestion[];
+    static const char kSubscribeButton[];
+    // The user chose to subscribe the address typed as a feed.
+    bool WantsFeed() const { return m_wantsFeed; }
+
+public slots:
+    void accept() override;
+
+private:
+    bool m_wantsFeed = false;
 };
 
 // "文件夹改名": the new name of the selected node.

@@ -1,5 +1,6 @@
 #include "views/tree_commands.h"
 
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <memory>
@@ -94,9 +95,16 @@ void CTreeCommands::AskAndAdd(QTreeWidgetItem* parent, int type) {
     }
     dialog->SetCheck(
         [this, parent, type](const std::string& name) { return NameRefusal(parent, type, name); });
-    if (dialog->exec() == QDialog::Accepted) {
-        AddChild(parent, type, dialog->Name());
+    if (dialog->exec() != QDialog::Accepted) {
+        return;
     }
+    const auto* channelDialog = dynamic_cast<const CkeyDlg*>(dialog.get());
+    if (channelDialog != nullptr && channelDialog->WantsFeed()) {
+        emit m_view.FeedSubscriptionRequested(m_view.Lookup(parent).id,
+                                              dialog->Edit()->text().trimmed());
+        return;
+    }
+    AddChild(parent, type, dialog->Name());
 }
 
 void CTreeCommands::AskAndRename(QTreeWidgetItem* item) {

@@ -29,18 +29,20 @@ constexpr MenuItem kFolderItems[] = {
     {ID_FOLDER_MOVE_UP, "上移"},
     {ID_FOLDER_MOVE_DOWN, "下移"},
     {ID_FOLDER_MARK_READ, "全部标为已读"},
+    {ID_FOLDER_SUBSCRIBE_FEED, "订阅新闻源…"},
 };
 
 constexpr MenuItem kChannelItems[] = {
-    {ID_KEY_REFRESH, "刷新该频道"}, {ID_KEY_DELETE, "删除该频道"},      {ID_KEY_MOVE_UP, "上移"},
-    {ID_KEY_MOVE_DOWN, "下移"},     {ID_KEY_MARK_READ, "全部标为已读"},
+    {ID_KEY_REFRESH, "刷新该频道"},     {ID_KEY_DELETE, "删除该频道"},
+    {ID_KEY_MOVE_UP, "上移"},           {ID_KEY_MOVE_DOWN, "下移"},
+    {ID_KEY_MARK_READ, "全部标为已读"}, {ID_KEY_RENAME, "重命名"},
+    {ID_KEY_EDIT_FEEDS, "编辑新闻源…"}, {ID_KEY_SEARCH_NAME, "搜索频道名称"},
 };
 
 constexpr MenuItem kRootItems[] = {
-    {ID_ROOT_ADD_FOLDER, "添加文件夹"},
-    {ID_ROOT_ADD_KEY, "添加频道"},
-    {ID_ROOT_EXPAND_ALL, "展开全部结点"},
-    {ID_ROOT_COLLAPSE_ALL, "收缩全部结点"},
+    {ID_ROOT_ADD_FOLDER, "添加文件夹"},      {ID_ROOT_ADD_KEY, "添加频道"},
+    {ID_ROOT_EXPAND_ALL, "展开全部结点"},    {ID_ROOT_COLLAPSE_ALL, "收缩全部结点"},
+    {ID_ROOT_SUBSCRIBE_FEED, "订阅新闻源…"},
 };
 
 constexpr Popup kPopups[] = {
@@ -60,5 +62,6 @@ void FillTreePopup(QMenu& menu, int popup) {
     for (int i = 0; i < chosen.count; ++i) {
         QAction* action = menu.addAction(QString::fromUtf8(chosen.items[i].text));
         action->setData(chosen.items[i].commandId);
+        action->setCheckable(chosen.items[i].commandId == ID_KEY_SEARCH_NAME);
     }
 }

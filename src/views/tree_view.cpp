@@ -13,6 +13,7 @@
 #include "feeds/feed_store.h"
 #include "model/database_texts.h"
 #include "views/app_icons.h"
+#include "views/channel_commands.h"
 #include "views/tree_commands.h"
 #include "views/tree_drag.h"
 #include "views/tree_file_notice.h"
@@ -39,6 +40,7 @@ CTD_TreeView::CTD_TreeView(CFeedStore& store, QWidget* parent)
     // Dragging is the tree's own (CTreeDragger), not the item views' drag and drop.
     setDragDropMode(QAbstractItemView::NoDragDrop);
     m_commands = std::make_unique<CTreeCommands>(*this);
+    m_channelCommands = std::make_unique<CChannelCommands>(*this);
     m_dragger = std::make_unique<CTreeDragger>(*this);
     m_keyboardLoad = new QTimer(this);
     m_keyboardLoad->setSingleShot(true);
@@ -119,7 +121,7 @@ bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, i
     if (parent == nullptr) {
         return false;
     }
-    const int id = m_treeFile->AddNode(type, parentId, record.name);
+    const int id = m_treeFile->AddNode(type, parentId, record.name, record.searchName);
     if (id == CKeywordTreeFile::kRefused) {
         return false;
     }
@@ -128,7 +130,7 @@ bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, i
     added.type = type;
     AddItem(parent, added);
     if (type == NODE_KEY) {
-        m_store.AddKeyword(added.name);
+        m_store.AddKeyword(added.name, added.searchName);
     }
     if (newId != nullptr) {
         *newId = id;
@@ -189,7 +191,7 @@ void CTD_TreeView::OnInitialUpdate() {
             itemOfId[node.id] = item;
         }
         if (node.type == NODE_KEY) {
-            m_store.AddKeyword(node.name);
+            m_store.AddKeyword(node.name, node.searchName);
         }
     });
     if (m_treeFile->Damage()) {
@@ -266,7 +268,9 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
 }
 
 void CTD_TreeView::OnCommand(int commandId) {
-    m_commands->Run(commandId);
+    if (!m_channelCommands->Run(commandId)) {
+        m_commands->Run(commandId);
+    }
 }
 
 void CTD_TreeView::OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPos) {
@@ -279,6 +283,7 @@ void CTD_TreeView::OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPo
     }
     QMenu menu(this);
     FillTreePopup(menu, popup);
+    m_channelCommands->PrepareMenu(menu, item);
     // The command runs after the menu has closed, as a command sent to the view would.
     if (QAction* chosen = menu.exec(globalPos)) {
         OnCommand(chosen->data().toInt());

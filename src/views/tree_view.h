@@ -10,6 +10,7 @@
 #include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 
+class CChannelCommands;
 class CFeedStore;
 class CTreeCommands;
 class CTreeDragger;
@@ -63,6 +64,7 @@ public:
     // and runs the command chosen from it once the menu has closed.
     void OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPos);
     CTreeCommands& Commands() { return *m_commands; }
+    CChannelCommands& ChannelCommands() { return *m_channelCommands; }
     CTreeDragger& Dragger() { return *m_dragger; }
 
     CNodeMap& Nodes() { return m_nodes; }
@@ -106,6 +108,9 @@ signals:
     // A channel was added after the tree loaded (a new channel, or one of a subscription):
     // its news are to be fetched now.
     void ChannelAdded(const std::string& name);
+    // The user asks to subscribe a feed into the folder `folderId`: 订阅新闻源… of a folder's
+    // menu, or an address typed as a new channel's name (`address`, "" for none).
+    void FeedSubscriptionRequested(int folderId, const QString& address);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -134,6 +139,7 @@ private:
     std::unique_ptr<CKeywordTreeFile> m_treeFile;
     std::unique_ptr<CCountRefresher> m_refresher;
     std::unique_ptr<CTreeCommands> m_commands;
+    std::unique_ptr<CChannelCommands> m_channelCommands;
     std::unique_ptr<CTreeDragger> m_dragger;
     bool m_initialised = false;
     bool m_keyboardMenuPending = false;

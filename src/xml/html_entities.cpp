@@ -4,6 +4,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/ascii.h"
+
 namespace {
 
 // U+00A0 to U+00FF, in code point order.
@@ -94,4 +96,40 @@ char32_t HtmlEntityCodePoint(std::string_view name) {
     static const EntityMap map = BuildMap();
     const auto found = map.find(name);
     return found == map.end() ? 0 : found->second;
+}
+
+char32_t HtmlReferenceAt(std::string_view html, std::size_t start, std::size_t* length) {
+    const std::size_t semicolon = html.find(';', start + 1);
+    if (semicolon == std::string_view::npos || semicolon - start > 12) {
+        return 0;
+    }
+    const std::string_view body = html.substr(start + 1, semicolon - start - 1);
+    char32_t value = 0;
+    if (body.size() >= 2 && body[0] == '#') {
+        const bool hex = body[1] == 'x' || body[1] == 'X';
+        const std::string_view digits = body.substr(hex ? 2 : 1);
+        if (digits.empty()) {
+            return 0;
+        }
+        for (char c : digits) {
+            const char lower = AsciiLower(c);
+            int digit = -1;
+            if (c >= '0' && c <= '9') {
+                digit = c - '0';
+            } else if (hex && lower >= 'a' && lower <= 'f') {
+                digit = lower - 'a' + 10;
+            }
+            if (digit < 0 || value > 0x10FFFF) {
+                return 0;
+            }
+            value = value * (hex ? 16 : 10) + static_cast<char32_t>(digit);
+        }
+    } else {
+        value = body == "apos" ? U'\'' : HtmlEntityCodePoint(body);
+    }
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    *length = semicolon - start + 1;
+    return value;
 }

@@ -206,18 +206,21 @@ TEST_F(ConditionalUpdate, ValidatorsAreRememberedOnlyOnceTheItemsAreStored) {
     EXPECT_EQ(Validators(), (Rows{{"订阅", "\"v1\"", kMonday}}));
 }
 
-// One feed under two channels is two copies: the first channel's validators must not make
-// the second channel's fetch come back empty.
-TEST_F(ConditionalUpdate, AFeedSubscribedUnderTwoChannelsIsStoredInEach) {
+// One feed under two channels is fetched once per update and stored in each; the first
+// channel's validators must not make the second channel's copy come back empty.
+TEST_F(ConditionalUpdate, AFeedSubscribedUnderTwoChannelsIsFetchedOnceAndStoredInEach) {
     m_feed.Set({"one"}, "\"v1\"", "");
     RunOnce();
     Subscribe("other");
+    const int before = m_server.HitCount("/feed");
     const auto second = RunOnce();
-    EXPECT_EQ(second.at("订阅").feedsUnchanged, 1);
+    EXPECT_EQ(m_server.HitCount("/feed") - before, 1);
+    EXPECT_EQ(second.at("订阅").feedsUnchanged, 0);
     EXPECT_EQ(second.at("other").feedsUnchanged, 0);
     EXPECT_EQ(Items(), (Rows{{"other", "one"}, {"订阅", "one"}}));
     EXPECT_EQ(Validators(), (Rows{{"other", "\"v1\"", ""}, {"订阅", "\"v1\"", ""}}));
     const auto third = RunOnce();
+    EXPECT_EQ(m_server.HitCount("/feed") - before, 2);
     EXPECT_EQ(third.at("订阅").feedsUnchanged, 1);
     EXPECT_EQ(third.at("other").feedsUnchanged, 1);
 }

@@ -25,6 +25,7 @@ const std::vector<std::pair<const char*, std::vector<MenuEntry>>> kMenus = {
     {"文件(&F)",
      {{"导出OPML", ID_EXPORT_OPML},
       {"我要订阅", ID_SUBSCRIBE},
+      {"订阅新闻源…", ID_SUBSCRIBE_FEED},
       {"全部更新\tF5", ID_UPDATE_ALL},
       {nullptr, 0},
       {"打印...\tCtrl+P(&P)", ID_FILE_PRINT},

@@ -50,22 +50,25 @@ TEST_F(TreeEditing, EachKindOfNodeGetsItsMenuAndARightClickSelectsTheNode) {
     auto folder = Command(ItemNamed("球类"), 0);
     EXPECT_EQ(Tree()->currentItem(), ItemNamed("球类"));
     EXPECT_EQ(folder->title, QString::fromUtf8("文件夹"));
-    EXPECT_EQ(folder->texts,
-              Texts({"重命名", "添加文件夹", "添加频道", "删除文件夹", "删除所有内容",
-                     "展开全部结点", "收缩全部结点", "上移", "下移", "全部标为已读"}));
+    EXPECT_EQ(folder->texts, Texts({"重命名", "添加文件夹", "添加频道", "删除文件夹",
+                                    "删除所有内容", "展开全部结点", "收缩全部结点", "上移", "下移",
+                                    "全部标为已读", "订阅新闻源…"}));
     EXPECT_EQ(folder->ids, (std::vector<int>{32789, 32795, 32790, 32791, 32792, 32805, 32807, 32818,
-                                             32819, 32841}));
+                                             32819, 32841, 32863}));
 
     auto channel = Command(ItemNamed("weather"), 0);
     EXPECT_EQ(Tree()->currentItem(), ItemNamed("weather"));
     EXPECT_EQ(channel->title, QString::fromUtf8("关键字"));
-    EXPECT_EQ(channel->texts, Texts({"刷新该频道", "删除该频道", "上移", "下移", "全部标为已读"}));
-    EXPECT_EQ(channel->ids, (std::vector<int>{32813, 32775, 32820, 32821, 32840}));
+    EXPECT_EQ(channel->texts, Texts({"刷新该频道", "删除该频道", "上移", "下移", "全部标为已读",
+                                     "重命名", "编辑新闻源…", "搜索频道名称"}));
+    EXPECT_EQ(channel->ids,
+              (std::vector<int>{32813, 32775, 32820, 32821, 32840, 32860, 32861, 32862}));
 
     auto root = Command(g_hRootItem, 0);
     EXPECT_EQ(root->title, QString::fromUtf8("根结点"));
-    EXPECT_EQ(root->texts, Texts({"添加文件夹", "添加频道", "展开全部结点", "收缩全部结点"}));
-    EXPECT_EQ(root->ids, (std::vector<int>{32800, 32797, 32809, 32808}));
+    EXPECT_EQ(root->texts,
+              Texts({"添加文件夹", "添加频道", "展开全部结点", "收缩全部结点", "订阅新闻源…"}));
+    EXPECT_EQ(root->ids, (std::vector<int>{32800, 32797, 32809, 32808, 32864}));
 
     // Below the last row there is no item and no menu.
     MenuAnswer none(0);

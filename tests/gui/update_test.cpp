@@ -89,11 +89,12 @@ protected:
 TEST_F(Updates, UpdateAllStartsAnUpdateUnlessOneRunsAndTheStatusBarFollowsIt) {
     OpenAndSettle();
     const QList<QAction*> file = Frame()->menuBar()->actions().first()->menu()->actions();
-    ASSERT_GE(file.size(), 3);
+    ASSERT_GE(file.size(), 4);
     EXPECT_EQ(file[0]->data().toInt(), ID_EXPORT_OPML);
     EXPECT_EQ(file[1]->data().toInt(), ID_SUBSCRIBE);
-    EXPECT_EQ(file[2]->data().toInt(), ID_UPDATE_ALL);
-    EXPECT_EQ(file[2]->text(), QString::fromUtf8("全部更新\tF5"));
+    EXPECT_EQ(file[2]->data().toInt(), ID_SUBSCRIBE_FEED);
+    EXPECT_EQ(file[3]->data().toInt(), ID_UPDATE_ALL);
+    EXPECT_EQ(file[3]->text(), QString::fromUtf8("全部更新\tF5"));
     // Five pages of each channel's search: weather's five answered 404.
     EXPECT_EQ(Frame()->UpdateText(), QString::fromUtf8("更新完成：新增 4 条新闻，5 个来源失败"));
     EXPECT_FALSE(Frame()->UpdateProgressBar()->isVisible());

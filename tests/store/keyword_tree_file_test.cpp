@@ -488,3 +488,29 @@ TEST_F(TreeFile, AFailedSaveReportsFalseAndLeavesTheOldFileWhole) {
         EXPECT_EQ(entry.path().filename(), "keywordlist.xml") << "no temporary file is left";
     }
 }
+
+// Whether a channel searches for its name is kept in the file; a file that does not say (every
+// file of an older build) searches for every channel, as it always did.
+TEST_F(TreeFile, KeepsWhetherEachChannelSearchesForItsName) {
+    m_folder.WriteFile(kTreeFile, ReadTestData("tree/sample.xml"));
+    {
+        CKeywordTreeFile tree(Path());
+        for (const Loaded& loaded : LoadAll(tree).nodes) {
+            EXPECT_TRUE(loaded.node.searchName) << loaded.node.name;
+        }
+        const int feed = tree.AddNode(NODE_KEY, 0, "博客", false);
+        ASSERT_GT(feed, 0);
+        EXPECT_TRUE(tree.SetSearchName(3, false));
+        EXPECT_FALSE(tree.SetSearchName(999, false));
+    }
+    EXPECT_EQ(ReadTreeChannels(Path()), (std::vector<ChannelKeyword>{{"足球", false},
+                                                                     {"tennis", true},
+                                                                     {"Premier League", true},
+                                                                     {"人工智能", true},
+                                                                     {"天气", true},
+                                                                     {"博客", false}}));
+    CKeywordTreeFile tree(Path());
+    LoadAll(tree);
+    EXPECT_TRUE(tree.SetSearchName(3, true));
+    EXPECT_TRUE(ReadTreeChannels(Path()).front().searchName);
+}

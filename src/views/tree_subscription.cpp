@@ -1,0 +1,36 @@
+#include "views/tree_subscription.h"
+
+#include "views/tree_view.h"
+
+std::vector<SubscriptionTree::Node> CTreeSubscription::Children(int folderId) const {
+    std::vector<Node> children;
+    CNodeMap& nodes = m_view.Nodes();
+    const CNodeMap::Handle folder = nodes.FindById(folderId);
+    if (folder == CNodeMap::kNoItem) {
+        return children;
+    }
+    for (CNodeMap::Handle child : nodes.Children(folder)) {
+        const CKeywordNode record = nodes.Lookup(child);
+        children.push_back({record.id, record.type, record.name});
+    }
+    return children;
+}
+
+std::vector<std::string> CTreeSubscription::ChannelNames() const {
+    std::vector<std::string> names;
+    CNodeMap& nodes = m_view.Nodes();
+    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
+        const CKeywordNode record = nodes.Lookup(handle);
+        if (record.type == NODE_KEY) {
+            names.emplace_back(record.name);
+        }
+    }
+    return names;
+}
+
+int CTreeSubscription::Add(int type, int parentId, const std::string& name, bool searchName) {
+    CKeywordNode record = CKeywordNode::NewNode(name, type);
+    record.searchName = searchName;
+    int id = -1;
+    return m_view.AddNode(type, parentId, record, &id) ? id : -1;
+}

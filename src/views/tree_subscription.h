@@ -1,0 +1,20 @@
+#pragma once
+
+#include "model/subscription.h"
+
+class CTD_TreeView;
+
+// The tree pane as a subscription adds to it: nodes go into the tree control, the node map and
+// the tree file together (CTD_TreeView::AddNode), and a channel added is fetched at once.
+// Window thread only.
+class CTreeSubscription final : public SubscriptionTree {
+public:
+    explicit CTreeSubscription(CTD_TreeView& view) : m_view(view) {}
+
+    std::vector<Node> Children(int folderId) const override;
+    std::vector<std::string> ChannelNames() const override;
+    int Add(int type, int parentId, const std::string& name, bool searchName) override;
+
+private:
+    CTD_TreeView& m_view;
+};
