@@ -24,9 +24,13 @@ bool CSubscriptionCommands::Run(int commandId) {
         case ID_SUBSCRIBE:
             CTD_OpmlDlg(theStore, m_tree, &m_frame).exec();
             return true;
-        case ID_EXPORT_OPML:
-            RunExportOpmlCommand(theStore, &m_frame);
+        case ID_EXPORT_OPML: {
+            const QString said = RunExportOpmlCommand(theStore, m_tree, &m_frame);
+            if (!said.isEmpty()) {
+                m_frame.SetStatusText(said);
+            }
             return true;
+        }
         default:
             return false;
     }

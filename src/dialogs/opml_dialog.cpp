@@ -14,7 +14,9 @@
 
 #include "base/text_util.h"
 #include "feeds/feed_store.h"
-#include "feeds/subscribed_feed.h"
+#include "model/list_subscription.h"
+#include "views/tree_commands.h"
+#include "views/tree_subscription.h"
 #include "views/tree_view.h"
 
 const char CTD_OpmlDlg::kFailureText[] = "对不起， 您的OPML当前无法订阅";
@@ -46,16 +48,6 @@ int TopLevelFolderId(CTD_TreeView& tree, const std::string& name) {
         }
     }
     return -1;
-}
-
-// The channel an outline becomes: its title, or its text where it has no title (many lists
-// name their feeds only by text).
-COpmlOutline Named(const COpmlOutline& outline) {
-    COpmlOutline named = outline;
-    if (IsBlank(named.title)) {
-        std::copy(std::begin(outline.text), std::end(outline.text), std::begin(named.title));
-    }
-    return named;
 }
 
 QString Utf8(const char* text) {
@@ -148,6 +140,7 @@ void CTD_OpmlDlg::accept() {
         return;
     }
     m_folderId = -1;
+    m_folderMade = false;
     SetFetching(true);
     const bool started = m_fetch.Start(address, [this](OpmlListRead read) {
         QMetaObject::invokeMethod(
@@ -174,14 +167,17 @@ void CTD_OpmlDlg::OnListRead(const OpmlListRead& read) {
         Fail(FailureReason(read));
         return;
     }
-    Outcome outcome;
+    ListSubscription outcome;
     try {
-        outcome = AddOutlines(read.outlines);
+        CTreeSubscription tree(m_tree);
+        outcome = SubscribeOutlines(
+            tree, m_store, [this] { return SubscriptionFolderId(); }, read.outlines);
     } catch (const std::exception&) {
         Fail(Utf8("读取列表时出错"));
         return;
     }
     if (outcome.added == 0 && outcome.existing == 0) {
+        DropMadeFolder();
         Fail(Utf8(outcome.unstored > 0 ? "无法保存到数据库" : "列表中没有新闻源"));
         return;
     }
@@ -189,42 +185,17 @@ void CTD_OpmlDlg::OnListRead(const OpmlListRead& read) {
     if (outcome.existing > 0) {
         summary += Utf8("，%1 个已存在").arg(outcome.existing);
     }
-    if (outcome.unnamed + outcome.unstored > 0) {
-        summary += Utf8("，%1 个无法订阅").arg(outcome.unnamed + outcome.unstored);
+    if (outcome.folders > 0) {
+        summary += Utf8("，新建 %1 个文件夹").arg(outcome.folders);
+    }
+    if (outcome.skipped > 0) {
+        summary += Utf8("，跳过 %1 个不是新闻源的条目").arg(outcome.skipped);
+    }
+    if (outcome.unstored > 0) {
+        summary += Utf8("，%1 个无法订阅").arg(outcome.unstored);
     }
     QMessageBox::information(this, windowTitle(), summary, QMessageBox::Ok);
     QDialog::accept();
-}
-
-CTD_OpmlDlg::Outcome CTD_OpmlDlg::AddOutlines(const std::vector<COpmlOutline>& outlines) {
-    Outcome outcome;
-    for (const COpmlOutline& read : outlines) {
-        const COpmlOutline outline = Named(read);
-        if (IsBlank(outline.title)) {
-            ++outcome.unnamed;
-            continue;
-        }
-        // A pair stored before adds nothing; a row that could not be stored gets no channel,
-        // so subscribing again can still add both.
-        const SubscribedFeedResult stored = StoreSubscribedFeed(m_store, outline);
-        if (stored != SubscribedFeedResult::kStored) {
-            ++(stored == SubscribedFeedResult::kKnown ? outcome.existing : outcome.unstored);
-            continue;
-        }
-        const int folder = SubscriptionFolderId();
-        if (folder < 0) {
-            ++outcome.unstored;
-            continue;
-        }
-        // A second title in the folder is refused by the tree; its row stays, and the engine
-        // fetches both addresses for the one channel of that name.
-        if (m_tree.AddNode(NODE_KEY, folder, CKeywordNode::NewNode(outline.title, NODE_KEY))) {
-            ++outcome.added;
-        } else {
-            ++outcome.existing;
-        }
-    }
-    return outcome;
 }
 
 int CTD_OpmlDlg::SubscriptionFolderId() {
@@ -232,11 +203,25 @@ int CTD_OpmlDlg::SubscriptionFolderId() {
         return m_folderId;
     }
     m_folderId = TopLevelFolderId(m_tree, m_titleText);
+    m_folderMade = m_folderId < 0;
     if (m_folderId < 0) {
         m_tree.AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode(m_titleText, NODE_FOLDER),
                        &m_folderId);
     }
     return m_folderId;
+}
+
+void CTD_OpmlDlg::DropMadeFolder() {
+    if (!m_folderMade || m_folderId < 0) {
+        return;
+    }
+    // Nothing of the list was stored: only folders this subscription made are below it.
+    QTreeWidgetItem* item = m_tree.ItemOf(m_tree.Nodes().FindById(m_folderId));
+    if (item != nullptr) {
+        m_tree.Commands().DeleteBranch(item);
+    }
+    m_folderId = -1;
+    m_folderMade = false;
 }
 
 void CTD_OpmlDlg::SetFetching(bool fetching) {

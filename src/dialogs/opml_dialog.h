@@ -53,19 +53,13 @@ public slots:
     void reject() override;
 
 private:
-    // What adding a list's outlines came to.
-    struct Outcome {
-        int added = 0;     // channels added
-        int existing = 0;  // outlines whose feed or channel was there already
-        int unnamed = 0;   // outlines with neither title nor text: nothing to call a channel
-        int unstored = 0;  // outlines that could not be stored
-    };
-
     void OnListRead(const OpmlListRead& read);
-    Outcome AddOutlines(const std::vector<COpmlOutline>& outlines);
     // The subscription's folder: the existing top-level folder of the title, or a new one;
     // -1 when none can be made.
     int SubscriptionFolderId();
+    // Removes the subscription's folder again when this subscription made it and stored
+    // nothing.
+    void DropMadeFolder();
     void Browse();
     void SetFetching(bool fetching);
     void Refuse(const char* message, QLineEdit* edit);
@@ -79,8 +73,9 @@ private:
     QPushButton* m_browse = nullptr;
     QPushButton* m_ok = nullptr;
     QLabel* m_message = nullptr;
-    std::string m_titleText;  // the title OK was pressed with
-    int m_folderId = -1;      // the subscription's folder, once a channel needed it
+    std::string m_titleText;    // the title OK was pressed with
+    int m_folderId = -1;        // the subscription's folder, once a channel needed it
+    bool m_folderMade = false;  // by this subscription
     bool m_fetching = false;
     COpmlListFetch m_fetch;
 };

@@ -100,15 +100,17 @@ protected:
 
 TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
     Open();
-    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 3 个频道，1 个已存在"));
-    const Rows rows = {{"Rock 'n' Roll", "http://feeds.test/rock'n'roll", "http://rock.test/"},
-                       {"足球", "http://feeds.test/football", ""},
-                       {"足球", "http://feeds.test/football-2", ""},
+    // The two outlines named 足球 are one channel with both feeds.
+    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")), QString::fromUtf8("已订阅 3 个频道"));
+    // The sample tree searches for "Rock 'n' Roll" and 足球: the feeds' channels are numbered
+    // rather than joining those searches' news.
+    const Rows rows = {{"Rock 'n' Roll (2)", "http://feeds.test/rock'n'roll", "http://rock.test/"},
+                       {"足球 (2)", "http://feeds.test/football", ""},
+                       {"足球 (2)", "http://feeds.test/football-2", ""},
                        {"O'Reilly", "http://feeds.test/oreilly", ""}};
     EXPECT_EQ(OpmlRows(), rows);
     int folders = 0;
-    const std::vector<std::string> channels = {"Rock 'n' Roll", "足球", "O'Reilly"};
+    const std::vector<std::string> channels = {"Rock 'n' Roll (2)", "足球 (2)", "O'Reilly"};
     EXPECT_EQ(FolderChildren("News", &folders), channels);
     EXPECT_EQ(folders, 1);
     const std::vector<std::string> keywords = theStore.Engine().Keywords();
@@ -117,7 +119,7 @@ TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
 
     // The same list again changes nothing.
     EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 0 个频道，4 个已存在"));
+              QString::fromUtf8("已订阅 0 个频道，3 个已存在"));
     EXPECT_EQ(OpmlRows(), rows);
     EXPECT_EQ(FolderChildren("News", &folders), channels);
     EXPECT_EQ(folders, 1);
@@ -128,7 +130,7 @@ TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
     EXPECT_EQ(OpmlRows().size(), 5u);
     EXPECT_EQ(OpmlRows().back(), (Row{"Tech", "http://feeds.test/tech", ""}));
     EXPECT_EQ(FolderChildren("News", &folders),
-              (std::vector<std::string>{"Rock 'n' Roll", "足球", "O'Reilly", "Tech"}));
+              (std::vector<std::string>{"Rock 'n' Roll (2)", "足球 (2)", "O'Reilly", "Tech"}));
     FolderChildren("NEWS", &folders);
     EXPECT_EQ(folders, 0);
 }
@@ -168,7 +170,8 @@ TEST_F(Subscription, EachFailureLeavesTheTreeAndItsFileAsTheyWereAndSaysWhy) {
             "create trigger refuse before insert on opml begin select raise(abort, 'no'); end;");
     EXPECT_EQ(Subscribe("Broken", m_server.Url("/list.opml")),
               QString::fromUtf8("对不起， 您的OPML当前无法订阅\n原因：无法保存到数据库"));
-    EXPECT_EQ(TreeFile(), treeBefore);
+    EXPECT_EQ(LiveOutline(), outlineBefore);
+    EXPECT_EQ(TreeFile().find("Broken"), std::string::npos);
 }
 
 TEST_F(Subscription, AnEmptyTitleOrAddressIsRefusedInTheOpenDialog) {
@@ -256,7 +259,7 @@ TEST_F(Subscription, TheWindowKeepsRunningWhileTheListDownloadsAndOkCountsOnce) 
     m_server.ReleaseWaiters();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 10000));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(box, QString::fromUtf8("已订阅 3 个频道，1 个已存在"));
+    EXPECT_EQ(box, QString::fromUtf8("已订阅 3 个频道"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(OpmlRows().size(), 4u);
     EXPECT_EQ(FolderChildren("Slow", &folders).size(), 3u);
@@ -301,17 +304,37 @@ TEST_F(Subscription, AFeedThatCannotBeStoredGetsNoChannel) {
             "begin select raise(abort, 'refused'); end;");
     Open();
     EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 2 个频道，1 个已存在，1 个无法订阅"));
+              QString::fromUtf8("已订阅 2 个频道，1 个无法订阅"));
     EXPECT_EQ(OpmlRows().size(), 3u);
     int folders = 0;
     EXPECT_EQ(FolderChildren("News", &folders),
-              (std::vector<std::string>{"Rock 'n' Roll", "足球"}));
+              (std::vector<std::string>{"Rock 'n' Roll (2)", "足球 (2)"}));
 
     // Once the feed can be stored, subscribing again adds it.
     ExecSql(m_folder.File("data/data.dat"), "drop trigger refuse;");
     EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 1 个频道，3 个已存在"));
+              QString::fromUtf8("已订阅 1 个频道，2 个已存在"));
     EXPECT_EQ(OpmlRows().size(), 4u);
     EXPECT_EQ(FolderChildren("News", &folders),
-              (std::vector<std::string>{"Rock 'n' Roll", "足球", "O'Reilly"}));
+              (std::vector<std::string>{"Rock 'n' Roll (2)", "足球 (2)", "O'Reilly"}));
+}
+
+// A list as readers export it: its categories become folders inside the subscription's.
+TEST_F(Subscription, CategoriesOfAListBecomeFoldersAtAnyDepth) {
+    m_server.Serve("/categories.opml", ReadTestData("opml/categories.opml"), "text/x-opml");
+    Open();
+    EXPECT_EQ(Subscribe("读者", m_server.Url("/categories.opml")),
+              QString::fromUtf8("已订阅 8 个频道，新建 4 个文件夹，跳过 3 个不是新闻源的条目"));
+    int folders = 0;
+    EXPECT_EQ(FolderChildren("读者", &folders), (std::vector<std::string>{"科技", "新闻", "天气"}));
+    CNodeMap& nodes = Tree()->Nodes();
+    std::vector<std::string> below;
+    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
+        const CKeywordNode record = nodes.Lookup(handle);
+        if (record.type == NODE_KEY && std::string(record.name).starts_with("Hacker News")) {
+            below.push_back(std::string(nodes.Lookup(nodes.Parent(handle)).name) + "/" +
+                            record.name + (record.searchName ? " searches" : ""));
+        }
+    }
+    EXPECT_EQ(below, (std::vector<std::string>{"科技/Hacker News", "新闻/Hacker News (2)"}));
 }
