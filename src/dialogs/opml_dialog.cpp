@@ -6,24 +6,29 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <iterator>
 
+#include "base/clock.h"
 #include "base/text_util.h"
+#include "base/utc_time.h"
 #include "feeds/feed_store.h"
 #include "model/list_subscription.h"
+#include "model/subscription_texts.h"
 #include "views/tree_commands.h"
 #include "views/tree_subscription.h"
 #include "views/tree_view.h"
 
 const char CTD_OpmlDlg::kFailureText[] = "对不起， 您的OPML当前无法订阅";
-const char CTD_OpmlDlg::kFailureCaption[] = "订阅错误";
-const char CTD_OpmlDlg::kDownloadingText[] = "正在下载列表…";
+const char CTD_OpmlDlg::kDownloadingText[] = "正在读取列表…";
 
 namespace {
+
+// How often the new feeds' fetches are read while they run.
+constexpr int kPollMs = 250;
 
 // The texts are taken as the program's 512-byte fields take them.
 std::string FieldText(const QLineEdit* edit) {
@@ -87,10 +92,16 @@ CTD_OpmlDlg::CTD_OpmlDlg(CFeedStore& store, CTD_TreeView& tree, QWidget* parent)
     connect(m_browse, &QPushButton::clicked, this, &CTD_OpmlDlg::Browse);
     m_message = new QLabel(this);
     m_message->setWordWrap(true);
+    m_progress = new QLabel(this);
+    m_progress->setWordWrap(true);
+    m_progress->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_poll = new QTimer(this);
+    m_poll->setInterval(kPollMs);
+    connect(m_poll, &QTimer::timeout, this, &CTD_OpmlDlg::PollFetches);
     auto* buttons = new QDialogButtonBox(this);
     m_ok = buttons->addButton(Utf8("确定"), QDialogButtonBox::AcceptRole);
     m_ok->setDefault(true);
-    buttons->addButton(Utf8("取消"), QDialogButtonBox::RejectRole);
+    m_close = buttons->addButton(Utf8("取消"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTD_OpmlDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTD_OpmlDlg::reject);
 
@@ -101,7 +112,8 @@ CTD_OpmlDlg::CTD_OpmlDlg(CFeedStore& store, CTD_TreeView& tree, QWidget* parent)
     layout->addWidget(m_address, 1, 1);
     layout->addWidget(m_browse, 1, 2);
     layout->addWidget(m_message, 2, 0, 1, 3);
-    layout->addWidget(buttons, 3, 0, 1, 3);
+    layout->addWidget(m_progress, 3, 0, 1, 3);
+    layout->addWidget(buttons, 4, 0, 1, 3);
     m_title->setMinimumWidth(280);
 }
 
@@ -126,8 +138,8 @@ void CTD_OpmlDlg::Refuse(const char* message, QLineEdit* edit) {
 }
 
 void CTD_OpmlDlg::accept() {
-    if (m_fetching) {
-        return;  // the list of the first OK is still being read
+    if (m_fetching || m_subscribed) {
+        return;  // the list of the first OK is still being read, or is subscribed
     }
     m_titleText = FieldText(m_title);
     const std::string address = FieldText(m_address);
@@ -141,6 +153,7 @@ void CTD_OpmlDlg::accept() {
     }
     m_folderId = -1;
     m_folderMade = false;
+    m_since = UtcTimeText(ClockNow());
     SetFetching(true);
     const bool started = m_fetch.Start(address, [this](OpmlListRead read) {
         QMetaObject::invokeMethod(
@@ -154,6 +167,11 @@ void CTD_OpmlDlg::accept() {
 void CTD_OpmlDlg::reject() {
     m_fetch.Stop();
     SetFetching(false);
+    m_poll->stop();
+    if (m_subscribed) {
+        QDialog::accept();  // 关闭: the subscription stands
+        return;
+    }
     QDialog::reject();
 }
 
@@ -181,21 +199,53 @@ void CTD_OpmlDlg::OnListRead(const OpmlListRead& read) {
         Fail(Utf8(outcome.unstored > 0 ? "无法保存到数据库" : "列表中没有新闻源"));
         return;
     }
-    QString summary = Utf8("已订阅 %1 个频道").arg(outcome.added);
-    if (outcome.existing > 0) {
-        summary += Utf8("，%1 个已存在").arg(outcome.existing);
+    ShowSubscribed(outcome);
+}
+
+void CTD_OpmlDlg::ShowSubscribed(const ListSubscription& outcome) {
+    m_subscribed = true;
+    m_summary = QString::fromStdString(SubscriptionSummaryText(outcome));
+    m_message->setText(m_summary);
+    m_ok->hide();
+    m_close->setText(Utf8("关闭"));
+    m_close->setDefault(true);
+    m_browse->setEnabled(false);
+    m_title->setReadOnly(true);
+    m_address->setReadOnly(true);
+    OpenFolder();
+    emit Subscribed(m_summary);
+    if (!outcome.feeds.empty()) {
+        m_watch = std::make_unique<CFeedFetchWatch>(m_store, outcome.feeds, m_since);
+        m_progress->setText(QString::fromStdString(FetchProgressText(*m_watch)));
+        m_poll->start();
     }
-    if (outcome.folders > 0) {
-        summary += Utf8("，新建 %1 个文件夹").arg(outcome.folders);
+}
+
+void CTD_OpmlDlg::PollFetches() {
+    if (!m_watch) {
+        m_poll->stop();
+        return;
     }
-    if (outcome.skipped > 0) {
-        summary += Utf8("，跳过 %1 个不是新闻源的条目").arg(outcome.skipped);
+    if (!m_watch->Poll()) {
+        m_progress->setText(QString::fromStdString(FetchProgressText(*m_watch)));
+        return;
     }
-    if (outcome.unstored > 0) {
-        summary += Utf8("，%1 个无法订阅").arg(outcome.unstored);
+    m_poll->stop();
+    m_progress->setText(QString::fromStdString(FetchResultText(*m_watch)));
+    emit Subscribed(QString::fromStdString(FetchedSummaryText(m_summary.toStdString(), *m_watch)));
+    m_watch.reset();
+}
+
+void CTD_OpmlDlg::OpenFolder() {
+    QTreeWidgetItem* item = m_tree.ItemOf(m_tree.Nodes().FindById(m_folderId));
+    if (item == nullptr) {
+        return;
     }
-    QMessageBox::information(this, windowTitle(), summary, QMessageBox::Ok);
-    QDialog::accept();
+    for (QTreeWidgetItem* above = item; above != nullptr; above = above->parent()) {
+        above->setExpanded(true);
+    }
+    m_tree.setCurrentItem(item);
+    m_tree.scrollToItem(item);
 }
 
 int CTD_OpmlDlg::SubscriptionFolderId() {
@@ -244,8 +294,7 @@ void CTD_OpmlDlg::SetFetching(bool fetching) {
 void CTD_OpmlDlg::Fail(const QString& reason) {
     m_fetch.Stop();
     SetFetching(false);
-    QMessageBox::warning(this, Utf8(kFailureCaption),
-                         Utf8(kFailureText) + QLatin1Char('\n') + Utf8("原因：") + reason,
-                         QMessageBox::Ok);
-    QDialog::accept();
+    m_message->setText(Utf8(kFailureText) + QLatin1Char('\n') + Utf8("原因：") + reason);
+    m_address->setFocus();
+    m_address->selectAll();
 }

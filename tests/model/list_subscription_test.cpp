@@ -8,7 +8,9 @@
 
 #include "feeds/feed_store.h"
 #include "feeds/opml_document.h"
+#include "model/subscription_texts.h"
 #include "model/tree_file_subscription.h"
+#include "store/source_status.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -160,4 +162,37 @@ TEST(ListSubscription, AnExportSubscribedIntoAnEmptyFolderGivesTheSameTree) {
     EXPECT_EQ(result.folders, 4);
     EXPECT_EQ(result.skipped, 0);
     EXPECT_EQ(target.Dump(into), original);
+}
+
+// A feed counts as fetched only by an attempt made since the subscription began: a shared
+// feed's older row is no news of this fetch. Failures carry their reason in the user's words.
+TEST(FeedFetchWatch, CountsOnlyAttemptsSinceItBeganAndWordsTheFailures) {
+    DataFolder data;
+    const auto save = [&data](const char* channel, const char* address, SourceOutcome outcome,
+                              int status, const char* attempt) {
+        SourceStatus row;
+        row.channel = channel;
+        row.address = address;
+        row.outcome = outcome;
+        row.httpStatus = status;
+        row.lastAttempt = attempt;
+        ASSERT_TRUE(SaveSourceStatus(data.store, row));
+    };
+    save("旧", "http://a.test/old", SourceOutcome::kOk, 200, "2026-12-09T08:00:00Z");
+    CFeedFetchWatch watch(
+        data.store,
+        {{"旧", "http://a.test/old"}, {"新", "http://b.test/new"}, {"坏", "http://c.test/missing"}},
+        "2026-12-10T02:00:00Z");
+    EXPECT_FALSE(watch.Poll());
+    EXPECT_EQ(FetchProgressText(watch), "正在获取：0/3");
+    save("新", "http://b.test/new", SourceOutcome::kOk, 200, "2026-12-10T02:00:01Z");
+    save("坏", "http://c.test/missing", SourceOutcome::kHttpError, 404, "2026-12-10T02:00:02Z");
+    EXPECT_FALSE(watch.Poll());
+    EXPECT_EQ(FetchProgressText(watch), "正在获取：2/3");
+    save("旧", "http://a.test/old", SourceOutcome::kNetworkError, 0, "2026-12-10T02:00:03Z");
+    EXPECT_TRUE(watch.Poll());
+    EXPECT_EQ(FetchResultText(watch),
+              "3 个新闻源中 2 个获取失败：\n坏：HTTP 404（http://c.test/missing）\n"
+              "旧：无法连接（http://a.test/old）");
+    EXPECT_EQ(FetchedSummaryText("已订阅 3 个频道", watch), "已订阅 3 个频道，2 个新闻源获取失败");
 }
