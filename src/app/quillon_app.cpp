@@ -186,8 +186,15 @@ void CQuillonApp::RunSettingsDialog() {
     for (const auto& result : results) {
         resultTexts.push_back(ServiceResultText(result));
     }
-    CTD_SysDlg(theStore.Settings(), theStore.MoreSettings(), resultTexts, m_frame.get()).exec();
+    const bool confirmed =
+        CTD_SysDlg(theStore.Settings(), theStore.MoreSettings(), resultTexts, m_frame.get())
+            .exec() == QDialog::Accepted;
     ApplyUpdateInterval();
+    // Written at once, so that a file that cannot be written is heard of while it can be
+    // mended, not only as the window closes.
+    if (confirmed) {
+        theStore.SaveSettings();
+    }
     const CSysData& after = theStore.Settings();
     // The list shown is read again with the new retention period.
     if (before.RetentionDays() != after.RetentionDays()) {

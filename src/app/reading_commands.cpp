@@ -3,6 +3,7 @@
 #include "app/main_frame.h"
 #include "app/quillon_app.h"
 #include "model/item_link.h"
+#include "model/database_texts.h"
 #include "model/list_mode.h"
 #include "store/statements.h"
 #include "views/html_view.h"
@@ -30,7 +31,7 @@ CReadingCommands::CReadingCommands(CMainFrame& frame, CTD_TreeView& tree)
 void CReadingCommands::MarkAllRead() {
     if (theStore.Execute(SqlMarkAllRead()) < 0) {
         m_frame.SetStatusText(QString::fromUtf8(kMarkReadFailed) +
-                              QString::fromStdString(theStore.LastError()));
+                              QString::fromStdString(DatabaseFailureText(theStore.LastError())));
         return;
     }
     if (g_pListView) {

@@ -21,12 +21,19 @@ bool CSubscriptionCommands::Run(int commandId) {
         case ID_SUBSCRIBE_FEED:
             SubscribeFeed(SelectedFolderId(), QString());
             return true;
-        case ID_SUBSCRIBE:
-            CTD_OpmlDlg(theStore, m_tree, &m_frame).exec();
+        case ID_SUBSCRIBE: {
+            CTD_OpmlDlg dialog(theStore, m_tree, &m_frame);
+            connect(&dialog, &CTD_OpmlDlg::Subscribed, &m_frame, &CMainFrame::SetStatusText);
+            dialog.exec();
             return true;
-        case ID_EXPORT_OPML:
-            RunExportOpmlCommand(theStore, &m_frame);
+        }
+        case ID_EXPORT_OPML: {
+            const QString said = RunExportOpmlCommand(theStore, m_tree, &m_frame);
+            if (!said.isEmpty()) {
+                m_frame.SetStatusText(said);
+            }
             return true;
+        }
         default:
             return false;
     }

@@ -39,15 +39,23 @@ std::string WriteTemporary(const std::string& path, std::string_view contents, m
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view contents, mode_t mode) {
+bool WriteFileAtomically(const std::string& path, std::string_view contents, mode_t mode,
+                         int* errorNumber) {
     const std::string temporary = WriteTemporary(path, contents, mode);
     if (temporary.empty()) {
+        if (errorNumber) {
+            *errorNumber = errno;
+        }
         return false;
     }
     if (std::rename(temporary.c_str(), path.c_str()) == 0) {
         return true;
     }
+    const int saved = errno;
     ::unlink(temporary.c_str());
+    if (errorNumber) {
+        *errorNumber = saved;
+    }
     return false;
 }
 

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
+#include "store/ado_error.h"
 #include "store/data_folder.h"
 
 namespace {
@@ -44,7 +47,8 @@ bool UseDataFolder(const std::string& chosen, DatabaseUse use) {
 bool OpenDatabaseForReading() {
     if (!theStore.OpenForReading()) {
         const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"), theStore.LastError()};
+                                      theStore.DataPath("data/data.dat"),
+                                      ParseAdoError(theStore.LastError()).description};
         std::fprintf(stderr, "quillon-cli: %s\n", DescribeDataFolderStatus(status).c_str());
         return false;
     }
@@ -65,7 +69,8 @@ void PrintReport(const EngineReport& report) {
                          report.line, report.detail.c_str());
             break;
         case EngineReport::kStoreFailed:
-            std::fprintf(stderr, "quillon-cli: storing stopped: %s\n", report.detail.c_str());
+            std::fprintf(stderr, "quillon-cli: storing stopped: %s\n",
+                         DatabaseFailureEnglish(report.detail).c_str());
             break;
         case EngineReport::kRowsMerged:
             std::fprintf(stderr,
@@ -73,6 +78,12 @@ void PrintReport(const EngineReport& report) {
                          "names differ only in case and %d items found to be the same item were "
                          "merged\n",
                          report.channelsMerged, report.itemsMerged);
+            break;
+        case EngineReport::kSettingsNotSaved:
+            std::fprintf(stderr,
+                         "quillon-cli: the settings could not be saved to %s (%s): check that the "
+                         "data folder may be written and the disk has room\n",
+                         report.detail.c_str(), std::strerror(report.errorNumber));
             break;
         case EngineReport::kUpdateProgress:
         case EngineReport::kUpdateDone:

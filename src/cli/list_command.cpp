@@ -10,8 +10,10 @@
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
 #include "model/list_mode.h"
 #include "model/news_loader.h"
+#include "store/ado_error.h"
 #include "store/keyword_tree_file.h"
 #include "store/statements.h"
 
@@ -68,8 +70,10 @@ std::optional<Target> OpenAndFind(const std::string& name, DatabaseUse use) {
             return std::nullopt;
         }
     } else if (!theStore.Open()) {
-        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
-                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
+                                      theStore.DataPath("data/data.dat"),
+                                      ParseAdoError(theStore.LastError()).description};
+        std::fprintf(stderr, "quillon-cli: %s\n", DescribeDataFolderStatus(status).c_str());
         return std::nullopt;
     }
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");
@@ -152,8 +156,8 @@ int RunMarkReadCommand(const std::vector<std::string>& args) {
     }
     const int marked = theStore.Execute(SqlMarkChannelsRead(names));
     if (marked < 0) {
-        std::fprintf(stderr, "quillon-cli: cannot mark the news read\n  %s\n",
-                     theStore.LastError().c_str());
+        std::fprintf(stderr, "quillon-cli: cannot mark the news read: %s\n",
+                     DatabaseFailureEnglish(theStore.LastError()).c_str());
         return 1;
     }
     std::printf("marked %d items read\n", marked);

@@ -1,4 +1,5 @@
-// quillon-cli opml ADDRESS and export FILE.
+// quillon-cli opml ADDRESS (the outlines of a list, each with the folders it lies in) and
+// export FILE (the channel tree with its feeds).
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -8,6 +9,23 @@
 #include "feeds/feed_store.h"
 #include "feeds/opml_document.h"
 #include "feeds/services_config.h"
+
+namespace {
+
+const char* KindName(COpmlOutline::Kind kind) {
+    switch (kind) {
+        case COpmlOutline::kKeyword:
+            return "keyword";
+        case COpmlOutline::kFolder:
+            return "folder";
+        case COpmlOutline::kSkipped:
+            return "skipped";
+        default:
+            return "feed";
+    }
+}
+
+}  // namespace
 
 int RunOpmlCommand(const std::vector<std::string>& args) {
     if (args.size() != 1) {
@@ -19,12 +37,16 @@ int RunOpmlCommand(const std::vector<std::string>& args) {
     // Keys in the order of the record's fields, not sorted.
     nlohmann::ordered_json outlines = nlohmann::ordered_json::array();
     for (const COpmlOutline& outline : document.ReadList()) {
-        outlines.push_back({
-            {"text", outline.text},
-            {"title", outline.title},
-            {"xmlUrl", outline.xmlUrl},
-            {"htmlUrl", outline.htmlUrl},
-        });
+        nlohmann::ordered_json entry = {
+            {"text", outline.text},     {"title", outline.title},
+            {"xmlUrl", outline.xmlUrl}, {"htmlUrl", outline.htmlUrl},
+            {"path", outline.path},     {"kind", KindName(outline.kind)},
+        };
+        if (outline.kind == COpmlOutline::kKeyword) {
+            entry["keyword"] = outline.keyword;
+            entry["searchName"] = outline.searchName;
+        }
+        outlines.push_back(std::move(entry));
     }
     const std::string text =
         outlines.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -50,13 +72,19 @@ int RunExportCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "quillon-cli: data/services.conf line %d is not understood: %s\n",
                      bad.number, bad.text.c_str());
     }
+    theStore.LoadSettings();
+    const OpmlExportTree tree =
+        ReadExportTree(theStore.DataPath("document/keywordlist.xml"), theStore.Settings());
     const std::string path = WithOpmlExtension(args[0]);
     COpmlDocument document;
+    OpmlExportCount count;
     if (!document.ExportSubscriptions(theStore, path, kOpmlOwnerName,
-                                      Services().Base("site.publisher"))) {
+                                      Services().Base("site.publisher"), tree, &count)) {
         std::fprintf(stderr, "quillon-cli: cannot write %s\n", path.c_str());
         return 1;
     }
     std::printf("%s\n", path.c_str());
+    std::fprintf(stderr, "quillon-cli: exported %d feeds and %d folders\n", count.feeds,
+                 count.folders);
     return 0;
 }

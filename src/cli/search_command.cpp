@@ -17,7 +17,7 @@ namespace {
 void PrintRows(const std::vector<CNewsRow>& rows) {
     for (const CNewsRow& row : rows) {
         std::printf("%s\t%s\t%s\t%s%s\n", row.categoryName, row.dateText, row.channel,
-                    row.read ? "" : "* ", row.title);
+                    row.read ? "" : "* ", row.title.c_str());
     }
 }
 

@@ -57,9 +57,8 @@ int RunStatusCommand(const std::vector<std::string>& args) {
             return 2;
         }
     }
-    if (!theStore.Open()) {
-        std::fprintf(stderr, "quillon-cli: cannot open the database %s\n  %s\n",
-                     theStore.DataPath("data/data.dat").c_str(), theStore.LastError().c_str());
+    // Only reads: a write-protected folder, or a read-only mount, is shown as it is.
+    if (!OpenDatabaseForReading()) {
         return 1;
     }
     const std::vector<SourceStatus> rows = LoadAllSourceStatus(theStore);

@@ -2,6 +2,7 @@
 // address (or the one feed a web page announces) as a channel of the tree, fetched at once.
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -9,8 +10,11 @@
 #include "feeds/feed_probe.h"
 #include "feeds/services_config.h"
 #include "feeds/update_engine.h"
+#include "model/database_texts.h"
 #include "model/subscription.h"
 #include "model/tree_file_subscription.h"
+#include "store/ado_error.h"
+#include "store/data_folder.h"
 #include "store/keyword_tree_file.h"
 
 namespace {
@@ -108,6 +112,14 @@ int RunSubscribeCommand(const std::vector<std::string>& args) {
     const auto& [address, probe] = *feed;
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");
     CKeywordTreeFile file(treePath);
+    bool treeNotSaved = false;
+    file.SetSaveFailureListener([&](int errorNumber) {
+        treeNotSaved = true;
+        std::fprintf(stderr,
+                     "quillon-cli: the tree file %s cannot be written (%s): the new channel is "
+                     "not kept in it\n",
+                     treePath.c_str(), std::strerror(errorNumber));
+    });
     TreeFileSubscription tree(file);
     if (file.Damage()) {
         PrintTreeFileDamage(treePath, *file.Damage());
@@ -117,8 +129,11 @@ int RunSubscribeCommand(const std::vector<std::string>& args) {
     theStore.LoadSettings();
     Services().LoadFile(theStore.DataPath("data/services.conf"));
     if (!theStore.Open()) {
+        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
+                                      theStore.DataPath("data/data.dat"),
+                                      ParseAdoError(theStore.LastError()).description};
         std::fprintf(stderr, "quillon-cli: cannot open the database: %s\n",
-                     theStore.LastError().c_str());
+                     DescribeDataFolderStatus(status).c_str());
         return 1;
     }
     const int folderId = FolderAtPath(tree, 0, options.folder);
@@ -135,10 +150,18 @@ int RunSubscribeCommand(const std::vector<std::string>& args) {
                      result.name.c_str());
         return 1;
     }
-    if (result.outcome != OneFeedResult::kAdded) {
+    if (result.outcome == OneFeedResult::kUnstored) {
         std::fprintf(stderr, "quillon-cli: cannot subscribe %s: %s\n", address.c_str(),
-                     theStore.LastError().c_str());
+                     DatabaseFailureEnglish(theStore.LastError()).c_str());
         return 1;
+    }
+    if (result.outcome != OneFeedResult::kAdded) {
+        std::fprintf(stderr, "quillon-cli: cannot subscribe %s: the folder takes no channel %s\n",
+                     address.c_str(), result.name.c_str());
+        return 1;
+    }
+    if (treeNotSaved) {
+        return 1;  // said by the listener
     }
     UpdateEngine& engine = theStore.Engine();
     engine.pacing().SetEnabled(options.pauses);

@@ -11,6 +11,7 @@
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
 #include "model/update_texts.h"
+#include "store/ado_error.h"
 #include "store/keyword_tree_file.h"
 
 namespace {
@@ -96,7 +97,8 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
     }
     if (!theStore.Startup()) {
         const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"), theStore.LastError()};
+                                      theStore.DataPath("data/data.dat"),
+                                      ParseAdoError(theStore.LastError()).description};
         std::fprintf(stderr, "quillon-cli: cannot open the database: %s\n",
                      DescribeDataFolderStatus(status).c_str());
         theStore.Shutdown();

@@ -10,6 +10,7 @@
 
 #include "base/text_util.h"
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
 #include "views/tree_subscription.h"
 #include "views/tree_view.h"
 
@@ -201,7 +202,8 @@ void CTD_FeedDlg::Subscribe(const FeedProbe& probe, const std::string& address) 
             Refuse(Utf8("无法在这个文件夹中添加频道“%1”。").arg(Utf8(result.name)));
             return;
         case OneFeedResult::kUnstored:
-            Refuse(Utf8("无法保存到数据库：%1").arg(Utf8(m_store.LastError())));
+            Refuse(
+                Utf8("无法保存到数据库：%1").arg(Utf8(DatabaseFailureText(m_store.LastError()))));
             return;
     }
 }

@@ -6,22 +6,29 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <iterator>
 
+#include "base/clock.h"
 #include "base/text_util.h"
+#include "base/utc_time.h"
 #include "feeds/feed_store.h"
-#include "feeds/subscribed_feed.h"
+#include "model/list_subscription.h"
+#include "model/subscription_texts.h"
+#include "views/tree_commands.h"
+#include "views/tree_subscription.h"
 #include "views/tree_view.h"
 
 const char CTD_OpmlDlg::kFailureText[] = "对不起， 您的OPML当前无法订阅";
-const char CTD_OpmlDlg::kFailureCaption[] = "订阅错误";
-const char CTD_OpmlDlg::kDownloadingText[] = "正在下载列表…";
+const char CTD_OpmlDlg::kDownloadingText[] = "正在读取列表…";
 
 namespace {
+
+// How often the new feeds' fetches are read while they run.
+constexpr int kPollMs = 250;
 
 // The texts are taken as the program's 512-byte fields take them.
 std::string FieldText(const QLineEdit* edit) {
@@ -46,16 +53,6 @@ int TopLevelFolderId(CTD_TreeView& tree, const std::string& name) {
         }
     }
     return -1;
-}
-
-// The channel an outline becomes: its title, or its text where it has no title (many lists
-// name their feeds only by text).
-COpmlOutline Named(const COpmlOutline& outline) {
-    COpmlOutline named = outline;
-    if (IsBlank(named.title)) {
-        std::copy(std::begin(outline.text), std::end(outline.text), std::begin(named.title));
-    }
-    return named;
 }
 
 QString Utf8(const char* text) {
@@ -95,10 +92,16 @@ CTD_OpmlDlg::CTD_OpmlDlg(CFeedStore& store, CTD_TreeView& tree, QWidget* parent)
     connect(m_browse, &QPushButton::clicked, this, &CTD_OpmlDlg::Browse);
     m_message = new QLabel(this);
     m_message->setWordWrap(true);
+    m_progress = new QLabel(this);
+    m_progress->setWordWrap(true);
+    m_progress->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_poll = new QTimer(this);
+    m_poll->setInterval(kPollMs);
+    connect(m_poll, &QTimer::timeout, this, &CTD_OpmlDlg::PollFetches);
     auto* buttons = new QDialogButtonBox(this);
     m_ok = buttons->addButton(Utf8("确定"), QDialogButtonBox::AcceptRole);
     m_ok->setDefault(true);
-    buttons->addButton(Utf8("取消"), QDialogButtonBox::RejectRole);
+    m_close = buttons->addButton(Utf8("取消"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTD_OpmlDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTD_OpmlDlg::reject);
 
@@ -109,7 +112,8 @@ CTD_OpmlDlg::CTD_OpmlDlg(CFeedStore& store, CTD_TreeView& tree, QWidget* parent)
     layout->addWidget(m_address, 1, 1);
     layout->addWidget(m_browse, 1, 2);
     layout->addWidget(m_message, 2, 0, 1, 3);
-    layout->addWidget(buttons, 3, 0, 1, 3);
+    layout->addWidget(m_progress, 3, 0, 1, 3);
+    layout->addWidget(buttons, 4, 0, 1, 3);
     m_title->setMinimumWidth(280);
 }
 
@@ -134,8 +138,8 @@ void CTD_OpmlDlg::Refuse(const char* message, QLineEdit* edit) {
 }
 
 void CTD_OpmlDlg::accept() {
-    if (m_fetching) {
-        return;  // the list of the first OK is still being read
+    if (m_fetching || m_subscribed) {
+        return;  // the list of the first OK is still being read, or is subscribed
     }
     m_titleText = FieldText(m_title);
     const std::string address = FieldText(m_address);
@@ -148,6 +152,8 @@ void CTD_OpmlDlg::accept() {
         return;
     }
     m_folderId = -1;
+    m_folderMade = false;
+    m_since = UtcTimeText(ClockNow());
     SetFetching(true);
     const bool started = m_fetch.Start(address, [this](OpmlListRead read) {
         QMetaObject::invokeMethod(
@@ -161,6 +167,11 @@ void CTD_OpmlDlg::accept() {
 void CTD_OpmlDlg::reject() {
     m_fetch.Stop();
     SetFetching(false);
+    m_poll->stop();
+    if (m_subscribed) {
+        QDialog::accept();  // 关闭: the subscription stands
+        return;
+    }
     QDialog::reject();
 }
 
@@ -174,57 +185,67 @@ void CTD_OpmlDlg::OnListRead(const OpmlListRead& read) {
         Fail(FailureReason(read));
         return;
     }
-    Outcome outcome;
+    ListSubscription outcome;
     try {
-        outcome = AddOutlines(read.outlines);
+        CTreeSubscription tree(m_tree);
+        outcome = SubscribeOutlines(
+            tree, m_store, [this] { return SubscriptionFolderId(); }, read.outlines);
     } catch (const std::exception&) {
         Fail(Utf8("读取列表时出错"));
         return;
     }
     if (outcome.added == 0 && outcome.existing == 0) {
+        DropMadeFolder();
         Fail(Utf8(outcome.unstored > 0 ? "无法保存到数据库" : "列表中没有新闻源"));
         return;
     }
-    QString summary = Utf8("已订阅 %1 个频道").arg(outcome.added);
-    if (outcome.existing > 0) {
-        summary += Utf8("，%1 个已存在").arg(outcome.existing);
-    }
-    if (outcome.unnamed + outcome.unstored > 0) {
-        summary += Utf8("，%1 个无法订阅").arg(outcome.unnamed + outcome.unstored);
-    }
-    QMessageBox::information(this, windowTitle(), summary, QMessageBox::Ok);
-    QDialog::accept();
+    ShowSubscribed(outcome);
 }
 
-CTD_OpmlDlg::Outcome CTD_OpmlDlg::AddOutlines(const std::vector<COpmlOutline>& outlines) {
-    Outcome outcome;
-    for (const COpmlOutline& read : outlines) {
-        const COpmlOutline outline = Named(read);
-        if (IsBlank(outline.title)) {
-            ++outcome.unnamed;
-            continue;
-        }
-        // A pair stored before adds nothing; a row that could not be stored gets no channel,
-        // so subscribing again can still add both.
-        const SubscribedFeedResult stored = StoreSubscribedFeed(m_store, outline);
-        if (stored != SubscribedFeedResult::kStored) {
-            ++(stored == SubscribedFeedResult::kKnown ? outcome.existing : outcome.unstored);
-            continue;
-        }
-        const int folder = SubscriptionFolderId();
-        if (folder < 0) {
-            ++outcome.unstored;
-            continue;
-        }
-        // A second title in the folder is refused by the tree; its row stays, and the engine
-        // fetches both addresses for the one channel of that name.
-        if (m_tree.AddNode(NODE_KEY, folder, CKeywordNode::NewNode(outline.title, NODE_KEY))) {
-            ++outcome.added;
-        } else {
-            ++outcome.existing;
-        }
+void CTD_OpmlDlg::ShowSubscribed(const ListSubscription& outcome) {
+    m_subscribed = true;
+    m_summary = QString::fromStdString(SubscriptionSummaryText(outcome));
+    m_message->setText(m_summary);
+    m_ok->hide();
+    m_close->setText(Utf8("关闭"));
+    m_close->setDefault(true);
+    m_browse->setEnabled(false);
+    m_title->setReadOnly(true);
+    m_address->setReadOnly(true);
+    OpenFolder();
+    emit Subscribed(m_summary);
+    if (!outcome.feeds.empty()) {
+        m_watch = std::make_unique<CFeedFetchWatch>(m_store, outcome.feeds, m_since);
+        m_progress->setText(QString::fromStdString(FetchProgressText(*m_watch)));
+        m_poll->start();
     }
-    return outcome;
+}
+
+void CTD_OpmlDlg::PollFetches() {
+    if (!m_watch) {
+        m_poll->stop();
+        return;
+    }
+    if (!m_watch->Poll()) {
+        m_progress->setText(QString::fromStdString(FetchProgressText(*m_watch)));
+        return;
+    }
+    m_poll->stop();
+    m_progress->setText(QString::fromStdString(FetchResultText(*m_watch)));
+    emit Subscribed(QString::fromStdString(FetchedSummaryText(m_summary.toStdString(), *m_watch)));
+    m_watch.reset();
+}
+
+void CTD_OpmlDlg::OpenFolder() {
+    QTreeWidgetItem* item = m_tree.ItemOf(m_tree.Nodes().FindById(m_folderId));
+    if (item == nullptr) {
+        return;
+    }
+    for (QTreeWidgetItem* above = item; above != nullptr; above = above->parent()) {
+        above->setExpanded(true);
+    }
+    m_tree.setCurrentItem(item);
+    m_tree.scrollToItem(item);
 }
 
 int CTD_OpmlDlg::SubscriptionFolderId() {
@@ -232,11 +253,25 @@ int CTD_OpmlDlg::SubscriptionFolderId() {
         return m_folderId;
     }
     m_folderId = TopLevelFolderId(m_tree, m_titleText);
+    m_folderMade = m_folderId < 0;
     if (m_folderId < 0) {
         m_tree.AddNode(NODE_FOLDER, 0, CKeywordNode::NewNode(m_titleText, NODE_FOLDER),
                        &m_folderId);
     }
     return m_folderId;
+}
+
+void CTD_OpmlDlg::DropMadeFolder() {
+    if (!m_folderMade || m_folderId < 0) {
+        return;
+    }
+    // Nothing of the list was stored: only folders this subscription made are below it.
+    QTreeWidgetItem* item = m_tree.ItemOf(m_tree.Nodes().FindById(m_folderId));
+    if (item != nullptr) {
+        m_tree.Commands().DeleteBranch(item);
+    }
+    m_folderId = -1;
+    m_folderMade = false;
 }
 
 void CTD_OpmlDlg::SetFetching(bool fetching) {
@@ -259,8 +294,7 @@ void CTD_OpmlDlg::SetFetching(bool fetching) {
 void CTD_OpmlDlg::Fail(const QString& reason) {
     m_fetch.Stop();
     SetFetching(false);
-    QMessageBox::warning(this, Utf8(kFailureCaption),
-                         Utf8(kFailureText) + QLatin1Char('\n') + Utf8("原因：") + reason,
-                         QMessageBox::Ok);
-    QDialog::accept();
+    m_message->setText(Utf8(kFailureText) + QLatin1Char('\n') + Utf8("原因：") + reason);
+    m_address->setFocus();
+    m_address->selectAll();
 }

@@ -2,27 +2,34 @@
 
 #include <QDialog>
 #include <QString>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "feeds/opml_list_fetch.h"
+#include "model/fetch_watch.h"
 
 class CFeedStore;
 class CTD_TreeView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
+struct ListSubscription;
 
 // "订阅OPML": subscribes to a whole OPML list. OK reads the list at the address (an http or
-// https address, or a local file that 浏览… picks) on a thread of its own, stores every new
-// (title, xmlUrl) pair in the opml table and adds its channel to the top-level folder of the
-// title (the one of that name that exists, or a new one made for the first channel), which
-// hands it to the update engine. An empty title or address is refused in the dialog. While
-// the list downloads the dialog says so, the window keeps working under a busy cursor, OK
-// cannot be pressed again, and Cancel abandons the fetch; nothing changes until the list has
-// been read. A list that cannot be read shows the error box with the reason and changes
-// nothing; a subscription that went through says how many channels it added. Window thread
-// only.
+// https address, or a local file that 浏览… picks) on a thread of its own ("正在读取列表…"),
+// then subscribes its outlines into the top-level folder of the title (the one of that name
+// that exists, or a new one made for the first outline), its categories as sub-folders, and
+// hands the new channels to the update engine. An empty title or address is refused in the
+// dialog. While the list downloads the window keeps working under a busy cursor, OK cannot
+// be pressed again, and Cancel abandons the fetch; nothing changes until the list has been
+// read. A list that cannot be read, or of which nothing could be stored, is explained in the
+// dialog, which stays open with the address selected, and changes nothing. One that went
+// through opens and selects its folder, shows the summary (channels added and already there,
+// folders made, outlines skipped) and follows the first fetch of its new feeds ("正在获取：
+// n/N"), then lists those that failed with their reasons; 关闭 then ends the dialog as
+// accepted. Window thread only.
 class CTD_OpmlDlg : public QDialog {
     Q_OBJECT
 public:
@@ -36,40 +43,53 @@ public:
     QLineEdit* AddressEdit() const { return m_address; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* BrowseButton() const { return m_browse; }
-    // The line under the fields: progress, or why OK was refused.
+    // The line under the fields: reading the list, why OK was refused or failed, or the
+    // summary of the subscription.
     QLabel* MessageLabel() const { return m_message; }
+    // The new feeds' first fetch: "正在获取：n/N", then what became of them.
+    QLabel* ProgressLabel() const { return m_progress; }
+    // Cancel, which reads 关闭 once the list is subscribed.
+    QPushButton* CloseButton() const { return m_close; }
     bool IsFetching() const { return m_fetching; }
+    // Whether the list was subscribed (the dialog then only reports).
+    bool IsSubscribed() const { return m_subscribed; }
+    // Whether the new feeds' first fetch has been followed to its end.
+    bool FetchesFollowed() const { return m_subscribed && !m_watch; }
 
     static const char kFailureText[];
-    static const char kFailureCaption[];
     static const char kDownloadingText[];
     // Why a list could not be subscribed to, in the user's words.
     static QString FailureReason(const OpmlListRead& read);
 
+signals:
+    // What the status bar says: the summary once subscribed, and again with the feeds that
+    // failed once their fetch is over.
+    void Subscribed(const QString& summary);
+
 public slots:
     // OK: the list is fetched; the dialog closes once it has been read and subscribed to.
     void accept() override;
-    // Cancel: abandons a fetch in flight.
+    // Cancel: abandons a fetch in flight; 关闭 after a subscription accepts.
     void reject() override;
 
 private:
-    // What adding a list's outlines came to.
-    struct Outcome {
-        int added = 0;     // channels added
-        int existing = 0;  // outlines whose feed or channel was there already
-        int unnamed = 0;   // outlines with neither title nor text: nothing to call a channel
-        int unstored = 0;  // outlines that could not be stored
-    };
-
     void OnListRead(const OpmlListRead& read);
-    Outcome AddOutlines(const std::vector<COpmlOutline>& outlines);
+    // The list is subscribed: the dialog shows it and starts following the new feeds.
+    void ShowSubscribed(const ListSubscription& outcome);
+    void PollFetches();
+    // Expands and selects the subscription's folder in the tree.
+    void OpenFolder();
     // The subscription's folder: the existing top-level folder of the title, or a new one;
     // -1 when none can be made.
     int SubscriptionFolderId();
+    // Removes the subscription's folder again when this subscription made it and stored
+    // nothing.
+    void DropMadeFolder();
     void Browse();
     void SetFetching(bool fetching);
     void Refuse(const char* message, QLineEdit* edit);
-    // The error box with `reason`, then the dialog closes as after OK.
+    // Says in the dialog why the list could not be subscribed, with the address selected to
+    // be corrected; the dialog stays open.
     void Fail(const QString& reason);
 
     CFeedStore& m_store;
@@ -78,9 +98,17 @@ private:
     QLineEdit* m_address = nullptr;  // control 1001
     QPushButton* m_browse = nullptr;
     QPushButton* m_ok = nullptr;
+    QPushButton* m_close = nullptr;
     QLabel* m_message = nullptr;
-    std::string m_titleText;  // the title OK was pressed with
-    int m_folderId = -1;      // the subscription's folder, once a channel needed it
+    QLabel* m_progress = nullptr;
+    QTimer* m_poll = nullptr;  // reads the new feeds' fetches while they run
+    std::string m_since;       // when OK was pressed, as UtcTimeText writes it
+    QString m_summary;
+    bool m_subscribed = false;
+    std::unique_ptr<CFeedFetchWatch> m_watch;  // while the new feeds are followed
+    std::string m_titleText;                   // the title OK was pressed with
+    int m_folderId = -1;        // the subscription's folder, once a channel needed it
+    bool m_folderMade = false;  // by this subscription
     bool m_fetching = false;
     COpmlListFetch m_fetch;
 };

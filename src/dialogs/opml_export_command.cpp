@@ -7,6 +7,7 @@
 #include "feeds/feed_store.h"
 #include "feeds/opml_document.h"
 #include "feeds/services_config.h"
+#include "views/tree_view.h"
 
 namespace {
 
@@ -25,9 +26,25 @@ bool MayWrite(QWidget* parent, const QString& chosen, const QString& path) {
                                  QString::fromUtf8(kReplaceText).arg(path)) == QMessageBox::Yes;
 }
 
+// The tree as the window shows it, in display order.
+OpmlExportTree ExportTreeOf(CTD_TreeView& view, const CSysData& settings) {
+    OpmlExportTree tree;
+    CNodeMap& nodes = view.Nodes();
+    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
+        const CKeywordNode record = nodes.Lookup(handle);
+        const int parentId = nodes.Lookup(nodes.Parent(handle)).id;
+        tree.nodes.push_back(
+            {record.id, parentId < 0 ? 0 : parentId, record.type, record.name, record.searchName});
+    }
+    tree.searchAddress = [&settings](std::string_view word) {
+        return FollowableSearchAddress(settings, word);
+    };
+    return tree;
+}
+
 }  // namespace
 
-void RunExportOpmlCommand(CFeedStore& store, QWidget* parent) {
+QString RunExportOpmlCommand(CFeedStore& store, CTD_TreeView& view, QWidget* parent) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -36,16 +53,23 @@ void RunExportOpmlCommand(CFeedStore& store, QWidget* parent) {
     // prompt asks about the file that will really be written.
     dialog.setDefaultSuffix(QStringLiteral("opml"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return;
+        return QString();
     }
     const QString chosen = dialog.selectedFiles().front();
     const QString path = QString::fromStdString(WithOpmlExtension(chosen.toStdString()));
     if (!MayWrite(parent, chosen, path)) {
-        return;
+        return QString();
     }
+    OpmlExportCount count;
     if (!COpmlDocument().ExportSubscriptions(store, path.toStdString(), kOpmlOwnerName,
-                                             Services().Base("site.publisher"))) {
+                                             Services().Base("site.publisher"),
+                                             ExportTreeOf(view, store.Settings()), &count)) {
         QMessageBox::warning(parent, QString::fromUtf8(kErrorCaption),
                              QString::fromUtf8(kErrorText).arg(path));
+        return QString();
     }
+    return QString::fromUtf8("已导出 %1 个新闻源、%2 个文件夹到 %3")
+        .arg(count.feeds)
+        .arg(count.folders)
+        .arg(path);
 }

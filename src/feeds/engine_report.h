@@ -66,19 +66,22 @@ struct UpdateTally {
 // shows it in its status bar, the command-line tool on stderr, each in its own words.
 struct EngineReport {
     enum Kind {
-        kServicesLine,    // a line of data/services.conf that is not understood
-        kStoreFailed,     // a statement failed for another reason than a duplicate: storing
-                          // stopped for this run
-        kRowsMerged,      // opening brought a file of the first builds up to date, and merged
-                          // channels whose names differ only in case, or items found to be one
-        kUpdateProgress,  // an update took another source in hand (tally: done and total)
-        kUpdateDone,      // an update ended, with every feed it fetched stored (tally)
+        kServicesLine,      // a line of data/services.conf that is not understood
+        kStoreFailed,       // a statement failed for another reason than a duplicate: storing
+                            // stopped for this run
+        kRowsMerged,        // opening brought a file of the first builds up to date, and merged
+                            // channels whose names differ only in case, or items found to be one
+        kUpdateProgress,    // an update took another source in hand (tally: done and total)
+        kUpdateDone,        // an update ended, with every feed it fetched stored (tally)
+        kSettingsNotSaved,  // a settings file could not be written (detail: its path;
+                            // errorNumber: why); made once per run, at the first failure
     };
     Kind kind = kStoreFailed;
     int line = 0;            // kServicesLine: the line's number, counted from 1
     std::string detail;      // the line as written, or the database's error text
     int channelsMerged = 0;  // kRowsMerged: channels given to another of the same name
     int itemsMerged = 0;     // kRowsMerged: items found to be another item of their channel
+    int errorNumber = 0;     // kSettingsNotSaved: the system's reason, an errno value
     UpdateTally tally;       // kUpdateProgress, kUpdateDone
 };
 

@@ -1,5 +1,6 @@
 #include "feeds/feed_store.h"
 
+#include <cerrno>
 #include <filesystem>
 
 #include "feeds/search_indexer.h"
@@ -32,12 +33,32 @@ void CFeedStore::LoadSettings() {
     m_moreSettings.Load(DataPath("data/settings.conf"));
 }
 
-void CFeedStore::SaveSettings() {
-    WriteSettingsFile(DataPath("data/sysdata.dat"), m_settings);
+bool CFeedStore::SaveSettings() {
     // Only into an existing data folder: a store that never found its folder writes nothing.
-    if (std::filesystem::is_directory(DataPath("data"))) {
-        m_moreSettings.Save(DataPath("data/settings.conf"));
+    if (!std::filesystem::is_directory(DataPath("data"))) {
+        return true;
     }
+    EngineReport failure = ReportOf(EngineReport::kSettingsNotSaved);
+    const std::string record = DataPath("data/sysdata.dat");
+    const bool recordWritten = WriteSettingsFile(record, m_settings);
+    const int recordError = errno;
+    // A missing sysdata.dat is not written (see WriteSettingsFile): no failure.
+    if (!recordWritten && std::filesystem::exists(record)) {
+        failure.detail = record;
+        failure.errorNumber = recordError;
+    }
+    const std::string more = DataPath("data/settings.conf");
+    if (int error = 0; !m_moreSettings.Save(more, &error)) {
+        failure.detail = more;
+        failure.errorNumber = error;
+    }
+    if (failure.detail.empty()) {
+        return true;
+    }
+    if (!m_settingsFailureReported.exchange(true)) {
+        Report(failure);
+    }
+    return false;
 }
 
 bool CFeedStore::Startup(bool startUpdate) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,8 +42,10 @@ public:
     // data/settings.conf into the settings beyond them.
     void LoadSettings();
     // Writes the settings into the existing data/sysdata.dat (never creating it), and those
-    // beyond them into data/settings.conf (created when missing).
-    void SaveSettings();
+    // beyond them into data/settings.conf (created when missing). False when a file could not
+    // be written (a full disk, a folder in the file's place); the first such failure of the
+    // store is reported (kSettingsNotSaved), later ones are not, so the user hears of it once.
+    bool SaveSettings();
 
     // Loads the settings and data/services.conf (reporting every line it does not understand),
     // (re)opens the database and, with `startUpdate`, starts the update passes over the
@@ -99,6 +102,8 @@ private:
 
     CSysData m_settings;
     CAppSettings m_moreSettings;
+    // Set by the first SaveSettings that failed; SaveSettings may run on any thread.
+    std::atomic<bool> m_settingsFailureReported{false};
     std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;
     std::unique_ptr<CSearchIndexer> m_indexer;

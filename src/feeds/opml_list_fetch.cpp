@@ -45,7 +45,7 @@ OpmlListRead FromFile(const LocalFile& file) {
 
 bool NamesAFeed(const std::vector<COpmlOutline>& outlines) {
     for (const COpmlOutline& outline : outlines) {
-        if (outline.xmlUrl[0] != '\0') {
+        if (outline.kind == COpmlOutline::kFeed || outline.kind == COpmlOutline::kKeyword) {
             return true;
         }
     }
@@ -86,7 +86,7 @@ OpmlListRead ReadList(const std::string& address, const std::atomic<bool>* stop)
     read.outlines = document.ReadList();
     if (!NamesAFeed(read.outlines)) {
         read.failure = OpmlListFailure::kNoFeeds;
-        read.detail = "no outline has an xmlUrl";
+        read.detail = "no outline is a feed";
     }
     return read;
 }

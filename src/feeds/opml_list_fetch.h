@@ -17,7 +17,7 @@ enum class OpmlListFailure {
     kFileMissing,     // a local path that names nothing
     kFileUnreadable,  // a local path that is no regular file, or cannot be read
     kNotOpml,         // what came is not well-formed XML, or its root is not <opml>
-    kNoFeeds,         // an OPML list in which no outline has a feed address (xmlUrl)
+    kNoFeeds,         // an OPML list in which no outline, at any depth, is a feed
     kAbandoned,       // the stop flag ended the read
     kError,           // reading raised an error (such as running out of memory)
 };

@@ -42,8 +42,8 @@ CNewsRow MakeNewsRow(std::string_view title, std::string_view author, std::strin
     }
     AgeCategoryName(year, month, day, row.categoryName);
     row.untitled = IsUntitled(title);
-    CopyToCodePageField(row.title, kMaxNewsRowFieldBytes,
-                        row.untitled ? std::string_view(kUntitledText) : title);
+    row.title = row.untitled ? std::string_view(kUntitledText)
+                             : CutToCodePageLimit(title, kMaxNewsRowTitleBytes);
     CopyToCodePageField(row.channel, kMaxNewsRowFieldBytes, channel);
     CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes,
                         NewsDateText(year, month, day, row.dateStatus));
@@ -68,7 +68,7 @@ void UseExcerptAsTitle(CNewsRow& row, std::string_view description) {
         }
     }
     if (!excerpt.empty()) {
-        CopyToCodePageField(row.title, kMaxNewsRowFieldBytes, excerpt);
+        row.title = CutToCodePageLimit(excerpt, kMaxNewsRowTitleBytes);
     }
 }
 

@@ -13,6 +13,9 @@
 // CodePageLength), cut at a character boundary.
 constexpr std::size_t kMaxNewsRowFieldBytes = 127;
 constexpr std::size_t kNewsRowFieldSize = CodePageFieldSize(kMaxNewsRowFieldBytes);
+// The title is held as long as it is stored (255 code-page bytes), so that its tooltip shows
+// it whole.
+constexpr std::size_t kMaxNewsRowTitleBytes = 255;
 
 // What the list and the item page show for an item that has no title.
 inline constexpr char kUntitledText[] = "（无标题）";
@@ -29,13 +32,13 @@ enum NewsColumn : int {
 constexpr int kNewsColumnCount = 6;
 
 // One row of the news list as the loaders build it. The six text fields are what the
-// columns show: zero-terminated UTF-8, cut at a character boundary to at most 127 code-page
-// bytes.
+// columns show: UTF-8 cut at a character boundary, the title to at most 255 code-page bytes,
+// the others, zero-terminated, to at most 127.
 // The category name and date text are fixed when the row is built; the colour is not (see
 // RowAgeCategory).
 struct CNewsRow {
     char categoryName[kNewsRowFieldSize] = {};
-    char title[kNewsRowFieldSize] = {};
+    std::string title;
     char channel[kNewsRowFieldSize] = {};
     char dateText[kNewsRowFieldSize] = {};
     char author[kNewsRowFieldSize] = {};

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cstdio>
 
 std::string FormatAdoError(int sqliteCode, std::string_view description) {
@@ -14,4 +15,18 @@ std::string FormatAdoError(int sqliteCode, std::string_view description) {
     text += " Source=SQLite Description=";
     text += description;
     return text;
+}
+
+AdoErrorParts ParseAdoError(std::string_view text) {
+    constexpr std::string_view kCode = "Code=";
+    constexpr std::string_view kDescription = " Source=SQLite Description=";
+    const std::size_t described = text.find(kDescription);
+    unsigned code = 0;
+    const char* digits = text.data() + kCode.size();
+    if (!text.starts_with(kCode) || described == std::string_view::npos ||
+        text.size() < kCode.size() + 8 ||
+        std::from_chars(digits, digits + 8, code, 16).ptr != digits + 8) {
+        return {SQLITE_ERROR, std::string(text)};
+    }
+    return {static_cast<int>(code), std::string(text.substr(described + kDescription.size()))};
 }

@@ -92,6 +92,6 @@ void CAppSettings::Load(const std::string& path) {
     FromText(text.str());
 }
 
-bool CAppSettings::Save(const std::string& path) const {
-    return WriteFileAtomically(path, ToText());
+bool CAppSettings::Save(const std::string& path, int* errorNumber) const {
+    return WriteFileAtomically(path, ToText(), 0644, errorNumber);
 }

@@ -44,8 +44,9 @@ public:
     // unreadable file gives the defaults.
     void Load(const std::string& path);
     // Writes every value set or read from the file (those of unknown keys among them),
-    // replacing the file whole. False when it could not be written.
-    bool Save(const std::string& path) const;
+    // replacing the file whole. False when it could not be written, with the system's reason
+    // (an errno value) in `errorNumber` (may be null).
+    bool Save(const std::string& path, int* errorNumber = nullptr) const;
 
     // The file's text for the values (what Save writes) and the values of a text (Load).
     std::string ToText() const;

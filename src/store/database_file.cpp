@@ -64,7 +64,13 @@ SqliteDb OpenDatabaseForReading(const std::string& path, int busyTimeoutMs, std:
     std::error_code error;
     // An immutable file is read without its log: only right when no log waits to be applied.
     const bool logWaits = std::filesystem::file_size(path + "-wal", error) > 0 && !error;
-    if ((*code & 0xFF) != SQLITE_CANTOPEN || logWaits) {
+    // A folder the reader may not write leaves SQLite no room for the -shm file of a WAL
+    // database: it cannot open it, or says the folder is read-only (another user's folder,
+    // one after chmod a-w), or that the -shm file there cannot be set up.
+    const bool noRoomForShm = (*code & 0xFF) == SQLITE_CANTOPEN ||
+                              *code == SQLITE_READONLY_DIRECTORY ||
+                              *code == SQLITE_READONLY_CANTINIT;
+    if (!noRoomForShm || logWaits) {
         return SqliteDb();
     }
     *uri = FileUri(path, "immutable=1");

@@ -416,15 +416,29 @@ bool CKeywordTreeFile::Save() {
         // A change made without Load: the damage is learnt here.
         m_damage = TreeFileDamage{*m_impl->damage, ""};
     }
-    if (!SetDamagedFileAside()) {
-        return false;  // never written over the user's only copy of the tree
+    int error = 0;
+    // Never written over the user's only copy of the tree: a damaged file goes aside first.
+    if (SetDamagedFileAside()) {
+        const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
+        std::error_code made;  // a folder that cannot be made shows as a failed save
+        if (!folder.empty()) {
+            std::filesystem::create_directories(folder, made);
+        }
+        if (m_impl->document.save(m_path, &error)) {
+            return true;
+        }
+        error = error == 0 ? made.value() : error;
+    } else {
+        error = errno;
     }
-    const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
-    if (!folder.empty()) {
-        std::error_code ignored;  // a folder that cannot be made shows as a failed save
-        std::filesystem::create_directories(folder, ignored);
+    if (m_saveFailed) {
+        m_saveFailed(error);
     }
-    return m_impl->document.save(m_path);
+    return false;
+}
+
+void CKeywordTreeFile::SetSaveFailureListener(std::function<void(int errorNumber)> listener) {
+    m_saveFailed = std::move(listener);
 }
 
 std::vector<ChannelKeyword> ReadTreeChannels(const std::string& path,

@@ -87,8 +87,12 @@ public:
     // Makes the node the last child of `newParentId` (0 is the root) without saving.
     bool MoveNodeToEnd(int id, int newParentId);
     // Writes the whole document; false when it could not be written, also when a damaged
-    // file could not be set aside first.
+    // file could not be set aside first. Every failed save, whichever change made it, is told
+    // to the save-failure listener.
     bool Save();
+    // `listener` hears of each failed save with the system's reason (an errno value, 0 when
+    // none is known); the document keeps the change. Null: nobody is told.
+    void SetSaveFailureListener(std::function<void(int errorNumber)> listener);
 
     const std::string& Path() const { return m_path; }
 
@@ -104,6 +108,7 @@ private:
     std::string m_path;
     std::unique_ptr<Impl> m_impl;
     std::optional<TreeFileDamage> m_damage;
+    std::function<void(int errorNumber)> m_saveFailed;
     bool m_damageResolved = false;  // the damaged file is aside, or gone
 };
 

@@ -6,6 +6,7 @@
 
 #include "base/ascii.h"
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
 #include "store/ado_recordset.h"
 #include "store/sql_transaction.h"
 #include "store/statements.h"
@@ -192,7 +193,8 @@ void CChannelCommands::AskAndEditFeeds(QTreeWidgetItem* item) {
     if (dialog.exec() == QDialog::Accepted && !SetFeeds(item, dialog.Addresses())) {
         QMessageBox::warning(
             &m_view, Utf8("编辑新闻源"),
-            Utf8("无法保存到数据库：%1").arg(QString::fromStdString(m_view.Store().LastError())));
+            Utf8("无法保存到数据库：%1")
+                .arg(QString::fromStdString(DatabaseFailureText(m_view.Store().LastError()))));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
 #include "views/app_icons.h"
 #include "views/channel_commands.h"
 #include "views/tree_commands.h"
@@ -181,6 +182,9 @@ void CTD_TreeView::OnInitialUpdate() {
     m_initialised = true;
 
     m_treeFile = std::make_unique<CKeywordTreeFile>(m_store.DataPath("document/keywordlist.xml"));
+    // Saves run on this thread, from the tree's commands, drags and subscriptions.
+    m_treeFile->SetSaveFailureListener(
+        [this](int errorNumber) { ShowTreeFileNotSaved(this, m_treeFile->Path(), errorNumber); });
     std::map<int, QTreeWidgetItem*> itemOfId;
     // The root's entry comes first, so that its children are linked to it as they load; its
     // name is known once the file is read.
@@ -213,7 +217,7 @@ void CTD_TreeView::OnInitialUpdate() {
     if (!m_store.Startup()) {
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
-        box->setInformativeText(QString::fromStdString(m_store.LastError()));
+        box->setInformativeText(QString::fromStdString(DatabaseFailureText(m_store.LastError())));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

@@ -1,5 +1,6 @@
 #include "xml/xml_document.h"
 
+#include <libxml/encoding.h>
 #include <libxml/xmlsave.h>
 
 #include "base/atomic_file.h"
@@ -90,12 +91,31 @@ bool CXmlDocument::loadBytes(std::string_view bytes, std::string_view httpCharse
     return true;
 }
 
+namespace {
+
+// Whether libxml2 can write text in `encoding`.
+bool CanEncode(const std::string& encoding) {
+    xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
+    if (handler == nullptr) {
+        return false;
+    }
+    xmlCharEncCloseFunc(handler);
+    return true;
+}
+
+}  // namespace
+
 std::string CXmlDocument::serialize() const {
     if (!m_doc) {
         return {};
     }
-    const std::string label = m_declaredEncoding.empty() ? "UTF-8" : m_declaredEncoding;
-    const std::string output = m_hasDeclaration ? DecodingCharsetFor(label) : "UTF-8";
+    std::string label = m_declaredEncoding.empty() ? "UTF-8" : m_declaredEncoding;
+    std::string output = m_hasDeclaration ? DecodingCharsetFor(label) : "UTF-8";
+    // A label no encoder knows (hand-edited, or written by another tool) was read as UTF-8:
+    // the document is written in UTF-8 and declared so, rather than not at all.
+    if (!CanEncode(output)) {
+        label = output = "UTF-8";
+    }
     int options = XML_SAVE_FORMAT;
     if (!m_hasDeclaration) {
         options |= XML_SAVE_NO_DECL;
@@ -122,12 +142,15 @@ std::string CXmlDocument::serialize() const {
     return text;
 }
 
-bool CXmlDocument::save(const std::string& path) const {
+bool CXmlDocument::save(const std::string& path, int* errorNumber) const {
+    if (errorNumber) {
+        *errorNumber = 0;
+    }
     if (!m_doc) {
         return false;
     }
     const std::string text = serialize();
-    return !text.empty() && WriteFileAtomically(path, text);
+    return !text.empty() && WriteFileAtomically(path, text, 0644, errorNumber);
 }
 
 XmlNode CXmlDocument::documentElement() const {

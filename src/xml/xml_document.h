@@ -68,8 +68,10 @@ public:
     const std::string& lastError() const { return m_lastError; }
 
     // Writes the document to `path` through a temporary file renamed over it, so the old
-    // file stays whole if writing fails. False when nothing was written.
-    bool save(const std::string& path) const;
+    // file stays whole if writing fails. False when nothing was written; `errorNumber` (may be
+    // null) then gets the system's reason, an errno value (0 when there was nothing to write).
+    // A document whose declared encoding no encoder knows is written in UTF-8, declared so.
+    bool save(const std::string& path, int* errorNumber = nullptr) const;
     // The document as it would be saved.
     std::string serialize() const;
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -182,6 +185,66 @@ TEST_F(CliListTest, AWriteProtectedFileOfAnOlderBuildListsEveryItemRead) {
         for (const auto& row : rows) {
             EXPECT_EQ(row["read"], true) << row.dump();
         }
+    }
+}
+
+// A data folder the user may not write (another user's, or one after chmod a-w), where SQLite
+// finds no room for the log's shared-memory file, is read as it is by every command that only
+// reads. As root, whom permissions do not stop, the commands run as nobody on root's folder.
+TEST_F(CliListTest, AFolderTheUserMayNotWriteIsReadByEveryCommandThatOnlyReads) {
+    m_folder.CopySeedSettings();
+    m_folder.CopySeed("services.conf", "data/services.conf");
+    {
+        CFeedStore store(m_folder.Path());  // leaves the file in WAL mode, as the program does
+        ASSERT_TRUE(store.Open());
+    }
+    ASSERT_EQ(Cli({"search", "goal"}, m_folder.Path()).exitCode, 0);  // indexes what is stored
+    namespace fs = std::filesystem;
+    const bool root = ::geteuid() == 0;
+    TempDataFolder elsewhere;
+    const fs::path data = m_folder.File("data");
+    if (root) {
+        fs::permissions(elsewhere.Path(), fs::perms::all, fs::perm_options::add);
+        fs::permissions(m_folder.Path(), fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::add);
+        for (const fs::path& path : fs::recursive_directory_iterator(m_folder.Path())) {
+            fs::permissions(path,
+                            fs::perms::others_read |
+                                (fs::is_directory(path) ? fs::perms::others_exec : fs::perms::none),
+                            fs::perm_options::add);
+        }
+    } else {
+        fs::permissions(data, fs::perms::owner_write | fs::perms::group_write,
+                        fs::perm_options::remove);
+    }
+    const auto run = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> words{"--data", m_folder.Path()};
+        words.insert(words.end(), args.begin(), args.end());
+        if (!root) {
+            return RunProcess(QUILLON_CLI_PATH, words, m_folder.Path());
+        }
+        words.insert(words.begin(),
+                     {"--reuid=65534", "--regid=65534", "--clear-groups", "--", QUILLON_CLI_PATH});
+        return RunProcess("/usr/bin/setpriv", words, m_folder.Path());
+    };
+
+    const ProcessResult list = run({"list", "足球"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(nlohmann::ordered_json::parse(list.out, nullptr, false),
+              nlohmann::ordered_json(
+                  {Row(m_today, "goal", "足球"), Row(m_today - days{3}, "match", "足球")}));
+    const ProcessResult search = run({"search", "goal"});
+    EXPECT_EQ(search.exitCode, 0) << search.err;
+    EXPECT_NE(search.out.find("goal"), std::string::npos) << search.out;
+    const ProcessResult exported = run({"export", elsewhere.File("feeds")});
+    EXPECT_EQ(exported.exitCode, 0) << exported.err;
+    for (const char* command : {"status", "folder"}) {
+        const ProcessResult shown = run({command});
+        EXPECT_EQ(shown.exitCode, 0) << command << ": " << shown.err;
+        EXPECT_EQ(shown.err.find("no news can be stored"), std::string::npos) << shown.err;
+    }
+    if (!root) {
+        fs::permissions(data, fs::perms::owner_write, fs::perm_options::add);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -50,7 +51,9 @@ TEST(CliOpml, PrintsTheOutlinesAsJson) {
         EXPECT_EQ(outlines[1], (nlohmann::json{{"text", "新浪新闻"},
                                                {"title", "新浪新闻"},
                                                {"xmlUrl", "http://rss.example.test/新闻.xml"},
-                                               {"htmlUrl", "http://news.example.test/"}}));
+                                               {"htmlUrl", "http://news.example.test/"},
+                                               {"path", nlohmann::json::array()},
+                                               {"kind", "feed"}}));
         EXPECT_EQ(outlines[2]["title"], "Ben & Jerry's");
         // Keys in field order and Chinese as it is, not escaped.
         const std::size_t text = run.out.find("\"text\"");
@@ -62,6 +65,18 @@ TEST(CliOpml, PrintsTheOutlinesAsJson) {
         EXPECT_LT(xmlUrl, htmlUrl);
         EXPECT_NE(run.out.find("新浪新闻"), std::string::npos);
     }
+}
+
+TEST(CliOpml, EachOutlineSaysTheFoldersItLiesIn) {
+    TempDataFolder folder;
+    const CliRun run = RunCli(folder, "opml '" + TestDataPath("opml/categories.opml") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json outlines = nlohmann::json::parse(run.out);
+    ASSERT_EQ(outlines.size(), 15u) << run.out;
+    EXPECT_EQ(outlines[6]["kind"], "folder");
+    EXPECT_EQ(outlines[7]["text"], "SQLite 新闻");
+    EXPECT_EQ(outlines[7]["path"], (nlohmann::json{"科技", "开发", "数据库"}));
+    EXPECT_EQ(outlines[11]["kind"], "skipped");
 }
 
 TEST(CliOpml, FailuresGoToStderrWithTheirStatus) {
@@ -102,9 +117,17 @@ TEST(CliExport, WritesTheSubscriptionsOfTheDataFolder) {
     EXPECT_EQ(file.selectSingleNode("opml/head/ownerName").text(), kOpmlOwnerName);
     COpmlDocument reader;
     ASSERT_TRUE(reader.ReadOutlines(folder.File("feeds.opml"), AddressOrigin::kTypedByUser));
-    ASSERT_EQ(reader.ReadList().size(), 2u);
-    EXPECT_STREQ(reader.ReadList()[0].title, "足球");
-    EXPECT_STREQ(reader.ReadList()[1].xmlUrl, "http://b.example.test/?x=1&y=2");
+    // The data folder's tree goes out with the feeds, each feed under its channel's name.
+    std::vector<std::string> feeds;
+    for (const COpmlOutline& outline : reader.ReadList()) {
+        if (outline.kind == COpmlOutline::kFeed) {
+            feeds.push_back(std::string(outline.title) + " " + outline.xmlUrl);
+        }
+    }
+    std::sort(feeds.begin(), feeds.end());
+    EXPECT_EQ(feeds, (std::vector<std::string>{"it's http://b.example.test/?x=1&y=2",
+                                               "足球 http://a.example.test/rss"}));
+    EXPECT_NE(run.err.find(" folders"), std::string::npos) << run.err;
 
     // A name that already ends in .opml is used as it is.
     run = RunCli(folder, "export again.OPML");

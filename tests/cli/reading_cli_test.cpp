@@ -180,3 +180,37 @@ TEST_F(CliReadingTest, AWriteProtectedFolderIsSearchedAsFarAsItsIndexReaches) {
         << run.err;
     EXPECT_EQ(older.ReadFile("data/data.dat"), before);
 }
+
+// A statement that fails on the disk (here the file size limit, which binds root too, stops
+// the log from growing) is said in words with what to do, never as SQLite's error text. The
+// limit is raised step by step until opening the database passes and marking fails.
+TEST_F(CliReadingTest, AFailedStatementIsSaidInWordsNotAsTheDatabasesErrorText) {
+    m_folder.CreateDatabase();
+    m_folder.CopySeedSettings();
+    m_folder.CopySeed("services.conf", "data/services.conf");
+    const std::string db = m_folder.File("data/data.dat");
+    AddChannel(db, 1, "足球");
+    news_seed::AddNumberedItems(db, 1, 3000, "news ", Iso(m_today), 1);
+    ASSERT_EQ(Cli({"list", "足球"}, m_folder.Path()).exitCode, 0);  // brought up to date
+    const std::string cli = QUILLON_CLI_PATH;
+    const std::string kept = m_folder.ReadFile("data/data.dat");
+    std::string said;
+    for (int limit = 8'000; limit <= 400'000 && said.empty(); limit += 8'000) {
+        const ProcessResult run =
+            RunProcess("/bin/sh",
+                       {"-c", "trap '' XFSZ; exec prlimit --fsize=" + std::to_string(limit) + " " +
+                                  cli + " --data " + m_folder.Path() + " mark-read 足球"},
+                       m_folder.Path());
+        ASSERT_EQ(run.err.find("Code="), std::string::npos) << run.err;
+        ASSERT_EQ(run.err.find("SQLite"), std::string::npos) << run.err;
+        if (run.err.find("cannot mark the news read") != std::string::npos) {
+            EXPECT_EQ(run.exitCode, 1);
+            said = run.err;
+        }
+        ASSERT_NE(run.out.find("marked"), 0u) << "marked with a limit of " << limit;
+        m_folder.WriteFile("data/data.dat", kept);
+        std::remove((db + "-wal").c_str());
+        std::remove((db + "-shm").c_str());
+    }
+    EXPECT_NE(said.find("the disk"), std::string::npos) << said;
+}

@@ -260,7 +260,7 @@ TEST(CliUpdate, ExitsNonZeroWithAReasonWhenItCannotDoItsWork) {
                      "CREATE TRIGGER full BEFORE INSERT ON item WHEN NEW.rss_title = 'item 7' "
                      "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
          },
-         1, "storing stopped: Code=00000713"},
+         1, "storing stopped: the database could not do it"},
         {"a line of the services file not understood",
          [&server](const TempDataFolder& folder) {
              folder.WriteFile("data/services.conf",

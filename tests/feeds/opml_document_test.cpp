@@ -9,7 +9,9 @@
 
 #include "base/clock.h"
 #include "feeds/feed_store.h"
+#include "store/keyword_tree_file.h"
 #include "store/statements.h"
+#include "store/sys_data.h"
 #include "support/local_http_server.h"
 #include "support/temp_data_folder.h"
 
@@ -30,10 +32,26 @@ std::string Dump(bool loaded, const COpmlDocument& document) {
             {"xmlUrl", outline.xmlUrl},
             {"htmlUrl", outline.htmlUrl},
         };
+        const std::string prefix = "outline[" + std::to_string(index) + "].";
         for (const auto& [name, value] : fields) {
             if (*value != '\0') {
-                out += "outline[" + std::to_string(index) + "]." + name + ": " + value + "\n";
+                out += prefix + name + ": " + value + "\n";
             }
+        }
+        const char* const kinds[] = {"feed", "keyword", "folder", "skipped"};
+        if (outline.kind != COpmlOutline::kFeed) {
+            out += prefix + "kind: " + kinds[outline.kind] + "\n";
+        }
+        std::string path;
+        for (const std::string& step : outline.path) {
+            path += (path.empty() ? "" : "/") + step;
+        }
+        if (!path.empty()) {
+            out += prefix + "path: " + path + "\n";
+        }
+        if (outline.kind == COpmlOutline::kKeyword) {
+            out += prefix + "keyword: " + outline.keyword + "\n";
+            out += outline.searchName ? "" : prefix + "searchName: false\n";
         }
         ++index;
     }
@@ -107,7 +125,8 @@ protected:
 
 TEST(OpmlHeader, IsBuiltPieceByPiece) {
     EXPECT_EQ(OpmlHeaderText("2006-5-9 8:3:7", kOpmlOwnerName, kSite),
-              "<?xml version=\"1.0\" encoding=\"utf-8\"?><opml version=\"1.0\"><head>"
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><opml version=\"1.0\" "
+              "xmlns:quillon=\"http://www.vellmark.com/quillon/opml/1.0\"><head>"
               "<title>Quillon</title><dateCreated>2006-5-9 8:3:7</dateCreated>"
               "<ownerName>VellmarkQuillon</ownerName><ownerEmail></ownerEmail>"
               "<description>http://publisher.example.test</description>"
@@ -228,6 +247,55 @@ TEST_F(OpmlExport, AClosedDatabaseWritesNothingAnUnreadableTableAnEmptyBody) {
                                                 kOpmlOwnerName, kSite));
 }
 
+// The tree goes out as nested outlines other readers follow: a channel that searches for its
+// name as its search address with quillon:keyword, its feeds as feed outlines beside it.
+TEST_F(OpmlExport, TheTreeGoesOutNestedWithKeywordChannelsAsTheirSearch) {
+    Subscribe({{"足球", "http://sports.example.test/rss", "http://sports.example.test/"},
+               {"Orphan", "http://orphan.example.test/rss", ""}});
+    OpmlExportTree tree;
+    tree.nodes = {{1, 0, NODE_FOLDER, "体育", true},
+                  {2, 1, NODE_KEY, "足球", true},
+                  {3, 1, NODE_FOLDER, "空", true},
+                  {4, 0, NODE_KEY, "AI & 机器", true}};
+    tree.searchAddress = [](std::string_view word) {
+        return "http://search.example.test/rss?q=" + std::string(word);
+    };
+    OpmlExportCount count;
+    ASSERT_TRUE(
+        COpmlDocument().ExportSubscriptions(m_store, Out(), kOpmlOwnerName, kSite, tree, &count));
+    EXPECT_EQ(count.feeds, 4);
+    EXPECT_EQ(count.folders, 2);
+    CXmlDocument file;
+    ASSERT_TRUE(file.loadFile(Out()));
+    Strings outlines;
+    for (const XmlNode& node : file.getElementsByTagName("outline")) {
+        std::string line = node.getAttribute("text").value_or("?") + " in " +
+                           node.parentNode().getAttribute("text").value_or("body") + ":";
+        line += " " + node.getAttribute("xmlUrl").value_or("-");
+        line += " " + node.getAttributeNS(kQuillonOpmlNamespace, "keyword").value_or("-");
+        line += " " + node.getAttributeNS(kQuillonOpmlNamespace, "folder").value_or("-");
+        outlines.push_back(line);
+    }
+    EXPECT_EQ(outlines,
+              (Strings{"体育 in body: - - true",
+                       "足球 in 体育: http://search.example.test/rss?q=足球 足球 -",
+                       "足球 in 体育: http://sports.example.test/rss - -", "空 in 体育: - - true",
+                       "AI & 机器 in body: http://search.example.test/rss?q=AI & 机器 AI & 机器 -",
+                       "Orphan in body: http://orphan.example.test/rss - -"}));
+}
+
+// Another reader gets the search address as it goes on the wire: the word percent-encoded,
+// in GBK where the service's query declares it.
+TEST(OpmlExportTree, AKeywordIsFollowedAtItsEncodedSearchAddress) {
+    const CSysData settings;
+    const std::string address = FollowableSearchAddress(settings, "足球 新闻");
+    EXPECT_TRUE(address.starts_with("http")) << address;
+    EXPECT_NE(address.find("%D7%E3%C7%F2%20%D0%C2%CE%C5"), std::string::npos) << address;
+    for (const unsigned char c : address) {
+        EXPECT_TRUE(c > ' ' && c < 0x80) << address;
+    }
+}
+
 // Every fixture list beside the dump of what the reader collected from it.
 TEST(OpmlRead, EveryFixtureListReadsAsItsExpectedDump) {
     int checked = 0;
@@ -242,7 +310,7 @@ TEST(OpmlRead, EveryFixtureListReadsAsItsExpectedDump) {
         EXPECT_EQ(Dump(loaded, document), ReadTestData("opml/" + name + ".expected")) << name;
         ++checked;
     }
-    EXPECT_GE(checked, 8);
+    EXPECT_GE(checked, 10);
 }
 
 TEST(OpmlRead, ReadsAnAddressAndEmptiesTheListWhenALoadFails) {

@@ -262,13 +262,19 @@ TEST_F(Reading, TheSearchFieldListsTheStoredNewsThatHoldTheTextAndEscEndsIt) {
 }
 
 // A cell whose text does not fit shows the whole text as its tooltip; one that fits shows none.
+// The row holds the whole stored title, here 186 code-page bytes.
 TEST_F(Reading, ACutCellShowsItsWholeTextAsItsTooltip) {
-    const std::string longTitle = "一条标题很长很长的新闻" + std::string(40, 'x') + "结尾";
+    std::string longTitle = "一条标题很长很长的新闻";
+    for (int i = 0; i < 60; ++i) {
+        longTitle += "长";
+    }
+    longTitle += std::string(40, 'x') + "结尾";
     ExecSql(Db(), "insert into item (rss_channelID, rss_title, rss_pubDate) values (2, '" +
                       longTitle + "', date('now'))");
     OpenFast();
     ShowNews("weather", 2);
     const int row = RowTitled("Sunny") == 0 ? 1 : 0;
+    EXPECT_EQ(Cell(row).data().toString(), QString::fromStdString(longTitle));
     EXPECT_EQ(g_pListView->CutCellText(Cell(row)), QString::fromStdString(longTitle));
     EXPECT_EQ(g_pListView->CutCellText(Cell(RowTitled("Sunny"))), QString());
     EXPECT_EQ(g_pListView->CutCellText(Cell(row, 2)), QString());

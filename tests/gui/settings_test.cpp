@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <filesystem>
+#include <memory>
 
 #include "app/quillon_doc.h"
 #include "dialogs/colour_dialog.h"
@@ -264,4 +266,28 @@ TEST_F(Settings, EachFieldSaysWhatItIsWithItsUnitAndTheRangeNoteGoesOnceValuesFi
     QTest::keyClicks(items, QStringLiteral("20"));
     EXPECT_FALSE(dialog.Message()->isVisible());
     dialog.reject();
+}
+
+// A settings file that cannot be written (here a folder holds its name) is reported when it
+// is first saved, after 确定 of the settings, in words and once: not again as the window
+// closes.
+TEST_F(Settings, ASettingsFileThatCannotBeWrittenIsReportedOnce) {
+    std::filesystem::create_directory(m_folder.File("data/settings.conf"));
+    Open();
+    const auto shown = std::make_shared<QStringList>();
+    const auto answer = [shown](QMessageBox* box) {
+        shown->append(box->text());
+        box->accept();
+    };
+    AnswerNextModal<CTD_SysDlg>([](CTD_SysDlg* dialog) { dialog->accept(); });
+    AnswerNextModal<QMessageBox>(answer);
+    Frame()->CommandAction(ID_SYSTEM_SETTINGS)->trigger();
+    ASSERT_EQ(shown->size(), 1);
+    EXPECT_TRUE(shown->front().startsWith(QString::fromUtf8("设置无法保存到 ")));
+    EXPECT_TRUE(shown->front().contains(QString::fromUtf8("那里有一个同名的文件夹")));
+
+    AnswerNextModal<QMessageBox>(answer);
+    Close();
+    QTest::qWait(100);
+    EXPECT_EQ(shown->size(), 1);
 }

@@ -1,7 +1,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -40,25 +39,27 @@ protected:
         m_server.ServeSlowly("/stalled.opml", std::chrono::seconds(30), kList);
     }
 
-    // "我要订阅" with `title` and `address`, OK pressed; returns once the dialog has closed,
-    // with the text of the message box that ended it (caption in `caption`).
+    // "我要订阅" with `title` and `address`, OK pressed; returns once the list has been read,
+    // with what the dialog says then (`subscribed`: whether it went through). The dialog
+    // is then closed.
     QString Subscribe(const std::string& title, const std::string& address,
-                      QString* caption = nullptr) {
+                      bool* subscribed = nullptr) {
         QString text;
-        QString boxCaption;
+        bool done = false;
         AnswerNextModal<CTD_OpmlDlg>([&, title, address](CTD_OpmlDlg* dialog) {
-            AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
-                text = box->text();
-                boxCaption = box->windowTitle();
-                box->accept();
-            });
             dialog->TitleEdit()->setText(QString::fromStdString(title));
             dialog->AddressEdit()->setText(QString::fromStdString(address));
             dialog->OkButton()->click();
+            EXPECT_TRUE(QTest::qWaitFor([dialog] { return !dialog->IsFetching(); }, 10000));
+            text = dialog->MessageLabel()->text();
+            done = dialog->IsSubscribed();
+            // A failure leaves the dialog open for the address to be corrected.
+            EXPECT_TRUE(dialog->isVisible());
+            dialog->CloseButton()->click();
         });
         Frame()->CommandAction(ID_SUBSCRIBE)->trigger();
-        if (caption != nullptr) {
-            *caption = boxCaption;
+        if (subscribed != nullptr) {
+            *subscribed = done;
         }
         return text;
     }
@@ -100,15 +101,17 @@ protected:
 
 TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
     Open();
-    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 3 个频道，1 个已存在"));
-    const Rows rows = {{"Rock 'n' Roll", "http://feeds.test/rock'n'roll", "http://rock.test/"},
-                       {"足球", "http://feeds.test/football", ""},
-                       {"足球", "http://feeds.test/football-2", ""},
+    // The two outlines named 足球 are one channel with both feeds.
+    EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")), QString::fromUtf8("已订阅 3 个频道"));
+    // The sample tree searches for "Rock 'n' Roll" and 足球: the feeds' channels are numbered
+    // rather than joining those searches' news.
+    const Rows rows = {{"Rock 'n' Roll (2)", "http://feeds.test/rock'n'roll", "http://rock.test/"},
+                       {"足球 (2)", "http://feeds.test/football", ""},
+                       {"足球 (2)", "http://feeds.test/football-2", ""},
                        {"O'Reilly", "http://feeds.test/oreilly", ""}};
     EXPECT_EQ(OpmlRows(), rows);
     int folders = 0;
-    const std::vector<std::string> channels = {"Rock 'n' Roll", "足球", "O'Reilly"};
+    const std::vector<std::string> channels = {"Rock 'n' Roll (2)", "足球 (2)", "O'Reilly"};
     EXPECT_EQ(FolderChildren("News", &folders), channels);
     EXPECT_EQ(folders, 1);
     const std::vector<std::string> keywords = theStore.Engine().Keywords();
@@ -117,7 +120,7 @@ TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
 
     // The same list again changes nothing.
     EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 0 个频道，4 个已存在"));
+              QString::fromUtf8("已订阅 0 个频道，3 个已存在"));
     EXPECT_EQ(OpmlRows(), rows);
     EXPECT_EQ(FolderChildren("News", &folders), channels);
     EXPECT_EQ(folders, 1);
@@ -128,7 +131,7 @@ TEST_F(Subscription, NewFeedsBecomeRowsAndChannelsOnceUnderTheirFolder) {
     EXPECT_EQ(OpmlRows().size(), 5u);
     EXPECT_EQ(OpmlRows().back(), (Row{"Tech", "http://feeds.test/tech", ""}));
     EXPECT_EQ(FolderChildren("News", &folders),
-              (std::vector<std::string>{"Rock 'n' Roll", "足球", "O'Reilly", "Tech"}));
+              (std::vector<std::string>{"Rock 'n' Roll (2)", "足球 (2)", "O'Reilly", "Tech"}));
     FolderChildren("NEWS", &folders);
     EXPECT_EQ(folders, 0);
 }
@@ -152,9 +155,9 @@ TEST_F(Subscription, EachFailureLeavesTheTreeAndItsFileAsTheyWereAndSaysWhy) {
         {m_folder.File("no-such.opml"), "找不到文件"},
     };
     for (const auto& [address, reason] : failures) {
-        QString caption;
-        const QString text = Subscribe("Broken", address, &caption);
-        EXPECT_EQ(caption, QString::fromUtf8("订阅错误")) << address;
+        bool subscribed = true;
+        const QString text = Subscribe("Broken", address, &subscribed);
+        EXPECT_FALSE(subscribed) << address;
         EXPECT_EQ(text, QString::fromUtf8("对不起， 您的OPML当前无法订阅\n原因：") +
                             QString::fromUtf8(reason))
             << address;
@@ -168,7 +171,8 @@ TEST_F(Subscription, EachFailureLeavesTheTreeAndItsFileAsTheyWereAndSaysWhy) {
             "create trigger refuse before insert on opml begin select raise(abort, 'no'); end;");
     EXPECT_EQ(Subscribe("Broken", m_server.Url("/list.opml")),
               QString::fromUtf8("对不起， 您的OPML当前无法订阅\n原因：无法保存到数据库"));
-    EXPECT_EQ(TreeFile(), treeBefore);
+    EXPECT_EQ(LiveOutline(), outlineBefore);
+    EXPECT_EQ(TreeFile().find("Broken"), std::string::npos);
 }
 
 TEST_F(Subscription, AnEmptyTitleOrAddressIsRefusedInTheOpenDialog) {
@@ -210,12 +214,11 @@ TEST_F(Subscription, BrowsePicksALocalListToSubscribeTo) {
         });
         dialog->BrowseButton()->click();
         EXPECT_EQ(dialog->AddressEdit()->text().toStdString(), m_folder.File("saved.opml"));
-        AnswerNextModal<QMessageBox>([&](QMessageBox* message) {
-            box = message->text();
-            message->accept();
-        });
         dialog->TitleEdit()->setText(QStringLiteral("Saved"));
         dialog->OkButton()->click();
+        EXPECT_TRUE(QTest::qWaitFor([dialog] { return dialog->IsSubscribed(); }, 10000));
+        box = dialog->MessageLabel()->text();
+        dialog->CloseButton()->click();
     });
     Frame()->CommandAction(ID_SUBSCRIBE)->trigger();
     EXPECT_EQ(box, QString::fromUtf8("已订阅 2 个频道"));
@@ -236,7 +239,7 @@ TEST_F(Subscription, TheWindowKeepsRunningWhileTheListDownloadsAndOkCountsOnce) 
     EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 5; }, 5000));
     EXPECT_TRUE(dialog.IsFetching());
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.MessageLabel()->text(), QString::fromUtf8("正在下载列表…"));
+    EXPECT_EQ(dialog.MessageLabel()->text(), QString::fromUtf8("正在读取列表…"));
     EXPECT_FALSE(dialog.OkButton()->isEnabled());
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
@@ -248,15 +251,12 @@ TEST_F(Subscription, TheWindowKeepsRunningWhileTheListDownloadsAndOkCountsOnce) 
     FolderChildren("Slow", &folders);
     EXPECT_EQ(folders, 0);
 
-    QString box;
-    AnswerNextModal<QMessageBox>([&](QMessageBox* message) {
-        box = message->text();
-        message->accept();
-    });
     m_server.ReleaseWaiters();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.IsSubscribed(); }, 10000));
+    EXPECT_EQ(dialog.MessageLabel()->text(), QString::fromUtf8("已订阅 3 个频道"));
+    dialog.CloseButton()->click();
+    EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(box, QString::fromUtf8("已订阅 3 个频道，1 个已存在"));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(OpmlRows().size(), 4u);
     EXPECT_EQ(FolderChildren("Slow", &folders).size(), 3u);
@@ -301,17 +301,107 @@ TEST_F(Subscription, AFeedThatCannotBeStoredGetsNoChannel) {
             "begin select raise(abort, 'refused'); end;");
     Open();
     EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 2 个频道，1 个已存在，1 个无法订阅"));
+              QString::fromUtf8("已订阅 2 个频道，1 个无法订阅"));
     EXPECT_EQ(OpmlRows().size(), 3u);
     int folders = 0;
     EXPECT_EQ(FolderChildren("News", &folders),
-              (std::vector<std::string>{"Rock 'n' Roll", "足球"}));
+              (std::vector<std::string>{"Rock 'n' Roll (2)", "足球 (2)"}));
 
     // Once the feed can be stored, subscribing again adds it.
     ExecSql(m_folder.File("data/data.dat"), "drop trigger refuse;");
     EXPECT_EQ(Subscribe("News", m_server.Url("/list.opml")),
-              QString::fromUtf8("已订阅 1 个频道，3 个已存在"));
+              QString::fromUtf8("已订阅 1 个频道，2 个已存在"));
     EXPECT_EQ(OpmlRows().size(), 4u);
     EXPECT_EQ(FolderChildren("News", &folders),
-              (std::vector<std::string>{"Rock 'n' Roll", "足球", "O'Reilly"}));
+              (std::vector<std::string>{"Rock 'n' Roll (2)", "足球 (2)", "O'Reilly"}));
+}
+
+// A list as readers export it: its categories become folders inside the subscription's.
+TEST_F(Subscription, CategoriesOfAListBecomeFoldersAtAnyDepth) {
+    m_server.Serve("/categories.opml", ReadTestData("opml/categories.opml"), "text/x-opml");
+    Open();
+    EXPECT_EQ(Subscribe("读者", m_server.Url("/categories.opml")),
+              QString::fromUtf8("已订阅 8 个频道，新建 4 个文件夹，跳过 3 个不是新闻源的条目"));
+    int folders = 0;
+    EXPECT_EQ(FolderChildren("读者", &folders), (std::vector<std::string>{"科技", "新闻", "天气"}));
+    CNodeMap& nodes = Tree()->Nodes();
+    std::vector<std::string> below;
+    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
+        const CKeywordNode record = nodes.Lookup(handle);
+        if (record.type == NODE_KEY && std::string(record.name).starts_with("Hacker News")) {
+            below.push_back(std::string(nodes.Lookup(nodes.Parent(handle)).name) + "/" +
+                            record.name + (record.searchName ? " searches" : ""));
+        }
+    }
+    EXPECT_EQ(below, (std::vector<std::string>{"科技/Hacker News", "新闻/Hacker News (2)"}));
+}
+
+// A failure keeps what was typed, with the address selected to be corrected; OK then tries
+// again.
+TEST_F(Subscription, AFailureKeepsTheDialogOpenWithTheAddressSelected) {
+    Open();
+    CTD_OpmlDlg dialog(theStore, *Tree(), Frame());
+    dialog.show();
+    dialog.TitleEdit()->setText(QStringLiteral("News"));
+    const QString wrong = QString::fromStdString(m_server.Url("/no-such-list.opml"));
+    dialog.AddressEdit()->setText(wrong);
+    dialog.OkButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.IsFetching(); }, 10000));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.IsSubscribed());
+    EXPECT_TRUE(dialog.MessageLabel()->text().endsWith(QString::fromUtf8("服务器回答 HTTP 404")));
+    EXPECT_EQ(dialog.TitleEdit()->text(), QStringLiteral("News"));
+    EXPECT_EQ(dialog.AddressEdit()->selectedText(), wrong);
+
+    dialog.AddressEdit()->setText(QString::fromStdString(m_server.Url("/list.opml")));
+    dialog.OkButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.IsSubscribed(); }, 10000));
+    EXPECT_EQ(dialog.MessageLabel()->text(), QString::fromUtf8("已订阅 3 个频道"));
+}
+
+// After the summary the dialog follows the new feeds' first fetch and lists the failed ones
+// with their reasons; the status bar says the same; the new folder is open and selected.
+TEST_F(Subscription, TheNewFeedsFetchIsFollowedAndItsFailuresListed) {
+    m_server.Serve("/good.xml",
+                   "<rss version=\"2.0\"><channel><title>Good</title><item><title>一条</title>"
+                   "<link>http://good.test/1</link></item></channel></rss>",
+                   "application/rss+xml");
+    const std::string list =
+        "<opml version=\"1.0\"><body><outline text=\"分类\">"
+        "<outline title=\"Good\" xmlUrl=\"" +
+        m_server.Url("/good.xml") +
+        "\"/>"
+        "<outline title=\"Missing\" xmlUrl=\"" +
+        m_server.Url("/missing.xml") +
+        "\"/>"
+        "</outline><outline text=\"备忘\"/></body></opml>";
+    m_server.Serve("/fetched.opml", list, "text/x-opml");
+    Open();
+    QString status;
+    CTD_OpmlDlg dialog(theStore, *Tree(), Frame());
+    QObject::connect(&dialog, &CTD_OpmlDlg::Subscribed,
+                     [&](const QString& said) { status = said; });
+    dialog.show();
+    dialog.TitleEdit()->setText(QStringLiteral("Fetched"));
+    dialog.AddressEdit()->setText(QString::fromStdString(m_server.Url("/fetched.opml")));
+    dialog.OkButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.IsSubscribed(); }, 10000));
+    const QString summary =
+        QString::fromUtf8("已订阅 2 个频道，新建 1 个文件夹，跳过 1 个不是新闻源的条目");
+    EXPECT_EQ(dialog.MessageLabel()->text(), summary);
+    EXPECT_EQ(status, summary);
+    EXPECT_EQ(dialog.CloseButton()->text(), QString::fromUtf8("关闭"));
+    EXPECT_FALSE(dialog.OkButton()->isVisible());
+    const CKeywordNode selected = Tree()->Lookup(Tree()->currentItem());
+    EXPECT_STREQ(selected.name, "Fetched");
+    EXPECT_TRUE(Tree()->currentItem()->isExpanded());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.FetchesFollowed(); }, 20000))
+        << dialog.ProgressLabel()->text().toStdString();
+    EXPECT_EQ(dialog.ProgressLabel()->text(),
+              QString::fromUtf8("2 个新闻源中 1 个获取失败：\nMissing：HTTP 404（") +
+                  QString::fromStdString(m_server.Url("/missing.xml")) + QString::fromUtf8("）"));
+    EXPECT_EQ(status, summary + QString::fromUtf8("，1 个新闻源获取失败"));
+    dialog.CloseButton()->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <filesystem>
 
 #include "modal.h"
 #include "model/news_seed.h"
@@ -349,6 +350,41 @@ TEST_F(TreeEditing, MovingRotatesThroughTheEndsAndCarriesTheBranch) {
         EXPECT_EQ(Tree()->currentItem(), ItemNamed(step.name));
         EXPECT_TRUE(Consistent());
     }
+}
+
+// A change the tree file cannot take (here a folder stands in its place) is told in a message
+// box, one at a time however many saves fail; the window keeps the change, and the next save
+// that can be written writes it too.
+TEST_F(TreeEditing, ATreeChangeThatCannotBeSavedIsToldAndKept) {
+    m_folder.WriteFile("document/keywordlist.xml", kThreeSiblings);
+    Open();
+    std::filesystem::remove(TreePath());
+    m_folder.WriteFile("document/keywordlist.xml/blocker", "");
+    const auto boxes = [] {
+        QList<QMessageBox*> found;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box != nullptr && box->isVisible() &&
+                box->windowTitle() == QString::fromUtf8("频道树无法保存")) {
+                found.append(box);
+            }
+        }
+        return found;
+    };
+    Command(ItemNamed("first"), ID_FOLDER_MOVE_DOWN);
+    EXPECT_EQ(LiveOutline(), "second,first{x,y{z}},third");
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_TRUE(boxes().front()->text().contains(QString::fromUtf8("那里有一个同名的文件夹")))
+        << boxes().front()->text().toStdString();
+    EXPECT_FALSE(Tree()->TreeFile()->Save());
+    EXPECT_EQ(boxes().size(), 1);
+    boxes().front()->accept();
+
+    std::filesystem::remove_all(TreePath());
+    Command(ItemNamed("third"), ID_KEY_MOVE_UP);
+    EXPECT_EQ(LiveOutline(), "second,third,first{x,y{z}}");
+    EXPECT_TRUE(Consistent());
+    EXPECT_TRUE(boxes().isEmpty());
 }
 
 TEST_F(TreeEditing, ExpandAndCollapseAllReachEveryLevel) {

@@ -225,15 +225,15 @@ TEST_F(NewsListTest, AChannelShowsItsItemsInsideTheRetentionPeriodWithTheirTexts
     const std::vector<CNewsRow> rows = m_list.Rows();
     ASSERT_EQ(rows.size(), 4u);
     // A date the database cannot read sorts as text, after every real date.
-    EXPECT_STREQ(rows[0].title, "bad date");
+    EXPECT_EQ(rows[0].title, "bad date");
     EXPECT_STREQ(rows[0].categoryName, "早期新闻");
     EXPECT_STREQ(rows[0].dateText, "Invalid DateTime");
     EXPECT_EQ(rows[0].dateStatus, kNewsDateInvalid);
-    EXPECT_STREQ(rows[1].title, "today");
+    EXPECT_EQ(rows[1].title, "today");
     EXPECT_STREQ(rows[1].author, "作者");
     EXPECT_STREQ(rows[1].source, "来源");
     EXPECT_STREQ(rows[2].categoryName, "本周新闻");
-    EXPECT_STREQ(rows[3].title, "last day kept");
+    EXPECT_EQ(rows[3].title, "last day kept");
     EXPECT_STREQ(rows[3].categoryName, "上月新闻");
     EXPECT_EQ(m_listener.Counts(), std::vector<int>{4});
 

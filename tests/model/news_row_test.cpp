@@ -66,28 +66,30 @@ TEST_F(NewsRowTest, TheCategoryAndDateTextFollowTheDateAndItsStatus) {
     }
 }
 
-// The fields hold 127 bytes of the Chinese code page, where a Chinese character takes two.
+// The fields hold 127 bytes of the Chinese code page, where a Chinese character takes two;
+// the title holds 255, as many as are stored, so that its tooltip shows it whole.
 TEST_F(NewsRowTest, LongTextsAreCutAtTheCodePageLimitButKeptWholeForTheLookUp) {
-    std::string title;
-    for (int i = 0; i < 70; ++i) {
-        title += "新";  // 140 code-page bytes, 210 of UTF-8
-    }
+    const auto chinese = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += "新";
+        }
+        return text;
+    };
+    const std::string title = chinese(130);  // 260 code-page bytes, 390 of UTF-8
     const std::string author(200, 'a');
     const std::string channel = "频道" + std::string(130, 'c');
-    const std::string source = std::string(60, 's') + title;
+    const std::string source = std::string(60, 's') + chinese(70);
     const CNewsRow row = MakeNewsRow(title, author, source, Date(0.0, kDateNull), channel);
-    EXPECT_EQ(std::string(row.title), title.substr(0, 63 * 3));  // 63 whole characters
+    EXPECT_EQ(row.title, chinese(127));  // 127 whole characters
     EXPECT_EQ(std::string(row.author), author.substr(0, 127));
     EXPECT_EQ(std::string(row.channel), channel.substr(0, 6 + 123));
     EXPECT_EQ(std::string(row.source), source.substr(0, 60 + 33 * 3));
     EXPECT_EQ(row.storedTitle, title);
     EXPECT_EQ(row.channelName, channel);
-    EXPECT_EQ(NewsRowColumnText(row, kColumnTitle), title.substr(0, 63 * 3));
-    std::string fits;
-    for (int i = 0; i < 63; ++i) {
-        fits += "新";
-    }
-    EXPECT_EQ(MakeNewsRow(fits + "a", "", "", Date(0.0, kDateNull), "").title, fits + "a");
+    EXPECT_EQ(NewsRowColumnText(row, kColumnTitle), chinese(127));
+    EXPECT_EQ(MakeNewsRow(chinese(127) + "a", "", "", Date(0.0, kDateNull), "").title,
+              chinese(127) + "a");
     EXPECT_EQ(NewsRowColumnText(row, kNewsColumnCount), "");
 }
 

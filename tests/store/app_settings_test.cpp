@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <vector>
+
 #include "feeds/feed_store.h"
 #include "support/temp_data_folder.h"
 
@@ -73,4 +76,21 @@ TEST(AppSettings, TheStoreKeepsThemInTheirOwnFileBesideTheRecord) {
     store.SaveSettings();
     EXPECT_TRUE(fresh.Exists("data/settings.conf"));
     EXPECT_FALSE(fresh.Exists("data/sysdata.dat"));
+}
+
+// A settings file that cannot be written (a folder holds its name) is reported with its path
+// and the system's reason, once for the store however often it is saved.
+TEST(AppSettings, AFileThatCannotBeWrittenIsReportedOnce) {
+    TempDataFolder folder;
+    folder.WriteFile("data/settings.conf/blocker", "");
+    CFeedStore store(folder.Path());
+    std::vector<EngineReport> reports;
+    store.SetReporter([&](const EngineReport& report) { reports.push_back(report); });
+    store.LoadSettings();
+    EXPECT_FALSE(store.SaveSettings());
+    EXPECT_FALSE(store.SaveSettings());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].kind, EngineReport::kSettingsNotSaved);
+    EXPECT_EQ(reports[0].detail, folder.File("data/settings.conf"));
+    EXPECT_EQ(reports[0].errorNumber, EISDIR);
 }

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -435,15 +436,35 @@ TEST_F(TreeFile, AGb2312FileStaysGb2312) {
     EXPECT_EQ(Outline(), "国内新闻{北京,新闻},股票");
 }
 
+// A tree file whose declaration names an encoding no encoder knows was read as UTF-8: an edit
+// is saved, in UTF-8 and declared so, rather than never.
+TEST_F(TreeFile, AFileOfAnUnknownEncodingIsSavedInUtf8) {
+    std::string text = Tree(Node(1, "KEY", "天气"));
+    text.replace(text.find("utf-8"), 5, "x");
+    Write(text);
+    CKeywordTreeFile tree(Path());
+    LoadAll(tree);
+    int failures = 0;
+    tree.SetSaveFailureListener([&](int) { ++failures; });
+    EXPECT_EQ(tree.AddNode(NODE_KEY, 0, "新闻"), 2);
+    EXPECT_EQ(failures, 0);
+    EXPECT_TRUE(Contents().starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")) << Contents();
+    EXPECT_EQ(Outline(), "天气,新闻");
+}
+
 TEST_F(TreeFile, AFailedSaveReportsFalseAndLeavesTheOldFileWhole) {
-    // The folder cannot be made: a file stands where it should be.
+    // The folder cannot be made: a file stands where it should be. Every failed save, also
+    // one inside a change, is told to the listener with the system's reason.
     m_folder.WriteFile("blocked", "a file");
     CKeywordTreeFile blocked(m_folder.File("blocked/document/keywordlist.xml"));
     LoadAll(blocked);
+    std::vector<int> heard;
+    blocked.SetSaveFailureListener([&](int errorNumber) { heard.push_back(errorNumber); });
     EXPECT_FALSE(blocked.Save());
     // The change is kept in memory even though the file could not be written.
     EXPECT_EQ(blocked.AddNode(NODE_KEY, 0, "kept"), 1);
     EXPECT_EQ(blocked.AddNode(NODE_KEY, 0, "kept"), CKeywordTreeFile::kRefused);
+    EXPECT_EQ(heard, (std::vector<int>{ENOTDIR, ENOTDIR}));
 
     // The write stops midway (file size limit, which binds root as well).
     Write(ReadTestData("tree/sample.xml"));

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// What the user reads when a statement on the database, or opening it, failed: what happened
+// and what to do, worded from the SQLite result code of the connection's or recordset's error
+// text (FormatAdoError). The error text itself, a dump of codes, is never shown.
+
+// In Chinese, for the window: "磁盘已满，新闻无法存入数据库。请……".
+std::string DatabaseFailureText(std::string_view adoError);
+// In plain English, for quillon-cli: "the disk is full: free some space, then ...".
+std::string DatabaseFailureEnglish(std::string_view adoError);
