@@ -2,8 +2,8 @@
 
 #include "app/main_frame.h"
 #include "app/quillon_app.h"
-#include "model/item_link.h"
 #include "model/database_texts.h"
+#include "model/item_link.h"
 #include "model/list_mode.h"
 #include "store/statements.h"
 #include "views/html_view.h"

@@ -398,9 +398,10 @@ TEST_F(Subscription, TheNewFeedsFetchIsFollowedAndItsFailuresListed) {
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.FetchesFollowed(); }, 20000))
         << dialog.ProgressLabel()->text().toStdString();
-    EXPECT_EQ(dialog.ProgressLabel()->text(),
-              QString::fromUtf8("2 个新闻源中 1 个获取失败：\nMissing：HTTP 404（") +
-                  QString::fromStdString(m_server.Url("/missing.xml")) + QString::fromUtf8("）"));
+    EXPECT_EQ(
+        dialog.ProgressLabel()->text(),
+        QString::fromUtf8("2 个新闻源中 1 个获取失败：\nMissing：找不到该页面（HTTP 404）（") +
+            QString::fromStdString(m_server.Url("/missing.xml")) + QString::fromUtf8("）"));
     EXPECT_EQ(status, summary + QString::fromUtf8("，1 个新闻源获取失败"));
     dialog.CloseButton()->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);

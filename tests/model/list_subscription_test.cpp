@@ -192,7 +192,7 @@ TEST(FeedFetchWatch, CountsOnlyAttemptsSinceItBeganAndWordsTheFailures) {
     save("旧", "http://a.test/old", SourceOutcome::kNetworkError, 0, "2026-12-10T02:00:03Z");
     EXPECT_TRUE(watch.Poll());
     EXPECT_EQ(FetchResultText(watch),
-              "3 个新闻源中 2 个获取失败：\n坏：HTTP 404（http://c.test/missing）\n"
+              "3 个新闻源中 2 个获取失败：\n坏：找不到该页面（HTTP 404）（http://c.test/missing）\n"
               "旧：无法连接（http://a.test/old）");
     EXPECT_EQ(FetchedSummaryText("已订阅 3 个频道", watch), "已订阅 3 个频道，2 个新闻源获取失败");
 }

@@ -530,7 +530,7 @@ TEST_F(NewsListTest, ARefreshReadsTheRowsAgainAndReplacesThemOnlyWhenNothingCame
     auto refreshed = m_listener.Refreshed();
     ASSERT_EQ(refreshed.size(), 1u);
     ASSERT_EQ(refreshed[0].second.size(), 3u);
-    EXPECT_STREQ(refreshed[0].second[0].title, "three");
+    EXPECT_EQ(refreshed[0].second[0].title, "three");
     EXPECT_FALSE(refreshed[0].second[0].read);
     ASSERT_TRUE(m_list.ReplaceRows(refreshed[0].first, refreshed[0].second));
     EXPECT_EQ(m_list.RowCount(), 3);
