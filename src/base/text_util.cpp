@@ -165,7 +165,9 @@ void CopyToField(char* dest, std::size_t destSize, std::string_view text) {
         return;
     }
     const std::string_view cut = CutAtCharBoundary(text, destSize - 1);
-    std::memcpy(dest, cut.data(), cut.size());
+    if (!cut.empty()) {  // an empty view may carry a null pointer, which memcpy must not get
+        std::memcpy(dest, cut.data(), cut.size());
+    }
     dest[cut.size()] = '\0';
 }
 

@@ -23,6 +23,9 @@ TEST(TextUtil, CutsOnlyAtCharacterBoundaries) {
     char one[1];
     CopyToField(one, "x");
     EXPECT_STREQ(one, "");
+    char cleared[4] = "old";
+    CopyToField(cleared, std::string_view{});  // a default view has no data pointer at all
+    EXPECT_STREQ(cleared, "");
 }
 
 TEST(TextUtil, ConvertsBetweenUtf8AndUtf16) {
