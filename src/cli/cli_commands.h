@@ -37,6 +37,9 @@ int RunRefreshCommand(const std::vector<std::string>& args);
 // reason on stderr, when the folder cannot be laid out or its database is refused; a command
 // that only reads (`use`) takes a database that cannot be written.
 bool UseDataFolder(const std::string& chosen, DatabaseUse use);
+// Makes every fetch of the tool go through the proxy set in the data folder `chosen` (empty:
+// the one the environment names), with its password from the secret store.
+void UseProxySetting(const std::string& chosen);
 
 // Opens theStore's database for a command that only reads it: as it is when it cannot be
 // written. False, with the reason on stderr, when it cannot be opened.

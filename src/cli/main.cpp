@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
         if (args[0] != command.name) {
             continue;
         }
+        UseProxySetting(dataFolder.value_or(std::string()));
         if (command.usesDataFolder &&
             !UseDataFolder(dataFolder.value_or(std::string()), command.use)) {
             return 1;

@@ -54,7 +54,13 @@ FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint n
 FetchVerdict ClassifyFetch(const FetchResult& answer, bool feedRead, TimePoint now) {
     FetchVerdict verdict;
     verdict.httpStatus = static_cast<int>(answer.status);
-    if (answer.notModified) {
+    if (answer.proxyFailure != ProxyFailure::kNone) {
+        // The feed is not to blame: its record says the proxy failed, and the 407 that tells a
+        // rejected password apart.
+        verdict.outcome = SourceOutcome::kProxyError;
+        verdict.httpStatus =
+            answer.proxyFailure == ProxyFailure::kCredentialsRejected ? kProxyAuthStatus : 0;
+    } else if (answer.notModified) {
         verdict.outcome = SourceOutcome::kNotModified;
     } else if (answer.ok) {
         verdict.outcome = feedRead ? SourceOutcome::kOk : SourceOutcome::kNotAFeed;

@@ -43,6 +43,9 @@ inline bool TriedAgainLater(FetchDecision decision) {
 FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint now,
                           bool explicitRequest);
 
+// The httpStatus of a kProxyError whose proxy rejected the user and password.
+constexpr int kProxyAuthStatus = 407;
+
 // What one fetch came to.
 struct FetchVerdict {
     SourceOutcome outcome = SourceOutcome::kOk;
