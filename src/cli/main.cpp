@@ -46,20 +46,21 @@ struct Command {
     int (*run)(const std::vector<std::string>&);
     bool usesDataFolder;  // read and opml work without one
     DatabaseUse use;      // export, list and folder only read it
+    bool fetches;         // goes to the network, through the proxy of the settings
 };
 
 constexpr Command kCommands[] = {
-    {"update", RunUpdateCommand, true, DatabaseUse::kReadWrite},
-    {"read", RunReadCommand, false, DatabaseUse::kReadOnly},
-    {"opml", RunOpmlCommand, false, DatabaseUse::kReadOnly},
-    {"export", RunExportCommand, true, DatabaseUse::kReadOnly},
-    {"list", RunListCommand, true, DatabaseUse::kReadOnly},
-    {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
-    {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
-    {"search", RunSearchCommand, true, DatabaseUse::kReadOnly},
-    {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite},
-    {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
-    {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite},
+    {"update", RunUpdateCommand, true, DatabaseUse::kReadWrite, true},
+    {"read", RunReadCommand, false, DatabaseUse::kReadOnly, true},
+    {"opml", RunOpmlCommand, false, DatabaseUse::kReadOnly, true},
+    {"export", RunExportCommand, true, DatabaseUse::kReadOnly, false},
+    {"list", RunListCommand, true, DatabaseUse::kReadOnly, false},
+    {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly, false},
+    {"status", RunStatusCommand, true, DatabaseUse::kReadOnly, false},
+    {"search", RunSearchCommand, true, DatabaseUse::kReadOnly, false},
+    {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite, true},
+    {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite, false},
+    {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite, true},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an
@@ -108,7 +109,9 @@ int main(int argc, char** argv) {
         if (args[0] != command.name) {
             continue;
         }
-        UseProxySetting(dataFolder.value_or(std::string()));
+        if (command.fetches) {
+            UseProxySetting(dataFolder.value_or(std::string()));
+        }
         if (command.usesDataFolder &&
             !UseDataFolder(dataFolder.value_or(std::string()), command.use)) {
             return 1;

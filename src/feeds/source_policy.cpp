@@ -34,7 +34,8 @@ FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint n
         return After(status->retryAfter, now) ? FetchDecision::kSkipDeferred
                                               : FetchDecision::kFetch;
     }
-    if (explicitRequest) {
+    // A proxy that failed says nothing of the source: it is asked again at the next pass.
+    if (explicitRequest || status->outcome == SourceOutcome::kProxyError) {
         return FetchDecision::kFetch;
     }
     if (status->outcome == SourceOutcome::kGone && status->goneCount >= kGoneAnswersToGiveUp) {
@@ -100,6 +101,12 @@ SourceStatus NextStatus(const std::optional<SourceStatus>& previous, std::string
         return status;
     }
     status.lastSuccess = previous ? previous->lastSuccess : std::string();
+    if (verdict.outcome == SourceOutcome::kProxyError) {
+        // Not the source's failure: its counts stay as they were.
+        status.failures = previous ? previous->failures : 0;
+        status.goneCount = previous ? previous->goneCount : 0;
+        return status;
+    }
     const bool counting = previous && !explicitRequest;
     status.failures = (counting ? previous->failures : 0) + 1;
     if (verdict.outcome == SourceOutcome::kGone) {

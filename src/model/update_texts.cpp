@@ -231,7 +231,9 @@ std::string NodeTooltip(const std::string& name, int count, int unread,
 bool FailureMarkShown(const std::vector<SourceStatus>& sources) {
     bool allFailed = !sources.empty();
     for (const SourceStatus& source : sources) {
-        const bool failed = IsFailedOutcome(source.outcome);
+        // A proxy that failed marks no channel: its feeds are not to blame.
+        const bool failed =
+            IsFailedOutcome(source.outcome) && source.outcome != SourceOutcome::kProxyError;
         // A feed the user subscribed to counts on its own, whatever the search found.
         if (failed && source.service.empty()) {
             return true;

@@ -48,5 +48,5 @@ std::string LocalMomentText(const std::string& utcText);
 std::string NodeTooltip(const std::string& name, int count, int unread,
                         const std::vector<SourceStatus>& sources);
 // Whether a channel's warning mark shows: a feed subscribed for it failed, or it has sources
-// and every one of them failed.
+// and every one of them failed (a failure at the proxy counts as none).
 bool FailureMarkShown(const std::vector<SourceStatus>& sources);

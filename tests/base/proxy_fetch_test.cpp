@@ -143,6 +143,14 @@ TEST(ProxyFetch, AProxyThatCannotBeReachedIsNamedInTheSourcesStatus) {
         const FetchVerdict verdict = ClassifyFetch(answer, false, std::chrono::system_clock::now());
         EXPECT_EQ(OutcomeName(verdict.outcome), "proxy-error");
         EXPECT_EQ(OutcomeText(verdict.outcome, verdict.httpStatus), "代理服务器无法连接");
+        // Nor does it count against the source: its failures stay, its back-off does not grow.
+        SourceStatus before;
+        before.outcome = SourceOutcome::kHttpError;
+        before.failures = 4;
+        const SourceStatus after =
+            NextStatus(before, "c", "a", "", verdict, std::chrono::system_clock::now(), "", false);
+        EXPECT_EQ(after.outcome, SourceOutcome::kProxyError);
+        EXPECT_EQ(after.failures, 4);
     }
     EXPECT_EQ(server.HitCount("/feed.xml"), 0);
 }
