@@ -10,8 +10,9 @@
 -- is brought to them when the program opens it: from user_version 0 its tables are rebuilt,
 -- from 1 it gains the feed_validator table, from 2 the index of titles, from 3 the
 -- source_status table, from 4 the read state and the search index, every item it holds
--- counting as read, from 5 its unread items are put in the order of their channels, and from 6
--- its sources count their 410 answers.
+-- counting as read, from 5 its unread items are put in the order of their channels, from 6
+-- its sources count their 410 answers, and from 7 its search index is built again with terms
+-- that fold letter case beyond ASCII and leave out apostrophes.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -174,4 +175,4 @@ CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description
     UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 7;
+PRAGMA user_version = 8;

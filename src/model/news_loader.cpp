@@ -1,5 +1,7 @@
 #include "model/news_loader.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <functional>
 #include <unordered_set>
@@ -33,14 +35,45 @@ std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
     return distinct;
 }
 
+// The IDs of the stored channels that no name of `treeNames` names (ignoring ASCII case, as
+// the database compares channel names): a channel deleted from the tree keeps its items in
+// the database, where adding it again finds them, but a search must not list them.
+std::vector<std::int64_t> ChannelsNotInTree(const CAdoConnection& connection,
+                                            const std::vector<std::string>& treeNames) {
+    std::unordered_set<std::string> inTree;
+    for (const std::string& name : treeNames) {
+        inTree.insert(AsciiLowered(name));
+    }
+    std::vector<std::int64_t> ids;
+    CAdoRecordset channels(connection);
+    if (!channels.Open("select ID, rss_title from channel")) {
+        return ids;
+    }
+    std::int32_t id = 0;
+    char title[kTextBufferSize] = {};
+    while (!channels.IsEOF()) {
+        channels.BindColumn(0, &id, sizeof id, kBindNumber);
+        channels.BindColumn(1, title, sizeof title, kBindText);
+        title[0] = '\0';
+        channels.Fetch();
+        if (inTree.count(AsciiLowered(title)) == 0) {
+            ids.push_back(id);
+        }
+        channels.MoveNext();
+    }
+    return ids;
+}
+
 }  // namespace
 
 // One statement's items, read record by record into buffers bound once for the whole
 // query (bindings accumulate until the recordset closes).
 class CNewsList::ItemRecords {
 public:
-    ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql)
+    ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql,
+                std::function<bool()> stop = {})
         : m_records(connection) {
+        m_records.SetStopCheck(std::move(stop));
         if (!sql || !m_records.Open(*sql)) {
             return;
         }
@@ -188,8 +221,33 @@ std::string NewsStatusText(int count) {
     return "共 " + std::to_string(count) + " 条新闻";
 }
 
-std::string SearchStatusText(int count) {
-    return "搜索到" + std::to_string(count) + "条新闻";
+std::string SearchStatusText(int count, const SearchShortfall& shortfall) {
+    std::string text = "搜索到" + std::to_string(count) + "条新闻";
+    if (shortfall.textCut) {
+        text += "；搜索词太长，只搜索了前 " + std::to_string(kSearchPartLimit) + " 个词（" +
+                std::to_string(kSearchTextLimit) + " 字节以内）";
+    }
+    if (shortfall.reason != 0) {
+        text += "；另有 " + std::to_string(shortfall.unindexed) + " 条新闻未能编入索引，没有搜索：";
+        switch (shortfall.reason & 0xFF) {
+            case SQLITE_FULL:
+                text += "磁盘已满，请腾出空间后再搜索";
+                break;
+            case SQLITE_BUSY:
+            case SQLITE_LOCKED:
+                text += "数据库正被其他程序占用，请稍后再搜索";
+                break;
+            case SQLITE_READONLY:
+            case SQLITE_CANTOPEN:
+            case SQLITE_PERM:
+                text += "数据文件夹只能读取";
+                break;
+            default:
+                text += "数据库出错（错误码 " + std::to_string(shortfall.reason) + "）";
+                break;
+        }
+    }
+    return text;
 }
 
 CNewsList::CNewsList(CFeedStore& store, INewsListListener* listener)
@@ -269,7 +327,8 @@ bool CNewsList::ReplaceRows(std::uint64_t token, std::vector<CNewsRow> rows) {
     return true;
 }
 
-bool CNewsList::RequestSearch(const std::string& typed) {
+bool CNewsList::RequestSearch(const std::string& typed,
+                              std::optional<std::vector<std::string>> treeNames) {
     Invalidate();
     {
         std::lock_guard lock(m_stateMutex);
@@ -285,9 +344,16 @@ bool CNewsList::RequestSearch(const std::string& typed) {
         std::lock_guard lock(m_rowsMutex);
         m_rows.clear();
     }
-    m_thread =
-        std::thread(&CNewsList::RunSearch, this, m_token.load(), SearchMatchExpression(typed));
+    bool cut = false;
+    std::string match = SearchMatchExpression(typed, &cut);
+    m_thread = std::thread(&CNewsList::RunSearch, this, m_token.load(), std::move(match), cut,
+                           std::move(treeNames));
     return true;
+}
+
+SearchShortfall CNewsList::LastSearchShortfall() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_searchShortfall;
 }
 
 void CNewsList::Invalidate() {
@@ -375,20 +441,37 @@ void CNewsList::EndRows(std::uint64_t token, int count, Buffer* refreshed) {
     }
 }
 
-void CNewsList::RunSearch(std::uint64_t token, std::string match) {
+void CNewsList::RunSearch(std::uint64_t token, std::string match, bool textCut,
+                          std::optional<std::vector<std::string>> treeNames) {
     int count = 0;
+    SearchShortfall shortfall;
+    shortfall.textCut = textCut;
     // What storing queued and the indexer has not taken yet is indexed first, so that every
-    // stored item can be found.
-    while (!match.empty() && IsCurrent(token) && IndexQueuedSearchItems(m_store) > 0) {
+    // stored item can be found. What cannot be indexed is counted instead of passed over.
+    int failure = 0;
+    while (!match.empty() && IsCurrent(token) &&
+           IndexQueuedSearchItems(m_store, kIndexBatchSize, &failure) > 0) {
+    }
+    if (failure != 0) {
+        const std::optional<SearchIndexState> index = ReadSearchIndexState(m_store);
+        shortfall.unindexed = index ? index->queued : 0;
+        shortfall.reason = shortfall.unindexed > 0 ? failure : 0;
     }
     if (!match.empty() && IsCurrent(token)) {
-        ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1));
+        const std::vector<std::int64_t> excluded =
+            treeNames ? ChannelsNotInTree(m_store, *treeNames) : std::vector<std::int64_t>{};
+        ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1, excluded),
+                            [this, token] { return !IsCurrent(token); });
         int read = 0;
         count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read, nullptr);
     }
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_searchShortfall = shortfall;
+    }
     Publish(count);
     if (m_listener) {
-        m_listener->ShowStatus(SearchStatusText(count));
+        m_listener->ShowStatus(SearchStatusText(count, shortfall));
     }
     EndLoad(token);
 }

@@ -40,8 +40,18 @@ public:
 
 // "共 24 条新闻": the status line after a load.
 std::string NewsStatusText(int count);
-// "搜索到" + count + "条新闻": the status line after a search.
-std::string SearchStatusText(int count);
+// What a search left out: typed text beyond the query's limits (search_terms.h), and stored
+// items it could not search because they could not be indexed first (a full disk, a lock held
+// past the busy time-out, a file that can only be read), with SQLite's result code of that
+// failure.
+struct SearchShortfall {
+    bool textCut = false;
+    std::int64_t unindexed = 0;
+    int reason = 0;  // 0 when indexing did not fail
+};
+
+// "搜索到" + count + "条新闻": the status line after a search, and what it left out and why.
+std::string SearchStatusText(int count, const SearchShortfall& shortfall = {});
 
 // The news list's state for the whole process: the rows of the channel or folder last
 // clicked, filled by one loader thread at a time from the store's database.
@@ -99,9 +109,15 @@ public:
     bool ReplaceRows(std::uint64_t token, std::vector<CNewsRow> rows);
     // A search of every stored item, of every channel and any age, for the typed text
     // (SearchMatchExpression): the newest 1001 matches at most, newest first, each under its
-    // own channel's name, published as a channel load publishes. Dropped like RequestLoad
-    // while a load is busy. A text that holds nothing to search for lists nothing.
-    bool RequestSearch(const std::string& typed);
+    // own channel's name, published as a channel load publishes. With `treeNames` (the names
+    // of every node of the tree), items of channels the tree no longer holds are left out.
+    // Dropped like RequestLoad while a load is busy; a request or an invalidation stops a
+    // running search's statement at once. A text that holds nothing to search for lists
+    // nothing.
+    bool RequestSearch(const std::string& typed,
+                       std::optional<std::vector<std::string>> treeNames = std::nullopt);
+    // What the last search that ended left out.
+    SearchShortfall LastSearchShortfall() const;
     // Makes the running load stop at its next step. Its rows stay.
     void Invalidate();
 
@@ -142,7 +158,8 @@ private:
     void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names, bool refresh);
     // The end of a channel or folder load: the last publication, or the refresh's rows.
     void EndRows(std::uint64_t token, int count, Buffer* refreshed);
-    void RunSearch(std::uint64_t token, std::string match);
+    void RunSearch(std::uint64_t token, std::string match, bool textCut,
+                   std::optional<std::vector<std::string>> treeNames);
     // A loader's end after its last publication: the listener hears of it unless the load
     // was outdated, then the busy flag is cleared.
     void EndLoad(std::uint64_t token);
@@ -179,6 +196,8 @@ private:
     mutable std::mutex m_stateMutex;
     std::condition_variable m_idle;
     bool m_busy = false;
+    // Written by a search loader before it clears the busy flag; guarded by m_stateMutex.
+    SearchShortfall m_searchShortfall;
 
     // The last loader; touched only by the requesting thread.
     std::thread m_thread;

@@ -258,6 +258,16 @@ constexpr int kGoneCountVersion = 7;
 constexpr char kAddGoneCount[] =
     "ALTER TABLE source_status ADD COLUMN gone_count INTEGER NOT NULL DEFAULT 0";
 
+// Version 7 to 8: search terms fold letter case beyond ASCII (Cyrillic, Greek, accented Latin)
+// and leave out apostrophes. The index removes an item by cutting its text again, so terms
+// cut the old way cannot stay beside the new: the index is emptied and every item queued,
+// to be indexed again in the background (and by the first search that needs it).
+constexpr int kFoldedTermsVersion = 8;
+constexpr char kRequeueSearchIndex[] = R"sql(
+INSERT INTO item_search (item_search) VALUES ('delete-all');
+INSERT OR IGNORE INTO item_search_queue (item_id) SELECT ID FROM item;
+)sql";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -326,6 +336,11 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
                "SELECT count(*) FROM pragma_table_info('source_status') WHERE name = 'gone_count'",
                code, message) &&
         !Exec(db, kAddGoneCount, code, message)) {
+        return false;
+    }
+    // A file that gained the index in this upgrade has it cut the new way already.
+    if (version >= kReadStateAndSearchVersion && version < kFoldedTermsVersion &&
+        !Exec(db, kRequeueSearchIndex, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

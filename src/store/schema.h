@@ -12,7 +12,7 @@
 // ignoring case, and had no index of titles without their apostrophes; version 3 had no
 // source_status table; version 4 had no read state and no search index; version 5 kept the
 // unread items in the order of their IDs.
-constexpr int kSchemaVersion = 7;
+constexpr int kSchemaVersion = 8;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.

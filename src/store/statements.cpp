@@ -309,15 +309,29 @@ std::string SqlMarkAllRead() {
     return "delete from item_unread";
 }
 
-std::string SqlSearchItems(std::string_view matchExpression, int limit) {
+std::string SqlSearchItems(std::string_view matchExpression, int limit,
+                           const std::vector<std::int64_t>& excludedChannels) {
     // The index hands out its keys in the list's order, so the newest `limit` matches are
-    // the first ones it finds; only those are read from the item table.
+    // the first ones it finds; only those are read from the item table. Channels left out
+    // are checked on each match's item row as it comes, so the order still ends the scan.
+    std::string found = "select rowid as found from item_search where item_search match '" +
+                        SqlEscape(matchExpression) + "' order by rowid";
+    if (!excludedChannels.empty()) {
+        std::string ids;
+        for (std::int64_t id : excludedChannels) {
+            ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+        }
+        found =
+            "select item_search.rowid as found from item_search inner join item as matched "
+            "on matched.ID = " +
+            SqlItemIdOfSearchKey("item_search.rowid") + " where item_search match '" +
+            SqlEscape(matchExpression) + "' and matched.rss_channelID not in (" + ids +
+            ") order by item_search.rowid";
+    }
     return "select item.*, channel.rss_title as channel_title, exists (select 1 from item_unread "
            "where " +
-           UnreadRowOfItem() +
-           ") as item_unread from (select rowid as found from "
-           "item_search where item_search match '" +
-           SqlEscape(matchExpression) + "' order by rowid limit " + std::to_string(limit) +
+           UnreadRowOfItem() + ") as item_unread from (" + found + " limit " +
+           std::to_string(limit) +
            ") inner join item on item.ID = " + SqlItemIdOfSearchKey("found") +
            " inner join channel on channel.ID = item.rss_channelID order by found";
 }

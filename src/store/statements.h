@@ -136,8 +136,10 @@ std::string SqlMarkAllRead();
 // The items whose title or description text the search index matches with
 // `matchExpression` (SearchMatchExpression), newest first (newer days first, then those
 // stored later), at most `limit`; every item column, then the channel's name as
-// channel_title and item_unread, 1 for an unread item and 0 for a read one.
-std::string SqlSearchItems(std::string_view matchExpression, int limit);
+// channel_title and item_unread, 1 for an unread item and 0 for a read one. Items of the
+// channels `excludedChannels` names by ID are left out.
+std::string SqlSearchItems(std::string_view matchExpression, int limit,
+                           const std::vector<std::int64_t>& excludedChannels = {});
 
 // The source_status rows (store/source_status.h).
 struct SourceStatus;

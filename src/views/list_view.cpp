@@ -164,8 +164,9 @@ CTD_ListView::~CTD_ListView() {
 }
 
 void CTD_ListView::ShowNode(const CKeywordNode& record, CNodeMap::Handle item) {
-    if (m_refreshing && m_list->IsBusy()) {
-        // A refresh the user did not ask for never drops a request: it is stopped instead.
+    if ((m_refreshing || m_showsSearch) && m_list->IsBusy()) {
+        // A refresh the user did not ask for never drops a request, nor does a search that
+        // is still running: it is stopped instead.
         ShowNodeWhenIdle(record, item);
         return;
     }
@@ -264,7 +265,7 @@ void CTD_ListView::ShowNodeWhenIdle(const CKeywordNode& record, CNodeMap::Handle
 void CTD_ListView::ShowSearch(const QString& typed) {
     const std::string text = typed.toStdString();
     RunWhenIdle([this, text] {
-        if (m_list->RequestSearch(text)) {
+        if (m_list->RequestSearch(text, m_nodes.AllNames())) {
             m_model->SetPublished(0);
             m_showsSearch = true;
         }

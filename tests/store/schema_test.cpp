@@ -10,6 +10,7 @@
 #include "store/data_folder.h"
 #include "store/schema.h"
 #include "store/search_index.h"
+#include "store/search_terms.h"
 #include "store/source_status.h"
 #include "store/sqlite_handle.h"
 #include "store/statements.h"
@@ -421,4 +422,37 @@ TEST(DatabaseUpgrade, ASourceGivenUpByOneGoneAnswerIsAskedAgain) {
     EXPECT_EQ(DecideFetch(gone, answered + std::chrono::hours(23), false),
               FetchDecision::kSkipBackOff);
     EXPECT_EQ(DecideFetch(gone, answered + std::chrono::hours(24), false), FetchDecision::kFetch);
+}
+
+// Search terms now fold letter case beyond ASCII and drop apostrophes: a file of the version
+// before has its index emptied and every item queued again, so that the next search finds an
+// old item by its folded words and removing one leaves the index in step.
+TEST(DatabaseUpgrade, TheSearchIndexIsBuiltAgainWithFoldedTerms) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v7.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'World');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_description, rss_pubDate) VALUES"
+            " (1, 1, 'Москва сегодня', '', '2030-01-02'), (2, 1, 'Don''t stop', '', '2030-01-01');"
+            "DELETE FROM item_search_queue WHERE item_id = 2;");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"7"}}));
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_search_queue ORDER BY item_id"),
+              (Rows{{"1"}, {"2"}}));
+    while (IndexQueuedSearchItems(store) > 0) {
+    }
+    const auto found = [&store](const char* typed) {
+        CAdoRecordset records(store);
+        EXPECT_TRUE(records.Open(SqlSearchItems(SearchMatchExpression(typed), 10)));
+        return records.GetRecordCount();
+    };
+    EXPECT_EQ(found("москва"), 1);
+    EXPECT_EQ(found("dont"), 1);
+    EXPECT_EQ(store.Execute("DELETE FROM item WHERE ID = 1"), 1);
+    EXPECT_EQ(found("москва"), 0);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_search_queue"), (Rows{{"0"}}));
 }
