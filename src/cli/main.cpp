@@ -38,6 +38,8 @@ constexpr char kUsage[] =
     "                        fetch one channel's sources once more, the gone and failing\n"
     "                        ones too, and store its new news\n"
     "  mark-read NAME        mark every item of a channel or folder read\n"
+    "  star ID | unstar ID   star an item, or take its star off, by the id list and\n"
+    "                        search print (list 星标新闻 lists the starred items)\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
@@ -59,6 +61,8 @@ constexpr Command kCommands[] = {
     {"search", RunSearchCommand, true, DatabaseUse::kReadOnly},
     {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite},
     {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
+    {"star", RunStarCommand, true, DatabaseUse::kReadWrite},
+    {"unstar", RunUnstarCommand, true, DatabaseUse::kReadWrite},
     {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite},
 };
 

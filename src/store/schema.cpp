@@ -258,6 +258,21 @@ constexpr int kGoneCountVersion = 7;
 constexpr char kAddGoneCount[] =
     "ALTER TABLE source_status ADD COLUMN gone_count INTEGER NOT NULL DEFAULT 0";
 
+// Version 7 to 8: the starred items, in a table of their own (as in data/schema.sql); no item
+// row changes. A file rebuilt from version 0 has them from the current schema already.
+constexpr int kStarVersion = 8;
+constexpr char kAddStars[] = R"sql(
+CREATE TABLE IF NOT EXISTS item_star (
+    item_id INTEGER PRIMARY KEY  -- item.ID
+);
+CREATE TRIGGER IF NOT EXISTS item_star_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_star WHERE item_id = old.ID;
+END;
+CREATE TRIGGER IF NOT EXISTS item_star_update AFTER UPDATE OF ID ON item BEGIN
+    UPDATE item_star SET item_id = new.ID WHERE item_id = old.ID;
+END;
+)sql";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -326,6 +341,9 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
                "SELECT count(*) FROM pragma_table_info('source_status') WHERE name = 'gone_count'",
                code, message) &&
         !Exec(db, kAddGoneCount, code, message)) {
+        return false;
+    }
+    if (version < kStarVersion && !Exec(db, kAddStars, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -185,7 +185,7 @@ TEST_F(ReaderWindow, NewAndOpenDocumentDoNotLoadASecondTree) {
     const int items = static_cast<int>(Tree()->Nodes().Handles().size());
     Frame()->CommandAction(ID_FILE_NEW)->trigger();
     EXPECT_EQ(static_cast<int>(Tree()->Nodes().Handles().size()), items);
-    EXPECT_EQ(Tree()->topLevelItemCount(), 1);
+    EXPECT_EQ(Tree()->topLevelItemCount(), 2);  // 星标新闻 and the root
 }
 
 TEST_F(ReaderWindow, ClosingWhileLoadingAndCountingSavesTheSettingsPromptly) {
