@@ -14,8 +14,9 @@
 
 namespace {
 
-// 足球 (ID 1) holds three news of today and one of a month ago, weather (ID 2) one of
-// yesterday, and a channel no node names one starred item; every item unread.
+// 足球 (ID 1) holds three news of today and one of three days ago, weather (ID 2) one of
+// yesterday, and a channel no node names one starred item, older than any list keeps; every
+// item unread.
 class Stars : public TreeEditing {
 protected:
     void SetUp() override {
@@ -25,8 +26,9 @@ protected:
                 "(3, 'gone');"
                 "insert into item (ID, rss_channelID, rss_title, rss_pubDate) values "
                 "(1, 1, '开幕', date('now')), (2, 1, '球迷', date('now')), "
-                "(3, 1, '比赛', date('now')), (4, 1, '旧闻', date('now', '-30 days')), "
-                "(5, 2, 'Sunny', date('now', '-1 days')), (6, 3, 'Orphan', date('now'));"
+                "(3, 1, '比赛', date('now')), (4, 1, '旧闻', date('now', '-3 days')), "
+                "(5, 2, 'Sunny', date('now', '-1 days')), "
+                "(6, 3, 'Orphan', date('now', '-400 days'));"
                 "insert into item_star (item_id) values (6);");
     }
 
@@ -55,10 +57,12 @@ protected:
         return g_pListView->model()->headerData(row, Qt::Vertical).toString();
     }
     static bool Bold(int row) { return Cell(row).data(Qt::FontRole).value<QFont>().bold(); }
+    // Makes `row` the current and only selected row, then gives the list the focus (which
+    // shows the current row's page).
     static void Select(int row) {
-        g_pListView->setFocus();
         g_pListView->selectionModel()->setCurrentIndex(
             Cell(row), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        g_pListView->setFocus();
     }
     static void ClickStarColumn(int row) {
         QHeaderView* header = g_pListView->verticalHeader();
@@ -123,9 +127,9 @@ TEST_F(Stars, StarsAreSetByKeyClickAndMenuAndListedAboveTheTree) {
 
     // Every channel and age, the newest first, each under its own channel.
     OpenOn(Tree()->StarredItem(), 3);
-    EXPECT_EQ(Titles(), QStringList({QString::fromUtf8("开幕"), QStringLiteral("Orphan"),
-                                     QString::fromUtf8("旧闻")}));
-    EXPECT_EQ(Cell(1, 2).data().toString(), QStringLiteral("gone"));
+    EXPECT_EQ(Titles(), QStringList({QString::fromUtf8("开幕"), QString::fromUtf8("旧闻"),
+                                     QStringLiteral("Orphan")}));
+    EXPECT_EQ(Cell(2, 2).data().toString(), QStringLiteral("gone"));
     EXPECT_EQ(Star(2), QString::fromUtf8("★"));
     EXPECT_NE(Cell(0, 0).data(Qt::BackgroundRole), Cell(2, 0).data(Qt::BackgroundRole));
     QTest::mouseClick(g_pListView->viewport(), Qt::LeftButton, {},
