@@ -38,8 +38,9 @@ constexpr char kUsage[] =
     "                        fetch one channel's sources once more, the gone and failing\n"
     "                        ones too, and store its new news\n"
     "  mark-read NAME        mark every item of a channel or folder read\n"
-    "  star ID | unstar ID   star an item, or take its star off, by the id list and\n"
-    "                        search print (list 星标新闻 lists the starred items)\n"
+    "  star ID               star an item, by the id list and search print (list 星标新闻\n"
+    "                        lists the starred items)\n"
+    "  unstar ID             take an item's star off\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
