@@ -31,6 +31,9 @@ int RunFolderCommand(const std::vector<std::string>& args);
 int RunStatusCommand(const std::vector<std::string>& args);
 int RunSubscribeCommand(const std::vector<std::string>& args);
 int RunRefreshCommand(const std::vector<std::string>& args);
+// star ID and unstar ID: the item of that database ID (as list and search print it).
+int RunStarCommand(const std::vector<std::string>& args);
+int RunUnstarCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the
@@ -53,7 +56,7 @@ void PrintChannelLine(const std::string& keyword, const KeywordProgress& counts)
 void PrintReport(const EngineReport& report);
 
 // The rows of a news list as `list` prints them: one object per row with the six columns'
-// texts and whether the item was read.
+// texts, whether the item was read, its database ID and whether it is starred.
 nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows);
 
 // The line on stderr for a tree file that could not be read. The tool only reads the tree,

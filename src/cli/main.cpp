@@ -38,6 +38,9 @@ constexpr char kUsage[] =
     "                        fetch one channel's sources once more, the gone and failing\n"
     "                        ones too, and store its new news\n"
     "  mark-read NAME        mark every item of a channel or folder read\n"
+    "  star ID               star an item, by the id list and search print (list 星标新闻\n"
+    "                        lists the starred items)\n"
+    "  unstar ID             take an item's star off\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
@@ -60,6 +63,8 @@ constexpr Command kCommands[] = {
     {"search", RunSearchCommand, true, DatabaseUse::kReadOnly, false},
     {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite, true},
     {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite, false},
+    {"star", RunStarCommand, true, DatabaseUse::kReadWrite, false},
+    {"unstar", RunUnstarCommand, true, DatabaseUse::kReadWrite, false},
     {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite, true},
 };
 

@@ -15,6 +15,7 @@
 #include "feeds/pacing.h"
 #include "model/news_row.h"
 #include "store/keyword_tree_file.h"
+#include "store/statements.h"
 
 class CFeedStore;
 
@@ -37,6 +38,10 @@ public:
         static_cast<void>(rows);
     }
 };
+
+// The name of the node above the tree that lists every starred item (NODE_STARRED), in the
+// tree and on the command line.
+inline constexpr char kStarredNodeName[] = "星标新闻";
 
 // "共 24 条新闻": the status line after a load.
 std::string NewsStatusText(int count);
@@ -93,9 +98,11 @@ public:
     // request is dropped (the user clicks again). Otherwise empties the rows and starts the
     // channel loader for a NODE_KEY (its name is the channel) or the folder loader for a
     // NODE_FOLDER with `folderNames`, the names of every node below it, depth first in tree
-    // order. Any other node type (the empty space below the tree) loads nothing and publishes
-    // the count 0 with its status. `listMode` (model/list_mode.h) chooses the items;
-    // kListModeBook reads none. Returns whether a loader started.
+    // order; NODE_STARRED lists every starred item of every channel and any date, newest
+    // first, each under its own channel's name, as a search does. Any other node type (the
+    // empty space below the tree) loads nothing and publishes the count 0 with its status.
+    // `listMode` (model/list_mode.h) chooses the items; kListModeBook reads none. Returns whether a
+    // loader started.
     bool RequestLoad(const CKeywordNode& node, int listMode,
                      std::vector<std::string> folderNames = {});
     // Reads the rows of a channel or folder again, as RequestLoad does, in the background,
@@ -120,10 +127,18 @@ public:
     SearchShortfall LastSearchShortfall() const;
     // Makes the running load stop at its next step. Its rows stay.
     void Invalidate();
+    // Whether the loads and refreshes requested from now on list only unread items (a search
+    // lists every match). A refresh keeps the rows it finds listed, read or not, so that the
+    // list does not lose the row the user just read; a load starts afresh. Any thread.
+    void SetUnreadOnly(bool unreadOnly) { m_unreadOnly = unreadOnly; }
+    bool UnreadOnly() const { return m_unreadOnly; }
 
     // Notes as read every unread row `which` picks; returns the indexes of those rows. Any
     // thread; `which` runs under the rows' lock and must not call back into the list.
     std::vector<int> MarkRowsRead(const std::function<bool(const CNewsRow&)>& which);
+    // Lets `change` alter each row (its read state or star); returns the indexes of the rows
+    // for which it returned true. Any thread, under the rows' lock, as MarkRowsRead.
+    std::vector<int> ChangeRows(const std::function<bool(CNewsRow&)>& change);
 
     bool IsBusy() const;
     // Blocks until no loader runs. A window thread that must keep serving the listener's
@@ -154,8 +169,11 @@ private:
     // nothing, or while a load is busy (then `*busy` is set).
     bool StartLoader(const CKeywordNode& node, int listMode, std::vector<std::string> folderNames,
                      bool refresh, bool* busy);
-    void RunChannel(std::uint64_t token, int mode, std::string name, bool refresh);
-    void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names, bool refresh);
+    void RunChannel(std::uint64_t token, int mode, ItemFilter filter, std::string name,
+                    bool refresh);
+    void RunFolder(std::uint64_t token, int mode, ItemFilter filter, std::vector<std::string> names,
+                   bool refresh);
+    void RunStarred(std::uint64_t token, ItemFilter filter, bool refresh);
     // The end of a channel or folder load: the last publication, or the refresh's rows.
     void EndRows(std::uint64_t token, int count, Buffer* refreshed);
     void RunSearch(std::uint64_t token, std::string match, bool textCut,
@@ -172,7 +190,9 @@ private:
     int ReadRows(std::uint64_t token, ItemRecords& records, const std::vector<std::string>& names,
                  const UnreadItems* unread, std::unordered_set<std::string>* listed, int count,
                  int* read, Buffer* refreshed);
-    Plan MakePlan(int mode) const;
+    Plan MakePlan(int mode, ItemFilter filter) const;
+    // The filter of a load or refresh requested now: a refresh keeps the rows listed.
+    ItemFilter FilterOfRequest(bool refresh) const;
     bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
     int Append(CNewsRow row);
     void Publish(int count);
@@ -186,6 +206,7 @@ private:
     // Bumped by every request and invalidation; a loader runs while it still holds the
     // value it started with.
     std::atomic<std::uint64_t> m_token{0};
+    std::atomic<bool> m_unreadOnly{false};
 
     // The row store, in display order; guarded by m_rowsMutex for every append and read.
     mutable std::mutex m_rowsMutex;

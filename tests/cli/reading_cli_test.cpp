@@ -58,7 +58,7 @@ protected:
     nlohmann::ordered_json Json(const std::vector<std::string>& args) {
         const ProcessResult run = Cli(args, m_folder.Path());
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        return nlohmann::ordered_json::parse(run.out);
+        return ListedRows(run.out);
     }
 
     static nlohmann::ordered_json Row(sys_days date, const std::string& title,
