@@ -14,6 +14,7 @@
 
 #include "feeds/pacing.h"
 #include "model/news_row.h"
+#include "model/news_status_text.h"
 #include "store/keyword_tree_file.h"
 #include "store/statements.h"
 
@@ -42,21 +43,6 @@ public:
 // The name of the node above the tree that lists every starred item (NODE_STARRED), in the
 // tree and on the command line.
 inline constexpr char kStarredNodeName[] = "星标新闻";
-
-// "共 24 条新闻": the status line after a load.
-std::string NewsStatusText(int count);
-// What a search left out: typed text beyond the query's limits (search_terms.h), and stored
-// items it could not search because they could not be indexed first (a full disk, a lock held
-// past the busy time-out, a file that can only be read), with SQLite's result code of that
-// failure.
-struct SearchShortfall {
-    bool textCut = false;
-    std::int64_t unindexed = 0;
-    int reason = 0;  // 0 when indexing did not fail
-};
-
-// "搜索到" + count + "条新闻": the status line after a search, and what it left out and why.
-std::string SearchStatusText(int count, const SearchShortfall& shortfall = {});
 
 // The news list's state for the whole process: the rows of the channel or folder last
 // clicked, filled by one loader thread at a time from the store's database.
