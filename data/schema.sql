@@ -12,8 +12,8 @@
 -- source_status table, from 4 the read state and the search index, every item it holds
 -- counting as read, from 5 its unread items are put in the order of their channels, from 6
 -- its sources count their 410 answers, from 7 its search index is built again with terms
--- that fold letter case beyond ASCII and leave out apostrophes, and from 8 it gains the
--- item_star table.
+-- that fold letter case beyond ASCII and leave out apostrophes, from 8 it gains the
+-- item_star table, and from 9 the channel_cleaned table.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -189,4 +189,13 @@ CREATE TRIGGER item_star_update AFTER UPDATE OF ID ON item BEGIN
     UPDATE item_star SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 9;
+-- Per channel, the day before which the last clean-up removed its old news: an item dated
+-- before it is not stored again, so that news removed while its feed still carries it does
+-- not come back as new. Kept by channel ID, never by title: a recurring title of a later day
+-- still arrives.
+CREATE TABLE channel_cleaned (
+    channel_id INTEGER PRIMARY KEY,  -- channel.ID
+    before_day DATE NOT NULL         -- YYYY-MM-DD
+);
+
+PRAGMA user_version = 10;

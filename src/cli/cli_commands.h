@@ -34,6 +34,8 @@ int RunRefreshCommand(const std::vector<std::string>& args);
 // star ID and unstar ID: the item of that database ID (as list and search print it).
 int RunStarCommand(const std::vector<std::string>& args);
 int RunUnstarCommand(const std::vector<std::string>& args);
+// clean DAYS [--keep-unread]: the news older than DAYS days removed, the file compacted.
+int RunCleanCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the

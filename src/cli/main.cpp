@@ -41,6 +41,10 @@ constexpr char kUsage[] =
     "  star ID               star an item, by the id list and search print (list 星标新闻\n"
     "                        lists the starred items)\n"
     "  unstar ID             take an item's star off\n"
+    "  clean DAYS [--keep-unread]\n"
+    "                        remove the news older than DAYS days (starred items, and\n"
+    "                        with --keep-unread unread ones, are kept) and compact the\n"
+    "                        database\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
@@ -65,6 +69,7 @@ constexpr Command kCommands[] = {
     {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite, false},
     {"star", RunStarCommand, true, DatabaseUse::kReadWrite, false},
     {"unstar", RunUnstarCommand, true, DatabaseUse::kReadWrite, false},
+    {"clean", RunCleanCommand, true, DatabaseUse::kReadWrite, false},
     {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite, true},
 };
 

@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
+#include <iterator>
+
 #include "store/ado_error.h"
 
 namespace {
@@ -96,4 +99,20 @@ std::string DatabaseFailureEnglish(std::string_view adoError) {
     }
     return "the database could not do it (SQLite error " + std::to_string(parts.code) +
            "): try again, and if it keeps happening, check the data folder";
+}
+
+std::string ByteSizeText(long long bytes) {
+    if (bytes < 1024) {
+        return std::to_string(bytes < 0 ? 0 : bytes) + " 字节";
+    }
+    const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1024;
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
 }

@@ -11,3 +11,7 @@
 std::string DatabaseFailureText(std::string_view adoError);
 // In plain English, for quillon-cli: "the disk is full: free some space, then ...".
 std::string DatabaseFailureEnglish(std::string_view adoError);
+
+// A size in bytes as the window shows it: "512 字节", "830.0 KB", "12.5 MB", "2.9 GB" (units of
+// 1024); a negative size reads as 0.
+std::string ByteSizeText(long long bytes);

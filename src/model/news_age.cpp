@@ -159,6 +159,12 @@ void DateDaysBefore(int n, int* year, int* month, int* day) {
     *day = date.day;
 }
 
+AccessDate CleanCutoffDay(int n) {
+    AccessDate day;
+    DateDaysBefore(n, &day.year, &day.month, &day.day);
+    return day;
+}
+
 std::string NewsDateText(int year, int month, int day, int status) {
     if (status == kNewsDateNull) {
         return {};

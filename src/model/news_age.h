@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/sql_text.h"
+
 // The age of a news item on the local calendar: day counting, the category of a date, the
 // category names and colour slots, the date n days before today and the date text shown to
 // the user.
@@ -68,6 +70,8 @@ int CategoryColourSlot(NewsAge age);
 // The local calendar date `n` days before today into *year, *month, *day (none may be null).
 // n = 0 gives today; a negative n is taken as 0.
 void DateDaysBefore(int n, int* year, int* month, int* day);
+// The same day as a statement's date: the cut-off of a clean-up of news older than `n` days.
+AccessDate CleanCutoffDay(int n);
 
 // The date as the list and the item page show it, "%y年%m月%d日" as strftime writes it (for
 // example "06年11月06日") when `status` is kNewsDateValid; empty for kNewsDateNull; "Invalid

@@ -32,6 +32,13 @@ public:
 
     // "自动更新间隔（分钟）": minutes between timed updates; 0 turns them off.
     static constexpr IntKey kUpdateIntervalMinutes{"update.interval_minutes", 30, 0, 1440};
+    // "自动清理：删除早于 N 天的新闻" (off unless turned on), its N, and "保留未读新闻" (on).
+    static constexpr IntKey kAutoClean{"clean.auto", 0, 0, 1};
+    static constexpr IntKey kCleanDays{"clean.days", 90, 1, 36500};
+    static constexpr IntKey kCleanKeepUnread{"clean.keep_unread", 1, 0, 1};
+    // The local day (YYYY-MM-DD) of the last automatic clean-up: it runs once a day at most,
+    // since compacting rewrites the whole file.
+    static constexpr TextKey kLastAutoCleanDay{"clean.last_auto_day", ""};
 
     int Get(const IntKey& key) const;
     void Set(const IntKey& key, int value);  // brought into the key's range

@@ -283,6 +283,17 @@ CREATE TRIGGER IF NOT EXISTS item_star_update AFTER UPDATE OF ID ON item BEGIN
 END;
 )sql";
 
+// Version 9 to 10: the day before which a clean-up removed a channel's old news, so that an
+// item it removed is not stored again while the channel's feed still carries it (as in
+// data/schema.sql); no item row changes.
+constexpr int kCleanedVersion = 10;
+constexpr char kAddChannelCleaned[] = R"sql(
+CREATE TABLE IF NOT EXISTS channel_cleaned (
+    channel_id INTEGER PRIMARY KEY,  -- channel.ID
+    before_day DATE NOT NULL
+);
+)sql";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -359,6 +370,9 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
         return false;
     }
     if (version < kStarVersion && !Exec(db, kAddStars, code, message)) {
+        return false;
+    }
+    if (version < kCleanedVersion && !Exec(db, kAddChannelCleaned, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -14,7 +14,7 @@
 // unread items in the order of their IDs; version 6 did not count a source's 410 answers;
 // version 7 cut search terms without folding case beyond ASCII; version 8 had no item_star
 // table.
-constexpr int kSchemaVersion = 9;
+constexpr int kSchemaVersion = 10;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.

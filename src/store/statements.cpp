@@ -85,8 +85,13 @@ std::string SqlInsertItem(const ItemValues& item) {
 
 std::string SqlInsertNewItem(const ItemValues& item) {
     const ItemKey key{item.title, item.guid, item.link, item.description};
+    // An item dated before the channel's last clean-up was removed by it, or would have been:
+    // it is not stored again as new.
     return "insert into item " + ItemColumns() + " select " + ItemValueList(item) +
-           " where not exists (select ID from item where " + SameItem(key, item.channelId) + ")";
+           " where not exists (select ID from item where " + SameItem(key, item.channelId) +
+           ") and not exists (select 1 from channel_cleaned where channel_id = " +
+           std::to_string(item.channelId) + " and before_day > " + AccessDateLiteral(item.pubDate) +
+           ")";
 }
 
 std::string SqlSelectOpmlByKey(std::string_view keyword) {

@@ -55,7 +55,8 @@ struct ItemValues {
 std::string SqlInsertItem(const ItemValues& item);
 // Inserts the item unless its channel holds the same item (see ItemKey), in one statement,
 // so that two storing threads can never both add it: Execute gives 1 when it was stored, 0
-// when it was there already.
+// when it was there already, or when it is dated before the day the channel's last clean-up
+// kept (see channel_cleaned).
 std::string SqlInsertNewItem(const ItemValues& item);
 
 // select * from opml where opml_key='K'

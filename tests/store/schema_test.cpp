@@ -497,3 +497,27 @@ TEST(DatabaseUpgrade, AFileWithoutStarsGainsThemAndKeepsEveryRow) {
     EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1"),
               (Rows{{"2"}, {"30"}}));
 }
+
+// A data.dat of the build before clean-ups gains the empty table of cleaned channels and keeps
+// every row, its stars and its read state.
+TEST(DatabaseUpgrade, AFileWithoutCleanUpsGainsTheirRecordAndKeepsEveryRow) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v9.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+            "VALUES (1, 1, 'one', '2006-05-10'), (2, 1, 'two', '2006-05-11');"
+            "DELETE FROM item_unread WHERE item_id = 2;"
+            "INSERT INTO item_star (item_id) VALUES (1);");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"9"}}));
+    const Rows items = QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID");
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID"), items);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread"), (Rows{{"1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_star"), (Rows{{"1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM channel_cleaned"), (Rows{{"0"}}));
+}
