@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QThread>
 
+#include "app/clean_commands.h"
 #include "app/database_upgrade.h"
 #include "app/main_frame.h"
 #include "app/qt_translations.h"
@@ -16,6 +17,7 @@
 #include "feeds/services_config.h"
 #include "feeds/update_engine.h"
 #include "model/update_texts.h"
+#include "store/news_cleanup.h"
 #include "store/proxy_settings.h"
 #include "views/app_icons.h"
 #include "views/command_ids.h"
@@ -194,6 +196,14 @@ void CQuillonApp::RunSettingsDialog() {
     }
     CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), resultTexts, m_frame.get());
     dialog.SetProxyPassword(m_proxy.Current().password);
+    const std::string database = theStore.ConnectionString();
+    dialog.SetDatabaseSize(DatabaseFileSize(database));
+    CCleanCommands clean(*m_frame);
+    connect(&dialog, &CTD_SysDlg::CleanNowRequested, &dialog,
+            [&dialog, &clean, &database](int days, bool keepUnread) {
+                clean.CleanNow(&dialog, days, keepUnread);
+                dialog.SetDatabaseSize(DatabaseFileSize(database));
+            });
     const bool confirmed = dialog.exec() == QDialog::Accepted;
     ApplyUpdateInterval();
     // Written at once, so that a file that cannot be written is heard of while it can be

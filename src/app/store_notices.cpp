@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QThread>
 
+#include "app/clean_commands.h"
 #include "app/main_frame.h"
 #include "model/database_texts.h"
 #include "model/update_texts.h"
@@ -60,6 +61,7 @@ void ShowEngineReport(const EngineReport& report) {
                 }
                 if (report.kind == EngineReport::kUpdateDone) {
                     g_pMainFrame->ShowUpdateDone(report.tally);
+                    CCleanCommands(*g_pMainFrame).AutoCleanAfterUpdate();
                 } else {
                     g_pMainFrame->ShowUpdateProgress(report.tally);
                 }

@@ -1,5 +1,6 @@
 #include "dialogs/sys_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -14,6 +15,7 @@
 #include "base/text_util.h"
 #include "dialogs/colour_dialog.h"
 #include "dialogs/proxy_group.h"
+#include "model/database_texts.h"
 #include "model/update_texts.h"
 #include "store/proxy_settings.h"
 
@@ -94,6 +96,7 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
     m_proxy = new CProxyGroup(group);
     m_proxy->Show(LoadProxySetting(m_moreSettings));
     rows->addWidget(m_proxy, row++, 0, 1, 3);
+    rows->addWidget(AddCleanGroup(group), row++, 0, 1, 3);
     m_message = new QLabel(group);
     m_message->setWordWrap(true);
     m_message->hide();
@@ -102,6 +105,39 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     m_colours->setFocus();
+}
+
+QGroupBox* CTD_SysDlg::AddCleanGroup(QWidget* parent) {
+    auto* clean = new QGroupBox(QString::fromUtf8("清理旧新闻"), parent);
+    m_autoClean = new QCheckBox(QString::fromUtf8("自动清理：删除早于"), clean);
+    m_autoClean->setChecked(m_moreSettings.Get(CAppSettings::kAutoClean) != 0);
+    m_cleanDays = AddNumberEdit(m_moreSettings.Get(CAppSettings::kCleanDays));
+    m_cleanDays->setParent(clean);
+    m_keepUnread = new QCheckBox(QString::fromUtf8("保留未读新闻"), clean);
+    m_keepUnread->setChecked(m_moreSettings.Get(CAppSettings::kCleanKeepUnread) != 0);
+    auto* starsNote = new QLabel(QString::fromUtf8("星标新闻总是保留。"), clean);
+    m_databaseSize = new QLabel(clean);
+    m_cleanNow = new QPushButton(QString::fromUtf8("立即清理…"), clean);
+    connect(m_cleanNow, &QPushButton::clicked, this, [this] {
+        const CAppSettings::IntKey& days = CAppSettings::kCleanDays;
+        const int value = SettingFromText(m_cleanDays->text(), days.minimum, days.maximum);
+        m_cleanDays->setText(QString::number(value));
+        emit CleanNowRequested(value, m_keepUnread->isChecked());
+    });
+    auto* rows = new QGridLayout(clean);
+    rows->addWidget(m_autoClean, 0, 0);
+    rows->addWidget(m_cleanDays, 0, 1);
+    rows->addWidget(new QLabel(QString::fromUtf8("天的新闻"), clean), 0, 2);
+    rows->addWidget(m_keepUnread, 1, 0);
+    rows->addWidget(starsNote, 1, 1, 1, 2);
+    rows->addWidget(m_databaseSize, 2, 0);
+    rows->addWidget(m_cleanNow, 2, 1, 1, 2);
+    return clean;
+}
+
+void CTD_SysDlg::SetDatabaseSize(std::int64_t bytes) {
+    m_databaseSize->setText(QString::fromUtf8("数据库大小：") +
+                            QString::fromStdString(ByteSizeText(bytes)));
 }
 
 QLineEdit* CTD_SysDlg::AddNumberEdit(int value) {
@@ -132,6 +168,8 @@ std::vector<CTD_SysDlg::RangeFix> CTD_SysDlg::OutOfRange() const {
         {m_items, "新闻每页条目", "条", CSysData::kMinItemsPerPage, CSysData::kMaxItemsPerPage},
         {m_interval, "自动更新间隔", "分钟", CAppSettings::kUpdateIntervalMinutes.minimum,
          CAppSettings::kUpdateIntervalMinutes.maximum},
+        {m_cleanDays, "自动清理", "天", CAppSettings::kCleanDays.minimum,
+         CAppSettings::kCleanDays.maximum},
     };
     std::vector<RangeFix> fixes;
     for (const Field& field : fields) {
@@ -181,6 +219,11 @@ void CTD_SysDlg::accept() {
     const CAppSettings::IntKey& interval = CAppSettings::kUpdateIntervalMinutes;
     m_moreSettings.Set(interval,
                        SettingFromText(m_interval->text(), interval.minimum, interval.maximum));
+    const CAppSettings::IntKey& cleanDays = CAppSettings::kCleanDays;
+    m_moreSettings.Set(cleanDays,
+                       SettingFromText(m_cleanDays->text(), cleanDays.minimum, cleanDays.maximum));
+    m_moreSettings.Set(CAppSettings::kAutoClean, m_autoClean->isChecked() ? 1 : 0);
+    m_moreSettings.Set(CAppSettings::kCleanKeepUnread, m_keepUnread->isChecked() ? 1 : 0);
     // A name that is not in the table keeps the engine as it was.
     const std::string typed = m_engine->currentText().toStdString();
     for (int index = 0; index < CSysData::kEngineCount; ++index) {

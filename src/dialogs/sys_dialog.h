@@ -12,7 +12,9 @@
 #include "store/sys_data.h"
 
 class CProxyGroup;
+class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,9 +28,12 @@ class QPushButton;
 // 最大为 36500 天") and leaves the dialog open for the next OK; the note goes once the user
 // has edited every value into range. Below them, "网络代理" (CProxyGroup): OK stores it
 // in `moreSettings` but for its password, which the caller keeps (ProxyPassword); a manual
-// proxy without host or with a port out of range is not stored and says why, as above. Colours show
-// in the list as they are chosen; Cancel here puts back the colours the dialog opened with, so only
-// OK keeps them. Window thread only.
+// proxy without host or with a port out of range is not stored and says why, as above. Below
+// it, "清理旧新闻": 自动清理：删除早于 N 天的新闻 and 保留未读新闻 (stored by OK in
+// `moreSettings`, N brought into range as the numbers above), the database's size, and
+// 立即清理…, which asks the caller (CleanNowRequested) with the N and the choice shown. Colours
+// show in the list as they are chosen; Cancel here puts back the colours the dialog opened with, so
+// only OK keeps them. Window thread only.
 class CTD_SysDlg : public QDialog {
     Q_OBJECT
 public:
@@ -45,6 +50,13 @@ public:
     QLineEdit* IntervalEdit() const { return m_interval; }    // "自动更新间隔（分钟）"
     QLabel* ServiceResults() const { return m_results; }
     CProxyGroup* ProxyGroup() const { return m_proxy; }
+    QCheckBox* AutoCleanBox() const { return m_autoClean; }
+    QLineEdit* CleanDaysEdit() const { return m_cleanDays; }
+    QCheckBox* KeepUnreadBox() const { return m_keepUnread; }
+    QLabel* DatabaseSizeLabel() const { return m_databaseSize; }
+    QPushButton* CleanNowButton() const { return m_cleanNow; }
+    // Shows the database's size, "数据库大小：12.5 MB" (set before exec and after a clean-up).
+    void SetDatabaseSize(std::int64_t bytes);
     // The proxy's password, which the settings file never holds: shown as the dialog opens
     // (set before exec), and what the user left in it.
     void SetProxyPassword(const std::string& password);
@@ -61,12 +73,18 @@ public:
     // Why the last OK left the dialog open: the values it brought into range.
     QLabel* Message() const { return m_message; }
 
+signals:
+    // 立即清理… was pressed with these values shown (N brought into range).
+    void CleanNowRequested(int days, bool keepUnread);
+
 public slots:
     void accept() override;
     void reject() override;
 
 private:
     QLineEdit* AddNumberEdit(int value);
+    // The group "清理旧新闻" with its controls.
+    QGroupBox* AddCleanGroup(QWidget* parent);
     // An edit whose value is outside its range: the value it is brought to, and the text
     // that says so ("新闻保留时间 最大为 36500 天").
     struct RangeFix {
@@ -92,4 +110,9 @@ private:
     QLineEdit* m_interval = nullptr;
     QLabel* m_results = nullptr;
     CProxyGroup* m_proxy = nullptr;
+    QCheckBox* m_autoClean = nullptr;
+    QLineEdit* m_cleanDays = nullptr;
+    QCheckBox* m_keepUnread = nullptr;
+    QLabel* m_databaseSize = nullptr;
+    QPushButton* m_cleanNow = nullptr;
 };
