@@ -80,6 +80,7 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
                         "select name from sqlite_master where type = 'table' and name not like "
                         "'item_search_%' order by name"),
               (Rows{{"channel"},
+                    {"channel_cleaned"},
                     {"feed_validator"},
                     {"item"},
                     {"item_search"},
