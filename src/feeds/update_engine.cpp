@@ -8,6 +8,7 @@
 #include "feeds/feed_storer.h"
 #include "feeds/feed_validators.h"
 #include "feeds/rss_reader.h"
+#include "feeds/search_indexer.h"
 #include "feeds/search_url.h"
 #include "feeds/source_policy.h"
 #include "store/ado_recordset.h"
@@ -504,6 +505,7 @@ void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus&
 
 void UpdateEngine::SaveStatus(const SourceStatus& status) {
     std::string failure;
+    const CSearchIndexer::Storing storing(m_store.Indexer());
     if (!SaveSourceStatus(m_store, status, &failure)) {
         StopStoring(failure);
     }
@@ -563,8 +565,10 @@ bool UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
     if (m_storeFailed) {
         return false;  // storing stopped for this run
     }
+    std::optional<CSearchIndexer::Storing> storing(m_store.Indexer());
     const StoreOutcome outcome =
         StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
+    storing.reset();
     *itemsStored = outcome.itemsStored;
     if (outcome.itemsStored > 0) {
         m_store.NotifyNewsStored();

@@ -135,6 +135,11 @@ int IndexQueuedItems(sqlite3* db, int limit) {
 }
 
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit) {
+    return IndexQueuedSearchItems(connection, limit, limit, [] { return false; });
+}
+
+int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
+                           const std::function<bool()>& giveWay) {
     const std::shared_ptr<SqlitePool> pool = connection.GetConnection();
     int code = 0;
     std::string message;
@@ -146,7 +151,18 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit) {
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         return -1;
     }
-    const int indexed = IndexQueuedItems(db, limit);
+    int indexed = 0;
+    for (;;) {
+        const int taken = IndexQueuedItems(db, std::min(chunk, limit - indexed));
+        if (taken < 0) {
+            indexed = -1;
+            break;
+        }
+        indexed += taken;
+        if (taken == 0 || indexed >= limit || giveWay()) {
+            break;
+        }
+    }
     if (indexed < 0 || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return -1;
