@@ -10,8 +10,9 @@
 -- is brought to them when the program opens it: from user_version 0 its tables are rebuilt,
 -- from 1 it gains the feed_validator table, from 2 the index of titles, from 3 the
 -- source_status table, from 4 the read state and the search index, every item it holds
--- counting as read, from 5 its unread items are put in the order of their channels, and from 6
--- its sources count their 410 answers.
+-- counting as read, from 5 its unread items are put in the order of their channels, from 6
+-- its sources count their 410 answers, and from 7 storing an item adds its unread row with a
+-- plain insert.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -121,7 +122,7 @@ CREATE TABLE item_unread (
     PRIMARY KEY (channel_id, pub_date, item_id)
 ) WITHOUT ROWID;
 CREATE TRIGGER item_unread_insert AFTER INSERT ON item BEGIN
-    INSERT OR REPLACE INTO item_unread (item_id, channel_id, pub_date)
+    INSERT OR IGNORE INTO item_unread (item_id, channel_id, pub_date)
         VALUES (new.ID, ifnull(new.rss_channelID, 0), ifnull(new.rss_pubDate, ''));
 END;
 CREATE TRIGGER item_unread_delete AFTER DELETE ON item BEGIN
@@ -174,4 +175,4 @@ CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description
     UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 7;
+PRAGMA user_version = 8;

@@ -192,6 +192,10 @@ std::string SearchStatusText(int count) {
     return "搜索到" + std::to_string(count) + "条新闻";
 }
 
+std::string IndexingStatusText(std::int64_t count) {
+    return "正在为 " + std::to_string(count) + " 条新闻建立索引…";
+}
+
 CNewsList::CNewsList(CFeedStore& store, INewsListListener* listener)
     : m_store(store), m_listener(listener) {}
 
@@ -378,7 +382,13 @@ void CNewsList::EndRows(std::uint64_t token, int count, Buffer* refreshed) {
 void CNewsList::RunSearch(std::uint64_t token, std::string match) {
     int count = 0;
     // What storing queued and the indexer has not taken yet is indexed first, so that every
-    // stored item can be found.
+    // stored item can be found. A queue of more than a batch takes long enough to be said.
+    if (!match.empty() && m_listener) {
+        const std::optional<SearchIndexState> index = ReadSearchIndexState(m_store);
+        if (index && index->queued > kIndexBatchSize) {
+            m_listener->ShowStatus(IndexingStatusText(index->queued));
+        }
+    }
     while (!match.empty() && IsCurrent(token) && IndexQueuedSearchItems(m_store) > 0) {
     }
     if (!match.empty() && IsCurrent(token)) {

@@ -42,6 +42,8 @@ public:
 std::string NewsStatusText(int count);
 // "搜索到" + count + "条新闻": the status line after a search.
 std::string SearchStatusText(int count);
+// "正在为 n 条新闻建立索引…": the status line while a search first indexes a large queue.
+std::string IndexingStatusText(std::int64_t count);
 
 // The news list's state for the whole process: the rows of the channel or folder last
 // clicked, filled by one loader thread at a time from the store's database.

@@ -258,6 +258,18 @@ constexpr int kGoneCountVersion = 7;
 constexpr char kAddGoneCount[] =
     "ALTER TABLE source_status ADD COLUMN gone_count INTEGER NOT NULL DEFAULT 0";
 
+// Version 7 to 8: storing an item adds its unread row with a plain insert. A replacing insert
+// cost a conflict check that deletes (with the recursive triggers every handle turns on) for a
+// row that can only be there with the same values; nothing stored changes.
+constexpr int kCheapUnreadTriggerVersion = 8;
+constexpr char kCheapUnreadTrigger[] = R"sql(
+DROP TRIGGER item_unread_insert;
+CREATE TRIGGER item_unread_insert AFTER INSERT ON item BEGIN
+    INSERT OR IGNORE INTO item_unread (item_id, channel_id, pub_date)
+        VALUES (new.ID, ifnull(new.rss_channelID, 0), ifnull(new.rss_pubDate, ''));
+END;
+)sql";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -326,6 +338,10 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
                "SELECT count(*) FROM pragma_table_info('source_status') WHERE name = 'gone_count'",
                code, message) &&
         !Exec(db, kAddGoneCount, code, message)) {
+        return false;
+    }
+    // Every earlier file has the replacing trigger by now: of its own or of the step to 6.
+    if (version < kCheapUnreadTriggerVersion && !Exec(db, kCheapUnreadTrigger, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

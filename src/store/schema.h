@@ -11,8 +11,9 @@
 // version 1 had no feed_validator table; version 2 kept item titles unique per channel
 // ignoring case, and had no index of titles without their apostrophes; version 3 had no
 // source_status table; version 4 had no read state and no search index; version 5 kept the
-// unread items in the order of their IDs.
-constexpr int kSchemaVersion = 7;
+// unread items in the order of their IDs; version 6 did not count a source's 410 answers;
+// version 7 added an unread row with a replacing insert.
+constexpr int kSchemaVersion = 8;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.
