@@ -22,9 +22,11 @@ std::string WithoutApostrophes(std::string_view text) {
     return out;
 }
 
+// Text, never NULL: an empty view may carry a null pointer, which SQLite would bind as NULL,
+// where the statement text always wrote ''.
 void BindText(sqlite3_stmt* statement, int index, std::string_view text) {
-    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
-                      SQLITE_TRANSIENT);
+    sqlite3_bind_text(statement, index, text.empty() ? "" : text.data(),
+                      static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 }  // namespace
