@@ -505,7 +505,6 @@ void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus&
 
 void UpdateEngine::SaveStatus(const SourceStatus& status) {
     std::string failure;
-    const CSearchIndexer::Storing storing(m_store.Indexer());
     if (!SaveSourceStatus(m_store, status, &failure)) {
         StopStoring(failure);
     }
@@ -536,6 +535,7 @@ void UpdateEngine::HandOff(StoreJob job) {
 void UpdateEngine::StoreFeedProc() {
     StoreJob job = std::exchange(m_handoff, StoreJob());
     m_handoffLock.Release();
+    const CSearchIndexer::Storing storing(m_store.Indexer());  // items, outcome, validators
     for (StoreShare& share : job.shares) {
         int stored = 0;
         const bool whole = StoreAndCount(*job.reader, share.keyword, job.pauseAfterItem, job.stop,
@@ -565,10 +565,8 @@ bool UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
     if (m_storeFailed) {
         return false;  // storing stopped for this run
     }
-    std::optional<CSearchIndexer::Storing> storing(m_store.Indexer());
     const StoreOutcome outcome =
         StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
-    storing.reset();
     *itemsStored = outcome.itemsStored;
     if (outcome.itemsStored > 0) {
         m_store.NotifyNewsStored();
