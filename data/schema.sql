@@ -11,8 +11,9 @@
 -- from 1 it gains the feed_validator table, from 2 the index of titles, from 3 the
 -- source_status table, from 4 the read state and the search index, every item it holds
 -- counting as read, from 5 its unread items are put in the order of their channels, from 6
--- its sources count their 410 answers, and from 7 storing an item adds its unread row with a
--- plain insert.
+-- its sources count their 410 answers, from 7 its search index is built again with terms
+-- that fold letter case beyond ASCII and leave out apostrophes, from 8 it gains the
+-- item_star table, and from 9 storing an item adds its unread row with a plain insert.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -175,4 +176,17 @@ CREATE TRIGGER item_search_update AFTER UPDATE OF ID, rss_title, rss_description
     UPDATE item_search_queue SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 8;
+-- The items the user starred, one row each: kept until the star is taken off or the item is
+-- deleted (the trigger below). A table of its own, so that starring writes no item row and
+-- the starred list reads only its own rows and their items.
+CREATE TABLE item_star (
+    item_id INTEGER PRIMARY KEY  -- item.ID
+);
+CREATE TRIGGER item_star_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_star WHERE item_id = old.ID;
+END;
+CREATE TRIGGER item_star_update AFTER UPDATE OF ID ON item BEGIN
+    UPDATE item_star SET item_id = new.ID WHERE item_id = old.ID;
+END;
+
+PRAGMA user_version = 10;

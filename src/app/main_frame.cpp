@@ -15,6 +15,7 @@
 #include "app/quillon_doc.h"
 #include "app/reading_commands.h"
 #include "app/subscription_commands.h"
+#include "app/unread_filter_commands.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
 #include "model/list_mode.h"
@@ -126,6 +127,7 @@ void CMainFrame::CreateMenus() {
     // N and Space are the list's and the tree's own keys, not the window's: a window-wide
     // letter would be taken from every text field of a page in the browser pane.
     AddCommand(edit, Utf8("下一条未读\tN"), ID_NEXT_UNREAD);
+    AddCommand(edit, Utf8("只看未读"), ID_UNREAD_ONLY);
 
     QMenu* help = menuBar()->addMenu(Utf8("帮助(&H)"));
     AddCommand(help, Utf8("系统设置"), ID_SYSTEM_SETTINGS);
@@ -188,6 +190,7 @@ void CMainFrame::CreateClient() {
     m_listSplitter->addWidget(NewListView(g_nListMode.load()));
     m_listSplitter->addWidget(m_htmlView);
     m_listSplitter->setStretchFactor(1, 1);
+    m_unreadFilter = new CUnreadFilterCommands(*this, *m_searchBar, *CommandAction(ID_UNREAD_ONLY));
 
     m_layout = new CLayoutMemory(theStore.MoreSettings(), m_listSplitter, m_treeView, this);
     m_notifier = new CNewsNotifier(this);
@@ -231,6 +234,7 @@ CTD_ListView* CMainFrame::NewListView(int mode) {
     connect(list, &CTD_ListView::PageReady, m_htmlView, &CTD_HtmlView::WriteHtml);
     connect(list, &CTD_ListView::LinkOpened, m_htmlView, &CTD_HtmlView::Navigate2);
     connect(list, &CTD_ListView::ItemRead, m_treeView, &CTD_TreeView::RefreshCounts);
+    connect(list, &CTD_ListView::StarsChanged, m_treeView, &CTD_TreeView::RecountStarred);
     connect(list, &CTD_ListView::NextUnreadRequested, m_reading, &CReadingCommands::ShowNextUnread);
     connect(list, &CTD_ListView::LoadEnded, m_reading, &CReadingCommands::OnListLoadEnded);
     connect(list, &CTD_ListView::PageRoomWanted, this, &CMainFrame::GivePageRoom);
@@ -267,7 +271,7 @@ void CMainFrame::ReloadList() {
     auto* list = qobject_cast<CTD_ListView*>(ListPlace());
     QTreeWidgetItem* item = m_treeView->currentItem();
     if (list != nullptr && item != nullptr) {
-        list->Reload(m_treeView->Lookup(item), CTD_TreeView::HandleOf(item));
+        list->Reload(m_treeView->ListedRecord(item), CTD_TreeView::HandleOf(item));
     }
 }
 
@@ -287,6 +291,7 @@ void CMainFrame::InitialUpdate() {
     g_hRootItem = m_treeView->RootItem();
     m_htmlView->OnInitialUpdate();
     m_searchBar->OnInitialUpdate();
+    m_unreadFilter->ShowSetting();
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
     }
@@ -448,6 +453,8 @@ void CMainFrame::OnCommand(int commandId) {
         case ID_NEXT_UNREAD:
             m_reading->ShowNextUnread();
             break;
+        case ID_UNREAD_ONLY:
+            break;  // the check entry's own toggle does it (CUnreadFilterCommands)
         case ID_EDIT_FIND:
             m_searchBar->FocusSearch();
             break;

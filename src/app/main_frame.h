@@ -17,6 +17,7 @@ class CNewsNotifier;
 class CPrintCommands;
 class CReadingCommands;
 class CSubscriptionCommands;
+class CUnreadFilterCommands;
 class CTD_FormView;
 class CTD_HtmlView;
 class CTD_LeftFormView;
@@ -143,6 +144,7 @@ private:
     CNewsNotifier* m_notifier = nullptr;
     CReadingCommands* m_reading = nullptr;
     CSubscriptionCommands* m_subscriptions = nullptr;
+    CUnreadFilterCommands* m_unreadFilter = nullptr;
     CMainStatusBar* m_status = nullptr;
     CPrintCommands* m_print = nullptr;
     CFocusCommands* m_focus = nullptr;

@@ -16,6 +16,7 @@
 #include "feeds/services_config.h"
 #include "feeds/update_engine.h"
 #include "model/update_texts.h"
+#include "store/proxy_settings.h"
 #include "views/app_icons.h"
 #include "views/command_ids.h"
 #include "views/external_browser.h"
@@ -83,7 +84,12 @@ bool CQuillonApp::InitInstance() {
         }
     });
     m_frame->SetRecentFiles(m_recentFiles);
+    // Before the first update starts, and before the browser loads a page.
+    const QString proxyNote = m_proxy.Start(theStore.StartDirectory());
     m_frame->InitialUpdate();
+    if (!proxyNote.isEmpty()) {
+        m_frame->SetStatusText(proxyNote);
+    }
     ApplyUpdateInterval();
     m_frame->show();
     return true;
@@ -186,14 +192,19 @@ void CQuillonApp::RunSettingsDialog() {
     for (const auto& result : results) {
         resultTexts.push_back(ServiceResultText(result));
     }
-    const bool confirmed =
-        CTD_SysDlg(theStore.Settings(), theStore.MoreSettings(), resultTexts, m_frame.get())
-            .exec() == QDialog::Accepted;
+    CTD_SysDlg dialog(theStore.Settings(), theStore.MoreSettings(), resultTexts, m_frame.get());
+    dialog.SetProxyPassword(m_proxy.Current().password);
+    const bool confirmed = dialog.exec() == QDialog::Accepted;
     ApplyUpdateInterval();
     // Written at once, so that a file that cannot be written is heard of while it can be
     // mended, not only as the window closes.
     if (confirmed) {
         theStore.SaveSettings();
+        FetchProxy proxy = LoadProxySetting(theStore.MoreSettings());
+        proxy.password = dialog.ProxyPassword();
+        if (const QString note = m_proxy.Change(proxy); !note.isEmpty()) {
+            m_frame->SetStatusText(note);
+        }
     }
     const CSysData& after = theStore.Settings();
     // The list shown is read again with the new retention period.

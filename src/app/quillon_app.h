@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/proxy_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/worker_group.h"
 
@@ -66,6 +67,7 @@ private:
     QString m_documentPath;
     QTimer m_updateTimer;
     // Threads that open the update page in the user's browser.
+    CProxyCommands m_proxy;
     WorkerGroup m_openers;
     std::atomic<int> m_openersRunning{0};
 };

@@ -97,6 +97,6 @@ void CReadingCommands::EndSearch() {
         return;
     }
     QTreeWidgetItem* item = m_tree.currentItem();
-    g_pListView->ShowNodeWhenIdle(m_tree.Lookup(item),
+    g_pListView->ShowNodeWhenIdle(m_tree.ListedRecord(item),
                                   item ? CTD_TreeView::HandleOf(item) : CNodeMap::kNoItem);
 }

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "feeds/services_config.h"
@@ -52,6 +53,9 @@ CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
             [this] { emit ListModeRequested(kListModeAll); });
     connect(AddButton(kToday, "今日"), &QPushButton::clicked, this,
             [this] { emit ListModeRequested(kListModeToday); });
+    QPushButton* unreadOnly = AddButton(kUnreadOnly, "只看未读");
+    unreadOnly->setCheckable(true);
+    connect(unreadOnly, &QPushButton::toggled, this, &CTD_FormView::UnreadOnlyToggled);
     connect(AddButton(kNewspaper, "报纸"), &QPushButton::clicked, this,
             [this] { emit ListModeRequested(kListModeBook); });
 
@@ -72,6 +76,11 @@ CTD_FormView::CTD_FormView(QWidget* parent) : QWidget(parent) {
 void CTD_FormView::FocusSearch() {
     m_search->setFocus(Qt::ShortcutFocusReason);
     m_search->selectAll();
+}
+
+void CTD_FormView::ShowUnreadOnly(bool unreadOnly) {
+    const QSignalBlocker quiet(m_buttons[kUnreadOnly]);
+    m_buttons[kUnreadOnly]->setChecked(unreadOnly);
 }
 
 void CTD_FormView::Search(bool again) {

@@ -11,22 +11,23 @@ class QTimer;
 // The search bar, the row above the news list: four portal buttons that ask for a portal's
 // home page in the browser pane, an address edit with "转到" (Enter does the same),
 // 总列表 / 今日 / 报纸, which ask for the news-list place to show the full list, today's news
-// or the newspaper view, and the field that searches the stored news: it asks for a search
-// once typing pauses for kSearchDelayMs (Enter at once), and Esc or emptying it asks for the
-// list it replaced. Window thread only.
+// or the newspaper view, the toggle 只看未读 (only unread news in the lists), and the field that
+// searches the stored news: it asks for a search once typing pauses for kSearchDelayMs (Enter at
+// once), and Esc or emptying it asks for the list it replaced. Window thread only.
 class CTD_FormView : public QWidget {
     Q_OBJECT
 public:
     // Control ids of the bar's buttons.
     enum Control : int {
-        kAllNews = 1002,    // "总列表"
-        kToday = 1003,      // "今日"
-        kNewspaper = 1004,  // "报纸"
-        kBaidu = 1005,      // "百度"
-        kGoogle = 1006,     // "Google"
-        kSohu = 1007,       // "搜狐"
-        kYahoo = 1008,      // "雅虎"
-        kGo = 1009,         // "转到"
+        kAllNews = 1002,     // "总列表"
+        kToday = 1003,       // "今日"
+        kNewspaper = 1004,   // "报纸"
+        kBaidu = 1005,       // "百度"
+        kGoogle = 1006,      // "Google"
+        kSohu = 1007,        // "搜狐"
+        kYahoo = 1008,       // "雅虎"
+        kGo = 1009,          // "转到"
+        kUnreadOnly = 1010,  // "只看未读" (a toggle)
     };
 
     explicit CTD_FormView(QWidget* parent = nullptr);
@@ -42,6 +43,8 @@ public:
     QPushButton* Button(int controlId) const;
     // Puts the keyboard focus in the search field, its text selected (Ctrl+F).
     void FocusSearch();
+    // Shows the 只看未读 toggle pressed or not, without asking for anything.
+    void ShowUnreadOnly(bool unreadOnly);
 
     static const char kAddressStart[];
     static const char kSearchPlaceholder[];
@@ -56,6 +59,8 @@ signals:
     void SearchRequested(const QString& text);
     // The search is over: the list it replaced again.
     void SearchCleared();
+    // The user turned 只看未读 on or off.
+    void UnreadOnlyToggled(bool unreadOnly);
 
 protected:
     // Enter on the bar or any of its controls but the search field opens the typed address.

@@ -165,11 +165,83 @@ void SetOptions(CURL* easy, const std::string& wireUrl, const FetchLimits& limit
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
 }
 
+void SetRoute(CURL* easy, const ProxyRoute& route) {
+    // An empty proxy keeps libcurl from taking one from the environment; a proxy set here
+    // serves every host, the environment's no_proxy having been applied by RouteFor.
+    curl_easy_setopt(easy, CURLOPT_PROXY, route.address.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
+    if (!route.user.empty()) {
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, route.user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, route.password.c_str());
+    }
+}
+
+// Whether a SOCKS proxy's failure is the server's, relayed: the proxy answered, but could not
+// reach the server the address names.
+bool RelayedServerFailure(long proxyError) {
+    switch (proxyError) {
+        case CURLPX_REPLY_CONNECTION_REFUSED:
+        case CURLPX_REPLY_HOST_UNREACHABLE:
+        case CURLPX_REPLY_NETWORK_UNREACHABLE:
+        case CURLPX_REPLY_TTL_EXPIRED:
+        case CURLPX_RESOLVE_HOST:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CredentialsFailure(long proxyError) {
+    return proxyError == CURLPX_USER_REJECTED || proxyError == CURLPX_NO_AUTH ||
+           proxyError == CURLPX_LONG_USER || proxyError == CURLPX_LONG_PASSWD;
+}
+
+// What the proxy had to do with a failed transfer. A server's own answer (a 502 the proxy
+// relays, a refusal a SOCKS proxy reports) is the server's failure, not the proxy's.
+ProxyFailure ProxyFailureOf(CURL* easy, CURLcode outcome, long status, bool viaProxy) {
+    if (outcome == CURLE_COULDNT_RESOLVE_PROXY) {
+        return ProxyFailure::kUnreachable;
+    }
+    if (!viaProxy) {
+        return ProxyFailure::kNone;
+    }
+    long tunnelStatus = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
+    // A tunnel's answer is always the proxy's: some proxies answer a wrong password with 401.
+    if (status == 407 || tunnelStatus == 407 || tunnelStatus == 401) {
+        return ProxyFailure::kCredentialsRejected;
+    }
+    if (outcome == CURLE_OK) {
+        return ProxyFailure::kNone;
+    }
+    // Through a proxy, the only connection the program makes is to the proxy.
+    curl_off_t connected = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+    if (outcome == CURLE_COULDNT_CONNECT ||
+        (outcome == CURLE_OPERATION_TIMEDOUT && connected == 0)) {
+        return ProxyFailure::kUnreachable;
+    }
+    if (outcome == CURLE_PROXY) {
+        long proxyError = CURLPX_OK;
+        curl_easy_getinfo(easy, CURLINFO_PROXY_ERROR, &proxyError);
+        return CredentialsFailure(proxyError)     ? ProxyFailure::kCredentialsRejected
+               : RelayedServerFailure(proxyError) ? ProxyFailure::kNone
+                                                  : ProxyFailure::kUnreachable;
+    }
+    // A tunnel the proxy would not open: refused outright (4xx), or the server could not be
+    // reached (5xx, the server's failure).
+    return tunnelStatus >= 400 && tunnelStatus < 500 ? ProxyFailure::kUnreachable
+                                                     : ProxyFailure::kNone;
+}
+
 // Fills in what the finished transfer came to: status, charset, validators, and whether it
 // delivered a document.
-void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional,
+void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional, bool viaProxy,
               const char* errorBuffer, FetchResult* result) {
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result->status);
+    if (!result->abandoned) {
+        result->proxyFailure = ProxyFailureOf(easy, outcome, result->status, viaProxy);
+    }
     result->retryAfter = AnswerHeader(easy, "Retry-After");
     const char* contentType = nullptr;
     curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
@@ -182,6 +254,8 @@ void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional,
         result->error = "body over the size limit";
     } else if (outcome != CURLE_OK) {
         result->error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(outcome);
+    } else if (result->proxyFailure != ProxyFailure::kNone) {
+        result->error = "the proxy asks for a user and password (HTTP 407)";
     } else if (result->status == 304 && conditional) {
         result->notModified = true;
         result->error = "not modified";
@@ -248,6 +322,13 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
     BodySink sink{&result.body, options.limits.maxBodyBytes};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     SetOptions(easy.get(), wireUrl, options.limits, &sink, errorBuffer);
+    const ProxyRoute route = RouteFor(options.proxy ? *options.proxy : ProcessProxy(), url);
+    if (route.unusable) {
+        result.error = "the proxy has no host or no port";
+        result.proxyFailure = ProxyFailure::kUnreachable;
+        return result;
+    }
+    SetRoute(easy.get(), route);
     const HeaderList conditional = ConditionalHeaders(options.conditional);
     if (conditional) {
         curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, conditional.get());
@@ -279,6 +360,7 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
             }
         }
     }
-    Conclude(easy.get(), outcome, sink.tooLarge, conditional != nullptr, errorBuffer, &result);
+    Conclude(easy.get(), outcome, sink.tooLarge, conditional != nullptr, route.ViaProxy(),
+             errorBuffer, &result);
     return result;
 }

@@ -6,9 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/fetch_proxy.h"
+
 // Every fetch of a feed or an OPML list goes through FetchUrl: http and https only,
 // redirects followed, compressed bodies accepted, time-outs and a body cap, and a stop
-// flag that abandons the transfer within a tenth of a second.
+// flag that abandons the transfer within a tenth of a second. It goes through the proxy of
+// the process (see fetch_proxy.h) unless the options name another.
 
 struct FetchLimits {
     std::chrono::milliseconds connectTimeout{15'000};
@@ -41,6 +44,18 @@ struct FetchOptions {
     // If-Modified-Since: a server whose document has not changed then answers 304 without
     // it. A value over kMaxValidatorBytes or with a control character is not sent.
     FetchValidators conditional;
+    // The proxy settings for this fetch; null for the process's (ProcessProxy).
+    const FetchProxy* proxy = nullptr;
+};
+
+// A fetch that failed at the proxy rather than at the server.
+enum class ProxyFailure {
+    kNone,
+    // The proxy's name does not resolve, it refuses the connection or does not answer in
+    // time, or it refuses to carry the request (a manual proxy without host or port too).
+    kUnreachable,
+    // It asks for a user and password (407), or rejects the ones sent.
+    kCredentialsRejected,
 };
 
 struct FetchResult {
@@ -58,6 +73,9 @@ struct FetchResult {
     FetchValidators validators;
     // The Retry-After header of the last answer, as it came ("" where it sent none).
     std::string retryAfter;
+    // Why a fetch through a proxy failed at the proxy; kNone otherwise (a server's failure
+    // relayed by the proxy among them).
+    ProxyFailure proxyFailure = ProxyFailure::kNone;
 };
 
 FetchResult FetchUrl(std::string_view url, const FetchOptions& options = {});

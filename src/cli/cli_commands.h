@@ -31,12 +31,18 @@ int RunFolderCommand(const std::vector<std::string>& args);
 int RunStatusCommand(const std::vector<std::string>& args);
 int RunSubscribeCommand(const std::vector<std::string>& args);
 int RunRefreshCommand(const std::vector<std::string>& args);
+// star ID and unstar ID: the item of that database ID (as list and search print it).
+int RunStarCommand(const std::vector<std::string>& args);
+int RunUnstarCommand(const std::vector<std::string>& args);
 
 // Lays out the data folder `chosen` (empty: the one the environment names, see
 // DefaultDataFolder) from the installed template and points theStore at it. False, with the
 // reason on stderr, when the folder cannot be laid out or its database is refused; a command
 // that only reads (`use`) takes a database that cannot be written.
 bool UseDataFolder(const std::string& chosen, DatabaseUse use);
+// Makes every fetch of the tool go through the proxy set in the data folder `chosen` (empty:
+// the one the environment names), with its password from the secret store.
+void UseProxySetting(const std::string& chosen);
 
 // Opens theStore's database for a command that only reads it: as it is when it cannot be
 // written. False, with the reason on stderr, when it cannot be opened.
@@ -50,7 +56,7 @@ void PrintChannelLine(const std::string& keyword, const KeywordProgress& counts)
 void PrintReport(const EngineReport& report);
 
 // The rows of a news list as `list` prints them: one object per row with the six columns'
-// texts and whether the item was read.
+// texts, whether the item was read, its database ID and whether it is starred.
 nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows);
 
 // The line on stderr for a tree file that could not be read. The tool only reads the tree,

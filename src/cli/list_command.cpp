@@ -1,5 +1,5 @@
-// quillon-cli list NAME [--today]: a channel's or folder's news as the list shows it; and
-// quillon-cli mark-read NAME: a channel's or folder's news marked read.
+// quillon-cli list NAME [--today]: a channel's or folder's news as the list shows it (星标新闻:
+// every starred item); and quillon-cli mark-read NAME: a channel's or folder's news marked read.
 
 #include <algorithm>
 #include <cstdio>
@@ -103,6 +103,8 @@ nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows) {
         fields["author"] = row.author;
         fields["source"] = row.source;
         fields["read"] = row.read;
+        fields["id"] = row.itemId;
+        fields["starred"] = row.starred;
         out.push_back(std::move(fields));
     }
     return out;
@@ -126,7 +128,16 @@ int RunListCommand(const std::vector<std::string>& args) {
         return 2;
     }
     theStore.LoadSettings();
-    const std::optional<Target> target = OpenAndFind(*name, DatabaseUse::kReadOnly);
+    std::optional<Target> target;
+    if (*name == kStarredNodeName) {
+        // The node above the tree: its name is taken before any channel's of the same name.
+        if (!OpenDatabaseForReading()) {
+            return 1;
+        }
+        target = Target{CKeywordNode::NewNode(kStarredNodeName, NODE_STARRED), {}};
+    } else {
+        target = OpenAndFind(*name, DatabaseUse::kReadOnly);
+    }
     if (!target) {
         return 1;
     }

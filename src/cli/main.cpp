@@ -38,6 +38,9 @@ constexpr char kUsage[] =
     "                        fetch one channel's sources once more, the gone and failing\n"
     "                        ones too, and store its new news\n"
     "  mark-read NAME        mark every item of a channel or folder read\n"
+    "  star ID               star an item, by the id list and search print (list 星标新闻\n"
+    "                        lists the starred items)\n"
+    "  unstar ID             take an item's star off\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
     "  folder                print the data folder's path\n";
 
@@ -46,20 +49,23 @@ struct Command {
     int (*run)(const std::vector<std::string>&);
     bool usesDataFolder;  // read and opml work without one
     DatabaseUse use;      // export, list and folder only read it
+    bool fetches;         // goes to the network, through the proxy of the settings
 };
 
 constexpr Command kCommands[] = {
-    {"update", RunUpdateCommand, true, DatabaseUse::kReadWrite},
-    {"read", RunReadCommand, false, DatabaseUse::kReadOnly},
-    {"opml", RunOpmlCommand, false, DatabaseUse::kReadOnly},
-    {"export", RunExportCommand, true, DatabaseUse::kReadOnly},
-    {"list", RunListCommand, true, DatabaseUse::kReadOnly},
-    {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly},
-    {"status", RunStatusCommand, true, DatabaseUse::kReadOnly},
-    {"search", RunSearchCommand, true, DatabaseUse::kReadOnly},
-    {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite},
-    {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite},
-    {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite},
+    {"update", RunUpdateCommand, true, DatabaseUse::kReadWrite, true},
+    {"read", RunReadCommand, false, DatabaseUse::kReadOnly, true},
+    {"opml", RunOpmlCommand, false, DatabaseUse::kReadOnly, true},
+    {"export", RunExportCommand, true, DatabaseUse::kReadOnly, false},
+    {"list", RunListCommand, true, DatabaseUse::kReadOnly, false},
+    {"folder", RunFolderCommand, true, DatabaseUse::kReadOnly, false},
+    {"status", RunStatusCommand, true, DatabaseUse::kReadOnly, false},
+    {"search", RunSearchCommand, true, DatabaseUse::kReadOnly, false},
+    {"refresh", RunRefreshCommand, true, DatabaseUse::kReadWrite, true},
+    {"mark-read", RunMarkReadCommand, true, DatabaseUse::kReadWrite, false},
+    {"star", RunStarCommand, true, DatabaseUse::kReadWrite, false},
+    {"unstar", RunUnstarCommand, true, DatabaseUse::kReadWrite, false},
+    {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite, true},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an
@@ -107,6 +113,9 @@ int main(int argc, char** argv) {
     for (const Command& command : kCommands) {
         if (args[0] != command.name) {
             continue;
+        }
+        if (command.fetches) {
+            UseProxySetting(dataFolder.value_or(std::string()));
         }
         if (command.usesDataFolder &&
             !UseDataFolder(dataFolder.value_or(std::string()), command.use)) {

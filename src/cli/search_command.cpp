@@ -1,14 +1,19 @@
 // quillon-cli search TEXT [--json]: the stored news that hold a text, as the window's search
 // lists them.
 
+#include <sqlite3.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "model/news_loader.h"
+#include "store/keyword_tree_file.h"
 #include "store/search_index.h"
+#include "store/search_terms.h"
 
 namespace {
 
@@ -19,6 +24,40 @@ void PrintRows(const std::vector<CNewsRow>& rows) {
         std::printf("%s\t%s\t%s\t%s%s\n", row.categoryName, row.dateText, row.channel,
                     row.read ? "" : "* ", row.title.c_str());
     }
+}
+
+// What the search left out, on stderr: the rows printed are still every match it could find.
+void PrintShortfall(const SearchShortfall& shortfall) {
+    if (shortfall.textCut) {
+        std::fprintf(stderr,
+                     "quillon-cli: only the first %d words (up to %zu bytes) of the text were "
+                     "searched for\n",
+                     kSearchPartLimit, kSearchTextLimit);
+    }
+    if (shortfall.reason == 0 || shortfall.unindexed == 0) {
+        return;
+    }
+    const char* why = "the database failed";
+    switch (shortfall.reason & 0xFF) {
+        case SQLITE_FULL:
+            why = "the disk is full; free some space and search again";
+            break;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            why = "another program holds the database; search again later";
+            break;
+        case SQLITE_READONLY:
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+            why = "the data folder can only be read";
+            break;
+        default:
+            break;
+    }
+    std::fprintf(stderr,
+                 "quillon-cli: %lld stored items could not be added to the search index and were "
+                 "not searched: %s\n",
+                 static_cast<long long>(shortfall.unindexed), why);
 }
 
 }  // namespace
@@ -64,9 +103,21 @@ int RunSearchCommand(const std::vector<std::string>& args) {
             return 1;
         }
     }
+    // The window leaves out the news of channels deleted from the tree; so does the command,
+    // where there is a tree to tell them by.
+    std::optional<std::vector<std::string>> treeNames;
+    const std::string treePath = theStore.DataPath("document/keywordlist.xml");
+    std::error_code error;
+    if (std::filesystem::exists(treePath, error)) {
+        std::optional<TreeFileDamage> damage;
+        std::vector<std::string> names = ReadChannelKeywords(treePath, &damage);
+        if (!damage) {
+            treeNames = std::move(names);
+        }
+    }
     CNewsList list(theStore);
     list.pacing().SetEnabled(false);
-    list.RequestSearch(*text);
+    list.RequestSearch(*text, std::move(treeNames));
     list.WaitUntilIdle();
     const std::vector<CNewsRow> rows = list.Rows();
     if (json) {
@@ -75,11 +126,6 @@ int RunSearchCommand(const std::vector<std::string>& args) {
     } else {
         PrintRows(rows);
     }
-    if (index && index->queued > 0) {
-        std::fprintf(stderr,
-                     "quillon-cli: the data folder can only be read, so the %lld items stored "
-                     "since the search index was last brought up to date were not searched\n",
-                     static_cast<long long>(index->queued));
-    }
+    PrintShortfall(list.LastSearchShortfall());
     return 0;
 }

@@ -13,7 +13,9 @@
 
 #include "base/text_util.h"
 #include "dialogs/colour_dialog.h"
+#include "dialogs/proxy_group.h"
 #include "model/update_texts.h"
+#include "store/proxy_settings.h"
 
 const char* const CTD_SysDlg::kEngineNames[CSysData::kEngineCount] = {
     kSearchEngineNames[0], kSearchEngineNames[1], kSearchEngineNames[2], kSearchEngineNames[3]};
@@ -89,6 +91,9 @@ CTD_SysDlg::CTD_SysDlg(CSysData& settings, CAppSettings& moreSettings,
         new QLabel(QString::fromUtf8("新闻最大页码为 0 时不搜索，订阅的新闻源照常更新。"), group);
     pagesNote->setObjectName(QStringLiteral("maxPagesNote"));
     rows->addWidget(pagesNote, row++, 0, 1, 2);
+    m_proxy = new CProxyGroup(group);
+    m_proxy->Show(LoadProxySetting(m_moreSettings));
+    rows->addWidget(m_proxy, row++, 0, 1, 3);
     m_message = new QLabel(group);
     m_message->setWordWrap(true);
     m_message->hide();
@@ -161,6 +166,12 @@ void CTD_SysDlg::accept() {
         m_message->show();
         return;
     }
+    if (const QString problem = m_proxy->Problem(); !problem.isEmpty()) {
+        m_message->setText(problem);
+        m_message->show();
+        return;
+    }
+    SaveProxySetting(m_moreSettings, m_proxy->Proxy());
     m_settings.SetRetentionDays(SettingFromText(m_retention->text(), CSysData::kMinRetentionDays,
                                                 CSysData::kMaxRetentionDays));
     m_settings.SetMaxPages(
@@ -179,6 +190,16 @@ void CTD_SysDlg::accept() {
         }
     }
     QDialog::accept();
+}
+
+void CTD_SysDlg::SetProxyPassword(const std::string& password) {
+    FetchProxy proxy = m_proxy->Proxy();
+    proxy.password = password;
+    m_proxy->Show(proxy);
+}
+
+std::string CTD_SysDlg::ProxyPassword() const {
+    return m_proxy->Proxy().password;
 }
 
 void CTD_SysDlg::reject() {

@@ -11,6 +11,7 @@
 #include "store/app_settings.h"
 #include "store/sys_data.h"
 
+class CProxyGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -23,8 +24,11 @@ class QPushButton;
 // stores the five settings, Cancel leaves them as they were. A number outside its range is
 // not stored: OK brings it into range in its edit, says so under the fields ("新闻保留时间
 // 最大为 36500 天") and leaves the dialog open for the next OK; the note goes once the user
-// has edited every value into range. Colours show in the list as they are chosen; Cancel here puts
-// back the colours the dialog opened with, so only OK keeps them. Window thread only.
+// has edited every value into range. Below them, "网络代理" (CProxyGroup): OK stores it
+// in `moreSettings` but for its password, which the caller keeps (ProxyPassword); a manual
+// proxy without host or with a port out of range is not stored and says why, as above. Colours show
+// in the list as they are chosen; Cancel here puts back the colours the dialog opened with, so only
+// OK keeps them. Window thread only.
 class CTD_SysDlg : public QDialog {
     Q_OBJECT
 public:
@@ -40,6 +44,11 @@ public:
     QPushButton* ColourButton() const { return m_colours; }   // control 1002
     QLineEdit* IntervalEdit() const { return m_interval; }    // "自动更新间隔（分钟）"
     QLabel* ServiceResults() const { return m_results; }
+    CProxyGroup* ProxyGroup() const { return m_proxy; }
+    // The proxy's password, which the settings file never holds: shown as the dialog opens
+    // (set before exec), and what the user left in it.
+    void SetProxyPassword(const std::string& password);
+    std::string ProxyPassword() const;
 
     // The engine names in index order; the combo box's text is matched against them with
     // ASCII case ignored.
@@ -82,4 +91,5 @@ private:
     std::array<std::uint32_t, CSysData::kCategoryCount> m_openingColours{};
     QLineEdit* m_interval = nullptr;
     QLabel* m_results = nullptr;
+    CProxyGroup* m_proxy = nullptr;
 };

@@ -31,6 +31,8 @@ struct UpdateTally {
     // Fetches that got an answer from a server, whatever it said (all but network errors):
     // none with failures means no connection could be made at all.
     int reachedSources = 0;
+    // Fetches that failed at the proxy (neither reached nor the servers' fault).
+    int proxyFailedSources = 0;
     // The first channels with a failed source, kNamedFailingChannels at most, in the order
     // they failed, and whether other channels failed besides.
     static constexpr std::size_t kNamedFailingChannels = 3;
@@ -39,10 +41,14 @@ struct UpdateTally {
 
     bool SearchServiceSilent() const { return searchTried > 0 && searchFed == 0; }
     bool NothingReached() const { return failedSources > 0 && reachedSources == 0; }
-    // Counts a source of `channel` that failed or not and got an answer from a server or not.
-    void NoteSource(const std::string& channel, bool failed, bool reached) {
+    // Counts a source of `channel` whose fetch came to `outcome`.
+    void NoteSource(const std::string& channel, SourceOutcome outcome) {
+        const bool failed = IsFailedOutcome(outcome);
         failedSources += failed ? 1 : 0;
-        reachedSources += reached ? 1 : 0;
+        reachedSources +=
+            outcome != SourceOutcome::kNetworkError && outcome != SourceOutcome::kProxyError ? 1
+                                                                                             : 0;
+        proxyFailedSources += outcome == SourceOutcome::kProxyError ? 1 : 0;
         if (failed) {
             NoteFailingChannel(channel);
         }

@@ -34,7 +34,8 @@ FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint n
         return After(status->retryAfter, now) ? FetchDecision::kSkipDeferred
                                               : FetchDecision::kFetch;
     }
-    if (explicitRequest) {
+    // A proxy that failed says nothing of the source: it is asked again at the next pass.
+    if (explicitRequest || status->outcome == SourceOutcome::kProxyError) {
         return FetchDecision::kFetch;
     }
     if (status->outcome == SourceOutcome::kGone && status->goneCount >= kGoneAnswersToGiveUp) {
@@ -54,7 +55,13 @@ FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint n
 FetchVerdict ClassifyFetch(const FetchResult& answer, bool feedRead, TimePoint now) {
     FetchVerdict verdict;
     verdict.httpStatus = static_cast<int>(answer.status);
-    if (answer.notModified) {
+    if (answer.proxyFailure != ProxyFailure::kNone) {
+        // The feed is not to blame: its record says the proxy failed, and the 407 that tells a
+        // rejected password apart.
+        verdict.outcome = SourceOutcome::kProxyError;
+        verdict.httpStatus =
+            answer.proxyFailure == ProxyFailure::kCredentialsRejected ? kProxyAuthStatus : 0;
+    } else if (answer.notModified) {
         verdict.outcome = SourceOutcome::kNotModified;
     } else if (answer.ok) {
         verdict.outcome = feedRead ? SourceOutcome::kOk : SourceOutcome::kNotAFeed;
@@ -94,6 +101,12 @@ SourceStatus NextStatus(const std::optional<SourceStatus>& previous, std::string
         return status;
     }
     status.lastSuccess = previous ? previous->lastSuccess : std::string();
+    if (verdict.outcome == SourceOutcome::kProxyError) {
+        // Not the source's failure: its counts stay as they were.
+        status.failures = previous ? previous->failures : 0;
+        status.goneCount = previous ? previous->goneCount : 0;
+        return status;
+    }
     const bool counting = previous && !explicitRequest;
     status.failures = (counting ? previous->failures : 0) + 1;
     if (verdict.outcome == SourceOutcome::kGone) {

@@ -19,7 +19,8 @@
 // often waits a day, so that a server's mistake for a minute does not silence a feed for good.
 // A success or an explicit request (the one-channel refresh, a channel just added) resets the
 // counts; an explicit request also tries a gone source once more, but waits for a deferral,
-// which the server asked for.
+// which the server asked for. A fetch that failed at the proxy is no failure of the source: it
+// leaves the source's counts as they were, and the next pass asks again.
 
 // The longest a source waits: for its back-off, and for a server's Retry-After.
 constexpr std::chrono::hours kLongestWait{24};
@@ -42,6 +43,9 @@ inline bool TriedAgainLater(FetchDecision decision) {
 }
 FetchDecision DecideFetch(const std::optional<SourceStatus>& status, TimePoint now,
                           bool explicitRequest);
+
+// The httpStatus of a kProxyError whose proxy rejected the user and password.
+constexpr int kProxyAuthStatus = 407;
 
 // What one fetch came to.
 struct FetchVerdict {

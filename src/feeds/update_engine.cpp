@@ -492,7 +492,7 @@ void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus&
     if (!forUpdate) {
         return;
     }
-    m_tally.NoteSource(source.keyword, failed, status.outcome != SourceOutcome::kNetworkError);
+    m_tally.NoteSource(source.keyword, status.outcome);
     if (!source.Subscribed()) {
         ++m_tally.searchTried;
         m_tally.searchFed += failed ? 0 : 1;

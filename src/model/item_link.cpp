@@ -63,12 +63,14 @@ std::optional<ItemPage> ReadItemPageById(const CAdoConnection& connection, long 
     records.BindColumnByName("rss_author", author, kTextSize, kBindText);
     records.BindColumnByName("rss_source", source, kTextSize, kBindText);
     records.BindColumnByName("rss_pubDate", &date, sizeof date, kBindDate);
+    std::int32_t starred = 0;
+    records.BindColumnByName("item_starred", &starred, sizeof starred, kBindNumber);
     const bool found = records.Fetch();
     records.Close();
     if (!found) {
         return std::nullopt;
     }
-    const ItemTexts item{title, link, description, author, source};
+    const ItemTexts item{title, link, description, author, source, starred != 0};
     ItemPage page;
     page.html = BuildItemPage(item, DateTextOf(date));
     page.link = item.link;

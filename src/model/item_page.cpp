@@ -89,6 +89,11 @@ std::string BuildItemPage(const ItemTexts& item, std::string_view dateText) {
     page.reserve(1024 + item.description.size());
     page += "<html><body bgcolor = #FFFFDF><table width=100% border=0 cellspacing=0 cellpadding=5>";
     page += "<tr><td width=96% valign=top align=center><strong>";
+    if (item.starred) {
+        page += "<font color=#E0A000 size=4 title=\"星标\">";
+        page += kStarMark;
+        page += "</font>";
+    }
     page += anchor;
     page += "<font color=#990000 size=4> ";
     page += EscapeMarkup(IsUntitled(item.title) ? std::string_view(kUntitledText)
@@ -128,10 +133,13 @@ std::optional<ItemPage> ReadItemPage(const CAdoConnection& connection, const CNe
     records.BindColumn(kDescriptionColumn, description, kDescriptionSize, kBindText);
     records.BindColumn(kAuthorColumn, author, kTextSize, kBindText);
     records.BindColumn(kSourceColumn, source, kTextSize, kBindText);
+    // Only the look-up by ID says; the page shows the star as stored now.
+    std::int32_t starred = 0;
+    records.BindColumnByName("item_starred", &starred, sizeof starred, kBindNumber);
     records.Fetch();  // no record: the buffers stay empty
     records.Close();
 
-    const ItemTexts item{title, link, description, author, source};
+    const ItemTexts item{title, link, description, author, source, starred != 0};
     ItemPage page;
     page.html = BuildItemPage(item, DateTextOf(row));
     page.link = item.link;

@@ -18,6 +18,7 @@ struct ItemTexts {
     std::string description;  // the feed's HTML; the page renders it as HTML
     std::string author;
     std::string source;
+    bool starred = false;  // the page shows a filled star beside the title
 };
 
 // Whether `link` may become a live link or a navigation target: an absolute address whose
@@ -26,12 +27,14 @@ struct ItemTexts {
 bool IsSafeLink(std::string_view link);
 
 // The page as one line of HTML: on a pale yellow table the title (kUntitledText for an
-// untitled item) linking to the item, the
+// untitled item) linking to the item, after a filled star (kStarMark) when it is starred, the
 // source and `dateText` in grey, the author, the description, and a "详细内容" link to the
 // item. Title, source, date and author are escaped as plain text; the description is put
 // in as it is. Both links are quoted and escaped, and left without an address when the link
 // is not IsSafeLink.
 std::string BuildItemPage(const ItemTexts& item, std::string_view dateText);
+// The star beside a starred item's title.
+inline constexpr char kStarMark[] = "★";
 
 struct ItemPage {
     std::string html;

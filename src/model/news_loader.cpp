@@ -1,5 +1,7 @@
 #include "model/news_loader.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <functional>
 #include <unordered_set>
@@ -12,6 +14,7 @@
 #include "store/ado_recordset.h"
 #include "store/search_index.h"
 #include "store/search_terms.h"
+#include "store/star_statements.h"
 #include "store/statements.h"
 
 namespace {
@@ -33,14 +36,45 @@ std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
     return distinct;
 }
 
+// The IDs of the stored channels that no name of `treeNames` names (ignoring ASCII case, as
+// the database compares channel names): a channel deleted from the tree keeps its items in
+// the database, where adding it again finds them, but a search must not list them.
+std::vector<std::int64_t> ChannelsNotInTree(const CAdoConnection& connection,
+                                            const std::vector<std::string>& treeNames) {
+    std::unordered_set<std::string> inTree;
+    for (const std::string& name : treeNames) {
+        inTree.insert(AsciiLowered(name));
+    }
+    std::vector<std::int64_t> ids;
+    CAdoRecordset channels(connection);
+    if (!channels.Open("select ID, rss_title from channel")) {
+        return ids;
+    }
+    std::int32_t id = 0;
+    char title[kTextBufferSize] = {};
+    while (!channels.IsEOF()) {
+        channels.BindColumn(0, &id, sizeof id, kBindNumber);
+        channels.BindColumn(1, title, sizeof title, kBindText);
+        title[0] = '\0';
+        channels.Fetch();
+        if (inTree.count(AsciiLowered(title)) == 0) {
+            ids.push_back(id);
+        }
+        channels.MoveNext();
+    }
+    return ids;
+}
+
 }  // namespace
 
 // One statement's items, read record by record into buffers bound once for the whole
 // query (bindings accumulate until the recordset closes).
 class CNewsList::ItemRecords {
 public:
-    ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql)
+    ItemRecords(const CAdoConnection& connection, const std::optional<std::string>& sql,
+                std::function<bool()> stop = {})
         : m_records(connection) {
+        m_records.SetStopCheck(std::move(stop));
         if (!sql || !m_records.Open(*sql)) {
             return;
         }
@@ -58,6 +92,7 @@ public:
         // names each item's channel beside it.
         m_records.BindColumnByName("item_unread", &m_unread, sizeof m_unread, kBindNumber);
         m_records.BindColumnByName("channel_title", m_channel, kTextBufferSize, kBindText);
+        m_records.BindColumnByName("item_starred", &m_starred, sizeof m_starred, kBindNumber);
         // Only a folder's statement has it.
         m_records.BindColumnByName("keyword_index", &m_keywordIndex, sizeof m_keywordIndex,
                                    kBindNumber);
@@ -98,6 +133,7 @@ public:
         CNewsRow row = MakeNewsRow(m_title, m_author, m_source, m_date,
                                    channel.empty() ? m_channel : channel, m_id);
         row.read = unread ? unread->count(m_id) == 0 : m_unread == 0;
+        row.starred = m_starred != 0;
         UseExcerptAsTitle(row, m_description);
         return row;
     }
@@ -115,6 +151,7 @@ private:
     char m_channel[kTextBufferSize] = {};
     CAdoDateValue m_date;
     std::int32_t m_unread = 0;
+    std::int32_t m_starred = 0;
     std::int32_t m_keywordIndex = 0;
 };
 
@@ -142,15 +179,16 @@ CNewsList::UnreadItems ReadUnreadItems(const CAdoConnection& connection,
 // What every statement of one load shares, fixed when the load starts.
 struct CNewsList::Plan {
     int mode = kListModeAll;
+    ItemFilter filter;
     AccessDate cutoff;  // local date, retention period before today
     AccessDate today;   // local date
 
     std::optional<std::string> Statement(std::string_view name) const {
         switch (mode) {
             case kListModeAll:
-                return SqlSelectRecentItems(name, cutoff);
+                return SqlSelectRecentItems(name, cutoff, filter);
             case kListModeToday:
-                return SqlSelectItemsOfDay(name, today);
+                return SqlSelectItemsOfDay(name, today, filter);
             default:
                 return std::nullopt;  // no list is shown, so nothing is read
         }
@@ -175,26 +213,14 @@ struct CNewsList::Plan {
         }
         switch (mode) {
             case kListModeAll:
-                return SqlSelectRecentItemsOfChannels(names, cutoff, limit, offset);
+                return SqlSelectRecentItemsOfChannels(names, cutoff, limit, offset, filter);
             case kListModeToday:
-                return SqlSelectItemsOfChannelsOfDay(names, today, limit, offset);
+                return SqlSelectItemsOfChannelsOfDay(names, today, limit, offset, filter);
             default:
                 return std::nullopt;
         }
     }
 };
-
-std::string NewsStatusText(int count) {
-    return "共 " + std::to_string(count) + " 条新闻";
-}
-
-std::string SearchStatusText(int count) {
-    return "搜索到" + std::to_string(count) + "条新闻";
-}
-
-std::string IndexingStatusText(std::int64_t count) {
-    return "正在为 " + std::to_string(count) + " 条新闻建立索引…";
-}
 
 CNewsList::CNewsList(CFeedStore& store, INewsListListener* listener)
     : m_store(store), m_listener(listener) {}
@@ -224,7 +250,7 @@ bool CNewsList::RequestLoad(const CKeywordNode& node, int listMode,
 
 bool CNewsList::RequestRefresh(const CKeywordNode& node, int listMode,
                                std::vector<std::string> folderNames) {
-    if (node.type != NODE_KEY && node.type != NODE_FOLDER) {
+    if (node.type != NODE_KEY && node.type != NODE_FOLDER && node.type != NODE_STARRED) {
         return false;
     }
     bool busy = false;
@@ -240,25 +266,30 @@ bool CNewsList::StartLoader(const CKeywordNode& node, int listMode,
             return false;
         }
         // Claimed here rather than by the loader, so two quick requests cannot both start.
-        m_busy = node.type == NODE_KEY || node.type == NODE_FOLDER;
+        m_busy = node.type == NODE_KEY || node.type == NODE_FOLDER || node.type == NODE_STARRED;
     }
     // The previous loader has cleared its busy flag, so it is at its very end.
     if (m_thread.joinable()) {
         m_thread.join();
     }
+    ItemFilter filter = FilterOfRequest(refresh);
     if (!refresh) {
         std::lock_guard lock(m_rowsMutex);
         m_rows.clear();
     }
     const std::uint64_t token = m_token.load();
     if (node.type == NODE_KEY) {
-        m_thread = std::thread(&CNewsList::RunChannel, this, token, listMode,
+        m_thread = std::thread(&CNewsList::RunChannel, this, token, listMode, std::move(filter),
                                std::string(node.name), refresh);
         return true;
     }
     if (node.type == NODE_FOLDER) {
-        m_thread = std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(folderNames),
-                               refresh);
+        m_thread = std::thread(&CNewsList::RunFolder, this, token, listMode, std::move(filter),
+                               std::move(folderNames), refresh);
+        return true;
+    }
+    if (node.type == NODE_STARRED) {
+        m_thread = std::thread(&CNewsList::RunStarred, this, token, std::move(filter), refresh);
         return true;
     }
     return false;
@@ -273,7 +304,8 @@ bool CNewsList::ReplaceRows(std::uint64_t token, std::vector<CNewsRow> rows) {
     return true;
 }
 
-bool CNewsList::RequestSearch(const std::string& typed) {
+bool CNewsList::RequestSearch(const std::string& typed,
+                              std::optional<std::vector<std::string>> treeNames) {
     Invalidate();
     {
         std::lock_guard lock(m_stateMutex);
@@ -289,9 +321,16 @@ bool CNewsList::RequestSearch(const std::string& typed) {
         std::lock_guard lock(m_rowsMutex);
         m_rows.clear();
     }
-    m_thread =
-        std::thread(&CNewsList::RunSearch, this, m_token.load(), SearchMatchExpression(typed));
+    bool cut = false;
+    std::string match = SearchMatchExpression(typed, &cut);
+    m_thread = std::thread(&CNewsList::RunSearch, this, m_token.load(), std::move(match), cut,
+                           std::move(treeNames));
     return true;
+}
+
+SearchShortfall CNewsList::LastSearchShortfall() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_searchShortfall;
 }
 
 void CNewsList::Invalidate() {
@@ -308,6 +347,31 @@ std::vector<int> CNewsList::MarkRowsRead(const std::function<bool(const CNewsRow
         }
     }
     return changed;
+}
+
+std::vector<int> CNewsList::ChangeRows(const std::function<bool(CNewsRow&)>& change) {
+    std::vector<int> changed;
+    std::lock_guard lock(m_rowsMutex);
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (change(m_rows[i])) {
+            changed.push_back(static_cast<int>(i));
+        }
+    }
+    return changed;
+}
+
+ItemFilter CNewsList::FilterOfRequest(bool refresh) const {
+    ItemFilter filter;
+    filter.unreadOnly = m_unreadOnly;
+    if (filter.unreadOnly && refresh) {
+        std::lock_guard lock(m_rowsMutex);
+        for (const CNewsRow& row : m_rows) {
+            if (row.itemId >= 0) {
+                filter.alsoIds.push_back(row.itemId);
+            }
+        }
+    }
+    return filter;
 }
 
 bool CNewsList::IsBusy() const {
@@ -343,9 +407,10 @@ std::vector<CNewsRow> CNewsList::Rows() const {
     return m_rows;
 }
 
-CNewsList::Plan CNewsList::MakePlan(int mode) const {
+CNewsList::Plan CNewsList::MakePlan(int mode, ItemFilter filter) const {
     Plan plan;
     plan.mode = mode;
+    plan.filter = std::move(filter);
     DateDaysBefore(m_store.Settings().RetentionDays(), &plan.cutoff.year, &plan.cutoff.month,
                    &plan.cutoff.day);
     // Days are stored as the local calendar has them, so today is the local date too.
@@ -354,8 +419,9 @@ CNewsList::Plan CNewsList::MakePlan(int mode) const {
     return plan;
 }
 
-void CNewsList::RunChannel(std::uint64_t token, int mode, std::string name, bool refresh) {
-    const Plan plan = MakePlan(mode);
+void CNewsList::RunChannel(std::uint64_t token, int mode, ItemFilter filter, std::string name,
+                           bool refresh) {
+    const Plan plan = MakePlan(mode, std::move(filter));
     int count = 0;
     Buffer refreshed;
     {
@@ -379,26 +445,59 @@ void CNewsList::EndRows(std::uint64_t token, int count, Buffer* refreshed) {
     }
 }
 
-void CNewsList::RunSearch(std::uint64_t token, std::string match) {
+void CNewsList::RunSearch(std::uint64_t token, std::string match, bool textCut,
+                          std::optional<std::vector<std::string>> treeNames) {
     int count = 0;
+    SearchShortfall shortfall;
+    shortfall.textCut = textCut;
     // What storing queued and the indexer has not taken yet is indexed first, so that every
     // stored item can be found. A queue of more than a batch takes long enough to be said.
+    // What cannot be indexed is counted instead of passed over.
     if (!match.empty() && m_listener) {
         const std::optional<SearchIndexState> index = ReadSearchIndexState(m_store);
         if (index && index->queued > kIndexBatchSize) {
             m_listener->ShowStatus(IndexingStatusText(index->queued));
         }
     }
-    while (!match.empty() && IsCurrent(token) && IndexQueuedSearchItems(m_store) > 0) {
+    int failure = 0;
+    while (!match.empty() && IsCurrent(token) &&
+           IndexQueuedSearchItems(m_store, kIndexBatchSize, &failure) > 0) {
+    }
+    if (failure != 0) {
+        const std::optional<SearchIndexState> index = ReadSearchIndexState(m_store);
+        shortfall.unindexed = index ? index->queued : 0;
+        shortfall.reason = shortfall.unindexed > 0 ? failure : 0;
     }
     if (!match.empty() && IsCurrent(token)) {
-        ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1));
+        const std::vector<std::int64_t> excluded =
+            treeNames ? ChannelsNotInTree(m_store, *treeNames) : std::vector<std::int64_t>{};
+        ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1, excluded),
+                            [this, token] { return !IsCurrent(token); });
         int read = 0;
         count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read, nullptr);
     }
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_searchShortfall = shortfall;
+    }
     Publish(count);
     if (m_listener) {
-        m_listener->ShowStatus(SearchStatusText(count));
+        m_listener->ShowStatus(SearchStatusText(count, shortfall));
+    }
+    EndLoad(token);
+}
+
+void CNewsList::RunStarred(std::uint64_t token, ItemFilter filter, bool refresh) {
+    Buffer refreshed;
+    int count = 0;
+    {
+        ItemRecords records(m_store, SqlSelectStarredItems(filter, kChannelRowLimit + 1));
+        int read = 0;
+        count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read,
+                         refresh ? &refreshed : nullptr);
+    }
+    if (IsCurrent(token)) {
+        EndRows(token, count, refresh ? &refreshed : nullptr);
     }
     EndLoad(token);
 }
@@ -407,9 +506,9 @@ void CNewsList::RunSearch(std::uint64_t token, std::string match) {
 // best rows of its sort and reads the other columns only for them, which costs a fraction of
 // sorting every item of a large folder. Only titles that repeat leave a page short of the cap;
 // the next page then goes on where it ended. Each row says whether its item is unread.
-void CNewsList::RunFolder(std::uint64_t token, int mode, std::vector<std::string> names,
-                          bool refresh) {
-    const Plan plan = MakePlan(mode);
+void CNewsList::RunFolder(std::uint64_t token, int mode, ItemFilter filter,
+                          std::vector<std::string> names, bool refresh) {
+    const Plan plan = MakePlan(mode, std::move(filter));
     names = DistinctNames(names);
     // The identities listed so far: the duplicate test costs the same for the thousandth
     // record as for the first.

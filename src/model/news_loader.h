@@ -14,7 +14,9 @@
 
 #include "feeds/pacing.h"
 #include "model/news_row.h"
+#include "model/news_status_text.h"
 #include "store/keyword_tree_file.h"
+#include "store/statements.h"
 
 class CFeedStore;
 
@@ -38,12 +40,9 @@ public:
     }
 };
 
-// "共 24 条新闻": the status line after a load.
-std::string NewsStatusText(int count);
-// "搜索到" + count + "条新闻": the status line after a search.
-std::string SearchStatusText(int count);
-// "正在为 n 条新闻建立索引…": the status line while a search first indexes a large queue.
-std::string IndexingStatusText(std::int64_t count);
+// The name of the node above the tree that lists every starred item (NODE_STARRED), in the
+// tree and on the command line.
+inline constexpr char kStarredNodeName[] = "星标新闻";
 
 // The news list's state for the whole process: the rows of the channel or folder last
 // clicked, filled by one loader thread at a time from the store's database.
@@ -85,9 +84,11 @@ public:
     // request is dropped (the user clicks again). Otherwise empties the rows and starts the
     // channel loader for a NODE_KEY (its name is the channel) or the folder loader for a
     // NODE_FOLDER with `folderNames`, the names of every node below it, depth first in tree
-    // order. Any other node type (the empty space below the tree) loads nothing and publishes
-    // the count 0 with its status. `listMode` (model/list_mode.h) chooses the items;
-    // kListModeBook reads none. Returns whether a loader started.
+    // order; NODE_STARRED lists every starred item of every channel and any date, newest
+    // first, each under its own channel's name, as a search does. Any other node type (the
+    // empty space below the tree) loads nothing and publishes the count 0 with its status.
+    // `listMode` (model/list_mode.h) chooses the items; kListModeBook reads none. Returns whether a
+    // loader started.
     bool RequestLoad(const CKeywordNode& node, int listMode,
                      std::vector<std::string> folderNames = {});
     // Reads the rows of a channel or folder again, as RequestLoad does, in the background,
@@ -101,15 +102,29 @@ public:
     bool ReplaceRows(std::uint64_t token, std::vector<CNewsRow> rows);
     // A search of every stored item, of every channel and any age, for the typed text
     // (SearchMatchExpression): the newest 1001 matches at most, newest first, each under its
-    // own channel's name, published as a channel load publishes. Dropped like RequestLoad
-    // while a load is busy. A text that holds nothing to search for lists nothing.
-    bool RequestSearch(const std::string& typed);
+    // own channel's name, published as a channel load publishes. With `treeNames` (the names
+    // of every node of the tree), items of channels the tree no longer holds are left out.
+    // Dropped like RequestLoad while a load is busy; a request or an invalidation stops a
+    // running search's statement at once. A text that holds nothing to search for lists
+    // nothing.
+    bool RequestSearch(const std::string& typed,
+                       std::optional<std::vector<std::string>> treeNames = std::nullopt);
+    // What the last search that ended left out.
+    SearchShortfall LastSearchShortfall() const;
     // Makes the running load stop at its next step. Its rows stay.
     void Invalidate();
+    // Whether the loads and refreshes requested from now on list only unread items (a search
+    // lists every match). A refresh keeps the rows it finds listed, read or not, so that the
+    // list does not lose the row the user just read; a load starts afresh. Any thread.
+    void SetUnreadOnly(bool unreadOnly) { m_unreadOnly = unreadOnly; }
+    bool UnreadOnly() const { return m_unreadOnly; }
 
     // Notes as read every unread row `which` picks; returns the indexes of those rows. Any
     // thread; `which` runs under the rows' lock and must not call back into the list.
     std::vector<int> MarkRowsRead(const std::function<bool(const CNewsRow&)>& which);
+    // Lets `change` alter each row (its read state or star); returns the indexes of the rows
+    // for which it returned true. Any thread, under the rows' lock, as MarkRowsRead.
+    std::vector<int> ChangeRows(const std::function<bool(CNewsRow&)>& change);
 
     bool IsBusy() const;
     // Blocks until no loader runs. A window thread that must keep serving the listener's
@@ -140,11 +155,15 @@ private:
     // nothing, or while a load is busy (then `*busy` is set).
     bool StartLoader(const CKeywordNode& node, int listMode, std::vector<std::string> folderNames,
                      bool refresh, bool* busy);
-    void RunChannel(std::uint64_t token, int mode, std::string name, bool refresh);
-    void RunFolder(std::uint64_t token, int mode, std::vector<std::string> names, bool refresh);
+    void RunChannel(std::uint64_t token, int mode, ItemFilter filter, std::string name,
+                    bool refresh);
+    void RunFolder(std::uint64_t token, int mode, ItemFilter filter, std::vector<std::string> names,
+                   bool refresh);
+    void RunStarred(std::uint64_t token, ItemFilter filter, bool refresh);
     // The end of a channel or folder load: the last publication, or the refresh's rows.
     void EndRows(std::uint64_t token, int count, Buffer* refreshed);
-    void RunSearch(std::uint64_t token, std::string match);
+    void RunSearch(std::uint64_t token, std::string match, bool textCut,
+                   std::optional<std::vector<std::string>> treeNames);
     // A loader's end after its last publication: the listener hears of it unless the load
     // was outdated, then the busy flag is cleared.
     void EndLoad(std::uint64_t token);
@@ -157,7 +176,9 @@ private:
     int ReadRows(std::uint64_t token, ItemRecords& records, const std::vector<std::string>& names,
                  const UnreadItems* unread, std::unordered_set<std::string>* listed, int count,
                  int* read, Buffer* refreshed);
-    Plan MakePlan(int mode) const;
+    Plan MakePlan(int mode, ItemFilter filter) const;
+    // The filter of a load or refresh requested now: a refresh keeps the rows listed.
+    ItemFilter FilterOfRequest(bool refresh) const;
     bool IsCurrent(std::uint64_t token) const { return m_token.load() == token; }
     int Append(CNewsRow row);
     void Publish(int count);
@@ -171,6 +192,7 @@ private:
     // Bumped by every request and invalidation; a loader runs while it still holds the
     // value it started with.
     std::atomic<std::uint64_t> m_token{0};
+    std::atomic<bool> m_unreadOnly{false};
 
     // The row store, in display order; guarded by m_rowsMutex for every append and read.
     mutable std::mutex m_rowsMutex;
@@ -181,6 +203,8 @@ private:
     mutable std::mutex m_stateMutex;
     std::condition_variable m_idle;
     bool m_busy = false;
+    // Written by a search loader before it clears the busy flag; guarded by m_stateMutex.
+    SearchShortfall m_searchShortfall;
 
     // The last loader; touched only by the requesting thread.
     std::thread m_thread;

@@ -52,6 +52,7 @@ struct CNewsRow {
     std::string storedTitle;   // the item's rss_title as read
     std::string channelName;   // the tree node's name the row was loaded for
     bool read = true;          // false while the item's page has not been shown
+    bool starred = false;      // the user starred the item
     // The item has no title (IsUntitled): the title field shows the first words of its text
     // (UseExcerptAsTitle), or kUntitledText without any, and the list greys it.
     bool untitled = false;

@@ -188,6 +188,16 @@ std::vector<std::string> CNodeMap::NamesBelow(Handle item) const {
     return names;
 }
 
+std::vector<std::string> CNodeMap::AllNames() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> names;
+    names.reserve(m_entries.size());
+    for (const auto& [handle, entry] : m_entries) {
+        names.emplace_back(entry.record.name);
+    }
+    return names;
+}
+
 void CNodeMap::SetName(Handle item, std::string_view name) {
     {
         std::lock_guard lock(m_mutex);

@@ -71,6 +71,8 @@ public:
     std::vector<Handle> Descendants(Handle item) const;
     // The names of the nodes below `item`, in the order of Descendants.
     std::vector<std::string> NamesBelow(Handle item) const;
+    // The names of every node.
+    std::vector<std::string> AllNames() const;
 
     // Replaces the record's name (cut at a character boundary to fit).
     void SetName(Handle item, std::string_view name);

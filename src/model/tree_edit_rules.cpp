@@ -1,5 +1,6 @@
 #include "model/tree_edit_rules.h"
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "base/ascii.h"
 #include "store/ado_connection.h"
 #include "store/ado_recordset.h"
+#include "store/star_statements.h"
 #include "store/statements.h"
 
 namespace {
@@ -34,6 +36,24 @@ NodeNameProblem CheckNodeName(const CNodeMap& nodes, CNodeMap::Handle parent, in
     }
     return NodeNameProblem::kNone;
 }
+
+namespace {
+
+// The one number a counting statement gives; nothing when it cannot run.
+std::optional<long long> CountOf(const CAdoConnection& connection, const std::string& sql) {
+    CAdoRecordset total(connection);
+    std::optional<long long> count;
+    if (total.Open(sql)) {
+        std::int32_t value = 0;
+        if (total.BindColumn(0, &value, sizeof value, kBindNumber) && total.Fetch()) {
+            count = value;
+        }
+        total.Close();
+    }
+    return count;
+}
+
+}  // namespace
 
 DeletionCounts CountDeletion(const CNodeMap& nodes, CNodeMap::Handle item,
                              const CAdoConnection& connection) {
@@ -63,14 +83,12 @@ DeletionCounts CountDeletion(const CNodeMap& nodes, CNodeMap::Handle item,
         counts.itemsCounted = true;
         return counts;
     }
-    CAdoRecordset total(connection);
-    if (total.Open(SqlCountItemsOfChannels({names.begin(), names.end()}))) {
-        std::int32_t value = 0;
-        if (total.BindColumn(0, &value, sizeof value, kBindNumber) && total.Fetch()) {
-            counts.items = value;
-            counts.itemsCounted = true;
-        }
-        total.Close();
+    const std::vector<std::string> channels(names.begin(), names.end());
+    const std::optional<long long> items = CountOf(connection, SqlCountItemsOfChannels(channels));
+    if (items) {
+        counts.items = *items;
+        counts.itemsCounted = true;
+        counts.starred = CountOf(connection, SqlCountStarredItemsOfChannels(channels)).value_or(0);
     }
     return counts;
 }

@@ -29,6 +29,7 @@ struct DeletionCounts {
     int folders = 0;      // folder nodes below the node
     long long items = 0;  // stored news of those channels that no node outside the branch names
     bool itemsCounted = false;  // false when the database could not be asked
+    long long starred = 0;      // the starred ones among `items` (0 when not counted)
 };
 
 // Counts the branch of `item` in the node map and, with one statement, the news of its

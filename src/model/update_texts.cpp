@@ -148,6 +148,9 @@ std::string OutcomeText(SourceOutcome outcome, int httpStatus) {
             return "已不存在（HTTP 410）";
         case SourceOutcome::kDeferred:
             return "服务器要求稍后再试";
+        case SourceOutcome::kProxyError:
+            return httpStatus == kProxyAuthStatus ? "代理服务器拒绝了用户名或密码"
+                                                  : "代理服务器无法连接";
     }
     return "无法连接";
 }
@@ -175,6 +178,10 @@ std::string UpdateSummaryText(const UpdateTally& tally) {
 }
 
 std::string SilentServiceText(const UpdateTally& tally) {
+    if (tally.NothingReached() && tally.proxyFailedSources == tally.failedSources) {
+        return "代理服务器无法连接：没有一个新闻源或搜索服务能够通过代理服务器获取，"
+               "请在“帮助 → 系统设置”中检查网络代理";
+    }
     if (tally.NothingReached()) {
         return "无法连接：没有一个新闻源或搜索服务能够连接，请检查网络连接后再更新";
     }
@@ -224,7 +231,9 @@ std::string NodeTooltip(const std::string& name, int count, int unread,
 bool FailureMarkShown(const std::vector<SourceStatus>& sources) {
     bool allFailed = !sources.empty();
     for (const SourceStatus& source : sources) {
-        const bool failed = IsFailedOutcome(source.outcome);
+        // A proxy that failed marks no channel: its feeds are not to blame.
+        const bool failed =
+            IsFailedOutcome(source.outcome) && source.outcome != SourceOutcome::kProxyError;
         // A feed the user subscribed to counts on its own, whatever the search found.
         if (failed && source.service.empty()) {
             return true;

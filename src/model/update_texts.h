@@ -15,7 +15,7 @@
 extern const char* const kSearchEngineNames[4];
 
 // An outcome as the user reads it: "正常", "找不到该页面（HTTP 404）", "无法连接",
-// "不是新闻源", "服务器要求稍后再试" ...
+// "不是新闻源", "服务器要求稍后再试", "代理服务器无法连接" ...
 std::string OutcomeText(SourceOutcome outcome, int httpStatus);
 // An HTTP status in words, the number in brackets: "服务器内部错误（HTTP 500）".
 std::string HttpStatusText(int status);
@@ -30,8 +30,9 @@ std::string UpdateProgressText(const UpdateTally& tally);
 // when 0, at most three failing channels named, "等" when there are more.
 std::string UpdateSummaryText(const UpdateTally& tally);
 // What the update's failures ask of the user: when no server could be reached at all, that
-// no connection could be made; when the search service gave no feed while others answered,
-// which one, why, and to choose another; "" otherwise.
+// no connection could be made (through the proxy, when every failure was the proxy's); when the
+// search service gave no feed while others answered, which one, why, and to choose another; ""
+// otherwise.
 std::string SilentServiceText(const UpdateTally& tally);
 
 // A service's most recent result beside its name in the settings: "正常（2024-05-01 12:30）",
@@ -47,5 +48,5 @@ std::string LocalMomentText(const std::string& utcText);
 std::string NodeTooltip(const std::string& name, int count, int unread,
                         const std::vector<SourceStatus>& sources);
 // Whether a channel's warning mark shows: a feed subscribed for it failed, or it has sources
-// and every one of them failed.
+// and every one of them failed (a failure at the proxy counts as none).
 bool FailureMarkShown(const std::vector<SourceStatus>& sources);

@@ -124,13 +124,16 @@ bool CAdoRecordset::Open(std::string_view sql) {
         SetError(code, error);
         return false;
     }
+    if (m_stop) {
+        sqlite3_progress_handler(m_lease->get(), 4000, &CAdoRecordset::AskStop, this);
+    }
     sqlite3_stmt* raw = nullptr;
     const int rc = sqlite3_prepare_v2(m_lease->get(), m_sql.c_str(), static_cast<int>(m_sql.size()),
                                       &raw, nullptr);
     SqliteStatement statement(raw);
     if (rc != SQLITE_OK || !statement) {
         SetError(sqlite3_extended_errcode(m_lease->get()), sqlite3_errmsg(m_lease->get()));
-        m_lease.reset();
+        ReleaseLease();
         return false;
     }
     m_statement = std::move(statement);
@@ -161,14 +164,26 @@ void CAdoRecordset::Step() {
         if (m_rowIndex < 0) {
             // The statement failed before its first row: the open fails.
             m_statement.reset();
-            m_lease.reset();
+            ReleaseLease();
         }
     }
 }
 
+int CAdoRecordset::AskStop(void* recordset) {
+    return static_cast<CAdoRecordset*>(recordset)->m_stop() ? 1 : 0;
+}
+
+// The handle goes back to the pool without this recordset's stop check.
+void CAdoRecordset::ReleaseLease() {
+    if (m_lease) {
+        sqlite3_progress_handler(m_lease->get(), 0, nullptr, nullptr);
+    }
+    m_lease.reset();
+}
+
 bool CAdoRecordset::Close() {
     m_statement.reset();
-    m_lease.reset();
+    ReleaseLease();
     m_hasRow = false;
     m_recordCount.reset();
     m_bindings.clear();

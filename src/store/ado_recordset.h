@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,10 @@ public:
     CAdoRecordset& operator=(const CAdoRecordset&) = delete;
 
     void SetConnection(std::shared_ptr<SqlitePool> connection);
+    // A check for the queries opened after it: while a statement runs, SQLite asks it every
+    // few thousand steps, and the statement ends as interrupted once it says stop. Lets a
+    // search the user has left behind end at once instead of running to its end.
+    void SetStopCheck(std::function<bool()> stop) { m_stop = std::move(stop); }
 
     // Runs a query. False when there is no open connection, the recordset is already open,
     // or the statement fails. Bindings of an earlier query stay.
@@ -91,7 +96,11 @@ private:
     void Step();
     void FetchOne(const Binding& binding);
 
+    void ReleaseLease();
+    static int AskStop(void* recordset);
+
     std::shared_ptr<SqlitePool> m_connection;
+    std::function<bool()> m_stop;
     std::optional<SqlitePool::Lease> m_lease;
     SqliteStatement m_statement;
     std::string m_sql;  // the translated text, for the record count

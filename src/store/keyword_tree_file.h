@@ -15,6 +15,8 @@ enum KeywordNodeType : std::int32_t {
     NODE_FOLDER = 0,
     NODE_KEY = 1,   // a channel: a search word
     NODE_NONE = 2,  // a blank record that stands for no node
+    // The 星标新闻 node above the tree's root: every starred item. Never in the tree file.
+    NODE_STARRED = 3,
 };
 
 // A node's name holds at most this many code-page bytes (see CodePageLength).

@@ -258,10 +258,35 @@ constexpr int kGoneCountVersion = 7;
 constexpr char kAddGoneCount[] =
     "ALTER TABLE source_status ADD COLUMN gone_count INTEGER NOT NULL DEFAULT 0";
 
-// Version 7 to 8: storing an item adds its unread row with a plain insert. A replacing insert
+// Version 7 to 8: search terms fold letter case beyond ASCII (Cyrillic, Greek, accented Latin)
+// and leave out apostrophes. The index removes an item by cutting its text again, so terms
+// cut the old way cannot stay beside the new: the index is emptied and every item queued,
+// to be indexed again in the background (and by the first search that needs it).
+constexpr int kFoldedTermsVersion = 8;
+constexpr char kRequeueSearchIndex[] = R"sql(
+INSERT INTO item_search (item_search) VALUES ('delete-all');
+INSERT OR IGNORE INTO item_search_queue (item_id) SELECT ID FROM item;
+)sql";
+
+// Version 8 to 9: the starred items, in a table of their own (as in data/schema.sql); no item
+// row changes. A file rebuilt from version 0 has them from the current schema already.
+constexpr int kStarVersion = 9;
+constexpr char kAddStars[] = R"sql(
+CREATE TABLE IF NOT EXISTS item_star (
+    item_id INTEGER PRIMARY KEY  -- item.ID
+);
+CREATE TRIGGER IF NOT EXISTS item_star_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_star WHERE item_id = old.ID;
+END;
+CREATE TRIGGER IF NOT EXISTS item_star_update AFTER UPDATE OF ID ON item BEGIN
+    UPDATE item_star SET item_id = new.ID WHERE item_id = old.ID;
+END;
+)sql";
+
+// Version 9 to 10: storing an item adds its unread row with a plain insert. A replacing insert
 // cost a conflict check that deletes (with the recursive triggers every handle turns on) for a
 // row that can only be there with the same values; nothing stored changes.
-constexpr int kCheapUnreadTriggerVersion = 8;
+constexpr int kCheapUnreadTriggerVersion = 10;
 constexpr char kCheapUnreadTrigger[] = R"sql(
 DROP TRIGGER item_unread_insert;
 CREATE TRIGGER item_unread_insert AFTER INSERT ON item BEGIN
@@ -338,6 +363,14 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
                "SELECT count(*) FROM pragma_table_info('source_status') WHERE name = 'gone_count'",
                code, message) &&
         !Exec(db, kAddGoneCount, code, message)) {
+        return false;
+    }
+    // A file that gained the index in this upgrade has it cut the new way already.
+    if (version >= kReadStateAndSearchVersion && version < kFoldedTermsVersion &&
+        !Exec(db, kRequeueSearchIndex, code, message)) {
+        return false;
+    }
+    if (version < kStarVersion && !Exec(db, kAddStars, code, message)) {
         return false;
     }
     // Every earlier file has the replacing trigger by now: of its own or of the step to 6.

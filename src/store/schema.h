@@ -12,8 +12,9 @@
 // ignoring case, and had no index of titles without their apostrophes; version 3 had no
 // source_status table; version 4 had no read state and no search index; version 5 kept the
 // unread items in the order of their IDs; version 6 did not count a source's 410 answers;
-// version 7 added an unread row with a replacing insert.
-constexpr int kSchemaVersion = 8;
+// version 7 cut search terms without folding case beyond ASCII; version 8 had no item_star
+// table; version 9 added an unread row with a replacing insert.
+constexpr int kSchemaVersion = 10;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.
@@ -45,7 +46,8 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 // version 1 it gains the empty feed_validator table, from version 2 the index of titles
 // without apostrophes, from version 3 the empty source_status table, from version 4 the read
 // state, every item it holds counting as read, and the search index over every item, built
-// while `progress` hears how far it has come. On refusal `code` and `message` say why;
+// while `progress` hears how far it has come; from version 7 the empty table of starred
+// items. On refusal `code` and `message` say why;
 // `upgrade` (when given) says what was done. `db` needs the search index's tokenizer and
 // functions (InstallSearchIndex).
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade = nullptr,

@@ -134,22 +134,29 @@ int IndexQueuedItems(sqlite3* db, int limit) {
     return done ? sqlite3_changes(db) : -1;
 }
 
-int IndexQueuedSearchItems(const CAdoConnection& connection, int limit) {
-    return IndexQueuedSearchItems(connection, limit, limit, [] { return false; });
+int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int* failure) {
+    return IndexQueuedSearchItems(
+        connection, limit, limit, [] { return false; }, failure);
 }
 
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
-                           const std::function<bool()>& giveWay) {
+                           const std::function<bool()>& giveWay, int* failure) {
     const std::shared_ptr<SqlitePool> pool = connection.GetConnection();
     int code = 0;
     std::string message;
     std::optional<SqlitePool::Lease> lease = pool ? pool->Acquire(&code, &message) : std::nullopt;
-    if (!lease) {
+    const auto fail = [failure](int reason) {
+        if (failure != nullptr) {
+            *failure = reason == SQLITE_OK ? SQLITE_ERROR : reason;
+        }
         return -1;
+    };
+    if (!lease) {
+        return fail(pool ? code : SQLITE_MISUSE);
     }
     sqlite3* db = lease->get();
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return -1;
+        return fail(sqlite3_extended_errcode(db));
     }
     int indexed = 0;
     for (;;) {
@@ -164,8 +171,9 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chun
         }
     }
     if (indexed < 0 || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const int reason = sqlite3_extended_errcode(db);
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        return -1;
+        return fail(reason);
     }
     return indexed;
 }

@@ -35,12 +35,14 @@ int IndexQueuedItems(sqlite3* db, int limit);
 
 // One batch of IndexQueuedItems in a transaction of its own, on a handle of `connection`.
 // Returns how many items left the queue (0 once it is empty), or -1 when the connection is
-// closed or a statement fails. Any thread; a writer at the same time waits its turn.
-int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexBatchSize);
+// closed or a statement fails, with SQLite's result code in `failure` when it is given. Any
+// thread; a writer at the same time waits its turn.
+int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexBatchSize,
+                           int* failure = nullptr);
 // The same in chunks of `chunk` items, committing early, after a chunk, once `giveWay` says
 // that another writer wants the lock.
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
-                           const std::function<bool()>& giveWay);
+                           const std::function<bool()>& giveWay, int* failure = nullptr);
 
 // What a search over a connection can reach: whether its file has the index at all (a file
 // of a build before it gains the index only where it can be written), and how many stored

@@ -41,7 +41,68 @@ bool InRanges(char32_t c, const Range* begin, const Range* end) {
     return false;
 }
 
-// Full-width ASCII letters and digits as ASCII, ASCII letters lowered.
+// Letters whose lower case is the next code point, from `first` to `last` in steps of two.
+struct PairRun {
+    char32_t first;
+    char32_t last;
+};
+
+// The paired upper and lower cases of Latin Extended-A and -B, Cyrillic beyond the basic
+// alphabet, and Latin Extended Additional (Vietnamese among it).
+constexpr PairRun kPairRuns[] = {
+    {0x0100, 0x012E}, {0x0132, 0x0136}, {0x0139, 0x0147}, {0x014A, 0x0176},
+    {0x0179, 0x017D}, {0x01CD, 0x01DB}, {0x01DE, 0x01EE}, {0x01F8, 0x021E},
+    {0x0222, 0x0232}, {0x0246, 0x024E}, {0x0460, 0x0480}, {0x048A, 0x04BE},
+    {0x04C1, 0x04CD}, {0x04D0, 0x052E}, {0x1E00, 0x1E94}, {0x1EA0, 0x1EFE},
+};
+
+// The lower case of the Latin, Greek, Cyrillic and Armenian capitals, with final sigma read
+// as sigma; other characters as they are. A fixed table rather than the C library's, whose
+// answer depends on the locale: a term must fold the same way on every machine, because the
+// index removes an item by cutting its text again.
+char32_t LoweredBeyondAscii(char32_t c) {
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F)) {
+        return c + 0x20;
+    }
+    if (c >= 0x400 && c <= 0x40F) {
+        return c + 0x50;
+    }
+    if (c >= 0x531 && c <= 0x556) {
+        return c + 0x30;
+    }
+    switch (c) {
+        case 0x178:
+            return 0xFF;
+        case 0x386:
+            return 0x3AC;
+        case 0x388:
+        case 0x389:
+        case 0x38A:
+            return c + 37;
+        case 0x38C:
+            return 0x3CC;
+        case 0x38E:
+        case 0x38F:
+            return c + 63;
+        case 0x3C2:
+            return 0x3C3;
+        case 0x4C0:
+            return 0x4CF;
+        case 0x1E9E:
+            return 0xDF;
+        default:
+            break;
+    }
+    for (const PairRun& run : kPairRuns) {
+        if (c >= run.first && c <= run.last + 1) {
+            return ((c - run.first) % 2 == 0) ? c + 1 : c;
+        }
+    }
+    return c;
+}
+
+// Full-width ASCII letters and digits as ASCII, letters lowered.
 char32_t Folded(char32_t c) {
     if (c >= 0xFF10 && c <= 0xFF19) {
         return U'0' + (c - 0xFF10);
@@ -55,7 +116,13 @@ char32_t Folded(char32_t c) {
     if (c >= U'A' && c <= U'Z') {
         return c - U'A' + U'a';
     }
-    return c;
+    return c < 0xC0 ? c : LoweredBeyondAscii(c);
+}
+
+// Apostrophes take no room, as the duplicate rule drops them from titles: "Don't" is the
+// word "dont", and so is "Don’t".
+bool IsApostrophe(char32_t c) {
+    return c == U'\'' || c == 0x2019;
 }
 
 CharKind KindOf(char32_t folded) {
@@ -93,6 +160,9 @@ public:
             Char next;
             if (length == 0) {
                 length = 1;  // a stray byte separates
+            } else if (IsApostrophe(c)) {
+                pos += length;
+                continue;
             } else {
                 next.folded = Folded(c);
                 next.kind = KindOf(next.folded);
@@ -181,9 +251,9 @@ private:
     std::string m_buffer;
 };
 
+// Spaces, and the control characters (a NUL pasted with the text among them), part a query.
 bool IsBlank(char32_t c) {
-    return c == U' ' || c == U'\t' || c == U'\n' || c == U'\r' || c == U'\f' || c == U'\v' ||
-           c == 0x3000;
+    return c <= U' ' || c == 0x7F || c == 0x3000;
 }
 
 // The parts of `typed` between blanks.
@@ -213,9 +283,13 @@ bool ForEachSearchTerm(std::string_view text, SearchTermMode mode,
     return TermCutter(mode, sink).Run(text);
 }
 
-std::string SearchMatchExpression(std::string_view typed) {
+std::string SearchMatchExpression(std::string_view typed, bool* cut) {
+    if (cut != nullptr) {
+        *cut = typed.size() > kSearchTextLimit;
+    }
     std::string expression;
-    for (std::string_view part : Parts(typed)) {
+    int phrases = 0;
+    for (std::string_view part : Parts(CutAtCharBoundary(typed, kSearchTextLimit))) {
         int terms = 0;
         bool endsInWord = false;
         ForEachSearchTerm(part, SearchTermMode::kTyped, [&](const SearchTerm& term) {
@@ -229,6 +303,13 @@ std::string SearchMatchExpression(std::string_view typed) {
         if (terms == 0) {
             continue;
         }
+        if (phrases == kSearchPartLimit) {
+            if (cut != nullptr) {
+                *cut = true;
+            }
+            break;
+        }
+        ++phrases;
         if (!expression.empty()) {
             expression += " AND ";
         }

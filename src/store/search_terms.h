@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -31,7 +32,13 @@ struct SearchTerm {
 bool ForEachSearchTerm(std::string_view text, SearchTermMode mode,
                        const std::function<bool(const SearchTerm&)>& sink);
 
+// A query reads at most this many bytes of the typed text and this many of its parts: each
+// part is a phrase the index must merge, and a pasted page of them would run for minutes.
+constexpr std::size_t kSearchTextLimit = 512;
+constexpr int kSearchPartLimit = 32;
+
 // The full-text query for what the user typed: every part between blanks is a phrase the
 // item must hold (as one run of characters and words), and a part that ends in a word also
-// finds longer words that begin with it. Empty when the text holds no term at all.
-std::string SearchMatchExpression(std::string_view typed);
+// finds longer words that begin with it. Empty when the text holds no term at all. Text
+// beyond the limits above is left out; `cut`, when given, says whether any was.
+std::string SearchMatchExpression(std::string_view typed, bool* cut = nullptr);

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<SourceOutcome, std::string_view>, 7> kNames = {{
+constexpr std::array<std::pair<SourceOutcome, std::string_view>, 8> kNames = {{
     {SourceOutcome::kOk, "ok"},
     {SourceOutcome::kNotModified, "not-modified"},
     {SourceOutcome::kHttpError, "http-error"},
@@ -19,6 +19,7 @@ constexpr std::array<std::pair<SourceOutcome, std::string_view>, 7> kNames = {{
     {SourceOutcome::kNotAFeed, "not-a-feed"},
     {SourceOutcome::kGone, "gone"},
     {SourceOutcome::kDeferred, "deferred"},
+    {SourceOutcome::kProxyError, "proxy-error"},
 }};
 
 // The longest address kept whole: a search word of 511 bytes, every byte percent-encoded,

@@ -22,10 +22,13 @@ enum class SourceOutcome {
     kNotAFeed,      // an answer that is no feed (an HTML page, broken XML)
     kGone,          // 410 Gone: passes no longer fetch it
     kDeferred,      // 429 or 503 with Retry-After: passes leave it until then
+    // The proxy could not be reached or refused the request; httpStatus 407 when it rejected
+    // the user and password (or asked for them), 0 otherwise.
+    kProxyError,
 };
 
 // The name of an outcome as the table and the command-line tool write it ("ok",
-// "not-modified", "http-error", "network-error", "not-a-feed", "gone", "deferred").
+// "not-modified", "http-error", "network-error", "not-a-feed", "gone", "deferred", "proxy-error").
 std::string_view OutcomeName(SourceOutcome outcome);
 // The outcome of a name; nothing for any other text.
 std::optional<SourceOutcome> OutcomeFromName(std::string_view name);

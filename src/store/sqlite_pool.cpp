@@ -19,24 +19,35 @@ SqliteDb WithSearchIndex(SqliteDb db, int* errorCode, std::string* errorMessage)
     return db;
 }
 
-// A file of a build before the read state, opened only to be read, cannot gain the table of
-// unread items: an empty one of the handle's own stands in, so that its news lists as read
-// instead of not at all. A file that has the table is read as it is.
+// A file of a build before the read state or the stars, opened only to be read, cannot gain
+// their tables: empty ones of the handle's own stand in, so that its news lists as read and
+// unstarred instead of not at all. A file that has a table is read as it is.
 SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMessage) {
     if (!db) {
         return db;
     }
-    constexpr char kStandIn[] =
-        "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER NOT NULL, channel_id "
-        "INTEGER NOT NULL, pub_date DATE NOT NULL, PRIMARY KEY (channel_id, pub_date, item_id)) "
-        "WITHOUT ROWID";
-    const std::optional<std::int64_t> found = QuerySingleInteger(
-        db.get(), "SELECT count(*) FROM main.sqlite_master WHERE name = 'item_unread'");
-    if (!found ||
-        (*found == 0 && sqlite3_exec(db.get(), kStandIn, nullptr, nullptr, nullptr) != SQLITE_OK)) {
-        *errorCode = sqlite3_extended_errcode(db.get());
-        *errorMessage = sqlite3_errmsg(db.get());
-        return SqliteDb();
+    struct StandIn {
+        const char* name;
+        const char* sql;
+    };
+    constexpr StandIn kStandIns[] = {
+        {"item_unread",
+         "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER NOT NULL, channel_id "
+         "INTEGER NOT NULL, pub_date DATE NOT NULL, PRIMARY KEY (channel_id, pub_date, item_id)) "
+         "WITHOUT ROWID"},
+        {"item_star", "CREATE TEMP TABLE IF NOT EXISTS item_star (item_id INTEGER PRIMARY KEY)"},
+    };
+    for (const StandIn& standIn : kStandIns) {
+        const std::string query =
+            std::string("SELECT count(*) FROM main.sqlite_master WHERE name = '") + standIn.name +
+            "'";
+        const std::optional<std::int64_t> found = QuerySingleInteger(db.get(), query.c_str());
+        if (!found || (*found == 0 && sqlite3_exec(db.get(), standIn.sql, nullptr, nullptr,
+                                                   nullptr) != SQLITE_OK)) {
+            *errorCode = sqlite3_extended_errcode(db.get());
+            *errorMessage = sqlite3_errmsg(db.get());
+            return SqliteDb();
+        }
     }
     return db;
 }

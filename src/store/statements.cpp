@@ -155,14 +155,51 @@ std::string SqlSelectItemByTitle(std::string_view title, std::string_view keywor
 }
 
 std::string SqlSelectItemById(long long id) {
-    return "select * from item where ID = " + std::to_string(id);
+    return "select *, " + SqlItemStarredColumn() + " from item where ID = " + std::to_string(id);
 }
 
-std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff) {
-    return "select * from item where rss_channelID = ( select ID from channel where "
-           "rss_title = '" +
-           SqlEscape(keyword) + "') and rss_pubDate>" + AccessDateLiteral(cutoff) +
-           " order by rss_pubDate desc";
+std::string SqlItemFilterCondition(const ItemFilter& filter) {
+    if (!filter.unreadOnly) {
+        return {};
+    }
+    std::string condition =
+        " and (exists (select 1 from item_unread where " + SqlUnreadRowOfItem() + ")";
+    if (!filter.alsoIds.empty()) {
+        condition += " or item.ID in (";
+        for (std::size_t i = 0; i < filter.alsoIds.size(); ++i) {
+            condition += (i == 0 ? "" : ", ") + std::to_string(filter.alsoIds[i]);
+        }
+        condition += ")";
+    }
+    return condition + ")";
+}
+
+std::string SqlItemStarredColumn() {
+    return "exists (select 1 from item_star where item_star.item_id = item.ID) as item_starred";
+}
+
+// The unread items are kept in the order of channel, date and ID, and looked up by all three.
+std::string SqlUnreadRowOfItem() {
+    return "item_unread.channel_id = ifnull(item.rss_channelID, 0) and item_unread.pub_date = "
+           "ifnull(item.rss_pubDate, '') and item_unread.item_id = item.ID";
+}
+
+namespace {
+
+// A channel's items with their star, on `dateCondition`, newest first.
+std::string SelectItemsOfChannel(std::string_view keyword, const std::string& dateCondition,
+                                 const ItemFilter& filter) {
+    return "select *, " + SqlItemStarredColumn() +
+           " from item where rss_channelID = ( select ID from channel where rss_title = '" +
+           SqlEscape(keyword) + "') and rss_pubDate" + dateCondition +
+           SqlItemFilterCondition(filter) + " order by rss_pubDate desc";
+}
+
+}  // namespace
+
+std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff,
+                                 const ItemFilter& filter) {
+    return SelectItemsOfChannel(keyword, ">" + AccessDateLiteral(cutoff), filter);
 }
 
 namespace {
@@ -175,11 +212,9 @@ std::string FromDayOn(const AccessDate& day) {
 
 }  // namespace
 
-std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day) {
-    return "select * from item where rss_channelID = ( select ID from channel where "
-           "rss_title = '" +
-           SqlEscape(keyword) + "') and rss_pubDate" + FromDayOn(day) +
-           " order by rss_pubDate desc";
+std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day,
+                                const ItemFilter& filter) {
+    return SelectItemsOfChannel(keyword, FromDayOn(day), filter);
 }
 
 namespace {
@@ -194,17 +229,15 @@ std::string NamesTable(const std::vector<std::string>& keywords) {
     return sql + ") ";
 }
 
-// The condition that finds the unread row of the `item` row of the enclosing statement: the
-// unread items are kept in the order of channel, date and ID, and looked up by all three.
 std::string UnreadRowOfItem() {
-    return "item_unread.channel_id = ifnull(item.rss_channelID, 0) and item_unread.pub_date = "
-           "ifnull(item.rss_pubDate, '') and item_unread.item_id = item.ID";
+    return SqlUnreadRowOfItem();
 }
 
 // The channel's column comes first in the comparison, so it decides the collation: names
 // match channels ignoring ASCII case, as everywhere.
 std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
-                                  const std::string& dateCondition, int limit, int offset) {
+                                  const std::string& dateCondition, int limit, int offset,
+                                  const ItemFilter& filter) {
     return NamesTable(keywords) +
            "select item.ID, item.rss_title, item.rss_guid, item.rss_link, item.rss_author, "
            "item.rss_source, item.rss_pubDate, names.keyword_index, case when "
@@ -212,10 +245,10 @@ std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
            "item.rss_description end as "
            "rss_description, exists (select 1 from "
            "item_unread where " +
-           UnreadRowOfItem() +
-           ") as item_unread from names inner join channel on channel.rss_title = names.name "
+           UnreadRowOfItem() + ") as item_unread, " + SqlItemStarredColumn() +
+           " from names inner join channel on channel.rss_title = names.name "
            "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate" +
-           dateCondition +
+           dateCondition + SqlItemFilterCondition(filter) +
            " order by date(item.rss_pubDate) is null, item.rss_pubDate desc, "
            "names.name collate nocase, names.keyword_index, item.ID desc limit " +
            std::to_string(limit) + " offset " + std::to_string(offset);
@@ -224,13 +257,15 @@ std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
 }  // namespace
 
 std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywords,
-                                           const AccessDate& cutoff, int limit, int offset) {
-    return SelectItemsOfChannels(keywords, ">" + AccessDateLiteral(cutoff), limit, offset);
+                                           const AccessDate& cutoff, int limit, int offset,
+                                           const ItemFilter& filter) {
+    return SelectItemsOfChannels(keywords, ">" + AccessDateLiteral(cutoff), limit, offset, filter);
 }
 
 std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
-                                          const AccessDate& day, int limit, int offset) {
-    return SelectItemsOfChannels(keywords, FromDayOn(day), limit, offset);
+                                          const AccessDate& day, int limit, int offset,
+                                          const ItemFilter& filter) {
+    return SelectItemsOfChannels(keywords, FromDayOn(day), limit, offset, filter);
 }
 
 std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keywords,
@@ -309,15 +344,29 @@ std::string SqlMarkAllRead() {
     return "delete from item_unread";
 }
 
-std::string SqlSearchItems(std::string_view matchExpression, int limit) {
+std::string SqlSearchItems(std::string_view matchExpression, int limit,
+                           const std::vector<std::int64_t>& excludedChannels) {
     // The index hands out its keys in the list's order, so the newest `limit` matches are
-    // the first ones it finds; only those are read from the item table.
+    // the first ones it finds; only those are read from the item table. Channels left out
+    // are checked on each match's item row as it comes, so the order still ends the scan.
+    std::string found = "select rowid as found from item_search where item_search match '" +
+                        SqlEscape(matchExpression) + "' order by rowid";
+    if (!excludedChannels.empty()) {
+        std::string ids;
+        for (std::int64_t id : excludedChannels) {
+            ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+        }
+        found =
+            "select item_search.rowid as found from item_search inner join item as matched "
+            "on matched.ID = " +
+            SqlItemIdOfSearchKey("item_search.rowid") + " where item_search match '" +
+            SqlEscape(matchExpression) + "' and matched.rss_channelID not in (" + ids +
+            ") order by item_search.rowid";
+    }
     return "select item.*, channel.rss_title as channel_title, exists (select 1 from item_unread "
            "where " +
-           UnreadRowOfItem() +
-           ") as item_unread from (select rowid as found from "
-           "item_search where item_search match '" +
-           SqlEscape(matchExpression) + "' order by rowid limit " + std::to_string(limit) +
+           UnreadRowOfItem() + ") as item_unread, " + SqlItemStarredColumn() + " from (" + found +
+           " limit " + std::to_string(limit) +
            ") inner join item on item.ID = " + SqlItemIdOfSearchKey("found") +
            " inner join channel on channel.ID = item.rss_channelID order by found";
 }

@@ -81,28 +81,48 @@ std::string SqlSaveFeedValidator(std::string_view keyword, std::string_view addr
 // Forgets them.
 std::string SqlDeleteFeedValidator(std::string_view keyword, std::string_view address);
 
+// Which of the items a list statement finds it gives: every one, or only the unread ones and
+// those of `alsoIds` (rows a list keeps showing once they are read).
+struct ItemFilter {
+    bool unreadOnly = false;
+    std::vector<std::int64_t> alsoIds;
+};
+// " and (...)": the condition of `filter` on the statement's `item` row; empty for every item.
+std::string SqlItemFilterCondition(const ItemFilter& filter);
+// The column item_starred of a statement on `item` rows: 1 for a starred item, else 0.
+std::string SqlItemStarredColumn();
+// The condition that finds the item_unread row of the statement's `item` row.
+std::string SqlUnreadRowOfItem();
+
 // An item by title within the channel named K.
 std::string SqlSelectItemByTitle(std::string_view title, std::string_view keyword);
-// An item by its ID (the list's clicks: a row knows the item it shows).
+// An item by its ID (the list's clicks: a row knows the item it shows): every column, then
+// item_starred.
 std::string SqlSelectItemById(long long id);
-// A channel's items newer than the cut-off, newest first (the list, mode 0).
-std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff);
+// A channel's items newer than the cut-off, newest first (the list, mode 0), every column and
+// item_starred, those `filter` takes.
+std::string SqlSelectRecentItems(std::string_view keyword, const AccessDate& cutoff,
+                                 const ItemFilter& filter = {});
 // A channel's items of one day and the days after it (the list, mode 1: today's news, where
-// an item dated ahead of today counts as today's).
-std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day);
+// an item dated ahead of today counts as today's), as SqlSelectRecentItems gives them.
+std::string SqlSelectItemsOfDay(std::string_view keyword, const AccessDate& day,
+                                const ItemFilter& filter = {});
 // The items of every channel named in `keywords` (a folder's list), newer than the cut-off or
 // of one day, in one statement: rss_title, rss_author, rss_source, rss_pubDate,
-// rss_description for an untitled item (NULL for the others), item_unread and keyword_index
+// rss_description for an untitled item (NULL for the others), item_unread, item_starred and
+// keyword_index
 // (the position in `keywords` of the name the row was found by); "of one day" takes the days
 // after it too, as SqlSelectItemsOfDay does. Rows with a
 // real date first, newest day first, then the name ascending ignoring ASCII case, then the
 // order of `keywords`, the item stored last first: an order without ties, so that the page of
 // `limit` rows after the first `offset` continues the pages before it. `keywords` must not be
-// empty.
+// empty. Only the items `filter` takes.
 std::string SqlSelectRecentItemsOfChannels(const std::vector<std::string>& keywords,
-                                           const AccessDate& cutoff, int limit, int offset);
+                                           const AccessDate& cutoff, int limit, int offset,
+                                           const ItemFilter& filter = {});
 std::string SqlSelectItemsOfChannelsOfDay(const std::vector<std::string>& keywords,
-                                          const AccessDate& day, int limit, int offset);
+                                          const AccessDate& day, int limit, int offset,
+                                          const ItemFilter& filter = {});
 // The items of every channel named in `keywords` dated from `first` to `last` (the
 // newspaper): ID, rss_title, rss_description, rss_pubDate, keyword_index and item_unread (1
 // for an unread item), grouped by the position in `keywords`, each channel's newest first.
@@ -136,8 +156,10 @@ std::string SqlMarkAllRead();
 // The items whose title or description text the search index matches with
 // `matchExpression` (SearchMatchExpression), newest first (newer days first, then those
 // stored later), at most `limit`; every item column, then the channel's name as
-// channel_title and item_unread, 1 for an unread item and 0 for a read one.
-std::string SqlSearchItems(std::string_view matchExpression, int limit);
+// channel_title, item_unread, 1 for an unread item and 0 for a read one, and item_starred.
+// Items of the channels `excludedChannels` names by ID are left out.
+std::string SqlSearchItems(std::string_view matchExpression, int limit,
+                           const std::vector<std::int64_t>& excludedChannels = {});
 
 // The source_status rows (store/source_status.h).
 struct SourceStatus;

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <cmath>
 
 namespace {
 
@@ -74,6 +75,25 @@ QIcon FolderIcon() {
     icon.addPixmap(Folder(false), QIcon::Normal);
     icon.addPixmap(Folder(true), QIcon::Selected);
     return icon;
+}
+
+QIcon StarIcon() {
+    QPixmap pixmap = Blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(170, 110, 0));
+    painter.setBrush(QColor(250, 190, 30));
+    // Five points round the centre, every other one on the inner circle.
+    QPainterPath star;
+    for (int i = 0; i < 10; ++i) {
+        const double radius = i % 2 == 0 ? 7.5 : 3.2;
+        const double angle = -M_PI / 2 + i * M_PI / 5;
+        const QPointF point(8 + radius * std::cos(angle), 8.5 + radius * std::sin(angle));
+        i == 0 ? star.moveTo(point) : star.lineTo(point);
+    }
+    star.closeSubpath();
+    painter.drawPath(star);
+    return QIcon(pixmap);
 }
 
 QIcon RootIcon() {

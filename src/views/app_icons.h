@@ -15,3 +15,5 @@ QIcon ChannelIcon();
 QIcon WarnedChannelIcon();
 // The root's icon: the folder image in both states.
 QIcon RootIcon();
+// The 星标新闻 node's: a filled star.
+QIcon StarIcon();

@@ -40,12 +40,15 @@ enum CommandId : int {
     // Reading.
     ID_MARK_ALL_READ = 32842,  // "全部标为已读" (every stored item)
     ID_NEXT_UNREAD = 32843,    // "下一条未读"
+    ID_UNREAD_ONLY = 32846,    // "只看未读" (a check entry)
 
     // The news list's context menu.
     ID_LIST_OPEN_LINK = 32850,      // "打开原文"
     ID_LIST_OPEN_EXTERNAL = 32851,  // "在系统浏览器中打开"
     ID_LIST_COPY = 32852,           // "复制标题和链接"
     ID_LIST_MARK_READ = 32853,      // "标为已读"
+    ID_LIST_MARK_UNREAD = 32854,    // "标为未读"
+    ID_LIST_STAR = 32855,           // "星标" (a check entry: every selected row is starred)
 
     // Standard commands.
     ID_FILE_NEW = 57600,

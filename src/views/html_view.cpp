@@ -1,10 +1,12 @@
 #include "views/html_view.h"
 
 #include <QAction>
+#include <QAuthenticator>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QNetworkProxy>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
@@ -46,6 +48,27 @@ public:
         settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
         settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
         settings->setAttribute(QWebEngineSettings::JavascriptEnabled, !generated);
+        connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+                [this](const QUrl&, QAuthenticator* authenticator, const QString& host) {
+                    AnswerProxy(authenticator, host);
+                });
+    }
+
+private:
+    // Chromium takes the application proxy's kind, host and port only: the user and password
+    // of the proxy set in 系统设置 are given when it asks. They are given once: a proxy that
+    // asks again rejected them, and is not asked again with the same ones (the page then
+    // says the proxy refused), only once they have changed.
+    void AnswerProxy(QAuthenticator* authenticator, const QString& host) {
+        const QNetworkProxy proxy = QNetworkProxy::applicationProxy();
+        const QString answer = proxy.user() + QLatin1Char('\n') + proxy.password();
+        if (proxy.user().isEmpty() || host.compare(proxy.hostName(), Qt::CaseInsensitive) != 0 ||
+            answer == m_proxyAnswer) {
+            return;
+        }
+        m_proxyAnswer = answer;
+        authenticator->setUser(proxy.user());
+        authenticator->setPassword(proxy.password());
     }
 
 protected:
@@ -95,6 +118,7 @@ private:
 
     CTD_HtmlView* const m_view;  // the parent, which outlives the page
     const bool m_generated;
+    QString m_proxyAnswer;  // the user and password last given to the proxy
 };
 
 // Answers a request for an item link that reached the network side (a link in a frame, a

@@ -19,10 +19,9 @@ struct MenuCommand {
 };
 
 constexpr MenuCommand kCommands[] = {
-    {ID_LIST_OPEN_LINK, "打开原文"},
-    {ID_LIST_OPEN_EXTERNAL, "在系统浏览器中打开"},
-    {ID_LIST_COPY, "复制标题和链接\tCtrl+C"},
-    {ID_LIST_MARK_READ, "标为已读"},
+    {ID_LIST_OPEN_LINK, "打开原文"},          {ID_LIST_OPEN_EXTERNAL, "在系统浏览器中打开"},
+    {ID_LIST_COPY, "复制标题和链接\tCtrl+C"}, {ID_LIST_MARK_READ, "标为已读"},
+    {ID_LIST_MARK_UNREAD, "标为未读\tU"},     {ID_LIST_STAR, "星标\tS"},
 };
 
 }  // namespace
@@ -33,8 +32,12 @@ QMenu* CListMenu::Create(QWidget* parent) {
     auto* menu = new QMenu(parent);
     const std::vector<CNewsRow> rows = m_list.SelectedRows();
     bool anyUnread = false;
+    bool anyRead = false;
+    bool allStarred = !rows.empty();
     for (const CNewsRow& row : rows) {
         anyUnread = anyUnread || !row.read;
+        anyRead = anyRead || row.read;
+        allStarred = allStarred && row.starred;
     }
     for (const MenuCommand& command : kCommands) {
         QAction* action = menu->addAction(QString::fromUtf8(command.text));
@@ -47,6 +50,14 @@ QMenu* CListMenu::Create(QWidget* parent) {
                 break;
             case ID_LIST_MARK_READ:
                 action->setEnabled(anyUnread);
+                break;
+            case ID_LIST_MARK_UNREAD:
+                action->setEnabled(anyRead);
+                break;
+            case ID_LIST_STAR:
+                action->setCheckable(true);
+                action->setChecked(allStarred);
+                action->setEnabled(!rows.empty());
                 break;
             default:
                 action->setEnabled(!rows.empty());
@@ -69,6 +80,12 @@ void CListMenu::Run(int commandId) {
             break;
         case ID_LIST_MARK_READ:
             m_list.MarkRowsRead(m_list.SelectedRows());
+            break;
+        case ID_LIST_MARK_UNREAD:
+            m_list.MarkRowsUnread(m_list.SelectedRows());
+            break;
+        case ID_LIST_STAR:
+            m_list.ToggleStars(m_list.SelectedRows());
             break;
         default:
             break;

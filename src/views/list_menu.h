@@ -13,9 +13,10 @@ class QWidget;
 // The news list's context menu and the commands behind it, on the rows the user selected:
 // 打开原文 (the current row's own address in the browser pane), 在系统浏览器中打开 (the
 // current row's address in the user's own browser; a message says so when none could be
-// started), 复制标题和链接 (what Ctrl+C copies: each row's title and address) and 标为已读.
-// Each action carries its command id (views/command_ids.h) as its data; a command without a
-// row to act on is disabled. Window thread only.
+// started), 复制标题和链接 (what Ctrl+C copies: each row's title and address), 标为已读,
+// 标为未读 and 星标 (checked when every selected row is starred; choosing it stars them, or
+// takes the stars off when it is checked). Each action carries its command id (views/command_ids.h)
+// as its data; a command without a row to act on is disabled. Window thread only.
 class CListMenu : public QObject {
     Q_OBJECT
 public:

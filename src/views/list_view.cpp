@@ -11,13 +11,16 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QToolTip>
+#include <algorithm>
 #include <set>
 
 #include "base/ascii.h"
 #include "feeds/feed_store.h"
 #include "model/item_page.h"
+#include "store/star_statements.h"
 #include "store/statements.h"
 #include "views/list_menu.h"
+#include "views/news_table_model.h"
 
 const char* const CTD_ListView::kHeaders[6] = {"新闻发布", "新闻标题", "新闻频道",
                                                "发布日期", "新闻作者", "新闻来源"};
@@ -28,94 +31,7 @@ namespace {
 // How often a request waiting for the running load to stop looks again.
 constexpr int kRetryMs = 20;
 
-// A colour reference keeps red in the lowest byte, then green, then blue.
-QColor FromColourReference(std::uint32_t colour) {
-    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-}
-
 }  // namespace
-
-CNewsTableModel::CNewsTableModel(const CNewsList& list, const CSysData& settings, QObject* parent)
-    : QAbstractTableModel(parent), m_list(list), m_settings(settings) {}
-
-int CNewsTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_published;
-}
-
-int CNewsTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kNewsColumnCount;
-}
-
-QVariant CNewsTableModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole && role != Qt::BackgroundRole && role != Qt::FontRole &&
-        role != Qt::ForegroundRole) {
-        return {};
-    }
-    // The store may have been emptied by a new request since the count was published.
-    const std::optional<CNewsRow> row = m_list.Row(index.row());
-    if (!row) {
-        return {};
-    }
-    if (role == Qt::DisplayRole) {
-        return QString::fromUtf8(NewsRowColumnText(*row, index.column()).data(),
-                                 static_cast<int>(NewsRowColumnText(*row, index.column()).size()));
-    }
-    if (role == Qt::ForegroundRole) {
-        // An untitled item's words stand in for its title: grey, not to be taken for one.
-        if (row->untitled && index.column() == kColumnTitle) {
-            return QColor(Qt::darkGray);
-        }
-        return {};
-    }
-    if (role == Qt::FontRole) {
-        if (row->read) {
-            return {};
-        }
-        QFont bold;
-        bold.setBold(true);
-        return bold;
-    }
-    const int slot = CategoryColourSlot(RowAgeCategory(*row));
-    return FromColourReference(m_settings.CategoryColour(slot));
-}
-
-QString CNewsTableModel::FullText(const QModelIndex& index) const {
-    const std::optional<CNewsRow> row = m_list.Row(index.row());
-    if (!row) {
-        return {};
-    }
-    switch (index.column()) {
-        case kColumnTitle:
-            return row->untitled ? data(index, Qt::DisplayRole).toString()
-                                 : QString::fromStdString(row->storedTitle);
-        case kColumnChannel:
-            return QString::fromStdString(row->channelName);
-        default:
-            return data(index, Qt::DisplayRole).toString();
-    }
-}
-
-void CNewsTableModel::RowsChanged(const std::vector<int>& rows) {
-    for (int row : rows) {
-        if (row < m_published) {
-            emit dataChanged(index(row, 0), index(row, kNewsColumnCount - 1), {Qt::FontRole});
-        }
-    }
-}
-
-QVariant CNewsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
-        section < kNewsColumnCount) {
-        return QString::fromUtf8(CTD_ListView::kHeaders[section]);
-    }
-    return {};
-}
-
-void CNewsTableModel::SetPublished(int count) {
-    beginResetModel();
-    m_published = std::max(0, std::min(count, m_list.RowCount()));
-    endResetModel();
-}
 
 CTD_ListView::CTD_ListView(CFeedStore& store, const CNodeMap& nodes, int listMode, QWidget* parent)
     : QTableView(parent),
@@ -129,8 +45,11 @@ CTD_ListView::CTD_ListView(CFeedStore& store, const CNodeMap& nodes, int listMod
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setShowGrid(false);
-    verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setFixedWidth(fontMetrics().height() + 8);
+    verticalHeader()->setHighlightSections(false);
+    verticalHeader()->viewport()->installEventFilter(this);
     horizontalHeader()->setSectionsClickable(false);  // no sorting by column
     horizontalHeader()->setHighlightSections(false);
     for (int column = 0; column < kNewsColumnCount; ++column) {
@@ -164,8 +83,9 @@ CTD_ListView::~CTD_ListView() {
 }
 
 void CTD_ListView::ShowNode(const CKeywordNode& record, CNodeMap::Handle item) {
-    if (m_refreshing && m_list->IsBusy()) {
-        // A refresh the user did not ask for never drops a request: it is stopped instead.
+    if ((m_refreshing || m_showsSearch) && m_list->IsBusy()) {
+        // A refresh the user did not ask for never drops a request, nor does a search that
+        // is still running: it is stopped instead.
         ShowNodeWhenIdle(record, item);
         return;
     }
@@ -173,6 +93,7 @@ void CTD_ListView::ShowNode(const CKeywordNode& record, CNodeMap::Handle item) {
     if (record.type == NODE_FOLDER) {
         names = m_nodes.NamesBelow(item);
     }
+    m_list->SetUnreadOnly(m_store.MoreSettings().Get(kUnreadOnlySetting) != 0);
     // A request the list drops leaves what it shows; one it takes replaces it.
     const bool busy = m_list->IsBusy();
     if (m_list->RequestLoad(record, m_listMode, std::move(names))) {
@@ -195,6 +116,7 @@ void CTD_ListView::Refresh() {
     if (m_showsSearch || m_shownNode.type == NODE_NONE || m_list->IsBusy()) {
         return;
     }
+    m_list->SetUnreadOnly(m_store.MoreSettings().Get(kUnreadOnlySetting) != 0);
     std::vector<std::string> names;
     if (m_shownNode.type == NODE_FOLDER) {
         // By its ID: the item it was shown by may have been moved (and so replaced) since.
@@ -264,7 +186,7 @@ void CTD_ListView::ShowNodeWhenIdle(const CKeywordNode& record, CNodeMap::Handle
 void CTD_ListView::ShowSearch(const QString& typed) {
     const std::string text = typed.toStdString();
     RunWhenIdle([this, text] {
-        if (m_list->RequestSearch(text)) {
+        if (m_list->RequestSearch(text, m_nodes.AllNames())) {
             m_model->SetPublished(0);
             m_showsSearch = true;
         }
@@ -344,6 +266,85 @@ void CTD_ListView::MarkRowsRead(const std::vector<CNewsRow>& rows) {
     emit ItemRead();
 }
 
+void CTD_ListView::MarkRowsUnread(const std::vector<CNewsRow>& rows) {
+    std::set<std::int64_t> marked;
+    for (const CNewsRow& row : rows) {
+        if (row.read && row.itemId >= 0 && m_store.Execute(SqlMarkItemUnread(row.itemId)) >= 0) {
+            marked.insert(row.itemId);
+        }
+    }
+    if (marked.empty()) {
+        return;
+    }
+    m_model->RowsChanged(m_list->ChangeRows([&marked](CNewsRow& other) {
+        const bool change = other.read && marked.count(other.itemId) > 0;
+        other.read = other.read && !change;
+        return change;
+    }));
+    emit ItemRead();
+}
+
+bool CTD_ListView::ToggleStars(const std::vector<CNewsRow>& rows) {
+    const bool star =
+        std::any_of(rows.begin(), rows.end(), [](const CNewsRow& row) { return !row.starred; });
+    std::set<std::int64_t> changed;
+    for (const CNewsRow& row : rows) {
+        if (row.itemId >= 0 && row.starred != star &&
+            m_store.Execute(star ? SqlStarItem(row.itemId) : SqlUnstarItem(row.itemId)) >= 0) {
+            changed.insert(row.itemId);
+        }
+    }
+    if (changed.empty()) {
+        return false;
+    }
+    m_model->StarsChanged(m_list->ChangeRows([&changed, star](CNewsRow& other) {
+        const bool change = other.starred != star && changed.count(other.itemId) > 0;
+        other.starred = change ? star : other.starred;
+        return change;
+    }));
+    if (changed.count(m_shownItem) > 0) {
+        RewriteShownPage(m_shownItem);
+    }
+    emit StarsChanged();
+    return true;
+}
+
+void CTD_ListView::RewriteShownPage(std::int64_t id) {
+    CNewsRow row;
+    row.itemId = id;
+    const int count = m_model->Published();
+    for (int index = 0; index < count; ++index) {
+        if (const std::optional<CNewsRow> listed = m_list->Row(index);
+            listed && listed->itemId == id) {
+            row = *listed;
+            break;
+        }
+    }
+    if (const std::optional<ItemPage> page = ReadItemPage(m_store, row)) {
+        emit PageReady(QString::fromStdString(page->html),
+                       QUrl(QString::fromStdString(page->baseUrl)));
+    }
+}
+
+bool CTD_ListView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != verticalHeader()->viewport() ||
+        (event->type() != QEvent::MouseButtonPress &&
+         event->type() != QEvent::MouseButtonDblClick && event->type() != QEvent::MouseMove &&
+         event->type() != QEvent::MouseButtonRelease)) {
+        return QTableView::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        const int row = verticalHeader()->logicalIndexAt(mouse->position().toPoint());
+        if (const std::optional<CNewsRow> news =
+                row >= 0 && row < m_model->Published() ? m_list->Row(row) : std::nullopt) {
+            ToggleStars({*news});
+        }
+    }
+    // The header's own handling would select rows.
+    return true;
+}
+
 std::vector<CNewsRow> CTD_ListView::SelectedRows() const {
     std::set<int> indexes;
     for (const QModelIndex& index : selectionModel()->selectedRows()) {
@@ -371,6 +372,16 @@ void CTD_ListView::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) {
         event->accept();
         m_menu->CopyTitlesAndLinks();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_S) {
+        event->accept();
+        ToggleStars(SelectedRows());
+        return;
+    }
+    if (plain && event->key() == Qt::Key_U) {
+        event->accept();
+        MarkRowsUnread(SelectedRows());
         return;
     }
     if (plain && (event->key() == Qt::Key_Space || event->key() == Qt::Key_N)) {

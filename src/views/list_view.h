@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -11,38 +10,12 @@
 
 #include "model/news_loader.h"
 #include "model/node_map.h"
+#include "store/app_settings.h"
 #include "store/sys_data.h"
+#include "views/news_table_model.h"
 
 class CFeedStore;
 class CListMenu;
-
-// The rows of a CNewsList as a table: as many rows as the loader last published (never
-// more than are stored), six columns, each row's background in the colour of its age
-// category, read from the settings when it is painted, and unread rows in bold.
-class CNewsTableModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    CNewsTableModel(const CNewsList& list, const CSysData& settings, QObject* parent = nullptr);
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    // The loader published `count` rows (window thread).
-    void SetPublished(int count);
-    int Published() const { return m_published; }
-    // The rows at `rows` changed their read state (window thread).
-    void RowsChanged(const std::vector<int>& rows);
-    // The whole text of a cell, where its field may have lost its end (titles and channel
-    // names longer than a row field holds); the cell's text elsewhere.
-    QString FullText(const QModelIndex& index) const;
-
-private:
-    const CNewsList& m_list;
-    const CSysData& m_settings;
-    int m_published = 0;
-};
 
 // The news-list pane: a click on a tree node loads that channel's or folder's news in the
 // background, a search every stored item that holds the typed text; a click on a row, or
@@ -52,7 +25,10 @@ private:
 // from the keyboard shows the current row (the first when there is none). Home and End go to
 // the first and the last row, and no key scrolls the list sideways. Rows can be selected
 // together: the context menu (CListMenu) and Ctrl+C act on the selected rows. A cell whose
-// text is cut shows the whole text as its tooltip. The pane shows news in one list mode
+// text is cut shows the whole text as its tooltip. S, or a click in the star column (the
+// vertical header) stars the rows or takes their stars off; U marks the selected rows unread.
+// With kUnreadOnlySetting on, a load lists only unread items; a row read meanwhile stays until
+// the list is loaded again. The pane shows news in one list mode
 // (model/list_mode.h), fixed for its life: the window puts a fresh pane in place for another
 // mode.
 class CTD_ListView : public QTableView, private INewsListListener {
@@ -102,6 +78,14 @@ public:
     void NoteItemRead(std::int64_t id);
     // Marks the unread ones of `rows` read in the database and in the list.
     void MarkRowsRead(const std::vector<CNewsRow>& rows);
+    // Marks the read ones of `rows` unread in the database and in the list.
+    void MarkRowsUnread(const std::vector<CNewsRow>& rows);
+    // Stars `rows`, or takes their stars off when every one of them has one; the shown page
+    // follows. False when nothing could be changed.
+    bool ToggleStars(const std::vector<CNewsRow>& rows);
+
+    // Whether loads list only unread items (data/settings.conf).
+    static constexpr CAppSettings::IntKey kUnreadOnlySetting{"list.unread_only", 0, 0, 1};
 
     // The selected rows in display order; the current row when none is selected.
     std::vector<CNewsRow> SelectedRows() const;
@@ -125,8 +109,10 @@ signals:
     void PageReady(const QString& html, const QUrl& baseUrl);
     // An address to open in the browser pane.
     void LinkOpened(const QString& address);
-    // An item was marked read because its page was shown.
+    // An item's read state changed: its page was shown, or it was marked read or unread.
     void ItemRead();
+    // Items gained or lost their stars.
+    void StarsChanged();
     // The user asks for the next unread item (Space, N).
     void NextUnreadRequested();
     // A load has ended with its last rows published.
@@ -140,6 +126,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    // A click in the star column stars its row; it neither selects nor shows it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Home and End go to the first and the last row, as in a list (a table's go along the row),
     // staying in the current column.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -154,6 +142,8 @@ private:
     // Puts the rows a refresh read in place, keeping the selection and the rows in view.
     void ApplyRefresh(std::uint64_t token, std::vector<CNewsRow> rows);
     void ShowItemPage(const QModelIndex& index);
+    // Shows the page of the item `id` again if it is the one shown (its star changed).
+    void RewriteShownPage(std::int64_t id);
     // Runs `request` now, or once the running load has stopped.
     void RunWhenIdle(std::function<void()> request);
 

@@ -174,6 +174,16 @@ QString CTreeCommands::DeletionQuestion(QTreeWidgetItem* item, bool wholeBranch)
             .arg(counts.channels)
             .arg(Utf8(their));
     }
+    if (counts.starred > 0) {
+        // Starred news stay listed under 星标新闻; the user hears how many go with the channels.
+        return Utf8(
+                   "将删除 %1 个频道，%2 %3 条新闻（其中 %4 条星标新闻）保留在数据库中，"
+                   "星标新闻仍列在“星标新闻”下，确定吗？")
+            .arg(counts.channels)
+            .arg(Utf8(their))
+            .arg(counts.items)
+            .arg(counts.starred);
+    }
     return Utf8("将删除 %1 个频道，%2 %3 条新闻保留在数据库中，确定吗？")
         .arg(counts.channels)
         .arg(Utf8(their))

@@ -12,6 +12,9 @@
 
 #include "feeds/feed_store.h"
 #include "model/database_texts.h"
+#include "model/news_loader.h"
+#include "store/ado_recordset.h"
+#include "store/star_statements.h"
 #include "views/app_icons.h"
 #include "views/channel_commands.h"
 #include "views/tree_commands.h"
@@ -89,7 +92,7 @@ void CTD_TreeView::LoadCurrent() {
     m_keyboardLoad->stop();
     QTreeWidgetItem* item = currentItem();
     if (item != nullptr) {
-        emit NodeClicked(Lookup(item), HandleOf(item));
+        emit NodeClicked(ListedRecord(item), HandleOf(item));
     }
 }
 
@@ -113,6 +116,28 @@ QTreeWidgetItem* CTD_TreeView::ItemOf(CNodeMap::Handle handle) const {
 
 CKeywordNode CTD_TreeView::Lookup(QTreeWidgetItem* item) const {
     return m_nodes.Lookup(HandleOf(item));
+}
+
+CKeywordNode CTD_TreeView::ListedRecord(QTreeWidgetItem* item) const {
+    if (item != nullptr && item == m_starredItem) {
+        return CKeywordNode::NewNode(kStarredNodeName, NODE_STARRED);
+    }
+    return Lookup(item);
+}
+
+void CTD_TreeView::RecountStarred() {
+    if (m_starredItem == nullptr) {
+        return;
+    }
+    CAdoRecordset records(m_store);
+    std::int32_t count = 0;
+    // A count that cannot be read leaves the label as it was.
+    if (records.Open(SqlCountStarredItems()) &&
+        records.BindColumn(0, &count, sizeof count, kBindNumber) && records.Fetch()) {
+        m_starredItem->setText(
+            0, QString::fromStdString(CCountRefresher::Label(kStarredNodeName, count)));
+    }
+    records.Close();
 }
 
 QTreeWidgetItem* CTD_TreeView::AddItem(QTreeWidgetItem* parent, const CKeywordNode& record) {
@@ -186,6 +211,9 @@ void CTD_TreeView::OnInitialUpdate() {
     m_treeFile->SetSaveFailureListener(
         [this](int errorNumber) { ShowTreeFileNotSaved(this, m_treeFile->Path(), errorNumber); });
     std::map<int, QTreeWidgetItem*> itemOfId;
+    // Above the root, outside the node map and the tree file.
+    m_starredItem = new QTreeWidgetItem(this, QStringList(QString::fromUtf8(kStarredNodeName)));
+    m_starredItem->setIcon(0, StarIcon());
     // The root's entry comes first, so that its children are linked to it as they load; its
     // name is known once the file is read.
     auto* root = new QTreeWidgetItem(this);
@@ -222,6 +250,7 @@ void CTD_TreeView::OnInitialUpdate() {
         box->open();
     }
     StartCountRefresher();
+    RecountStarred();
 }
 
 void CTD_TreeView::StartCountRefresher() {
@@ -278,6 +307,8 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
     if (countsChanged) {
         emit NewsCountsChanged();
     }
+    // Items may have gone with their stars; the count is one look-up of a small table.
+    RecountStarred();
 }
 
 void CTD_TreeView::OnCommand(int commandId) {
@@ -287,7 +318,7 @@ void CTD_TreeView::OnCommand(int commandId) {
 }
 
 void CTD_TreeView::OpenContextMenu(QTreeWidgetItem* item, const QPoint& globalPos) {
-    if (item == nullptr) {
+    if (item == nullptr || item == m_starredItem) {
         return;
     }
     int popup = Lookup(item).type == NODE_KEY ? kChannelPopup : kFolderPopup;
@@ -388,7 +419,7 @@ void CTD_TreeView::mouseReleaseEvent(QMouseEvent* event) {
     }
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
     m_keyboardLoad->stop();
-    emit NodeClicked(Lookup(item), item ? HandleOf(item) : CNodeMap::kNoItem);
+    emit NodeClicked(ListedRecord(item), item ? HandleOf(item) : CNodeMap::kNoItem);
 }
 
 void CTD_TreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,

@@ -15,12 +15,13 @@ class CFeedStore;
 class CTreeCommands;
 class CTreeDragger;
 
-// The channel tree pane: the folders and channels of the tree file, each labelled with its
-// count of recent news by a background refresher; a node with unread news shows in bold, its
-// tooltip telling how many. A mouse click anywhere on a row (or below the last row) hands a
-// copy of the node's record to the news list; so does a selection moved by the keyboard once
-// it has rested for kKeyboardLoadDelay (holding an arrow key loads nothing on the way), and
-// Enter at once. N asks for the next unread item.
+// The channel tree pane: above the root the node 星标新闻 (every starred item, labelled with
+// their count; it has no menu and takes no drop), then the folders and channels of the tree
+// file, each labelled with its count of recent news by a background refresher; a node with unread
+// news shows in bold, its tooltip telling how many. A mouse click anywhere on a row (or below the
+// last row) hands a copy of the node's record to the news list; so does a selection moved by the
+// keyboard once it has rested for kKeyboardLoadDelay (holding an arrow key loads nothing on the
+// way), and Enter at once. N asks for the next unread item.
 //
 // The tree is edited through context menus (a right-click selects the item under the pointer
 // and opens its menu; the Menu key and Shift+F10 open the selected item's) and by dragging a
@@ -73,8 +74,16 @@ public:
     CNodeMap& Nodes() { return m_nodes; }
     // The root item, or null before the initial update.
     QTreeWidgetItem* RootItem() const { return m_root; }
-    // The record of `item`, or the blank record.
+    // The record of `item`, or the blank record (the 星标新闻 node has none).
     CKeywordNode Lookup(QTreeWidgetItem* item) const;
+    // What a click on `item` hands to the news list: its record, or for the 星标新闻 node a
+    // record of type NODE_STARRED.
+    CKeywordNode ListedRecord(QTreeWidgetItem* item) const;
+    // The 星标新闻 node, or null before the initial update.
+    QTreeWidgetItem* StarredItem() const { return m_starredItem; }
+    // Counts the starred items again for the 星标新闻 node's label (stars were set or taken
+    // off, or items removed).
+    void RecountStarred();
     static CNodeMap::Handle HandleOf(QTreeWidgetItem* item);
     // The item of a handle still in the tree, or null.
     QTreeWidgetItem* ItemOf(CNodeMap::Handle handle) const;
@@ -142,6 +151,7 @@ private:
     CFeedStore& m_store;
     CNodeMap m_nodes;
     QTreeWidgetItem* m_root = nullptr;
+    QTreeWidgetItem* m_starredItem = nullptr;
     std::unique_ptr<CKeywordTreeFile> m_treeFile;
     std::unique_ptr<CCountRefresher> m_refresher;
     std::unique_ptr<CTreeCommands> m_commands;

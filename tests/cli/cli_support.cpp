@@ -17,6 +17,17 @@ sys_days LocalToday() {
                     day{static_cast<unsigned>(now.day)}};
 }
 
+nlohmann::ordered_json ListedRows(const std::string& out) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::parse(out, nullptr, false);
+    if (rows.is_array()) {
+        for (auto& row : rows) {
+            row.erase("id");
+            row.erase("starred");
+        }
+    }
+    return rows;
+}
+
 nlohmann::ordered_json ExpectedListRow(sys_days date, const std::string& title,
                                        const std::string& channel, const std::string& author,
                                        const std::string& source, bool read) {

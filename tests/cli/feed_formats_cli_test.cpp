@@ -103,7 +103,7 @@ TEST(CliFeedFormats, SubscribedAtomRss1AndJsonFeedsAreStoredAndListedLikeRss) {
     const ProcessResult list = Cli({"list", "订阅"}, folder.Path());
     ASSERT_EQ(list.exitCode, 0) << list.err;
     EXPECT_EQ(
-        nlohmann::ordered_json::parse(list.out),
+        ListedRows(list.out),
         nlohmann::ordered_json(
             {ListRow(0, "原子一", "张三", "来源"), ListRow(1, "资源一", "李四", ""),
              ListRow(2, "原子二", "编辑部", ""), ListRow(3, "Tom & Jerry\u00A0\u00A9", "", ""),

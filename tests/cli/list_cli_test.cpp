@@ -69,7 +69,7 @@ protected:
     nlohmann::ordered_json List(const std::vector<std::string>& args) {
         const ProcessResult run = Cli(args, m_folder.Path());
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        return nlohmann::ordered_json::parse(run.out);
+        return ListedRows(run.out);
     }
 
     TempDataFolder m_folder;
@@ -230,7 +230,7 @@ TEST_F(CliListTest, AFolderTheUserMayNotWriteIsReadByEveryCommandThatOnlyReads) 
 
     const ProcessResult list = run({"list", "足球"});
     EXPECT_EQ(list.exitCode, 0) << list.err;
-    EXPECT_EQ(nlohmann::ordered_json::parse(list.out, nullptr, false),
+    EXPECT_EQ(ListedRows(list.out),
               nlohmann::ordered_json(
                   {Row(m_today, "goal", "足球"), Row(m_today - days{3}, "match", "足球")}));
     const ProcessResult search = run({"search", "goal"});

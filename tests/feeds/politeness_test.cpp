@@ -184,6 +184,8 @@ TEST(SourcePolicy, BackOffDoublesUpToADayAndDeferralWaitsForItsMoment) {
         {O::kDeferred, 1, 120s, 119s, false, D::kSkipDeferred},
         {O::kDeferred, 1, 120s, 119s, true, D::kSkipDeferred},
         {O::kDeferred, 9, 120s, 120s, false, D::kFetch},
+        // A failing proxy is not the source's failure: asked again whatever came before.
+        {O::kProxyError, 9, 0s, 1s, false, D::kFetch},
     };
     for (const Case& c : cases) {
         SourceStatus status;

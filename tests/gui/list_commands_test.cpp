@@ -83,7 +83,7 @@ protected:
 
 }  // namespace
 
-// The menu's four commands act on the selected rows; Ctrl+C copies what 复制标题和链接 does.
+// The menu's commands act on the selected rows; Ctrl+C copies what 复制标题和链接 does.
 TEST_F(ListCommands, TheListMenuOpensCopiesAndMarksTheSelectedRows) {
     OpenOn("足球", 3);
     const int goal = RowTitled("开幕");
@@ -94,9 +94,10 @@ TEST_F(ListCommands, TheListMenuOpensCopiesAndMarksTheSelectedRows) {
     EXPECT_EQ(
         copy->texts,
         QStringList({QString::fromUtf8("打开原文"), QString::fromUtf8("在系统浏览器中打开"),
-                     QString::fromUtf8("复制标题和链接\tCtrl+C"), QString::fromUtf8("标为已读")}));
+                     QString::fromUtf8("复制标题和链接\tCtrl+C"), QString::fromUtf8("标为已读"),
+                     QString::fromUtf8("标为未读\tU"), QString::fromUtf8("星标\tS")}));
     EXPECT_EQ(copy->ids, (std::vector<int>{ID_LIST_OPEN_LINK, ID_LIST_OPEN_EXTERNAL, ID_LIST_COPY,
-                                           ID_LIST_MARK_READ}));
+                                           ID_LIST_MARK_READ, ID_LIST_MARK_UNREAD, ID_LIST_STAR}));
     // In the list's order; the script address is no link to copy: its title comes alone.
     const QString expected = script < fans ? QString::fromUtf8("比赛\n\n球迷\nhttp://fans.test/")
                                            : QString::fromUtf8("球迷\nhttp://fans.test/\n\n比赛");

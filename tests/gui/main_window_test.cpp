@@ -43,7 +43,8 @@ const std::vector<std::pair<const char*, std::vector<MenuEntry>>> kMenus = {
       {"粘贴\tCtrl+V(&P)", ID_EDIT_PASTE},
       {nullptr, 0},
       {"全部标为已读", ID_MARK_ALL_READ},
-      {"下一条未读\tN", ID_NEXT_UNREAD}}},
+      {"下一条未读\tN", ID_NEXT_UNREAD},
+      {"只看未读", ID_UNREAD_ONLY}}},
     {"帮助(&H)",
      {{"系统设置", ID_SYSTEM_SETTINGS},
       {"关于 Quillon(&A)...", ID_APP_ABOUT},
@@ -185,7 +186,7 @@ TEST_F(ReaderWindow, NewAndOpenDocumentDoNotLoadASecondTree) {
     const int items = static_cast<int>(Tree()->Nodes().Handles().size());
     Frame()->CommandAction(ID_FILE_NEW)->trigger();
     EXPECT_EQ(static_cast<int>(Tree()->Nodes().Handles().size()), items);
-    EXPECT_EQ(Tree()->topLevelItemCount(), 1);
+    EXPECT_EQ(Tree()->topLevelItemCount(), 2);  // 星标新闻 and the root
 }
 
 TEST_F(ReaderWindow, ClosingWhileLoadingAndCountingSavesTheSettingsPromptly) {

@@ -2,17 +2,22 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkProxy>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <filesystem>
 #include <memory>
 
+#include "app/proxy_commands.h"
 #include "app/quillon_doc.h"
 #include "dialogs/colour_dialog.h"
 #include "dialogs/colour_swatch.h"
+#include "dialogs/proxy_group.h"
 #include "dialogs/sys_dialog.h"
 #include "modal.h"
 #include "reader_window.h"
+#include "store/secret_store.h"
 #include "support/sqlite_rows.h"
 #include "views/command_ids.h"
 #include "views/list_view.h"
@@ -290,4 +295,64 @@ TEST_F(Settings, ASettingsFileThatCannotBeWrittenIsReportedOnce) {
     Close();
     QTest::qWait(100);
     EXPECT_EQ(shown->size(), 1);
+}
+
+// 网络代理 is kept in settings.conf but for its password, which goes to the secret store; the
+// dialog shows all of it again, the window and its fetches use it at once and after a
+// restart, and a manual proxy without host is not stored.
+TEST_F(Settings, TheProxySettingIsKeptWithItsPasswordOutOfTheSettingsFile) {
+    constexpr char kPassword[] = "pa ss#wörd";
+    Open();
+    AnswerNextModal<CTD_SysDlg>([&](CTD_SysDlg* dialog) {
+        CProxyGroup* proxy = dialog->ProxyGroup();
+        EXPECT_TRUE(proxy->SystemButton()->isChecked());
+        EXPECT_FALSE(proxy->HostEdit()->isEnabled());
+        proxy->ManualButton()->setChecked(true);
+        proxy->KindBox()->setCurrentIndex(1);
+        proxy->HostEdit()->setText(QStringLiteral("127.0.0.1"));
+        proxy->PortEdit()->setText(QStringLiteral("1080"));
+        proxy->UserEdit()->setText(QStringLiteral("carol"));
+        proxy->PasswordEdit()->setText(QString::fromUtf8(kPassword));
+        dialog->accept();
+    });
+    Frame()->CommandAction(ID_SYSTEM_SETTINGS)->trigger();
+
+    const std::string file = m_folder.ReadFile("data/settings.conf");
+    for (const char* line : {"proxy.mode = manual", "proxy.type = socks5", "proxy.host = 127.0.0.1",
+                             "proxy.port = 1080", "proxy.user = carol"}) {
+        EXPECT_NE(file.find(line), std::string::npos) << line << "\n" << file;
+    }
+    EXPECT_EQ(file.find("pa ss"), std::string::npos) << file;
+    const FetchProxy expected{ProxyMode::kManual, ProxyKind::kSocks5, "127.0.0.1", 1080, "carol",
+                              kPassword};
+    EXPECT_EQ(ProcessProxy(), expected);
+    EXPECT_EQ(QNetworkProxy::applicationProxy().type(), QNetworkProxy::Socks5Proxy);
+    EXPECT_EQ(CSecretStore(m_folder.Path()).Lookup("proxy").secret, kPassword);
+
+    // After a restart the setting is read back, its password from the secret store.
+    Close();
+    SetProcessProxy(FetchProxy{});
+    Open();
+    EXPECT_EQ(ProcessProxy(), expected);
+    AnswerNextModal<CTD_SysDlg>([](CTD_SysDlg* dialog) {
+        CProxyGroup* proxy = dialog->ProxyGroup();
+        EXPECT_TRUE(proxy->ManualButton()->isChecked());
+        EXPECT_EQ(proxy->KindBox()->currentText(), QStringLiteral("SOCKS5"));
+        EXPECT_EQ(proxy->PortEdit()->text(), QStringLiteral("1080"));
+        EXPECT_EQ(proxy->PasswordEdit()->text(), QString::fromUtf8("pa ss#wörd"));
+        proxy->HostEdit()->clear();
+        dialog->accept();
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->Message()->text(), QString::fromUtf8("手动代理需要服务器地址"));
+        // 不使用代理 needs no host; clearing the user drops the password.
+        proxy->NoneButton()->setChecked(true);
+        proxy->UserEdit()->clear();
+        dialog->accept();
+    });
+    Frame()->CommandAction(ID_SYSTEM_SETTINGS)->trigger();
+    EXPECT_EQ(ProcessProxy().mode, ProxyMode::kNone);
+    EXPECT_EQ(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
+    EXPECT_FALSE(CSecretStore(m_folder.Path()).Lookup("proxy").ok);
+    EXPECT_NE(m_folder.ReadFile("data/settings.conf").find("proxy.mode = none"), std::string::npos);
+    CProxyCommands::Apply(FetchProxy{});
 }

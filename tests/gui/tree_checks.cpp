@@ -138,8 +138,10 @@ std::string RenderFile(const FileTree& tree, int id) {
     if (g_pTreeView == nullptr || g_hRootItem == nullptr) {
         return ::testing::AssertionFailure() << "no tree view";
     }
-    if (g_pTreeView->topLevelItemCount() != 1 || g_pTreeView->topLevelItem(0) != g_hRootItem) {
-        return ::testing::AssertionFailure() << "the root is not the only top-level item";
+    if (g_pTreeView->topLevelItemCount() != 2 ||
+        g_pTreeView->topLevelItem(0) != g_pTreeView->StarredItem() ||
+        g_pTreeView->topLevelItem(1) != g_hRootItem) {
+        return ::testing::AssertionFailure() << "the top-level items are not 星标新闻 and the root";
     }
     FileTree file = LoadFileTree(treeFilePath);
     const int fileNodes = file.loaded + 1;

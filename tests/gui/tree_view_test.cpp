@@ -99,8 +99,9 @@ TEST_F(ReaderWindow, TheTreeShowsTheFileWithFolderAndChannelIcons) {
     // The searches answer, so that no channel takes the warning mark of failed sources.
     m_server.Serve("/ns", "<rss version=\"2.0\"><channel><title>t</title></channel></rss>");
     Open();
-    ASSERT_EQ(Tree()->topLevelItemCount(), 1);
-    QTreeWidgetItem* root = Tree()->topLevelItem(0);
+    ASSERT_EQ(Tree()->topLevelItemCount(), 2);
+    EXPECT_EQ(Tree()->topLevelItem(0), Tree()->StarredItem());
+    QTreeWidgetItem* root = Tree()->topLevelItem(1);
     EXPECT_EQ(root, g_hRootItem);
     EXPECT_TRUE(root->isExpanded());
     ASSERT_EQ(root->childCount(), 2);

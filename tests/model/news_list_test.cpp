@@ -1,6 +1,7 @@
 #include "model/news_loader.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -509,6 +510,59 @@ TEST_F(NewsListTest, ASearchListsTheNewestMatchesOfEveryChannelAndAge) {
     m_list.WaitUntilIdle();
     EXPECT_EQ(m_list.RowCount(), 0);
     EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"搜索到0条新闻"});
+}
+
+// The news of a channel deleted from the tree stay stored, but a search given the tree's names
+// lists none of them; a text beyond the query's limits is searched for its first parts, and
+// the status says so.
+TEST_F(NewsListTest, ASearchLeavesOutChannelsNotInTheTreeAndSaysWhatItCut) {
+    AddChannel(Db(), 1, "足球");
+    AddChannel(Db(), 2, "Deleted");
+    AddItem(Db(), 1, {"足球 kept", "2023-06-14"});
+    AddItem(Db(), 2, {"足球 of a deleted channel", "2023-06-14"});
+
+    ASSERT_TRUE(m_list.RequestSearch("足球"));
+    m_list.WaitUntilIdle();
+    EXPECT_EQ(m_list.RowCount(), 2);
+
+    m_listener.Clear();
+    ASSERT_TRUE(m_list.RequestSearch("足球", std::vector<std::string>{"我的频道", "体育", "足球"}));
+    m_list.WaitUntilIdle();
+    EXPECT_EQ(ShownRows(), (std::vector<Shown>{{"足球 kept", "足球", "23年06月14日"}}));
+
+    std::string pasted;
+    for (int i = 0; i < 60000; ++i) {
+        pasted += "足 ";
+    }
+    m_listener.Clear();
+    ASSERT_TRUE(m_list.RequestSearch(pasted, std::vector<std::string>{"足球"}));
+    m_list.WaitUntilIdle();
+    EXPECT_EQ(m_list.RowCount(), 1);
+    EXPECT_TRUE(m_list.LastSearchShortfall().textCut);
+    EXPECT_EQ(
+        m_listener.Statuses(),
+        std::vector<std::string>{"搜索到1条新闻；搜索词太长，只搜索了前 32 个词（512 字节以内）"});
+}
+
+// What storing queued but cannot be indexed (here: the file can only be read) is counted in
+// the status instead of silently passed over.
+TEST(SearchStatus, SaysHowManyItemsWereNotSearchedAndWhy) {
+    struct Case {
+        int reason;
+        const char* why;
+    } cases[] = {
+        {SQLITE_FULL, "磁盘已满"},
+        {SQLITE_BUSY, "占用"},
+        {SQLITE_READONLY, "只能读取"},
+        {SQLITE_IOERR_WRITE, "数据库出错"},
+    };
+    for (const Case& c : cases) {
+        const std::string text = SearchStatusText(3, SearchShortfall{false, 15, c.reason});
+        EXPECT_TRUE(text.starts_with("搜索到3条新闻；另有 15 条新闻未能编入索引，没有搜索："))
+            << text;
+        EXPECT_NE(text.find(c.why), std::string::npos) << text;
+    }
+    EXPECT_EQ(SearchStatusText(3, SearchShortfall{false, 0, 0}), "搜索到3条新闻");
 }
 
 // A refresh reads a node's rows again while the rows on show stay, publishes no count, and

@@ -98,6 +98,7 @@ TEST(UpdateTexts, AFailingSubscribedFeedShowsTheMarkWhateverTheSearchFound) {
         {{Source("search.baidu", S::kNetworkError)}, true},
         {{Source("search.baidu", S::kNetworkError), Source("search.baidu", S::kOk)}, false},
         {{Source("search.baidu", S::kNotAFeed), Source("", S::kGone)}, true},
+        {{Source("search.baidu", S::kProxyError), Source("", S::kProxyError)}, false},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(FailureMarkShown(cases[i].sources), cases[i].marked) << i;

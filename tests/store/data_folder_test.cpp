@@ -83,6 +83,7 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
                     {"feed_validator"},
                     {"item"},
                     {"item_search"},
+                    {"item_star"},
                     {"item_unread"},
                     {"opml"},
                     {"source_status"}}));

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
@@ -263,4 +266,36 @@ TEST_F(Database, ADatabaseWithoutTheOpmlTableStillWorks) {
     EXPECT_FALSE(rs.Open(SqlSelectOpmlByKey("k")));
     EXPECT_NE(rs.LastError().find("no such table: opml"), std::string::npos);
     EXPECT_GT(AddChannel("still works"), 0);
+}
+
+// A statement that would run for minutes ends as interrupted once its stop check says so, and
+// the handle it ran on goes back to the pool without that check.
+TEST_F(Database, AStopCheckEndsARunningStatementAndLeavesTheHandleAsItWas) {
+    constexpr char kEndless[] =
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000000000) "
+        "select count(*) from n";
+    std::atomic<bool> stop{false};
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    CAdoRecordset endless(m_store);
+    endless.SetStopCheck([&stop] { return stop.load(); });
+    EXPECT_FALSE(endless.Open(kEndless));
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_EQ(endless.LastErrorCode(), SQLITE_INTERRUPT);
+    endless.Close();
+
+    // The next statement on the pool's handles runs to its end.
+    CAdoRecordset counted(m_store);
+    ASSERT_TRUE(
+        counted.Open("with recursive n(i) as (select 1 union all select i + 1 from n "
+                     "where i < 200000) select count(*) from n"))
+        << counted.LastError();
+    std::int32_t count = 0;
+    counted.BindColumn(0, &count, sizeof count, kBindNumber);
+    counted.Fetch();
+    EXPECT_EQ(count, 200000);
 }

@@ -11,8 +11,10 @@
 #include "store/data_folder.h"
 #include "store/schema.h"
 #include "store/search_index.h"
+#include "store/search_terms.h"
 #include "store/source_status.h"
 #include "store/sqlite_handle.h"
+#include "store/star_statements.h"
 #include "store/statements.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -424,18 +426,91 @@ TEST(DatabaseUpgrade, ASourceGivenUpByOneGoneAnswerIsAskedAgain) {
     EXPECT_EQ(DecideFetch(gone, answered + std::chrono::hours(24), false), FetchDecision::kFetch);
 }
 
-// Storing an item adds its unread row with a plain insert since version 8; a file of version
-// 7 keeps every item, unread row and queued item, and an item whose unread row is already
-// there is stored as before.
-TEST(DatabaseUpgrade, AVersion7FileKeepsItsRowsAndGainsTheCheaperUnreadTrigger) {
+// Search terms now fold letter case beyond ASCII and drop apostrophes: a file of the version
+// before has its index emptied and every item queued again, so that the next search finds an
+// old item by its folded words and removing one leaves the index in step.
+TEST(DatabaseUpgrade, TheSearchIndexIsBuiltAgainWithFoldedTerms) {
     TempDataFolder folder;
     folder.CreateDatabaseWith(ReadTestData("db/schema_v7.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'World');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_description, rss_pubDate) VALUES"
+            " (1, 1, 'Москва сегодня', '', '2030-01-02'), (2, 1, 'Don''t stop', '', '2030-01-01');"
+            "DELETE FROM item_search_queue WHERE item_id = 2;");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"7"}}));
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_search_queue ORDER BY item_id"),
+              (Rows{{"1"}, {"2"}}));
+    while (IndexQueuedSearchItems(store) > 0) {
+    }
+    const auto found = [&store](const char* typed) {
+        CAdoRecordset records(store);
+        EXPECT_TRUE(records.Open(SqlSearchItems(SearchMatchExpression(typed), 10)));
+        return records.GetRecordCount();
+    };
+    EXPECT_EQ(found("москва"), 1);
+    EXPECT_EQ(found("dont"), 1);
+    EXPECT_EQ(store.Execute("DELETE FROM item WHERE ID = 1"), 1);
+    EXPECT_EQ(found("москва"), 0);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_search_queue"), (Rows{{"0"}}));
+}
+
+// A data.dat of the build before stars gains the empty table of starred items and keeps every
+// row; a star then goes with its item when the item is deleted, and follows a changed ID.
+TEST(DatabaseUpgrade, AFileWithoutStarsGainsThemAndKeepsEveryRow) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v8.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+            "VALUES (1, 1, 'one', '2006-05-10'), (2, 1, 'two', '2006-05-11'),"
+            " (3, 1, 'three', '2006-05-12');"
+            "DELETE FROM item_unread WHERE item_id = 2;");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"8"}}));
+    const Rows items = QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID");
+    const Rows unread = QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1");
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID"), items);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1"), unread);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_star"), (Rows{{"0"}}));
+
+    EXPECT_EQ(store.Execute(SqlStarItem(1)), 1);
+    EXPECT_EQ(store.Execute(SqlStarItem(1)), 0);
+    EXPECT_EQ(store.Execute(SqlStarItem(3)), 1);
+    EXPECT_EQ(store.Execute(SqlStarItem(99)), 0);  // no such item
+    EXPECT_EQ(store.Execute("UPDATE item SET ID = 30 WHERE ID = 3"), 1);
+    EXPECT_EQ(store.Execute("DELETE FROM item WHERE ID = 1"), 1);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_star"), (Rows{{"30"}}));
+    EXPECT_EQ(store.Execute(SqlUnstarItem(30)), 1);
+    EXPECT_EQ(store.Execute(SqlUnstarItem(30)), 0);
+    // Marking an item unread again adds its row once; an unknown ID adds none.
+    EXPECT_EQ(store.Execute(SqlMarkItemUnread(2)), 1);
+    EXPECT_EQ(store.Execute(SqlMarkItemUnread(2)), 0);
+    EXPECT_EQ(store.Execute(SqlMarkItemUnread(99)), 0);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1"),
+              (Rows{{"2"}, {"30"}}));
+}
+
+// Storing an item adds its unread row with a plain insert since version 10; a file of version
+// 9 keeps every item, unread row and queued item, and an item whose unread row is already
+// there is stored as before.
+TEST(DatabaseUpgrade, AVersion9FileKeepsItsRowsAndGainsTheCheaperUnreadTrigger) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v9.sql"));
     ExecSql(Db(folder),
             "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
             "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
             " (1, 1, 'a', '2024-01-01'), (2, 1, 'b', '2024-01-02'), (3, NULL, 'c', NULL);"
             "DELETE FROM item_unread WHERE item_id = 2;");
-    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"7"}}));
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"9"}}));
     const char* kRows[] = {"SELECT * FROM item ORDER BY ID", "SELECT * FROM item_unread",
                            "SELECT * FROM item_search_queue"};
     std::vector<Rows> before;

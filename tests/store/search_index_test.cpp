@@ -99,7 +99,9 @@ TEST(SearchTerms, StoredAndTypedTextAreCutAsTheIndexReadsThem) {
         {"Ｆｕｌｌ１２", "full12", "full12"},
         {"足，球", "足 球", "足 球"},
         {"ひらがなカナ", "ひ+ひら ら+らが が+がな な+なカ カ+カナ ナ", "ひら らが がな なカ カナ"},
-        {"café Ünïcode", "café Ünïcode", "café Ünïcode"},
+        {"café Ünïcode", "café ünïcode", "café ünïcode"},
+        {"МОСКВА Ёлка ΣΟΦΟΣ Łódź ẞ Ở", "москва ёлка σοφοσ łódź ß ở", "москва ёлка σοφοσ łódź ß ở"},
+        {"Don't rock ’n’ roll", "dont rock n roll", "dont rock n roll"},
         {"\xff\xfe"
          "ab\xe4"
          "cd",
@@ -120,6 +122,45 @@ TEST(SearchTerms, TypedTextBecomesPhrasesThatAllMustMatch) {
     EXPECT_EQ(SearchMatchExpression("c++"), "\"c++\"");
     EXPECT_EQ(SearchMatchExpression("！！ ... "), "");
     EXPECT_EQ(SearchMatchExpression(""), "");
+    // A NUL or another control character pasted with the text parts it like a space.
+    EXPECT_EQ(SearchMatchExpression(std::string("a\0b\x01"
+                                                "c",
+                                                5)),
+              "\"a\" * AND \"b\" * AND \"c\" *");
+}
+
+// A pasted page of parts is searched for its first parts only, and the caller hears so.
+TEST(SearchTerms, TypedTextBeyondTheLimitsIsLeftOutAndSaidSo) {
+    struct Case {
+        std::string typed;
+        int phrases;
+        bool cut;
+    } cases[] = {
+        {"a b c", 3, false},
+        {std::string(kSearchPartLimit * 2, ' ') + "x", 1, false},
+        {[] {
+             std::string many;
+             for (int i = 0; i < 60000; ++i) {
+                 many += "x ";
+             }
+             return many;
+         }(),
+         kSearchPartLimit, true},
+        {std::string(kSearchTextLimit + 100, 'w'), 1, true},
+        {"！ ！ " + std::string(kSearchTextLimit, ' ') + "beyond", 0, true},
+    };
+    for (const Case& c : cases) {
+        bool cut = !c.cut;
+        const std::string match = SearchMatchExpression(c.typed, &cut);
+        int phrases = match.empty() ? 0 : 1;
+        for (std::size_t at = match.find(" AND "); at != std::string::npos;
+             at = match.find(" AND ", at + 1)) {
+            ++phrases;
+        }
+        EXPECT_EQ(phrases, c.phrases) << c.typed.substr(0, 40);
+        EXPECT_EQ(cut, c.cut) << c.typed.substr(0, 40);
+        EXPECT_LE(match.size(), kSearchTextLimit * 2 + kSearchPartLimit * 9);
+    }
 }
 
 TEST(SearchText, DescriptionsAreReadAsTheirText) {

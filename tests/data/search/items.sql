@@ -11,4 +11,6 @@ INSERT INTO item (ID, rss_channelID, rss_title, rss_description, rss_pubDate) VA
  (7, 2, 'News digest', '<!-- 足球 comment -->Weekly<br>新闻汇总', date('now', '-800 days')),
  (8, 2, '无日期的新闻', 'text with Ｆｕｌｌｗｉｄｔｈ letters', 'someday'),
  (9, 1, '中超', '足 球 分开写，1 < 2', date('now', '-2 days')),
- (10, 2, 'Weekly news', 'iPhone&#x4E2D;国版', date('now'));
+ (10, 2, 'Weekly news', 'iPhone&#x4E2D;国版', date('now')),
+ (11, 2, 'Москва: Ünïcode', 'ΑΘΗΝΑ ΚΑΙ ΠΑΡΙΣ, Don''t panic', date('now', '-3 days')),
+ (12, 2, 'Don’t stop', 'ÉCOLE', date('now', '-4 days'));
