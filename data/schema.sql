@@ -13,7 +13,8 @@
 -- counting as read, from 5 its unread items are put in the order of their channels, from 6
 -- its sources count their 410 answers, from 7 its search index is built again with terms
 -- that fold letter case beyond ASCII and leave out apostrophes, from 8 it gains the
--- item_star table, and from 9 the channel_cleaned table.
+-- item_star table, from 9 storing an item adds its unread row with a plain insert, and from
+-- 10 it gains the channel_cleaned table.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -123,7 +124,7 @@ CREATE TABLE item_unread (
     PRIMARY KEY (channel_id, pub_date, item_id)
 ) WITHOUT ROWID;
 CREATE TRIGGER item_unread_insert AFTER INSERT ON item BEGIN
-    INSERT OR REPLACE INTO item_unread (item_id, channel_id, pub_date)
+    INSERT OR IGNORE INTO item_unread (item_id, channel_id, pub_date)
         VALUES (new.ID, ifnull(new.rss_channelID, 0), ifnull(new.rss_pubDate, ''));
 END;
 CREATE TRIGGER item_unread_delete AFTER DELETE ON item BEGIN
@@ -198,4 +199,4 @@ CREATE TABLE channel_cleaned (
     before_day DATE NOT NULL         -- YYYY-MM-DD
 );
 
-PRAGMA user_version = 10;
+PRAGMA user_version = 11;

@@ -49,6 +49,8 @@ int RunRefreshCommand(const std::vector<std::string>& args) {
     UpdateEngine& engine = theStore.Engine();
     engine.pacing().SetEnabled(pauses);
     theStore.SetReporter(PrintReport);
+    // Indexing would cost more than storing: the next search takes the queue in first.
+    theStore.SetIndexInBackground(false);
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");
     std::optional<TreeFileDamage> damage;
     const std::vector<std::string> keywords = ReadChannelKeywords(treePath, &damage);

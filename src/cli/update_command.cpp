@@ -85,6 +85,8 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
     engine.pacing().SetEnabled(pauses);
     // Reports go to stderr as they come, from whichever thread makes them.
     theStore.SetReporter(PrintReport);
+    // Indexing would cost more than storing: the next search takes the queue in first.
+    theStore.SetIndexInBackground(false);
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");
     std::optional<TreeFileDamage> damage;
     const std::vector<ChannelKeyword> channels = ReadTreeChannels(treePath, &damage);

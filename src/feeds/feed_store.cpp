@@ -74,7 +74,9 @@ bool CFeedStore::Startup(bool startUpdate) {
     if (!Open()) {
         return false;
     }
-    m_indexer->Start();
+    if (m_indexInBackground) {
+        m_indexer->Start();
+    }
     m_engine->LoadServiceResults();
     if (const SchemaUpgrade upgrade = LastUpgrade();
         upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {

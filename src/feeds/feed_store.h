@@ -69,8 +69,11 @@ public:
     // channel that was deleted or renamed.
     void SetKeywords(std::vector<ChannelKeyword> channels);
 
-    // The thread that takes stored news into the search index; runs from Startup to Shutdown.
+    // The thread that takes stored news into the search index; runs from Startup to Shutdown,
+    // unless SetIndexInBackground(false) came first: a short-lived tool leaves the queue to
+    // the next search, which indexes it first, or to the window.
     CSearchIndexer& Indexer() { return *m_indexer; }
+    void SetIndexInBackground(bool indexInBackground) { m_indexInBackground = indexInBackground; }
 
     // `listener` is called on an engine thread each time a feed has added news to the
     // database or a source's outcome was recorded (null: nobody is told). It must return
@@ -107,6 +110,7 @@ private:
     std::string m_startDirectory;  // changed only by Rebase, while no engine thread runs
     std::unique_ptr<UpdateEngine> m_engine;
     std::unique_ptr<CSearchIndexer> m_indexer;
+    bool m_indexInBackground = true;  // set before Startup, by the thread that calls it
 
     // Held while the listener runs, so that replacing it waits for a call in progress.
     std::mutex m_listenerMutex;

@@ -5,7 +5,9 @@
 #include "feeds/item_day.h"
 #include "feeds/rss_reader.h"
 #include "store/ado_connection.h"
-#include "store/ado_recordset.h"
+#include "store/ado_error.h"
+#include "store/ado_transaction.h"
+#include "store/new_item_statement.h"
 #include "store/statements.h"
 
 #include <sqlite3.h>
@@ -20,44 +22,10 @@ std::string RemoveAll(std::string_view text, std::initializer_list<std::u16strin
     return Utf16ToUtf8(wide);
 }
 
-// What a look-up found; a query that cannot run leaves its reason in `failure`.
-enum class Lookup { kFound, kNotFound, kFailed };
-
-Lookup Find(const CAdoConnection& connection, const std::string& sql, std::string* failure) {
-    CAdoRecordset records(connection);
-    if (!records.Open(sql)) {
-        *failure = records.LastError();
-        return Lookup::kFailed;
-    }
-    return records.IsEOF() ? Lookup::kNotFound : Lookup::kFound;
-}
-
-// An insert that fails only because the row is there already counts as done.
-bool Insert(CAdoConnection& connection, const std::string& sql, bool* inserted,
-            std::string* failure) {
-    int code = SQLITE_OK;
-    *inserted = connection.Execute(sql, &code, failure) >= 0;
-    if (!*inserted && code == SQLITE_CONSTRAINT_UNIQUE) {
-        failure->clear();
-        return true;
-    }
-    return *inserted;
-}
-
-// The channel's ID, or -1 with the reason in `failure`.
-int ChannelId(const CAdoConnection& connection, const std::string& keyword, std::string* failure) {
-    CAdoRecordset records(connection);
-    std::int32_t id = -1;
-    if (!records.Open(SqlSelectChannel(keyword))) {
-        *failure = records.LastError();
-        return -1;
-    }
-    records.BindColumnByName("ID", &id, sizeof id, kBindNumber);
-    records.Fetch();
-    if (id < 0) {
-        *failure = "no channel row for " + keyword;
-    }
-    return id;
+// The channel's ID (its row's first column), or nothing; false with the reason in `failure`.
+bool ChannelId(CAdoTransaction& transaction, const std::string& keyword,
+               std::optional<std::int64_t>* id, std::string* failure) {
+    return transaction.QueryInteger(SqlSelectChannel(keyword), id, failure);
 }
 
 std::string InsertChannelSql(const std::string& keyword, const CRssChannel& channel) {
@@ -71,9 +39,11 @@ std::string InsertChannelSql(const std::string& keyword, const CRssChannel& chan
     return SqlInsertChannel(keyword, values);
 }
 
-// The item as it is stored: its title cleaned (an untitled one with none at all), every
-// other text as the feed wrote it, and the day StoredItemDay gives.
-std::string InsertItemSql(const CRssItem& item, std::string_view language, int channelId) {
+// Stores the item as it is stored: its title cleaned (an untitled one with none at all), every
+// other text as the feed wrote it, and the day StoredItemDay gives; unless its channel holds
+// it. 1 stored, 0 not, -1 failed (the reason in `failure`).
+int StoreItem(CNewItemStatement& statement, const CRssItem& item, std::string_view language,
+              int channelId, std::string* failure) {
     const std::string title = CleanTitle(item.title);
     ItemValues values;
     values.channelId = channelId;
@@ -87,17 +57,12 @@ std::string InsertItemSql(const CRssItem& item, std::string_view language, int c
     values.guid = item.guid;
     values.pubDate = StoredItemDay(item.pubDate, language, LocalNow());
     values.source = item.source;
-    return SqlInsertNewItem(values);
-}
-
-// Stores one item unless its channel holds the same item (see ItemKey). False when the
-// statement failed (the reason in `failure`).
-bool StoreItem(CAdoConnection& connection, const CRssItem& item, std::string_view language,
-               int channelId, bool* stored, std::string* failure) {
-    const int changed =
-        connection.Execute(InsertItemSql(item, language, channelId), nullptr, failure);
-    *stored = changed > 0;
-    return changed >= 0;
+    int code = SQLITE_OK;
+    const int changed = statement.Insert(values, &code, failure);
+    if (changed < 0) {
+        *failure = FormatAdoError(code, *failure);
+    }
+    return changed;
 }
 
 }  // namespace
@@ -110,30 +75,61 @@ StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std
                        const Pacing& pacing, Pacing::Duration pauseAfterItem,
                        const std::atomic<bool>* stop) {
     StoreOutcome outcome;
-    const Lookup channel = Find(connection, SqlSelectChannel(keyword), &outcome.failure);
-    if (channel == Lookup::kFailed ||
-        (channel == Lookup::kNotFound &&
-         !Insert(connection, InsertChannelSql(keyword, reader.Channel()), &outcome.channelCreated,
-                 &outcome.failure))) {
+    // The feed is one transaction: one WAL write instead of one per item, and the duplicate
+    // checks cannot race with another storing thread, which waits for the write lock.
+    CAdoTransaction transaction(connection);
+    if (!transaction.Begin(&outcome.failure)) {
         return outcome;
     }
-    const int channelId = ChannelId(connection, keyword, &outcome.failure);
-    if (channelId < 0) {
+    std::optional<std::int64_t> channelId;
+    if (!ChannelId(transaction, keyword, &channelId, &outcome.failure)) {
         return outcome;
+    }
+    if (!channelId) {
+        int code = SQLITE_OK;
+        outcome.channelCreated = transaction.Execute(InsertChannelSql(keyword, reader.Channel()),
+                                                     &code, &outcome.failure) >= 0;
+        // A row that is there already (a name of other case in an old file) counts as done.
+        if ((!outcome.channelCreated && code != SQLITE_CONSTRAINT_UNIQUE) ||
+            !ChannelId(transaction, keyword, &channelId, &outcome.failure)) {
+            outcome.channelCreated = false;
+            return outcome;
+        }
+        if (!channelId) {
+            outcome.channelCreated = false;
+            outcome.failure = "no channel row for " + keyword;
+            return outcome;
+        }
     }
     outcome.failure.clear();
-    for (int i = 0; i < reader.ItemCount(); ++i) {
+    CNewItemStatement statement(transaction.Handle());
+    int read = 0;
+    for (; read < reader.ItemCount(); ++read) {
         if (stop && stop->load(std::memory_order_relaxed)) {
             break;
         }
         CRssItem item;
-        reader.ReadItem(i, &item);
-        bool stored = false;
-        if (!StoreItem(connection, item, reader.Channel().language, channelId, &stored,
-                       &outcome.failure)) {
+        reader.ReadItem(read, &item);
+        const int changed = StoreItem(statement, item, reader.Channel().language,
+                                      static_cast<int>(*channelId), &outcome.failure);
+        if (changed < 0) {
             break;
         }
-        outcome.itemsStored += stored ? 1 : 0;
+        outcome.itemsStored += changed > 0 ? 1 : 0;
+    }
+    // What was stored before a failing statement is kept, as it was when each item was a
+    // commit of its own; unless the failure undid the whole transaction.
+    std::string commitFailure;
+    if (!transaction.Commit(&commitFailure)) {
+        outcome.channelCreated = false;
+        outcome.itemsStored = 0;
+        if (outcome.failure.empty()) {
+            outcome.failure = commitFailure;
+        }
+    }
+    // The pauses between items come after the commit, so that the write lock is not held
+    // while this thread sleeps; they still spread storing feeds over time as before.
+    for (int i = 0; i < read && !(stop && stop->load(std::memory_order_relaxed)); ++i) {
         pacing.Pause(pauseAfterItem);
     }
     return outcome;

@@ -23,13 +23,14 @@ struct StoreOutcome {
     std::string failure;
 };
 
-// Stores a loaded feed under `keyword`: the channel row if the keyword has none yet (made
-// from this feed), then every item the channel does not hold yet (see ItemKey: titled items
-// by their cleaned titles, untitled ones by guid, link or description), dated as
-// StoredItemDay says for the feed's language. Pauses `pauseAfterItem` after each item; stops
-// before the next item once `stop` (if given) is set. A duplicate (also one another storing
-// thread stored first) is skipped; any failing statement ends the feed, with the reason in
-// the outcome.
+// Stores a loaded feed under `keyword`, in one transaction: the channel row if the keyword
+// has none yet (made from this feed), then every item the channel does not hold yet (see
+// ItemKey: titled items by their cleaned titles, untitled ones by guid, link or description),
+// dated as StoredItemDay says for the feed's language. Stops before the next item once
+// `stop` (if given) is set. A duplicate is skipped; any failing statement ends the feed, with
+// the reason in the outcome, keeping the items stored before it (none when the failure undid
+// the transaction, or its commit failed). After the commit, pauses `pauseAfterItem` for each
+// item read.
 StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std::string& keyword,
                        const Pacing& pacing, Pacing::Duration pauseAfterItem,
                        const std::atomic<bool>* stop = nullptr);

@@ -8,6 +8,7 @@
 #include "feeds/feed_storer.h"
 #include "feeds/feed_validators.h"
 #include "feeds/rss_reader.h"
+#include "feeds/search_indexer.h"
 #include "feeds/search_url.h"
 #include "feeds/source_policy.h"
 #include "store/ado_recordset.h"
@@ -534,6 +535,7 @@ void UpdateEngine::HandOff(StoreJob job) {
 void UpdateEngine::StoreFeedProc() {
     StoreJob job = std::exchange(m_handoff, StoreJob());
     m_handoffLock.Release();
+    const CSearchIndexer::Storing storing(m_store.Indexer());  // items, outcome, validators
     for (StoreShare& share : job.shares) {
         int stored = 0;
         const bool whole = StoreAndCount(*job.reader, share.keyword, job.pauseAfterItem, job.stop,

@@ -451,7 +451,14 @@ void CNewsList::RunSearch(std::uint64_t token, std::string match, bool textCut,
     SearchShortfall shortfall;
     shortfall.textCut = textCut;
     // What storing queued and the indexer has not taken yet is indexed first, so that every
-    // stored item can be found. What cannot be indexed is counted instead of passed over.
+    // stored item can be found. A queue of more than a batch takes long enough to be said.
+    // What cannot be indexed is counted instead of passed over.
+    if (!match.empty() && m_listener) {
+        const std::optional<SearchIndexState> index = ReadSearchIndexState(m_store);
+        if (index && index->queued > kIndexBatchSize) {
+            m_listener->ShowStatus(IndexingStatusText(index->queued));
+        }
+    }
     int failure = 0;
     while (!match.empty() && IsCurrent(token) &&
            IndexQueuedSearchItems(m_store, kIndexBatchSize, &failure) > 0) {

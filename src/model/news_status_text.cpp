@@ -36,3 +36,7 @@ std::string SearchStatusText(int count, const SearchShortfall& shortfall) {
     }
     return text;
 }
+
+std::string IndexingStatusText(std::int64_t count) {
+    return "正在为 " + std::to_string(count) + " 条新闻建立索引…";
+}

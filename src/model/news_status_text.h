@@ -17,3 +17,5 @@ struct SearchShortfall {
 
 // "搜索到" + count + "条新闻": the status line after a search, and what it left out and why.
 std::string SearchStatusText(int count, const SearchShortfall& shortfall = {});
+// "正在为 n 条新闻建立索引…": the status line while a search first indexes a large queue.
+std::string IndexingStatusText(std::int64_t count);

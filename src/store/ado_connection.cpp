@@ -138,19 +138,23 @@ int CAdoConnection::Run(std::string_view sql, int* code, std::string* error) {
         *error = "the connection is closed";
         return -1;
     }
+    auto lease = pool->Acquire(code, error);
+    if (!lease) {
+        return -1;
+    }
+    return RunOn(lease->get(), sql, code, error);
+}
+
+int CAdoConnection::RunOn(sqlite3* db, std::string_view sql, int* code, std::string* error) {
     std::string translated;
     if (!TranslateAccessSql(sql, &translated, error)) {
         *code = SQLITE_ERROR;
         return -1;
     }
-    auto lease = pool->Acquire(code, error);
-    if (!lease) {
-        return -1;
-    }
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(lease->get(), translated.c_str(),
-                                static_cast<int>(translated.size()), &raw, &tail);
+    int rc = sqlite3_prepare_v2(db, translated.c_str(), static_cast<int>(translated.size()), &raw,
+                                &tail);
     SqliteStatement statement(raw);
     if (rc == SQLITE_OK && !OnlyBlanks(tail)) {
         // One statement per call: a second one could only come from unescaped input.
@@ -163,12 +167,12 @@ int CAdoConnection::Run(std::string_view sql, int* code, std::string* error) {
         }
     }
     if (rc != SQLITE_OK && rc != SQLITE_DONE) {
-        *code = sqlite3_extended_errcode(lease->get());
-        *error = sqlite3_errmsg(lease->get());
+        *code = sqlite3_extended_errcode(db);
+        *error = sqlite3_errmsg(db);
         return -1;
     }
     *code = SQLITE_OK;
-    return sqlite3_changes(lease->get());
+    return sqlite3_changes(db);
 }
 
 void CAdoConnection::SetSchemaProgress(SchemaProgress progress) {

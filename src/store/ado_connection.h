@@ -58,6 +58,10 @@ public:
     // success) and the formatted error text ("" on success).
     int Execute(std::string_view sql, int* code = nullptr, std::string* error = nullptr);
 
+    // Execute's work on a handle the caller holds (as CAdoTransaction does): the rows changed,
+    // or -1 with the SQLite extended result code and SQLite's message (not yet formatted).
+    static int RunOn(sqlite3* db, std::string_view sql, int* code, std::string* error);
+
     // Heard by Open while it brings a file of an earlier schema up to date (on the thread
     // that opens); empty for none.
     void SetSchemaProgress(SchemaProgress progress);

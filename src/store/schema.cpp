@@ -283,10 +283,22 @@ CREATE TRIGGER IF NOT EXISTS item_star_update AFTER UPDATE OF ID ON item BEGIN
 END;
 )sql";
 
-// Version 9 to 10: the day before which a clean-up removed a channel's old news, so that an
+// Version 9 to 10: storing an item adds its unread row with a plain insert. A replacing insert
+// cost a conflict check that deletes (with the recursive triggers every handle turns on) for a
+// row that can only be there with the same values; nothing stored changes.
+constexpr int kCheapUnreadTriggerVersion = 10;
+constexpr char kCheapUnreadTrigger[] = R"sql(
+DROP TRIGGER item_unread_insert;
+CREATE TRIGGER item_unread_insert AFTER INSERT ON item BEGIN
+    INSERT OR IGNORE INTO item_unread (item_id, channel_id, pub_date)
+        VALUES (new.ID, ifnull(new.rss_channelID, 0), ifnull(new.rss_pubDate, ''));
+END;
+)sql";
+
+// Version 10 to 11: the day before which a clean-up removed a channel's old news, so that an
 // item it removed is not stored again while the channel's feed still carries it (as in
 // data/schema.sql); no item row changes.
-constexpr int kCleanedVersion = 10;
+constexpr int kCleanedVersion = 11;
 constexpr char kAddChannelCleaned[] = R"sql(
 CREATE TABLE IF NOT EXISTS channel_cleaned (
     channel_id INTEGER PRIMARY KEY,  -- channel.ID
@@ -370,6 +382,10 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
         return false;
     }
     if (version < kStarVersion && !Exec(db, kAddStars, code, message)) {
+        return false;
+    }
+    // Every earlier file has the replacing trigger by now: of its own or of the step to 6.
+    if (version < kCheapUnreadTriggerVersion && !Exec(db, kCheapUnreadTrigger, code, message)) {
         return false;
     }
     if (version < kCleanedVersion && !Exec(db, kAddChannelCleaned, code, message)) {

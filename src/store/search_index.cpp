@@ -135,6 +135,12 @@ int IndexQueuedItems(sqlite3* db, int limit) {
 }
 
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int* failure) {
+    return IndexQueuedSearchItems(
+        connection, limit, limit, [] { return false; }, failure);
+}
+
+int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
+                           const std::function<bool()>& giveWay, int* failure) {
     const std::shared_ptr<SqlitePool> pool = connection.GetConnection();
     int code = 0;
     std::string message;
@@ -152,7 +158,18 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int* fai
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         return fail(sqlite3_extended_errcode(db));
     }
-    const int indexed = IndexQueuedItems(db, limit);
+    int indexed = 0;
+    for (;;) {
+        const int taken = IndexQueuedItems(db, std::min(chunk, limit - indexed));
+        if (taken < 0) {
+            indexed = -1;
+            break;
+        }
+        indexed += taken;
+        if (taken == 0 || indexed >= limit || giveWay()) {
+            break;
+        }
+    }
     if (indexed < 0 || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const int reason = sqlite3_extended_errcode(db);
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,10 @@ int IndexQueuedItems(sqlite3* db, int limit);
 // thread; a writer at the same time waits its turn.
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexBatchSize,
                            int* failure = nullptr);
+// The same in chunks of `chunk` items, committing early, after a chunk, once `giveWay` says
+// that another writer wants the lock.
+int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
+                           const std::function<bool()>& giveWay, int* failure = nullptr);
 
 // What a search over a connection can reach: whether its file has the index at all (a file
 // of a build before it gains the index only where it can be written), and how many stored

@@ -129,6 +129,12 @@ TEST(CliUpdate, FetchesTheTreesChannelsAndReportsWhatItStored) {
               "silent\t0 feeds\t0 new items\t5 failed\t0 unchanged\t0 partial\n"
               "更新完成：新增 2 条新闻，5 个来源失败（silent）\n");
     EXPECT_EQ(server.HitCount("/ns"), 10);
+    // The update leaves the search index to the next search, which takes the queue in first.
+    const std::string db = folder.File("data/data.dat");
+    EXPECT_EQ(QueryRows(db, "select count(*) from item_search_queue"), (Rows{{"2"}}));
+    const ProcessResult found = Cli({"search", "two", "--json"}, folder.Path());
+    EXPECT_EQ(nlohmann::json::parse(found.out).size(), 1u) << found.err;
+    EXPECT_EQ(QueryRows(db, "select count(*) from item_search_queue"), (Rows{{"0"}}));
 
     // What became of each source: one object per search page of each channel.
     const ProcessResult status = Cli({"status", "--json"}, folder.Path());

@@ -136,3 +136,64 @@ TEST_F(FeedStorerItems, ApostrophesAreStoredAndSetAsideWhenTitlesCompare) {
                         "select rss_title, rss_description from item order by ID"),
               (Rows{{"Other", ""}, {"Dont panic", "NULL"}, {"It's new", "It's here"}}));
 }
+
+// A feed is one transaction. A statement failing mid-feed keeps the items before it, as a
+// commit per item did; a failure that undoes the transaction stores none of the feed, says
+// so, and leaves every other feed's items as they were.
+TEST(FeedStorer, AFailureMidFeedKeepsWhatWasCommittedAndCountsOnlyThat) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    const std::string db = folder.File("data/data.dat");
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open());
+    Pacing noPauses;
+    noPauses.SetEnabled(false);
+    CRssReader reader;
+    LoadFeed(reader, folder, {"Earlier"});
+    ASSERT_EQ(StoreFeed(store, reader, "Old", noPauses, Pacing::Duration(0)).itemsStored, 1);
+
+    ExecSql(db,
+            "CREATE TRIGGER refuse BEFORE INSERT ON item WHEN new.rss_title = 'Bad' BEGIN "
+            "SELECT RAISE(ABORT, 'refused'); END");
+    LoadFeed(reader, folder, {"One", "Two", "Bad", "Three"});
+    StoreOutcome outcome = StoreFeed(store, reader, "News", noPauses, Pacing::Duration(0));
+    EXPECT_TRUE(outcome.channelCreated);
+    EXPECT_EQ(outcome.itemsStored, 2);
+    EXPECT_NE(outcome.failure.find("refused"), std::string::npos) << outcome.failure;
+
+    ExecSql(db,
+            "DROP TRIGGER refuse; CREATE TRIGGER refuse BEFORE INSERT ON item WHEN new.rss_title "
+            "= 'Bad' BEGIN SELECT RAISE(ROLLBACK, 'undone'); END");
+    LoadFeed(reader, folder, {"Four", "Bad", "Five"});
+    outcome = StoreFeed(store, reader, "Sport", noPauses, Pacing::Duration(0));
+    EXPECT_FALSE(outcome.channelCreated);
+    EXPECT_EQ(outcome.itemsStored, 0);
+    EXPECT_NE(outcome.failure.find("undone"), std::string::npos) << outcome.failure;
+    EXPECT_EQ(QueryRows(db, "select rss_title from channel order by ID"),
+              (Rows{{"Old"}, {"News"}}));
+    EXPECT_EQ(QueryRows(db, "select rss_title from item order by ID"),
+              (Rows{{"Earlier"}, {"One"}, {"Two"}}));
+    // Each stored item is unread and queued for the index, once.
+    EXPECT_EQ(QueryRows(db, "select count(*) from item_unread"), (Rows{{"3"}}));
+    EXPECT_EQ(QueryRows(db, "select count(*) from item_search_queue"), (Rows{{"3"}}));
+}
+
+// Items of one feed share a transaction and a prepared statement for each kind of key: each
+// kind still finds the duplicate stored just before it.
+TEST_F(FeedStorerItems, EachKindOfKeyFindsItsDuplicateWithinOneFeed) {
+    EXPECT_EQ(StoreItems(m_store, m_folder,
+                         "<item><title>A</title></item><item><title>a</title></item>"
+                         "<item><guid>g</guid></item><item><guid>g</guid></item>"
+                         "<item><link>http://x.test/l</link></item>"
+                         "<item><link>http://x.test/l</link></item>"
+                         "<item><description>d'x</description></item>"
+                         "<item><description>dx</description></item>"),
+              4);
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"),
+                        "select rss_title, rss_guid, rss_link, rss_description from item order "
+                        "by ID"),
+              (Rows{{"A", "", "", ""},
+                    {"", "g", "", ""},
+                    {"", "", "http://x.test/l", ""},
+                    {"", "", "", "d'x"}}));
+}

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "feeds/feed_store.h"
@@ -71,4 +72,26 @@ TEST(SearchIndexer, TakesQueuedNewsIntoTheIndexWhenWokenAndStopsWithTheStore) {
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(QueryRows(db, "select count(*) from item_search_queue"), (Rows{{"10"}}));
     EXPECT_EQ(IndexQueuedSearchItems(store), 10);
+}
+
+// While news is being stored the indexer keeps off the write lock: woken, it waits until the
+// last storing thread is done, then takes the queue in.
+TEST(SearchIndexer, WaitsWhileNewsIsStored) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    const std::string db = folder.File("data/data.dat");
+    ExecSql(db, "insert into channel (ID, rss_title) values (1, '足球')");
+    CFeedStore store(folder.Path());
+    {
+        CSearchIndexer::Storing first(store.Indexer());
+        std::optional<CSearchIndexer::Storing> second(store.Indexer());
+        ASSERT_TRUE(store.Startup(false)) << store.LastError();
+        AddItems(db, 0, 50);
+        store.NotifyNewsStored();
+        second.reset();
+        std::this_thread::sleep_for(200ms);
+        EXPECT_EQ(QueryRows(db, "select count(*) from item_search_queue"), (Rows{{"50"}}));
+    }
+    EXPECT_TRUE(WaitForEmptyQueue(db));
+    store.Shutdown();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "base/utc_time.h"
 #include "feeds/feed_store.h"
@@ -498,18 +499,54 @@ TEST(DatabaseUpgrade, AFileWithoutStarsGainsThemAndKeepsEveryRow) {
               (Rows{{"2"}, {"30"}}));
 }
 
+// Storing an item adds its unread row with a plain insert since version 10; a file of version
+// 9 keeps every item, unread row and queued item, and an item whose unread row is already
+// there is stored as before.
+TEST(DatabaseUpgrade, AVersion9FileKeepsItsRowsAndGainsTheCheaperUnreadTrigger) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v9.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) VALUES"
+            " (1, 1, 'a', '2024-01-01'), (2, 1, 'b', '2024-01-02'), (3, NULL, 'c', NULL);"
+            "DELETE FROM item_unread WHERE item_id = 2;");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"9"}}));
+    const char* kRows[] = {"SELECT * FROM item ORDER BY ID", "SELECT * FROM item_unread",
+                           "SELECT * FROM item_search_queue"};
+    std::vector<Rows> before;
+    for (const char* sql : kRows) {
+        before.push_back(QueryRows(Db(folder), sql));
+    }
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(QueryRows(Db(folder), kRows[i]), before[i]) << kRows[i];
+    }
+    ASSERT_EQ(store.Execute("INSERT INTO item_unread VALUES (9, 1, '2024-01-03')"), 1);
+    ASSERT_EQ(store.Execute("INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+                            "VALUES (9, 1, 'd', '2024-01-03')"),
+              1)
+        << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY item_id"),
+              (Rows{{"1"}, {"3"}, {"9"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_search_queue"), (Rows{{"4"}}));
+}
+
 // A data.dat of the build before clean-ups gains the empty table of cleaned channels and keeps
 // every row, its stars and its read state.
 TEST(DatabaseUpgrade, AFileWithoutCleanUpsGainsTheirRecordAndKeepsEveryRow) {
     TempDataFolder folder;
-    folder.CreateDatabaseWith(ReadTestData("db/schema_v9.sql"));
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v10.sql"));
     ExecSql(Db(folder),
             "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
             "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
             "VALUES (1, 1, 'one', '2006-05-10'), (2, 1, 'two', '2006-05-11');"
             "DELETE FROM item_unread WHERE item_id = 2;"
             "INSERT INTO item_star (item_id) VALUES (1);");
-    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"9"}}));
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"10"}}));
     const Rows items = QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID");
 
     CFeedStore store(folder.Path());

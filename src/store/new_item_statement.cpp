@@ -1,0 +1,97 @@
+#include "store/new_item_statement.h"
+
+#include <algorithm>
+
+#include "store/sql_text.h"
+
+namespace {
+
+// The look-up of SqlInsertNewItem's `where not exists` for each kind of key; ?12 is the key,
+// its apostrophes removed where the column's are.
+constexpr const char* kSameItem[] = {
+    "replace(rss_title, '''', '') = ?12 collate nocase",
+    "replace(rss_title, '''', '') = '' collate nocase and rss_guid = ?12",
+    "replace(rss_title, '''', '') = '' collate nocase and rss_link = ?12",
+    "replace(rss_title, '''', '') = '' collate nocase and "
+    "replace(rss_description, '''', '') = ?12",
+};
+
+std::string WithoutApostrophes(std::string_view text) {
+    std::string out(text);
+    std::erase(out, '\'');
+    return out;
+}
+
+// Text, never NULL: an empty view may carry a null pointer, which SQLite would bind as NULL,
+// where the statement text always wrote ''.
+void BindText(sqlite3_stmt* statement, int index, std::string_view text) {
+    sqlite3_bind_text(statement, index, text.empty() ? "" : text.data(),
+                      static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+int CNewItemStatement::Insert(const ItemValues& item, int* code, std::string* error) {
+    // The day as the Access literal would give it: an impossible date fails the same way.
+    std::string day;
+    if (!TranslateAccessSql(AccessDateLiteral(item.pubDate), &day, error)) {
+        *code = SQLITE_ERROR;
+        return -1;
+    }
+    day = day.substr(1, day.size() - 2);
+    Key kind = kByTitle;
+    std::string key;
+    if (!IsUntitled(item.title)) {
+        key = WithoutApostrophes(item.title);
+    } else if (!item.guid.empty()) {
+        kind = kByGuid;
+        key = item.guid;
+    } else if (!item.link.empty()) {
+        kind = kByLink;
+        key = item.link;
+    } else {
+        kind = kByDescription;
+        key = WithoutApostrophes(item.description);
+    }
+    SqliteStatement& statement = m_statements[kind];
+    if (!statement) {
+        const std::string sql =
+            "insert into item (rss_channelID, rss_title, rss_link, rss_description, rss_author, "
+            "rss_category, rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source) "
+            "select ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11 where not exists (select ID "
+            "from item where rss_channelID = ?1 and " +
+            std::string(kSameItem[kind]) +
+            // An item dated before the channel's last clean-up was removed by it, or would
+            // have been: it is not stored again as new.
+            ") and not exists (select 1 from channel_cleaned where channel_id = ?1 and "
+            "before_day > ?10)";
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) !=
+            SQLITE_OK) {
+            *code = sqlite3_extended_errcode(m_db);
+            *error = sqlite3_errmsg(m_db);
+            return -1;
+        }
+        statement = SqliteStatement(raw);
+    }
+    sqlite3_stmt* s = statement.get();
+    sqlite3_bind_int(s, 1, item.channelId);
+    const std::string_view texts[] = {item.title,    item.link,     item.description, item.author,
+                                      item.category, item.comments, item.enclosure,   item.guid};
+    for (int i = 0; i < 8; ++i) {
+        BindText(s, i + 2, texts[i]);
+    }
+    BindText(s, 10, day);
+    BindText(s, 11, item.source);
+    BindText(s, 12, key);
+    const int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE) {
+        *code = sqlite3_extended_errcode(m_db);
+        *error = sqlite3_errmsg(m_db);
+        sqlite3_reset(s);
+        return -1;
+    }
+    sqlite3_reset(s);
+    *code = SQLITE_OK;
+    return sqlite3_changes(m_db);
+}
