@@ -175,23 +175,19 @@ void CTD_ListView::ShowSavedSort() {
     horizontalHeader()->setSortIndicator(
         m_sort.Active() ? m_sort.column : -1,
         m_sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
-    if (!m_list->IsBusy()) {
-        SortRows();
-    }
+    SortRows();
 }
 
 void CTD_ListView::SortBy(int column, Qt::SortOrder order) {
     m_sort.column = column;
     m_sort.descending = order == Qt::DescendingOrder;
     m_sort.Save(m_store.MoreSettings());
-    if (!m_list->IsBusy()) {
-        SortRows();
-    }
+    SortRows();
 }
 
 void CTD_ListView::SortRows() {
-    if (!m_sort.Active()) {
-        return;
+    if (!m_sort.Active() || m_list->IsBusy()) {
+        return;  // a running load is sorted at its end
     }
     const Place place = KeptPlace();
     const int sideways = horizontalScrollBar()->value();
@@ -273,12 +269,10 @@ void CTD_ListView::LoadFinished() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            // Sorted before anyone hears of the end: the next unread item that waited for the
-            // load is then the first in the order shown. A load started meanwhile sorts at its
-            // own end. The ending loader is about to clear its busy flag.
-            if (m_list->WaitUntilIdleFor(std::chrono::milliseconds(50))) {
-                SortRows();
-            }
+            // Sorted before anyone hears of the end, so that a next unread item that waited for
+            // the load is the first in the order shown. The loader is about to be idle.
+            m_list->WaitUntilIdleFor(std::chrono::milliseconds(50));
+            SortRows();
             emit LoadEnded();
         },
         Qt::QueuedConnection);
