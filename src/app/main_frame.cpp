@@ -16,6 +16,7 @@
 #include "app/reading_commands.h"
 #include "app/subscription_commands.h"
 #include "app/unread_filter_commands.h"
+#include "app/zoom_commands.h"
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
 #include "model/list_mode.h"
@@ -196,6 +197,7 @@ void CMainFrame::CreateClient() {
     m_notifier = new CNewsNotifier(this);
     m_status = new CMainStatusBar(*statusBar(), *m_notifier);
     m_print = new CPrintCommands(*this, *m_htmlView);
+    m_zoom = new CZoomCommands(*this, *m_htmlView);
     m_focus = new CFocusCommands(
         *this, [this] { return Panes(); }, [this](int id) { return CommandAction(id); });
 
@@ -292,6 +294,10 @@ void CMainFrame::InitialUpdate() {
     m_htmlView->OnInitialUpdate();
     m_searchBar->OnInitialUpdate();
     m_unreadFilter->ShowSetting();
+    m_zoom->ShowSetting();
+    if (g_pListView) {
+        g_pListView->ShowSavedSort();
+    }
     if (g_pDocument) {
         g_pDocument->UpdateAllViews();
     }

@@ -18,6 +18,7 @@ class CPrintCommands;
 class CReadingCommands;
 class CSubscriptionCommands;
 class CUnreadFilterCommands;
+class CZoomCommands;
 class CTD_FormView;
 class CTD_HtmlView;
 class CTD_LeftFormView;
@@ -147,6 +148,7 @@ private:
     CUnreadFilterCommands* m_unreadFilter = nullptr;
     CMainStatusBar* m_status = nullptr;
     CPrintCommands* m_print = nullptr;
+    CZoomCommands* m_zoom = nullptr;
     CFocusCommands* m_focus = nullptr;
     QString m_caption;
 };

@@ -360,6 +360,11 @@ std::vector<int> CNewsList::ChangeRows(const std::function<bool(CNewsRow&)>& cha
     return changed;
 }
 
+void CNewsList::ReorderRows(const std::function<void(std::vector<CNewsRow>&)>& sort) {
+    std::lock_guard lock(m_rowsMutex);
+    sort(m_rows);
+}
+
 ItemFilter CNewsList::FilterOfRequest(bool refresh) const {
     ItemFilter filter;
     filter.unreadOnly = m_unreadOnly;

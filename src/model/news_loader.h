@@ -125,6 +125,9 @@ public:
     // Lets `change` alter each row (its read state or star); returns the indexes of the rows
     // for which it returned true. Any thread, under the rows' lock, as MarkRowsRead.
     std::vector<int> ChangeRows(const std::function<bool(CNewsRow&)>& change);
+    // Lets `sort` put the stored rows in another order; it must neither add nor drop any.
+    // Any thread, under the rows' lock, as MarkRowsRead.
+    void ReorderRows(const std::function<void(std::vector<CNewsRow>&)>& sort);
 
     bool IsBusy() const;
     // Blocks until no loader runs. A window thread that must keep serving the listener's

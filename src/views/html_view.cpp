@@ -15,6 +15,7 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
+#include <algorithm>
 #include <optional>
 
 #include "model/item_link.h"
@@ -160,9 +161,21 @@ CTD_HtmlView::CTD_HtmlView(QWidget* parent)
                 emit AddressShown(IsWebAddress(url) ? url.toString() : QString());
             }
         });
+        // The engine keeps a zoom for each site: a page of another one starts at its own.
+        connect(page, &QWebEnginePage::loadFinished, this, [this, page] {
+            if (!qFuzzyCompare(page->zoomFactor(), m_zoom)) {
+                page->setZoomFactor(m_zoom);
+            }
+        });
     }
     setPage(m_generatedPage);
     AddHistoryKeys();
+}
+
+void CTD_HtmlView::SetZoom(double factor) {
+    m_zoom = std::clamp(factor, 0.25, 5.0);
+    m_generatedPage->setZoomFactor(m_zoom);
+    m_webPage->setZoomFactor(m_zoom);
 }
 
 void CTD_HtmlView::RegisterItemLinkScheme() {

@@ -29,6 +29,11 @@ public:
     // Replaces what the pane shows by a generated page.
     void WriteHtml(const QString& html, const QUrl& baseUrl);
 
+    // The zoom of every page the pane shows, generated or web (1.0 for none, 0.25 to 5.0). It
+    // holds for every page loaded after it, whatever site the page comes from.
+    void SetZoom(double factor);
+    double Zoom() const { return m_zoom; }
+
     // Makes the item links' scheme known to the browser engine. Called once, before the
     // application object is made (CQuillonApp does it).
     static void RegisterItemLinkScheme();
@@ -63,4 +68,5 @@ private:
     QWebEnginePage* const m_webPage;
     // Whether GoForward leaves the generated page for the web page GoBack left.
     bool m_webPageAhead = false;
+    double m_zoom = 1.0;
 };

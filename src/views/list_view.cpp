@@ -9,9 +9,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolTip>
 #include <algorithm>
+#include <chrono>
 #include <set>
 
 #include "base/ascii.h"
@@ -50,8 +52,13 @@ CTD_ListView::CTD_ListView(CFeedStore& store, const CNodeMap& nodes, int listMod
     verticalHeader()->setFixedWidth(fontMetrics().height() + 8);
     verticalHeader()->setHighlightSections(false);
     verticalHeader()->viewport()->installEventFilter(this);
-    horizontalHeader()->setSectionsClickable(false);  // no sorting by column
     horizontalHeader()->setHighlightSections(false);
+    // The view does not sort through the model: the rows are sorted in the list itself, so
+    // that a row number means the same row everywhere (SortRows).
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicatorShown(true);
+    ShowSavedSort();
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &CTD_ListView::SortBy);
     for (int column = 0; column < kNewsColumnCount; ++column) {
         setColumnWidth(column, kWidths[column]);
     }
@@ -132,45 +139,97 @@ void CTD_ListView::RefreshRead(std::uint64_t token, std::vector<CNewsRow> rows) 
         Qt::QueuedConnection);
 }
 
-void CTD_ListView::ApplyRefresh(std::uint64_t token, std::vector<CNewsRow> rows) {
-    m_refreshing = false;
-    // What the user has before the rows change: the selected items, the current one, the
-    // first row in view.
-    std::set<std::int64_t> selected;
+CTD_ListView::Place CTD_ListView::KeptPlace() const {
+    Place place;
     for (const CNewsRow& row : SelectedRows()) {
-        selected.insert(row.itemId);
+        place.selected.insert(row.itemId);
     }
-    const std::optional<CNewsRow> current =
-        currentIndex().isValid() ? m_list->Row(currentIndex().row()) : std::nullopt;
-    const bool atTop = verticalScrollBar()->value() == 0;
-    const std::optional<CNewsRow> top = m_list->Row(rowAt(0));
-    const int column = std::max(currentIndex().column(), 0);
-    const int sideways = horizontalScrollBar()->value();
-    const int count = static_cast<int>(rows.size());
-    if (!m_list->ReplaceRows(token, std::move(rows))) {
-        return;
-    }
-    m_model->SetPublished(count);
+    place.current = currentIndex().isValid() ? m_list->Row(currentIndex().row()) : std::nullopt;
+    place.column = std::max(currentIndex().column(), 0);
+    return place;
+}
+
+QModelIndex CTD_ListView::RestorePlace(const Place& place, int count) {
     QItemSelection selection;
     QModelIndex newCurrent;
-    QModelIndex newTop;
     for (int row = 0; row < count; ++row) {
         const std::optional<CNewsRow> news = m_list->Row(row);
         if (!news || news->itemId < 0) {
             continue;
         }
-        if (selected.count(news->itemId) > 0) {
+        if (place.selected.count(news->itemId) > 0) {
             selection.select(m_model->index(row, 0), m_model->index(row, kNewsColumnCount - 1));
         }
-        if (current && news->itemId == current->itemId) {
-            newCurrent = m_model->index(row, column);
-        }
-        if (top && news->itemId == top->itemId) {
-            newTop = m_model->index(row, column);
+        if (place.current && news->itemId == place.current->itemId) {
+            newCurrent = m_model->index(row, place.column);
         }
     }
     selectionModel()->setCurrentIndex(newCurrent, QItemSelectionModel::NoUpdate);
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    return newCurrent;
+}
+
+void CTD_ListView::ShowSavedSort() {
+    m_sort = CNewsSort::Load(m_store.MoreSettings());
+    const QSignalBlocker quiet(horizontalHeader());
+    horizontalHeader()->setSortIndicator(
+        m_sort.Active() ? m_sort.column : -1,
+        m_sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    SortRows();
+}
+
+void CTD_ListView::SortBy(int column, Qt::SortOrder order) {
+    m_sort.column = column;
+    m_sort.descending = order == Qt::DescendingOrder;
+    m_sort.Save(m_store.MoreSettings());
+    SortRows();
+}
+
+void CTD_ListView::SortRows() {
+    if (!m_sort.Active() || m_list->IsBusy()) {
+        return;  // a running load is sorted at its end
+    }
+    const Place place = KeptPlace();
+    const int sideways = horizontalScrollBar()->value();
+    bool moved = false;
+    m_list->ReorderRows(
+        [this, &moved](std::vector<CNewsRow>& rows) { moved = SortNewsRows(rows, m_sort); });
+    if (!moved) {
+        return;  // the rows in view stay (a refresh's rows came sorted)
+    }
+    m_model->SetPublished(m_model->Published());
+    const QModelIndex current = RestorePlace(place, m_model->Published());
+    if (current.isValid()) {
+        scrollTo(current);
+    } else {
+        scrollToTop();
+    }
+    horizontalScrollBar()->setValue(sideways);
+}
+
+void CTD_ListView::ApplyRefresh(std::uint64_t token, std::vector<CNewsRow> rows) {
+    m_refreshing = false;
+    // What the user has before the rows change: the selected items, the current one, the
+    // first row in view.
+    const Place place = KeptPlace();
+    const bool atTop = verticalScrollBar()->value() == 0;
+    const std::optional<CNewsRow> top = m_list->Row(rowAt(0));
+    const int sideways = horizontalScrollBar()->value();
+    const int count = static_cast<int>(rows.size());
+    SortNewsRows(rows, m_sort);
+    if (!m_list->ReplaceRows(token, std::move(rows))) {
+        return;
+    }
+    m_model->SetPublished(count);
+    RestorePlace(place, count);
+    QModelIndex newTop;
+    for (int row = 0; top && row < count; ++row) {
+        const std::optional<CNewsRow> news = m_list->Row(row);
+        if (news && news->itemId >= 0 && news->itemId == top->itemId) {
+            newTop = m_model->index(row, place.column);
+            break;
+        }
+    }
     if (!atTop && newTop.isValid()) {
         scrollTo(newTop, QAbstractItemView::PositionAtTop);
     } else {
@@ -208,7 +267,15 @@ void CTD_ListView::RunWhenIdle(std::function<void()> request) {
 
 void CTD_ListView::LoadFinished() {
     QMetaObject::invokeMethod(
-        this, [this] { emit LoadEnded(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            // Sorted before anyone hears of the end, so that a next unread item that waited for
+            // the load is the first in the order shown. The loader is about to be idle.
+            m_list->WaitUntilIdleFor(std::chrono::milliseconds(50));
+            SortRows();
+            emit LoadEnded();
+        },
+        Qt::QueuedConnection);
 }
 
 bool CTD_ListView::SelectNextUnread() {

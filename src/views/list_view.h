@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "model/node_map.h"
 #include "store/app_settings.h"
 #include "store/sys_data.h"
+#include "views/news_sort.h"
 #include "views/news_table_model.h"
 
 class CFeedStore;
@@ -28,7 +31,11 @@ class CListMenu;
 // text is cut shows the whole text as its tooltip. S, or a click in the star column (the
 // vertical header) stars the rows or takes their stars off; U marks the selected rows unread.
 // With kUnreadOnlySetting on, a load lists only unread items; a row read meanwhile stays until
-// the list is loaded again. The pane shows news in one list mode
+// the list is loaded again. A click on a column's header sorts the rows by it within their age
+// groups, a second click reverses the order (CNewsSort, kept in the settings); a load is
+// sorted when it ends, a refresh's rows before they are shown, and the selection, the current
+// row and the rows' read states and stars go with their rows. The pane shows news in one list
+// mode
 // (model/list_mode.h), fixed for its life: the window puts a fresh pane in place for another
 // mode.
 class CTD_ListView : public QTableView, private INewsListListener {
@@ -96,6 +103,9 @@ public:
     CNewsList& List() { return *m_list; }
     CNewsTableModel& Model() { return *m_model; }
     CListMenu& Menu() { return *m_menu; }
+    const CNewsSort& Sort() const { return m_sort; }
+    // Takes the order kept in the settings, and shows it in the header (once they are read).
+    void ShowSavedSort();
     CFeedStore& Store() { return m_store; }
 
     // Column headers and widths in pixels.
@@ -144,6 +154,21 @@ private:
     void ShowItemPage(const QModelIndex& index);
     // Shows the page of the item `id` again if it is the one shown (its star changed).
     void RewriteShownPage(std::int64_t id);
+    // The order chosen by a click on the header: kept, and applied unless a load runs (its
+    // end applies it).
+    void SortBy(int column, Qt::SortOrder order);
+    // Puts the listed rows in m_sort's order, the selection and current row going with them.
+    void SortRows();
+    // What the user has in the list: the selected items, the current one and its column.
+    struct Place {
+        std::set<std::int64_t> selected;
+        std::optional<CNewsRow> current;
+        int column = 0;
+    };
+    Place KeptPlace() const;
+    // Selects the rows of the items `place` holds and makes its current item current again
+    // (among the first `count` rows); returns the current index (invalid when it is gone).
+    QModelIndex RestorePlace(const Place& place, int count);
     // Runs `request` now, or once the running load has stopped.
     void RunWhenIdle(std::function<void()> request);
 
@@ -154,6 +179,7 @@ private:
     CNewsTableModel* m_model = nullptr;
     CListMenu* m_menu = nullptr;
     bool m_showsSearch = false;
+    CNewsSort m_sort;
     // The node whose rows are listed, for a refresh; its type is NODE_NONE while none is.
     CKeywordNode m_shownNode;
     bool m_refreshing = false;  // the running load is a refresh

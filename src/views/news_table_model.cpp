@@ -113,9 +113,14 @@ QVariant CNewsTableModel::headerData(int section, Qt::Orientation orientation, i
                 return {};
         }
     }
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
-        section < kNewsColumnCount) {
-        return QString::fromUtf8(CTD_ListView::kHeaders[section]);
+    if (orientation == Qt::Horizontal && section >= 0 && section < kNewsColumnCount) {
+        if (role == Qt::DisplayRole) {
+            return QString::fromUtf8(CTD_ListView::kHeaders[section]);
+        }
+        // A column's first click sorts it ascending, whatever the style's habit.
+        if (role == Qt::InitialSortOrderRole) {
+            return int(Qt::AscendingOrder);
+        }
     }
     return {};
 }
