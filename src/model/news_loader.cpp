@@ -11,6 +11,7 @@
 #include "base/text_util.h"
 #include "feeds/feed_store.h"
 #include "model/list_mode.h"
+#include "model/search_scope.h"
 #include "store/ado_recordset.h"
 #include "store/search_index.h"
 #include "store/search_terms.h"
@@ -34,35 +35,6 @@ std::vector<std::string> DistinctNames(const std::vector<std::string>& names) {
         }
     }
     return distinct;
-}
-
-// The IDs of the stored channels that no name of `treeNames` names (ignoring ASCII case, as
-// the database compares channel names): a channel deleted from the tree keeps its items in
-// the database, where adding it again finds them, but a search must not list them.
-std::vector<std::int64_t> ChannelsNotInTree(const CAdoConnection& connection,
-                                            const std::vector<std::string>& treeNames) {
-    std::unordered_set<std::string> inTree;
-    for (const std::string& name : treeNames) {
-        inTree.insert(AsciiLowered(name));
-    }
-    std::vector<std::int64_t> ids;
-    CAdoRecordset channels(connection);
-    if (!channels.Open("select ID, rss_title from channel")) {
-        return ids;
-    }
-    std::int32_t id = 0;
-    char title[kTextBufferSize] = {};
-    while (!channels.IsEOF()) {
-        channels.BindColumn(0, &id, sizeof id, kBindNumber);
-        channels.BindColumn(1, title, sizeof title, kBindText);
-        title[0] = '\0';
-        channels.Fetch();
-        if (inTree.count(AsciiLowered(title)) == 0) {
-            ids.push_back(id);
-        }
-        channels.MoveNext();
-    }
-    return ids;
 }
 
 }  // namespace

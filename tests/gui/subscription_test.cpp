@@ -209,8 +209,13 @@ TEST_F(Subscription, BrowsePicksALocalListToSubscribeTo) {
     QString box;
     AnswerNextModal<CTD_OpmlDlg>([&](CTD_OpmlDlg* dialog) {
         AnswerNextModal<QFileDialog>([this](QFileDialog* chooser) {
-            chooser->selectFile(QString::fromStdString(m_folder.File("saved.opml")));
-            chooser->QDialog::accept();
+            // As a user does: the whole path typed into the name field, then 打开. A
+            // selection made through selectFile can be cleared by the folder the chooser
+            // still reads in the background.
+            auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(m_folder.File("saved.opml")));
+            QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
         });
         dialog->BrowseButton()->click();
         EXPECT_EQ(dialog->AddressEdit()->text().toStdString(), m_folder.File("saved.opml"));
