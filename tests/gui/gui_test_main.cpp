@@ -8,7 +8,17 @@
 #include <filesystem>
 
 #include "app/quillon_app.h"
+#include "modal.h"
 #include "xml/xml_document.h"
+
+namespace {
+
+// Ends the answers a test left waiting for a dialog that never came.
+class PendingAnswersReset : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override { ForgetPendingModalAnswers(); }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -31,6 +41,7 @@ int main(int argc, char** argv) {
     InitXmlLibrary();
     CQuillonApp app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new PendingAnswersReset);
     const int result = RUN_ALL_TESTS();
     std::filesystem::remove_all(config);
     return result;
