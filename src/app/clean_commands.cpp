@@ -1,6 +1,5 @@
 #include "app/clean_commands.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -24,6 +23,8 @@ QString SizeText(long long bytes) {
 
 }  // namespace
 
+bool CCleanCommands::s_running = false;
+
 QString CCleanCommands::QuestionText(int days, bool keepUnread, long long items, long long bytes) {
     return QString::fromUtf8("将删除早于 %1 天（%2 之前）的新闻 %3 条，约可释放 %4。%5确定删除吗？")
         .arg(days)
@@ -40,12 +41,21 @@ QString CCleanCommands::DoneText(long long items, long long sizeBefore, long lon
 }
 
 bool CCleanCommands::CleanNow(QWidget* parent, int days, bool keepUnread) {
-    if (m_running) {
+    if (s_running) {
         return false;
     }
     CleanPlan plan;
     std::string failure;
-    if (!CountOldNews(theStore, {CleanCutoffDay(days), keepUnread}, &plan, &failure)) {
+    bool counted = false;
+    s_running = true;
+    const QString status = m_frame.StatusText();
+    m_frame.SetStatusText(QString::fromUtf8("正在统计旧新闻…"));
+    CQuillonApp::RunOffWindowThread([&] {
+        counted = CountOldNews(theStore, {CleanCutoffDay(days), keepUnread}, &plan, &failure);
+    });
+    s_running = false;
+    m_frame.SetStatusText(status);
+    if (!counted) {
         QMessageBox::warning(
             parent, QString::fromUtf8("立即清理"),
             QString::fromUtf8("无法统计要清理的新闻：%1").arg(QString::fromStdString(failure)));
@@ -70,7 +80,7 @@ bool CCleanCommands::CleanNow(QWidget* parent, int days, bool keepUnread) {
 
 void CCleanCommands::AutoCleanAfterUpdate() {
     CAppSettings& settings = theStore.MoreSettings();
-    if (m_running || settings.Get(CAppSettings::kAutoClean) == 0) {
+    if (s_running || settings.Get(CAppSettings::kAutoClean) == 0) {
         return;
     }
     const std::string today = DayText(CleanCutoffDay(0)).toStdString();
@@ -83,15 +93,15 @@ void CCleanCommands::AutoCleanAfterUpdate() {
 }
 
 bool CCleanCommands::Clean(int days, bool keepUnread) {
-    m_running = true;
+    s_running = true;
     m_frame.SetStatusText(QString::fromUtf8("正在清理旧新闻…"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     CleanResult result;
     std::string failure;
-    const bool cleaned =
-        CleanOldNews(theStore, {CleanCutoffDay(days), keepUnread}, &result, &failure);
-    QApplication::restoreOverrideCursor();
-    m_running = false;
+    bool cleaned = false;
+    CQuillonApp::RunOffWindowThread([&] {
+        cleaned = CleanOldNews(theStore, {CleanCutoffDay(days), keepUnread}, &result, &failure);
+    });
+    s_running = false;
     if (!cleaned) {
         m_frame.SetStatusText(QString::fromUtf8("清理旧新闻时出错，已删除 %1 条：%2")
                                   .arg(result.itemsRemoved)

@@ -10,8 +10,10 @@ class QWidget;
 // update when 自动清理 is on (once a day at most: compacting rewrites the whole file). After a
 // clean-up the list shown is read again and the tree's counts follow.
 //
-// Window thread only. The clean-up runs on the window thread while the status bar says so;
-// it holds the database's write lock one batch at a time, so an update waits a moment at most.
+// Window thread only. The count and the clean-up run on a thread of their own while the window
+// keeps answering and the status bar says so; the clean-up holds the database's write lock one
+// batch at a time, so an update waits a moment at most. One clean-up runs at a time, whichever
+// command started it.
 class CCleanCommands {
 public:
     explicit CCleanCommands(CMainFrame& frame) : m_frame(frame) {}
@@ -32,5 +34,7 @@ private:
     bool Clean(int days, bool keepUnread);
 
     CMainFrame& m_frame;
-    bool m_running = false;  // a clean-up is under way (a message box may spin the loop)
+    // A clean-up is under way: the window serves its events meanwhile, so another command may
+    // ask for one. Read and written on the window thread only.
+    static bool s_running;
 };

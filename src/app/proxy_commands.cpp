@@ -2,9 +2,7 @@
 
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
-#include <atomic>
 #include <functional>
-#include <thread>
 
 #include "app/quillon_app.h"
 #include "store/app_settings.h"
@@ -16,13 +14,7 @@ namespace {
 // Runs `call` on a thread of its own, servicing the window's events until it returns.
 SecretResult OffTheWindowThread(const std::function<SecretResult()>& call) {
     SecretResult result;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        result = call();
-        done.store(true);
-    });
-    CQuillonApp::WaitWhileServicing([&done] { return done.load(); });
-    worker.join();
+    CQuillonApp::RunOffWindowThread([&] { result = call(); });
     return result;
 }
 

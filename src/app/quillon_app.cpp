@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QSettings>
 #include <QThread>
+#include <atomic>
+#include <thread>
 
 #include "app/clean_commands.h"
 #include "app/database_upgrade.h"
@@ -128,6 +130,16 @@ void CQuillonApp::WaitWhileServicing(const std::function<bool()>& done) {
         processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);
     }
+}
+
+void CQuillonApp::RunOffWindowThread(const std::function<void()>& work) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done.store(true);
+    });
+    WaitWhileServicing([&done] { return done.load(); });
+    worker.join();
 }
 
 int CQuillonApp::ExitInstance() {

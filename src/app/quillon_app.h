@@ -47,6 +47,9 @@ public:
     // Runs the window thread's event loop until `done` holds, so that a worker the window
     // waits for can still have its requests carried out.
     static void WaitWhileServicing(const std::function<bool()>& done);
+    // Runs `work` on a thread of its own and returns when it has finished, the window thread
+    // serving its events meanwhile: the window paints and answers during a long job.
+    static void RunOffWindowThread(const std::function<void()>& work);
 
     static const char kOrganisation[];
     static constexpr int kRecentFileCount = 4;
