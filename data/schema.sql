@@ -52,7 +52,8 @@ CREATE TABLE item (
     rss_enclosure   VARCHAR(2047),
     rss_guid        VARCHAR(2047),
     rss_pubDate     DATE,
-    rss_source      VARCHAR(255)
+    rss_source      VARCHAR(255),
+    rss_pubTime     TEXT            -- HH:MM:SS on rss_pubDate, local; NULL where none was given
 );
 
 CREATE TABLE opml (

@@ -224,6 +224,7 @@ public:
                 date->hour = hour;
                 date->minute = minute;
                 date->second = second;
+                date->timed = true;
                 SkipFraction();
                 return true;
             }

@@ -11,6 +11,8 @@ struct CFeedDate {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    // Whether a time of day followed the date (else the time above is midnight).
+    bool timed = false;
     // Whether a zone followed the time, and its distance from UTC in minutes (east positive).
     bool zoned = false;
     int offsetMinutes = 0;

@@ -40,8 +40,8 @@ std::string InsertChannelSql(const std::string& keyword, const CRssChannel& chan
 }
 
 // Stores the item as it is stored: its title cleaned (an untitled one with none at all), every
-// other text as the feed wrote it, and the day StoredItemDay gives; unless its channel holds
-// it. 1 stored, 0 not, -1 failed (the reason in `failure`).
+// other text as the feed wrote it, and the day and time StoredItemMoment gives; unless its channel
+// holds it. 1 stored, 0 not, -1 failed (the reason in `failure`).
 int StoreItem(CNewItemStatement& statement, const CRssItem& item, std::string_view language,
               int channelId, std::string* failure) {
     const std::string title = CleanTitle(item.title);
@@ -55,7 +55,9 @@ int StoreItem(CNewItemStatement& statement, const CRssItem& item, std::string_vi
     values.comments = item.comments;
     values.enclosure = item.enclosure;
     values.guid = item.guid;
-    values.pubDate = StoredItemDay(item.pubDate, language, LocalNow());
+    const ItemMoment published = StoredItemMoment(item.pubDate, language, LocalNow());
+    values.pubDate = published.day;
+    values.pubTime = published.time;
     values.source = item.source;
     int code = SQLITE_OK;
     const int changed = statement.Insert(values, &code, failure);

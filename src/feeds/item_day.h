@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "base/clock.h"
@@ -16,3 +17,13 @@
 //     it arrived, rather than heading every list or vanishing among the oldest.
 AccessDate StoredItemDay(std::string_view text, std::string_view feedLanguage,
                          const CalendarTime& now);
+
+// The day StoredItemDay gives, with the local time of day ("HH:MM:SS") at which the item was
+// published on it. The time is empty where the text gave none, and where the day is not the
+// text's own (no date, or one too far ahead).
+struct ItemMoment {
+    AccessDate day;
+    std::string time;
+};
+ItemMoment StoredItemMoment(std::string_view text, std::string_view feedLanguage,
+                            const CalendarTime& now);

@@ -60,6 +60,7 @@ public:
         m_records.BindColumnByName("rss_description", m_description, sizeof m_description,
                                    kBindText);
         m_records.BindColumnByName("rss_pubDate", &m_date, sizeof m_date, kBindDate);
+        m_records.BindColumnByName("rss_pubTime", m_time, sizeof m_time, kBindText);
         // A folder's statement and a search's say whether each item is unread; a search also
         // names each item's channel beside it.
         m_records.BindColumnByName("item_unread", &m_unread, sizeof m_unread, kBindNumber);
@@ -82,6 +83,7 @@ public:
         m_date.status = kDateNull;
         m_id = -1;
         m_description[0] = '\0';
+        m_time[0] = '\0';
         m_records.Fetch();
     }
     // The position of the name the row was found by, in the folder statement's names.
@@ -107,6 +109,7 @@ public:
         row.read = unread ? unread->count(m_id) == 0 : m_unread == 0;
         row.starred = m_starred != 0;
         UseExcerptAsTitle(row, m_description);
+        SetTimeOfDay(row, m_time);
         return row;
     }
     void MoveNext() { m_records.MoveNext(); }
@@ -117,6 +120,7 @@ private:
     char m_title[kTextBufferSize] = {};
     char m_guid[kAddressBufferSize] = {};
     char m_link[kAddressBufferSize] = {};
+    char m_time[16] = {};  // rss_pubTime, "HH:MM:SS"; empty where the item has none
     char m_author[kTextBufferSize] = {};
     char m_source[kTextBufferSize] = {};
     char m_description[kAddressBufferSize] = {};  // up to 2047 code-page bytes too

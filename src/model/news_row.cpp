@@ -72,6 +72,23 @@ void UseExcerptAsTitle(CNewsRow& row, std::string_view description) {
     }
 }
 
+void SetTimeOfDay(CNewsRow& row, std::string_view time) {
+    const auto digit = [&](std::size_t i) { return time[i] >= '0' && time[i] <= '9'; };
+    const auto number = [&](std::size_t i) { return (time[i] - '0') * 10 + (time[i + 1] - '0'); };
+    if (row.dateStatus != kNewsDateValid || time.size() < 5 || !digit(0) || !digit(1) ||
+        time[2] != ':' || !digit(3) || !digit(4) || number(0) > 23 || number(3) > 59) {
+        return;
+    }
+    const bool withSeconds = time.size() >= 8 && time[5] == ':' && digit(6) && digit(7);
+    row.secondsOfDay = number(0) * 3600 + number(3) * 60 + (withSeconds ? number(6) % 60 : 0);
+    const NewsAge age = RowAgeCategory(row);
+    if (age != kNewsAgeToday && age != kNewsAgeYesterday) {
+        return;
+    }
+    const std::string text = std::string(row.dateText) + " " + std::string(time.substr(0, 5));
+    CopyToCodePageField(row.dateText, kMaxNewsRowFieldBytes, text);
+}
+
 bool RowDate(const CNewsRow& row, int* year, int* month, int* day) {
     if (row.dateStatus == kNewsDateValid &&
         CivilFromAutomationDate(row.dateValue, year, month, day)) {

@@ -45,6 +45,7 @@ struct CNewsRow {
     char source[kNewsRowFieldSize] = {};
     double dateValue = 0.0;  // automation date; meaningful only while dateStatus is valid
     std::int32_t dateStatus = kNewsDateNull;  // kNewsDateValid, kNewsDateInvalid, kNewsDateNull
+    int secondsOfDay = -1;  // the local time of day it was published; -1 where it is unknown
 
     // What the item is looked up by: its ID when the row was read with one, else its uncut
     // title within the channel. The title field above may have lost its end; these never do.
@@ -70,6 +71,11 @@ constexpr std::size_t kUntitledExcerptChars = 40;
 // most) into the title field of an untitled row; a titled row, or a description without text,
 // keeps its title.
 void UseExcerptAsTitle(CNewsRow& row, std::string_view description);
+
+// Gives the row the time of day its item was published ("HH:MM:SS" as stored), and shows it
+// (as HH:MM) after the date of a row of today or yesterday, where a day alone says too little.
+// An empty or malformed time leaves the row as it is.
+void SetTimeOfDay(CNewsRow& row, std::string_view time);
 
 // The row's calendar date; -1, -1, -1 (and false) unless its date is valid.
 bool RowDate(const CNewsRow& row, int* year, int* month, int* day);

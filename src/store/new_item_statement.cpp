@@ -57,8 +57,9 @@ int CNewItemStatement::Insert(const ItemValues& item, int* code, std::string* er
     if (!statement) {
         const std::string sql =
             "insert into item (rss_channelID, rss_title, rss_link, rss_description, rss_author, "
-            "rss_category, rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source) "
-            "select ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11 where not exists (select ID "
+            "rss_category, rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source, "
+            "rss_pubTime) select ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?13 where not "
+            "exists (select ID "
             "from item where rss_channelID = ?1 and " +
             std::string(kSameItem[kind]) +
             // An item dated before the channel's last clean-up was removed by it, or would
@@ -84,6 +85,11 @@ int CNewItemStatement::Insert(const ItemValues& item, int* code, std::string* er
     BindText(s, 10, day);
     BindText(s, 11, item.source);
     BindText(s, 12, key);
+    if (item.pubTime.empty()) {
+        sqlite3_bind_null(s, 13);
+    } else {
+        BindText(s, 13, item.pubTime);
+    }
     const int rc = sqlite3_step(s);
     if (rc != SQLITE_DONE) {
         *code = sqlite3_extended_errcode(m_db);

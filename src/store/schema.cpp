@@ -57,7 +57,8 @@ ALTER TABLE opml RENAME TO earlier_opml;
 // the same. The index of titles finds the candidates.
 constexpr char kCopyRows[] = R"sql(
 INSERT OR IGNORE INTO channel SELECT * FROM earlier_channel ORDER BY ID;
-INSERT INTO item
+INSERT INTO item (ID, rss_channelID, rss_title, rss_link, rss_description, rss_author,
+                  rss_category, rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source)
     SELECT o.ID,
            coalesce((SELECT n.ID FROM channel n, earlier_channel c
                      WHERE c.ID = o.rss_channelID AND n.rss_title = c.rss_title),
@@ -306,6 +307,11 @@ CREATE TABLE IF NOT EXISTS channel_cleaned (
 );
 )sql";
 
+// Version 11 to 12: the local time of day an item was published, beside its day, for the
+// lists to show; items stored before have none (NULL), as have items whose feed gave no time.
+constexpr int kPubTimeVersion = 12;
+constexpr char kAddPubTime[] = "ALTER TABLE item ADD COLUMN rss_pubTime TEXT";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -389,6 +395,13 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
         return false;
     }
     if (version < kCleanedVersion && !Exec(db, kAddChannelCleaned, code, message)) {
+        return false;
+    }
+    // A file rebuilt from version 0 has the column from the current schema already.
+    if (version < kPubTimeVersion &&
+        !Holds(db, "SELECT count(*) FROM pragma_table_info('item') WHERE name = 'rss_pubTime'",
+               code, message) &&
+        !Exec(db, kAddPubTime, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -19,29 +19,31 @@ SqliteDb WithSearchIndex(SqliteDb db, int* errorCode, std::string* errorMessage)
     return db;
 }
 
-// A file of a build before the read state or the stars, opened only to be read, cannot gain
-// their tables: empty ones of the handle's own stand in, so that its news lists as read and
-// unstarred instead of not at all. A file that has a table is read as it is.
+// A file of a build before the read state, the stars or the time of day, opened only to be
+// read, cannot gain their tables and columns: empty ones of the handle's own stand in, so that
+// its news lists as read, unstarred and without times instead of not at all. (The temporary
+// view of the items comes first in every statement's name look-up.) A file that has a table
+// or column is read as it is.
 SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMessage) {
     if (!db) {
         return db;
     }
     struct StandIn {
-        const char* name;
+        const char* present;  // counts what the file has of it
         const char* sql;
     };
     constexpr StandIn kStandIns[] = {
-        {"item_unread",
+        {"SELECT count(*) FROM main.sqlite_master WHERE name = 'item_unread'",
          "CREATE TEMP TABLE IF NOT EXISTS item_unread (item_id INTEGER NOT NULL, channel_id "
          "INTEGER NOT NULL, pub_date DATE NOT NULL, PRIMARY KEY (channel_id, pub_date, item_id)) "
          "WITHOUT ROWID"},
-        {"item_star", "CREATE TEMP TABLE IF NOT EXISTS item_star (item_id INTEGER PRIMARY KEY)"},
+        {"SELECT count(*) FROM main.sqlite_master WHERE name = 'item_star'",
+         "CREATE TEMP TABLE IF NOT EXISTS item_star (item_id INTEGER PRIMARY KEY)"},
+        {"SELECT count(*) FROM pragma_table_info('item', 'main') WHERE name = 'rss_pubTime'",
+         "CREATE TEMP VIEW IF NOT EXISTS item AS SELECT *, NULL AS rss_pubTime FROM main.item"},
     };
     for (const StandIn& standIn : kStandIns) {
-        const std::string query =
-            std::string("SELECT count(*) FROM main.sqlite_master WHERE name = '") + standIn.name +
-            "'";
-        const std::optional<std::int64_t> found = QuerySingleInteger(db.get(), query.c_str());
+        const std::optional<std::int64_t> found = QuerySingleInteger(db.get(), standIn.present);
         if (!found || (*found == 0 && sqlite3_exec(db.get(), standIn.sql, nullptr, nullptr,
                                                    nullptr) != SQLITE_OK)) {
             *errorCode = sqlite3_extended_errcode(db.get());

@@ -53,7 +53,7 @@ std::string SameItem(const ItemKey& key, int channelId) {
 
 std::string ItemColumns() {
     return "(rss_channelID, rss_title, rss_link, rss_description, rss_author, rss_category, "
-           " rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source )";
+           " rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source, rss_pubTime )";
 }
 
 std::string ItemValueList(const ItemValues& item) {
@@ -62,7 +62,8 @@ std::string ItemValueList(const ItemValues& item) {
            SqlEscape(item.author) + "','" + SqlEscape(item.category) + "','" +
            SqlEscape(item.comments) + "','" + SqlEscape(item.enclosure) + "','" +
            SqlEscape(item.guid) + "'," + AccessDateLiteral(item.pubDate) + ",'" +
-           SqlEscape(item.source) + "'";
+           SqlEscape(item.source) + "'," +
+           (item.pubTime.empty() ? std::string("NULL") : "'" + SqlEscape(item.pubTime) + "'");
 }
 
 }  // namespace
@@ -245,7 +246,7 @@ std::string SelectItemsOfChannels(const std::vector<std::string>& keywords,
                                   const ItemFilter& filter) {
     return NamesTable(keywords) +
            "select item.ID, item.rss_title, item.rss_guid, item.rss_link, item.rss_author, "
-           "item.rss_source, item.rss_pubDate, names.keyword_index, case when "
+           "item.rss_source, item.rss_pubDate, item.rss_pubTime, names.keyword_index, case when "
            "trim(ifnull(item.rss_title, ''), char(32, 39, 9, 10, 13)) = '' then "
            "item.rss_description end as "
            "rss_description, exists (select 1 from "

@@ -51,6 +51,7 @@ struct ItemValues {
     std::string_view guid;
     AccessDate pubDate;
     std::string_view source;
+    std::string_view pubTime;  // "HH:MM:SS", local; empty (stored as NULL) where unknown
 };
 std::string SqlInsertItem(const ItemValues& item);
 // Inserts the item unless its channel holds the same item (see ItemKey), in one statement,

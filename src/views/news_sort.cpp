@@ -17,9 +17,13 @@ int GroupRank(const CNewsRow& row) {
     return age == kNewsAgeEarly ? kNewsAgeCount : age;
 }
 
+// The day, and within it the time of day where the row has one (rows without come first in
+// the day, as if published at its start).
 double DateKey(const CNewsRow& row) {
-    return row.dateStatus == kNewsDateValid ? row.dateValue
-                                            : -std::numeric_limits<double>::infinity();
+    if (row.dateStatus != kNewsDateValid) {
+        return -std::numeric_limits<double>::infinity();
+    }
+    return row.dateValue + std::max(row.secondsOfDay, 0) / 86400.0;
 }
 
 bool IsDateColumn(int column) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -31,9 +32,22 @@ std::string IsoDate(int daysAgo) {
     return text;
 }
 
+// Today's and yesterday's rows show the local time of day after the date: that of noon in
+// China.
 nlohmann::ordered_json ListRow(int daysAgo, const std::string& title, const std::string& author,
                                const std::string& source) {
-    return ExpectedListRow(LocalToday() - days{daysAgo}, title, "订阅", author, source);
+    nlohmann::ordered_json row =
+        ExpectedListRow(LocalToday() - days{daysAgo}, title, "订阅", author, source);
+    if (daysAgo <= 1) {
+        const std::time_t noonInChina =
+            system_clock::to_time_t(sys_days(LocalDay(daysAgo)) + hours(4));
+        std::tm local{};
+        localtime_r(&noonInChina, &local);
+        char time[16];
+        std::strftime(time, sizeof time, " %H:%M", &local);
+        row["date"] = row["date"].get<std::string>() + time;
+    }
+    return row;
 }
 
 std::string AtomFeed() {

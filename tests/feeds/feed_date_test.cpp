@@ -177,3 +177,36 @@ TEST(StoredItemDay, ZonedDatesLandOnTheirLocalDay) {
             << c.text << " in " << c.tz;
     }
 }
+
+// The time of day is kept beside the day, in the machine's zone where the text gave a zone,
+// and only where the text gave a time for the day that is stored.
+TEST(StoredItemMoment, TheTimeOfDayIsLocalAndOnlyWhereTheTextGaveOne) {
+    struct Case {
+        const char* tz;
+        const char* text;
+        const char* day;
+        const char* time;
+    };
+    const Case kCases[] = {
+        {"CST-8", "Wed, 02 Oct 2002 20:00:00 -0500", "2002-10-03", "09:00:00"},
+        {"CST-8", "2002-10-02T16:05:30.250Z", "2002-10-03", "00:05:30"},
+        {"EST5EDT,M3.2.0,M11.1.0", "2002-10-03T08:00:00+08:00", "2002-10-02", "20:00:00"},
+        {"UTC0", "Wed 24 May 2006 14:28:41 -800", "2006-05-24", "22:28:41"},
+        // No zone: the time as written; a leap second stays within its minute.
+        {"CST-8", "2008/5/12 14:28", "2008-05-12", "14:28:00"},
+        {"CST-8", "2008-05-12 23:59:60", "2008-05-12", "23:59:59"},
+        // Midnight written is a time; a day without one has none.
+        {"CST-8", "2008-05-12 00:00:00", "2008-05-12", "00:00:00"},
+        {"CST-8", "Wed, 02 Oct 2002", "2002-10-02", ""},
+        // The day of arrival stands in for a missing or impossible date, without a time.
+        {"CST-8", "9999-12-31T23:00:00-05:00", "2024-03-10", ""},
+        {"CST-8", "no date", "2024-03-10", ""},
+    };
+    for (const Case& c : kCases) {
+        ScopedTimeZone zone(c.tz);
+        const CalendarTime noon{2024, 3, 10, 0, 12, 0, 0};
+        const ItemMoment moment = StoredItemMoment(c.text, "", noon);
+        EXPECT_EQ(DayText(moment.day), c.day) << c.text << " in " << c.tz;
+        EXPECT_EQ(moment.time, c.time) << c.text << " in " << c.tz;
+    }
+}

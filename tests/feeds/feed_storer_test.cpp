@@ -6,6 +6,7 @@
 #include "feeds/rss_reader.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
+#include "support/time_zone.h"
 
 TEST(FeedStorer, CleansTitlesInTheirFixedOrder) {
     struct Case {
@@ -196,4 +197,27 @@ TEST_F(FeedStorerItems, EachKindOfKeyFindsItsDuplicateWithinOneFeed) {
                     {"", "g", "", ""},
                     {"", "", "http://x.test/l", ""},
                     {"", "", "", "d'x"}}));
+}
+
+// An item keeps the local time of day it was published beside its day; one whose feed gave no
+// time, or no usable date, keeps none.
+TEST_F(FeedStorerItems, TheLocalTimeOfDayIsStoredBesideTheDay) {
+    ScopedTimeZone zone("CST-8");
+    EXPECT_EQ(StoreItems(m_store, m_folder,
+                         "<item><title>zoned</title>"
+                         "<pubDate>Tue, 13 Jun 2023 23:30:00 GMT</pubDate></item>"
+                         "<item><title>as written</title><pubDate>2023-06-13 08:05</pubDate></item>"
+                         "<item><title>day only</title><pubDate>13 Jun 2023</pubDate></item>"
+                         "<item><title>undated</title></item>"),
+              4);
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"),
+                        "select rss_title, rss_pubDate, ifnull(rss_pubTime, '-') from item "
+                        "where rss_title <> 'undated' order by ID"),
+              (Rows{{"zoned", "2023-06-14", "07:30:00"},
+                    {"as written", "2023-06-13", "08:05:00"},
+                    {"day only", "2023-06-13", "-"}}));
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"),
+                        "select count(*) from item where rss_title = 'undated' and "
+                        "rss_pubTime is null"),
+              (Rows{{"1"}}));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -599,4 +600,35 @@ TEST_F(NewsListTest, ARefreshReadsTheRowsAgainAndReplacesThemOnlyWhenNothingCame
     m_list.Invalidate();
     EXPECT_FALSE(m_list.ReplaceRows(refreshed[1].first, refreshed[1].second));
     EXPECT_EQ(m_list.RowCount(), 3);
+}
+
+// Rows of today and yesterday show the time of day their item was published after the date,
+// in a channel, a folder and a search alike; older rows, and items without a time, show the
+// day alone.
+TEST_F(NewsListTest, TodaysAndYesterdaysRowsShowTheirTimeOfDay) {
+    AddChannel(Db(), 1, "足球");
+    AddItem(Db(), 1, {.title = "足球 today", .date = "2023-06-14", .time = "08:05:59"});
+    AddItem(Db(), 1, {.title = "足球 yesterday", .date = "2023-06-13", .time = "23:10:00"});
+    AddItem(Db(), 1, {.title = "足球 untimed", .date = "2023-06-13"});
+    AddItem(Db(), 1, {.title = "足球 monday", .date = "2023-06-12", .time = "10:00:00"});
+    AddItem(Db(), 1, {.title = "足球 broken", .date = "2023-06-14", .time = "8h"});
+    // By title: the order within a day is not what this is about.
+    const std::vector<Shown> expected = {
+        {"足球 broken", "足球", "23年06月14日"},          {"足球 monday", "足球", "23年06月12日"},
+        {"足球 today", "足球", "23年06月14日 08:05"},     {"足球 untimed", "足球", "23年06月13日"},
+        {"足球 yesterday", "足球", "23年06月13日 23:10"},
+    };
+    const auto shownByTitle = [this] {
+        std::vector<Shown> shown = ShownRows();
+        std::sort(shown.begin(), shown.end(),
+                  [](const Shown& a, const Shown& b) { return a.title < b.title; });
+        return shown;
+    };
+    Load(Channel("足球"));
+    EXPECT_EQ(shownByTitle(), expected);
+    Load(Folder("球"), {"足球"});
+    EXPECT_EQ(shownByTitle(), expected);
+    ASSERT_TRUE(m_list.RequestSearch("足球"));
+    m_list.WaitUntilIdle();
+    EXPECT_EQ(shownByTitle(), expected);
 }

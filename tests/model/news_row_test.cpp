@@ -133,3 +133,35 @@ TEST_F(NewsRowTest, TheFolderOrderPutsNewerDaysFirstThenChannelsIgnoringCase) {
 }
 
 }  // namespace
+
+// The time of day follows the date of today's and yesterday's rows only, and only when it
+// reads as one; every row with a time keeps it for the date column's order.
+TEST_F(NewsRowTest, TodaysAndYesterdaysRowsShowAWellFormedTimeOfDay) {
+    const struct {
+        const char* what;
+        CAdoDateValue date;
+        const char* time;
+        const char* dateText;
+        int secondsOfDay;
+    } kCases[] = {
+        {"today", Date(AutomationDateFromCivil(2023, 6, 14), kDateValid), "08:05:59",
+         "23年06月14日 08:05", 8 * 3600 + 5 * 60 + 59},
+        {"yesterday, no seconds", Date(AutomationDateFromCivil(2023, 6, 13), kDateValid), "23:10",
+         "23年06月13日 23:10", 23 * 3600 + 10 * 60},
+        {"this week", Date(AutomationDateFromCivil(2023, 6, 12), kDateValid), "10:00:00",
+         "23年06月12日", 10 * 3600},
+        {"no time", Date(AutomationDateFromCivil(2023, 6, 14), kDateValid), "", "23年06月14日", -1},
+        {"not a time", Date(AutomationDateFromCivil(2023, 6, 14), kDateValid), "8h:00",
+         "23年06月14日", -1},
+        {"hour 24", Date(AutomationDateFromCivil(2023, 6, 14), kDateValid), "24:00:00",
+         "23年06月14日", -1},
+        {"no date", Date(0.0, kDateNull), "08:00:00", "", -1},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        CNewsRow row = MakeNewsRow("t", "a", "s", c.date, "足球");
+        SetTimeOfDay(row, c.time);
+        EXPECT_STREQ(row.dateText, c.dateText);
+        EXPECT_EQ(row.secondsOfDay, c.secondsOfDay);
+    }
+}

@@ -25,16 +25,18 @@ struct Item {
     std::string author = "记者";
     std::string source = "新华网";
     std::string description = "<p>news</p>";
+    std::string time = "";  // rss_pubTime; empty leaves it out (older files have no such column)
 };
 
 inline void AddItem(const std::string& db, int channelId, const Item& item) {
     ExecSql(db,
             "insert into item (rss_channelID, rss_title, rss_link, rss_description, rss_author, "
-            "rss_pubDate, rss_source) values(" +
+            "rss_pubDate, rss_source" +
+                (item.time.empty() ? std::string() : ", rss_pubTime") + ") values(" +
                 std::to_string(channelId) + ", " + Literal(item.title) + ", " + Literal(item.link) +
                 ", " + Literal(item.description) + ", " + Literal(item.author) + ", " +
                 (item.date == "NULL" ? "NULL" : Literal(item.date)) + ", " + Literal(item.source) +
-                ")");
+                (item.time.empty() ? std::string() : ", " + Literal(item.time)) + ")");
 }
 
 // `count` items titled `prefix` + 0, 1, ...; item i is dated (i % spreadDays) days before

@@ -148,7 +148,7 @@ TEST_F(Database, BindingsCheckKindsAndFieldTypes) {
     AddItem(id, "title", {2006, 5, 1});
     CAdoRecordset rs(m_store);
     ASSERT_TRUE(rs.Open("select * from item"));
-    ASSERT_EQ(rs.FieldCount(), 12);
+    ASSERT_EQ(rs.FieldCount(), 13);
     char text[64];
     int number = 0;
     CAdoDateValue date;
@@ -162,7 +162,7 @@ TEST_F(Database, BindingsCheckKindsAndFieldTypes) {
     EXPECT_FALSE(rs.BindColumn(2, &date, sizeof date, kBindDate));  // text as date
     EXPECT_TRUE(rs.BindColumn(10, &number, 4, kBindNumber));        // a date is no text
     EXPECT_FALSE(rs.BindColumn(10, &date, 8, kBindDate));           // too small for a date
-    EXPECT_FALSE(rs.BindColumn(12, text, sizeof text, kBindText));  // out of range
+    EXPECT_FALSE(rs.BindColumn(13, text, sizeof text, kBindText));  // out of range
     EXPECT_FALSE(rs.BindColumn(-1, text, sizeof text, kBindText));
     EXPECT_FALSE(rs.BindColumn(2, text, sizeof text, 7));  // unknown kind
     EXPECT_TRUE(rs.BindColumnByName("RSS_CHANNELID", &number, 4, kBindNumber));

@@ -55,6 +55,12 @@ Rows CurrentVersion() {
     return {{std::to_string(kSchemaVersion)}};
 }
 
+// An item's columns as every version has them, so that a column an upgrade adds does not
+// count as a changed row.
+constexpr char kItemsAsStored[] =
+    "SELECT ID, rss_channelID, rss_title, rss_link, rss_description, rss_author, rss_category, "
+    "rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source FROM item ORDER BY ID";
+
 Rows FreshSchema() {
     TempDataFolder fresh;
     fresh.CreateDatabase();
@@ -245,7 +251,7 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
             "INSERT INTO opml (opml_key, opml_xml_url, opml_html_url) VALUES"
             " ('News', 'http://feed.test/', 'h');");
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"1"}}));
-    const Rows items = QueryRows(Db(folder), "SELECT * FROM item");
+    const Rows items = QueryRows(Db(folder), kItemsAsStored);
     const Rows opml = QueryRows(Db(folder), "SELECT * FROM opml");
 
     for (int round = 0; round < 2; ++round) {
@@ -253,7 +259,7 @@ TEST(DatabaseUpgrade, AFileWithoutTheValidatorTableGainsItAndKeepsItsRows) {
         ASSERT_TRUE(store.Open()) << store.LastError();
         EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
-        EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item"), items);
+        EXPECT_EQ(QueryRows(Db(folder), kItemsAsStored), items);
         EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM opml"), opml);
         EXPECT_EQ(Count(store, SqlSelectFeedValidator("news", "http://feed.test/")), 0);
         ASSERT_GE(store.Execute(SqlSaveFeedValidator("News", "http://feed.test/", "\"e'1\"", "")),
@@ -278,7 +284,9 @@ TEST(DatabaseUpgrade, AFileWithoutTheSourceTableGainsItAndKeepsItsRows) {
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"2"}}));
     Rows before;
     for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
-        const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+        const Rows rows = QueryRows(Db(folder), table == std::string("item")
+                                                    ? std::string(kItemsAsStored)
+                                                    : std::string("SELECT * FROM ") + table);
         before.insert(before.end(), rows.begin(), rows.end());
     }
 
@@ -290,7 +298,9 @@ TEST(DatabaseUpgrade, AFileWithoutTheSourceTableGainsItAndKeepsItsRows) {
         EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
         Rows after;
         for (const char* table : {"channel", "item", "opml", "feed_validator"}) {
-            const Rows rows = QueryRows(Db(folder), std::string("SELECT * FROM ") + table);
+            const Rows rows = QueryRows(Db(folder), table == std::string("item")
+                                                        ? std::string(kItemsAsStored)
+                                                        : std::string("SELECT * FROM ") + table);
             after.insert(after.end(), rows.begin(), rows.end());
         }
         EXPECT_EQ(after, before);
@@ -471,14 +481,14 @@ TEST(DatabaseUpgrade, AFileWithoutStarsGainsThemAndKeepsEveryRow) {
             " (3, 1, 'three', '2006-05-12');"
             "DELETE FROM item_unread WHERE item_id = 2;");
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"8"}}));
-    const Rows items = QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID");
+    const Rows items = QueryRows(Db(folder), kItemsAsStored);
     const Rows unread = QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1");
 
     CFeedStore store(folder.Path());
     ASSERT_TRUE(store.Open()) << store.LastError();
     EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
     EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
-    EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID"), items);
+    EXPECT_EQ(QueryRows(Db(folder), kItemsAsStored), items);
     EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread ORDER BY 1"), unread);
     EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_star"), (Rows{{"0"}}));
 
@@ -511,7 +521,7 @@ TEST(DatabaseUpgrade, AVersion9FileKeepsItsRowsAndGainsTheCheaperUnreadTrigger) 
             " (1, 1, 'a', '2024-01-01'), (2, 1, 'b', '2024-01-02'), (3, NULL, 'c', NULL);"
             "DELETE FROM item_unread WHERE item_id = 2;");
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"9"}}));
-    const char* kRows[] = {"SELECT * FROM item ORDER BY ID", "SELECT * FROM item_unread",
+    const char* kRows[] = {kItemsAsStored, "SELECT * FROM item_unread",
                            "SELECT * FROM item_search_queue"};
     std::vector<Rows> before;
     for (const char* sql : kRows) {
@@ -547,14 +557,47 @@ TEST(DatabaseUpgrade, AFileWithoutCleanUpsGainsTheirRecordAndKeepsEveryRow) {
             "DELETE FROM item_unread WHERE item_id = 2;"
             "INSERT INTO item_star (item_id) VALUES (1);");
     ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"10"}}));
-    const Rows items = QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID");
+    const Rows items = QueryRows(Db(folder), kItemsAsStored);
 
     CFeedStore store(folder.Path());
     ASSERT_TRUE(store.Open()) << store.LastError();
     EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
     EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
-    EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM item ORDER BY ID"), items);
+    EXPECT_EQ(QueryRows(Db(folder), kItemsAsStored), items);
     EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread"), (Rows{{"1"}}));
     EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_star"), (Rows{{"1"}}));
     EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM channel_cleaned"), (Rows{{"0"}}));
+}
+
+// A data.dat of the build before times of day gains the column, empty, and keeps every row;
+// an item stored after the upgrade keeps its time.
+TEST(DatabaseUpgrade, AFileWithoutTimesOfDayGainsTheColumnAndKeepsEveryRow) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v11.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+            "VALUES (1, 1, 'one', '2006-05-10'), (2, 1, 'two', '2006-05-11');"
+            "DELETE FROM item_unread WHERE item_id = 2;"
+            "INSERT INTO item_star (item_id) VALUES (1);");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"11"}}));
+    const Rows items = QueryRows(Db(folder), kItemsAsStored);
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), kItemsAsStored), items);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item WHERE rss_pubTime IS NULL"),
+              (Rows{{"2"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread"), (Rows{{"1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_star"), (Rows{{"1"}}));
+    ItemValues item;
+    item.channelId = 1;
+    item.title = "three";
+    item.pubDate = {2006, 5, 12};
+    item.pubTime = "08:15:00";
+    ASSERT_EQ(store.Execute(SqlInsertNewItem(item)), 1) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT rss_pubTime FROM item WHERE rss_title = 'three'"),
+              (Rows{{"08:15:00"}}));
 }
