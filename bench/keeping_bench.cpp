@@ -15,6 +15,7 @@
 #include "feeds/feed_store.h"
 #include "model/news_age.h"
 #include "store/ado_recordset.h"
+#include "store/automation_date.h"
 #include "store/news_cleanup.h"
 #include "store/star_statements.h"
 #include "store/statements.h"
