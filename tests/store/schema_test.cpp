@@ -69,6 +69,14 @@ Rows FreshSchema() {
 
 }  // namespace
 
+// The schema a new data folder is made with is of the version the steps bring a file to, so
+// that a new file is not taken for an older one.
+TEST(DatabaseOpen, ANewFileIsOfTheCurrentVersion) {
+    TempDataFolder fresh;
+    fresh.CreateDatabase();
+    EXPECT_EQ(QueryRows(Db(fresh), "PRAGMA user_version"), CurrentVersion());
+}
+
 // Such a file is refused as a missing one is, and never turned into an empty database.
 TEST(DatabaseOpen, AnEmptyFileOrOneWithoutTheTablesIsRefusedAndLeftAsItWas) {
     TempDataFolder folder;
