@@ -19,9 +19,10 @@ SqliteDb WithSearchIndex(SqliteDb db, int* errorCode, std::string* errorMessage)
     return db;
 }
 
-// A file of a build before the read state or the stars, opened only to be read, cannot gain
-// their tables: empty ones of the handle's own stand in, so that its news lists as read and
-// unstarred instead of not at all. A file that has a table is read as it is.
+// A file of a build before the read state, the stars or the news rules, opened only to be
+// read, cannot gain their tables: empty ones of the handle's own stand in, so that its news
+// lists as read, unstarred and shown instead of not at all. A file that has a table is read as it
+// is.
 SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMessage) {
     if (!db) {
         return db;
@@ -36,6 +37,15 @@ SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMes
          "INTEGER NOT NULL, pub_date DATE NOT NULL, PRIMARY KEY (channel_id, pub_date, item_id)) "
          "WITHOUT ROWID"},
         {"item_star", "CREATE TEMP TABLE IF NOT EXISTS item_star (item_id INTEGER PRIMARY KEY)"},
+        {"item_hidden",
+         "CREATE TEMP TABLE IF NOT EXISTS item_hidden (item_id INTEGER PRIMARY KEY)"},
+        {"item_colour",
+         "CREATE TEMP TABLE IF NOT EXISTS item_colour (item_id INTEGER PRIMARY KEY, colour "
+         "VARCHAR(15) NOT NULL)"},
+        {"news_rule",
+         "CREATE TEMP TABLE IF NOT EXISTS news_rule (ID INTEGER PRIMARY KEY, scope VARCHAR(15), "
+         "place VARCHAR(511), match VARCHAR(15), words LONGTEXT, action VARCHAR(15), colour "
+         "VARCHAR(15))"},
     };
     for (const StandIn& standIn : kStandIns) {
         const std::string query =
