@@ -222,3 +222,28 @@ TEST_F(NewsRulesStore, ARuleOnStoredNewsCountsThenChangesOnlyWhatItWould) {
     ASSERT_TRUE(ReadNewsRules(m_store, &rules, &damaged, &failure));
     EXPECT_TRUE(rules.empty());
 }
+
+// A folder rule reaches the channels anywhere below the folder, as the tree file has them when
+// the rules are read, and no channel outside it.
+TEST_F(NewsRulesStore, AFolderRuleCoversTheChannelsBelowItInTheTreeFile) {
+    m_folder.WriteFile(
+        "document/keywordlist.xml",
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID><NODETYPE>FOLDER"
+        "</NODETYPE><TEXT>我的频道</TEXT>"
+        "<KEYWORDNODE><ID>1</ID><NODETYPE>FOLDER</NODETYPE><TEXT>体育</TEXT>"
+        "<KEYWORDNODE><ID>2</ID><NODETYPE>FOLDER</NODETYPE><TEXT>球类</TEXT>"
+        "<KEYWORDNODE><ID>3</ID><NODETYPE>KEY</NODETYPE><TEXT>足球</TEXT></KEYWORDNODE>"
+        "</KEYWORDNODE></KEYWORDNODE>"
+        "<KEYWORDNODE><ID>4</ID><NODETYPE>KEY</NODETYPE><TEXT>weather</TEXT></KEYWORDNODE>"
+        "</KEYWORDTREE>");
+    std::int64_t id = 0;
+    std::string failure;
+    ASSERT_TRUE(SaveNewsRule(
+        m_store, Rule(RuleScope::kFolder, "体育", RuleMatch::kAny, {"ad"}, RuleAction::kStar), &id,
+        &failure))
+        << failure;
+    ASSERT_TRUE(m_store.LoadNewsRules(&failure)) << failure;
+    ASSERT_EQ(Store("足球", {"an ad"}, m_store.NewsRules().get()), 1);
+    ASSERT_EQ(Store("weather", {"ad again"}, m_store.NewsRules().get()), 1);
+    EXPECT_EQ(Titles("item_star"), (Rows{{"an ad"}}));
+}
