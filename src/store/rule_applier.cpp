@@ -123,33 +123,39 @@ sqlite3_stmt* CRuleMarks::Prepared(Statement which, std::string* failure) {
     return statement.get();
 }
 
-bool CRuleMarks::Apply(const NewsRule& rule, std::int64_t itemId, std::string* failure) {
-    const Statement which = rule.action == RuleAction::kMarkRead ? kRead
-                            : rule.action == RuleAction::kStar   ? kStar
-                            : rule.action == RuleAction::kColour ? kColour
-                                                                 : kHide;
-    // A hidden item is read as well: no count shows news that no list shows.
-    for (const Statement step : {which, which == kHide ? kRead : kStatements}) {
-        if (step == kStatements) {
-            break;
-        }
-        sqlite3_stmt* s = Prepared(step, failure);
-        if (!s) {
-            return false;
-        }
-        sqlite3_bind_int64(s, 1, itemId);
-        if (step == kColour) {
-            sqlite3_bind_text(s, 2, rule.colour.data(), static_cast<int>(rule.colour.size()),
-                              SQLITE_TRANSIENT);
-        }
-        const int rc = sqlite3_step(s);
-        sqlite3_reset(s);
-        if (rc != SQLITE_DONE) {
-            *failure = sqlite3_errmsg(m_db);
-            return false;
-        }
+bool CRuleMarks::Run(Statement which, const NewsRule& rule, std::int64_t itemId,
+                     std::string* failure) {
+    sqlite3_stmt* s = Prepared(which, failure);
+    if (!s) {
+        return false;
+    }
+    sqlite3_bind_int64(s, 1, itemId);
+    if (which == kColour) {
+        sqlite3_bind_text(s, 2, rule.colour.data(), static_cast<int>(rule.colour.size()),
+                          SQLITE_TRANSIENT);
+    }
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) {
+        *failure = sqlite3_errmsg(m_db);
+        return false;
     }
     return true;
+}
+
+bool CRuleMarks::Apply(const NewsRule& rule, std::int64_t itemId, std::string* failure) {
+    switch (rule.action) {
+        case RuleAction::kMarkRead:
+            return Run(kRead, rule, itemId, failure);
+        case RuleAction::kStar:
+            return Run(kStar, rule, itemId, failure);
+        case RuleAction::kColour:
+            return Run(kColour, rule, itemId, failure);
+        case RuleAction::kHide:
+            // A hidden item is read as well: no count shows news that no list shows.
+            return Run(kHide, rule, itemId, failure) && Run(kRead, rule, itemId, failure);
+    }
+    return false;
 }
 
 bool CRuleMarks::ApplyMatching(const std::vector<CompiledRule>& rules, std::int64_t itemId,

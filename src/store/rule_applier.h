@@ -43,6 +43,7 @@ public:
 private:
     enum Statement { kRead, kStar, kColour, kHide, kStatements };
     sqlite3_stmt* Prepared(Statement which, std::string* failure);
+    bool Run(Statement which, const NewsRule& rule, std::int64_t itemId, std::string* failure);
 
     sqlite3* m_db;
     std::array<SqliteStatement, kStatements> m_statements;
