@@ -53,3 +53,21 @@ TEST(CliRules, HiddenItemsAreListedOnlyWithHidden) {
     EXPECT_TRUE(all[0]["colour"].is_null());
     EXPECT_EQ(json({"list", "星标新闻", "--hidden"}).size(), 2u);
 }
+
+// update names a rule it cannot read and goes on without it.
+TEST(CliRules, UpdateNamesADamagedRule) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    folder.WriteFile("document/keywordlist.xml",
+                     "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID>"
+                     "<NODETYPE>FOLDER</NODETYPE><TEXT>我的频道</TEXT></KEYWORDTREE>");
+    ExecSql(folder.File("data/data.dat"),
+            "INSERT INTO news_rule (ID, scope, place, match, words, action, colour) VALUES "
+            "(3, 'all', '', 'any', 'x', 'explode', ''), (4, 'all', '', 'any', 'x', 'hide', '')");
+    const ProcessResult run = Cli({"update", "--no-pauses"}, folder.Path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("rule 3 is damaged and skipped: unknown action 'explode'"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("rule 4"), std::string::npos) << run.err;
+}
