@@ -16,6 +16,7 @@
 #include "model/news_age.h"
 #include "store/ado_recordset.h"
 #include "store/automation_date.h"
+#include "store/news_rules.h"
 #include "store/statements.h"
 
 namespace {
@@ -43,7 +44,28 @@ std::string WriteFeed(const std::string& folder, const std::string& prefix) {
     return path;
 }
 
-void StoreOneFeed(benchmark::State& state, bool duplicates) {
+// Twenty rules of every kind on every channel, that each match about one item in ten or none
+// (the feed's items hold 新闻 and their round and number).
+const NewsRuleSet& BenchRules() {
+    static const NewsRuleSet rules = [] {
+        std::vector<NewsRule> list;
+        for (int i = 0; i < 20; ++i) {
+            NewsRule rule;
+            rule.words = {i % 2 == 0 ? std::to_string(i) : "没有" + std::to_string(i), "彩票"};
+            rule.match = i == 19 ? RuleMatch::kNone : RuleMatch::kAny;
+            rule.action = static_cast<RuleAction>(i % 4);
+            rule.colour = "#ffc0c0";
+            if (i == 19) {
+                rule.words = {"新闻"};
+            }
+            list.push_back(rule);
+        }
+        return NewsRuleSet(std::move(list), {});
+    }();
+    return rules;
+}
+
+void StoreOneFeed(benchmark::State& state, bool duplicates, const NewsRuleSet* rules = nullptr) {
     const std::string folder = BenchFolder() + "/store-" + std::to_string(state.range(0));
     PrefilledDatabase(BenchFolder(), static_cast<int>(state.range(0)));
     std::filesystem::create_directories(folder + "/data");
@@ -70,7 +92,7 @@ void StoreOneFeed(benchmark::State& state, bool duplicates) {
             AddressOrigin::kTypedByUser);
         state.ResumeTiming();
         const StoreOutcome outcome =
-            StoreFeed(store, reader, "bench", noPauses, Pacing::Duration(0));
+            StoreFeed(store, reader, "bench", noPauses, Pacing::Duration(0), nullptr, rules);
         benchmark::DoNotOptimize(outcome);
     }
     state.SetItemsProcessed(state.iterations() * 100);
@@ -82,8 +104,17 @@ void BM_StoreNewItems(benchmark::State& state) {
 void BM_StoreDuplicateItems(benchmark::State& state) {
     StoreOneFeed(state, true);
 }
+// The same through twenty rules, matched in memory as each item is stored.
+void BM_StoreNewItemsThroughRules(benchmark::State& state) {
+    StoreOneFeed(state, false, &BenchRules());
+}
 
 BENCHMARK(BM_StoreNewItems)->Arg(0)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreNewItemsThroughRules)
+    ->Arg(0)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreDuplicateItems)
     ->Arg(0)
     ->Arg(100'000)

@@ -14,7 +14,8 @@
 -- its sources count their 410 answers, from 7 its search index is built again with terms
 -- that fold letter case beyond ASCII and leave out apostrophes, from 8 it gains the
 -- item_star table, from 9 storing an item adds its unread row with a plain insert, from 10
--- it gains the channel_cleaned table, and from 11 the items' rss_pubTime column.
+-- it gains the channel_cleaned table, from 11 the items' rss_pubTime column, and from 12 the
+-- news rules with the item_hidden and item_colour tables.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -200,4 +201,38 @@ CREATE TABLE channel_cleaned (
     before_day DATE NOT NULL         -- YYYY-MM-DD
 );
 
-PRAGMA user_version = 12;
+-- The rules applied to news as it arrives, in the order of their IDs. scope is all, folder
+-- or channel, and place names the folder or the channel ('' for all); match is any (the
+-- item's title or text holds one of the words) or none (it holds none of them); words are
+-- one per line; action is read, star, colour or hide, and colour is #rrggbb for a colour
+-- rule ('' otherwise). A row the program cannot read is skipped, and named, never applied.
+CREATE TABLE news_rule (
+    ID     INTEGER PRIMARY KEY,
+    scope  VARCHAR(15),
+    place  VARCHAR(511),
+    match  VARCHAR(15),
+    words  LONGTEXT,
+    action VARCHAR(15),
+    colour VARCHAR(15)
+);
+
+-- The items a rule hid, and the row colours rules gave, one row each: kept until the item
+-- is deleted (the triggers below). A hidden item is listed nowhere but where hidden items
+-- are asked for; it is stored, so it never comes back as new.
+CREATE TABLE item_hidden (
+    item_id INTEGER PRIMARY KEY  -- item.ID
+);
+CREATE TABLE item_colour (
+    item_id INTEGER PRIMARY KEY,  -- item.ID
+    colour  VARCHAR(15) NOT NULL  -- #rrggbb
+);
+CREATE TRIGGER item_rule_marks_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_hidden WHERE item_id = old.ID;
+    DELETE FROM item_colour WHERE item_id = old.ID;
+END;
+CREATE TRIGGER item_rule_marks_update AFTER UPDATE OF ID ON item BEGIN
+    UPDATE item_hidden SET item_id = new.ID WHERE item_id = old.ID;
+    UPDATE item_colour SET item_id = new.ID WHERE item_id = old.ID;
+END;
+
+PRAGMA user_version = 13;

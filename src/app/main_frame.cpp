@@ -14,6 +14,7 @@
 #include "app/quillon_app.h"
 #include "app/quillon_doc.h"
 #include "app/reading_commands.h"
+#include "app/rule_commands.h"
 #include "app/subscription_commands.h"
 #include "app/unread_filter_commands.h"
 #include "app/zoom_commands.h"
@@ -129,9 +130,11 @@ void CMainFrame::CreateMenus() {
     // letter would be taken from every text field of a page in the browser pane.
     AddCommand(edit, Utf8("下一条未读\tN"), ID_NEXT_UNREAD);
     AddCommand(edit, Utf8("只看未读"), ID_UNREAD_ONLY);
+    AddCommand(edit, Utf8("显示已隐藏"), ID_SHOW_HIDDEN);
 
     QMenu* help = menuBar()->addMenu(Utf8("帮助(&H)"));
     AddCommand(help, Utf8("系统设置"), ID_SYSTEM_SETTINGS);
+    AddCommand(help, Utf8("过滤规则…"), ID_NEWS_RULES);
     AddCommand(help, Utf8("关于 Quillon(&A)..."), ID_APP_ABOUT);
     help->addSeparator();
     AddCommand(help, Utf8("更新版本"), ID_UPDATE_VERSION);
@@ -192,6 +195,8 @@ void CMainFrame::CreateClient() {
     m_listSplitter->addWidget(m_htmlView);
     m_listSplitter->setStretchFactor(1, 1);
     m_unreadFilter = new CUnreadFilterCommands(*this, *m_searchBar, *CommandAction(ID_UNREAD_ONLY));
+    m_rules = new CRuleCommands(*this, *m_treeView, *CommandAction(ID_NEWS_RULES),
+                                *CommandAction(ID_SHOW_HIDDEN));
 
     m_layout = new CLayoutMemory(theStore.MoreSettings(), m_listSplitter, m_treeView, this);
     m_notifier = new CNewsNotifier(this);
@@ -240,6 +245,7 @@ CTD_ListView* CMainFrame::NewListView(int mode) {
     connect(list, &CTD_ListView::NextUnreadRequested, m_reading, &CReadingCommands::ShowNextUnread);
     connect(list, &CTD_ListView::LoadEnded, m_reading, &CReadingCommands::OnListLoadEnded);
     connect(list, &CTD_ListView::PageRoomWanted, this, &CMainFrame::GivePageRoom);
+    list->List().SetShowHidden(CRuleCommands::ShowHidden());
     g_pListView = list;
     return list;
 }
@@ -294,6 +300,7 @@ void CMainFrame::InitialUpdate() {
     m_htmlView->OnInitialUpdate();
     m_searchBar->OnInitialUpdate();
     m_unreadFilter->ShowSetting();
+    m_rules->ShowSetting();
     m_zoom->ShowSetting();
     if (g_pListView) {
         g_pListView->ShowSavedSort();
@@ -460,7 +467,9 @@ void CMainFrame::OnCommand(int commandId) {
             m_reading->ShowNextUnread();
             break;
         case ID_UNREAD_ONLY:
-            break;  // the check entry's own toggle does it (CUnreadFilterCommands)
+        case ID_SHOW_HIDDEN:
+        case ID_NEWS_RULES:
+            break;  // the entries' own signals do it (CUnreadFilterCommands, CRuleCommands)
         case ID_EDIT_FIND:
             m_searchBar->FocusSearch();
             break;

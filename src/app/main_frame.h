@@ -18,6 +18,7 @@ class CPrintCommands;
 class CReadingCommands;
 class CSubscriptionCommands;
 class CUnreadFilterCommands;
+class CRuleCommands;
 class CZoomCommands;
 class CTD_FormView;
 class CTD_HtmlView;
@@ -146,6 +147,7 @@ private:
     CReadingCommands* m_reading = nullptr;
     CSubscriptionCommands* m_subscriptions = nullptr;
     CUnreadFilterCommands* m_unreadFilter = nullptr;
+    CRuleCommands* m_rules = nullptr;
     CMainStatusBar* m_status = nullptr;
     CPrintCommands* m_print = nullptr;
     CZoomCommands* m_zoom = nullptr;

@@ -1,5 +1,6 @@
-// quillon-cli list NAME [--today]: a channel's or folder's news as the list shows it (星标新闻:
-// every starred item); and quillon-cli mark-read NAME: a channel's or folder's news marked read.
+// quillon-cli list NAME [--today] [--hidden]: a channel's or folder's news as the list shows it
+// (星标新闻: every starred item), with --hidden the items rules hid too; and quillon-cli mark-read
+// NAME: a channel's or folder's news marked read.
 
 #include <algorithm>
 #include <cstdio>
@@ -105,6 +106,9 @@ nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows) {
         fields["read"] = row.read;
         fields["id"] = row.itemId;
         fields["starred"] = row.starred;
+        fields["colour"] =
+            row.colour.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(row.colour);
+        fields["hidden"] = row.hidden;
         out.push_back(std::move(fields));
     }
     return out;
@@ -113,9 +117,12 @@ nlohmann::ordered_json RowsAsJson(const std::vector<CNewsRow>& rows) {
 int RunListCommand(const std::vector<std::string>& args) {
     std::optional<std::string> name;
     bool today = false;
+    bool hidden = false;
     for (const std::string& arg : args) {
         if (arg == "--today") {
             today = true;
+        } else if (arg == "--hidden") {
+            hidden = true;
         } else if (!name && !arg.starts_with("--")) {
             name = arg;
         } else {
@@ -124,7 +131,7 @@ int RunListCommand(const std::vector<std::string>& args) {
         }
     }
     if (!name) {
-        std::fputs("usage: quillon-cli list NAME [--today]\n", stderr);
+        std::fputs("usage: quillon-cli list NAME [--today] [--hidden]\n", stderr);
         return 2;
     }
     theStore.LoadSettings();
@@ -143,6 +150,7 @@ int RunListCommand(const std::vector<std::string>& args) {
     }
     CNewsList list(theStore);
     list.pacing().SetEnabled(false);
+    list.SetShowHidden(hidden);
     list.RequestLoad(target->node, today ? kListModeToday : kListModeAll, target->namesBelow);
     list.WaitUntilIdle();
     std::cout

@@ -106,6 +106,11 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         theStore.Shutdown();
         return 1;
     }
+    // A rule that cannot be read is named and left out; the others apply.
+    for (const DamagedRule& rule : theStore.DamagedRules()) {
+        std::fprintf(stderr, "quillon-cli: rule %lld is damaged and skipped: %s\n",
+                     static_cast<long long>(rule.id), rule.reason.c_str());
+    }
     // Wait for the passes, then for the storing threads they started; on a terminal show
     // the progress while waiting.
     const bool terminal = isatty(STDERR_FILENO) != 0;

@@ -78,6 +78,7 @@ bool CFeedStore::Startup(bool startUpdate) {
         m_indexer->Start();
     }
     m_engine->LoadServiceResults();
+    LoadNewsRules();
     if (const SchemaUpgrade upgrade = LastUpgrade();
         upgrade.channelsMerged > 0 || upgrade.itemsMerged > 0) {
         EngineReport report = ReportOf(EngineReport::kRowsMerged);
@@ -117,6 +118,38 @@ CFeedStore::UpdateStart CFeedStore::UpdateAll() {
         return UpdateStart::kNoDatabase;
     }
     return m_engine->StartIfIdle() ? UpdateStart::kStarted : UpdateStart::kAlreadyRunning;
+}
+
+bool CFeedStore::LoadNewsRules(std::string* failure) {
+    std::vector<NewsRule> rules;
+    std::vector<DamagedRule> damaged;
+    std::string reason;
+    const bool read = ReadNewsRules(*this, &rules, &damaged, &reason);
+    // The tree file is read only when a rule may need its folders.
+    std::map<std::string, std::vector<std::string>> folders;
+    if (!rules.empty()) {
+        folders = ReadTreeFolders(DataPath("document/keywordlist.xml"));
+    }
+    auto set = std::make_shared<const NewsRuleSet>(std::move(rules), std::move(folders));
+    {
+        std::lock_guard lock(m_rulesMutex);
+        m_rules = std::move(set);
+        m_damagedRules = std::move(damaged);
+    }
+    if (failure) {
+        *failure = reason;
+    }
+    return read;
+}
+
+std::shared_ptr<const NewsRuleSet> CFeedStore::NewsRules() const {
+    std::lock_guard lock(m_rulesMutex);
+    return m_rules;
+}
+
+std::vector<DamagedRule> CFeedStore::DamagedRules() const {
+    std::lock_guard lock(m_rulesMutex);
+    return m_damagedRules;
 }
 
 void CFeedStore::SetKeywords(std::vector<ChannelKeyword> channels) {

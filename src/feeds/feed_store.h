@@ -13,6 +13,7 @@
 #include "store/ado_connection.h"
 #include "store/app_settings.h"
 #include "store/keyword_tree_file.h"
+#include "store/news_rules.h"
 #include "store/sys_data.h"
 
 class CSearchIndexer;
@@ -99,6 +100,15 @@ public:
 
     UpdateEngine& Engine() { return *m_engine; }
 
+    // The rules applied to news as it is stored: read from the database, with the folders of
+    // the tree file, by LoadNewsRules (Startup calls it; call it again once the rules or the
+    // tree changed). The rows that could not be read are skipped and kept in DamagedRules.
+    // False, with the reason in `failure`, when the rules could not be read: none apply then.
+    bool LoadNewsRules(std::string* failure = nullptr);
+    // Any thread; the set is never changed once made, and stays valid while held.
+    std::shared_ptr<const NewsRuleSet> NewsRules() const;
+    std::vector<DamagedRule> DamagedRules() const;
+
 private:
     mutable std::mutex m_reporterMutex;
     EngineReporter m_reporter;  // guarded by m_reporterMutex; called outside it
@@ -115,4 +125,8 @@ private:
     // Held while the listener runs, so that replacing it waits for a call in progress.
     std::mutex m_listenerMutex;
     std::function<void()> m_newsStored;  // guarded by m_listenerMutex
+
+    mutable std::mutex m_rulesMutex;
+    std::shared_ptr<const NewsRuleSet> m_rules;  // guarded by m_rulesMutex; replaced, never changed
+    std::vector<DamagedRule> m_damagedRules;     // guarded by m_rulesMutex
 };

@@ -8,6 +8,7 @@
 #include "store/ado_error.h"
 #include "store/ado_transaction.h"
 #include "store/new_item_statement.h"
+#include "store/rule_applier.h"
 #include "store/statements.h"
 
 #include <sqlite3.h>
@@ -40,10 +41,11 @@ std::string InsertChannelSql(const std::string& keyword, const CRssChannel& chan
 }
 
 // Stores the item as it is stored: its title cleaned (an untitled one with none at all), every
-// other text as the feed wrote it, and the day and time StoredItemMoment gives; unless its channel
-// holds it. 1 stored, 0 not, -1 failed (the reason in `failure`).
-int StoreItem(CNewItemStatement& statement, const CRssItem& item, std::string_view language,
-              int channelId, std::string* failure) {
+// other text as the feed wrote it, and the day and time StoredItemMoment gives; unless its
+// channel holds it. 1 stored, 0 not, -1 failed (the reason in `failure`).
+int StoreItem(CNewItemStatement& statement, CRuleMarks& marks,
+              const std::vector<CompiledRule>& rules, const CRssItem& item,
+              std::string_view language, int channelId, std::string* failure) {
     const std::string title = CleanTitle(item.title);
     ItemValues values;
     values.channelId = channelId;
@@ -64,6 +66,12 @@ int StoreItem(CNewItemStatement& statement, const CRssItem& item, std::string_vi
     if (changed < 0) {
         *failure = FormatAdoError(code, *failure);
     }
+    // The rules see the item as it is stored, before anything else can read it.
+    if (changed > 0 && !rules.empty() &&
+        !marks.ApplyMatching(rules, sqlite3_last_insert_rowid(statement.Handle()), values.title,
+                             values.description, failure)) {
+        return -1;
+    }
     return changed;
 }
 
@@ -75,7 +83,7 @@ std::string CleanTitle(std::string_view title) {
 
 StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std::string& keyword,
                        const Pacing& pacing, Pacing::Duration pauseAfterItem,
-                       const std::atomic<bool>* stop) {
+                       const std::atomic<bool>* stop, const NewsRuleSet* rules) {
     StoreOutcome outcome;
     // The feed is one transaction: one WAL write instead of one per item, and the duplicate
     // checks cannot race with another storing thread, which waits for the write lock.
@@ -105,6 +113,9 @@ StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std
     }
     outcome.failure.clear();
     CNewItemStatement statement(transaction.Handle());
+    CRuleMarks marks(transaction.Handle());
+    const std::vector<CompiledRule> channelRules =
+        rules ? CompileRulesFor(*rules, keyword) : std::vector<CompiledRule>();
     int read = 0;
     for (; read < reader.ItemCount(); ++read) {
         if (stop && stop->load(std::memory_order_relaxed)) {
@@ -112,8 +123,9 @@ StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std
         }
         CRssItem item;
         reader.ReadItem(read, &item);
-        const int changed = StoreItem(statement, item, reader.Channel().language,
-                                      static_cast<int>(*channelId), &outcome.failure);
+        const int changed =
+            StoreItem(statement, marks, channelRules, item, reader.Channel().language,
+                      static_cast<int>(*channelId), &outcome.failure);
         if (changed < 0) {
             break;
         }

@@ -8,6 +8,7 @@
 
 class CAdoConnection;
 class CRssReader;
+class NewsRuleSet;
 
 // An item title as it is stored: every "&quot", "<b>" and "</b>" removed, in that order (the
 // ";" that ends a double-quote entity stays), as titles always were, so that a title stored
@@ -30,7 +31,8 @@ struct StoreOutcome {
 // `stop` (if given) is set. A duplicate is skipped; any failing statement ends the feed, with
 // the reason in the outcome, keeping the items stored before it (none when the failure undid
 // the transaction, or its commit failed). After the commit, pauses `pauseAfterItem` for each
-// item read.
+// item read. Each item stored is given to the rules of `rules` (if given) that apply to the
+// channel, in the same transaction; with none, storing costs nothing more.
 StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std::string& keyword,
                        const Pacing& pacing, Pacing::Duration pauseAfterItem,
-                       const std::atomic<bool>* stop = nullptr);
+                       const std::atomic<bool>* stop = nullptr, const NewsRuleSet* rules = nullptr);

@@ -565,8 +565,8 @@ bool UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
     if (m_storeFailed) {
         return false;  // storing stopped for this run
     }
-    const StoreOutcome outcome =
-        StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop);
+    const StoreOutcome outcome = StoreFeed(m_store, reader, keyword, m_pacing, pauseAfterItem, stop,
+                                           m_store.NewsRules().get());
     *itemsStored = outcome.itemsStored;
     if (outcome.itemsStored > 0) {
         m_store.NotifyNewsStored();

@@ -66,6 +66,8 @@ public:
         m_records.BindColumnByName("item_unread", &m_unread, sizeof m_unread, kBindNumber);
         m_records.BindColumnByName("channel_title", m_channel, kTextBufferSize, kBindText);
         m_records.BindColumnByName("item_starred", &m_starred, sizeof m_starred, kBindNumber);
+        m_records.BindColumnByName("item_colour", m_colour, sizeof m_colour, kBindText);
+        m_records.BindColumnByName("item_hidden", &m_hidden, sizeof m_hidden, kBindNumber);
         // Only a folder's statement has it.
         m_records.BindColumnByName("keyword_index", &m_keywordIndex, sizeof m_keywordIndex,
                                    kBindNumber);
@@ -84,6 +86,8 @@ public:
         m_id = -1;
         m_description[0] = '\0';
         m_time[0] = '\0';
+        m_colour[0] = '\0';
+        m_hidden = 0;
         m_records.Fetch();
     }
     // The position of the name the row was found by, in the folder statement's names.
@@ -108,6 +112,8 @@ public:
                                    channel.empty() ? m_channel : channel, m_id);
         row.read = unread ? unread->count(m_id) == 0 : m_unread == 0;
         row.starred = m_starred != 0;
+        row.colour = m_colour;
+        row.hidden = m_hidden != 0;
         UseExcerptAsTitle(row, m_description);
         SetTimeOfDay(row, m_time);
         return row;
@@ -128,6 +134,8 @@ private:
     CAdoDateValue m_date;
     std::int32_t m_unread = 0;
     std::int32_t m_starred = 0;
+    char m_colour[16] = {};  // #rrggbb, or empty
+    std::int32_t m_hidden = 0;
     std::int32_t m_keywordIndex = 0;
 };
 
@@ -344,6 +352,7 @@ void CNewsList::ReorderRows(const std::function<void(std::vector<CNewsRow>&)>& s
 ItemFilter CNewsList::FilterOfRequest(bool refresh) const {
     ItemFilter filter;
     filter.unreadOnly = m_unreadOnly;
+    filter.showHidden = m_showHidden;
     if (filter.unreadOnly && refresh) {
         std::lock_guard lock(m_rowsMutex);
         for (const CNewsRow& row : m_rows) {

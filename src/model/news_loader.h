@@ -118,6 +118,10 @@ public:
     // list does not lose the row the user just read; a load starts afresh. Any thread.
     void SetUnreadOnly(bool unreadOnly) { m_unreadOnly = unreadOnly; }
     bool UnreadOnly() const { return m_unreadOnly; }
+    // Whether they list the items a rule hid too (elsewhere they are listed nowhere). Any
+    // thread.
+    void SetShowHidden(bool showHidden) { m_showHidden = showHidden; }
+    bool ShowHidden() const { return m_showHidden; }
 
     // Notes as read every unread row `which` picks; returns the indexes of those rows. Any
     // thread; `which` runs under the rows' lock and must not call back into the list.
@@ -196,6 +200,7 @@ private:
     // value it started with.
     std::atomic<std::uint64_t> m_token{0};
     std::atomic<bool> m_unreadOnly{false};
+    std::atomic<bool> m_showHidden{false};
 
     // The row store, in display order; guarded by m_rowsMutex for every append and read.
     mutable std::mutex m_rowsMutex;

@@ -54,6 +54,8 @@ struct CNewsRow {
     std::string channelName;   // the tree node's name the row was loaded for
     bool read = true;          // false while the item's page has not been shown
     bool starred = false;      // the user starred the item
+    std::string colour;        // the row colour a rule gave the item, #rrggbb; "" for none
+    bool hidden = false;       // a rule hid the item (listed only where hidden items are asked)
     // The item has no title (IsUntitled): the title field shows the first words of its text
     // (UseExcerptAsTitle), or kUntitledText without any, and the list greys it.
     bool untitled = false;

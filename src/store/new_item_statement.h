@@ -23,6 +23,7 @@ public:
     // failed (an impossible date, a full disk), with the SQLite extended result code in
     // `code` and SQLite's message in `error`, unformatted, as CAdoConnection::RunOn gives them.
     int Insert(const ItemValues& item, int* code, std::string* error);
+    sqlite3* Handle() const { return m_db; }
 
 private:
     enum Key { kByTitle, kByGuid, kByLink, kByDescription, kKeys };

@@ -312,6 +312,36 @@ CREATE TABLE IF NOT EXISTS channel_cleaned (
 constexpr int kPubTimeVersion = 12;
 constexpr char kAddPubTime[] = "ALTER TABLE item ADD COLUMN rss_pubTime TEXT";
 
+// Version 12 to 13: the news rules, and the items they hid or coloured, in tables of their
+// own (as in data/schema.sql); no item row changes.
+constexpr int kNewsRulesVersion = 13;
+constexpr char kAddNewsRules[] = R"sql(
+CREATE TABLE IF NOT EXISTS news_rule (
+    ID     INTEGER PRIMARY KEY,
+    scope  VARCHAR(15),
+    place  VARCHAR(511),
+    match  VARCHAR(15),
+    words  LONGTEXT,
+    action VARCHAR(15),
+    colour VARCHAR(15)
+);
+CREATE TABLE IF NOT EXISTS item_hidden (
+    item_id INTEGER PRIMARY KEY
+);
+CREATE TABLE IF NOT EXISTS item_colour (
+    item_id INTEGER PRIMARY KEY,
+    colour  VARCHAR(15) NOT NULL
+);
+CREATE TRIGGER IF NOT EXISTS item_rule_marks_delete AFTER DELETE ON item BEGIN
+    DELETE FROM item_hidden WHERE item_id = old.ID;
+    DELETE FROM item_colour WHERE item_id = old.ID;
+END;
+CREATE TRIGGER IF NOT EXISTS item_rule_marks_update AFTER UPDATE OF ID ON item BEGIN
+    UPDATE item_hidden SET item_id = new.ID WHERE item_id = old.ID;
+    UPDATE item_colour SET item_id = new.ID WHERE item_id = old.ID;
+END;
+)sql";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -402,6 +432,9 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
         !Holds(db, "SELECT count(*) FROM pragma_table_info('item') WHERE name = 'rss_pubTime'",
                code, message) &&
         !Exec(db, kAddPubTime, code, message)) {
+        return false;
+    }
+    if (version < kNewsRulesVersion && !Exec(db, kAddNewsRules, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -232,7 +232,7 @@ private:
     bool Single(const Char& c) {
         m_buffer.clear();
         AppendUtf8(m_buffer, c.folded);
-        return Emit(c.start, c.end, false);
+        return Emit(c.start, c.end, false, true);
     }
 
     bool Pair(const Char& first, const Char& second) {
@@ -242,8 +242,8 @@ private:
         return Emit(first.start, second.end, m_mode == SearchTermMode::kStored);
     }
 
-    bool Emit(int start, int end, bool samePosition) {
-        return m_sink(SearchTerm{m_buffer, start, end, samePosition});
+    bool Emit(int start, int end, bool samePosition, bool ideograph = false) {
+        return m_sink(SearchTerm{m_buffer, start, end, samePosition, ideograph});
     }
 
     const SearchTermMode m_mode;

@@ -25,6 +25,7 @@ struct SearchTerm {
     int start = 0;          // byte offsets of the term's text in the input
     int end = 0;
     bool samePosition = false;  // stands at the position of the term before it
+    bool ideograph = false;     // one character of a run of ideographs, not a word or a pair
 };
 
 // Calls `sink` with every term of `text` in order, until it returns false. Returns whether

@@ -19,11 +19,11 @@ SqliteDb WithSearchIndex(SqliteDb db, int* errorCode, std::string* errorMessage)
     return db;
 }
 
-// A file of a build before the read state, the stars or the time of day, opened only to be
-// read, cannot gain their tables and columns: empty ones of the handle's own stand in, so that
-// its news lists as read, unstarred and without times instead of not at all. (The temporary
-// view of the items comes first in every statement's name look-up.) A file that has a table
-// or column is read as it is.
+// A file of a build before the read state, the stars, the time of day or the news rules,
+// opened only to be read, cannot gain their tables and columns: empty ones of the handle's
+// own stand in, so that its news lists as read, unstarred, shown and without times instead of
+// not at all. (The temporary view of the items comes first in every statement's name
+// look-up.) A file that has a table or column is read as it is.
 SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMessage) {
     if (!db) {
         return db;
@@ -41,6 +41,15 @@ SqliteDb WithReadStateStandIn(SqliteDb db, int* errorCode, std::string* errorMes
          "CREATE TEMP TABLE IF NOT EXISTS item_star (item_id INTEGER PRIMARY KEY)"},
         {"SELECT count(*) FROM pragma_table_info('item', 'main') WHERE name = 'rss_pubTime'",
          "CREATE TEMP VIEW IF NOT EXISTS item AS SELECT *, NULL AS rss_pubTime FROM main.item"},
+        {"SELECT count(*) FROM main.sqlite_master WHERE name = 'item_hidden'",
+         "CREATE TEMP TABLE IF NOT EXISTS item_hidden (item_id INTEGER PRIMARY KEY)"},
+        {"SELECT count(*) FROM main.sqlite_master WHERE name = 'item_colour'",
+         "CREATE TEMP TABLE IF NOT EXISTS item_colour (item_id INTEGER PRIMARY KEY, colour "
+         "VARCHAR(15) NOT NULL)"},
+        {"SELECT count(*) FROM main.sqlite_master WHERE name = 'news_rule'",
+         "CREATE TEMP TABLE IF NOT EXISTS news_rule (ID INTEGER PRIMARY KEY, scope VARCHAR(15), "
+         "place VARCHAR(511), match VARCHAR(15), words LONGTEXT, action VARCHAR(15), colour "
+         "VARCHAR(15))"},
     };
     for (const StandIn& standIn : kStandIns) {
         const std::optional<std::int64_t> found = QuerySingleInteger(db.get(), standIn.present);

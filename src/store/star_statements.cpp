@@ -12,7 +12,9 @@ std::string SqlUnstarItem(std::int64_t itemId) {
 }
 
 std::string SqlCountStarredItems() {
-    return "select count(*) from item_star";
+    // As 星标新闻 lists them: an item a rule hid is not counted.
+    return "select count(*) from item_star where not exists (select 1 from item_hidden where "
+           "item_hidden.item_id = item_star.item_id)";
 }
 
 std::string SqlCountStarredItemsOfChannels(const std::vector<std::string>& keywords) {
@@ -29,9 +31,9 @@ std::string SqlSelectStarredItems(const ItemFilter& filter, int limit) {
     // Driven from the small table of stars: each starred item is one look-up by its ID.
     return "select item.*, ifnull(channel.rss_title, '') as channel_title, exists (select 1 "
            "from item_unread where " +
-           SqlUnreadRowOfItem() +
-           ") as item_unread, 1 as item_starred from item_star inner join item on item.ID = "
-           "item_star.item_id left join channel on channel.ID = item.rss_channelID where 1" +
+           SqlUnreadRowOfItem() + ") as item_unread, 1 as item_starred" + SqlItemRuleColumns() +
+           " from item_star inner join item on item.ID = item_star.item_id left join channel on "
+           "channel.ID = item.rss_channelID where 1" +
            SqlItemFilterCondition(filter) +
            " order by date(item.rss_pubDate) is null, item.rss_pubDate desc, item.ID desc limit " +
            std::to_string(limit);

@@ -14,7 +14,7 @@
 std::string SqlStarItem(std::int64_t itemId);
 // Takes the star off: 1 when it had one, 0 otherwise.
 std::string SqlUnstarItem(std::int64_t itemId);
-// One row, one number: how many items are starred.
+// One row, one number: how many items are starred, but for those a rule hid.
 std::string SqlCountStarredItems();
 // One row, one number: how many starred items the channels named in `keywords` hold.
 // `keywords` must not be empty.

@@ -3,6 +3,17 @@
 #include "store/search_index.h"
 #include "store/source_status.h"
 
+namespace {
+
+// The condition that leaves out an item a rule hid, on the statement's `item` row. Whether
+// any item is hidden is asked once per statement (the subquery is not correlated), so that
+// with none hidden a list or count over thousands of rows costs no look-up per row.
+constexpr char kNotHidden[] =
+    " and (not exists (select 1 from item_hidden) or item.ID not in (select item_id from "
+    "item_hidden))";
+
+}  // namespace
+
 std::string SqlSelectChannel(std::string_view keyword) {
     return "select * from channel where rss_title = '" + SqlEscape(keyword) + "'";
 }
@@ -165,11 +176,11 @@ std::string SqlSelectItemById(long long id) {
 }
 
 std::string SqlItemFilterCondition(const ItemFilter& filter) {
+    std::string condition = filter.showHidden ? std::string() : std::string(kNotHidden);
     if (!filter.unreadOnly) {
-        return {};
+        return condition;
     }
-    std::string condition =
-        " and (exists (select 1 from item_unread where " + SqlUnreadRowOfItem() + ")";
+    condition += " and (exists (select 1 from item_unread where " + SqlUnreadRowOfItem() + ")";
     if (!filter.alsoIds.empty()) {
         condition += " or item.ID in (";
         for (std::size_t i = 0; i < filter.alsoIds.size(); ++i) {
@@ -181,7 +192,14 @@ std::string SqlItemFilterCondition(const ItemFilter& filter) {
 }
 
 std::string SqlItemStarredColumn() {
-    return "exists (select 1 from item_star where item_star.item_id = item.ID) as item_starred";
+    return "exists (select 1 from item_star where item_star.item_id = item.ID) as item_starred" +
+           SqlItemRuleColumns();
+}
+
+std::string SqlItemRuleColumns() {
+    return ", (select colour from item_colour where item_colour.item_id = item.ID) as "
+           "item_colour, exists (select 1 from item_hidden where item_hidden.item_id = item.ID) "
+           "as item_hidden";
 }
 
 // The unread items are kept in the order of channel, date and ID, and looked up by all three.
@@ -283,7 +301,7 @@ std::string SqlSelectItemsOfChannelsBetween(const std::vector<std::string>& keyw
            ") as item_unread from names inner join channel on channel.rss_title = names.name "
            "inner join item on item.rss_channelID = channel.ID where item.rss_pubDate>=" +
            AccessDateLiteral(first) + " and item.rss_pubDate<=" + AccessDateLiteral(last) +
-           " order by names.keyword_index, item.rss_pubDate desc, item.ID desc";
+           kNotHidden + " order by names.keyword_index, item.rss_pubDate desc, item.ID desc";
 }
 
 std::string SqlCountUnreadItemsOfChannelsOutside(const std::vector<std::string>& keywords,
@@ -304,7 +322,7 @@ std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords) {
 std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff) {
     return "select * from item where rss_channelID = ( select ID from channel where "
            "rss_title = '" +
-           SqlEscape(keyword) + "') and rss_pubDate>" + AccessDateLiteral(cutoff);
+           SqlEscape(keyword) + "') and rss_pubDate>" + AccessDateLiteral(cutoff) + kNotHidden;
 }
 
 std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
@@ -317,7 +335,7 @@ std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
            after +
            ") from channel inner join item on item.rss_channelID = channel.ID where "
            "item.rss_pubDate>" +
-           after + " group by channel.ID";
+           after + kNotHidden + " group by channel.ID";
 }
 
 std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day,
@@ -355,8 +373,12 @@ std::string SqlSearchItems(std::string_view matchExpression, int limit,
     // The index hands out its keys in the list's order, so the newest `limit` matches are
     // the first ones it finds; only those are read from the item table. Channels left out
     // are checked on each match's item row as it comes, so the order still ends the scan.
+    // Hidden items are left out before the limit, so that they take no place of a match.
+    const std::string notHidden = " and (not exists (select 1 from item_hidden) or " +
+                                  SqlItemIdOfSearchKey("item_search.rowid") +
+                                  " not in (select item_id from item_hidden))";
     std::string found = "select rowid as found from item_search where item_search match '" +
-                        SqlEscape(matchExpression) + "' order by rowid";
+                        SqlEscape(matchExpression) + "'" + notHidden + " order by rowid";
     if (!excludedChannels.empty()) {
         std::string ids;
         for (std::int64_t id : excludedChannels) {
@@ -366,8 +388,8 @@ std::string SqlSearchItems(std::string_view matchExpression, int limit,
             "select item_search.rowid as found from item_search inner join item as matched "
             "on matched.ID = " +
             SqlItemIdOfSearchKey("item_search.rowid") + " where item_search match '" +
-            SqlEscape(matchExpression) + "' and matched.rss_channelID not in (" + ids +
-            ") order by item_search.rowid";
+            SqlEscape(matchExpression) + "' and matched.rss_channelID not in (" + ids + ")" +
+            notHidden + " order by item_search.rowid";
     }
     return "select item.*, channel.rss_title as channel_title, exists (select 1 from item_unread "
            "where " +

@@ -87,12 +87,17 @@ std::string SqlDeleteFeedValidator(std::string_view keyword, std::string_view ad
 // those of `alsoIds` (rows a list keeps showing once they are read).
 struct ItemFilter {
     bool unreadOnly = false;
+    bool showHidden = false;  // also the items a rule hid (item_hidden), listed nowhere else
     std::vector<std::int64_t> alsoIds;
 };
-// " and (...)": the condition of `filter` on the statement's `item` row; empty for every item.
+// " and (...)": the condition of `filter` on the statement's `item` row.
 std::string SqlItemFilterCondition(const ItemFilter& filter);
-// The column item_starred of a statement on `item` rows: 1 for a starred item, else 0.
+// The column item_starred of a statement on `item` rows: 1 for a starred item, else 0; then
+// those of SqlItemRuleColumns.
 std::string SqlItemStarredColumn();
+// ", item_colour, item_hidden": the row colour a rule gave the item (#rrggbb, NULL for none),
+// and 1 for an item a rule hid, else 0.
+std::string SqlItemRuleColumns();
 // The condition that finds the item_unread row of the statement's `item` row.
 std::string SqlUnreadRowOfItem();
 

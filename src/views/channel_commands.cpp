@@ -61,6 +61,11 @@ bool CChannelCommands::Run(int commandId) {
         case ID_KEY_SEARCH_NAME:
             SetSearchName(selected, !m_view.Lookup(selected).searchName);
             return true;
+        case ID_KEY_EXCLUDE_WORDS:
+            if (m_view.Lookup(selected).type == NODE_KEY) {
+                emit m_view.ExcludedWordsRequested(m_view.Lookup(selected).name);
+            }
+            return true;
         case ID_FOLDER_SUBSCRIBE_FEED:
         case ID_ROOT_SUBSCRIBE_FEED:
             emit m_view.FeedSubscriptionRequested(m_view.Lookup(selected).id, QString());

@@ -34,6 +34,7 @@ enum CommandId : int {
     ID_KEY_RENAME = 32860,           // "重命名" (a channel, with its news and feeds)
     ID_KEY_EDIT_FEEDS = 32861,       // "编辑新闻源…"
     ID_KEY_SEARCH_NAME = 32862,      // "搜索频道名称" (a check entry)
+    ID_KEY_EXCLUDE_WORDS = 32866,    // "排除词…" (words that hide the channel's news)
     ID_FOLDER_SUBSCRIBE_FEED = 32863,  // "订阅新闻源…" (into the folder)
     ID_ROOT_SUBSCRIBE_FEED = 32864,    // "订阅新闻源…" (at the top of the tree)
 
@@ -41,6 +42,8 @@ enum CommandId : int {
     ID_MARK_ALL_READ = 32842,  // "全部标为已读" (every stored item)
     ID_NEXT_UNREAD = 32843,    // "下一条未读"
     ID_UNREAD_ONLY = 32846,    // "只看未读" (a check entry)
+    ID_SHOW_HIDDEN = 32847,    // "显示已隐藏" (a check entry: also the news rules hid)
+    ID_NEWS_RULES = 32848,     // "过滤规则…"
 
     // The news list's context menu.
     ID_LIST_OPEN_LINK = 32850,      // "打开原文"

@@ -44,6 +44,10 @@ QVariant CNewsTableModel::data(const QModelIndex& index, int role) const {
         if (row->untitled && index.column() == kColumnTitle) {
             return QColor(Qt::darkGray);
         }
+        // A hidden item, listed because hidden items were asked for, is greyed whole.
+        if (row->hidden) {
+            return QColor(Qt::gray);
+        }
         return {};
     }
     if (role == Qt::FontRole) {
@@ -53,6 +57,10 @@ QVariant CNewsTableModel::data(const QModelIndex& index, int role) const {
         QFont bold;
         bold.setBold(true);
         return bold;
+    }
+    // A rule's colour stands before the age group's.
+    if (!row->colour.empty()) {
+        return QColor(QString::fromStdString(row->colour));
     }
     const int slot = CategoryColourSlot(RowAgeCategory(*row));
     return FromColourReference(m_settings.CategoryColour(slot));

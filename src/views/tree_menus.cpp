@@ -37,6 +37,7 @@ constexpr MenuItem kChannelItems[] = {
     {ID_KEY_MOVE_UP, "上移"},           {ID_KEY_MOVE_DOWN, "下移"},
     {ID_KEY_MARK_READ, "全部标为已读"}, {ID_KEY_RENAME, "重命名"},
     {ID_KEY_EDIT_FEEDS, "编辑新闻源…"}, {ID_KEY_SEARCH_NAME, "搜索频道名称"},
+    {ID_KEY_EXCLUDE_WORDS, "排除词…"},
 };
 
 constexpr MenuItem kRootItems[] = {

@@ -126,6 +126,8 @@ signals:
     // The user asks to subscribe a feed into the folder `folderId`: 订阅新闻源… of a folder's
     // menu, or an address typed as a new channel's name (`address`, "" for none).
     void FeedSubscriptionRequested(int folderId, const QString& address);
+    // 排除词… of a channel's menu: the words that hide the channel's news are to be edited.
+    void ExcludedWordsRequested(const std::string& channel);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

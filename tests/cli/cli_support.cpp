@@ -23,6 +23,8 @@ nlohmann::ordered_json ListedRows(const std::string& out) {
         for (auto& row : rows) {
             row.erase("id");
             row.erase("starred");
+            row.erase("colour");
+            row.erase("hidden");
         }
     }
     return rows;

@@ -60,9 +60,9 @@ TEST_F(TreeEditing, EachKindOfNodeGetsItsMenuAndARightClickSelectsTheNode) {
     EXPECT_EQ(Tree()->currentItem(), ItemNamed("weather"));
     EXPECT_EQ(channel->title, QString::fromUtf8("关键字"));
     EXPECT_EQ(channel->texts, Texts({"刷新该频道", "删除该频道", "上移", "下移", "全部标为已读",
-                                     "重命名", "编辑新闻源…", "搜索频道名称"}));
+                                     "重命名", "编辑新闻源…", "搜索频道名称", "排除词…"}));
     EXPECT_EQ(channel->ids,
-              (std::vector<int>{32813, 32775, 32820, 32821, 32840, 32860, 32861, 32862}));
+              (std::vector<int>{32813, 32775, 32820, 32821, 32840, 32860, 32861, 32862, 32866}));
 
     auto root = Command(g_hRootItem, 0);
     EXPECT_EQ(root->title, QString::fromUtf8("根节点"));

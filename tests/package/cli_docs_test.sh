@@ -77,7 +77,7 @@ quillon-cli read fe|feed.xml feeds
 quillon-cli opml fi|fields.txt
 quillon-cli export out.opml |
 quillon-cli update -|--no-pauses
-quillon-cli list tennis -|--today
+quillon-cli list tennis -|--hidden --today
 quillon-cli search 足球 -|--json
 quillon-cli folder |
 EOF

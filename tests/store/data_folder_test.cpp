@@ -83,9 +83,12 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
                     {"channel_cleaned"},
                     {"feed_validator"},
                     {"item"},
+                    {"item_colour"},
+                    {"item_hidden"},
                     {"item_search"},
                     {"item_star"},
                     {"item_unread"},
+                    {"news_rule"},
                     {"opml"},
                     {"source_status"}}));
 

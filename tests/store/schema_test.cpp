@@ -609,3 +609,35 @@ TEST(DatabaseUpgrade, AFileWithoutTimesOfDayGainsTheColumnAndKeepsEveryRow) {
     EXPECT_EQ(QueryRows(Db(folder), "SELECT rss_pubTime FROM item WHERE rss_title = 'three'"),
               (Rows{{"08:15:00"}}));
 }
+
+// A data.dat of the build before news rules gains their empty tables and keeps every row, its
+// stars and its read state; deleting an item then takes its hidden and colour marks with it.
+TEST(DatabaseUpgrade, AFileWithoutRulesGainsTheirTablesAndKeepsEveryRow) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v12.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+            "VALUES (1, 1, 'one', '2006-05-10'), (2, 1, 'two', '2006-05-11');"
+            "DELETE FROM item_unread WHERE item_id = 2;"
+            "INSERT INTO item_star (item_id) VALUES (1);"
+            "INSERT INTO channel_cleaned VALUES (1, '2006-01-01');");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"12"}}));
+    const Rows items = QueryRows(Db(folder), kItemsAsStored);
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), kItemsAsStored), items);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_unread"), (Rows{{"1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_star"), (Rows{{"1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM channel_cleaned"), (Rows{{"1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM news_rule"), (Rows{{"0"}}));
+
+    ASSERT_EQ(store.Execute("INSERT INTO item_hidden VALUES (1), (2)"), 2);
+    ASSERT_EQ(store.Execute("INSERT INTO item_colour VALUES (2, '#ff0000')"), 1);
+    ASSERT_EQ(store.Execute("DELETE FROM item WHERE ID = 2"), 1);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_hidden"), (Rows{{"1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM item_colour"), (Rows{{"0"}}));
+}
