@@ -28,11 +28,14 @@ std::string SqlCountStarredItemsOfChannels(const std::vector<std::string>& keywo
 }
 
 std::string SqlSelectStarredItems(const ItemFilter& filter, int limit) {
-    // Driven from the small table of stars: each starred item is one look-up by its ID.
+    // Driven from the small table of stars: each starred item is one look-up by its ID, and
+    // the few rows are sorted after. (Left to itself, the planner walks every item in the
+    // order of the date index to spare that sort, and checks each for a star: 10 times the
+    // work with 10 000 stars among a million items.)
     return "select item.*, ifnull(channel.rss_title, '') as channel_title, exists (select 1 "
            "from item_unread where " +
            SqlUnreadRowOfItem() + ") as item_unread, 1 as item_starred" + SqlItemRuleColumns() +
-           " from item_star inner join item on item.ID = item_star.item_id left join channel on "
+           " from item_star cross join item on item.ID = item_star.item_id left join channel on "
            "channel.ID = item.rss_channelID where 1" +
            SqlItemFilterCondition(filter) +
            " order by date(item.rss_pubDate) is null, item.rss_pubDate desc, item.ID desc limit " +
