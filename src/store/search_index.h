@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class CAdoConnection;
 
@@ -43,6 +45,20 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexB
 // that another writer wants the lock.
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
                            const std::function<bool()>& giveWay, int* failure = nullptr);
+
+// A word part that ends a search is spelled out as at most this many of the index's terms
+// that begin with it; beyond them it stays a prefix query.
+constexpr int kSearchPrefixTermLimit = 40;
+
+// The index's terms on `db` that begin with `prefix`, in order; nothing when more than
+// `limit` do, none does, or the index cannot be read.
+std::optional<std::vector<std::string>> IndexTermsWithPrefix(sqlite3* db, std::string_view prefix,
+                                                             int limit = kSearchPrefixTermLimit);
+
+// SearchMatchExpression (search_terms.h) for `typed`, its word parts spelled out as the terms
+// of the index on `connection`; as a plain expression where they cannot be read.
+std::string SpelledOutMatchExpression(const CAdoConnection& connection, std::string_view typed,
+                                      bool* cut = nullptr);
 
 // What a search over a connection can reach: whether its file has the index at all (a file
 // of a build before it gains the index only where it can be written), and how many stored
