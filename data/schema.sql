@@ -13,8 +13,8 @@
 -- counting as read, from 5 its unread items are put in the order of their channels, from 6
 -- its sources count their 410 answers, from 7 its search index is built again with terms
 -- that fold letter case beyond ASCII and leave out apostrophes, from 8 it gains the
--- item_star table, from 9 storing an item adds its unread row with a plain insert, and from
--- 10 it gains the channel_cleaned table.
+-- item_star table, from 9 storing an item adds its unread row with a plain insert, from 10
+-- it gains the channel_cleaned table, and from 11 the index of each channel's passes.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -96,6 +96,8 @@ CREATE TABLE source_status (
     gone_count   INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY (channel, address)
 );
+-- A channel's latest pass is found in it, not by reading every row of the channel.
+CREATE INDEX source_status_by_pass ON source_status (channel, pass_time);
 
 -- The duplicate checks. The channel's is unique, so that two feeds of one keyword stored at
 -- the same time cannot both add its row: the second insert fails as a duplicate and is
@@ -199,4 +201,4 @@ CREATE TABLE channel_cleaned (
     before_day DATE NOT NULL         -- YYYY-MM-DD
 );
 
-PRAGMA user_version = 11;
+PRAGMA user_version = 12;

@@ -306,6 +306,11 @@ CREATE TABLE IF NOT EXISTS channel_cleaned (
 );
 )sql";
 
+// Version 11 to 12: the index that finds each channel's latest pass.
+constexpr int kSourcePassesVersion = 12;
+constexpr char kIndexSourcePasses[] =
+    "CREATE INDEX IF NOT EXISTS source_status_by_pass ON source_status (channel, pass_time);";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -389,6 +394,9 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
         return false;
     }
     if (version < kCleanedVersion && !Exec(db, kAddChannelCleaned, code, message)) {
+        return false;
+    }
+    if (version < kSourcePassesVersion && !Exec(db, kIndexSourcePasses, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
