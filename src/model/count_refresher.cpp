@@ -154,7 +154,7 @@ std::optional<CCountRefresher::ChannelCounts> CCountRefresher::ReadRecentCounts(
     if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
         return std::nullopt;
     }
-    char name[sizeof CKeywordNode::name] = {};
+    char name[CodePageFieldSize(kMaxNodeNameCodePageBytes)] = {};
     std::int32_t count = 0;
     std::int32_t unread = 0;
     if (!records.BindColumn(0, name, sizeof name, kBindText) ||

@@ -147,7 +147,7 @@ TEST_F(CountRefresherTest, TheFirstPassLabelsEveryChannelAndEveryFolderAtAnyDept
     EXPECT_EQ(m_nodes.Lookup(4).recentCount, 2);
     EXPECT_EQ(m_nodes.Lookup(5).recentCount, 3);
     EXPECT_EQ(m_nodes.Lookup(3).recentCount, 0);
-    EXPECT_STREQ(m_nodes.Lookup(4).name, "足球");
+    EXPECT_EQ(m_nodes.Lookup(4).name, "足球");
 }
 
 TEST_F(CountRefresherTest, ALaterPassSendsOnlyTheLabelsThatChanged) {
