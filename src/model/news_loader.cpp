@@ -295,8 +295,8 @@ bool CNewsList::RequestSearch(const std::string& typed,
     }
     bool cut = false;
     std::string match = SearchMatchExpression(typed, &cut);
-    m_thread = std::thread(&CNewsList::RunSearch, this, m_token.load(), typed, std::move(match),
-                           cut, std::move(treeNames));
+    m_thread = std::thread(&CNewsList::RunSearch, this, m_token.load(), std::move(match), cut,
+                           std::move(treeNames));
     return true;
 }
 
@@ -422,7 +422,7 @@ void CNewsList::EndRows(std::uint64_t token, int count, Buffer* refreshed) {
     }
 }
 
-void CNewsList::RunSearch(std::uint64_t token, std::string typed, std::string match, bool textCut,
+void CNewsList::RunSearch(std::uint64_t token, std::string match, bool textCut,
                           std::optional<std::vector<std::string>> treeNames) {
     int count = 0;
     SearchShortfall shortfall;
@@ -446,8 +446,6 @@ void CNewsList::RunSearch(std::uint64_t token, std::string typed, std::string ma
         shortfall.reason = shortfall.unindexed > 0 ? failure : 0;
     }
     if (!match.empty() && IsCurrent(token)) {
-        // Word parts are spelled out from the index's terms once the queue is in it.
-        match = SpelledOutMatchExpression(m_store, typed);
         const std::vector<std::int64_t> excluded =
             treeNames ? ChannelsNotInTree(m_store, *treeNames) : std::vector<std::int64_t>{};
         ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1, excluded),

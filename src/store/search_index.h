@@ -46,8 +46,11 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexB
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
                            const std::function<bool()>& giveWay, int* failure = nullptr);
 
-// A word part that ends a search is spelled out as at most this many of the index's terms
-// that begin with it; beyond them it stays a prefix query.
+// Spelling out a word part that ends a search as the index's terms that begin with it (at
+// most this many; beyond them it stays a prefix query). Searches do not use it: the table of
+// terms (fts5vocab) walks each term's whole list of items to count them, which costs as much
+// as the prefix query's merge of those lists, and more for a common word (bench/search_bench's
+// SearchStatement compares the two and checks that they list the same items).
 constexpr int kSearchPrefixTermLimit = 40;
 
 // The index's terms on `db` that begin with `prefix`, in order; nothing when more than
