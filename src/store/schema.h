@@ -46,9 +46,9 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 // link, else description), are one, and the first is kept; every other row stays. From
 // version 1 it gains the empty feed_validator table, from version 2 the index of titles
 // without apostrophes, from version 3 the empty source_status table, from version 4 the read
-// state, every item it holds counting as read, and the search index over every item, built
-// while `progress` hears how far it has come; from version 7 the empty table of starred
-// items. On refusal `code` and `message` say why;
+// state, every item it holds counting as read, and the search index with every item queued
+// for it (the window's indexer takes them in behind it); from version 7 the empty table of
+// starred items. On refusal `code` and `message` say why;
 // `upgrade` (when given) says what was done. `db` needs the search index's tokenizer and
 // functions (InstallSearchIndex).
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade = nullptr,
