@@ -379,9 +379,8 @@ bool Migrate(sqlite3* db, SchemaUpgrade* upgrade, int* code, std::string* messag
     }
     int version = 0;
     // Another process may have brought the file up to date while this one waited.
-    const bool done =
-        QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-        (version >= kSchemaVersion || Upgrade(db, version, upgrade, code, message));
+    const bool done = QueryInt(db, "PRAGMA user_version", &version, code, message) &&
+                      (version >= kSchemaVersion || Upgrade(db, version, upgrade, code, message));
     if (!done) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
