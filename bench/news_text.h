@@ -18,6 +18,9 @@ public:
 
     explicit NewsTextMaker(unsigned seed);
 
+    // The English word drawn most often, which also begins longer words.
+    const std::string& CommonEnglishWord() const { return m_english.front(); }
+
     // About 12 to 24 characters.
     std::string Title();
     // About 80 to 200 characters of text in one or two paragraphs.

@@ -1,4 +1,6 @@
-// Storing and reading at database sizes from empty to a million items, without pauses.
+// Storing and reading at database sizes from empty to a million items, without pauses; and
+// reading the sources' latest outcomes as the tree's count refresher does, for every channel
+// and for one, with the index of each channel's passes and without it.
 //
 //   build/bench/store_bench [--benchmark_filter=...]
 // The filled databases are cached in $QUILLON_BENCH_DIR (default /tmp/quillon-bench).
@@ -17,6 +19,8 @@
 #include "store/ado_recordset.h"
 #include "store/automation_date.h"
 #include "store/news_rules.h"
+#include "store/source_status.h"
+#include "store/sql_transaction.h"
 #include "store/statements.h"
 
 namespace {
@@ -177,6 +181,71 @@ BENCHMARK_F(MillionItems, ListStatement1001Rows)(benchmark::State& state) {
     }
     state.counters["rows"] = rows;
 }
+
+// 500 channels of 21 sources each (10 500 rows), of which the last pass took 14.
+class SourceRows : public benchmark::Fixture {
+public:
+    void SetUp(benchmark::State& state) override {
+        const bool indexed = state.range(0) != 0;
+        if (m_store && m_indexed == indexed) {
+            return;
+        }
+        m_store.reset();
+        const std::string folder = BenchFolder() + "/sources";
+        MakeDataFolder(folder);
+        PrefilledDatabase(folder, 0);
+        m_store = std::make_unique<CFeedStore>(folder);
+        m_store->Open();
+        std::vector<std::string> rows;
+        for (int channel = 0; channel < 500; ++channel) {
+            for (int source = 0; source < 21; ++source) {
+                SourceStatus status;
+                status.channel = "频道 " + std::to_string(channel);
+                status.address =
+                    "http://feeds.test/" + std::to_string(channel) + "/" + std::to_string(source);
+                status.outcome = source % 5 == 0 ? SourceOutcome::kHttpError : SourceOutcome::kOk;
+                status.passTime = source < 14 ? "2024-06-15T12:00:00Z" : "2024-06-14T12:00:00Z";
+                rows.push_back(SqlSaveSourceStatus(status));
+            }
+        }
+        if (!indexed) {
+            rows.emplace_back("drop index source_status_by_pass");
+        }
+        if (!ExecuteInTransaction(*m_store, rows)) {
+            state.SkipWithError("cannot write the sources");
+        }
+        m_indexed = indexed;
+    }
+
+protected:
+    static std::unique_ptr<CFeedStore> m_store;
+    static bool m_indexed;
+};
+std::unique_ptr<CFeedStore> SourceRows::m_store;
+bool SourceRows::m_indexed = false;
+
+BENCHMARK_DEFINE_F(SourceRows, LatestOfEveryChannel)(benchmark::State& state) {
+    std::size_t channels = 0;
+    for (auto _ : state) {
+        channels = LoadLatestSourceStatus(*m_store).value_or(SourcesByChannel()).size();
+    }
+    state.counters["channels"] = static_cast<double>(channels);
+}
+BENCHMARK_REGISTER_F(SourceRows, LatestOfEveryChannel)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_DEFINE_F(SourceRows, LatestOfOneChannel)(benchmark::State& state) {
+    std::size_t sources = 0;
+    for (auto _ : state) {
+        const SourcesByChannel one =
+            LoadLatestSourceStatus(*m_store, {"频道 250"}).value_or(SourcesByChannel());
+        sources = one.empty() ? 0 : one.begin()->second.size();
+    }
+    state.counters["sources"] = static_cast<double>(sources);
+}
+BENCHMARK_REGISTER_F(SourceRows, LatestOfOneChannel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

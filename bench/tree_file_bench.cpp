@@ -1,16 +1,22 @@
 // Loading the tree file, document/keywordlist.xml, at 1 000 to 100 000 channels: flat under
-// the root (the shape an OPML subscription of a big list gives) and in folders of 100.
+// the root (the shape an OPML subscription of a big list gives) and in folders of 100; and
+// into the node map as the tree pane keeps it, with the heap the loaded tree holds and the
+// process's peak memory (run that case alone for its own peak).
 //
 //   build/bench/tree_file_bench [--benchmark_filter=...]
 // The files are written to $QUILLON_BENCH_DIR/tree-file (default /tmp/quillon-bench).
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+#include <sys/resource.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "model/node_map.h"
 #include "store/keyword_tree_file.h"
 #include "xml/xml_document.h"
 
@@ -84,6 +90,49 @@ void BM_LoadTreeInFolders(benchmark::State& state) {
 BENCHMARK(BM_LoadTreeInFolders)
     ->Arg(1000)
     ->Arg(20000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+double HeapMegabytes() {
+    return static_cast<double>(mallinfo2().uordblks) / 1e6;
+}
+
+// As the tree pane loads it at start: the file, and a record of every node in the node map,
+// both kept. "heap MB" is what they hold once loaded, "node map MB" the node map's share of it;
+// "peak MB" the process's peak RSS.
+void BM_LoadTreeIntoNodeMap(benchmark::State& state) {
+    InitXmlLibrary();
+    const int channels = static_cast<int>(state.range(0));
+    const std::string path = TreeFile(channels, 100);
+    double held = 0;
+    double map = 0;
+    for (auto _ : state) {
+        const double before = HeapMegabytes();
+        CKeywordTreeFile tree(path);
+        CNodeMap nodes;
+        CKeywordNode root = CKeywordNode::NewNode("", NODE_FOLDER);
+        root.id = 0;
+        nodes.Insert(1, CNodeMap::kNoItem, root);
+        tree.Load([&](const CKeywordNode& node, int parentId) {
+            nodes.Insert(node.id + 1, parentId + 1, node);
+        });
+        held = HeapMegabytes() - before;
+        state.PauseTiming();
+        const double loaded = HeapMegabytes();
+        nodes.Clear();
+        map = loaded - HeapMegabytes();
+        state.ResumeTiming();
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["heap MB"] = held;
+    state.counters["node map MB"] = map;
+    state.counters["peak MB"] = static_cast<double>(usage.ru_maxrss) / 1e3;
+    state.SetItemsProcessed(state.iterations() * channels);
+}
+BENCHMARK(BM_LoadTreeIntoNodeMap)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()

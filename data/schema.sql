@@ -14,8 +14,9 @@
 -- its sources count their 410 answers, from 7 its search index is built again with terms
 -- that fold letter case beyond ASCII and leave out apostrophes, from 8 it gains the
 -- item_star table, from 9 storing an item adds its unread row with a plain insert, from 10
--- it gains the channel_cleaned table, from 11 the items' rss_pubTime column, and from 12 the
--- news rules with the item_hidden and item_colour tables.
+-- it gains the channel_cleaned table, from 11 the items' rss_pubTime column, from 12 the news
+-- rules with the item_hidden and item_colour tables, and from 13 the index of each channel's
+-- passes.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -98,6 +99,8 @@ CREATE TABLE source_status (
     gone_count   INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY (channel, address)
 );
+-- A channel's latest pass is found in it, not by reading every row of the channel.
+CREATE INDEX source_status_by_pass ON source_status (channel, pass_time);
 
 -- The duplicate checks. The channel's is unique, so that two feeds of one keyword stored at
 -- the same time cannot both add its row: the second insert fails as a duplicate and is
@@ -235,4 +238,4 @@ CREATE TRIGGER item_rule_marks_update AFTER UPDATE OF ID ON item BEGIN
     UPDATE item_colour SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 13;
+PRAGMA user_version = 14;

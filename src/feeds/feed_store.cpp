@@ -160,7 +160,7 @@ void CFeedStore::AddKeyword(const std::string& keyword, bool searchName) {
     m_engine->AddKeyword(keyword, searchName);
 }
 
-void CFeedStore::SetNewsStoredListener(std::function<void()> listener) {
+void CFeedStore::SetNewsStoredListener(std::function<void(std::string_view)> listener) {
     std::lock_guard lock(m_listenerMutex);
     m_newsStored = std::move(listener);
 }
@@ -169,7 +169,14 @@ void CFeedStore::NotifyNewsStored() {
     m_indexer->Wake();
     std::lock_guard lock(m_listenerMutex);
     if (m_newsStored) {
-        m_newsStored();
+        m_newsStored("");
+    }
+}
+
+void CFeedStore::NotifySourceRecorded(std::string_view channel) {
+    std::lock_guard lock(m_listenerMutex);
+    if (m_newsStored) {
+        m_newsStored(channel);
     }
 }
 

@@ -77,12 +77,13 @@ public:
     void SetIndexInBackground(bool indexInBackground) { m_indexInBackground = indexInBackground; }
 
     // `listener` is called on an engine thread each time a feed has added news to the
-    // database or a source's outcome was recorded (null: nobody is told). It must return
-    // promptly and must not call back into the store. Once this returns, the previous listener
-    // is not running and is not called again.
-    void SetNewsStoredListener(std::function<void()> listener);
+    // database (with channel "") or a source's outcome was recorded (with the source's
+    // channel); null: nobody is told. It must return promptly and must not call back into the
+    // store. Once this returns, the previous listener is not running and is not called again.
+    void SetNewsStoredListener(std::function<void(std::string_view channel)> listener);
     // Tells the listener; called by the engine's threads.
     void NotifyNewsStored();
+    void NotifySourceRecorded(std::string_view channel);
 
     // Where reports go (see EngineReport); none are made while no reporter is set. Set by the
     // window or the tool before Startup; may be replaced at any time.
@@ -124,7 +125,7 @@ private:
 
     // Held while the listener runs, so that replacing it waits for a call in progress.
     std::mutex m_listenerMutex;
-    std::function<void()> m_newsStored;  // guarded by m_listenerMutex
+    std::function<void(std::string_view)> m_newsStored;  // guarded by m_listenerMutex
 
     mutable std::mutex m_rulesMutex;
     std::shared_ptr<const NewsRuleSet> m_rules;  // guarded by m_rulesMutex; replaced, never changed

@@ -384,8 +384,6 @@ void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& pas
         }
         TakeSource(source, run);
     }
-    // What the refresh found shows in the tree at its next count, news or none.
-    m_store.NotifyNewsStored();
 }
 
 bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run) {
@@ -398,6 +396,7 @@ bool UpdateEngine::TakeSource(const PlannedSource& source, const SourceRun& run)
         // Left alone, but still one of each channel's sources.
         for (const std::string& keyword : keywords) {
             TouchSourceStatus(m_store, keyword, source.address, run.passTime);
+            m_store.NotifySourceRecorded(keyword);
         }
         if (run.forUpdate) {
             SourceDone(TriedAgainLater(decision));
@@ -508,7 +507,7 @@ void UpdateEngine::SaveStatus(const SourceStatus& status) {
     if (!SaveSourceStatus(m_store, status, &failure)) {
         StopStoring(failure);
     }
-    m_store.NotifyNewsStored();
+    m_store.NotifySourceRecorded(status.channel);
 }
 
 void UpdateEngine::RememberValidators(const std::string& keyword,

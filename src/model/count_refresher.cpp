@@ -29,6 +29,7 @@ void CCountRefresher::Start() {
     }
     m_finished = false;
     m_sent.clear();
+    m_sourcesRead.reset();
     m_thread = std::thread(&CCountRefresher::Run, this);
 }
 
@@ -46,6 +47,15 @@ void CCountRefresher::Stop() {
 void CCountRefresher::Wake() {
     {
         std::lock_guard lock(m_mutex);
+        m_wake = true;
+    }
+    m_signal.notify_all();
+}
+
+void CCountRefresher::SourcesChanged(std::string_view channel) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_changedSources.emplace(channel);
         m_wake = true;
     }
     m_signal.notify_all();
@@ -92,16 +102,50 @@ std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     if (!channelCounts) {
         return Inputs{};
     }
-    // Outcomes that cannot be read leave the tooltips without sources, the counts stand.
-    const SourcesByChannel sources =
-        LoadLatestSourceStatus(m_connection).value_or(SourcesByChannel());
+    ReadSources(m_nodes.Generation());
     const CNodeMap::Counts counts =
         m_nodes.ApplyRecentCounts(channelCounts->recent, channelCounts->unread);
-    std::vector<LabelChange> changes = ChangedLabels(counts, sources);
+    std::vector<LabelChange> changes = ChangedLabels(counts, m_sources);
     if (!changes.empty()) {
         m_setLabels(std::move(changes));
     }
     return Inputs{AccessDateLiteral(cutoff), counts.generation};
+}
+
+void CCountRefresher::ReadSources(std::uint64_t generation) {
+    // Taken before the read: a source recorded while it runs is read again next pass.
+    std::set<std::string, LessIgnoreAsciiCase> changed;
+    {
+        std::lock_guard lock(m_mutex);
+        changed.swap(m_changedSources);
+    }
+    const Clock::time_point now = Clock::now();
+    // Other processes write sources too and tell nobody; a renamed or removed channel takes
+    // its rows along.
+    if (!m_sourcesRead || generation != m_sourcesGeneration ||
+        now - *m_sourcesRead >= kLongestGap || changed.size() > kMostChannelsReread) {
+        // Outcomes that cannot be read leave the tooltips without sources, the counts stand.
+        std::optional<SourcesByChannel> all = LoadLatestSourceStatus(m_connection);
+        m_sources = all ? std::move(*all) : SourcesByChannel();
+        m_sourcesGeneration = generation;
+        m_sourcesRead = all ? std::optional<Clock::time_point>(now) : std::nullopt;
+        return;
+    }
+    if (changed.empty()) {
+        return;
+    }
+    std::optional<SourcesByChannel> some = LoadLatestSourceStatus(
+        m_connection, std::vector<std::string>(changed.begin(), changed.end()));
+    if (!some) {
+        m_sourcesRead.reset();
+        return;
+    }
+    for (const std::string& channel : changed) {
+        m_sources.erase(channel);
+    }
+    for (auto& [channel, rows] : *some) {
+        m_sources[channel] = std::move(rows);
+    }
 }
 
 std::optional<CCountRefresher::ChannelCounts> CCountRefresher::ReadRecentCounts(
@@ -110,7 +154,7 @@ std::optional<CCountRefresher::ChannelCounts> CCountRefresher::ReadRecentCounts(
     if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
         return std::nullopt;
     }
-    char name[sizeof CKeywordNode::name] = {};
+    char name[CodePageFieldSize(kMaxNodeNameCodePageBytes)] = {};
     std::int32_t count = 0;
     std::int32_t unread = 0;
     if (!records.BindColumn(0, name, sizeof name, kBindText) ||

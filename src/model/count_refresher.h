@@ -8,7 +8,9 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -25,9 +27,11 @@ struct AccessDate;
 // channel below it; beside the label goes how many of those are unread. Each label comes with
 // the node's tooltip (its whole name, its counts and, for a channel, each source of its latest
 // update with the outcome) and, for a channel with a failing subscribed feed (or whose sources all
-// failed), a warning mark. A pass reads every channel's counts with one grouped statement and the
-// sources' outcomes with another, sums the folders from the node map and hands the labels and
-// unread counts that changed to the window in one batch. The first pass runs at once. The next runs
+// failed), a warning mark. A pass reads every channel's counts with one grouped statement, and
+// the sources' outcomes of the channels whose sources were recorded since the pass before
+// (every channel's at the first pass, after a change of the tree and at least once a minute),
+// sums the folders from the node map and hands the labels and unread counts that changed to
+// the window in one batch. The first pass runs at once. The next runs
 // when woken (a feed was stored, the tree or the settings changed), or when a check at every
 // interval finds the retention cut-off date or the tree changed, and at least once a minute for
 // writers that wake nobody (another process on the same database). Ends when the database is found
@@ -58,6 +62,8 @@ public:
     static constexpr std::chrono::milliseconds kInterval{5000};
     static constexpr std::chrono::milliseconds kLongestGap{60000};
     static constexpr std::chrono::milliseconds kLeastGap{250};
+    // Beyond this many channels whose sources changed, a pass reads every channel's again.
+    static constexpr std::size_t kMostChannelsReread = 200;
 
     CCountRefresher(CAdoConnection& connection, const CSysData& settings, CNodeMap& nodes,
                     LabelSink setLabels);
@@ -71,6 +77,9 @@ public:
     // Asks for a pass as soon as the least gap allows; requests made before it starts are
     // one. Any thread.
     void Wake();
+    // Says that a source of `channel` had its outcome recorded: the next pass, which this
+    // asks for, reads that channel's sources again. Any thread.
+    void SourcesChanged(std::string_view channel);
     bool Finished() const { return m_finished.load(); }
     int PassesCompleted() const { return m_passes.load(); }
 
@@ -99,6 +108,8 @@ private:
     };
     // Every channel's recent and unread counts by name, or nothing when the statement fails.
     std::optional<ChannelCounts> ReadRecentCounts(const AccessDate& cutoff) const;
+    // Brings m_sources up to date for a pass over the tree of `generation`.
+    void ReadSources(std::uint64_t generation);
     std::vector<LabelChange> ChangedLabels(const CNodeMap::Counts& counts,
                                            const SourcesByChannel& sources);
     // Waits for a wake, the stop, or a check that finds a pass due; false once stopped.
@@ -120,6 +131,14 @@ private:
     std::condition_variable m_signal;
     bool m_stop = false;
     bool m_wake = false;
+    // Channels whose sources changed since the last pass took them; guarded by m_mutex.
+    std::set<std::string, LessIgnoreAsciiCase> m_changedSources;
+
+    // The latest sources of every channel, as last read, the tree generation and the time of
+    // the last read of them all; refresher thread only. No time: read them all next pass.
+    SourcesByChannel m_sources;
+    std::uint64_t m_sourcesGeneration = 0;
+    std::optional<Clock::time_point> m_sourcesRead;
 
     // The labels handed to the window, and the tree generation they belong to; refresher
     // thread only. A change of the tree sends every label again, since the window may have

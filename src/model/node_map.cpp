@@ -205,7 +205,7 @@ void CNodeMap::SetName(Handle item, std::string_view name) {
         if (found == m_entries.end()) {
             return;
         }
-        CopyToCodePageField(found->second.record.name, kMaxNodeNameCodePageBytes, name);
+        found->second.record.name = CutToCodePageLimit(name, kMaxNodeNameCodePageBytes);
         ++m_generation;
     }
     Changed();

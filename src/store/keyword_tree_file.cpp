@@ -73,7 +73,7 @@ bool IsField(const XmlNode& node) {
 
 CKeywordNode CKeywordNode::NewNode(std::string_view name, std::int32_t type) {
     CKeywordNode node;
-    CopyToCodePageField(node.name, kMaxNodeNameCodePageBytes, name);
+    node.name = CutName(name);
     node.type = type;
     return node;
 }
@@ -262,8 +262,7 @@ std::string CKeywordTreeFile::Load(
         node.parentId = ReadId(element.parentNode().selectSingleNode("ID"));
         node.type = ReadType(element) == NODE_KEY ? NODE_KEY : NODE_FOLDER;
         node.searchName = ReadSearchName(element);
-        CopyToCodePageField(node.name, kMaxNodeNameCodePageBytes,
-                            element.selectSingleNode("TEXT").text());
+        node.name = CutName(element.selectSingleNode("TEXT").text());
         while (path.size() > 1 && path.back() != node.parentId) {
             path.pop_back();
         }

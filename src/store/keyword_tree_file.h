@@ -26,7 +26,7 @@ constexpr std::size_t kMaxNodeNameCodePageBytes = 511;
 struct CKeywordNode {
     std::int32_t id = -1;        // 0 for the root; -1 while unset
     std::int32_t parentId = -1;  // as read at load; -1 for a node added while running
-    char name[CodePageFieldSize(kMaxNodeNameCodePageBytes)] = {};  // the node's TEXT
+    std::string name;            // the node's TEXT, at most kMaxNodeNameCodePageBytes
     std::int32_t type = NODE_NONE;
     std::intptr_t item = -1;       // the tree control's item showing the node; -1 while unset
     std::int32_t recentCount = 0;  // the channel's items newer than the retention period

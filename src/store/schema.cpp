@@ -1,11 +1,9 @@
 #include "store/schema.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include "store/search_index.h"
 #include "store/sqlite_handle.h"
 
 namespace {
@@ -157,8 +155,9 @@ CREATE TABLE IF NOT EXISTS source_status (
 // Version 4 to 5: the read state and the search index. Everything stored before counts as
 // read, so that an upgrade does not greet the user with every old item: the table of unread
 // items starts empty (a file rebuilt from version 0 has the copied items in it, and loses
-// them). Every item is queued for the index (the copy from version 0 queued them already) and
-// the queue indexed in batches, reporting its progress.
+// them). Every item is queued for the index (the copy from version 0 queued them already), to
+// be indexed behind the window by its indexer (and by the first search that needs it), so that
+// a big file opens at once.
 constexpr int kReadStateAndSearchVersion = 5;
 
 // The table of unread items as version 5 made it, keyed by item; the step to version 6 below
@@ -342,48 +341,25 @@ CREATE TRIGGER IF NOT EXISTS item_rule_marks_update AFTER UPDATE OF ID ON item B
 END;
 )sql";
 
+// Version 13 to 14: the index that finds each channel's latest pass.
+constexpr int kSourcePassesVersion = 14;
+constexpr char kIndexSourcePasses[] =
+    "CREATE INDEX IF NOT EXISTS source_status_by_pass ON source_status (channel, pass_time);";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
 }
 
-// Indexes every queued item, a batch at a time, telling `progress` after each.
-bool FillSearchIndex(sqlite3* db, const SchemaProgress& progress, int* code, std::string* message) {
-    int total = 0;
-    if (!QueryInt(db, "SELECT count(*) FROM item_search_queue", &total, code, message)) {
-        return false;
-    }
-    std::int64_t done = 0;
-    if (progress) {
-        progress(0, total);
-    }
-    for (;;) {
-        const int indexed = IndexQueuedItems(db, kIndexBatchSize);
-        if (indexed < 0) {
-            return Fail(db, code, message);
-        }
-        if (indexed == 0) {
-            return true;
-        }
-        done += indexed;
-        if (progress) {
-            progress(done, std::max<std::int64_t>(total, done));
-        }
-    }
-}
-
-bool AddReadStateAndSearch(sqlite3* db, const SchemaProgress& progress, int* code,
-                           std::string* message) {
+bool AddReadStateAndSearch(sqlite3* db, int* code, std::string* message) {
     const bool hasIndex =
         Holds(db, "SELECT count(*) FROM sqlite_master WHERE name = 'item_search'", code, message);
     return Exec(db, kAddReadState, code, message) &&
-           (hasIndex || Exec(db, kAddSearchIndex, code, message)) &&
-           FillSearchIndex(db, progress, code, message);
+           (hasIndex || Exec(db, kAddSearchIndex, code, message));
 }
 
 // Every step from `version` to the current one, in order.
-bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgress& progress,
-             int* code, std::string* message) {
+bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::string* message) {
     upgrade->fromVersion = version;
     if (version < 1 && !UpgradeToVersion1(db, upgrade, code, message)) {
         return false;
@@ -397,8 +373,7 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
     if (version < 4 && !Exec(db, kAddSourceStatus, code, message)) {
         return false;
     }
-    if (version < kReadStateAndSearchVersion &&
-        !AddReadStateAndSearch(db, progress, code, message)) {
+    if (version < kReadStateAndSearchVersion && !AddReadStateAndSearch(db, code, message)) {
         return false;
     }
     if (version < kUnreadByChannelVersion && !Exec(db, kClusterReadState, code, message)) {
@@ -437,20 +412,21 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, const SchemaProgr
     if (version < kNewsRulesVersion && !Exec(db, kAddNewsRules, code, message)) {
         return false;
     }
+    if (version < kSourcePassesVersion && !Exec(db, kIndexSourcePasses, code, message)) {
+        return false;
+    }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
     return Exec(db, setVersion.c_str(), code, message);
 }
 
-bool Migrate(sqlite3* db, SchemaUpgrade* upgrade, const SchemaProgress& progress, int* code,
-             std::string* message) {
+bool Migrate(sqlite3* db, SchemaUpgrade* upgrade, int* code, std::string* message) {
     if (!Exec(db, "BEGIN IMMEDIATE", code, message)) {
         return false;
     }
     int version = 0;
     // Another process may have brought the file up to date while this one waited.
-    const bool done =
-        QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-        (version >= kSchemaVersion || Upgrade(db, version, upgrade, progress, code, message));
+    const bool done = QueryInt(db, "PRAGMA user_version", &version, code, message) &&
+                      (version >= kSchemaVersion || Upgrade(db, version, upgrade, code, message));
     if (!done) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
@@ -494,7 +470,9 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message) {
 }
 
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade,
-                     const SchemaProgress& progress) {
+                     const SchemaProgress& /*progress*/) {
+    // No step takes long since the search index is built behind the window; the listener
+    // stays for a step that will.
     SchemaUpgrade ignored;
     upgrade = upgrade ? upgrade : &ignored;
     *upgrade = SchemaUpgrade();
@@ -510,5 +488,5 @@ bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade
     // WAL is a property of the file and survives; asking again is cheap.
     return Exec(db, "PRAGMA journal_mode=WAL", code, message) &&
            QueryInt(db, "PRAGMA user_version", &version, code, message) &&
-           (version >= kSchemaVersion || Migrate(db, upgrade, progress, code, message));
+           (version >= kSchemaVersion || Migrate(db, upgrade, code, message));
 }

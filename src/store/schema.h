@@ -15,8 +15,8 @@
 // version 7 cut search terms without folding case beyond ASCII; version 8 had no item_star
 // table; version 9 added an unread row with a replacing insert; version 10 had no
 // channel_cleaned table; version 11 had no rss_pubTime column; version 12 had no news rules
-// and no hidden or coloured items.
-constexpr int kSchemaVersion = 13;
+// and no hidden or coloured items; version 13 had no index of each channel's passes.
+constexpr int kSchemaVersion = 14;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.
@@ -47,9 +47,9 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 // link, else description), are one, and the first is kept; every other row stays. From
 // version 1 it gains the empty feed_validator table, from version 2 the index of titles
 // without apostrophes, from version 3 the empty source_status table, from version 4 the read
-// state, every item it holds counting as read, and the search index over every item, built
-// while `progress` hears how far it has come; from version 7 the empty table of starred
-// items. On refusal `code` and `message` say why;
+// state, every item it holds counting as read, and the search index with every item queued
+// for it (the window's indexer takes them in behind it); from version 7 the empty table of
+// starred items. On refusal `code` and `message` say why;
 // `upgrade` (when given) says what was done. `db` needs the search index's tokenizer and
 // functions (InstallSearchIndex).
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade = nullptr,

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class CAdoConnection;
 
@@ -43,6 +45,23 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit = kIndexB
 // that another writer wants the lock.
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chunk,
                            const std::function<bool()>& giveWay, int* failure = nullptr);
+
+// Spelling out a word part that ends a search as the index's terms that begin with it (at
+// most this many; beyond them it stays a prefix query). Searches do not use it: the table of
+// terms (fts5vocab) walks each term's whole list of items to count them, which costs as much
+// as the prefix query's merge of those lists, and more for a common word (bench/search_bench's
+// SearchStatement compares the two and checks that they list the same items).
+constexpr int kSearchPrefixTermLimit = 40;
+
+// The index's terms on `db` that begin with `prefix`, in order; nothing when more than
+// `limit` do, none does, or the index cannot be read.
+std::optional<std::vector<std::string>> IndexTermsWithPrefix(sqlite3* db, std::string_view prefix,
+                                                             int limit = kSearchPrefixTermLimit);
+
+// SearchMatchExpression (search_terms.h) for `typed`, its word parts spelled out as the terms
+// of the index on `connection`; as a plain expression where they cannot be read.
+std::string SpelledOutMatchExpression(const CAdoConnection& connection, std::string_view typed,
+                                      bool* cut = nullptr);
 
 // What a search over a connection can reach: whether its file has the index at all (a file
 // of a build before it gains the index only where it can be written), and how many stored

@@ -276,6 +276,18 @@ std::vector<std::string_view> Parts(std::string_view typed) {
     return parts;
 }
 
+// `text` as one quoted phrase of a match expression.
+void AppendPhrase(std::string& expression, std::string_view text) {
+    expression += '"';
+    for (char c : text) {
+        expression += c;
+        if (c == '"') {
+            expression += '"';
+        }
+    }
+    expression += '"';
+}
+
 }  // namespace
 
 bool ForEachSearchTerm(std::string_view text, SearchTermMode mode,
@@ -284,6 +296,11 @@ bool ForEachSearchTerm(std::string_view text, SearchTermMode mode,
 }
 
 std::string SearchMatchExpression(std::string_view typed, bool* cut) {
+    return SearchMatchExpression(typed, cut, nullptr);
+}
+
+std::string SearchMatchExpression(std::string_view typed, bool* cut,
+                                  const SearchPrefixTerms& prefixTerms) {
     if (cut != nullptr) {
         *cut = typed.size() > kSearchTextLimit;
     }
@@ -292,12 +309,16 @@ std::string SearchMatchExpression(std::string_view typed, bool* cut) {
     for (std::string_view part : Parts(CutAtCharBoundary(typed, kSearchTextLimit))) {
         int terms = 0;
         bool endsInWord = false;
+        std::size_t lastStart = 0;
+        std::string lastTerm;
         ForEachSearchTerm(part, SearchTermMode::kTyped, [&](const SearchTerm& term) {
             ++terms;
             char32_t c = 0;
             endsInWord = term.end == static_cast<int>(part.size()) &&
                          DecodeUtf8At(part, static_cast<std::size_t>(term.start), &c) > 0 &&
                          KindOf(Folded(c)) == CharKind::kWord;
+            lastStart = static_cast<std::size_t>(term.start);
+            lastTerm = term.text;
             return true;
         });
         if (terms == 0) {
@@ -313,14 +334,19 @@ std::string SearchMatchExpression(std::string_view typed, bool* cut) {
         if (!expression.empty()) {
             expression += " AND ";
         }
-        expression += '"';
-        for (char c : part) {
-            expression += c;
-            if (c == '"') {
-                expression += '"';
+        const std::optional<std::vector<std::string>> spelled =
+            endsInWord && prefixTerms ? prefixTerms(lastTerm) : std::nullopt;
+        if (spelled && !spelled->empty()) {
+            // The part up to its last word, then each whole word in its place.
+            expression += '(';
+            for (std::size_t i = 0; i < spelled->size(); ++i) {
+                expression += i == 0 ? "" : " OR ";
+                AppendPhrase(expression, std::string(part.substr(0, lastStart)) + (*spelled)[i]);
             }
+            expression += ')';
+            continue;
         }
-        expression += '"';
+        AppendPhrase(expression, part);
         if (endsInWord) {
             expression += " *";
         }

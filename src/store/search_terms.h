@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // How the search index cuts text into terms, and how typed text becomes a query.
 //
@@ -43,3 +45,13 @@ constexpr int kSearchPartLimit = 32;
 // finds longer words that begin with it. Empty when the text holds no term at all. Text
 // beyond the limits above is left out; `cut`, when given, says whether any was.
 std::string SearchMatchExpression(std::string_view typed, bool* cut = nullptr);
+
+// Gives the index's terms that begin with a word part (folded as the index folds it), or
+// nothing when the part should stay a prefix query.
+using SearchPrefixTerms = std::function<std::optional<std::vector<std::string>>(std::string_view)>;
+
+// The same expression with each part that ends in a word spelled out as the phrases it can
+// be, one for each of `prefixTerms`' terms, joined by OR. The index reads such a list lazily,
+// newest first, where a prefix query first merges every matching term's whole list of items.
+std::string SearchMatchExpression(std::string_view typed, bool* cut,
+                                  const SearchPrefixTerms& prefixTerms);

@@ -107,6 +107,18 @@ std::optional<std::vector<SourceStatus>> Query(const CAdoConnection& connection,
     return rows;
 }
 
+std::optional<SourcesByChannel> ByChannel(std::optional<std::vector<SourceStatus>> rows) {
+    if (!rows) {
+        return std::nullopt;
+    }
+    SourcesByChannel byChannel;
+    for (SourceStatus& row : *rows) {
+        // The map's key is the first spelling met; rows of one channel in other cases join it.
+        byChannel[row.channel].push_back(std::move(row));
+    }
+    return byChannel;
+}
+
 }  // namespace
 
 std::string_view OutcomeName(SourceOutcome outcome) {
@@ -155,16 +167,15 @@ std::vector<SourceStatus> LoadAllSourceStatus(const CAdoConnection& connection) 
 }
 
 std::optional<SourcesByChannel> LoadLatestSourceStatus(const CAdoConnection& connection) {
-    auto rows = Query(connection, SqlSelectLatestSourceStatus());
-    if (!rows) {
-        return std::nullopt;
+    return ByChannel(Query(connection, SqlSelectLatestSourceStatus()));
+}
+
+std::optional<SourcesByChannel> LoadLatestSourceStatus(const CAdoConnection& connection,
+                                                       const std::vector<std::string>& channels) {
+    if (channels.empty()) {
+        return SourcesByChannel();
     }
-    SourcesByChannel byChannel;
-    for (SourceStatus& row : *rows) {
-        // The map's key is the first spelling met; rows of one channel in other cases join it.
-        byChannel[row.channel].push_back(std::move(row));
-    }
-    return byChannel;
+    return ByChannel(Query(connection, SqlSelectLatestSourceStatus(channels)));
 }
 
 std::map<std::string, SourceStatus> LoadLatestServiceStatus(const CAdoConnection& connection) {

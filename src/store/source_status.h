@@ -74,5 +74,8 @@ std::vector<SourceStatus> LoadAllSourceStatus(const CAdoConnection& connection);
 // in address order; nothing when the query fails.
 using SourcesByChannel = std::map<std::string, std::vector<SourceStatus>, LessIgnoreAsciiCase>;
 std::optional<SourcesByChannel> LoadLatestSourceStatus(const CAdoConnection& connection);
+// The same for `channels` only (none: an empty map).
+std::optional<SourcesByChannel> LoadLatestSourceStatus(const CAdoConnection& connection,
+                                                       const std::vector<std::string>& channels);
 // The most recent row of each search service, by service key.
 std::map<std::string, SourceStatus> LoadLatestServiceStatus(const CAdoConnection& connection);

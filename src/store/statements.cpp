@@ -432,6 +432,16 @@ std::string SqlSelectLatestSourceStatus() {
            "source_status t where t.channel = s.channel) order by s.channel, s.address";
 }
 
+std::string SqlSelectLatestSourceStatus(const std::vector<std::string>& channels) {
+    std::string names;
+    for (const std::string& channel : channels) {
+        names += (names.empty() ? "'" : ", '") + SqlEscape(channel) + "'";
+    }
+    return "select * from source_status s where s.channel in (" + names +
+           ") and s.pass_time = (select max(t.pass_time) from source_status t where t.channel = "
+           "s.channel) order by s.channel, s.address";
+}
+
 std::string SqlSelectLatestServiceStatus() {
     return "select * from source_status s where s.service <> '' and s.last_attempt = (select "
            "max(t.last_attempt) from source_status t where t.service = s.service)";

@@ -181,5 +181,7 @@ std::string SqlTouchSourceStatus(std::string_view keyword, std::string_view addr
 std::string SqlSelectAllSourceStatus();
 // The rows of each channel's latest pass, by channel and address.
 std::string SqlSelectLatestSourceStatus();
+// The same for the channels named only.
+std::string SqlSelectLatestSourceStatus(const std::vector<std::string>& channels);
 // The most recent row (or rows, on a tie) of each search service.
 std::string SqlSelectLatestServiceStatus();

@@ -263,7 +263,13 @@ void CTD_TreeView::StartCountRefresher() {
         });
     CCountRefresher* refresher = m_refresher.get();
     // New news, and any change of the tree, show at the next pass, without waiting.
-    m_store.SetNewsStoredListener([refresher] { refresher->Wake(); });
+    m_store.SetNewsStoredListener([refresher](std::string_view channel) {
+        if (channel.empty()) {
+            refresher->Wake();
+        } else {
+            refresher->SourcesChanged(channel);
+        }
+    });
     m_nodes.SetChangeListener([refresher] { refresher->Wake(); });
     m_refresher->Start();
 }

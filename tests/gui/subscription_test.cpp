@@ -398,7 +398,7 @@ TEST_F(Subscription, TheNewFeedsFetchIsFollowedAndItsFailuresListed) {
     EXPECT_EQ(dialog.CloseButton()->text(), QString::fromUtf8("关闭"));
     EXPECT_FALSE(dialog.OkButton()->isVisible());
     const CKeywordNode selected = Tree()->Lookup(Tree()->currentItem());
-    EXPECT_STREQ(selected.name, "Fetched");
+    EXPECT_EQ(selected.name, "Fetched");
     EXPECT_TRUE(Tree()->currentItem()->isExpanded());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.FetchesFollowed(); }, 20000))

@@ -176,7 +176,7 @@ TEST_F(TreeEditing, RenamingShowsTheBareNameAtOnceAndTheCountReturns) {
 
     DialogAnswer cancelled(QStringLiteral("other"), false);
     Command(sports, ID_FOLDER_RENAME, &cancelled);
-    EXPECT_STREQ(Tree()->Lookup(sports).name, "weather");
+    EXPECT_EQ(Tree()->Lookup(sports).name, "weather");
     EXPECT_TRUE(Consistent());
 }
 

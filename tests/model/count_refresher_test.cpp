@@ -45,11 +45,12 @@ public:
         return [this](std::vector<CCountRefresher::LabelChange> changes) {
             Labels batch;
             Unread unread;
+            std::lock_guard lock(m_mutex);
             for (const auto& change : changes) {
                 batch[change.item] = change.label;
                 unread[change.item] = change.unread;
+                m_warnings[change.item] = change.warning;
             }
-            std::lock_guard lock(m_mutex);
             m_batches.push_back(std::move(batch));
             m_unread.push_back(std::move(unread));
         };
@@ -64,8 +65,15 @@ public:
         return m_unread;
     }
 
+    // Whether each node's latest label came with the warning mark.
+    std::map<CNodeMap::Handle, bool> Warnings() const {
+        std::lock_guard lock(m_mutex);
+        return m_warnings;
+    }
+
 private:
     mutable std::mutex m_mutex;
+    std::map<CNodeMap::Handle, bool> m_warnings;
     std::vector<Labels> m_batches;
     std::vector<Unread> m_unread;
 };
@@ -139,7 +147,7 @@ TEST_F(CountRefresherTest, TheFirstPassLabelsEveryChannelAndEveryFolderAtAnyDept
     EXPECT_EQ(m_nodes.Lookup(4).recentCount, 2);
     EXPECT_EQ(m_nodes.Lookup(5).recentCount, 3);
     EXPECT_EQ(m_nodes.Lookup(3).recentCount, 0);
-    EXPECT_STREQ(m_nodes.Lookup(4).name, "足球");
+    EXPECT_EQ(m_nodes.Lookup(4).name, "足球");
 }
 
 TEST_F(CountRefresherTest, ALaterPassSendsOnlyTheLabelsThatChanged) {
@@ -200,6 +208,39 @@ TEST_F(CountRefresherTest, AChangedRetentionPeriodOrTreeRelabelsAtTheNextPass) {
     const Labels resent = m_recorder.Batches()[2];
     EXPECT_EQ(resent.size(), kFirstLabels.size());
     EXPECT_EQ(resent.at(9), "收藏|1");
+}
+
+// A channel whose source is said to be recorded shows its outcome at the next pass; one written
+// by someone who tells nobody shows once a pass reads every channel's sources, as after a
+// change of the tree.
+TEST_F(CountRefresherTest, RecordedSourcesShowAtTheNextPassAndUnannouncedOnesAfterAFullRead) {
+    m_refresher.Start();
+    ASSERT_TRUE(WaitForPasses(1));
+    const std::string db = m_folder.File("data/data.dat");
+    const auto failing = [&](const char* channel) {
+        ExecSql(db, std::string("insert or replace into source_status (channel, address, service, "
+                                "outcome, pass_time) values ('") +
+                        channel + "', 'http://feed/', '', 'http-error', '2024-06-15T12:00:00Z')");
+    };
+    failing("足球");
+    failing("weather");
+    m_refresher.SourcesChanged("足球");
+    ASSERT_TRUE(WaitForPasses(2));
+    EXPECT_TRUE(m_recorder.Warnings().at(4));
+    EXPECT_TRUE(m_recorder.Warnings().at(10));
+    EXPECT_FALSE(m_recorder.Warnings().at(7));
+
+    m_nodes.SetName(9, "收藏");
+    m_refresher.Wake();
+    ASSERT_TRUE(WaitForPasses(3));
+    EXPECT_TRUE(m_recorder.Warnings().at(7));
+    EXPECT_TRUE(m_recorder.Warnings().at(4));
+    // A channel whose row went away loses its mark when it is said to have changed.
+    ExecSql(db, "delete from source_status where channel = '足球'");
+    m_refresher.SourcesChanged("足球");
+    ASSERT_TRUE(WaitForPasses(4));
+    EXPECT_FALSE(m_recorder.Warnings().at(4));
+    EXPECT_TRUE(m_recorder.Warnings().at(7));
 }
 
 TEST_F(CountRefresherTest, AClosedDatabaseEndsTheRefresherWithoutALabel) {

@@ -26,7 +26,7 @@ TEST(NodeMap, AMovedEntryKeepsItsRecordAndChildrenUnderItsNewHandle) {
     Fill(nodes);
     nodes.MoveEntry(2, 12, 1, CNodeMap::kLastChild);
     EXPECT_FALSE(nodes.Contains(2));
-    EXPECT_STREQ(nodes.Lookup(12).name, "a");
+    EXPECT_EQ(nodes.Lookup(12).name, "a");
     EXPECT_EQ(nodes.Lookup(12).item, 12);
     EXPECT_EQ(nodes.Children(1), (Handles{3, 4, 12}));
     EXPECT_EQ(nodes.Children(12), (Handles{5}));
@@ -66,7 +66,7 @@ TEST(NodeMap, ReadersOnOtherThreadsSeeEveryMoveWholeOrNotAtAll) {
     }
     done = true;
     reader.join();
-    EXPECT_STREQ(nodes.Lookup(handle).name, "b");
+    EXPECT_EQ(nodes.Lookup(handle).name, "b");
 }
 
 // Channels of one name list the same items: a folder holding several counts them once, at

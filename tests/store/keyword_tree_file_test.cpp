@@ -114,7 +114,7 @@ TEST_F(TreeFile, LoadsEveryNodeInDocumentOrderUnderItsParent) {
         EXPECT_EQ(node.parentId, expected[i].parent) << i;
         EXPECT_EQ(loaded.nodes[i].resolvedParent, expected[i].parent) << i;
         EXPECT_EQ(node.type, expected[i].type) << i;
-        EXPECT_STREQ(node.name, expected[i].name.c_str()) << i;
+        EXPECT_EQ(node.name, expected[i].name) << i;
         EXPECT_EQ(node.item, -1);
         EXPECT_EQ(node.recentCount, 0);
         EXPECT_EQ(node.spare, -1);
@@ -324,7 +324,7 @@ TEST_F(TreeFile, LongNamesAreCutToTheNameLimitInCodePageBytes) {
     EXPECT_EQ(Outline(), kept);
     EXPECT_TRUE(tree.RenameNode(id, "足" + name));
     EXPECT_EQ(Outline(), "足" + name.substr(0, 600 + 109));
-    EXPECT_STREQ(CKeywordNode::NewNode(name, NODE_KEY).name, kept.c_str());
+    EXPECT_EQ(CKeywordNode::NewNode(name, NODE_KEY).name, kept);
 }
 
 TEST_F(TreeFile, RemovingANodeKeepsItsChildrenRemovingABranchDoesNot) {

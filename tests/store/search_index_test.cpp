@@ -23,11 +23,15 @@ void IndexQueue(const CAdoConnection& connection) {
 }
 
 // The item IDs and titles a search lists, in its order.
+// Word parts stay prefix queries, as a search has them, unless `spelledOut` spells them out
+// from the index's terms.
 std::vector<std::pair<long long, std::string>> Search(const CAdoConnection& connection,
-                                                      std::string_view typed) {
+                                                      std::string_view typed,
+                                                      bool spelledOut = false) {
     IndexQueue(connection);
     std::vector<std::pair<long long, std::string>> found;
-    const std::string match = SearchMatchExpression(typed);
+    const std::string match =
+        spelledOut ? SpelledOutMatchExpression(connection, typed) : SearchMatchExpression(typed);
     if (match.empty()) {
         return found;
     }
@@ -127,6 +131,29 @@ TEST(SearchTerms, TypedTextBecomesPhrasesThatAllMustMatch) {
                                                 "c",
                                                 5)),
               "\"a\" * AND \"b\" * AND \"c\" *");
+}
+
+// A part that ends in a word becomes an OR of the phrases it can be, each with a whole word in
+// place of the part's last; a part with no terms to spell out stays a prefix query.
+TEST(SearchTerms, WordPartsAreSpelledOutAsTheTermsGiven) {
+    std::vector<std::string> asked;
+    const SearchPrefixTerms terms =
+        [&](std::string_view prefix) -> std::optional<std::vector<std::string>> {
+        asked.emplace_back(prefix);
+        if (prefix == "iph") {
+            return std::vector<std::string>{"iphone", "iphones"};
+        }
+        if (prefix == "ma") {
+            return std::vector<std::string>{"ma"};
+        }
+        return prefix == "none" ? std::optional<std::vector<std::string>>{}
+                                : std::vector<std::string>{};
+    };
+    EXPECT_EQ(SearchMatchExpression("中国IPH 足球 Ma", nullptr, terms),
+              "(\"中国iphone\" OR \"中国iphones\") AND \"足球\" AND (\"ma\")");
+    EXPECT_EQ(SearchMatchExpression("a\"b.iph none empty", nullptr, terms),
+              "(\"a\"\"b.iphone\" OR \"a\"\"b.iphones\") AND \"none\" * AND \"empty\" *");
+    EXPECT_EQ(asked, (std::vector<std::string>{"iph", "ma", "iph", "none", "empty"}));
 }
 
 // A pasted page of parts is searched for its first parts only, and the caller hears so.
@@ -261,4 +288,41 @@ TEST(Search, TheIndexStaysInStepAsItemsAreStoredChangedAndRemoved) {
         EXPECT_EQ(found, expected) << typed;
     }
     ExecSql(db, "insert into item_search (item_search) values ('integrity-check')");
+}
+
+// Whether a word part is spelled out as the index's terms or, when too many begin with it,
+// left a prefix query, a search lists the same items in the same order.
+TEST(Search, SpelledOutWordPartsFindWhatThePrefixQueryFinds) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    std::array<std::string_view, 18> fields{};
+    ASSERT_EQ(store.Execute(SqlInsertChannel("news", fields)), 1);
+    for (int i = 0; i < 120; ++i) {
+        ItemValues item;
+        item.channelId = 1;
+        const std::string title =
+            "K" + std::to_string(i % 60) + " 中国k" + std::to_string(i % 7) + " 标题";
+        const std::string description = "<p>kx" + std::to_string(i % 13) + "</p>";
+        item.title = title;
+        item.description = description;
+        item.pubDate = {2020, 1 + i % 12, 1 + i % 28};
+        ASSERT_EQ(store.Execute(SqlInsertItem(item)), 1);
+    }
+    IndexQueue(store);
+    // 73 terms begin with k, 11 with k5, none with q.
+    EXPECT_EQ(SpelledOutMatchExpression(store, "k"), "\"k\" *");
+    EXPECT_EQ(SpelledOutMatchExpression(store, "q"), "\"q\" *");
+    std::string k5 = "(\"k5\"";
+    for (int i = 50; i < 60; ++i) {
+        k5 += " OR \"k" + std::to_string(i) + "\"";
+    }
+    EXPECT_EQ(SpelledOutMatchExpression(store, "K5 标题"), k5 + ") AND \"标题\"");
+    for (const char* typed :
+         {"k", "k1", "K5", "kx1", "中国k", "中国k3 kx", "k2 kx12", "标题 k59"}) {
+        const auto spelled = Search(store, typed, true);
+        EXPECT_FALSE(spelled.empty()) << typed;
+        EXPECT_EQ(spelled, Search(store, typed)) << typed;
+    }
 }
