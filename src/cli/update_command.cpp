@@ -120,6 +120,12 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         PrintProgress(engine);
         std::fputs("\n", stderr);
     }
+    // With an account, the server's articles and read state come in the same run.
+    const std::optional<SyncSummary> sync = SyncWithAccount();
+    if (sync) {
+        PrintSyncSummary(*sync, false);
+    }
     theStore.Shutdown();
-    return PrintOutcome(engine, engine.Keywords());
+    const int outcome = PrintOutcome(engine, engine.Keywords());
+    return sync && !sync->ok() ? 1 : outcome;
 }

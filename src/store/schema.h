@@ -14,8 +14,8 @@
 // unread items in the order of their IDs; version 6 did not count a source's 410 answers;
 // version 7 cut search terms without folding case beyond ASCII; version 8 had no item_star
 // table; version 9 added an unread row with a replacing insert; version 10 had no
-// channel_cleaned table.
-constexpr int kSchemaVersion = 11;
+// channel_cleaned table; version 11 had no tables of a sync with a server.
+constexpr int kSchemaVersion = 12;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.

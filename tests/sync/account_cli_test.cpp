@@ -1,0 +1,108 @@
+// quillon-cli account and sync against a real server.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+
+#include "feeds/ttrss_client.h"
+
+#include "support/local_http_server.h"
+#include "support/run_process.h"
+#include "support/sqlite_rows.h"
+#include "support/temp_data_folder.h"
+#include "support/ttrss_server.h"
+
+namespace {
+
+constexpr char kFeed[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>频道</title>"
+    "<item><title>一</title><link>http://example.com/1</link></item>"
+    "<item><title>二</title><link>http://example.com/2</link></item></channel></rss>";
+
+// The tool with the password in its environment and no desktop session, so that the password
+// goes to the data folder's file.
+ProcessResult Cli(const std::vector<std::string>& args, const std::string& folder,
+                  const std::string& password = "") {
+    std::vector<std::string> words{"--data", folder};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<std::string> environment{"PATH=/usr/bin:/bin", "HOME=" + folder, "LANG=C.UTF-8"};
+    if (!password.empty()) {
+        environment.push_back("QUILLON_PASSWORD=" + password);
+    }
+    return RunProcessWithEnvironment(QUILLON_CLI_PATH, words, folder, environment);
+}
+
+TEST(SyncCli, TheAccountIsTriedKeptWithoutItsPasswordAndRemovedKeepingTheNews) {
+    if (!TtRssServer::Available()) {
+        GTEST_SKIP() << "needs root and tt-rss with PostgreSQL (scripts/install-deps)";
+    }
+    LocalHttpServer feeds(80);
+    ASSERT_EQ(feeds.Port(), 80);
+    feeds.Serve("/a.xml", kFeed);
+    TtRssServer server;
+    ASSERT_TRUE(server.Started());
+    const int alice = server.AddUser("alice", "s3cret-密码");
+    TempDataFolder folder;
+    folder.CreateDatabase();
+
+    const ProcessResult wrong = Cli({"account", server.Address(), "alice"}, folder.Path(), "bad");
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_NE(wrong.err.find("wrong user or password"), std::string::npos) << wrong.err;
+
+    server.SetApiAccess(alice, false);
+    const ProcessResult off =
+        Cli({"account", server.Address(), "alice"}, folder.Path(), "s3cret-密码");
+    EXPECT_EQ(off.exitCode, 1);
+    EXPECT_NE(off.err.find("API access is switched off"), std::string::npos) << off.err;
+    server.SetApiAccess(alice, true);
+
+    const ProcessResult set =
+        Cli({"account", server.Address(), "alice"}, folder.Path(), "s3cret-密码");
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_NE(set.out.find("logged in"), std::string::npos) << set.out;
+    EXPECT_NE(set.out.find("a file only its owner may read"), std::string::npos) << set.out;
+    struct stat info {};
+    ASSERT_EQ(stat(folder.File("data/secrets.conf").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600);
+
+    const ProcessResult shown = Cli({"account"}, folder.Path());
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_NE(shown.out.find("alice"), std::string::npos);
+    for (const std::string& text :
+         {set.out + set.err, shown.out, folder.ReadFile("data/settings.conf")}) {
+        EXPECT_EQ(text.find("s3cret"), std::string::npos) << text;
+    }
+
+    // The server's feed, subscribed there and fetched by it.
+    {
+        CTtRssClient client(server.Address(), "alice", "s3cret-密码");
+        ASSERT_TRUE(client.Call("subscribeToFeed", {{"feed_url", "http://0.0.0.0/a.xml"}}).ok());
+        ASSERT_TRUE(client.Call("updateFeed", {{"feed_id", 1}}).ok());
+    }
+    const ProcessResult sync = Cli({"sync", "--json"}, folder.Path());
+    ASSERT_EQ(sync.exitCode, 0) << sync.err;
+    const nlohmann::json summary = nlohmann::json::parse(sync.out);
+    EXPECT_EQ(summary["newItems"], 2);
+    EXPECT_EQ(summary["feedsAdded"], 1);
+    const ProcessResult status = Cli({"status"}, folder.Path());
+    EXPECT_NE(status.out.find("127.0.0.1\t" + server.Address() + "\tok"), std::string::npos)
+        << status.out;
+
+    const ProcessResult removed = Cli({"account", "--remove"}, folder.Path());
+    EXPECT_EQ(removed.exitCode, 0) << removed.err;
+    EXPECT_EQ(Cli({"account"}, folder.Path()).out, "no account\n");
+    EXPECT_EQ(QueryRows(folder.File("data/data.dat"), "SELECT count(*) FROM item"), (Rows{{"2"}}));
+    const ProcessResult none = Cli({"sync"}, folder.Path());
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("no account"), std::string::npos);
+
+    // A server that is down: the reason, exit status 1.
+    Cli({"account", server.Address(), "alice"}, folder.Path(), "s3cret-密码");
+    server.StopWeb();
+    const ProcessResult down = Cli({"sync"}, folder.Path());
+    EXPECT_EQ(down.exitCode, 1);
+    EXPECT_NE(down.err.find("no connection"), std::string::npos) << down.err;
+}
+
+}  // namespace
