@@ -200,7 +200,9 @@ CREATE TABLE channel_cleaned (
 );
 
 -- What a sync with a Tiny Tiny RSS server keeps between runs. sync_feed: the channel each
--- server feed's articles go to. sync_item: each server article and the item it was stored as
+-- server feed's articles go to: a channel of the server's folder in the tree, or a keyword
+-- channel whose search address the sync subscribed on the server (watched), so that the
+-- server keeps fetching it. sync_item: each server article and the item it was stored as
 -- (or found as, by the duplicate rule), with its feed and its read and starred state as the
 -- server last said them. sync_queue: the read and starred changes made here to synced items,
 -- not yet sent; the triggers below fill it, whatever changed the state, in the same
@@ -216,7 +218,8 @@ CREATE TABLE channel_cleaned (
 CREATE TABLE sync_feed (
     feed_id INTEGER PRIMARY KEY,                   -- the server's feed id
     channel VARCHAR(511) COLLATE NOCASE NOT NULL,  -- channel.rss_title
-    address VARCHAR(2047) NOT NULL                 -- the feed's address (opml_xml_url)
+    address VARCHAR(2047) NOT NULL,                -- the feed's address (opml_xml_url)
+    watched INTEGER NOT NULL DEFAULT 0             -- 1: a keyword channel's search address
 );
 CREATE TABLE sync_item (
     article_id INTEGER PRIMARY KEY,  -- the server's article id

@@ -2,16 +2,23 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
+#include "base/http_fetch.h"
 #include "base/utc_time.h"
 #include "cli/cli_commands.h"
+#include "feeds/search_url.h"
+#include "feeds/services_config.h"
 #include "model/tree_file_subscription.h"
 #include "model/ttrss_sync.h"
 #include "store/ado_error.h"
+#include "store/ado_transaction.h"
 #include "store/keyword_tree_file.h"
 #include "store/secret_store.h"
 #include "store/source_status.h"
+#include "store/sync_rows.h"
 #include "store/sync_settings.h"
+#include "store/sys_data.h"
 
 namespace {
 
@@ -56,6 +63,31 @@ void RecordStatus(const std::string& server, const SyncSummary& summary) {
     SaveSourceStatus(theStore, status);
 }
 
+// The keyword channels of the tree with their first search page's address, when the server is
+// to watch them ("由服务器代为监视关键词").
+std::vector<WatchedKeyword> KeywordsToWatch(const std::string& treePath) {
+    std::vector<WatchedKeyword> watched;
+    if (theStore.MoreSettings().Get(kSyncWatchKeywordsKey) == 0) {
+        return watched;
+    }
+    std::optional<TreeFileDamage> damage;
+    const CSysData& settings = theStore.Settings();
+    const int engine =
+        settings.SearchEngine() >= 0 && settings.SearchEngine() < CSysData::kEngineCount
+            ? settings.SearchEngine()
+            : kEngineBaidu;
+    std::set<std::string, LessIgnoreAsciiCase> seen;
+    for (const ChannelKeyword& channel : ReadTreeChannels(treePath, &damage)) {
+        if (!channel.searchName || !seen.insert(channel.name).second) {
+            continue;
+        }
+        const std::string address =
+            BuildSearchUrl(0, settings.ItemsPerPage(), engine, channel.name);
+        watched.push_back({channel.name, ToWireUrl(address, ExpectsGbkQuery(address))});
+    }
+    return watched;
+}
+
 }  // namespace
 
 std::optional<SyncSummary> SyncWithAccount() {
@@ -81,10 +113,26 @@ std::optional<SyncSummary> SyncWithAccount() {
     }
     TreeFileSubscription tree(file);
     CTtRssClient client(server, theStore.MoreSettings().Get(kSyncUserKey), password.secret);
-    summary = RunTtRssSync(client, theStore, tree,
-                           [&file](int nodeId) { return file.RemoveNode(nodeId); });
+    const std::vector<WatchedKeyword> watched = KeywordsToWatch(treePath);
+    summary = RunTtRssSync(
+        client, theStore, tree, [&file](int nodeId) { return file.RemoveNode(nodeId); }, watched);
     RecordStatus(server, summary);
     return summary;
+}
+
+std::map<std::string, bool, LessIgnoreAsciiCase> ServerFetchedChannels() {
+    std::map<std::string, bool, LessIgnoreAsciiCase> channels;
+    CAdoTransaction transaction(theStore);
+    std::string error;
+    if (!transaction.Begin(&error)) {
+        return channels;
+    }
+    if (const auto feeds = LoadSyncFeeds(transaction.Handle())) {
+        for (const auto& [id, row] : *feeds) {
+            channels[row.channel] = channels[row.channel] || !row.watched;
+        }
+    }
+    return channels;
 }
 
 void PrintSyncSummary(const SyncSummary& summary, bool json) {
@@ -100,6 +148,9 @@ void PrintSyncSummary(const SyncSummary& summary, bool json) {
         out["markedUnread"] = summary.markedUnread;
         out["starsChanged"] = summary.starsChanged;
         out["changesSent"] = summary.changesSent;
+        out["keywordsWatched"] = summary.keywordsWatched;
+        out["keywordsUnwatched"] = summary.keywordsUnwatched;
+        out["keywordsRefused"] = summary.keywordsRefused;
         out["requests"] = summary.requests;
         std::printf("%s\n", out.dump(2).c_str());
     } else if (summary.ok()) {
@@ -108,6 +159,12 @@ void PrintSyncSummary(const SyncSummary& summary, bool json) {
             "changes sent, %d feeds added, %d feeds removed\n",
             summary.itemsStored, summary.markedRead, summary.markedUnread, summary.starsChanged,
             summary.changesSent, summary.feedsAdded, summary.feedsRemoved);
+    }
+    if (summary.keywordsRefused > 0) {
+        std::fprintf(stderr,
+                     "quillon-cli: the server could not subscribe the search address of %d "
+                     "keyword channel(s); they are tried again at the next sync\n",
+                     summary.keywordsRefused);
     }
     if (!summary.ok()) {
         TtRssAnswer answer;
@@ -125,6 +182,7 @@ int RunSyncCommand(const std::vector<std::string>& args) {
         return 2;
     }
     theStore.LoadSettings();
+    Services().LoadFile(theStore.DataPath("data/services.conf"));
     if (!theStore.Open()) {
         std::fprintf(stderr, "quillon-cli: cannot open the database: %s\n",
                      ParseAdoError(theStore.LastError()).description.c_str());

@@ -94,10 +94,7 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         PrintTreeFileDamage(treePath, *damage);
         return 1;
     }
-    for (const ChannelKeyword& channel : channels) {
-        theStore.AddKeyword(channel.name, channel.searchName);
-    }
-    if (!theStore.Startup()) {
+    if (!theStore.Startup(false)) {
         const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
                                       theStore.DataPath("data/data.dat"),
                                       ParseAdoError(theStore.LastError()).description};
@@ -106,6 +103,21 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         theStore.Shutdown();
         return 1;
     }
+    // With an account, the server's articles and read state come first; while it answers,
+    // what it fetches is not fetched here too: the channels of its folder, and the search
+    // addresses of the keyword channels it watches. When it cannot be reached, every channel
+    // is fetched here as before.
+    const std::optional<SyncSummary> sync = SyncWithAccount();
+    const auto serverFetched =
+        sync && sync->ok() ? ServerFetchedChannels() : decltype(ServerFetchedChannels())();
+    for (const ChannelKeyword& channel : channels) {
+        const auto fetched = serverFetched.find(channel.name);
+        if (fetched != serverFetched.end() && fetched->second) {
+            continue;
+        }
+        theStore.AddKeyword(channel.name, channel.searchName && fetched == serverFetched.end());
+    }
+    engine.Start();
     // Wait for the passes, then for the storing threads they started; on a terminal show
     // the progress while waiting.
     const bool terminal = isatty(STDERR_FILENO) != 0;
@@ -120,8 +132,6 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         PrintProgress(engine);
         std::fputs("\n", stderr);
     }
-    // With an account, the server's articles and read state come in the same run.
-    const std::optional<SyncSummary> sync = SyncWithAccount();
     if (sync) {
         PrintSyncSummary(*sync, false);
     }

@@ -12,6 +12,7 @@
 #include "feeds/item_day.h"
 #include "feeds/rss_records.h"
 #include "model/subscription.h"
+#include "model/sync_run.h"
 #include "store/ado_connection.h"
 #include "store/ado_transaction.h"
 #include "store/new_item_statement.h"
@@ -19,122 +20,7 @@
 #include "store/statements.h"
 #include "store/sync_rows.h"
 
-namespace {
-
-using nlohmann::json;
-
-// The API's most articles in one answer.
-constexpr int kPageSize = 200;
-// Articles named in one request that marks them: a long list is still one small body.
-constexpr std::size_t kIdsPerRequest = 1000;
-constexpr char kSinceState[] = "since_id";
-
-struct ServerFeed {
-    std::int64_t id = 0;
-    std::string title;
-    std::string address;
-    std::int64_t categoryId = 0;
-};
-
-std::int64_t IntOf(const json& object, const char* name) {
-    const auto it = object.find(name);
-    if (it == object.end()) {
-        return 0;
-    }
-    if (it->is_number_integer()) {
-        return it->get<std::int64_t>();
-    }
-    if (it->is_string()) {
-        return std::atoll(it->get<std::string>().c_str());
-    }
-    return 0;
-}
-
-std::string TextOf(const json& object, const char* name) {
-    const auto it = object.find(name);
-    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-bool BoolOf(const json& object, const char* name) {
-    const auto it = object.find(name);
-    return it != object.end() && it->is_boolean() && it->get<bool>();
-}
-
-class SyncRun {
-public:
-    SyncRun(CTtRssClient& client, CAdoConnection& store, SubscriptionTree& tree,
-            const std::function<bool(int)>& removeNode, const std::atomic<bool>* stop)
-        : m_client(client), m_store(store), m_tree(tree), m_removeNode(removeNode), m_stop(stop) {}
-
-    SyncSummary Run() {
-        const int before = m_client.RequestCount();
-        (void)(Subscriptions() && NewArticles() && SendQueue() && TakeServerState());
-        m_summary.requests = m_client.RequestCount() - before;
-        return m_summary;
-    }
-
-private:
-    bool Fail(TtRssFailure failure, std::string detail) {
-        m_summary.failure = failure;
-        m_summary.detail = std::move(detail);
-        return false;
-    }
-    bool FailAnswer(const TtRssAnswer& answer) { return Fail(answer.failure, answer.detail); }
-    bool FailStore(const std::string& what) {
-        return Fail(TtRssFailure::kApiError, "the database: " + what);
-    }
-    bool Stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
-
-    // A call whose content must be an array.
-    std::optional<json> CallForArray(std::string_view op, json params) {
-        if (Stopped()) {
-            Fail(TtRssFailure::kAbandoned, "stopped");
-            return std::nullopt;
-        }
-        TtRssAnswer answer = m_client.Call(op, std::move(params));
-        if (!answer.ok()) {
-            FailAnswer(answer);
-            return std::nullopt;
-        }
-        if (!answer.content.is_array()) {
-            Fail(TtRssFailure::kBadAnswer, std::string(op) + " gave no list");
-            return std::nullopt;
-        }
-        return std::move(answer.content);
-    }
-
-    // Runs `work` in a transaction of its own and commits it; false (the failure recorded)
-    // when the work or the commit fails.
-    template <typename Work>
-    bool InTransaction(Work work) {
-        CAdoTransaction transaction(m_store);
-        std::string error;
-        if (!transaction.Begin(&error)) {
-            return FailStore(error);
-        }
-        if (!work(transaction.Handle())) {
-            return FailStore(sqlite3_errmsg(transaction.Handle()));
-        }
-        return transaction.Commit(&error) || FailStore(error);
-    }
-
-    bool Subscriptions();
-    bool NewArticles();
-    bool StorePage(const json& page, const std::map<std::int64_t, SyncFeedRow>& feeds,
-                   std::int64_t* newest);
-    bool SendQueue();
-    bool TakeServerState();
-    bool CollectIds(json params, std::set<std::int64_t>* ids);
-    int RemoveChannelNode(int folderId, const std::string& name);
-
-    CTtRssClient& m_client;
-    CAdoConnection& m_store;
-    SubscriptionTree& m_tree;
-    const std::function<bool(int)>& m_removeNode;
-    const std::atomic<bool>* m_stop;
-    SyncSummary m_summary;
-    int m_hostFolder = -1;
-};
+namespace sync_detail {
 
 int SyncRun::RemoveChannelNode(int folderId, const std::string& name) {
     for (const SubscriptionTree::Node& node : m_tree.Children(folderId)) {
@@ -183,12 +69,17 @@ bool SyncRun::Subscriptions() {
     if (!InTransaction([&](sqlite3* db) { return (known = LoadSyncFeeds(db)).has_value(); })) {
         return false;
     }
-    // The tree and the opml table are written through the store's own statements, each a
-    // commit of its own; only the sync's rows are written here.
     std::set<std::int64_t> onServer;
     for (const ServerFeed& feed : feeds) {
         onServer.insert(feed.id);
-        if (known->count(feed.id)) {
+    }
+    if (!WatchKeywords(onServer, &*known)) {
+        return false;
+    }
+    // The tree and the opml table are written through the store's own statements, each a
+    // commit of its own; only the sync's rows are written here.
+    for (const ServerFeed& feed : feeds) {
+        if (known->count(feed.id) || m_unwatched.count(feed.id)) {
             continue;
         }
         int folder = m_hostFolder;
@@ -210,7 +101,7 @@ bool SyncRun::Subscriptions() {
         }
     }
     for (const auto& [id, row] : *known) {
-        if (onServer.count(id)) {
+        if (onServer.count(id) || row.watched) {
             continue;
         }
         // The feed went from the server: its channel leaves the tree and stops fetching it;
@@ -231,311 +122,80 @@ bool SyncRun::Subscriptions() {
     return true;
 }
 
-bool SyncRun::NewArticles() {
-    std::optional<std::int64_t> since;
-    std::optional<std::map<std::int64_t, SyncFeedRow>> feeds;
-    {
-        CAdoTransaction transaction(m_store);
-        std::string error;
-        if (!transaction.Begin(&error)) {
-            return FailStore(error);
-        }
-        since = LoadSyncState(transaction.Handle(), kSinceState);
-        feeds = LoadSyncFeeds(transaction.Handle());
-        if (!since || !feeds) {
-            return FailStore(sqlite3_errmsg(transaction.Handle()));
+bool SyncRun::WatchKeywords(const std::set<std::int64_t>& onServer,
+                            std::map<std::int64_t, SyncFeedRow>* known) {
+    std::map<std::string, std::int64_t> watchedNow;  // "channel\naddress" -> feed
+    for (const auto& [id, row] : *known) {
+        if (row.watched) {
+            watchedNow[row.channel + '\n' + row.address] = id;
         }
     }
-    std::int64_t newest = *since;
-    for (int skip = 0;; skip += kPageSize) {
-        const auto page = CallForArray("getHeadlines", {{"feed_id", -4},
-                                                        {"view_mode", "all_articles"},
-                                                        {"since_id", *since},
-                                                        {"skip", skip},
-                                                        {"limit", kPageSize},
-                                                        {"show_content", true},
-                                                        {"sanitize", false}});
-        if (!page) {
+    std::set<std::string> wanted;
+    for (const WatchedKeyword& keyword : m_watched) {
+        const std::string key = keyword.channel + '\n' + keyword.address;
+        wanted.insert(key);
+        const auto it = watchedNow.find(key);
+        if (it != watchedNow.end() && onServer.count(it->second)) {
+            continue;
+        }
+        if (Stopped()) {
+            return Fail(TtRssFailure::kAbandoned, "stopped");
+        }
+        const TtRssAnswer answer =
+            m_client.Call("subscribeToFeed", {{"feed_url", keyword.address}});
+        if (!answer.ok()) {
+            return FailAnswer(answer);
+        }
+        // 0: subscribed already, 1: subscribed now; any other code is a search address the
+        // server could not fetch or read, tried again at the next sync.
+        const json& status = answer.content.is_object() && answer.content.contains("status")
+                                 ? answer.content["status"]
+                                 : json();
+        const std::int64_t code = status.is_object() ? IntOf(status, "code") : -1;
+        const std::int64_t feedId = status.is_object() ? IntOf(status, "feed_id") : 0;
+        if ((code != 0 && code != 1) || feedId <= 0) {
+            ++m_summary.keywordsRefused;
+            continue;
+        }
+        if (it != watchedNow.end() && it->second != feedId &&
+            !InTransaction([&](sqlite3* db) { return RemoveSyncFeed(db, it->second); })) {
             return false;
         }
-        if (!StorePage(*page, *feeds, &newest)) {
+        const SyncFeedRow row{keyword.channel, keyword.address, true};
+        if (!InTransaction([&](sqlite3* db) { return AddSyncFeed(db, feedId, row); })) {
             return false;
         }
-        if (static_cast<int>(page->size()) < kPageSize) {
-            break;
+        if (it != watchedNow.end()) {
+            known->erase(it->second);
         }
+        (*known)[feedId] = row;
+        ++m_summary.keywordsWatched;
     }
-    // Only a pass that read every page moves the mark: a pass cut short asks again.
-    CAdoTransaction transaction(m_store);
-    std::string error;
-    if (!transaction.Begin(&error) || !SaveSyncState(transaction.Handle(), kSinceState, newest) ||
-        !transaction.Commit(&error)) {
-        return FailStore(error.empty() ? "the sync state cannot be kept" : error);
-    }
-    return true;
-}
-
-// Stores one article as an item of `channelId`; the ID of the item it is (stored now or found
-// by the duplicate rule), 0 when the channel's clean-up keeps it out, -1 on failure.
-std::int64_t StoreArticle(sqlite3* db, CNewItemStatement& statement, const json& article,
-                          std::int64_t channelId, bool* stored, std::string* error) {
-    CRssItem item;
-    PutField(item.title, CleanTitle(TextOf(article, "title")));
-    PutField(item.link, TextOf(article, "link"));
-    PutDescription(item.description, TextOf(article, "content"));
-    PutField(item.author, TextOf(article, "author"));
-    const auto moment = std::chrono::system_clock::from_time_t(IntOf(article, "updated"));
-    PutField(item.pubDate, IntOf(article, "updated") > 0 ? UtcTimeText(moment) : "");
-    ItemValues values;
-    values.channelId = static_cast<int>(channelId);
-    values.title = IsUntitled(item.title) ? std::string_view() : std::string_view(item.title);
-    values.link = item.link;
-    values.description = item.description;
-    values.author = item.author;
-    values.pubDate = StoredItemDay(item.pubDate, "", LocalNow());
-    int code = SQLITE_OK;
-    const int changed = statement.Insert(values, &code, error);
-    if (changed < 0) {
-        return -1;
-    }
-    *stored = changed > 0;
-    if (*stored) {
-        return sqlite3_last_insert_rowid(db);
-    }
-    const ItemKey key{values.title, {}, values.link, values.description};
-    return SyncQueryInteger(db, SqlSelectItem(key, values.channelId)).value_or(0);
-}
-
-bool SyncRun::StorePage(const json& page, const std::map<std::int64_t, SyncFeedRow>& feeds,
-                        std::int64_t* newest) {
-    CAdoTransaction transaction(m_store);
-    std::string error;
-    if (!transaction.Begin(&error)) {
-        return FailStore(error);
-    }
-    sqlite3* db = transaction.Handle();
-    if (!SetSyncApplying(db, true)) {
-        return FailStore(sqlite3_errmsg(db));
-    }
-    CNewItemStatement statement(db);
-    std::map<std::string, std::int64_t> channelIds;
-    int stored = 0;
-    for (const json& article : page) {
-        const std::int64_t articleId = article.is_object() ? IntOf(article, "id") : 0;
-        if (articleId <= 0) {
-            return Fail(TtRssFailure::kBadAnswer, "an article without id");
+    for (const auto& [key, feedId] : watchedNow) {
+        if (wanted.count(key)) {
+            continue;
         }
-        *newest = std::max(*newest, articleId);
-        const auto feed = feeds.find(IntOf(article, "feed_id"));
-        if (feed == feeds.end() || LoadSyncItem(db, articleId).value_or(SyncItemRow()).itemId) {
-            continue;  // of a feed that is not a channel here, or stored by an earlier pass
-        }
-        auto channel = channelIds.find(feed->second.channel);
-        if (channel == channelIds.end()) {
-            SyncExec(db, "INSERT OR IGNORE INTO channel (rss_title) VALUES ('" +
-                             SqlEscape(feed->second.channel) + "')");
-            const auto id = SyncQueryInteger(db, SqlSelectChannel(feed->second.channel));
-            if (!id) {
-                return FailStore("no channel row for " + feed->second.channel);
-            }
-            channel = channelIds.emplace(feed->second.channel, *id).first;
-        }
-        bool isNew = false;
-        const std::int64_t itemId =
-            StoreArticle(db, statement, article, channel->second, &isNew, &error);
-        if (itemId < 0) {
-            return FailStore(error);
-        }
-        stored += isNew ? 1 : 0;
-        const bool serverUnread = BoolOf(article, "unread");
-        const bool serverStarred = BoolOf(article, "marked");
-        // An item this program had already: read on either side is read, starred on either
-        // is starred; what the server lacks is sent to it.
-        const bool unread = isNew ? serverUnread : serverUnread && ItemIsUnread(db, itemId);
-        const bool starred = serverStarred || (!isNew && ItemIsStarred(db, itemId));
-        bool ok = itemId == 0 ||
-                  (SetItemUnread(db, itemId, unread) && SetItemStarred(db, itemId, starred));
-        ok = ok && AddSyncItem(db, articleId, {itemId, feed->first, serverUnread, serverStarred});
-        if (ok && itemId != 0 && unread != serverUnread) {
-            ok = SyncExec(db, "INSERT OR REPLACE INTO sync_queue VALUES (" +
-                                  std::to_string(articleId) + ", 'unread', 0)");
-        }
-        if (ok && itemId != 0 && starred != serverStarred) {
-            ok = SyncExec(db, "INSERT OR REPLACE INTO sync_queue VALUES (" +
-                                  std::to_string(articleId) + ", 'starred', 1)");
-        }
-        if (!ok) {
-            return FailStore(sqlite3_errmsg(db));
-        }
-    }
-    if (!SetSyncApplying(db, false) || !transaction.Commit(&error)) {
-        return FailStore(error.empty() ? sqlite3_errmsg(db) : error);
-    }
-    m_summary.itemsStored += stored;
-    return true;
-}
-
-bool SyncRun::SendQueue() {
-    std::optional<std::vector<QueuedChange>> queue;
-    {
-        CAdoTransaction transaction(m_store);
-        std::string error;
-        if (!transaction.Begin(&error)) {
-            return FailStore(error);
-        }
-        queue = LoadQueue(transaction.Handle());
-        if (!queue) {
-            return FailStore(sqlite3_errmsg(transaction.Handle()));
-        }
-    }
-    // One request names many articles of one change: a folder of thousands marked read is a
-    // few requests, not one per item.
-    std::map<std::pair<bool, bool>, std::vector<QueuedChange>> groups;
-    for (const QueuedChange& change : *queue) {
-        groups[{change.starredField, change.value}].push_back(change);
-    }
-    for (const auto& [kind, changes] : groups) {
-        const auto [starredField, value] = kind;
-        for (std::size_t first = 0; first < changes.size(); first += kIdsPerRequest) {
-            const std::size_t last = std::min(changes.size(), first + kIdsPerRequest);
-            std::string ids;
-            for (std::size_t i = first; i < last; ++i) {
-                ids += (i == first ? "" : ",") + std::to_string(changes[i].articleId);
-            }
-            if (Stopped()) {
-                return Fail(TtRssFailure::kAbandoned, "stopped");
-            }
-            const TtRssAnswer answer = m_client.Call(
-                "updateArticle",
-                {{"article_ids", ids}, {"mode", value ? 1 : 0}, {"field", starredField ? 0 : 2}});
-            if (!answer.ok()) {
+        // The channel went, was renamed or searches no more: the server stops fetching for it.
+        if (onServer.count(feedId)) {
+            const TtRssAnswer answer = m_client.Call("unsubscribeFeed", {{"feed_id", feedId}});
+            if (!answer.ok() && answer.detail != "FEED_NOT_FOUND") {
                 return FailAnswer(answer);
             }
-            CAdoTransaction transaction(m_store);
-            std::string error;
-            if (!transaction.Begin(&error)) {
-                return FailStore(error);
-            }
-            for (std::size_t i = first; i < last; ++i) {
-                if (!DequeueChange(transaction.Handle(), changes[i]) ||
-                    !SetSyncItemState(transaction.Handle(), changes[i].articleId, starredField,
-                                      value)) {
-                    return FailStore(sqlite3_errmsg(transaction.Handle()));
-                }
-            }
-            if (!transaction.Commit(&error)) {
-                return FailStore(error);
-            }
-            m_summary.changesSent += static_cast<int>(last - first);
         }
+        const std::int64_t gone = feedId;
+        if (!InTransaction([&](sqlite3* db) { return RemoveSyncFeed(db, gone); })) {
+            return false;
+        }
+        known->erase(feedId);
+        m_unwatched.insert(feedId);
+        ++m_summary.keywordsUnwatched;
     }
     return true;
 }
 
-bool SyncRun::CollectIds(json params, std::set<std::int64_t>* ids) {
-    for (int skip = 0;; skip += kPageSize) {
-        params["skip"] = skip;
-        params["limit"] = kPageSize;
-        const auto page = CallForArray("getHeadlines", params);
-        if (!page) {
-            return false;
-        }
-        for (const json& article : *page) {
-            if (article.is_object()) {
-                ids->insert(IntOf(article, "id"));
-            }
-        }
-        if (static_cast<int>(page->size()) < kPageSize) {
-            return true;
-        }
-    }
-}
+}  // namespace sync_detail
 
-bool SyncRun::TakeServerState() {
-    const auto counters = CallForArray("getCounters", nullptr);
-    if (!counters) {
-        return false;
-    }
-    // By feed: its unread and its starred articles.
-    std::map<std::int64_t, std::pair<std::int64_t, std::int64_t>> serverCounts;
-    for (const json& counter : *counters) {
-        if (counter.is_object() && !counter.contains("kind") && IntOf(counter, "id") > 0) {
-            serverCounts[IntOf(counter, "id")] = {IntOf(counter, "counter"),
-                                                  IntOf(counter, "markedcounter")};
-        }
-    }
-    std::optional<std::map<std::int64_t, SyncItemRow>> items;
-    {
-        CAdoTransaction transaction(m_store);
-        std::string error;
-        if (!transaction.Begin(&error)) {
-            return FailStore(error);
-        }
-        items = LoadSyncItems(transaction.Handle());
-        if (!items) {
-            return FailStore(sqlite3_errmsg(transaction.Handle()));
-        }
-    }
-    // Only the feeds whose unread count on the server is not the one last seen are asked for
-    // their unread articles, and the starred ones only when a starred count changed, so that
-    // a sync with nothing new sends a handful of requests.
-    std::map<std::int64_t, std::pair<std::int64_t, std::int64_t>> expected;
-    for (const auto& [article, row] : *items) {
-        expected[row.feedId].first += row.unread ? 1 : 0;
-        expected[row.feedId].second += row.starred ? 1 : 0;
-    }
-    std::set<std::int64_t> changedFeeds;
-    bool starsChanged = false;
-    for (const auto& [feed, counts] : expected) {
-        const auto server = serverCounts[feed];
-        if (server.first != counts.first) {
-            changedFeeds.insert(feed);
-        }
-        starsChanged = starsChanged || server.second != counts.second;
-    }
-    std::set<std::int64_t> unread;
-    for (const std::int64_t feed : changedFeeds) {
-        if (!CollectIds({{"feed_id", feed}, {"view_mode", "unread"}}, &unread)) {
-            return false;
-        }
-    }
-    std::set<std::int64_t> starred;
-    if (starsChanged && !CollectIds({{"feed_id", -1}, {"view_mode", "all_articles"}}, &starred)) {
-        return false;
-    }
-    CAdoTransaction transaction(m_store);
-    std::string error;
-    if (!transaction.Begin(&error)) {
-        return FailStore(error);
-    }
-    sqlite3* db = transaction.Handle();
-    if (!SetSyncApplying(db, true)) {
-        return FailStore(sqlite3_errmsg(db));
-    }
-    for (const auto& [article, row] : *items) {
-        bool ok = true;
-        if (changedFeeds.count(row.feedId) && unread.count(article) != (row.unread ? 1u : 0u)) {
-            const bool nowUnread = !row.unread;
-            ok = (row.itemId == 0 || SetItemUnread(db, row.itemId, nowUnread)) &&
-                 SetSyncItemState(db, article, false, nowUnread);
-            (nowUnread ? m_summary.markedUnread : m_summary.markedRead) += row.itemId ? 1 : 0;
-        }
-        if (ok && starsChanged && starred.count(article) != (row.starred ? 1u : 0u)) {
-            ok = (row.itemId == 0 || SetItemStarred(db, row.itemId, !row.starred)) &&
-                 SetSyncItemState(db, article, true, !row.starred);
-            m_summary.starsChanged += row.itemId ? 1 : 0;
-        }
-        if (!ok) {
-            return FailStore(sqlite3_errmsg(db));
-        }
-    }
-    if (!SetSyncApplying(db, false) || !transaction.Commit(&error)) {
-        return FailStore(error.empty() ? sqlite3_errmsg(db) : error);
-    }
-    return true;
-}
-
-}  // namespace
+using sync_detail::SyncRun;
 
 std::string ServerFolderName(std::string_view address) {
     std::size_t start = address.find("://");
@@ -554,6 +214,7 @@ std::string ServerFolderName(std::string_view address) {
 
 SyncSummary RunTtRssSync(CTtRssClient& client, CAdoConnection& store, SubscriptionTree& tree,
                          const std::function<bool(int nodeId)>& removeNode,
+                         const std::vector<WatchedKeyword>& watched,
                          const std::atomic<bool>* stop) {
-    return SyncRun(client, store, tree, removeNode, stop).Run();
+    return SyncRun(client, store, tree, removeNode, watched, stop).Run();
 }

@@ -313,7 +313,8 @@ constexpr char kAddSync[] = R"sql(
 CREATE TABLE IF NOT EXISTS sync_feed (
     feed_id INTEGER PRIMARY KEY,                   -- the server's feed id
     channel VARCHAR(511) COLLATE NOCASE NOT NULL,  -- channel.rss_title
-    address VARCHAR(2047) NOT NULL                 -- the feed's address (opml_xml_url)
+    address VARCHAR(2047) NOT NULL,                -- the feed's address (opml_xml_url)
+    watched INTEGER NOT NULL DEFAULT 0             -- 1: a keyword channel's search address
 );
 CREATE TABLE IF NOT EXISTS sync_item (
     article_id INTEGER PRIMARY KEY,  -- the server's article id

@@ -51,18 +51,21 @@ std::optional<std::int64_t> SyncQueryInteger(sqlite3* db, const std::string& sql
 
 std::optional<std::map<std::int64_t, SyncFeedRow>> LoadSyncFeeds(sqlite3* db) {
     std::map<std::int64_t, SyncFeedRow> feeds;
-    if (!ForEachRow(db, "SELECT feed_id, channel, address FROM sync_feed", [&](sqlite3_stmt* s) {
-            feeds[sqlite3_column_int64(s, 0)] = {Text(s, 1), Text(s, 2)};
-        })) {
+    if (!ForEachRow(db, "SELECT feed_id, channel, address, watched FROM sync_feed",
+                    [&](sqlite3_stmt* s) {
+                        feeds[sqlite3_column_int64(s, 0)] = {Text(s, 1), Text(s, 2),
+                                                             sqlite3_column_int(s, 3) != 0};
+                    })) {
         return std::nullopt;
     }
     return feeds;
 }
 
 bool AddSyncFeed(sqlite3* db, std::int64_t feedId, const SyncFeedRow& row) {
-    return SyncExec(db, "INSERT OR REPLACE INTO sync_feed (feed_id, channel, address) VALUES (" +
-                            std::to_string(feedId) + ", " + Quoted(row.channel) + ", " +
-                            Quoted(row.address) + ")");
+    return SyncExec(
+        db, "INSERT OR REPLACE INTO sync_feed (feed_id, channel, address, watched) VALUES (" +
+                std::to_string(feedId) + ", " + Quoted(row.channel) + ", " + Quoted(row.address) +
+                ", " + (row.watched ? "1" : "0") + ")");
 }
 
 bool RemoveSyncFeed(sqlite3* db, std::int64_t feedId) {

@@ -19,6 +19,7 @@
 struct SyncFeedRow {
     std::string channel;
     std::string address;
+    bool watched = false;  // a keyword channel's search address, subscribed by the sync
 };
 
 struct SyncItemRow {

@@ -1,8 +1,11 @@
 // quillon-cli account and sync against a real server.
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "feeds/ttrss_client.h"
@@ -103,6 +106,66 @@ TEST(SyncCli, TheAccountIsTriedKeptWithoutItsPasswordAndRemovedKeepingTheNews) {
     const ProcessResult down = Cli({"sync"}, folder.Path());
     EXPECT_EQ(down.exitCode, 1);
     EXPECT_NE(down.err.find("no connection"), std::string::npos) << down.err;
+}
+
+// While the server answers, what it fetches is not fetched here: the channels of its folder
+// and the search address of a keyword channel it watches. When it is down, they are.
+TEST(SyncCli, UpdateLeavesToTheServerWhatItFetchesWhileItAnswers) {
+    if (!TtRssServer::Available()) {
+        GTEST_SKIP() << "needs root and tt-rss with PostgreSQL (scripts/install-deps)";
+    }
+    LocalHttpServer feeds(80);
+    ASSERT_EQ(feeds.Port(), 80);
+    std::mutex mutex;
+    std::vector<std::string> fetchedHere;  // paths asked for by this program, guarded by mutex
+    const auto serve = [&](const std::string& body) {
+        return [&mutex, &fetchedHere, body](const httplib::Request& request,
+                                            httplib::Response& response) {
+            if (request.get_header_value("User-Agent").starts_with("Quillon")) {
+                std::lock_guard lock(mutex);
+                fetchedHere.push_back(request.path);
+            }
+            response.set_content(body, "application/rss+xml");
+        };
+    };
+    feeds.Handle("/a.xml", serve(kFeed));
+    feeds.Handle("/ns", serve("<rss version=\"2.0\"><channel><title>s</title><item><title>足球新闻"
+                              "</title><link>http://example.com/f</link></item></channel></rss>"));
+    TtRssServer server;
+    ASSERT_TRUE(server.Started());
+    server.AddUser("alice", "pw");
+    {
+        CTtRssClient client(server.Address(), "alice", "pw");
+        ASSERT_TRUE(client.Call("subscribeToFeed", {{"feed_url", "http://0.0.0.0/a.xml"}}).ok());
+        ASSERT_TRUE(client.Call("updateFeed", {{"feed_id", 1}}).ok());
+    }
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    folder.CopySeedSettings(0);
+    folder.WriteFile("data/services.conf", "search.baidu = http://0.0.0.0/ns?word={word}\n");
+    folder.WriteFile("document/keywordlist.xml",
+                     "<?xml version=\"1.0\" encoding=\"utf-8\"?><KEYWORDTREE><ID>0</ID>"
+                     "<NODETYPE>FOLDER</NODETYPE><TEXT>我的频道</TEXT>"
+                     "<KEYWORDNODE><ID>1</ID><NODETYPE>KEY</NODETYPE><TEXT>足球</TEXT>"
+                     "</KEYWORDNODE></KEYWORDTREE>");
+    ASSERT_EQ(Cli({"account", server.Address(), "alice"}, folder.Path(), "pw").exitCode, 0);
+
+    const ProcessResult first = Cli({"update", "--no-pauses"}, folder.Path());
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_NE(first.out.find("synced: 2 new items"), std::string::npos) << first.out;
+    EXPECT_EQ(server.Sql("select count(*) from ttrss_feeds"), "2");
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(fetchedHere.empty()) << fetchedHere.front();
+    }
+
+    server.StopWeb();
+    const ProcessResult down = Cli({"update", "--no-pauses"}, folder.Path());
+    EXPECT_EQ(down.exitCode, 1);
+    EXPECT_NE(down.err.find("no connection"), std::string::npos) << down.err;
+    std::lock_guard lock(mutex);
+    std::sort(fetchedHere.begin(), fetchedHere.end());
+    EXPECT_EQ(fetchedHere, (std::vector<std::string>{"/a.xml", "/ns"}));
 }
 
 }  // namespace

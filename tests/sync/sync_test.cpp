@@ -298,3 +298,39 @@ TEST_F(SyncTest, AnArticleStoredHereAlreadyIsNotStoredAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+// A keyword channel watched by the server: its search feed is subscribed there, its articles
+// come into the keyword channel and never into the server's folder, and the subscription goes
+// when the channel does.
+TEST_F(SyncTest, AWatchedKeywordIsSubscribedOnTheServerAndItsArticlesGoToItsChannel) {
+    m_feeds->Serve("/ns", Rss("UTF-8", "百度新闻搜索", {"足球比赛", "足球新闻"}));
+    const std::vector<WatchedKeyword> watched{
+        {"足球", "http://0.0.0.0/ns?word=%E8%B6%B3%E7%90%83"}};
+    CKeywordTreeFile file(m_folder.File("document/keywordlist.xml"));
+    TreeFileSubscription tree(file);
+    CTtRssClient client(m_server->Address(), "alice", "pw");
+    const auto remove = [&file](int id) { return file.RemoveNode(id); };
+    const SyncSummary first = RunTtRssSync(client, *m_store, tree, remove, watched);
+    ASSERT_TRUE(first.ok()) << first.detail;
+    EXPECT_EQ(first.keywordsWatched, 1);
+    EXPECT_EQ(m_server->Sql("select feed_url from ttrss_feeds"),
+              "http://0.0.0.0/ns?word=%E8%B6%B3%E7%90%83");
+
+    Fetch(std::stoi(m_server->Sql("select id from ttrss_feeds")));
+    const SyncSummary second = RunTtRssSync(client, *m_store, tree, remove, watched);
+    EXPECT_EQ(second.keywordsWatched, 0);
+    EXPECT_EQ(second.itemsStored, 2);
+    EXPECT_EQ(Items(), (Rows{{"足球", "足球新闻", "1", "0"}, {"足球", "足球比赛", "1", "0"}}));
+    EXPECT_TRUE(TreeChannels().empty());
+
+    // The channel was deleted here: the server stops fetching for it; its news stay.
+    const SyncSummary third = RunTtRssSync(client, *m_store, tree, remove, {});
+    EXPECT_EQ(third.keywordsUnwatched, 1);
+    EXPECT_EQ(m_server->Sql("select count(*) from ttrss_feeds"), "0");
+    EXPECT_TRUE(TreeChannels().empty());
+    EXPECT_EQ(Items().size(), 2u);
+}
+
+}  // namespace
