@@ -141,13 +141,18 @@ bool SyncRun::StorePage(const json& page, const std::map<std::int64_t, SyncFeedR
         bool ok = itemId == 0 ||
                   (SetItemUnread(db, itemId, unread) && SetItemStarred(db, itemId, starred));
         ok = ok && AddSyncItem(db, articleId, {itemId, feed->first, serverUnread, serverStarred});
-        if (ok && itemId != 0 && unread != serverUnread) {
-            ok = SyncExec(db, "INSERT OR REPLACE INTO sync_queue VALUES (" +
-                                  std::to_string(articleId) + ", 'unread', 0)");
-        }
-        if (ok && itemId != 0 && starred != serverStarred) {
-            ok = SyncExec(db, "INSERT OR REPLACE INTO sync_queue VALUES (" +
-                                  std::to_string(articleId) + ", 'starred', 1)");
+        // Every server article of the item that the server holds otherwise is sent the item's
+        // state: this one, and one stored earlier that this one made read or starred here.
+        if (ok && itemId != 0) {
+            const std::string item = std::to_string(itemId);
+            const std::string unreadValue = unread ? "1" : "0";
+            const std::string starredValue = starred ? "1" : "0";
+            ok = SyncExec(db, "INSERT OR REPLACE INTO sync_queue SELECT article_id, 'unread', " +
+                                  unreadValue + " FROM sync_item WHERE item_id = " + item +
+                                  " AND unread != " + unreadValue) &&
+                 SyncExec(db, "INSERT OR REPLACE INTO sync_queue SELECT article_id, 'starred', " +
+                                  starredValue + " FROM sync_item WHERE item_id = " + item +
+                                  " AND starred != " + starredValue);
         }
         if (!ok) {
             return FailStore(sqlite3_errmsg(db));
