@@ -9,6 +9,7 @@
 #include "cli/cli_commands.h"
 #include "feeds/search_url.h"
 #include "feeds/services_config.h"
+#include "model/sync_texts.h"
 #include "model/tree_file_subscription.h"
 #include "model/ttrss_sync.h"
 #include "store/ado_error.h"
@@ -159,6 +160,8 @@ void PrintSyncSummary(const SyncSummary& summary, bool json) {
             "changes sent, %d feeds added, %d feeds removed\n",
             summary.itemsStored, summary.markedRead, summary.markedUnread, summary.starsChanged,
             summary.changesSent, summary.feedsAdded, summary.feedsRemoved);
+        // The same in the words of the program's own texts.
+        std::printf("%s\n", SyncSummaryText(summary).c_str());
     }
     if (summary.keywordsRefused > 0) {
         std::fprintf(stderr,

@@ -87,7 +87,12 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
                     {"item_star"},
                     {"item_unread"},
                     {"opml"},
-                    {"source_status"}}));
+                    {"source_status"},
+                    {"sync_applying"},
+                    {"sync_feed"},
+                    {"sync_item"},
+                    {"sync_queue"},
+                    {"sync_state"}}));
 
     CFeedStore store(folder);
     ASSERT_TRUE(store.Open()) << store.LastError();

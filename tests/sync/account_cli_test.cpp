@@ -153,6 +153,7 @@ TEST(SyncCli, UpdateLeavesToTheServerWhatItFetchesWhileItAnswers) {
     const ProcessResult first = Cli({"update", "--no-pauses"}, folder.Path());
     EXPECT_EQ(first.exitCode, 0) << first.err;
     EXPECT_NE(first.out.find("synced: 2 new items"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("同步完成：新增 2 条新闻"), std::string::npos) << first.out;
     EXPECT_EQ(server.Sql("select count(*) from ttrss_feeds"), "2");
     {
         std::lock_guard lock(mutex);
