@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <mutex>
+
 #include <nlohmann/json.hpp>
 
 #include "feeds/feed_store.h"
@@ -36,6 +38,7 @@ protected:
             "/api/", [this](const httplib::Request& request, httplib::Response& response) {
                 const json body = json::parse(request.body, nullptr, false);
                 const std::string op = body.is_object() ? body.value("op", "") : "";
+                std::lock_guard lock(m_mutex);
                 if (op == "updateArticle") {
                     m_updates.push_back(body);
                 }
@@ -55,9 +58,19 @@ protected:
     }
     Rows Query(const std::string& sql) { return QueryRows(m_folder.File("data/data.dat"), sql); }
 
-    // The answers by operation; read by the server's threads only while a sync runs.
-    std::map<std::string, std::string> m_answers;
-    std::vector<json> m_updates;  // the updateArticle requests, in order
+    void Answer(const std::string& op, std::string answer) {
+        std::lock_guard lock(m_mutex);
+        m_answers[op] = std::move(answer);
+    }
+    std::vector<json> Updates() {
+        std::lock_guard lock(m_mutex);
+        return m_updates;
+    }
+
+    // What the server's threads read and write; guarded by m_mutex.
+    std::mutex m_mutex;
+    std::map<std::string, std::string> m_answers;  // by operation
+    std::vector<json> m_updates;                   // the updateArticle requests, in order
     LocalHttpServer m_server;
     TempDataFolder m_folder;
     std::unique_ptr<CFeedStore> m_store;
@@ -70,7 +83,7 @@ TEST_F(SyncAnswerTest, AnswersOfTheWrongShapeStopTheSyncAndStoreNothing) {
         R"({"seq":0,"status":0,"content":[{"id":7,"tit)",
     };
     for (const std::string& answer : wrong) {
-        m_answers["getFeeds"] = answer;
+        Answer("getFeeds", answer);
         const SyncSummary summary = Sync();
         EXPECT_FALSE(summary.ok()) << answer;
         EXPECT_EQ(summary.failure, TtRssFailure::kBadAnswer) << answer;
@@ -79,29 +92,33 @@ TEST_F(SyncAnswerTest, AnswersOfTheWrongShapeStopTheSyncAndStoreNothing) {
 
     // A page with an article that has no id: nothing of the page is kept, and the next sync
     // asks for the same articles again.
-    m_answers["getFeeds"] = Ok(json::array(
-        {{{"id", 7}, {"title", "频道"}, {"feed_url", "http://0.0.0.0/a.xml"}, {"cat_id", 0}}}));
-    m_answers["getHeadlines"] =
-        Ok(json::array({{{"id", 1}, {"feed_id", 7}, {"title", "一"}, {"unread", true}},
-                        {{"title", "没有编号"}, {"feed_id", 7}}}));
+    Answer("getFeeds", Ok(json::array({{{"id", 7},
+                                        {"title", "频道"},
+                                        {"feed_url", "http://0.0.0.0/a.xml"},
+                                        {"cat_id", 0}}})));
+    Answer("getHeadlines",
+           Ok(json::array({{{"id", 1}, {"feed_id", 7}, {"title", "一"}, {"unread", true}},
+                           {{"title", "没有编号"}, {"feed_id", 7}}})));
     EXPECT_EQ(Sync().failure, TtRssFailure::kBadAnswer);
     EXPECT_EQ(Query("SELECT count(*) FROM item"), (Rows{{"0"}}));
     EXPECT_EQ(Query("SELECT count(*) FROM sync_state"), (Rows{{"0"}}));
 }
 
 TEST_F(SyncAnswerTest, AnArticleWithoutTitleOrLinkIsStoredByItsText) {
-    m_answers["getHeadlines"] = Ok(json::array(
-        {{{"id", 1},
-          {"feed_id", 7},
-          {"title", ""},
-          {"link", ""},
-          {"content", "只有正文"},
-          {"unread", true},
-          {"updated", 1796810400}},
-         {{"id", 2}, {"feed_id", 7}, {"content", "只有正文"}, {"unread", false}},
-         {{"id", 3}, {"feed_id", 7}, {"title", "标题"}, {"unread", true}, {"marked", true}}}));
+    Answer(
+        "getHeadlines",
+        Ok(json::array(
+            {{{"id", 1},
+              {"feed_id", 7},
+              {"title", ""},
+              {"link", ""},
+              {"content", "只有正文"},
+              {"unread", true},
+              {"updated", 1796810400}},
+             {{"id", 2}, {"feed_id", 7}, {"content", "只有正文"}, {"unread", false}},
+             {{"id", 3}, {"feed_id", 7}, {"title", "标题"}, {"unread", true}, {"marked", true}}})));
     // After the read state went back: only the titled article is unread there.
-    m_answers["getCounters"] = Ok(json::array({{{"id", 7}, {"counter", 1}, {"markedcounter", 1}}}));
+    Answer("getCounters", Ok(json::array({{{"id", 7}, {"counter", 1}, {"markedcounter", 1}}})));
     const SyncSummary summary = Sync();
     ASSERT_TRUE(summary.ok()) << summary.detail;
     // The second is the first by the duplicate rule: one item, read since one copy is read,
@@ -112,10 +129,11 @@ TEST_F(SyncAnswerTest, AnArticleWithoutTitleOrLinkIsStoredByItsText) {
                     "EXISTS (SELECT 1 FROM item_star WHERE item_id = item.ID) "
                     "FROM item ORDER BY ID"),
               (Rows{{"", "只有正文", "0", "0"}, {"标题", "", "1", "1"}}));
-    ASSERT_EQ(m_updates.size(), 1u);
-    EXPECT_EQ(m_updates[0]["article_ids"], "1");
-    EXPECT_EQ(m_updates[0]["mode"], 0);
-    EXPECT_EQ(m_updates[0]["field"], 2);
+    const std::vector<json> updates = Updates();
+    ASSERT_EQ(updates.size(), 1u);
+    EXPECT_EQ(updates[0]["article_ids"], "1");
+    EXPECT_EQ(updates[0]["mode"], 0);
+    EXPECT_EQ(updates[0]["field"], 2);
     EXPECT_EQ(Query("SELECT count(*) FROM sync_queue"), (Rows{{"0"}}));
 }
 
