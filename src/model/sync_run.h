@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -141,6 +142,8 @@ private:
     const std::atomic<bool>* m_stop;
     SyncSummary m_summary;
     int m_hostFolder = -1;
+    // The first article of this run's pages whose feed is no channel here yet.
+    std::int64_t m_firstUnknown = std::numeric_limits<std::int64_t>::max();
     // Server feeds this run unsubscribed for keywords: not to become channels of the folder.
     std::set<std::int64_t> m_unwatched;
 };

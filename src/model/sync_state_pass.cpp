@@ -49,7 +49,8 @@ bool SyncRun::NewArticles() {
     // Only a pass that read every page moves the mark: a pass cut short asks again.
     CAdoTransaction transaction(m_store);
     std::string error;
-    if (!transaction.Begin(&error) || !SaveSyncState(transaction.Handle(), kSinceState, newest) ||
+    const std::int64_t mark = std::min(newest, m_firstUnknown - 1);
+    if (!transaction.Begin(&error) || !SaveSyncState(transaction.Handle(), kSinceState, mark) ||
         !transaction.Commit(&error)) {
         return FailStore(error.empty() ? "the sync state cannot be kept" : error);
     }
@@ -111,9 +112,15 @@ bool SyncRun::StorePage(const json& page, const std::map<std::int64_t, SyncFeedR
             return Fail(TtRssFailure::kBadAnswer, "an article without id");
         }
         *newest = std::max(*newest, articleId);
-        const auto feed = feeds.find(IntOf(article, "feed_id"));
+        const std::int64_t feedId = IntOf(article, "feed_id");
+        const auto feed = feeds.find(feedId);
+        if (feed == feeds.end() && feedId > 0) {
+            // A feed added on the server since its feeds were asked for: the next sync asks
+            // for its articles again, once it is a channel here.
+            m_firstUnknown = std::min(m_firstUnknown, articleId);
+        }
         if (feed == feeds.end() || LoadSyncItem(db, articleId).value_or(SyncItemRow()).itemId) {
-            continue;  // of a feed that is not a channel here, or stored by an earlier pass
+            continue;  // of no channel here (an archived article), or stored by an earlier pass
         }
         auto channel = channelIds.find(feed->second.channel);
         if (channel == channelIds.end()) {

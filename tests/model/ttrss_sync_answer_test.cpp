@@ -137,4 +137,28 @@ TEST_F(SyncAnswerTest, AnArticleWithoutTitleOrLinkIsStoredByItsText) {
     EXPECT_EQ(Query("SELECT count(*) FROM sync_queue"), (Rows{{"0"}}));
 }
 
+// A feed added on the server between the feed list and the articles: its articles are asked
+// for again at the next sync, when it is a channel here.
+TEST_F(SyncAnswerTest, ArticlesOfAFeedAddedMeanwhileComeAtTheNextSync) {
+    Answer("getHeadlines", Ok(json::array({{{"id", 5}, {"feed_id", 9}, {"title", "新的"}},
+                                           {{"id", 6}, {"feed_id", 7}, {"title", "旧的"}}})));
+    ASSERT_TRUE(Sync().ok());
+    EXPECT_EQ(Query("SELECT rss_title FROM item"), (Rows{{"旧的"}}));
+    EXPECT_EQ(Query("SELECT value FROM sync_state"), (Rows{{"4"}}));
+
+    Answer("getFeeds",
+           Ok(json::array(
+               {{{"id", 7}, {"title", "频道"}, {"feed_url", "http://0.0.0.0/a.xml"}, {"cat_id", 0}},
+                {{"id", 9},
+                 {"title", "新频道"},
+                 {"feed_url", "http://0.0.0.0/b.xml"},
+                 {"cat_id", 0}}})));
+    const SyncSummary summary = Sync();
+    EXPECT_EQ(summary.itemsStored, 1);
+    EXPECT_EQ(Query("SELECT c.rss_title, i.rss_title FROM item i JOIN channel c "
+                    "ON c.ID = i.rss_channelID ORDER BY i.ID"),
+              (Rows{{"频道", "旧的"}, {"新频道", "新的"}}));
+    EXPECT_EQ(Query("SELECT value FROM sync_state"), (Rows{{"6"}}));
+}
+
 }  // namespace
