@@ -42,13 +42,6 @@ int RunUnstarCommand(const std::vector<std::string>& args);
 int RunAccountCommand(const std::vector<std::string>& args);
 // sync [--json]: one sync with the account's server.
 int RunSyncCommand(const std::vector<std::string>& args);
-// One sync with the account of theStore's settings, its outcome kept as the account's source
-// status; nothing when no account is set. theStore must be open.
-std::optional<SyncSummary> SyncWithAccount();
-// The channels whose news the account's server fetches, by name: a channel of the server's
-// folder (true) or a keyword channel whose search address it watches (false). Empty when the
-// query fails.
-std::map<std::string, bool, LessIgnoreAsciiCase> ServerFetchedChannels();
 // The summary on stdout (as JSON with `json`), a failure's reason on stderr.
 void PrintSyncSummary(const SyncSummary& summary, bool json);
 // A failure of the account's server in English, with what to do where there is something.

@@ -10,6 +10,7 @@
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
+#include "model/account_sync.h"
 #include "model/update_texts.h"
 #include "store/ado_error.h"
 #include "store/keyword_tree_file.h"
@@ -107,9 +108,9 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
     // what it fetches is not fetched here too: the channels of its folder, and the search
     // addresses of the keyword channels it watches. When it cannot be reached, every channel
     // is fetched here as before.
-    const std::optional<SyncSummary> sync = SyncWithAccount();
-    const auto serverFetched =
-        sync && sync->ok() ? ServerFetchedChannels() : decltype(ServerFetchedChannels())();
+    const std::optional<SyncSummary> sync = SyncWithAccount(theStore, PrintTreeFileDamage);
+    const auto serverFetched = sync && sync->ok() ? ServerFetchedChannels(theStore)
+                                                  : decltype(ServerFetchedChannels(theStore))();
     for (const ChannelKeyword& channel : channels) {
         const auto fetched = serverFetched.find(channel.name);
         if (fetched != serverFetched.end() && fetched->second) {
