@@ -111,12 +111,8 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
     const std::optional<SyncSummary> sync = SyncWithAccount(theStore, PrintTreeFileDamage);
     const auto serverFetched = sync && sync->ok() ? ServerFetchedChannels(theStore)
                                                   : decltype(ServerFetchedChannels(theStore))();
-    for (const ChannelKeyword& channel : channels) {
-        const auto fetched = serverFetched.find(channel.name);
-        if (fetched != serverFetched.end() && fetched->second) {
-            continue;
-        }
-        theStore.AddKeyword(channel.name, channel.searchName && fetched == serverFetched.end());
+    for (const ChannelKeyword& channel : ChannelsLeftToFetch(channels, serverFetched)) {
+        theStore.AddKeyword(channel.name, channel.searchName);
     }
     engine.Start();
     // Wait for the passes, then for the storing threads they started; on a terminal show

@@ -84,10 +84,9 @@ std::vector<WatchedKeyword> KeywordsToWatch(const CFeedStore& store, const std::
 
 }  // namespace
 
-std::optional<SyncSummary> SyncWithAccount(
-    CFeedStore& store,
-    const std::function<void(const std::string& path, const TreeFileDamage& damage)>& onDamage,
-    const std::atomic<bool>* stop) {
+std::optional<SyncSummary> SyncWithAccount(CFeedStore& store, SubscriptionTree& tree,
+                                           const std::function<bool(int nodeId)>& removeNode,
+                                           const std::atomic<bool>* stop) {
     const std::string server = store.MoreSettings().Get(kSyncServerKey);
     if (server.empty()) {
         return std::nullopt;
@@ -100,24 +99,35 @@ std::optional<SyncSummary> SyncWithAccount(
                          (password.failure.empty() ? std::string() : ": " + password.failure);
         return summary;
     }
+    CTtRssClient client(server, store.MoreSettings().Get(kSyncUserKey), password.secret);
+    const std::vector<WatchedKeyword> watched =
+        KeywordsToWatch(store, store.DataPath("document/keywordlist.xml"));
+    summary = RunTtRssSync(client, store, tree, removeNode, watched, stop);
+    RecordStatus(store, server, summary);
+    return summary;
+}
+
+std::optional<SyncSummary> SyncWithAccount(
+    CFeedStore& store,
+    const std::function<void(const std::string& path, const TreeFileDamage& damage)>& onDamage,
+    const std::atomic<bool>* stop) {
+    if (store.MoreSettings().Get(kSyncServerKey).empty()) {
+        return std::nullopt;
+    }
     const std::string treePath = store.DataPath("document/keywordlist.xml");
     CKeywordTreeFile file(treePath);
     if (file.Damage()) {
         if (onDamage) {
             onDamage(treePath, *file.Damage());
         }
+        SyncSummary summary;
         summary.failure = TtRssFailure::kApiError;
         summary.detail = "the tree file cannot be read";
         return summary;
     }
     TreeFileSubscription tree(file);
-    CTtRssClient client(server, store.MoreSettings().Get(kSyncUserKey), password.secret);
-    const std::vector<WatchedKeyword> watched = KeywordsToWatch(store, treePath);
-    summary = RunTtRssSync(
-        client, store, tree, [&file](int nodeId) { return file.RemoveNode(nodeId); }, watched,
-        stop);
-    RecordStatus(store, server, summary);
-    return summary;
+    return SyncWithAccount(
+        store, tree, [&file](int nodeId) { return file.RemoveNode(nodeId); }, stop);
 }
 
 std::map<std::string, bool, LessIgnoreAsciiCase> ServerFetchedChannels(CAdoConnection& store) {
@@ -133,4 +143,18 @@ std::map<std::string, bool, LessIgnoreAsciiCase> ServerFetchedChannels(CAdoConne
         }
     }
     return channels;
+}
+
+std::vector<ChannelKeyword> ChannelsLeftToFetch(
+    const std::vector<ChannelKeyword>& channels,
+    const std::map<std::string, bool, LessIgnoreAsciiCase>& serverFetched) {
+    std::vector<ChannelKeyword> left;
+    for (const ChannelKeyword& channel : channels) {
+        const auto fetched = serverFetched.find(channel.name);
+        if (fetched != serverFetched.end() && fetched->second) {
+            continue;
+        }
+        left.push_back({channel.name, channel.searchName && fetched == serverFetched.end()});
+    }
+    return left;
 }
