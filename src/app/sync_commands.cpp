@@ -45,9 +45,10 @@ public:
     std::vector<std::string> ChannelNames() const override {
         return OnWindowThread([&] { return CTreeSubscription(m_view).ChannelNames(); });
     }
+    // The server fetches the channels the sync adds: they are not fetched here too.
     int Add(int type, int parentId, const std::string& name, bool searchName) override {
         return OnWindowThread(
-            [&] { return CTreeSubscription(m_view).Add(type, parentId, name, searchName); });
+            [&] { return CTreeSubscription(m_view, false).Add(type, parentId, name, searchName); });
     }
     // Takes a channel out of the tree; its news stay.
     bool Remove(int nodeId) {

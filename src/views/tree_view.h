@@ -46,8 +46,11 @@ public:
     // update engine. `record` is a new node's record (CKeywordNode::NewNode); its name is cut
     // to the name limit. Returns false and changes nothing when the tree file refuses the node
     // (an unknown or channel parent, a same-type sibling of that name ignoring ASCII case).
-    // `newId`, when given, receives the new node's ID.
-    bool AddNode(int type, int parentId, const CKeywordNode& record, int* newId = nullptr);
+    // `newId`, when given, receives the new node's ID. Without `fetchNow` a channel is neither
+    // handed to the engine nor fetched at once (one whose news another fetches, as the sync's
+    // server does).
+    bool AddNode(int type, int parentId, const CKeywordNode& record, int* newId = nullptr,
+                 bool fetchNow = true);
 
     // Copies `item` as a child of `parent`, right after the sibling `after` (or
     // CNodeMap::kFirstChild, kLastChild), with its label, icon and flags, and hands its node
