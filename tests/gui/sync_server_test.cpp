@@ -64,6 +64,27 @@ protected:
         return dialog->Outcome();
     }
 
+    // The feed /news.xml on the server, fetched there once.
+    void SubscribeOnServer() {
+        m_feeds->Serve("/news.xml", Rss({"北京下雪", "上海晴天", "广州下雨"}));
+        CTtRssClient client(m_ttrss->Address(), "alice", "pw");
+        const TtRssAnswer added = client.Call(
+            "subscribeToFeed", {{"feed_url", "http://0.0.0.0/news.xml"}, {"category_id", 0}});
+        ASSERT_TRUE(added.ok()) << added.detail;
+        ASSERT_TRUE(added.content["status"]["feed_id"].is_number()) << added.content.dump();
+        const int feedId = added.content["status"]["feed_id"].get<int>();
+        ASSERT_TRUE(client.Call("updateFeed", {{"feed_id", feedId}}).ok());
+    }
+    // alice's account, as the dialog keeps it.
+    void SetAccount() {
+        CAppSettings& settings = theStore.MoreSettings();
+        settings.Set(kSyncServerKey, m_ttrss->Address());
+        settings.Set(kSyncUserKey, "alice");
+        ASSERT_TRUE(CSecretStore(m_folder.Path(), CSecretStore::Backends::kFileOnly)
+                        .Save(kSyncSecretName, kSyncSecretLabel, "pw")
+                        .ok);
+    }
+
     std::unique_ptr<LocalHttpServer> m_feeds;
     std::unique_ptr<TtRssServer> m_ttrss;
     int m_user = 0;
@@ -90,23 +111,9 @@ TEST_F(SyncServer, TestConnectionSaysWhatTheServerAnswered) {
 }
 
 TEST_F(SyncServer, SyncNowStoresTheServersArticlesUnderItsHostAndGivesTheOutcome) {
-    m_feeds->Serve("/news.xml", Rss({"北京下雪", "上海晴天", "广州下雨"}));
-    {
-        CTtRssClient client(m_ttrss->Address(), "alice", "pw");
-        const TtRssAnswer added = client.Call(
-            "subscribeToFeed", {{"feed_url", "http://0.0.0.0/news.xml"}, {"category_id", 0}});
-        ASSERT_TRUE(added.ok()) << added.detail;
-        ASSERT_TRUE(added.content["status"]["feed_id"].is_number()) << added.content.dump();
-        const int feedId = added.content["status"]["feed_id"].get<int>();
-        ASSERT_TRUE(client.Call("updateFeed", {{"feed_id", feedId}}).ok());
-    }
+    SubscribeOnServer();
     Open();
-    CAppSettings& settings = theStore.MoreSettings();
-    settings.Set(kSyncServerKey, m_ttrss->Address());
-    settings.Set(kSyncUserKey, "alice");
-    ASSERT_TRUE(CSecretStore(m_folder.Path(), CSecretStore::Backends::kFileOnly)
-                    .Save(kSyncSecretName, kSyncSecretLabel, "pw")
-                    .ok);
+    SetAccount();
 
     QSignalSpy finished(App()->Sync(), &CSyncCommands::SyncFinished);
     Frame()->CommandAction(ID_SYNC_NOW)->trigger();
@@ -127,4 +134,22 @@ TEST_F(SyncServer, SyncNowStoresTheServersArticlesUnderItsHostAndGivesTheOutcome
     EXPECT_EQ(Frame()->StatusText(), QString::fromUtf8("同步完成：新增 0 条新闻"));
     EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"), kCountSql), Rows{{"3"}});
     EXPECT_EQ(folder->childCount(), 1);
+}
+
+// 全部更新 with an account syncs first; its update then leaves the server's feed to the server.
+TEST_F(SyncServer, UpdateAllSyncsFirstAndLeavesTheServersFeedToIt) {
+    SubscribeOnServer();
+    Open();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !theStore.Engine().Updating(); }, 20000));
+    SetAccount();
+    QSignalSpy finished(App()->Sync(), &CSyncCommands::SyncFinished);
+    Frame()->CommandAction(ID_UPDATE_ALL)->trigger();
+    EXPECT_TRUE(App()->Sync()->IsSyncing());
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_TRUE(finished.first().first().toBool()) << Frame()->StatusText().toStdString();
+    const int serverFetches = m_feeds->HitCount("/news.xml");
+    ASSERT_TRUE(QTest::qWaitFor([] { return !theStore.Engine().Updating(); }, 30000));
+    EXPECT_EQ(m_feeds->HitCount("/news.xml"), serverFetches);
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"), kCountSql), Rows{{"3"}});
+    EXPECT_EQ(Frame()->StatusText(), QString::fromUtf8("同步完成：新增 3 条新闻"));
 }
