@@ -88,14 +88,19 @@ bool CQuillonApp::InitInstance() {
     // Before the first update starts, and before the browser loads a page.
     const QString proxyNote = m_proxy.Start(theStore.StartDirectory());
     m_sync = std::make_unique<CSyncCommands>(*m_frame);
+    // With an account, the start's update follows the sync, so that it leaves to the server
+    // what the server fetches.
+    theStore.LoadSettings();
+    const bool syncFirst = m_sync->HasAccount();
+    if (g_pTreeView) {
+        g_pTreeView->SetStartsUpdate(!syncFirst);
+    }
     m_frame->InitialUpdate();
     if (!proxyNote.isEmpty()) {
         m_frame->SetStatusText(proxyNote);
     }
-    // The start's update runs with the initial update; the sync follows it at once, and the
-    // updates after it leave to the server what it fetches.
-    if (m_sync->HasAccount()) {
-        m_sync->SyncNow();
+    if (syncFirst) {
+        UpdateAll(true);
     }
     ApplyUpdateInterval();
     m_frame->show();

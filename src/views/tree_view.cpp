@@ -243,7 +243,7 @@ void CTD_TreeView::OnInitialUpdate() {
     // The root's row shows: the tree never opens scrolled past it.
     scrollToTop();
 
-    if (!m_store.Startup()) {
+    if (!m_store.Startup(m_startsUpdate)) {
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
         box->setInformativeText(QString::fromStdString(DatabaseFailureText(m_store.LastError())));

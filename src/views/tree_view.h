@@ -40,6 +40,9 @@ public:
     // ("启动失败" when the database cannot be opened) and the count refresher. Takes effect
     // once per view: repeated calls (new and open document) change nothing.
     void OnInitialUpdate();
+    // Whether the initial update starts the first update (by default it does); the window
+    // starts it itself after the sync when an account is set.
+    void SetStartsUpdate(bool starts) { m_startsUpdate = starts; }
 
     // Adds a folder or channel as the last child of the node `parentId`: in the tree file
     // (saved at once), the tree control and the node map; a channel is also handed to the
@@ -161,6 +164,7 @@ private:
     std::unique_ptr<CChannelCommands> m_channelCommands;
     std::unique_ptr<CTreeDragger> m_dragger;
     bool m_initialised = false;
+    bool m_startsUpdate = true;  // see SetStartsUpdate
     bool m_keyboardMenuPending = false;
     // Set while a key press is handled: a current item changed meanwhile was moved by it.
     bool m_handlingKey = false;

@@ -153,3 +153,22 @@ TEST_F(SyncServer, UpdateAllSyncsFirstAndLeavesTheServersFeedToIt) {
     EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"), kCountSql), Rows{{"3"}});
     EXPECT_EQ(Frame()->StatusText(), QString::fromUtf8("同步完成：新增 3 条新闻"));
 }
+
+// With an account the start syncs first, then updates without fetching the server's feed here.
+TEST_F(SyncServer, TheStartSyncsBeforeItsUpdate) {
+    SubscribeOnServer();
+    m_folder.WriteFile("data/settings.conf",
+                       "sync.server = " + m_ttrss->Address() + "\nsync.user = alice\n");
+    ASSERT_TRUE(CSecretStore(m_folder.Path(), CSecretStore::Backends::kFileOnly)
+                    .Save(kSyncSecretName, kSyncSecretLabel, "pw")
+                    .ok);
+    const int serverFetches = m_feeds->HitCount("/news.xml");
+    Open();
+    ASSERT_TRUE(App()->Sync()->IsSyncing());
+    QSignalSpy finished(App()->Sync(), &CSyncCommands::SyncFinished);
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(Frame()->StatusText(), QString::fromUtf8("同步完成：新增 3 条新闻"));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !theStore.Engine().Updating(); }, 30000));
+    EXPECT_EQ(m_feeds->HitCount("/news.xml"), serverFetches);
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"), kCountSql), Rows{{"3"}});
+}
