@@ -15,8 +15,8 @@
 -- that fold letter case beyond ASCII and leave out apostrophes, from 8 it gains the
 -- item_star table, from 9 storing an item adds its unread row with a plain insert, from 10
 -- it gains the channel_cleaned table, from 11 the items' rss_pubTime column, from 12 the news
--- rules with the item_hidden and item_colour tables, and from 13 the index of each channel's
--- passes.
+-- rules with the item_hidden and item_colour tables, from 13 the index of each channel's
+-- passes, and from 14 the tables of a sync with a server.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
@@ -238,4 +238,76 @@ CREATE TRIGGER item_rule_marks_update AFTER UPDATE OF ID ON item BEGIN
     UPDATE item_colour SET item_id = new.ID WHERE item_id = old.ID;
 END;
 
-PRAGMA user_version = 14;
+-- What a sync with a Tiny Tiny RSS server keeps between runs. sync_feed: the channel each
+-- server feed's articles go to: a channel of the server's folder in the tree, or a keyword
+-- channel whose search address the sync subscribed on the server (watched), so that the
+-- server keeps fetching it. sync_item: each server article and the item it was stored as
+-- (or found as, by the duplicate rule), with its feed and its read and starred state as the
+-- server last said them. sync_queue: the read and starred changes made here to synced items,
+-- not yet sent; the triggers below fill it, whatever changed the state, in the same
+-- transaction, so a change survives a crash or a server that is down for days. A change made
+-- by the sync itself from the server's state is not queued: the sync holds a row in
+-- sync_applying while it writes (uncommitted, so no other connection sees it). An item that
+-- is deleted here queues nothing: its rows go with it, not its read state. A trigger deletes
+-- the queued change before it adds the new one: a replacing insert would become an ignoring
+-- one under a statement that ignores conflicts itself (marking unread does), and keep the
+-- older change. sync_state: the
+-- newest server article of the last pass that stored every new article, from which the next
+-- pass asks (a pass cut short asks again from the same one).
+CREATE TABLE sync_feed (
+    feed_id INTEGER PRIMARY KEY,                   -- the server's feed id
+    channel VARCHAR(511) COLLATE NOCASE NOT NULL,  -- channel.rss_title
+    address VARCHAR(2047) NOT NULL,                -- the feed's address (opml_xml_url)
+    watched INTEGER NOT NULL DEFAULT 0             -- 1: a keyword channel's search address
+);
+CREATE TABLE sync_item (
+    article_id INTEGER PRIMARY KEY,  -- the server's article id
+    item_id    INTEGER NOT NULL,     -- item.ID
+    feed_id    INTEGER NOT NULL,     -- sync_feed.feed_id
+    unread     INTEGER NOT NULL,     -- 1 unread on the server, 0 read
+    starred    INTEGER NOT NULL      -- 1 starred on the server
+);
+CREATE INDEX sync_item_by_item ON sync_item (item_id);
+CREATE TABLE sync_queue (
+    article_id INTEGER NOT NULL,  -- sync_item.article_id
+    field      VARCHAR(7) NOT NULL,  -- 'unread' or 'starred'
+    value      INTEGER NOT NULL,     -- the state to send: 1 unread (starred), 0 not
+    PRIMARY KEY (article_id, field)
+);
+CREATE TABLE sync_applying (flag INTEGER);
+CREATE TABLE sync_state (
+    name  VARCHAR(31) PRIMARY KEY,  -- 'since_id': the newest article of the last whole pass
+    value INTEGER NOT NULL
+);
+CREATE TRIGGER sync_queue_read AFTER DELETE ON item_unread
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
+    DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = old.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'unread', 0 FROM sync_item WHERE item_id = old.item_id;
+END;
+CREATE TRIGGER sync_queue_unread AFTER INSERT ON item_unread
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'unread', 1 FROM sync_item WHERE item_id = new.item_id;
+END;
+CREATE TRIGGER sync_queue_star AFTER INSERT ON item_star
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'starred', 1 FROM sync_item WHERE item_id = new.item_id;
+END;
+CREATE TRIGGER sync_queue_unstar AFTER DELETE ON item_star
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
+    DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = old.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'starred', 0 FROM sync_item WHERE item_id = old.item_id;
+END;
+
+PRAGMA user_version = 15;

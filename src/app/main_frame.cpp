@@ -48,18 +48,6 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-// The names of the tree's channels in display order, as the tree's load gives them.
-std::vector<ChannelKeyword> ChannelKeywords(const CNodeMap& nodes) {
-    std::vector<ChannelKeyword> channels;
-    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
-        const CKeywordNode record = nodes.Lookup(handle);
-        if (record.type == NODE_KEY) {
-            channels.push_back({record.name, record.searchName});
-        }
-    }
-    return channels;
-}
-
 }  // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -108,6 +96,7 @@ void CMainFrame::CreateMenus() {
     AddCommand(file, Utf8("我要订阅"), ID_SUBSCRIBE);
     AddCommand(file, Utf8("订阅新闻源…"), ID_SUBSCRIBE_FEED);
     AddCommand(file, Utf8("全部更新\tF5"), ID_UPDATE_ALL)->setShortcut(QKeySequence(Qt::Key_F5));
+    AddCommand(file, Utf8("立即同步"), ID_SYNC_NOW);
     file->addSeparator();
     AddCommand(file, Utf8("打印...\tCtrl+P(&P)"), ID_FILE_PRINT);
     AddCommand(file, Utf8("打印预览(&V)"), ID_FILE_PRINT_PREVIEW);
@@ -135,6 +124,7 @@ void CMainFrame::CreateMenus() {
     QMenu* help = menuBar()->addMenu(Utf8("帮助(&H)"));
     AddCommand(help, Utf8("系统设置"), ID_SYSTEM_SETTINGS);
     AddCommand(help, Utf8("过滤规则…"), ID_NEWS_RULES);
+    AddCommand(help, Utf8("同步账户…"), ID_SYNC_ACCOUNT);
     AddCommand(help, Utf8("关于 Quillon(&A)..."), ID_APP_ABOUT);
     help->addSeparator();
     AddCommand(help, Utf8("更新版本"), ID_UPDATE_VERSION);

@@ -50,8 +50,7 @@ constexpr char kCannotUpdate[] = "数据库没有打开，无法更新";
 
 CQuillonApp::CQuillonApp(int& argc, char** argv) : QApplication(BeforeTheApplication(argc), argv) {
     // A timed update while one runs starts nothing: the passes never overlap.
-    connect(&m_updateTimer, &QTimer::timeout, this,
-            [] { static_cast<void>(theStore.UpdateAll()); });
+    connect(&m_updateTimer, &QTimer::timeout, this, [this] { UpdateAll(true); });
     setOrganizationName(QString::fromUtf8(kOrganisation));
     setApplicationName(QStringLiteral("Quillon"));
     setWindowIcon(ApplicationIcon());
@@ -90,9 +89,20 @@ bool CQuillonApp::InitInstance() {
     m_frame->SetRecentFiles(m_recentFiles);
     // Before the first update starts, and before the browser loads a page.
     const QString proxyNote = m_proxy.Start(theStore.StartDirectory());
+    m_sync = std::make_unique<CSyncCommands>(*m_frame);
+    // With an account, the start's update follows the sync, so that it leaves to the server
+    // what the server fetches.
+    theStore.LoadSettings();
+    const bool syncFirst = m_sync->HasAccount();
+    if (g_pTreeView) {
+        g_pTreeView->SetStartsUpdate(!syncFirst);
+    }
     m_frame->InitialUpdate();
     if (!proxyNote.isEmpty()) {
         m_frame->SetStatusText(proxyNote);
+    }
+    if (syncFirst) {
+        UpdateAll(true);
     }
     ApplyUpdateInterval();
     m_frame->show();
@@ -116,9 +126,20 @@ void CQuillonApp::SetUpdateTimerInterval(std::chrono::milliseconds interval) {
     }
 }
 
-void CQuillonApp::UpdateAll() {
+void CQuillonApp::UpdateAll(bool quiet) {
+    if (m_sync && m_sync->HasAccount()) {
+        if (quiet && m_sync->IsSyncing()) {
+            return;
+        }
+        m_sync->SyncNow([this, quiet](bool) { StartUpdate(quiet); });
+        return;
+    }
+    StartUpdate(quiet);
+}
+
+void CQuillonApp::StartUpdate(bool quiet) {
     const CFeedStore::UpdateStart started = theStore.UpdateAll();
-    if (started != CFeedStore::UpdateStart::kStarted && m_frame) {
+    if (started != CFeedStore::UpdateStart::kStarted && m_frame && !quiet) {
         m_frame->SetUpdateText(QString::fromUtf8(started == CFeedStore::UpdateStart::kAlreadyRunning
                                                      ? kAlreadyUpdating
                                                      : kCannotUpdate));
@@ -144,6 +165,9 @@ void CQuillonApp::RunOffWindowThread(const std::function<void()>& work) {
 
 int CQuillonApp::ExitInstance() {
     m_updateTimer.stop();
+    if (m_sync) {
+        m_sync->Stop();
+    }
     if (g_pListView) {
         CNewsList& list = g_pListView->List();
         list.Invalidate();
@@ -154,6 +178,7 @@ int CQuillonApp::ExitInstance() {
     WaitWhileServicing([this] { return m_openersRunning.load() == 0; });
     m_openers.JoinAll();
     QSettings().setValue(kRecentFilesKey, m_recentFiles);
+    m_sync.reset();
     m_frame.reset();
     m_document.reset();
     return 0;
@@ -181,6 +206,12 @@ void CQuillonApp::OnCommand(int commandId) {
             break;
         case ID_UPDATE_ALL:
             UpdateAll();
+            break;
+        case ID_SYNC_NOW:
+            m_sync->SyncNow();
+            break;
+        case ID_SYNC_ACCOUNT:
+            m_sync->RunAccountDialog();
             break;
         case ID_FILE_NEW:
             // One document, one tree, one engine: the views' initial update takes effect

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/proxy_commands.h"
+#include "app/sync_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/worker_group.h"
 
@@ -37,8 +38,11 @@ public:
     void AddRecentFile(const QString& path);
 
     // Starts an update of every channel (全部更新); while one runs it starts nothing and the
-    // status bar says so.
-    void UpdateAll();
+    // status bar says so. With a sync account, a sync runs first and the update starts once
+    // it ended (not at all while another sync runs). `quiet` (the timer) says nothing when
+    // nothing starts.
+    void UpdateAll(bool quiet = false);
+    CSyncCommands* Sync() const { return m_sync.get(); }
     // The timer of the timed updates: every `interval` it starts an update unless one runs;
     // 0 stops it. InitInstance and the settings dialog set it from 自动更新间隔（分钟）.
     void SetUpdateTimerInterval(std::chrono::milliseconds interval);
@@ -63,6 +67,7 @@ private:
     void SaveDocument();
     void OpenUpdatePage();
     void ApplyUpdateInterval();
+    void StartUpdate(bool quiet);
 
     std::unique_ptr<CQuillonDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
@@ -71,6 +76,7 @@ private:
     QTimer m_updateTimer;
     // Threads that open the update page in the user's browser.
     CProxyCommands m_proxy;
+    std::unique_ptr<CSyncCommands> m_sync;
     WorkerGroup m_openers;
     std::atomic<int> m_openersRunning{0};
 };

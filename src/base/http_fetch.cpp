@@ -234,6 +234,22 @@ ProxyFailure ProxyFailureOf(CURL* easy, CURLcode outcome, long status, bool viaP
                                                      : ProxyFailure::kNone;
 }
 
+bool IsTlsFailure(CURLcode outcome) {
+    switch (outcome) {
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Fills in what the finished transfer came to: status, charset, validators, and whether it
 // delivered a document.
 void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional, bool viaProxy,
@@ -254,6 +270,7 @@ void Conclude(CURL* easy, CURLcode outcome, bool tooLarge, bool conditional, boo
         result->error = "body over the size limit";
     } else if (outcome != CURLE_OK) {
         result->error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(outcome);
+        result->tlsFailure = IsTlsFailure(outcome);
     } else if (result->proxyFailure != ProxyFailure::kNone) {
         result->error = "the proxy asks for a user and password (HTTP 407)";
     } else if (result->status == 304 && conditional) {
@@ -329,8 +346,21 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
         return result;
     }
     SetRoute(easy.get(), route);
-    const HeaderList conditional = ConditionalHeaders(options.conditional);
-    if (conditional) {
+    if (!options.userAgent.empty()) {
+        curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, options.userAgent.c_str());
+    }
+    HeaderList conditional = ConditionalHeaders(options.conditional);
+    HeaderList jsonHeaders;
+    if (options.jsonBody) {
+        // A redirect of a POST must not become a GET that a login page answers with HTML
+        // the caller then takes for the answer; it stays a POST (or fails).
+        curl_easy_setopt(easy.get(), CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL));
+        curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(options.jsonBody->size()));
+        curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDS, options.jsonBody->c_str());
+        jsonHeaders.reset(curl_slist_append(nullptr, "Content-Type: application/json"));
+        curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, jsonHeaders.get());
+    } else if (conditional) {
         curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, conditional.get());
     }
 
@@ -360,7 +390,7 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
             }
         }
     }
-    Conclude(easy.get(), outcome, sink.tooLarge, conditional != nullptr, route.ViaProxy(),
-             errorBuffer, &result);
+    Conclude(easy.get(), outcome, sink.tooLarge, !options.jsonBody && conditional != nullptr,
+             route.ViaProxy(), errorBuffer, &result);
     return result;
 }

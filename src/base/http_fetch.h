@@ -46,6 +46,12 @@ struct FetchOptions {
     FetchValidators conditional;
     // The proxy settings for this fetch; null for the process's (ProcessProxy).
     const FetchProxy* proxy = nullptr;
+    // When set, the request is a POST of this body as application/json instead of a GET.
+    // Owned by the caller.
+    const std::string* jsonBody = nullptr;
+    // Sent instead of the program's user agent when not empty (a server that binds its
+    // sessions to the agent needs one that stays the same for a whole session).
+    std::string userAgent;
 };
 
 // A fetch that failed at the proxy rather than at the server.
@@ -76,6 +82,8 @@ struct FetchResult {
     // Why a fetch through a proxy failed at the proxy; kNone otherwise (a server's failure
     // relayed by the proxy among them).
     ProxyFailure proxyFailure = ProxyFailure::kNone;
+    // The TLS handshake failed or the server's certificate was not accepted; `error` says why.
+    bool tlsFailure = false;
 };
 
 FetchResult FetchUrl(std::string_view url, const FetchOptions& options = {});

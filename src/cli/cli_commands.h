@@ -1,14 +1,18 @@
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "base/ascii.h"
 #include "feeds/engine_report.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
 #include "model/news_row.h"
+#include "model/ttrss_sync.h"
 #include "store/data_folder.h"
 
 struct TreeFileDamage;
@@ -34,6 +38,15 @@ int RunRefreshCommand(const std::vector<std::string>& args);
 // star ID and unstar ID: the item of that database ID (as list and search print it).
 int RunStarCommand(const std::vector<std::string>& args);
 int RunUnstarCommand(const std::vector<std::string>& args);
+// account [URL USER | --remove]: the sync account set (and its login tried), shown or removed.
+int RunAccountCommand(const std::vector<std::string>& args);
+// sync [--json]: one sync with the account's server.
+int RunSyncCommand(const std::vector<std::string>& args);
+// The summary on stdout (as JSON with `json`), a failure's reason on stderr.
+void PrintSyncSummary(const SyncSummary& summary, bool json);
+// A failure of the account's server in English, with what to do where there is something.
+std::string AccountFailureEnglish(const TtRssAnswer& answer);
+
 // clean DAYS [--keep-unread]: the news older than DAYS days removed, the file compacted.
 int RunCleanCommand(const std::vector<std::string>& args);
 

@@ -48,6 +48,11 @@ constexpr char kUsage[] =
     "                        with --keep-unread unread ones, are kept) and compact the\n"
     "                        database\n"
     "  status [--json]       print what became of every source the last time it was fetched\n"
+    "  account [URL USER | --remove]\n"
+    "                        set the Tiny Tiny RSS account to sync with (the password from\n"
+    "                        $QUILLON_PASSWORD, a prompt, or one line of stdin) and try it;\n"
+    "                        without arguments print it; --remove removes it, keeping the news\n"
+    "  sync [--json]         sync once with the account's server and print what it did\n"
     "  folder                print the data folder's path\n";
 
 struct Command {
@@ -73,6 +78,8 @@ constexpr Command kCommands[] = {
     {"unstar", RunUnstarCommand, true, DatabaseUse::kReadWrite, false},
     {"clean", RunCleanCommand, true, DatabaseUse::kReadWrite, false},
     {"subscribe", RunSubscribeCommand, true, DatabaseUse::kReadWrite, true},
+    {"account", RunAccountCommand, true, DatabaseUse::kReadWrite, true},
+    {"sync", RunSyncCommand, true, DatabaseUse::kReadWrite, true},
 };
 
 // Takes a leading "--data DIR" or "--data=DIR" off `args`. Nothing when there is none; an

@@ -10,6 +10,7 @@
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
+#include "model/account_sync.h"
 #include "model/update_texts.h"
 #include "store/ado_error.h"
 #include "store/keyword_tree_file.h"
@@ -94,10 +95,7 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         PrintTreeFileDamage(treePath, *damage);
         return 1;
     }
-    for (const ChannelKeyword& channel : channels) {
-        theStore.AddKeyword(channel.name, channel.searchName);
-    }
-    if (!theStore.Startup()) {
+    if (!theStore.Startup(false)) {
         const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
                                       theStore.DataPath("data/data.dat"),
                                       ParseAdoError(theStore.LastError()).description};
@@ -111,6 +109,17 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "quillon-cli: rule %lld is damaged and skipped: %s\n",
                      static_cast<long long>(rule.id), rule.reason.c_str());
     }
+    // With an account, the server's articles and read state come first; while it answers,
+    // what it fetches is not fetched here too: the channels of its folder, and the search
+    // addresses of the keyword channels it watches. When it cannot be reached, every channel
+    // is fetched here as before.
+    const std::optional<SyncSummary> sync = SyncWithAccount(theStore, PrintTreeFileDamage);
+    const auto serverFetched = sync && sync->ok() ? ServerFetchedChannels(theStore)
+                                                  : decltype(ServerFetchedChannels(theStore))();
+    for (const ChannelKeyword& channel : ChannelsLeftToFetch(channels, serverFetched)) {
+        theStore.AddKeyword(channel.name, channel.searchName);
+    }
+    engine.Start();
     // Wait for the passes, then for the storing threads they started; on a terminal show
     // the progress while waiting.
     const bool terminal = isatty(STDERR_FILENO) != 0;
@@ -125,6 +134,10 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         PrintProgress(engine);
         std::fputs("\n", stderr);
     }
+    if (sync) {
+        PrintSyncSummary(*sync, false);
+    }
     theStore.Shutdown();
-    return PrintOutcome(engine, engine.Keywords());
+    const int outcome = PrintOutcome(engine, engine.Keywords());
+    return sync && !sync->ok() ? 1 : outcome;
 }

@@ -300,3 +300,14 @@ CNodeMap::Counts CNodeMap::ApplyRecentCounts(const CountsByName& countByName,
     }
     return counts;
 }
+
+std::vector<ChannelKeyword> ChannelKeywords(const CNodeMap& nodes) {
+    std::vector<ChannelKeyword> channels;
+    for (CNodeMap::Handle handle : nodes.Descendants(nodes.FindById(0))) {
+        const CKeywordNode record = nodes.Lookup(handle);
+        if (record.type == NODE_KEY) {
+            channels.push_back({record.name, record.searchName});
+        }
+    }
+    return channels;
+}

@@ -131,3 +131,6 @@ private:
     bool m_repeatedFound = false;
     std::function<void()> m_changed;  // window thread only
 };
+
+// The tree's channels in display order, as the tree's load gives them (what the updates fetch).
+std::vector<ChannelKeyword> ChannelKeywords(const CNodeMap& nodes);

@@ -346,6 +346,66 @@ constexpr int kSourcePassesVersion = 14;
 constexpr char kIndexSourcePasses[] =
     "CREATE INDEX IF NOT EXISTS source_status_by_pass ON source_status (channel, pass_time);";
 
+// Version 14 to 15: the tables and triggers of a sync with a server (as in data/schema.sql);
+// no row of an earlier table changes.
+constexpr int kSyncVersion = 15;
+constexpr char kAddSync[] = R"sql(
+CREATE TABLE IF NOT EXISTS sync_feed (
+    feed_id INTEGER PRIMARY KEY,                   -- the server's feed id
+    channel VARCHAR(511) COLLATE NOCASE NOT NULL,  -- channel.rss_title
+    address VARCHAR(2047) NOT NULL,                -- the feed's address (opml_xml_url)
+    watched INTEGER NOT NULL DEFAULT 0             -- 1: a keyword channel's search address
+);
+CREATE TABLE IF NOT EXISTS sync_item (
+    article_id INTEGER PRIMARY KEY,  -- the server's article id
+    item_id    INTEGER NOT NULL,     -- item.ID
+    feed_id    INTEGER NOT NULL,     -- sync_feed.feed_id
+    unread     INTEGER NOT NULL,     -- 1 unread on the server, 0 read
+    starred    INTEGER NOT NULL      -- 1 starred on the server
+);
+CREATE INDEX IF NOT EXISTS sync_item_by_item ON sync_item (item_id);
+CREATE TABLE IF NOT EXISTS sync_queue (
+    article_id INTEGER NOT NULL,  -- sync_item.article_id
+    field      VARCHAR(7) NOT NULL,  -- 'unread' or 'starred'
+    value      INTEGER NOT NULL,     -- the state to send: 1 unread (starred), 0 not
+    PRIMARY KEY (article_id, field)
+);
+CREATE TABLE IF NOT EXISTS sync_applying (flag INTEGER);
+CREATE TABLE IF NOT EXISTS sync_state (
+    name  VARCHAR(31) PRIMARY KEY,  -- 'since_id': the newest article of the last whole pass
+    value INTEGER NOT NULL
+);
+CREATE TRIGGER IF NOT EXISTS sync_queue_read AFTER DELETE ON item_unread
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
+    DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = old.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'unread', 0 FROM sync_item WHERE item_id = old.item_id;
+END;
+CREATE TRIGGER IF NOT EXISTS sync_queue_unread AFTER INSERT ON item_unread
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'unread', 1 FROM sync_item WHERE item_id = new.item_id;
+END;
+CREATE TRIGGER IF NOT EXISTS sync_queue_star AFTER INSERT ON item_star
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'starred', 1 FROM sync_item WHERE item_id = new.item_id;
+END;
+CREATE TRIGGER IF NOT EXISTS sync_queue_unstar AFTER DELETE ON item_star
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
+    DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
+        (SELECT article_id FROM sync_item WHERE item_id = old.item_id);
+    INSERT INTO sync_queue (article_id, field, value)
+        SELECT article_id, 'starred', 0 FROM sync_item WHERE item_id = old.item_id;
+END;)sql";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -413,6 +473,9 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::s
         return false;
     }
     if (version < kSourcePassesVersion && !Exec(db, kIndexSourcePasses, code, message)) {
+        return false;
+    }
+    if (version < kSyncVersion && !Exec(db, kAddSync, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -15,8 +15,9 @@
 // version 7 cut search terms without folding case beyond ASCII; version 8 had no item_star
 // table; version 9 added an unread row with a replacing insert; version 10 had no
 // channel_cleaned table; version 11 had no rss_pubTime column; version 12 had no news rules
-// and no hidden or coloured items; version 13 had no index of each channel's passes.
-constexpr int kSchemaVersion = 14;
+// and no hidden or coloured items; version 13 had no index of each channel's passes; version
+// 14 had no tables of a sync with a server.
+constexpr int kSchemaVersion = 15;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.

@@ -9,6 +9,8 @@ enum CommandId : int {
     ID_UPDATE_VERSION = 32827,   // "更新版本"
     ID_UPDATE_ALL = 32830,       // "全部更新"
     ID_SUBSCRIBE_FEED = 32865,   // "订阅新闻源…" (into the selected folder)
+    ID_SYNC_ACCOUNT = 32870,     // "同步账户…"
+    ID_SYNC_NOW = 32871,         // "立即同步"
 
     // The channel tree's context menus.
     ID_KEY_DELETE = 32775,           // "删除该频道"

@@ -32,5 +32,5 @@ int CTreeSubscription::Add(int type, int parentId, const std::string& name, bool
     CKeywordNode record = CKeywordNode::NewNode(name, type);
     record.searchName = searchName;
     int id = -1;
-    return m_view.AddNode(type, parentId, record, &id) ? id : -1;
+    return m_view.AddNode(type, parentId, record, &id, m_fetchAdded) ? id : -1;
 }

@@ -9,7 +9,9 @@ class CTD_TreeView;
 // Window thread only.
 class CTreeSubscription final : public SubscriptionTree {
 public:
-    explicit CTreeSubscription(CTD_TreeView& view) : m_view(view) {}
+    // Without `fetchAdded` the channels added are not fetched here (see CTD_TreeView::AddNode).
+    explicit CTreeSubscription(CTD_TreeView& view, bool fetchAdded = true)
+        : m_view(view), m_fetchAdded(fetchAdded) {}
 
     std::vector<Node> Children(int folderId) const override;
     std::vector<std::string> ChannelNames() const override;
@@ -17,4 +19,5 @@ public:
 
 private:
     CTD_TreeView& m_view;
+    bool m_fetchAdded;
 };

@@ -147,7 +147,8 @@ QTreeWidgetItem* CTD_TreeView::AddItem(QTreeWidgetItem* parent, const CKeywordNo
     return item;
 }
 
-bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, int* newId) {
+bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, int* newId,
+                           bool fetchNow) {
     if (!m_treeFile) {
         return false;
     }
@@ -163,14 +164,14 @@ bool CTD_TreeView::AddNode(int type, int parentId, const CKeywordNode& record, i
     added.id = id;
     added.type = type;
     AddItem(parent, added);
-    if (type == NODE_KEY) {
+    if (type == NODE_KEY && fetchNow) {
         m_store.AddKeyword(added.name, added.searchName);
     }
     if (newId != nullptr) {
         *newId = id;
     }
     emit TreeChanged();
-    if (type == NODE_KEY) {
+    if (type == NODE_KEY && fetchNow) {
         emit ChannelAdded(added.name);
     }
     return true;
@@ -242,7 +243,7 @@ void CTD_TreeView::OnInitialUpdate() {
     // The root's row shows: the tree never opens scrolled past it.
     scrollToTop();
 
-    if (!m_store.Startup()) {
+    if (!m_store.Startup(m_startsUpdate)) {
         auto* box = new QMessageBox(QMessageBox::NoIcon, QString(),
                                     QString::fromUtf8(kStartupFailed), QMessageBox::Ok, this);
         box->setInformativeText(QString::fromStdString(DatabaseFailureText(m_store.LastError())));

@@ -40,14 +40,20 @@ public:
     // ("启动失败" when the database cannot be opened) and the count refresher. Takes effect
     // once per view: repeated calls (new and open document) change nothing.
     void OnInitialUpdate();
+    // Whether the initial update starts the first update (by default it does); the window
+    // starts it itself after the sync when an account is set.
+    void SetStartsUpdate(bool starts) { m_startsUpdate = starts; }
 
     // Adds a folder or channel as the last child of the node `parentId`: in the tree file
     // (saved at once), the tree control and the node map; a channel is also handed to the
     // update engine. `record` is a new node's record (CKeywordNode::NewNode); its name is cut
     // to the name limit. Returns false and changes nothing when the tree file refuses the node
     // (an unknown or channel parent, a same-type sibling of that name ignoring ASCII case).
-    // `newId`, when given, receives the new node's ID.
-    bool AddNode(int type, int parentId, const CKeywordNode& record, int* newId = nullptr);
+    // `newId`, when given, receives the new node's ID. Without `fetchNow` a channel is neither
+    // handed to the engine nor fetched at once (one whose news another fetches, as the sync's
+    // server does).
+    bool AddNode(int type, int parentId, const CKeywordNode& record, int* newId = nullptr,
+                 bool fetchNow = true);
 
     // Copies `item` as a child of `parent`, right after the sibling `after` (or
     // CNodeMap::kFirstChild, kLastChild), with its label, icon and flags, and hands its node
@@ -160,6 +166,7 @@ private:
     std::unique_ptr<CChannelCommands> m_channelCommands;
     std::unique_ptr<CTreeDragger> m_dragger;
     bool m_initialised = false;
+    bool m_startsUpdate = true;  // see SetStartsUpdate
     bool m_keyboardMenuPending = false;
     // Set while a key press is handled: a current item changed meanwhile was moved by it.
     bool m_handlingKey = false;

@@ -90,7 +90,12 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
                     {"item_unread"},
                     {"news_rule"},
                     {"opml"},
-                    {"source_status"}}));
+                    {"source_status"},
+                    {"sync_applying"},
+                    {"sync_feed"},
+                    {"sync_item"},
+                    {"sync_queue"},
+                    {"sync_state"}}));
 
     CFeedStore store(folder);
     ASSERT_TRUE(store.Open()) << store.LastError();

@@ -678,3 +678,40 @@ TEST(DatabaseUpgrade, AFileWithoutThePassIndexGainsItAndReadsEachChannelsLatestS
     EXPECT_EQ(all->at("news"), some->at("news"));
     EXPECT_EQ(LoadLatestSourceStatus(store, {})->size(), 0u);
 }
+
+// A data.dat of the build before syncing gains the sync tables, empty, and keeps every row;
+// from then on a read or starred change of a synced item is queued for the server, and one of
+// any other item is not.
+TEST(DatabaseUpgrade, AFileWithoutSyncGainsItsTablesAndQueuesChangesOfSyncedItemsOnly) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v14.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+            "VALUES (1, 1, 'one', '2006-05-10'), (2, 1, 'two', '2006-05-11');"
+            "DELETE FROM item_unread WHERE item_id = 2;"
+            "INSERT INTO item_star (item_id) VALUES (1);");
+    ASSERT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), (Rows{{"14"}}));
+    const Rows items = QueryRows(Db(folder), kItemsAsStored);
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), kItemsAsStored), items);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM sync_item"), (Rows{{"0"}}));
+
+    ExecSql(Db(folder),
+            "INSERT INTO sync_item VALUES (501, 1, 7, 1, 1);"
+            "DELETE FROM item_unread WHERE item_id = 1;"   // read here
+            "DELETE FROM item_star WHERE item_id = 1;"     // and its star taken off
+            "INSERT INTO item_star (item_id) VALUES (2);"  // not synced: nothing to send
+            "INSERT INTO sync_applying VALUES (1);"
+            "INSERT INTO item_unread VALUES (2, 1, '2006-05-11');"
+            "DELETE FROM sync_applying;");
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT * FROM sync_queue ORDER BY field"),
+              (Rows{{"501", "starred", "0"}, {"501", "unread", "0"}}));
+    // Deleting the item sends nothing more.
+    ExecSql(Db(folder), "DELETE FROM sync_queue; DELETE FROM item WHERE ID = 1;");
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM sync_queue"), (Rows{{"0"}}));
+}

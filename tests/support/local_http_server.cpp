@@ -3,11 +3,19 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-LocalHttpServer::LocalHttpServer() : m_server(std::make_unique<httplib::Server>()) {
-    m_server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+LocalHttpServer::LocalHttpServer() : LocalHttpServer(0) {}
+
+LocalHttpServer::LocalHttpServer(int port) : m_server(std::make_unique<httplib::Server>()) {
+    const auto dispatch = [this](const httplib::Request& request, httplib::Response& response) {
         Dispatch(request, response);
-    });
-    m_port = m_server->bind_to_any_port("127.0.0.1");
+    };
+    m_server->Get(".*", dispatch);
+    m_server->Post(".*", dispatch);
+    if (port == 0) {
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+    } else if (m_server->bind_to_port("127.0.0.1", port)) {
+        m_port = port;
+    }
     if (m_port <= 0) {
         ADD_FAILURE() << "cannot bind a port on 127.0.0.1";
         return;

@@ -23,6 +23,8 @@ public:
     using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
     LocalHttpServer();
+    // On `port` of 127.0.0.1 (80 for a server that fetches only from the usual ports).
+    explicit LocalHttpServer(int port);
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
@@ -32,11 +34,11 @@ public:
     std::string BaseUrl() const;
     std::string Url(const std::string& path) const { return BaseUrl() + path; }
 
-    // Answers GET `path` (the decoded path, without query) with `body`.
+    // Answers GET (and POST) `path` (the decoded path, without query) with `body`.
     void Serve(const std::string& path, std::string body,
                std::string contentType = "application/rss+xml");
     void Handle(const std::string& path, Handler handler);
-    // Answers GET `path` only after `delay`, or when the server is being torn down.
+    // Answers GET (and POST) `path` only after `delay`, or when the server is being torn down.
     void ServeSlowly(const std::string& path, std::chrono::milliseconds delay, std::string body);
 
     // Raw request targets (path and query as sent on the wire), in arrival order.
