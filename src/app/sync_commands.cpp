@@ -19,17 +19,11 @@
 
 namespace {
 
-// Runs `work` on a thread of its own, servicing the window's events until it returns.
+// Runs `work` off the window thread (CQuillonApp::RunOffWindowThread) and gives its result.
 template <typename Work>
 auto OffWindowThread(Work work) -> decltype(work()) {
     std::optional<decltype(work())> result;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        result.emplace(work());
-        done.store(true);
-    });
-    CQuillonApp::WaitWhileServicing([&done] { return done.load(); });
-    worker.join();
+    CQuillonApp::RunOffWindowThread([&] { result.emplace(work()); });
     return std::move(*result);
 }
 
