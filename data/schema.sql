@@ -254,6 +254,8 @@ END;
 -- older change. sync_state: the
 -- newest server article of the last pass that stored every new article, from which the next
 -- pass asks (a pass cut short asks again from the same one).
+-- Each trigger first looks for the item among the synced ones, so that storing or marking
+-- any other item costs that one look-up and nothing more.
 CREATE TABLE sync_feed (
     feed_id INTEGER PRIMARY KEY,                   -- the server's feed id
     channel VARCHAR(511) COLLATE NOCASE NOT NULL,  -- channel.rss_title
@@ -281,6 +283,7 @@ CREATE TABLE sync_state (
 );
 CREATE TRIGGER sync_queue_read AFTER DELETE ON item_unread
     WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = old.item_id)
         AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = old.item_id);
@@ -288,14 +291,16 @@ CREATE TRIGGER sync_queue_read AFTER DELETE ON item_unread
         SELECT article_id, 'unread', 0 FROM sync_item WHERE item_id = old.item_id;
 END;
 CREATE TRIGGER sync_queue_unread AFTER INSERT ON item_unread
-    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = new.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
     INSERT INTO sync_queue (article_id, field, value)
         SELECT article_id, 'unread', 1 FROM sync_item WHERE item_id = new.item_id;
 END;
 CREATE TRIGGER sync_queue_star AFTER INSERT ON item_star
-    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = new.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
     INSERT INTO sync_queue (article_id, field, value)
@@ -303,6 +308,7 @@ CREATE TRIGGER sync_queue_star AFTER INSERT ON item_star
 END;
 CREATE TRIGGER sync_queue_unstar AFTER DELETE ON item_star
     WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = old.item_id)
         AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = old.item_id);

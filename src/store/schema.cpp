@@ -377,6 +377,7 @@ CREATE TABLE IF NOT EXISTS sync_state (
 );
 CREATE TRIGGER IF NOT EXISTS sync_queue_read AFTER DELETE ON item_unread
     WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = old.item_id)
         AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = old.item_id);
@@ -384,14 +385,16 @@ CREATE TRIGGER IF NOT EXISTS sync_queue_read AFTER DELETE ON item_unread
         SELECT article_id, 'unread', 0 FROM sync_item WHERE item_id = old.item_id;
 END;
 CREATE TRIGGER IF NOT EXISTS sync_queue_unread AFTER INSERT ON item_unread
-    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = new.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'unread' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
     INSERT INTO sync_queue (article_id, field, value)
         SELECT article_id, 'unread', 1 FROM sync_item WHERE item_id = new.item_id;
 END;
 CREATE TRIGGER IF NOT EXISTS sync_queue_star AFTER INSERT ON item_star
-    WHEN NOT EXISTS (SELECT 1 FROM sync_applying) BEGIN
+    WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = new.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = new.item_id);
     INSERT INTO sync_queue (article_id, field, value)
@@ -399,6 +402,7 @@ CREATE TRIGGER IF NOT EXISTS sync_queue_star AFTER INSERT ON item_star
 END;
 CREATE TRIGGER IF NOT EXISTS sync_queue_unstar AFTER DELETE ON item_star
     WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
+        AND EXISTS (SELECT 1 FROM sync_item WHERE item_id = old.item_id)
         AND EXISTS (SELECT 1 FROM item WHERE ID = old.item_id) BEGIN
     DELETE FROM sync_queue WHERE field = 'starred' AND article_id IN
         (SELECT article_id FROM sync_item WHERE item_id = old.item_id);
