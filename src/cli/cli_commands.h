@@ -62,6 +62,8 @@ void UseProxySetting(const std::string& chosen);
 // Opens theStore's database for a command that only reads it: as it is when it cannot be
 // written. False, with the reason on stderr, when it cannot be opened.
 bool OpenDatabaseForReading();
+// Why theStore's database could not be opened, and what to do, for the line on stderr.
+std::string StoreOpenFailureText();
 
 // The stdout line of one channel after an update or a refresh: its name, the feeds stored,
 // the new items, the failed fetches, the unchanged and the cut-off documents, tab-separated.

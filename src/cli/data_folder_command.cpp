@@ -44,12 +44,16 @@ bool UseDataFolder(const std::string& chosen, DatabaseUse use) {
     return true;
 }
 
+std::string StoreOpenFailureText() {
+    const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
+                                  theStore.DataPath("data/data.dat"),
+                                  ParseAdoError(theStore.LastError()).description};
+    return DescribeDataFolderStatus(status);
+}
+
 bool OpenDatabaseForReading() {
     if (!theStore.OpenForReading()) {
-        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"),
-                                      ParseAdoError(theStore.LastError()).description};
-        std::fprintf(stderr, "quillon-cli: %s\n", DescribeDataFolderStatus(status).c_str());
+        std::fprintf(stderr, "quillon-cli: %s\n", StoreOpenFailureText().c_str());
         return false;
     }
     if (const SchemaUpgrade upgrade = theStore.LastUpgrade();

@@ -14,7 +14,6 @@
 #include "model/database_texts.h"
 #include "model/list_mode.h"
 #include "model/news_loader.h"
-#include "store/ado_error.h"
 #include "store/keyword_tree_file.h"
 #include "store/statements.h"
 
@@ -71,10 +70,7 @@ std::optional<Target> OpenAndFind(const std::string& name, DatabaseUse use) {
             return std::nullopt;
         }
     } else if (!theStore.Open()) {
-        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"),
-                                      ParseAdoError(theStore.LastError()).description};
-        std::fprintf(stderr, "quillon-cli: %s\n", DescribeDataFolderStatus(status).c_str());
+        std::fprintf(stderr, "quillon-cli: %s\n", StoreOpenFailureText().c_str());
         return std::nullopt;
     }
     const std::string treePath = theStore.DataPath("document/keywordlist.xml");

@@ -7,7 +7,6 @@
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
 #include "feeds/update_engine.h"
-#include "store/ado_error.h"
 #include "store/keyword_tree_file.h"
 #include "store/source_status.h"
 
@@ -63,11 +62,8 @@ int RunRefreshCommand(const std::vector<std::string>& args) {
         return 1;
     }
     if (!theStore.Startup(false)) {
-        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"),
-                                      ParseAdoError(theStore.LastError()).description};
         std::fprintf(stderr, "quillon-cli: cannot open the database: %s\n",
-                     DescribeDataFolderStatus(status).c_str());
+                     StoreOpenFailureText().c_str());
         theStore.Shutdown();
         return 1;
     }

@@ -1,8 +1,6 @@
 // quillon-cli search TEXT [--json]: the stored news that hold a text, as the window's search
 // lists them.
 
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -10,6 +8,7 @@
 
 #include "cli/cli_commands.h"
 #include "feeds/feed_store.h"
+#include "model/database_texts.h"
 #include "model/news_loader.h"
 #include "store/keyword_tree_file.h"
 #include "store/search_index.h"
@@ -38,17 +37,15 @@ void PrintShortfall(const SearchShortfall& shortfall) {
         return;
     }
     const char* why = "the database failed";
-    switch (shortfall.reason & 0xFF) {
-        case SQLITE_FULL:
+    switch (DatabaseTroubleOf(shortfall.reason)) {
+        case DatabaseTrouble::kDiskFull:
             why = "the disk is full; free some space and search again";
             break;
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
+        case DatabaseTrouble::kBusy:
             why = "another program holds the database; search again later";
             break;
-        case SQLITE_READONLY:
-        case SQLITE_CANTOPEN:
-        case SQLITE_PERM:
+        case DatabaseTrouble::kReadOnly:
+        case DatabaseTrouble::kNoAccess:
             why = "the data folder can only be read";
             break;
         default:

@@ -13,7 +13,6 @@
 #include "model/database_texts.h"
 #include "model/subscription.h"
 #include "model/tree_file_subscription.h"
-#include "store/ado_error.h"
 #include "store/data_folder.h"
 #include "store/keyword_tree_file.h"
 
@@ -129,11 +128,8 @@ int RunSubscribeCommand(const std::vector<std::string>& args) {
     theStore.LoadSettings();
     Services().LoadFile(theStore.DataPath("data/services.conf"));
     if (!theStore.Open()) {
-        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"),
-                                      ParseAdoError(theStore.LastError()).description};
         std::fprintf(stderr, "quillon-cli: cannot open the database: %s\n",
-                     DescribeDataFolderStatus(status).c_str());
+                     StoreOpenFailureText().c_str());
         return 1;
     }
     const int folderId = FolderAtPath(tree, 0, options.folder);

@@ -12,7 +12,6 @@
 #include "feeds/update_engine.h"
 #include "model/account_sync.h"
 #include "model/update_texts.h"
-#include "store/ado_error.h"
 #include "store/keyword_tree_file.h"
 
 namespace {
@@ -96,11 +95,8 @@ int RunUpdateCommand(const std::vector<std::string>& args) {
         return 1;
     }
     if (!theStore.Startup(false)) {
-        const DataFolderStatus status{DatabaseFaultOf(theStore.OpenFailureCode()),
-                                      theStore.DataPath("data/data.dat"),
-                                      ParseAdoError(theStore.LastError()).description};
         std::fprintf(stderr, "quillon-cli: cannot open the database: %s\n",
-                     DescribeDataFolderStatus(status).c_str());
+                     StoreOpenFailureText().c_str());
         theStore.Shutdown();
         return 1;
     }

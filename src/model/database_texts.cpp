@@ -7,66 +7,51 @@
 
 #include "store/ado_error.h"
 
-namespace {
-
-enum class Trouble {
-    kDiskFull,
-    kBusy,
-    kReadOnly,
-    kDamaged,
-    kNoAccess,
-    kDiskError,
-    kNoMemory,
-    kOther
-};
-
-Trouble TroubleOf(int code) {
-    switch (code & 0xFF) {
+DatabaseTrouble DatabaseTroubleOf(int sqliteCode) {
+    switch (sqliteCode & 0xFF) {
         case SQLITE_FULL:
-            return Trouble::kDiskFull;
+            return DatabaseTrouble::kDiskFull;
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return Trouble::kBusy;
+            return DatabaseTrouble::kBusy;
         case SQLITE_READONLY:
-            return Trouble::kReadOnly;
+            return DatabaseTrouble::kReadOnly;
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
-            return Trouble::kDamaged;
+            return DatabaseTrouble::kDamaged;
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
         case SQLITE_AUTH:
-            return Trouble::kNoAccess;
+            return DatabaseTrouble::kNoAccess;
         case SQLITE_IOERR:
-            return Trouble::kDiskError;
+            return DatabaseTrouble::kDiskError;
         case SQLITE_NOMEM:
-            return Trouble::kNoMemory;
+            return DatabaseTrouble::kNoMemory;
         default:
-            return Trouble::kOther;
+            return DatabaseTrouble::kOther;
     }
 }
 
-}  // namespace
-
 std::string DatabaseFailureText(std::string_view adoError) {
     const AdoErrorParts parts = ParseAdoError(adoError);
-    switch (TroubleOf(parts.code)) {
-        case Trouble::kDiskFull:
+    switch (DatabaseTroubleOf(parts.code)) {
+        case DatabaseTrouble::kDiskFull:
             return "磁盘已满，新闻无法存入数据库。请删除不需要的文件，腾出磁盘空间后再更新。";
-        case Trouble::kBusy:
+        case DatabaseTrouble::kBusy:
             return "数据库正被另一个程序锁定，暂时无法写入。请关闭那个程序或稍等片刻后再试。";
-        case Trouble::kReadOnly:
+        case DatabaseTrouble::kReadOnly:
             return "数据库只能读取，不能写入。请为数据文件夹及其中的 data/data.dat "
                    "开放写入权限后再试。";
-        case Trouble::kDamaged:
+        case DatabaseTrouble::kDamaged:
             return "数据库文件已损坏，无法继续使用。请关闭程序，把数据文件夹中的 data/data.dat "
                    "移到别处后重新启动，程序会建立新的数据库。";
-        case Trouble::kNoAccess:
+        case DatabaseTrouble::kNoAccess:
             return "无法打开数据库文件。请检查您对数据文件夹及其中文件的读写权限。";
-        case Trouble::kDiskError:
+        case DatabaseTrouble::kDiskError:
             return "读写磁盘时出错，数据库操作没有完成。请检查磁盘后再试。";
-        case Trouble::kNoMemory:
+        case DatabaseTrouble::kNoMemory:
             return "内存不足，数据库操作没有完成。请关闭其他程序后再试。";
-        case Trouble::kOther:
+        case DatabaseTrouble::kOther:
             break;
     }
     return "数据库操作没有完成（错误代码 " + std::to_string(parts.code) +
@@ -75,26 +60,26 @@ std::string DatabaseFailureText(std::string_view adoError) {
 
 std::string DatabaseFailureEnglish(std::string_view adoError) {
     const AdoErrorParts parts = ParseAdoError(adoError);
-    switch (TroubleOf(parts.code)) {
-        case Trouble::kDiskFull:
+    switch (DatabaseTroubleOf(parts.code)) {
+        case DatabaseTrouble::kDiskFull:
             return "the disk is full: free some space, then run the command again";
-        case Trouble::kBusy:
+        case DatabaseTrouble::kBusy:
             return "another program keeps the database locked: close it or wait a moment, then "
                    "try again";
-        case Trouble::kReadOnly:
+        case DatabaseTrouble::kReadOnly:
             return "the database can only be read: allow writing to the data folder and its "
                    "data/data.dat, then try again";
-        case Trouble::kDamaged:
+        case DatabaseTrouble::kDamaged:
             return "the database file is damaged: move data/data.dat out of the data folder, and "
                    "a new database is made at the next start";
-        case Trouble::kNoAccess:
+        case DatabaseTrouble::kNoAccess:
             return "the database cannot be opened: check that you may read and write the data "
                    "folder and its files";
-        case Trouble::kDiskError:
+        case DatabaseTrouble::kDiskError:
             return "reading or writing the disk failed: check the disk, then try again";
-        case Trouble::kNoMemory:
+        case DatabaseTrouble::kNoMemory:
             return "out of memory: close other programs, then try again";
-        case Trouble::kOther:
+        case DatabaseTrouble::kOther:
             break;
     }
     return "the database could not do it (SQLite error " + std::to_string(parts.code) +

@@ -7,6 +7,20 @@
 // and what to do, worded from the SQLite result code of the connection's or recordset's error
 // text (FormatAdoError). The error text itself, a dump of codes, is never shown.
 
+// What kind of failure an SQLite result code (extended or primary) is: the wording of every
+// message about a failed statement starts from this one grouping.
+enum class DatabaseTrouble {
+    kDiskFull,
+    kBusy,  // SQLITE_BUSY or SQLITE_LOCKED: another connection holds the lock
+    kReadOnly,
+    kDamaged,
+    kNoAccess,  // the file cannot be opened, or permission is refused
+    kDiskError,
+    kNoMemory,
+    kOther
+};
+DatabaseTrouble DatabaseTroubleOf(int sqliteCode);
+
 // In Chinese, for the window: "磁盘已满，新闻无法存入数据库。请……".
 std::string DatabaseFailureText(std::string_view adoError);
 // In plain English, for quillon-cli: "the disk is full: free some space, then ...".

@@ -1,7 +1,6 @@
 #include "model/news_status_text.h"
 
-#include <sqlite3.h>
-
+#include "model/database_texts.h"
 #include "store/search_terms.h"
 
 std::string NewsStatusText(int count) {
@@ -16,17 +15,15 @@ std::string SearchStatusText(int count, const SearchShortfall& shortfall) {
     }
     if (shortfall.reason != 0) {
         text += "；另有 " + std::to_string(shortfall.unindexed) + " 条新闻未能编入索引，没有搜索：";
-        switch (shortfall.reason & 0xFF) {
-            case SQLITE_FULL:
+        switch (DatabaseTroubleOf(shortfall.reason)) {
+            case DatabaseTrouble::kDiskFull:
                 text += "磁盘已满，请腾出空间后再搜索";
                 break;
-            case SQLITE_BUSY:
-            case SQLITE_LOCKED:
+            case DatabaseTrouble::kBusy:
                 text += "数据库正被其他程序占用，请稍后再搜索";
                 break;
-            case SQLITE_READONLY:
-            case SQLITE_CANTOPEN:
-            case SQLITE_PERM:
+            case DatabaseTrouble::kReadOnly:
+            case DatabaseTrouble::kNoAccess:
                 text += "数据文件夹只能读取";
                 break;
             default:
