@@ -45,11 +45,11 @@ def make_feed(index, rng):
                 index, "".join(items)).encode()
 
 
-def quillon_data_folder(root, base, cli, subscriptions=None):
+def quillon_data_folder(root, base, cli, subscriptions=None, channels=None):
     """A Quillon data folder under `root` with each feed of `base` subscribed to its own
     channel; maximum pages 1, every search service pointed at `base`. `subscriptions`, a
     list of (channel, address), replaces the one feed per channel; the tree holds their
-    channels in order of first appearance. The quillon-cli `cli` lays it out (its database
+    channels in order of first appearance, then those of `channels` that have none. The quillon-cli `cli` lays it out (its database
     needs the program's search tokenizer)."""
     if subscriptions is None:
         subscriptions = [(f"频道{i}", f"{base}/feed{i}.xml") for i in range(FEEDS)]
@@ -68,7 +68,7 @@ def quillon_data_folder(root, base, cli, subscriptions=None):
     with open(os.path.join(folder, "data", "services.conf"), "w") as f:
         for key in ("baidu", "google", "yahoo", "sogou"):
             f.write(f"search.{key} = {base}\n")
-    channels = list(dict.fromkeys(channel for channel, _ in subscriptions))
+    channels = list(dict.fromkeys([channel for channel, _ in subscriptions] + (channels or [])))
     nodes = "".join(f"<KEYWORDNODE><ID>{i + 1}</ID><NODETYPE>KEY</NODETYPE><TEXT>{name}</TEXT>"
                     "</KEYWORDNODE>" for i, name in enumerate(channels))
     with open(os.path.join(folder, "document", "keywordlist.xml"), "w") as f:
