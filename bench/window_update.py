@@ -10,7 +10,7 @@ window and of all its processes 25 s after start and at the end of the update, w
 without Mesa's software renderer (libLLVM, swrast_dri), which a GPU driver replaces.
 
     bench/window_update.py [--window build/src/quillon] [--cli build/src/quillon-cli]
-                           [--channels 500]
+                           [--channels 500] [--perf FILE]
 """
 
 import argparse
@@ -126,6 +126,8 @@ def main():
     parser.add_argument("--channels", type=int, default=500)
     parser.add_argument("--quiet-seconds", type=float, default=15,
                         help="the update counts as done after this long without a request")
+    parser.add_argument("--perf", metavar="FILE",
+                        help="also record the window's profile with perf into FILE")
     args = parser.parse_args()
 
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
@@ -139,6 +141,10 @@ def main():
         started = time.monotonic()
         window = subprocess.Popen([os.path.abspath(args.window)], env=env,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        profiler = None
+        if args.perf:
+            profiler = subprocess.Popen(["perf", "record", "-q", "-F", "999", "--call-graph", "dwarf,16384", "-p",
+                                         str(window.pid), "-o", args.perf])
         try:
             time.sleep(25)
             print(f"25 s after start: {memory_line(window.pid)}")
@@ -156,6 +162,9 @@ def main():
             own = cpu_seconds(window.pid)
             others = sum(cpu_seconds(pid) for pid in descendants(window.pid))
         finally:
+            if profiler:
+                profiler.send_signal(signal.SIGINT)
+                profiler.wait()
             window.send_signal(signal.SIGTERM)
             try:
                 window.wait(30)
