@@ -24,6 +24,8 @@ SourceOutcome OutcomeOf(const SyncSummary& summary) {
         case TtRssFailure::kTls:
         case TtRssFailure::kAbandoned:
             return SourceOutcome::kNetworkError;
+        case TtRssFailure::kNoPassword:
+            return SourceOutcome::kHttpError;
         case TtRssFailure::kNotTtRss:
         case TtRssFailure::kBadAnswer:
         case TtRssFailure::kTooLarge:
@@ -94,9 +96,10 @@ std::optional<SyncSummary> SyncWithAccount(CFeedStore& store, SubscriptionTree& 
     SyncSummary summary;
     const SecretResult password = CSecretStore(store.DataPath("")).Lookup(kSyncSecretName);
     if (!password.ok) {
-        summary.failure = TtRssFailure::kLoginError;
-        summary.detail = "the password cannot be read" +
-                         (password.failure.empty() ? std::string() : ": " + password.failure);
+        // Not the server's refusal: nothing was sent. The user is to enter it again.
+        summary.failure = TtRssFailure::kNoPassword;
+        summary.detail = password.failure;
+        RecordStatus(store, server, summary);
         return summary;
     }
     CTtRssClient client(server, store.MoreSettings().Get(kSyncUserKey), password.secret);

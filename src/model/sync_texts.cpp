@@ -26,6 +26,10 @@ std::string SyncFailureText(TtRssFailure failure, const std::string& detail) {
             return "服务器报告错误：" + detail;
         case TtRssFailure::kAbandoned:
             return "同步已停止";
+        case TtRssFailure::kNoPassword:
+            return "无法读取同步账户的密码：" +
+                   (detail.empty() ? std::string("密钥环和密码文件中都没有") : detail) +
+                   "（请在 帮助 → 同步账户… 中重新输入密码）";
     }
     return detail;
 }
