@@ -51,3 +51,17 @@ std::string SyncSummaryText(const SyncSummary& summary) {
     }
     return text;
 }
+
+std::string SyncProgressText(const std::string& host, const SyncProgress& progress) {
+    const std::string start = "正在与 " + host + " 同步：";
+    switch (progress.step) {
+        case SyncProgress::kSubscriptions:
+            return start + "订阅……";
+        case SyncProgress::kArticles:
+            return start + "取回新闻（第 " + std::to_string(progress.page) + " 页，已存 " +
+                   std::to_string(progress.stored) + " 条）……";
+        case SyncProgress::kState:
+            return start + "已读与星标……";
+    }
+    return start;
+}
