@@ -260,7 +260,9 @@ CREATE TABLE sync_feed (
     feed_id INTEGER PRIMARY KEY,                   -- the server's feed id
     channel VARCHAR(511) COLLATE NOCASE NOT NULL,  -- channel.rss_title
     address VARCHAR(2047) NOT NULL,                -- the feed's address (opml_xml_url)
-    watched INTEGER NOT NULL DEFAULT 0             -- 1: a keyword channel's search address
+    watched INTEGER NOT NULL DEFAULT 0,            -- 1: a keyword channel's search address
+    title   VARCHAR(511),                          -- the feed's title on the server, last seen
+    cat_id  INTEGER                                -- and its category there (NULL: not yet)
 );
 CREATE TABLE sync_item (
     article_id INTEGER PRIMARY KEY,  -- the server's article id
@@ -280,6 +282,17 @@ CREATE TABLE sync_applying (flag INTEGER);
 CREATE TABLE sync_state (
     name  VARCHAR(31) PRIMARY KEY,  -- 'since_id': the newest article of the last whole pass
     value INTEGER NOT NULL
+);
+-- The server's feeds whose channel was deleted here, to be unsubscribed on the server by the
+-- next sync that reaches it; and the title of each server category when last seen, so that a
+-- category renamed there renames its folder here. A feed's title and category, as last seen,
+-- are in its sync_feed row.
+CREATE TABLE sync_unsubscribe (
+    feed_id INTEGER PRIMARY KEY  -- sync_feed.feed_id
+);
+CREATE TABLE sync_category (
+    cat_id INTEGER PRIMARY KEY,   -- the server's category id
+    title  VARCHAR(511) NOT NULL  -- its title there
 );
 CREATE TRIGGER sync_queue_read AFTER DELETE ON item_unread
     WHEN NOT EXISTS (SELECT 1 FROM sync_applying)
@@ -316,4 +329,4 @@ CREATE TRIGGER sync_queue_unstar AFTER DELETE ON item_star
         SELECT article_id, 'starred', 0 FROM sync_item WHERE item_id = old.item_id;
 END;
 
-PRAGMA user_version = 15;
+PRAGMA user_version = 16;

@@ -44,6 +44,14 @@ public:
         return OnWindowThread(
             [&] { return CTreeSubscription(m_view, false).Add(type, parentId, name, searchName); });
     }
+    bool Rename(int nodeId, const std::string& name) override {
+        return OnWindowThread(
+            [&] { return CTreeSubscription(m_view, false).Rename(nodeId, name); });
+    }
+    bool Move(int nodeId, int folderId) override {
+        return OnWindowThread(
+            [&] { return CTreeSubscription(m_view, false).Move(nodeId, folderId); });
+    }
     // Takes a channel out of the tree; its news stay.
     bool Remove(int nodeId) {
         return OnWindowThread([&] {
@@ -73,7 +81,18 @@ QString PlaceText(const SecretResult& result) {
 
 }  // namespace
 
-CSyncCommands::CSyncCommands(CMainFrame& frame) : m_frame(frame) {}
+CSyncCommands::CSyncCommands(CMainFrame& frame) : m_frame(frame) {
+    if (CTD_TreeView* view = frame.TreeView()) {
+        // The user deleted them (after a question), or a sync took out those whose feeds went
+        // from the server: that sync drops their queued rows itself.
+        connect(view, &CTD_TreeView::ChannelsDeleted, this,
+                [](const std::vector<std::string>& names, const std::string& topFolder) {
+                    if (theStore.IsOpen()) {
+                        QueueDeletedChannels(theStore, names, topFolder);
+                    }
+                });
+    }
+}
 
 CSyncCommands::~CSyncCommands() {
     Stop();
@@ -166,10 +185,23 @@ bool CSyncCommands::SyncNow(std::function<void(bool synced)> then) {
     m_frame.SetStatusText(QString::fromUtf8("正在与 %1 同步……")
                               .arg(QString::fromStdString(ServerFolderName(server))));
     CTD_TreeView& view = *g_pTreeView;
-    m_worker.Start([this, &view] {
+    m_worker.Start([this, &view, host = ServerFolderName(server)] {
         CWindowThreadTree tree(view);
+        const auto progress = [this, &host](const SyncProgress& step) {
+            const QString text = QString::fromStdString(SyncProgressText(host, step));
+            // Dropped by Qt when this object is gone first; a line of a sync that was stopped
+            // or has ended stays unshown.
+            QMetaObject::invokeMethod(
+                this,
+                [this, text] {
+                    if (m_syncing && !m_stop.load()) {
+                        m_frame.SetStatusText(text);
+                    }
+                },
+                Qt::QueuedConnection);
+        };
         const std::optional<SyncSummary> summary = SyncWithAccount(
-            theStore, tree, [&tree](int nodeId) { return tree.Remove(nodeId); }, &m_stop);
+            theStore, tree, [&tree](int nodeId) { return tree.Remove(nodeId); }, &m_stop, progress);
         SyncSummary outcome;
         if (summary) {
             outcome = *summary;

@@ -140,7 +140,15 @@ int SetAccount(const std::string& server, const std::string& user) {
 
 std::string AccountFailureEnglish(const TtRssAnswer& answer) {
     std::string text(TtRssFailureName(answer.failure));
-    if (answer.failure == TtRssFailure::kApiDisabled) {
+    if (answer.failure == TtRssFailure::kNoPassword) {
+        const std::string server = theStore.MoreSettings().Get(kSyncServerKey);
+        const std::string user = theStore.MoreSettings().Get(kSyncUserKey);
+        text += ": " +
+                (answer.detail.empty() ? "neither the keyring nor the password file holds it"
+                                       : answer.detail) +
+                "; run 'quillon-cli account " + (server.empty() ? "URL" : server) + " " +
+                (user.empty() ? "USER" : user) + "' again";
+    } else if (answer.failure == TtRssFailure::kApiDisabled) {
         text += " (switch on \"Enable API\" in the user's preferences on the server)";
     } else if (answer.failure == TtRssFailure::kTls) {
         text += ": " + answer.detail + " (check the server's certificate and the address)";

@@ -1,5 +1,7 @@
 // quillon-cli sync [--json]: one sync with the account's server.
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +11,7 @@
 #include "model/sync_texts.h"
 #include "model/ttrss_sync.h"
 #include "store/ado_error.h"
+#include "store/sync_settings.h"
 
 void PrintSyncSummary(const SyncSummary& summary, bool json) {
     if (json) {
@@ -18,6 +21,10 @@ void PrintSyncSummary(const SyncSummary& summary, bool json) {
                                       : nlohmann::ordered_json(TtRssFailureName(summary.failure));
         out["feedsAdded"] = summary.feedsAdded;
         out["feedsRemoved"] = summary.feedsRemoved;
+        out["feedsUnsubscribed"] = summary.feedsUnsubscribed;
+        out["feedsRenamed"] = summary.feedsRenamed;
+        out["feedsMoved"] = summary.feedsMoved;
+        out["foldersRenamed"] = summary.foldersRenamed;
         out["newItems"] = summary.itemsStored;
         out["markedRead"] = summary.markedRead;
         out["markedUnread"] = summary.markedUnread;
@@ -65,7 +72,23 @@ int RunSyncCommand(const std::vector<std::string>& args) {
                      ParseAdoError(theStore.LastError()).description.c_str());
         return 1;
     }
-    const std::optional<SyncSummary> summary = SyncWithAccount(theStore, PrintTreeFileDamage);
+    // The steps go to a terminal only: a script reads the summary alone.
+    SyncProgressFn progress;
+    if (isatty(STDERR_FILENO)) {
+        progress = [host = ServerFolderName(theStore.MoreSettings().Get(kSyncServerKey))](
+                       const SyncProgress& step) {
+            if (step.step == SyncProgress::kSubscriptions) {
+                std::fprintf(stderr, "syncing with %s: subscriptions...\n", host.c_str());
+            } else if (step.step == SyncProgress::kArticles) {
+                std::fprintf(stderr, "syncing with %s: new articles (page %d, %d stored)...\n",
+                             host.c_str(), step.page, step.stored);
+            } else {
+                std::fprintf(stderr, "syncing with %s: read and starred state...\n", host.c_str());
+            }
+        };
+    }
+    const std::optional<SyncSummary> summary =
+        SyncWithAccount(theStore, PrintTreeFileDamage, nullptr, progress);
     if (!summary) {
         std::fprintf(stderr, "quillon-cli: no account is set (quillon-cli account URL USER)\n");
         return 1;

@@ -80,6 +80,8 @@ std::string_view TtRssFailureName(TtRssFailure failure) {
             return "server error";
         case TtRssFailure::kAbandoned:
             return "stopped";
+        case TtRssFailure::kNoPassword:
+            return "cannot read the account's password";
     }
     return "unknown";
 }

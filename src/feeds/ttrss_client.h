@@ -28,6 +28,7 @@ enum class TtRssFailure {
     kNotLoggedIn,   // the session ended, and logging in again did not help
     kApiError,      // any other error the API reports (its text in `detail`)
     kAbandoned,     // stopped through the stop flag
+    kNoPassword,    // the account's password cannot be read here (keyring locked, file gone)
 };
 
 // The English name of a failure, for the command-line tool and the status table.

@@ -24,6 +24,8 @@ SourceOutcome OutcomeOf(const SyncSummary& summary) {
         case TtRssFailure::kTls:
         case TtRssFailure::kAbandoned:
             return SourceOutcome::kNetworkError;
+        case TtRssFailure::kNoPassword:
+            return SourceOutcome::kHttpError;
         case TtRssFailure::kNotTtRss:
         case TtRssFailure::kBadAnswer:
         case TtRssFailure::kTooLarge:
@@ -86,7 +88,8 @@ std::vector<WatchedKeyword> KeywordsToWatch(const CFeedStore& store, const std::
 
 std::optional<SyncSummary> SyncWithAccount(CFeedStore& store, SubscriptionTree& tree,
                                            const std::function<bool(int nodeId)>& removeNode,
-                                           const std::atomic<bool>* stop) {
+                                           const std::atomic<bool>* stop,
+                                           const SyncProgressFn& progress) {
     const std::string server = store.MoreSettings().Get(kSyncServerKey);
     if (server.empty()) {
         return std::nullopt;
@@ -94,15 +97,16 @@ std::optional<SyncSummary> SyncWithAccount(CFeedStore& store, SubscriptionTree& 
     SyncSummary summary;
     const SecretResult password = CSecretStore(store.DataPath("")).Lookup(kSyncSecretName);
     if (!password.ok) {
-        summary.failure = TtRssFailure::kLoginError;
-        summary.detail = "the password cannot be read" +
-                         (password.failure.empty() ? std::string() : ": " + password.failure);
+        // Not the server's refusal: nothing was sent. The user is to enter it again.
+        summary.failure = TtRssFailure::kNoPassword;
+        summary.detail = password.failure;
+        RecordStatus(store, server, summary);
         return summary;
     }
     CTtRssClient client(server, store.MoreSettings().Get(kSyncUserKey), password.secret);
     const std::vector<WatchedKeyword> watched =
         KeywordsToWatch(store, store.DataPath("document/keywordlist.xml"));
-    summary = RunTtRssSync(client, store, tree, removeNode, watched, stop);
+    summary = RunTtRssSync(client, store, tree, removeNode, watched, stop, progress);
     RecordStatus(store, server, summary);
     return summary;
 }
@@ -110,7 +114,7 @@ std::optional<SyncSummary> SyncWithAccount(CFeedStore& store, SubscriptionTree& 
 std::optional<SyncSummary> SyncWithAccount(
     CFeedStore& store,
     const std::function<void(const std::string& path, const TreeFileDamage& damage)>& onDamage,
-    const std::atomic<bool>* stop) {
+    const std::atomic<bool>* stop, const SyncProgressFn& progress) {
     if (store.MoreSettings().Get(kSyncServerKey).empty()) {
         return std::nullopt;
     }
@@ -127,7 +131,20 @@ std::optional<SyncSummary> SyncWithAccount(
     }
     TreeFileSubscription tree(file);
     return SyncWithAccount(
-        store, tree, [&file](int nodeId) { return file.RemoveNode(nodeId); }, stop);
+        store, tree, [&file](int nodeId) { return file.RemoveNode(nodeId); }, stop, progress);
+}
+
+bool QueueDeletedChannels(CFeedStore& store, const std::vector<std::string>& names,
+                          const std::string& topFolder) {
+    const std::string server = store.MoreSettings().Get(kSyncServerKey);
+    if (server.empty() || names.empty() ||
+        !EqualsIgnoreAsciiCase(topFolder, ServerFolderName(server))) {
+        return true;
+    }
+    CAdoTransaction transaction(store);
+    std::string error;
+    return transaction.Begin(&error) && QueueUnsubscribes(transaction.Handle(), names) &&
+           transaction.Commit(&error);
 }
 
 std::map<std::string, bool, LessIgnoreAsciiCase> ServerFetchedChannels(CAdoConnection& store) {

@@ -26,6 +26,11 @@ public:
     // Adds a folder or a channel as the last child of `parentId`; its ID, or -1 when the tree
     // refuses it. A channel added is to be fetched at once.
     virtual int Add(int type, int parentId, const std::string& name, bool searchName) = 0;
+    // Renames the node; false when the tree refuses (a sibling of the same type has the name).
+    virtual bool Rename(int nodeId, const std::string& name) = 0;
+    // Moves the node, with its branch, to the end of the folder `folderId`'s children; false
+    // when the tree refuses.
+    virtual bool Move(int nodeId, int folderId) = 0;
 };
 
 // The folder at `path` below `folderId` (each name a folder's, ASCII case ignored), made

@@ -6,8 +6,10 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "model/ttrss_sync.h"
 #include "store/ado_connection.h"
@@ -63,17 +65,20 @@ class SyncRun {
 public:
     SyncRun(CTtRssClient& client, CAdoConnection& store, SubscriptionTree& tree,
             const std::function<bool(int)>& removeNode, const std::vector<WatchedKeyword>& watched,
-            const std::atomic<bool>* stop)
+            const std::atomic<bool>* stop, const SyncProgressFn& progress)
         : m_client(client),
           m_store(store),
           m_tree(tree),
           m_removeNode(removeNode),
           m_watched(watched),
-          m_stop(stop) {}
+          m_stop(stop),
+          m_progress(progress) {}
 
     SyncSummary Run() {
         const int before = m_client.RequestCount();
-        (void)(Subscriptions() && NewArticles() && SendQueue() && TakeServerState());
+        Report(SyncProgress::kSubscriptions);
+        (void)(Subscriptions() && NewArticles() && Report(SyncProgress::kState) && SendQueue() &&
+               TakeServerState());
         m_summary.requests = m_client.RequestCount() - before;
         return m_summary;
     }
@@ -87,6 +92,13 @@ private:
     bool FailAnswer(const TtRssAnswer& answer) { return Fail(answer.failure, answer.detail); }
     bool FailStore(const std::string& what) {
         return Fail(TtRssFailure::kApiError, "the database: " + what);
+    }
+    // Always true, to sit in a chain of steps.
+    bool Report(SyncProgress::Step step, int page = 0) {
+        if (m_progress) {
+            m_progress({step, page, m_summary.itemsStored});
+        }
+        return true;
     }
     bool Stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
 
@@ -133,6 +145,16 @@ private:
     bool TakeServerState();
     bool CollectIds(json params, std::set<std::int64_t>* ids);
     int RemoveChannelNode(int folderId, const std::string& name);
+    // sync_follow.cpp
+    bool Unsubscribe(std::set<std::int64_t>* onServer, std::map<std::int64_t, SyncFeedRow>* known);
+    bool FollowCategories(const std::map<std::int64_t, std::string>& categories);
+    bool FollowFeed(std::int64_t feedId, const ServerFeed& feed, SyncFeedRow row,
+                    const std::map<std::int64_t, std::string>& categories);
+    // The channel of that name in the folder's branch: its node and its folder.
+    std::optional<std::pair<int, int>> FindChannel(int folderId, const std::string& name);
+    // `wanted`, numbered when another channel has it; `current` (the channel's own name) is
+    // free. Empty when the database cannot say.
+    std::string FreeChannelName(const std::string& wanted, const std::string& current);
 
     CTtRssClient& m_client;
     CAdoConnection& m_store;
@@ -140,12 +162,17 @@ private:
     const std::function<bool(int)>& m_removeNode;
     const std::vector<WatchedKeyword>& m_watched;
     const std::atomic<bool>* m_stop;
+    const SyncProgressFn& m_progress;
     SyncSummary m_summary;
     int m_hostFolder = -1;
     // The first article of this run's pages whose feed is no channel here yet.
     std::int64_t m_firstUnknown = std::numeric_limits<std::int64_t>::max();
-    // Server feeds this run unsubscribed for keywords: not to become channels of the folder.
+    // Server feeds this run unsubscribed (for keywords, or as their channels were deleted
+    // here): not to become channels of the folder.
     std::set<std::int64_t> m_unwatched;
+    // Server categories new or renamed since the last sync: their feeds' channels are put
+    // into the folder of their current name.
+    std::set<std::int64_t> m_renamedCategories;
 };
 
 }  // namespace sync_detail

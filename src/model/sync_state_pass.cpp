@@ -29,6 +29,7 @@ bool SyncRun::NewArticles() {
     }
     std::int64_t newest = *since;
     for (int skip = 0;; skip += kPageSize) {
+        Report(SyncProgress::kArticles, skip / kPageSize + 1);
         const auto page = CallForArray("getHeadlines", {{"feed_id", -4},
                                                         {"view_mode", "all_articles"},
                                                         {"since_id", *since},

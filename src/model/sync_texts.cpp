@@ -26,6 +26,10 @@ std::string SyncFailureText(TtRssFailure failure, const std::string& detail) {
             return "服务器报告错误：" + detail;
         case TtRssFailure::kAbandoned:
             return "同步已停止";
+        case TtRssFailure::kNoPassword:
+            return "无法读取同步账户的密码：" +
+                   (detail.empty() ? std::string("密钥环和密码文件中都没有") : detail) +
+                   "（请在 帮助 → 同步账户… 中重新输入密码）";
     }
     return detail;
 }
@@ -46,4 +50,18 @@ std::string SyncSummaryText(const SyncSummary& summary) {
         text += "，标记 " + std::to_string(summary.markedRead) + " 条已读";
     }
     return text;
+}
+
+std::string SyncProgressText(const std::string& host, const SyncProgress& progress) {
+    const std::string start = "正在与 " + host + " 同步：";
+    switch (progress.step) {
+        case SyncProgress::kSubscriptions:
+            return start + "订阅……";
+        case SyncProgress::kArticles:
+            return start + "取回新闻（第 " + std::to_string(progress.page) + " 页，已存 " +
+                   std::to_string(progress.stored) + " 条）……";
+        case SyncProgress::kState:
+            return start + "已读与星标……";
+    }
+    return start;
 }

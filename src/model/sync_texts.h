@@ -15,3 +15,6 @@ std::string LoginOutcomeText(const TtRssAnswer& answer, const std::string& versi
 // The status bar's line after a sync: "同步完成：新增 120 条新闻，标记 35 条已读" (the marked
 // ones left out when 0), or "同步失败：" and the failure's text.
 std::string SyncSummaryText(const SyncSummary& summary);
+// The status bar's line while a sync with `host` runs: "正在与 HOST 同步：订阅……",
+// "正在与 HOST 同步：取回新闻（第 3 页，已存 400 条）……", "正在与 HOST 同步：已读与星标……".
+std::string SyncProgressText(const std::string& host, const SyncProgress& progress);

@@ -73,13 +73,20 @@ bool SyncRun::Subscriptions() {
     for (const ServerFeed& feed : feeds) {
         onServer.insert(feed.id);
     }
-    if (!WatchKeywords(onServer, &*known)) {
+    if (!Unsubscribe(&onServer, &*known) || !WatchKeywords(onServer, &*known) ||
+        !FollowCategories(categories)) {
         return false;
     }
     // The tree and the opml table are written through the store's own statements, each a
     // commit of its own; only the sync's rows are written here.
     for (const ServerFeed& feed : feeds) {
-        if (known->count(feed.id) || m_unwatched.count(feed.id)) {
+        if (m_unwatched.count(feed.id)) {
+            continue;
+        }
+        if (const auto row = known->find(feed.id); row != known->end()) {
+            if (!row->second.watched && !FollowFeed(feed.id, feed, row->second, categories)) {
+                return false;
+            }
             continue;
         }
         int folder = m_hostFolder;
@@ -95,7 +102,8 @@ bool SyncRun::Subscriptions() {
         }
         m_summary.feedsAdded += result.outcome == OneFeedResult::kAdded ? 1 : 0;
         if (!InTransaction([&](sqlite3* db) {
-                return AddSyncFeed(db, feed.id, {result.name, feed.address});
+                return AddSyncFeed(db, feed.id,
+                                   {result.name, feed.address, false, feed.title, feed.categoryId});
             })) {
             return false;
         }
@@ -214,7 +222,7 @@ std::string ServerFolderName(std::string_view address) {
 
 SyncSummary RunTtRssSync(CTtRssClient& client, CAdoConnection& store, SubscriptionTree& tree,
                          const std::function<bool(int nodeId)>& removeNode,
-                         const std::vector<WatchedKeyword>& watched,
-                         const std::atomic<bool>* stop) {
-    return SyncRun(client, store, tree, removeNode, watched, stop).Run();
+                         const std::vector<WatchedKeyword>& watched, const std::atomic<bool>* stop,
+                         const SyncProgressFn& progress) {
+    return SyncRun(client, store, tree, removeNode, watched, stop, progress).Run();
 }

@@ -410,6 +410,21 @@ CREATE TRIGGER IF NOT EXISTS sync_queue_unstar AFTER DELETE ON item_star
         SELECT article_id, 'starred', 0 FROM sync_item WHERE item_id = old.item_id;
 END;)sql";
 
+// Version 15 to 16: what the sync needs to follow the server's renames and to unsubscribe
+// there the feeds whose channels were deleted here (as in data/schema.sql).
+constexpr int kSyncFollowVersion = 16;
+constexpr char kAddSyncFollow[] = R"sql(
+CREATE TABLE IF NOT EXISTS sync_unsubscribe (
+    feed_id INTEGER PRIMARY KEY  -- sync_feed.feed_id
+);
+CREATE TABLE IF NOT EXISTS sync_category (
+    cat_id INTEGER PRIMARY KEY,   -- the server's category id
+    title  VARCHAR(511) NOT NULL  -- its title there
+);)sql";
+constexpr char kAddSyncFeedTitles[] =
+    "ALTER TABLE sync_feed ADD COLUMN title VARCHAR(511);"
+    "ALTER TABLE sync_feed ADD COLUMN cat_id INTEGER;";
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -480,6 +495,14 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::s
         return false;
     }
     if (version < kSyncVersion && !Exec(db, kAddSync, code, message)) {
+        return false;
+    }
+    // A file rebuilt from version 0 has the columns from the current schema already.
+    if (version < kSyncFollowVersion &&
+        (!Exec(db, kAddSyncFollow, code, message) ||
+         (!Holds(db, "SELECT count(*) FROM pragma_table_info('sync_feed') WHERE name = 'title'",
+                 code, message) &&
+          !Exec(db, kAddSyncFeedTitles, code, message)))) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

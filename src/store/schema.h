@@ -17,7 +17,7 @@
 // channel_cleaned table; version 11 had no rss_pubTime column; version 12 had no news rules
 // and no hidden or coloured items; version 13 had no index of each channel's passes; version
 // 14 had no tables of a sync with a server.
-constexpr int kSchemaVersion = 15;
+constexpr int kSchemaVersion = 16;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.

@@ -51,10 +51,14 @@ std::optional<std::int64_t> SyncQueryInteger(sqlite3* db, const std::string& sql
 
 std::optional<std::map<std::int64_t, SyncFeedRow>> LoadSyncFeeds(sqlite3* db) {
     std::map<std::int64_t, SyncFeedRow> feeds;
-    if (!ForEachRow(db, "SELECT feed_id, channel, address, watched FROM sync_feed",
+    if (!ForEachRow(db, "SELECT feed_id, channel, address, watched, title, cat_id FROM sync_feed",
                     [&](sqlite3_stmt* s) {
-                        feeds[sqlite3_column_int64(s, 0)] = {Text(s, 1), Text(s, 2),
-                                                             sqlite3_column_int(s, 3) != 0};
+                        SyncFeedRow& row = feeds[sqlite3_column_int64(s, 0)];
+                        row = {Text(s, 1), Text(s, 2), sqlite3_column_int(s, 3) != 0};
+                        if (sqlite3_column_type(s, 4) != SQLITE_NULL) {
+                            row.title = Text(s, 4);
+                            row.categoryId = sqlite3_column_int64(s, 5);
+                        }
                     })) {
         return std::nullopt;
     }
@@ -62,14 +66,57 @@ std::optional<std::map<std::int64_t, SyncFeedRow>> LoadSyncFeeds(sqlite3* db) {
 }
 
 bool AddSyncFeed(sqlite3* db, std::int64_t feedId, const SyncFeedRow& row) {
-    return SyncExec(
-        db, "INSERT OR REPLACE INTO sync_feed (feed_id, channel, address, watched) VALUES (" +
-                std::to_string(feedId) + ", " + Quoted(row.channel) + ", " + Quoted(row.address) +
-                ", " + (row.watched ? "1" : "0") + ")");
+    return SyncExec(db,
+                    "INSERT OR REPLACE INTO sync_feed (feed_id, channel, address, watched, title, "
+                    "cat_id) VALUES (" +
+                        std::to_string(feedId) + ", " + Quoted(row.channel) + ", " +
+                        Quoted(row.address) + ", " + (row.watched ? "1" : "0") + ", " +
+                        (row.title ? Quoted(*row.title) : "NULL") + ", " +
+                        std::to_string(row.categoryId) + ")");
 }
 
 bool RemoveSyncFeed(sqlite3* db, std::int64_t feedId) {
-    return SyncExec(db, "DELETE FROM sync_feed WHERE feed_id = " + std::to_string(feedId));
+    const std::string id = std::to_string(feedId);
+    return SyncExec(db, "DELETE FROM sync_feed WHERE feed_id = " + id +
+                            "; DELETE FROM sync_unsubscribe WHERE feed_id = " + id);
+}
+
+bool QueueUnsubscribes(sqlite3* db, const std::vector<std::string>& names) {
+    if (names.empty()) {
+        return true;
+    }
+    std::string list;
+    for (const std::string& name : names) {
+        list += (list.empty() ? "" : ", ") + Quoted(name);
+    }
+    return SyncExec(db,
+                    "INSERT OR IGNORE INTO sync_unsubscribe (feed_id) SELECT feed_id FROM "
+                    "sync_feed WHERE watched = 0 AND channel IN (" +
+                        list + ")");
+}
+
+std::optional<std::set<std::int64_t>> LoadUnsubscribes(sqlite3* db) {
+    std::set<std::int64_t> feeds;
+    if (!ForEachRow(db, "SELECT feed_id FROM sync_unsubscribe",
+                    [&](sqlite3_stmt* s) { feeds.insert(sqlite3_column_int64(s, 0)); })) {
+        return std::nullopt;
+    }
+    return feeds;
+}
+
+std::optional<std::map<std::int64_t, std::string>> LoadSyncCategories(sqlite3* db) {
+    std::map<std::int64_t, std::string> categories;
+    if (!ForEachRow(db, "SELECT cat_id, title FROM sync_category", [&](sqlite3_stmt* s) {
+            categories[sqlite3_column_int64(s, 0)] = Text(s, 1);
+        })) {
+        return std::nullopt;
+    }
+    return categories;
+}
+
+bool SaveSyncCategory(sqlite3* db, std::int64_t categoryId, const std::string& title) {
+    return SyncExec(db, "INSERT OR REPLACE INTO sync_category (cat_id, title) VALUES (" +
+                            std::to_string(categoryId) + ", " + Quoted(title) + ")");
 }
 
 std::optional<std::int64_t> LoadSyncState(sqlite3* db, const std::string& name) {

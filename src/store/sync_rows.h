@@ -20,6 +20,10 @@ struct SyncFeedRow {
     std::string channel;
     std::string address;
     bool watched = false;  // a keyword channel's search address, subscribed by the sync
+    // The feed's title and category on the server when last seen; none before it was seen
+    // (a row of an older version), when nothing is to be followed yet.
+    std::optional<std::string> title = std::nullopt;
+    std::int64_t categoryId = 0;
 };
 
 struct SyncItemRow {
@@ -40,7 +44,17 @@ bool SyncExec(sqlite3* db, const std::string& sql);
 
 std::optional<std::map<std::int64_t, SyncFeedRow>> LoadSyncFeeds(sqlite3* db);
 bool AddSyncFeed(sqlite3* db, std::int64_t feedId, const SyncFeedRow& row);
+// Takes the feed's row off, and off the feeds to unsubscribe.
 bool RemoveSyncFeed(sqlite3* db, std::int64_t feedId);
+
+// Queues the server feeds of the channels `names` (not the watched keyword ones) to be
+// unsubscribed on the server: their channels were deleted here.
+bool QueueUnsubscribes(sqlite3* db, const std::vector<std::string>& names);
+std::optional<std::set<std::int64_t>> LoadUnsubscribes(sqlite3* db);
+
+// The title of each server category when last seen, by its id; and keeping one.
+std::optional<std::map<std::int64_t, std::string>> LoadSyncCategories(sqlite3* db);
+bool SaveSyncCategory(sqlite3* db, std::int64_t categoryId, const std::string& title);
 
 // The value of `name` in sync_state, 0 when there is none.
 std::optional<std::int64_t> LoadSyncState(sqlite3* db, const std::string& name);

@@ -232,11 +232,41 @@ bool CTreeCommands::Rename(QTreeWidgetItem* item, std::string_view name) {
     return true;
 }
 
+std::pair<std::vector<std::string>, std::string> CTreeCommands::ChannelsGoing(
+    QTreeWidgetItem* item, bool wholeBranch) const {
+    std::vector<std::string> names;
+    std::vector<QTreeWidgetItem*> pending{item};
+    while (!pending.empty()) {
+        QTreeWidgetItem* next = pending.back();
+        pending.pop_back();
+        const CKeywordNode record = m_view.Lookup(next);
+        if (record.type == NODE_KEY) {
+            names.emplace_back(record.name);
+        }
+        for (int i = 0; wholeBranch && i < next->childCount(); ++i) {
+            pending.push_back(next->child(i));
+        }
+    }
+    QTreeWidgetItem* top = item;
+    while (top->parent() != nullptr && top->parent()->parent() != nullptr) {
+        top = top->parent();
+    }
+    const CKeywordNode topRecord = m_view.Lookup(top);
+    return {std::move(names),
+            topRecord.type == NODE_FOLDER ? std::string(topRecord.name) : std::string()};
+}
+
 bool CTreeCommands::DeleteNode(QTreeWidgetItem* item) {
     const CKeywordNode record = m_view.Lookup(item);
-    if (record.type == NODE_NONE || item->parent() == nullptr ||
-        !m_view.TreeFile()->RemoveNode(record.id)) {
+    if (record.type == NODE_NONE || item->parent() == nullptr) {
         return false;
+    }
+    const auto [going, topFolder] = ChannelsGoing(item, false);
+    if (!m_view.TreeFile()->RemoveNode(record.id)) {
+        return false;
+    }
+    if (!going.empty()) {
+        emit m_view.ChannelsDeleted(going, topFolder);
     }
     QTreeWidgetItem* parent = item->parent();
     // The copies go to the end of the parent while the originals stay in place until the
@@ -252,9 +282,15 @@ bool CTreeCommands::DeleteNode(QTreeWidgetItem* item) {
 
 bool CTreeCommands::DeleteBranch(QTreeWidgetItem* item) {
     const CKeywordNode record = m_view.Lookup(item);
-    if (record.type == NODE_NONE || item->parent() == nullptr ||
-        !m_view.TreeFile()->RemoveBranch(record.id)) {
+    if (record.type == NODE_NONE || item->parent() == nullptr) {
         return false;
+    }
+    const auto [going, topFolder] = ChannelsGoing(item, true);
+    if (!m_view.TreeFile()->RemoveBranch(record.id)) {
+        return false;
+    }
+    if (!going.empty()) {
+        emit m_view.ChannelsDeleted(going, topFolder);
     }
     m_view.Nodes().RemoveBranch(CTD_TreeView::HandleOf(item));
     delete item;

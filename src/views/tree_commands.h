@@ -3,6 +3,8 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/node_map.h"
 
@@ -71,6 +73,10 @@ private:
     // The add and rename commands: the name dialog, with the rule as its check.
     void AskAndAdd(QTreeWidgetItem* parent, int type);
     void AskAndRename(QTreeWidgetItem* item);
+    // The channels that go with `item`, and the name of the folder right below the root that
+    // holds it ("" for none), for the view's ChannelsDeleted.
+    std::pair<std::vector<std::string>, std::string> ChannelsGoing(QTreeWidgetItem* item,
+                                                                   bool wholeBranch) const;
     // Asks DeletionQuestion; true when there is none or the user chose 确定.
     bool ConfirmDeletion(QTreeWidgetItem* item, bool wholeBranch);
 

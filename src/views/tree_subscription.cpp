@@ -1,5 +1,6 @@
 #include "views/tree_subscription.h"
 
+#include "views/tree_commands.h"
 #include "views/tree_view.h"
 
 std::vector<SubscriptionTree::Node> CTreeSubscription::Children(int folderId) const {
@@ -33,4 +34,15 @@ int CTreeSubscription::Add(int type, int parentId, const std::string& name, bool
     record.searchName = searchName;
     int id = -1;
     return m_view.AddNode(type, parentId, record, &id, m_fetchAdded) ? id : -1;
+}
+
+bool CTreeSubscription::Rename(int nodeId, const std::string& name) {
+    QTreeWidgetItem* item = m_view.ItemOf(m_view.Nodes().FindById(nodeId));
+    return item != nullptr && m_view.Commands().Rename(item, name);
+}
+
+bool CTreeSubscription::Move(int nodeId, int folderId) {
+    QTreeWidgetItem* item = m_view.ItemOf(m_view.Nodes().FindById(nodeId));
+    QTreeWidgetItem* folder = m_view.ItemOf(m_view.Nodes().FindById(folderId));
+    return item != nullptr && folder != nullptr && m_view.Commands().MoveToFolder(item, folder);
 }

@@ -16,6 +16,8 @@ public:
     std::vector<Node> Children(int folderId) const override;
     std::vector<std::string> ChannelNames() const override;
     int Add(int type, int parentId, const std::string& name, bool searchName) override;
+    bool Rename(int nodeId, const std::string& name) override;
+    bool Move(int nodeId, int folderId) override;
 
 private:
     CTD_TreeView& m_view;

@@ -117,6 +117,9 @@ signals:
     void NodeClicked(const CKeywordNode& record, CNodeMap::Handle item);
     // The tree changed and the tree file was saved (added, renamed, removed or moved nodes).
     void TreeChanged();
+    // These channels left the tree (deleted alone or with a folder above them), all from the
+    // branch of the folder `topFolder` right below the root ("" for channels right below it).
+    void ChannelsDeleted(const std::vector<std::string>& names, const std::string& topFolder);
     // Every stored item of these channels was marked read (a context menu command).
     void ChannelsMarkedRead(const std::vector<std::string>& names);
     // The unread news of every channel in the tree, as the root counts them.

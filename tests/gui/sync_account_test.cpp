@@ -149,3 +149,27 @@ TEST_F(SyncAccount, SyncNowNamesWhatIsMissingAndAFailedSyncItsReason) {
     EXPECT_TRUE(Frame()->StatusText().startsWith(QString::fromUtf8("同步失败：无法连接到服务器")))
         << Frame()->StatusText().toStdString();
 }
+
+// A password the secret store cannot give (no keyring answers, the file gone or unreadable) is
+// named as such, with where to enter it again, not taken for a wrong one.
+TEST_F(SyncAccount, APasswordThatCannotBeReadIsNamedWithWhereToEnterItAgain) {
+    Open();
+    CAppSettings& settings = theStore.MoreSettings();
+    settings.Set(kSyncServerKey, "http://127.0.0.1:" + std::to_string(ClosedPort()));
+    settings.Set(kSyncUserKey, "alice");
+    QSignalSpy finished(App()->Sync(), &CSyncCommands::SyncFinished);
+    const QString start = QString::fromUtf8("同步失败：无法读取同步账户的密码：");
+    const QString end = QString::fromUtf8("（请在 帮助 → 同步账户… 中重新输入密码）");
+
+    Frame()->CommandAction(ID_SYNC_NOW)->trigger();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(Frame()->StatusText(), start + QString::fromUtf8("密钥环和密码文件中都没有") + end);
+
+    // Root reads any file: the file that cannot be read is a folder.
+    std::filesystem::create_directories(m_folder.File("data/secrets.conf"));
+    Frame()->CommandAction(ID_SYNC_NOW)->trigger();
+    ASSERT_TRUE(finished.wait(20000));
+    const QString text = Frame()->StatusText();
+    EXPECT_TRUE(text.startsWith(start) && text.endsWith(end)) << text.toStdString();
+    EXPECT_TRUE(text.contains("not a regular file")) << text.toStdString();
+}

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
 
@@ -17,6 +18,8 @@
 #include "support/sqlite_rows.h"
 #include "support/ttrss_server.h"
 #include "views/command_ids.h"
+#include "views/tree_commands.h"
+#include "views/tree_view.h"
 
 namespace {
 
@@ -116,9 +119,24 @@ TEST_F(SyncServer, SyncNowStoresTheServersArticlesUnderItsHostAndGivesTheOutcome
     SetAccount();
 
     QSignalSpy finished(App()->Sync(), &CSyncCommands::SyncFinished);
+    // The status bar's lines while it runs, as often as the window turns.
+    QStringList shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&shown, this] {
+        if (shown.isEmpty() || shown.back() != Frame()->StatusText()) {
+            shown.push_back(Frame()->StatusText());
+        }
+    });
+    watch.start(0);
     Frame()->CommandAction(ID_SYNC_NOW)->trigger();
     EXPECT_EQ(Frame()->StatusText(), QString::fromUtf8("正在与 127.0.0.1 同步……"));
     ASSERT_TRUE(finished.wait(60000));
+    watch.stop();
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("正在与 127.0.0.1 同步：已读与星标……")))
+        << shown.join(" | ").toStdString();
+    EXPECT_TRUE(shown.contains(
+        QString::fromUtf8("正在与 127.0.0.1 同步：取回新闻（第 1 页，已存 0 条）……")))
+        << shown.join(" | ").toStdString();
     EXPECT_TRUE(finished.first().first().toBool()) << Frame()->StatusText().toStdString();
     EXPECT_EQ(Frame()->StatusText(), QString::fromUtf8("同步完成：新增 3 条新闻"));
     // The host's folder with the feed's channel is in the pane and in the tree file.
@@ -134,6 +152,18 @@ TEST_F(SyncServer, SyncNowStoresTheServersArticlesUnderItsHostAndGivesTheOutcome
     EXPECT_EQ(Frame()->StatusText(), QString::fromUtf8("同步完成：新增 0 条新闻"));
     EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"), kCountSql), Rows{{"3"}});
     EXPECT_EQ(folder->childCount(), 1);
+
+    // The channel deleted here is unsubscribed there, and the next sync leaves it gone; its
+    // news stay.
+    ASSERT_TRUE(Frame()->TreeView()->Commands().DeleteNode(folder->child(0)));
+    Frame()->CommandAction(ID_SYNC_NOW)->trigger();
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(m_ttrss->Sql("select count(*) from ttrss_feeds"), "0");
+    Frame()->CommandAction(ID_SYNC_NOW)->trigger();
+    ASSERT_TRUE(finished.wait(60000));
+    folder = ItemNamed("127.0.0.1");
+    EXPECT_TRUE(folder == nullptr || folder->childCount() == 0);
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"), kCountSql), Rows{{"3"}});
 }
 
 // 全部更新 with an account syncs first; its update then leaves the server's feed to the server.

@@ -92,10 +92,12 @@ TEST(DataFolder, ANewFolderIsLaidOutFromTheTemplateAndAStoreOpensIt) {
                     {"opml"},
                     {"source_status"},
                     {"sync_applying"},
+                    {"sync_category"},
                     {"sync_feed"},
                     {"sync_item"},
                     {"sync_queue"},
-                    {"sync_state"}}));
+                    {"sync_state"},
+                    {"sync_unsubscribe"}}));
 
     CFeedStore store(folder);
     ASSERT_TRUE(store.Open()) << store.LastError();

@@ -715,3 +715,18 @@ TEST(DatabaseUpgrade, AFileWithoutSyncGainsItsTablesAndQueuesChangesOfSyncedItem
     ExecSql(Db(folder), "DELETE FROM sync_queue; DELETE FROM item WHERE ID = 1;");
     EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM sync_queue"), (Rows{{"0"}}));
 }
+
+// A data.dat of the first build that synced gains the queue of feeds to unsubscribe and the
+// server's names, and keeps its sync rows: a feed's title is unknown until the next sync.
+TEST(DatabaseUpgrade, AFileOfTheFirstSyncKeepsItsFeedsAndGainsTheServersNames) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v15.sql"));
+    ExecSql(Db(folder), "INSERT INTO sync_feed VALUES (7, 'News', 'http://a/', 0);");
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT feed_id, channel, title IS NULL FROM sync_feed"),
+              (Rows{{"7", "News", "1"}}));
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM sync_unsubscribe"), (Rows{{"0"}}));
+}

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
@@ -209,6 +210,32 @@ TEST(SyncCli, UpdateLeavesToTheServerWhatItFetchesWhileItAnswers) {
     std::lock_guard lock(mutex);
     std::sort(fetchedHere.begin(), fetchedHere.end());
     EXPECT_EQ(fetchedHere, (std::vector<std::string>{"/a.xml", "/ns"}));
+}
+
+// A password that cannot be read here is no wrong password: the tool says so and how to enter it
+// again, before any request. Root reads any file, so the unreadable one is a folder.
+TEST(SyncCli, APasswordThatCannotBeReadIsNamedAsSuch) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    const std::string server = "http://127.0.0.1:9";
+    Cli({"account", server, "alice"}, folder.Path(), "pw");
+    ASSERT_TRUE(folder.Exists("data/secrets.conf"));
+    const std::string again = "run 'quillon-cli account " + server + " alice' again";
+
+    std::filesystem::remove(folder.File("data/secrets.conf"));
+    const ProcessResult gone = Cli({"sync"}, folder.Path());
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_NE(gone.err.find("cannot read the account's password"), std::string::npos) << gone.err;
+    EXPECT_NE(gone.err.find(again), std::string::npos) << gone.err;
+    EXPECT_EQ(gone.err.find("wrong user or password"), std::string::npos) << gone.err;
+
+    std::filesystem::create_directory(folder.File("data/secrets.conf"));
+    const ProcessResult unreadable = Cli({"sync", "--json"}, folder.Path());
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_NE(unreadable.err.find("not a regular file; " + again), std::string::npos)
+        << unreadable.err;
+    EXPECT_EQ(nlohmann::json::parse(unreadable.out)["failure"],
+              "cannot read the account's password");
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 
 #include "base/charset.h"
 #include "feeds/feed_store.h"
+#include "model/account_sync.h"
 #include "model/tree_file_subscription.h"
 #include "store/keyword_tree_file.h"
 #include "store/star_statements.h"
 #include "store/statements.h"
+#include "store/sync_settings.h"
 #include "support/local_http_server.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
@@ -96,12 +98,13 @@ protected:
                         .ok());
     }
 
-    SyncSummary Sync() {
+    SyncSummary Sync(const SyncProgressFn& progress = nullptr) {
         CKeywordTreeFile file(m_folder.File("document/keywordlist.xml"));
         TreeFileSubscription tree(file);
         CTtRssClient client(m_server->Address(), "alice", "pw");
-        const SyncSummary summary =
-            RunTtRssSync(client, *m_store, tree, [&file](int id) { return file.RemoveNode(id); });
+        const SyncSummary summary = RunTtRssSync(
+            client, *m_store, tree, [&file](int id) { return file.RemoveNode(id); }, {}, nullptr,
+            progress);
         EXPECT_TRUE(summary.ok()) << TtRssFailureName(summary.failure) << ": " << summary.detail;
         return summary;
     }
@@ -262,7 +265,7 @@ TEST_F(SyncTest, ChangesMadeWhileTheServerIsDownAreKeptAcrossARestartAndSentLate
 }
 
 // A pass cut short (the program killed between two pages) has not moved its mark: the next
-// pass reads the same pages again and stores nothing twice.
+// pass reads the same pages again and stores nothing twice. Each step and page is told first.
 TEST_F(SyncTest, APassThatIsRepeatedStoresNothingTwice) {
     std::vector<std::string> titles;
     for (int i = 0; i < 450; ++i) {
@@ -270,8 +273,13 @@ TEST_F(SyncTest, APassThatIsRepeatedStoresNothingTwice) {
     }
     m_feeds->Serve("/many.xml", Rss("UTF-8", "多", titles));
     Subscribe("/many.xml");
-    const SyncSummary first = Sync();
+    std::vector<std::string> steps;
+    const SyncSummary first = Sync([&steps](const SyncProgress& step) {
+        steps.push_back(std::to_string(step.step) + ":" + std::to_string(step.page) + ":" +
+                        std::to_string(step.stored));
+    });
     EXPECT_EQ(first.itemsStored, 450);
+    EXPECT_EQ(steps, (std::vector<std::string>{"0:0:0", "1:1:0", "1:2:200", "1:3:400", "2:0:450"}));
     m_store->Execute("DELETE FROM sync_state");
     const SyncSummary again = Sync();
     EXPECT_EQ(again.itemsStored, 0);
@@ -331,6 +339,94 @@ TEST_F(SyncTest, AWatchedKeywordIsSubscribedOnTheServerAndItsArticlesGoToItsChan
     EXPECT_EQ(m_server->Sql("select count(*) from ttrss_feeds"), "0");
     EXPECT_TRUE(TreeChannels().empty());
     EXPECT_EQ(Items().size(), 2u);
+}
+
+// Channels deleted here, alone or with their folder, are unsubscribed on the server by the next
+// sync that reaches it, even across a restart, and do not come back; their news stay.
+TEST_F(SyncTest, ChannelsDeletedHereAreUnsubscribedThereOnceTheServerAnswers) {
+    m_feeds->Serve("/a.xml", Rss("UTF-8", "要闻", {"一"}));
+    m_feeds->Serve("/b.xml", Rss("UTF-8", "芯片", {"二"}));
+    m_feeds->Serve("/c.xml", Rss("UTF-8", "火箭", {"三"}));
+    const int category = m_server->AddCategory(m_user, "科技");
+    Subscribe("/a.xml");
+    Subscribe("/b.xml", category);
+    Subscribe("/c.xml", category);
+    Sync();
+    m_store->MoreSettings().Set(kSyncServerKey, m_server->Address());
+    {
+        CKeywordTreeFile file(m_folder.File("document/keywordlist.xml"));
+        TreeFileSubscription tree(file);
+        const int host = tree.Children(0).at(0).id;
+        for (const auto& node : tree.Children(host)) {
+            if (node.name == "科技") {
+                ASSERT_TRUE(file.RemoveBranch(node.id));
+            }
+        }
+        // Deleted elsewhere than in the server's folder: nothing is queued.
+        ASSERT_TRUE(QueueDeletedChannels(*m_store, {"要闻"}, "其他"));
+        ASSERT_TRUE(QueueDeletedChannels(*m_store, {"芯片", "火箭"}, "127.0.0.1"));
+    }
+    m_server->StopWeb();
+    {
+        CKeywordTreeFile file(m_folder.File("document/keywordlist.xml"));
+        TreeFileSubscription tree(file);
+        CTtRssClient client(m_server->Address(), "alice", "pw");
+        EXPECT_FALSE(RunTtRssSync(client, *m_store, tree, [](int) { return false; }).ok());
+    }
+    m_store.reset();
+    m_store = std::make_unique<CFeedStore>(m_folder.Path());
+    ASSERT_TRUE(m_store->Open());
+    m_server->StartWeb();
+
+    EXPECT_EQ(Sync().feedsUnsubscribed, 2);
+    EXPECT_EQ(m_server->Sql("select title from ttrss_feeds"), "要闻");
+    EXPECT_EQ(TreeChannels(), (std::set<std::string>{"127.0.0.1/要闻"}));
+    const SyncSummary again = Sync();
+    EXPECT_EQ(again.feedsAdded + again.feedsUnsubscribed, 0);
+    EXPECT_EQ(TreeChannels(), (std::set<std::string>{"127.0.0.1/要闻"}));
+    EXPECT_EQ(Items().size(), 3u);
+}
+
+// A feed renamed on the server renames its channel here, with its news; a category renamed
+// renames its folder; a feed moved to another category moves its channel. The channel is the
+// feed's by the server's id, whatever its name: a feed taking another's old title is no match.
+TEST_F(SyncTest, RenamesAndMovesOnTheServerAreFollowedKeepingTheNews) {
+    m_feeds->Serve("/a.xml", Rss("UTF-8", "要闻", {"一", "二"}));
+    m_feeds->Serve("/b.xml", Rss("UTF-8", "芯片", {"三"}));
+    m_feeds->Serve("/c.xml", Rss("UTF-8", "火箭", {"四"}));
+    const int tech = m_server->AddCategory(m_user, "科技");
+    const int sport = m_server->AddCategory(m_user, "体育");
+    const int a = Subscribe("/a.xml");
+    const int b = Subscribe("/b.xml", tech);
+    const int c = Subscribe("/c.xml", tech);
+    Sync();
+    m_store->Execute(SqlMarkItemRead(ItemId("一")));
+
+    m_server->Sql("update ttrss_feeds set title = '头条' where id = " + std::to_string(a));
+    m_server->Sql("update ttrss_feeds set title = '要闻' where id = " + std::to_string(b));
+    m_server->Sql("update ttrss_feed_categories set title = '科学' where id = " +
+                  std::to_string(tech));
+    m_server->Sql("update ttrss_feeds set cat_id = " + std::to_string(sport) +
+                  " where id = " + std::to_string(c));
+    const SyncSummary summary = Sync();
+    EXPECT_EQ(summary.feedsRenamed, 2);
+    EXPECT_EQ(summary.foldersRenamed, 1);
+    EXPECT_EQ(summary.feedsMoved, 1);
+    EXPECT_EQ(summary.feedsAdded, 0);
+    EXPECT_EQ(TreeChannels(), (std::set<std::string>{"127.0.0.1/头条", "127.0.0.1/科学/要闻",
+                                                     "127.0.0.1/体育/火箭"}));
+    EXPECT_EQ(Items(), (Rows{{"头条", "一", "0", "0"},
+                             {"头条", "二", "1", "0"},
+                             {"火箭", "四", "1", "0"},
+                             {"要闻", "三", "1", "0"}}));
+
+    // The next sync finds everything in place, and new articles go to the renamed channels.
+    m_feeds->Serve("/a.xml", Rss("UTF-8", "要闻", {"一", "二", "五"}));
+    Fetch(a);
+    const SyncSummary next = Sync();
+    EXPECT_EQ(next.feedsRenamed + next.feedsMoved + next.foldersRenamed + next.feedsAdded, 0);
+    EXPECT_EQ(next.itemsStored, 1);
+    EXPECT_EQ(Items("i.rss_title = '五'"), (Rows{{"头条", "五", "1", "0"}}));
 }
 
 }  // namespace
