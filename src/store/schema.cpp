@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "store/chinese_fold_step.h"
 #include "store/sqlite_handle.h"
 
 namespace {
@@ -410,6 +411,10 @@ CREATE TRIGGER IF NOT EXISTS sync_queue_unstar AFTER DELETE ON item_star
         SELECT article_id, 'starred', 0 FROM sync_item WHERE item_id = old.item_id;
 END;)sql";
 
+// Version 15 to 16: search terms read Traditional Chinese as Simplified; the items indexed
+// otherwise are indexed again (chinese_fold_step.h).
+constexpr int kChineseFoldVersion = 16;
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -480,6 +485,11 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::s
         return false;
     }
     if (version < kSyncVersion && !Exec(db, kAddSync, code, message)) {
+        return false;
+    }
+    // A file that gained the index in this upgrade has it cut the new way already.
+    if (version >= kReadStateAndSearchVersion && version < kChineseFoldVersion &&
+        !RequeueTraditionalChineseItems(db, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string_view>
+
+// Traditional Chinese characters read as their Simplified forms, one character for one, so
+// that a search for 台湾 finds 臺灣 as well. The table is made at build time from the
+// converter library's character tables (tools/fold_table_gen.cpp); characters it does not
+// name, Simplified ones among them, stay as they are. Folding twice changes nothing.
+char32_t SimplifiedChinese(char32_t c);
+
+// Whether `utf8` holds any character SimplifiedChinese changes. Bytes that are no UTF-8 are
+// passed over.
+bool HoldsTraditionalChinese(std::string_view utf8);
