@@ -1,11 +1,12 @@
 #include "store/chinese_fold_step.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <string_view>
 #include <vector>
 
+#include "base/text_util.h"
+#include "store/search_index.h"
 #include "store/search_terms.h"
-#include "store/search_text.h"
 #include "store/simplified_chinese.h"
 #include "store/sqlite_handle.h"
 
@@ -17,24 +18,6 @@ bool Fail(sqlite3* db, int* code, std::string* message) {
     return false;
 }
 
-std::string_view ColumnText(sqlite3_stmt* statement, int column) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text ? std::string_view(
-                      text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
-                : std::string_view();
-}
-
-// Whether the index held the item's text with another term than it gives now. The raw
-// description is read first, as most text stands in it as it is; only a description with
-// numeric character references is read as the index reads it.
-bool IndexedDifferently(std::string_view title, std::string_view description) {
-    if (HoldsTraditionalChinese(title) || HoldsTraditionalChinese(description)) {
-        return true;
-    }
-    return description.find("&#") != std::string_view::npos &&
-           HoldsTraditionalChinese(SearchTextOfHtml(description));
-}
-
 bool Prepare(sqlite3* db, const char* sql, SqliteStatement* statement) {
     sqlite3_stmt* raw = nullptr;
     const int result = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
@@ -42,26 +25,44 @@ bool Prepare(sqlite3* db, const char* sql, SqliteStatement* statement) {
     return result == SQLITE_OK;
 }
 
+// Runs `statement` with `id` bound to its one parameter.
+bool StepWith(sqlite3_stmt* statement, std::int64_t id) {
+    sqlite3_bind_int64(statement, 1, id);
+    const int stepped = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    return stepped == SQLITE_DONE;
+}
+
 }  // namespace
 
 bool RequeueTraditionalChineseItems(sqlite3* db, int* code, std::string* message) {
-    SqliteStatement scan;
-    if (!Prepare(db,
-                 "SELECT ID, rss_title, rss_description FROM item "
-                 "WHERE ID NOT IN (SELECT item_id FROM item_search_queue)",
-                 &scan)) {
+    // The old index holds Traditional characters as they were written, and the step both
+    // looks them up and takes items out with their old terms: a contentless index forgets an
+    // item only when given the very terms it was given.
+    const CUnfoldedChineseTerms unfolded;
+    SqliteStatement find;
+    if (!Prepare(db, "SELECT rowid FROM item_search WHERE item_search MATCH ?1", &find)) {
         return Fail(db, code, message);
     }
     std::vector<std::int64_t> ids;
-    int result = SQLITE_ROW;
-    while ((result = sqlite3_step(scan.get())) == SQLITE_ROW) {
-        if (IndexedDifferently(ColumnText(scan.get(), 1), ColumnText(scan.get(), 2))) {
-            ids.push_back(sqlite3_column_int64(scan.get(), 0));
+    for (const char32_t c : TraditionalChineseCharacters()) {
+        std::string phrase = "\"";
+        AppendUtf8(phrase, c);
+        phrase += '"';
+        sqlite3_bind_text(find.get(), 1, phrase.data(), static_cast<int>(phrase.size()),
+                          SQLITE_TRANSIENT);
+        int result = SQLITE_ROW;
+        while ((result = sqlite3_step(find.get())) == SQLITE_ROW) {
+            ids.push_back(ItemIdOfSearchKey(sqlite3_column_int64(find.get(), 0)));
+        }
+        sqlite3_reset(find.get());
+        if (result != SQLITE_DONE) {
+            return Fail(db, code, message);
         }
     }
-    if (result != SQLITE_DONE) {
-        return Fail(db, code, message);
-    }
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+
     SqliteStatement remove;
     SqliteStatement queue;
     if (!Prepare(db,
@@ -69,19 +70,15 @@ bool RequeueTraditionalChineseItems(sqlite3* db, int* code, std::string* message
                  "SELECT 'delete', quillon_search_key(rss_pubDate, ID), rss_title, "
                  "quillon_search_text(rss_description) FROM item WHERE ID = ?1",
                  &remove) ||
-        !Prepare(db, "INSERT OR IGNORE INTO item_search_queue (item_id) VALUES (?1)", &queue)) {
+        !Prepare(
+            db,
+            "INSERT OR IGNORE INTO item_search_queue (item_id) SELECT ID FROM item WHERE ID = ?1",
+            &queue)) {
         return Fail(db, code, message);
     }
-    // A contentless index forgets an item only when given the very terms it was given.
-    const CUnfoldedChineseTerms unfolded;
     for (const std::int64_t id : ids) {
-        for (sqlite3_stmt* statement : {remove.get(), queue.get()}) {
-            sqlite3_bind_int64(statement, 1, id);
-            const int stepped = sqlite3_step(statement);
-            sqlite3_reset(statement);
-            if (stepped != SQLITE_DONE) {
-                return Fail(db, code, message);
-            }
+        if (!StepWith(remove.get(), id) || !StepWith(queue.get(), id)) {
+            return Fail(db, code, message);
         }
     }
     return true;

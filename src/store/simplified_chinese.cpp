@@ -4,8 +4,6 @@
 #include <iterator>
 #include <type_traits>
 
-#include "base/text_util.h"
-
 namespace {
 
 struct FoldPair {
@@ -24,7 +22,7 @@ static_assert(std::is_sorted(std::begin(kTraditionalToSimplified),
 
 constexpr char32_t kFirst = std::begin(kTraditionalToSimplified)->from;
 constexpr char32_t kLast = std::prev(std::end(kTraditionalToSimplified))->from;
-// HoldsTraditionalChinese skips every byte below the lead byte of U+3000.
+// The terms fold only from U+3000 up.
 static_assert(kFirst >= 0x3000);
 
 }  // namespace
@@ -39,22 +37,11 @@ char32_t SimplifiedChinese(char32_t c) {
     return found != std::end(kTraditionalToSimplified) && found->from == c ? found->to : c;
 }
 
-bool HoldsTraditionalChinese(std::string_view utf8) {
-    // Every character of the table takes three or four bytes, with a lead byte of 0xE3 or more:
-    // the text between such bytes is skipped without decoding.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    for (std::size_t pos = 0; pos < utf8.size(); ++pos) {
-        if (bytes[pos] < 0xE3) {
-            continue;
-        }
-        char32_t c = 0;
-        const std::size_t length = DecodeUtf8At(utf8, pos, &c);
-        if (length > 0) {
-            if (SimplifiedChinese(c) != c) {
-                return true;
-            }
-            pos += length - 1;
-        }
+std::vector<char32_t> TraditionalChineseCharacters() {
+    std::vector<char32_t> characters;
+    characters.reserve(std::size(kTraditionalToSimplified));
+    for (const FoldPair& pair : kTraditionalToSimplified) {
+        characters.push_back(pair.from);
     }
-    return false;
+    return characters;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string_view>
+#include <vector>
 
 // Traditional Chinese characters read as their Simplified forms, one character for one, so
 // that a search for 台湾 finds 臺灣 as well. The table is made at build time from the
@@ -8,6 +8,5 @@
 // name, Simplified ones among them, stay as they are. Folding twice changes nothing.
 char32_t SimplifiedChinese(char32_t c);
 
-// Whether `utf8` holds any character SimplifiedChinese changes. Bytes that are no UTF-8 are
-// passed over.
-bool HoldsTraditionalChinese(std::string_view utf8);
+// Every character SimplifiedChinese changes, in order.
+std::vector<char32_t> TraditionalChineseCharacters();
