@@ -329,4 +329,4 @@ CREATE TRIGGER sync_queue_unstar AFTER DELETE ON item_star
         SELECT article_id, 'starred', 0 FROM sync_item WHERE item_id = old.item_id;
 END;
 
-PRAGMA user_version = 16;
+PRAGMA user_version = 17;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "store/chinese_fold_step.h"
 #include "store/sqlite_handle.h"
 
 namespace {
@@ -425,6 +426,10 @@ constexpr char kAddSyncFeedTitles[] =
     "ALTER TABLE sync_feed ADD COLUMN title VARCHAR(511);"
     "ALTER TABLE sync_feed ADD COLUMN cat_id INTEGER;";
 
+// Version 16 to 17: search terms read Traditional Chinese as Simplified; the items indexed
+// otherwise are indexed again (chinese_fold_step.h).
+constexpr int kChineseFoldVersion = 17;
+
 bool Holds(sqlite3* db, const char* sql, int* code, std::string* message) {
     int count = 0;
     return QueryInt(db, sql, &count, code, message) && count > 0;
@@ -503,6 +508,11 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::s
          (!Holds(db, "SELECT count(*) FROM pragma_table_info('sync_feed') WHERE name = 'title'",
                  code, message) &&
           !Exec(db, kAddSyncFeedTitles, code, message)))) {
+        return false;
+    }
+    // A file that gained the index in this upgrade has it cut the new way already.
+    if (version >= kReadStateAndSearchVersion && version < kChineseFoldVersion &&
+        !RequeueTraditionalChineseItems(db, code, message)) {
         return false;
     }
     const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);

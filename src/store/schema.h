@@ -16,8 +16,10 @@
 // table; version 9 added an unread row with a replacing insert; version 10 had no
 // channel_cleaned table; version 11 had no rss_pubTime column; version 12 had no news rules
 // and no hidden or coloured items; version 13 had no index of each channel's passes; version
-// 14 had no tables of a sync with a server.
-constexpr int kSchemaVersion = 16;
+// 14 had no tables of a sync with a server; version 15 kept no server names of synced feeds
+// and no queue of feeds to unsubscribe there; version 16 indexed Traditional Chinese
+// characters as they are.
+constexpr int kSchemaVersion = 17;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.
@@ -50,7 +52,8 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 // without apostrophes, from version 3 the empty source_status table, from version 4 the read
 // state, every item it holds counting as read, and the search index with every item queued
 // for it (the window's indexer takes them in behind it); from version 7 the empty table of
-// starred items. On refusal `code` and `message` say why;
+// starred items; from version 15 the items holding Traditional Chinese queued to be indexed
+// again. On refusal `code` and `message` say why;
 // `upgrade` (when given) says what was done. `db` needs the search index's tokenizer and
 // functions (InstallSearchIndex).
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade = nullptr,

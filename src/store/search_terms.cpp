@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/text_util.h"
+#include "store/simplified_chinese.h"
 
 namespace {
 
@@ -102,7 +103,12 @@ char32_t LoweredBeyondAscii(char32_t c) {
     return c;
 }
 
-// Full-width ASCII letters and digits as ASCII, letters lowered.
+// Whether this thread leaves Traditional Chinese as it is (CUnfoldedChineseTerms): owned by
+// each thread, set and cleared only by the guard's scope.
+thread_local bool t_unfoldedChinese = false;
+
+// Full-width ASCII letters and digits as ASCII, letters lowered, Traditional Chinese
+// characters as Simplified.
 char32_t Folded(char32_t c) {
     if (c >= 0xFF10 && c <= 0xFF19) {
         return U'0' + (c - 0xFF10);
@@ -115,6 +121,10 @@ char32_t Folded(char32_t c) {
     }
     if (c >= U'A' && c <= U'Z') {
         return c - U'A' + U'a';
+    }
+    if (c >= 0x3000) {
+        return t_unfoldedChinese ? c
+                                 : SimplifiedChinese(c);  // no letter with a lower case lies beyond
     }
     return c < 0xC0 ? c : LoweredBeyondAscii(c);
 }
@@ -289,6 +299,14 @@ void AppendPhrase(std::string& expression, std::string_view text) {
 }
 
 }  // namespace
+
+CUnfoldedChineseTerms::CUnfoldedChineseTerms() {
+    t_unfoldedChinese = true;
+}
+
+CUnfoldedChineseTerms::~CUnfoldedChineseTerms() {
+    t_unfoldedChinese = false;
+}
 
 bool ForEachSearchTerm(std::string_view text, SearchTermMode mode,
                        const std::function<bool(const SearchTerm&)>& sink) {

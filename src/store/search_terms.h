@@ -13,8 +13,10 @@
 // character is a term, and beside it, at the same position, stands the pair it begins with
 // the next character of its run. A search for one character then looks up that character's
 // term and a search for two or more the pairs in a row, so a short search reads the index
-// as a long one does. Runs of other letters and digits are words, ASCII letters lowered and
-// full-width ASCII letters and digits read as ASCII. Everything else (spaces, punctuation,
+// as a long one does. Traditional Chinese characters are read as their Simplified forms
+// (simplified_chinese.h), in the index and in a query alike, so that either finds both; the
+// stored text keeps its own. Runs of other letters and digits are words, ASCII letters lowered
+// and full-width ASCII letters and digits read as ASCII. Everything else (spaces, punctuation,
 // symbols, bytes that are no UTF-8) only separates terms.
 
 enum class SearchTermMode {
@@ -23,11 +25,22 @@ enum class SearchTermMode {
 };
 
 struct SearchTerm {
-    std::string_view text;  // lowered; valid only during the call
+    std::string_view text;  // lowered and folded; valid only during the call
     int start = 0;          // byte offsets of the term's text in the input
     int end = 0;
     bool samePosition = false;  // stands at the position of the term before it
     bool ideograph = false;     // one character of a run of ideographs, not a word or a pair
+};
+
+// While one lives, its thread cuts terms as files of an earlier version were indexed: with
+// Traditional Chinese characters as they are. Only for taking such terms out of the index
+// again (store/chinese_fold_step.h).
+class CUnfoldedChineseTerms {
+public:
+    CUnfoldedChineseTerms();
+    ~CUnfoldedChineseTerms();
+    CUnfoldedChineseTerms(const CUnfoldedChineseTerms&) = delete;
+    CUnfoldedChineseTerms& operator=(const CUnfoldedChineseTerms&) = delete;
 };
 
 // Calls `sink` with every term of `text` in order, until it returns false. Returns whether

@@ -730,3 +730,54 @@ TEST(DatabaseUpgrade, AFileOfTheFirstSyncKeepsItsFeedsAndGainsTheServersNames) {
               (Rows{{"7", "News", "1"}}));
     EXPECT_EQ(QueryRows(Db(folder), "SELECT count(*) FROM sync_unsubscribe"), (Rows{{"0"}}));
 }
+
+// A data.dat whose index holds Traditional Chinese as it is: the items holding it leave the
+// index, their old terms with them, and are queued to be indexed again; other items stay.
+// Then a search in either script finds them, and removing every item leaves no term behind.
+TEST(DatabaseUpgrade, AnIndexOfUnfoldedChineseIsIndexedAgainWhereItHoldsTraditional) {
+    TempDataFolder folder;
+    folder.CreateDatabaseWith(ReadTestData("db/schema_v15.sql"));
+    ExecSql(Db(folder),
+            "INSERT INTO channel (ID, rss_title) VALUES (1, 'News');"
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_description, rss_pubDate) "
+            "VALUES (1, 1, '臺灣新聞', '', '2006-05-10'), (2, 1, '台湾新闻', '', '2006-05-11'),"
+            "(3, 1, 'news', '&#33274;&#28771;', '2006-05-12'), (4, 1, 'plain', 'text', NULL);");
+    {
+        // Indexed as the earlier build did.
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(Db(folder).c_str(), &raw), SQLITE_OK);
+        const SqliteDb db(raw);
+        std::string failure;
+        ASSERT_TRUE(InstallSearchIndex(db.get(), &failure)) << failure;
+        const CUnfoldedChineseTerms unfolded;
+        ASSERT_EQ(sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_EQ(IndexQueuedItems(db.get(), 100), 4);
+        ASSERT_EQ(sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ExecSql(Db(folder),
+            "INSERT INTO item (ID, rss_channelID, rss_title, rss_pubDate) "
+            "VALUES (5, 1, '發展', '2006-05-13');");
+    const Rows items = QueryRows(Db(folder), kItemsAsStored);
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Open()) << store.LastError();
+    EXPECT_EQ(QueryRows(Db(folder), "PRAGMA user_version"), CurrentVersion());
+    EXPECT_EQ(SchemaOf(Db(folder)), FreshSchema());
+    EXPECT_EQ(QueryRows(Db(folder), kItemsAsStored), items);
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT item_id FROM item_search_queue ORDER BY item_id"),
+              (Rows{{"1"}, {"3"}, {"5"}}));
+
+    while (IndexQueuedSearchItems(store) > 0) {
+    }
+    for (const char* typed : {"台湾", "臺灣"}) {
+        EXPECT_EQ(Count(store, SqlSearchItems(SearchMatchExpression(typed), 100)), 3) << typed;
+    }
+    EXPECT_EQ(Count(store, SqlSearchItems(SearchMatchExpression("发展"), 100)), 1);
+    EXPECT_EQ(Count(store, SqlSearchItems(SearchMatchExpression("plain"), 100)), 1);
+    ASSERT_EQ(store.Execute("DELETE FROM item"), 5);
+    ExecSql(Db(folder),
+            "INSERT INTO item_search (item_search) VALUES ('optimize');"
+            "CREATE VIRTUAL TABLE temp.terms USING fts5vocab(main, item_search, row);"
+            "CREATE TABLE left_over AS SELECT count(*) AS n FROM temp.terms;");
+    EXPECT_EQ(QueryRows(Db(folder), "SELECT n FROM left_over"), (Rows{{"0"}}));
+}
