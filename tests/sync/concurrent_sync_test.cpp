@@ -106,7 +106,8 @@ TEST(SyncCliConcurrent, AnUpdateAndASyncAtOnceBothFinishAndStoreEverythingOnce) 
         });
         const ProcessResult updated = update.get();
         const ProcessResult synced = sync.get();
-        EXPECT_EQ(updated.exitCode, 0) << "round " << round << ": " << updated.err;
+        EXPECT_EQ(updated.exitCode, 0)
+            << "round " << round << ": " << updated.err << Cli({"status"}, folder.Path()).out;
         EXPECT_EQ(synced.exitCode, 0) << "round " << round << ": " << synced.err;
 
         const std::string data = folder.File("data/data.dat");
