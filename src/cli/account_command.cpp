@@ -48,9 +48,11 @@ std::string ReadPassword(const std::string& user) {
     }
     std::string line;
     if (isatty(STDIN_FILENO)) {
+        // Echo goes off before the prompt shows: a password typed as soon as the prompt is
+        // there must neither be echoed nor thrown away by the switch.
+        NoEcho quiet;
         std::fprintf(stderr, "password of %s: ", user.c_str());
         std::fflush(stderr);
-        NoEcho quiet;
         std::getline(std::cin, line);
         std::fputs("\n", stderr);
     } else {
@@ -109,6 +111,11 @@ int SetAccount(const std::string& server, const std::string& user) {
         return 2;
     }
     const std::string password = ReadPassword(user);
+    if (password.empty()) {
+        // Checked before anything is kept, so that the account set before stays as it was.
+        std::fprintf(stderr, "quillon-cli: no password given; the account is unchanged\n");
+        return 1;
+    }
     CAppSettings& settings = theStore.MoreSettings();
     settings.Set(kSyncServerKey, server);
     settings.Set(kSyncUserKey, user);

@@ -51,7 +51,8 @@ int WaitFor(pid_t pid, std::optional<std::chrono::microseconds> killAfter) {
 // `environment` null: the child inherits ours.
 ProcessResult Run(const std::string& program, const std::vector<std::string>& args,
                   const std::string& cwd, const std::vector<std::string>* environment,
-                  std::optional<std::chrono::microseconds> killAfter) {
+                  std::optional<std::chrono::microseconds> killAfter,
+                  const std::string* input = nullptr) {
     // Everything the child needs is made before fork: a child of a threaded process must not
     // allocate.
     std::vector<std::string> words{program};
@@ -63,8 +64,18 @@ ProcessResult Run(const std::string& program, const std::vector<std::string>& ar
     char errPath[] = "/tmp/quillon-err-XXXXXX";
     const int outFd = mkstemp(outPath);
     const int errFd = mkstemp(errPath);
+    char inPath[] = "/tmp/quillon-in-XXXXXX";
+    const int inFd = input ? mkstemp(inPath) : -1;
+    if (inFd >= 0) {
+        EXPECT_EQ(pwrite(inFd, input->data(), input->size(), 0),
+                  static_cast<ssize_t>(input->size()));
+        unlink(inPath);
+    }
     const pid_t pid = fork();
     if (pid == 0) {
+        if (inFd >= 0) {
+            dup2(inFd, STDIN_FILENO);
+        }
         dup2(outFd, STDOUT_FILENO);
         dup2(errFd, STDERR_FILENO);
         if (chdir(cwd.c_str()) != 0) {
@@ -77,6 +88,9 @@ ProcessResult Run(const std::string& program, const std::vector<std::string>& ar
     result.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     close(outFd);
     close(errFd);
+    if (inFd >= 0) {
+        close(inFd);
+    }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = Slurp(outPath);
     result.err = Slurp(errPath);
@@ -98,4 +112,11 @@ ProcessResult RunProcessWithEnvironment(const std::string& program,
                                         const std::string& cwd,
                                         const std::vector<std::string>& environment) {
     return Run(program, args, cwd, &environment, std::nullopt);
+}
+
+ProcessResult RunProcessWithInput(const std::string& program, const std::vector<std::string>& args,
+                                  const std::string& cwd,
+                                  const std::vector<std::string>& environment,
+                                  const std::string& input) {
+    return Run(program, args, cwd, &environment, std::nullopt, &input);
 }

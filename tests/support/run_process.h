@@ -24,3 +24,9 @@ ProcessResult RunProcessWithEnvironment(const std::string& program,
                                         const std::vector<std::string>& args,
                                         const std::string& cwd,
                                         const std::vector<std::string>& environment);
+
+// The same with `input` as the program's standard input (a file, not a terminal).
+ProcessResult RunProcessWithInput(const std::string& program, const std::vector<std::string>& args,
+                                  const std::string& cwd,
+                                  const std::vector<std::string>& environment,
+                                  const std::string& input);

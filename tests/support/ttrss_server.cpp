@@ -1,7 +1,9 @@
 #include "support/ttrss_server.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,9 +38,24 @@ std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
+// tt-rss reads one configuration file per machine and the test feeds are served on port 80,
+// which the local HTTP server binds with SO_REUSEPORT: the tests of two checkouts (or two
+// ctest runs) running at once would share both without a word. CTest's resource lock only
+// orders one run, so every test process takes this lock of the machine first, and holds it
+// until it ends.
+void HoldMachineLock() {
+    const int fd = open("/tmp/quillon-ttrss-tests.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0) {
+        ADD_FAILURE() << "cannot take /tmp/quillon-ttrss-tests.lock";
+    }
+    // The descriptor stays open: the lock goes with the process.
+}
+
 }  // namespace
 
 bool TtRssServer::Available() {
+    static const bool locked = (HoldMachineLock(), true);
+    (void)locked;
     return RunProcess(QUILLON_TTRSS_SCRIPT, {"available"}, "/").exitCode == 0;
 }
 

@@ -8,7 +8,9 @@
 // Users, categories and API access cannot be set through the API: the test sets them in SQL.
 class TtRssServer {
 public:
-    // Whether the packages are installed; tests skip with a message when not.
+    // Whether the packages are installed; tests skip with a message when not. The first call
+    // also waits for the machine's lock of these tests (see ttrss_server.cpp) and holds it
+    // until the process ends, so call it before serving port 80.
     static bool Available();
 
     TtRssServer();  // adds a test failure when the server does not start

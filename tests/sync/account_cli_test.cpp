@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -26,12 +27,15 @@ constexpr char kFeed[] =
     "<item><title>二</title><link>http://example.com/2</link></item></channel></rss>";
 
 // The tool with the password in its environment and no desktop session, so that the password
-// goes to the data folder's file.
+// goes to the data folder's file; a sanitizer's options are passed on.
 ProcessResult Cli(const std::vector<std::string>& args, const std::string& folder,
                   const std::string& password = "") {
     std::vector<std::string> words{"--data", folder};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<std::string> environment{"PATH=/usr/bin:/bin", "HOME=" + folder, "LANG=C.UTF-8"};
+    if (const char* options = std::getenv("TSAN_OPTIONS")) {
+        environment.push_back(std::string("TSAN_OPTIONS=") + options);
+    }
     if (!password.empty()) {
         environment.push_back("QUILLON_PASSWORD=" + password);
     }

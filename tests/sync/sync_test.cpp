@@ -13,6 +13,7 @@
 #include "store/statements.h"
 #include "store/sync_settings.h"
 #include "support/local_http_server.h"
+#include "support/run_process.h"
 #include "support/sqlite_rows.h"
 #include "support/temp_data_folder.h"
 #include "support/ttrss_server.h"
@@ -38,7 +39,7 @@ std::string Rss(const std::string& encoding, const std::string& title,
 
 std::string Gb2312(const std::string& utf8) {
     std::string out;
-    EXPECT_TRUE(ConvertCharset("UTF-8", "GB18030", utf8, &out));
+    EXPECT_TRUE(ConvertCharset("UTF-8", "GB2312", utf8, &out)) << utf8;
     return out;
 }
 
@@ -427,6 +428,44 @@ TEST_F(SyncTest, RenamesAndMovesOnTheServerAreFollowedKeepingTheNews) {
     EXPECT_EQ(next.feedsRenamed + next.feedsMoved + next.foldersRenamed + next.feedsAdded, 0);
     EXPECT_EQ(next.itemsStored, 1);
     EXPECT_EQ(Items("i.rss_title = '五'"), (Rows{{"头条", "五", "1", "0"}}));
+}
+
+}  // namespace
+
+namespace {
+
+// What the server read from a GB2312 feed and from a UTF-8 one arrives here as the same
+// Chinese, titles and texts, and the search finds it in either.
+TEST_F(SyncTest, ChineseOfAGb2312FeedAndOfAUtf8FeedIsStoredAsWrittenAndFoundBySearch) {
+    m_feeds->Serve("/gb.xml", Gb2312(Rss("GB2312", "南方日报",
+                                         {"《广州》评论：珠江两岸降雨", "国产处理器发布"})));
+    m_feeds->Serve("/utf8.xml", Rss("UTF-8", "新华快讯", {"长江流域降雨偏多", "嫦娥探月"}));
+    Subscribe("/gb.xml");
+    Subscribe("/utf8.xml");
+    EXPECT_EQ(Sync().itemsStored, 4);
+    EXPECT_EQ(QueryRows(m_folder.File("data/data.dat"),
+                        "SELECT c.rss_title, i.rss_title, i.rss_description FROM item i JOIN "
+                        "channel c ON c.ID = i.rss_channelID ORDER BY i.rss_title"),
+              (Rows{{"南方日报", "《广州》评论：珠江两岸降雨", "《广州》评论：珠江两岸降雨 & 正文"},
+                    {"南方日报", "国产处理器发布", "国产处理器发布 & 正文"},
+                    {"新华快讯", "嫦娥探月", "嫦娥探月 & 正文"},
+                    {"新华快讯", "长江流域降雨偏多", "长江流域降雨偏多 & 正文"}}));
+
+    // A word of both feeds' titles, and one of the texts only: "正文" is in every text.
+    const auto search = [this](const std::string& text) {
+        const ProcessResult result =
+            RunProcess(QUILLON_CLI_PATH, {"--data", m_folder.Path(), "search", text}, "/");
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        std::set<std::string> titles;
+        for (const std::string& line : Split(result.out)) {
+            titles.insert(line.substr(line.rfind('\t') + 1));
+        }
+        return titles;
+    };
+    EXPECT_EQ(search("降雨"),
+              (std::set<std::string>{"* 《广州》评论：珠江两岸降雨", "* 长江流域降雨偏多"}));
+    EXPECT_EQ(search("处理器"), (std::set<std::string>{"* 国产处理器发布"}));
+    EXPECT_EQ(search("正文").size(), 4u);
 }
 
 }  // namespace
