@@ -59,21 +59,44 @@ void RecordStatus(CFeedStore& store, const std::string& server, const SyncSummar
     SaveSourceStatus(store, status);
 }
 
+// The search addresses the server watches now, as the last sync left them.
+std::vector<WatchedKeyword> KeywordsWatchedNow(CFeedStore& store) {
+    std::vector<WatchedKeyword> watched;
+    CAdoTransaction transaction(store);
+    std::string error;
+    if (!transaction.Begin(&error)) {
+        return watched;
+    }
+    if (const auto feeds = LoadSyncFeeds(transaction.Handle())) {
+        for (const auto& [id, row] : *feeds) {
+            if (row.watched) {
+                watched.push_back({row.channel, row.address});
+            }
+        }
+    }
+    return watched;
+}
+
 // The keyword channels of the tree with their first search page's address, when the server is
-// to watch them ("由服务器代为监视关键词").
-std::vector<WatchedKeyword> KeywordsToWatch(const CFeedStore& store, const std::string& treePath) {
+// to watch them ("由服务器代为监视关键词"). A tree file that cannot be read lists no channel:
+// then the watches stay as they are, rather than every keyword being unsubscribed there.
+std::vector<WatchedKeyword> KeywordsToWatch(CFeedStore& store, const std::string& treePath) {
     std::vector<WatchedKeyword> watched;
     if (store.MoreSettings().Get(kSyncWatchKeywordsKey) == 0) {
         return watched;
     }
     std::optional<TreeFileDamage> damage;
+    const std::vector<ChannelKeyword> channels = ReadTreeChannels(treePath, &damage);
+    if (damage) {
+        return KeywordsWatchedNow(store);
+    }
     const CSysData& settings = store.Settings();
     const int engine =
         settings.SearchEngine() >= 0 && settings.SearchEngine() < CSysData::kEngineCount
             ? settings.SearchEngine()
             : kEngineBaidu;
     std::set<std::string, LessIgnoreAsciiCase> seen;
-    for (const ChannelKeyword& channel : ReadTreeChannels(treePath, &damage)) {
+    for (const ChannelKeyword& channel : channels) {
         if (!channel.searchName || !seen.insert(channel.name).second) {
             continue;
         }

@@ -9,6 +9,7 @@
 #include "model/account_sync.h"
 #include "model/tree_file_subscription.h"
 #include "store/keyword_tree_file.h"
+#include "store/secret_store.h"
 #include "store/star_statements.h"
 #include "store/statements.h"
 #include "store/sync_settings.h"
@@ -340,6 +341,31 @@ TEST_F(SyncTest, AWatchedKeywordIsSubscribedOnTheServerAndItsArticlesGoToItsChan
     EXPECT_EQ(m_server->Sql("select count(*) from ttrss_feeds"), "0");
     EXPECT_TRUE(TreeChannels().empty());
     EXPECT_EQ(Items().size(), 2u);
+}
+
+// A tree file that cannot be read names no keyword channel: the server goes on watching the
+// keywords it watched, rather than each being unsubscribed there.
+TEST_F(SyncTest, ADamagedTreeFileLeavesTheWatchedKeywordsAlone) {
+    m_feeds->Serve("/ns", Rss("UTF-8", "百度新闻搜索", {"足球比赛"}));
+    CKeywordTreeFile file(m_folder.File("document/keywordlist.xml"));
+    TreeFileSubscription tree(file);
+    CTtRssClient client(m_server->Address(), "alice", "pw");
+    const auto remove = [&file](int id) { return file.RemoveNode(id); };
+    const SyncSummary watching = RunTtRssSync(
+        client, *m_store, tree, remove, {{"足球", "http://0.0.0.0/ns?word=%E8%B6%B3%E7%90%83"}});
+    ASSERT_TRUE(watching.ok()) << watching.detail;
+    ASSERT_EQ(watching.keywordsWatched, 1);
+
+    m_store->MoreSettings().Set(kSyncServerKey, m_server->Address());
+    m_store->MoreSettings().Set(kSyncUserKey, "alice");
+    ASSERT_TRUE(
+        CSecretStore(m_store->DataPath("")).Save(kSyncSecretName, kSyncSecretLabel, "pw").ok);
+    m_folder.WriteFile("document/keywordlist.xml", "<KEYWORDTREE><ID>0</ID><NODETYPE>FOLD");
+    const std::optional<SyncSummary> summary = SyncWithAccount(*m_store, tree, remove);
+    ASSERT_TRUE(summary && summary->ok()) << (summary ? summary->detail : "no account");
+    EXPECT_EQ(summary->keywordsUnwatched, 0);
+    EXPECT_EQ(m_server->Sql("select feed_url from ttrss_feeds"),
+              "http://0.0.0.0/ns?word=%E8%B6%B3%E7%90%83");
 }
 
 // Channels deleted here, alone or with their folder, are unsubscribed on the server by the next
