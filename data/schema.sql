@@ -16,7 +16,10 @@
 -- item_star table, from 9 storing an item adds its unread row with a plain insert, from 10
 -- it gains the channel_cleaned table, from 11 the items' rss_pubTime column, from 12 the news
 -- rules with the item_hidden and item_colour tables, from 13 the index of each channel's
--- passes, and from 14 the tables of a sync with a server.
+-- passes, from 14 the tables of a sync with a server, from 15 the server's names of synced
+-- feeds and the queue of feeds to unsubscribe there, and from 16 its search index takes in
+-- again the items that hold Traditional Chinese. Each step creates what it adds from the
+-- statements below, by name: this file is the one place a table, index or trigger is written.
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE channel (
