@@ -17,8 +17,9 @@
 -- it gains the channel_cleaned table, from 11 the items' rss_pubTime column, from 12 the news
 -- rules with the item_hidden and item_colour tables, from 13 the index of each channel's
 -- passes, from 14 the tables of a sync with a server, from 15 the server's names of synced
--- feeds and the queue of feeds to unsubscribe there, and from 16 its search index takes in
--- again the items that hold Traditional Chinese. Each step creates what it adds from the
+-- feeds and the queue of feeds to unsubscribe there, from 16 its search index takes in again
+-- the items that hold Traditional Chinese, and from 17 the table of the index's words, read
+-- from the index behind the window. Each step creates what it adds from the
 -- statements below, by name: this file is the one place a table, index or trigger is written.
 PRAGMA journal_mode = WAL;
 
@@ -332,4 +333,19 @@ CREATE TRIGGER sync_queue_unstar AFTER DELETE ON item_star
         SELECT article_id, 'starred', 0 FROM sync_item WHERE item_id = old.item_id;
 END;
 
-PRAGMA user_version = 17;
+-- Every word of the search index: each term that is a run of letters and digits, not a
+-- Chinese, Japanese or Korean character or pair. The indexer adds the words of the items it
+-- takes in. A word part that ends a search is spelled out as the words it begins, one range
+-- of this table, so that the index reads their lists of items lazily, newest first, instead
+-- of merging the whole list of every such word first. A word stays when its last item goes:
+-- it then finds nothing.
+CREATE TABLE item_search_word (
+    term TEXT PRIMARY KEY
+) WITHOUT ROWID;
+-- While it holds its one row, the words of a file of an earlier version are still being read
+-- from the index (the terms after next_term); until then word parts stay prefix queries.
+CREATE TABLE item_search_word_fill (
+    next_term TEXT NOT NULL
+);
+
+PRAGMA user_version = 18;

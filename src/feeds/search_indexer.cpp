@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "store/search_index.h"
+#include "store/search_words.h"
 
 namespace {
 
@@ -87,6 +88,11 @@ void CSearchIndexer::Run() {
             lock.unlock();
             indexed = IndexQueuedSearchItems(m_connection, kBatch, kChunk,
                                              [this] { return WritersWaiting(); });
+            // With the queue empty, the words of a file of an earlier version are read from
+            // its index, a range at a time, until every word has been read.
+            if (indexed == 0) {
+                indexed = FillSearchWords(m_connection, kWordBatch);
+            }
             lock.lock();
         } while (indexed > 0 && !m_stop);
     }

@@ -23,6 +23,8 @@ public:
     // Items per batch: about 20 ms of work; a chunk, after which a batch gives way, about 2 ms.
     static constexpr int kBatch = 200;
     static constexpr int kChunk = 20;
+    // Terms of an earlier file's index whose words are read in one go (FillSearchWords).
+    static constexpr int kWordBatch = 500;
 
     // Held by a thread while it stores news, so that the indexer keeps off the write lock.
     class Storing {

@@ -305,10 +305,8 @@ bool CNewsList::RequestSearch(const std::string& typed,
         std::lock_guard lock(m_rowsMutex);
         m_rows.clear();
     }
-    bool cut = false;
-    std::string match = SearchMatchExpression(typed, &cut);
-    m_thread = std::thread(&CNewsList::RunSearch, this, m_token.load(), std::move(match), cut,
-                           std::move(treeNames));
+    m_thread =
+        std::thread(&CNewsList::RunSearch, this, m_token.load(), typed, std::move(treeNames));
     return true;
 }
 
@@ -435,11 +433,11 @@ void CNewsList::EndRows(std::uint64_t token, int count, Buffer* refreshed) {
     }
 }
 
-void CNewsList::RunSearch(std::uint64_t token, std::string match, bool textCut,
+void CNewsList::RunSearch(std::uint64_t token, std::string typed,
                           std::optional<std::vector<std::string>> treeNames) {
     int count = 0;
     SearchShortfall shortfall;
-    shortfall.textCut = textCut;
+    std::string match = SearchMatchExpression(typed, &shortfall.textCut);
     // What storing queued and the indexer has not taken yet is indexed first, so that every
     // stored item can be found. A queue of more than a batch takes long enough to be said.
     // What cannot be indexed is counted instead of passed over.
@@ -459,6 +457,8 @@ void CNewsList::RunSearch(std::uint64_t token, std::string match, bool textCut,
         shortfall.reason = shortfall.unindexed > 0 ? failure : 0;
     }
     if (!match.empty() && IsCurrent(token)) {
+        // With the queue taken in, the index's words are those of every stored item.
+        match = SpelledOutMatchExpression(m_store, typed);
         const std::vector<std::int64_t> excluded =
             treeNames ? ChannelsNotInTree(m_store, *treeNames) : std::vector<std::int64_t>{};
         ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1, excluded),

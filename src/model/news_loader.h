@@ -169,7 +169,7 @@ private:
     void RunStarred(std::uint64_t token, ItemFilter filter, bool refresh);
     // The end of a channel or folder load: the last publication, or the refresh's rows.
     void EndRows(std::uint64_t token, int count, Buffer* refreshed);
-    void RunSearch(std::uint64_t token, std::string match, bool textCut,
+    void RunSearch(std::uint64_t token, std::string typed,
                    std::optional<std::vector<std::string>> treeNames);
     // A loader's end after its last publication: the listener hears of it unless the load
     // was outdated, then the busy flag is cleared.

@@ -194,6 +194,10 @@ constexpr int kSyncFollowVersion = 16;
 // otherwise are indexed again (chinese_fold_step.h).
 constexpr int kChineseFoldVersion = 17;
 
+// Version 17 to 18: the table of the search index's words (search_words.h).
+constexpr int kSearchWordsVersion = 18;
+constexpr char kReadWordsLater[] = "INSERT INTO item_search_word_fill (next_term) VALUES ('')";
+
 // Every step from `version` to the current one, in order. Each creates what it adds as the
 // current schema has it (schema_definitions.h), so a step finds the work of an earlier one that
 // made the same thing already done.
@@ -244,7 +248,12 @@ bool Upgrade(sqlite3* db, int version, SchemaUpgrade* upgrade, int* code, std::s
                                            AddMissingColumns(db, "sync_feed", code, message))) &&
         // A file that gained the index in this upgrade has it cut the new way already.
         (version < kReadStateAndSearchVersion || version >= kChineseFoldVersion ||
-         RequeueTraditionalChineseItems(db, code, message));
+         RequeueTraditionalChineseItems(db, code, message)) &&
+        (version >= kSearchWordsVersion ||
+         (create({"item_search_word", "item_search_word_fill"}) &&
+          // The words of what the index holds are read from it later; what it takes in from
+          // now on brings its own. A file that gained the index in this upgrade holds none.
+          (version < kReadStateAndSearchVersion || exec(kReadWordsLater))));
     if (!done) {
         return false;
     }

@@ -18,8 +18,8 @@
 // and no hidden or coloured items; version 13 had no index of each channel's passes; version
 // 14 had no tables of a sync with a server; version 15 kept no server names of synced feeds
 // and no queue of feeds to unsubscribe there; version 16 indexed Traditional Chinese
-// characters as they are.
-constexpr int kSchemaVersion = 17;
+// characters as they are; version 17 had no table of the search index's words.
+constexpr int kSchemaVersion = 18;
 
 // What bringing a file up to date did: the version it had (-1 when it was current), and of
 // the rows of a version 0 file those merged into others.
@@ -53,7 +53,8 @@ bool CheckDatabaseTables(sqlite3* db, int* code, std::string* message);
 // state, every item it holds counting as read, and the search index with every item queued
 // for it (the window's indexer takes them in behind it); from version 7 the empty table of
 // starred items; from version 15 the items holding Traditional Chinese queued to be indexed
-// again. On refusal `code` and `message` say why;
+// again; from version 17 the table of the index's words, to be read from the index behind
+// the window (FillSearchWords). On refusal `code` and `message` say why;
 // `upgrade` (when given) says what was done. `db` needs the search index's tokenizer and
 // functions (InstallSearchIndex).
 bool PrepareDatabase(sqlite3* db, int* code, std::string* message, SchemaUpgrade* upgrade = nullptr,

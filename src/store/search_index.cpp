@@ -6,6 +6,7 @@
 #include "store/ado_connection.h"
 #include "store/search_terms.h"
 #include "store/search_text.h"
+#include "store/search_words.h"
 #include "store/sqlite_handle.h"
 #include "store/sqlite_pool.h"
 
@@ -86,6 +87,9 @@ int Tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int len
     int rc = SQLITE_OK;
     ForEachSearchTerm(
         std::string_view(text, length > 0 ? length : 0), mode, [&](const SearchTerm& term) {
+            if (mode == SearchTermMode::kStored) {
+                NoteIndexedWord(term.text, term.ideograph, term.samePosition);
+            }
             rc = token(context, term.samePosition ? FTS5_TOKEN_COLOCATED : 0, term.text.data(),
                        static_cast<int>(term.text.size()), term.start, term.end);
             return rc == SQLITE_OK;
@@ -120,6 +124,7 @@ bool RunWithLimit(sqlite3* db, const char* sql, int limit) {
 
 int IndexQueuedItems(sqlite3* db, int limit) {
     // Both take the same oldest items: nothing else writes inside the caller's transaction.
+    CSearchWordCollector words;
     const bool done =
         RunWithLimit(db,
                      "INSERT INTO item_search (rowid, title, description) SELECT "
@@ -131,7 +136,8 @@ int IndexQueuedItems(sqlite3* db, int limit) {
                      "DELETE FROM item_search_queue WHERE item_id IN (SELECT item_id FROM "
                      "item_search_queue ORDER BY item_id LIMIT ?1)",
                      limit);
-    return done ? sqlite3_changes(db) : -1;
+    const int taken = done ? sqlite3_changes(db) : -1;
+    return taken >= 0 && words.Store(db) ? taken : -1;
 }
 
 int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int* failure) {
@@ -178,49 +184,6 @@ int IndexQueuedSearchItems(const CAdoConnection& connection, int limit, int chun
     return indexed;
 }
 
-std::optional<std::vector<std::string>> IndexTermsWithPrefix(sqlite3* db, std::string_view prefix,
-                                                             int limit) {
-    // Each connection reads the index's terms through a table of its own temporary schema,
-    // made on its first search. The vocabulary walks every term's list of items to count
-    // them, so the read stops at the first term past the prefix (no UTF-8 text holds 0xFF)
-    // and after one term beyond the limit.
-    if (sqlite3_exec(db,
-                     "CREATE VIRTUAL TABLE IF NOT EXISTS temp.item_search_terms USING "
-                     "fts5vocab(main, item_search, row)",
-                     nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return std::nullopt;
-    }
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "SELECT term FROM temp.item_search_terms WHERE term >= ?1 AND "
-                           "term <= ?2 LIMIT ?3",
-                           -1, &raw, nullptr) != SQLITE_OK) {
-        return std::nullopt;
-    }
-    SqliteStatement statement(raw);
-    const std::string last = std::string(prefix) + "\xff";
-    sqlite3_bind_text(raw, 1, prefix.data(), static_cast<int>(prefix.size()), SQLITE_STATIC);
-    sqlite3_bind_text(raw, 2, last.data(), static_cast<int>(last.size()), SQLITE_STATIC);
-    sqlite3_bind_int(raw, 3, limit + 1);
-    std::vector<std::string> terms;
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        const std::string_view term(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
-                                    static_cast<std::size_t>(sqlite3_column_bytes(raw, 0)));
-        if (!term.starts_with(prefix)) {
-            break;
-        }
-        if (static_cast<int>(terms.size()) == limit) {
-            return std::nullopt;
-        }
-        terms.emplace_back(term);
-    }
-    if ((rc != SQLITE_ROW && rc != SQLITE_DONE) || terms.empty()) {
-        return std::nullopt;
-    }
-    return terms;
-}
-
 std::string SpelledOutMatchExpression(const CAdoConnection& connection, std::string_view typed,
                                       bool* cut) {
     const std::shared_ptr<SqlitePool> pool = connection.GetConnection();
@@ -231,8 +194,9 @@ std::string SpelledOutMatchExpression(const CAdoConnection& connection, std::str
         return SearchMatchExpression(typed, cut);
     }
     sqlite3* db = lease->get();
-    return SearchMatchExpression(
-        typed, cut, [db](std::string_view prefix) { return IndexTermsWithPrefix(db, prefix); });
+    return SearchMatchExpression(typed, cut, [db](std::string_view prefix) {
+        return SearchWordsWithPrefix(db, prefix, kSearchPrefixTermLimit);
+    });
 }
 
 std::optional<SearchIndexState> ReadSearchIndexState(const CAdoConnection& connection) {

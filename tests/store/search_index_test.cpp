@@ -299,11 +299,11 @@ TEST(Search, SpelledOutWordPartsFindWhatThePrefixQueryFinds) {
     ASSERT_TRUE(store.Open()) << store.LastError();
     std::array<std::string_view, 18> fields{};
     ASSERT_EQ(store.Execute(SqlInsertChannel("news", fields)), 1);
-    for (int i = 0; i < 120; ++i) {
+    for (int i = 0; i < 300; ++i) {
         ItemValues item;
         item.channelId = 1;
         const std::string title =
-            "K" + std::to_string(i % 60) + " 中国k" + std::to_string(i % 7) + " 标题";
+            "K" + std::to_string(i % 150) + " 中国k" + std::to_string(i % 7) + " 标题";
         const std::string description = "<p>kx" + std::to_string(i % 13) + "</p>";
         item.title = title;
         item.description = description;
@@ -311,7 +311,7 @@ TEST(Search, SpelledOutWordPartsFindWhatThePrefixQueryFinds) {
         ASSERT_EQ(store.Execute(SqlInsertItem(item)), 1);
     }
     IndexQueue(store);
-    // 73 terms begin with k, 11 with k5, none with q.
+    // 170 terms begin with k, more than are spelled out; 11 with k5, none with q.
     EXPECT_EQ(SpelledOutMatchExpression(store, "k"), "\"k\" *");
     EXPECT_EQ(SpelledOutMatchExpression(store, "q"), "\"q\" *");
     std::string k5 = "(\"k5\"";
