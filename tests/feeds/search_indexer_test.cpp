@@ -74,6 +74,43 @@ TEST(SearchIndexer, TakesQueuedNewsIntoTheIndexWhenWokenAndStopsWithTheStore) {
     EXPECT_EQ(IndexQueuedSearchItems(store), 10);
 }
 
+// The words of an index that a file of an earlier version brought along are read behind the
+// window once the queue is empty, so that its searches spell word parts out.
+TEST(SearchIndexer, ReadsTheWordsOfAnEarlierFilesIndexOnceTheQueueIsEmpty) {
+    TempDataFolder folder;
+    folder.CreateDatabase();
+    const std::string db = folder.File("data/data.dat");
+    ExecSql(db, "insert into channel (ID, rss_title) values (1, '足球')");
+    ExecSql(db,
+            "insert into item (rss_channelID, rss_title, rss_pubDate) with recursive n(i) as "
+            "(select 0 union all select i + 1 from n where i + 1 < 1500) "
+            "select 1, 'goal' || i || ' 新闻', '2024-01-01' from n");
+    {
+        CFeedStore store(folder.Path());
+        ASSERT_TRUE(store.Open()) << store.LastError();
+        while (IndexQueuedSearchItems(store) > 0) {
+        }
+    }
+    // As the upgrade leaves such a file: its index whole, its words still to be read.
+    ExecSql(db, "delete from item_search_word; insert into item_search_word_fill values ('')");
+    AddItems(db, 0, 10);
+
+    CFeedStore store(folder.Path());
+    ASSERT_TRUE(store.Startup()) << store.LastError();
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (QueryRows(db, "select count(*) from item_search_word_fill") != Rows{{"0"}} &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(QueryRows(db, "select count(*) from item_search_queue"), (Rows{{"0"}}));
+    EXPECT_EQ(QueryRows(db, "select count(*) from item_search_word_fill"), (Rows{{"0"}}));
+    // goal0 to goal1499, the new items' numbers (0 to 9, words of their own), and nothing of
+    // the Chinese.
+    EXPECT_EQ(QueryRows(db, "select count(*), min(term), max(term) from item_search_word"),
+              (Rows{{"1510", "0", "goal999"}}));
+    store.Shutdown();
+}
+
 // While news is being stored the indexer keeps off the write lock: woken, it waits until the
 // last storing thread is done, then takes the queue in.
 TEST(SearchIndexer, WaitsWhileNewsIsStored) {
