@@ -16,6 +16,17 @@
 
 namespace {
 
+// The server's feeds as the last sync left them; none when they cannot be read.
+std::map<std::int64_t, SyncFeedRow> StoredSyncFeeds(CAdoConnection& store) {
+    CAdoTransaction transaction(store);
+    std::string error;
+    if (!transaction.Begin(&error)) {
+        return {};
+    }
+    std::optional<std::map<std::int64_t, SyncFeedRow>> feeds = LoadSyncFeeds(transaction.Handle());
+    return feeds ? std::move(*feeds) : std::map<std::int64_t, SyncFeedRow>{};
+}
+
 SourceOutcome OutcomeOf(const SyncSummary& summary) {
     switch (summary.failure) {
         case TtRssFailure::kNone:
@@ -62,16 +73,9 @@ void RecordStatus(CFeedStore& store, const std::string& server, const SyncSummar
 // The search addresses the server watches now, as the last sync left them.
 std::vector<WatchedKeyword> KeywordsWatchedNow(CFeedStore& store) {
     std::vector<WatchedKeyword> watched;
-    CAdoTransaction transaction(store);
-    std::string error;
-    if (!transaction.Begin(&error)) {
-        return watched;
-    }
-    if (const auto feeds = LoadSyncFeeds(transaction.Handle())) {
-        for (const auto& [id, row] : *feeds) {
-            if (row.watched) {
-                watched.push_back({row.channel, row.address});
-            }
+    for (const auto& [id, row] : StoredSyncFeeds(store)) {
+        if (row.watched) {
+            watched.push_back({row.channel, row.address});
         }
     }
     return watched;
@@ -172,15 +176,8 @@ bool QueueDeletedChannels(CFeedStore& store, const std::vector<std::string>& nam
 
 std::map<std::string, bool, LessIgnoreAsciiCase> ServerFetchedChannels(CAdoConnection& store) {
     std::map<std::string, bool, LessIgnoreAsciiCase> channels;
-    CAdoTransaction transaction(store);
-    std::string error;
-    if (!transaction.Begin(&error)) {
-        return channels;
-    }
-    if (const auto feeds = LoadSyncFeeds(transaction.Handle())) {
-        for (const auto& [id, row] : *feeds) {
-            channels[row.channel] = channels[row.channel] || !row.watched;
-        }
+    for (const auto& [id, row] : StoredSyncFeeds(store)) {
+        channels[row.channel] = channels[row.channel] || !row.watched;
     }
     return channels;
 }
