@@ -13,6 +13,7 @@
 #include "model/list_mode.h"
 #include "model/search_scope.h"
 #include "store/ado_recordset.h"
+#include "store/rule_text.h"
 #include "store/search_index.h"
 #include "store/search_terms.h"
 #include "store/star_statements.h"
@@ -461,8 +462,10 @@ void CNewsList::RunSearch(std::uint64_t token, std::string typed,
         match = SpelledOutMatchExpression(m_store, typed);
         const std::vector<std::int64_t> excluded =
             treeNames ? ChannelsNotInTree(m_store, *treeNames) : std::vector<std::int64_t>{};
-        ItemRecords records(m_store, SqlSearchItems(match, kChannelRowLimit + 1, excluded),
-                            [this, token] { return !IsCurrent(token); });
+        ItemRecords records(
+            m_store,
+            SqlSearchItems(match, kChannelRowLimit + 1, excluded, SearchTextPatterns(typed)),
+            [this, token] { return !IsCurrent(token); });
         int read = 0;
         count = ReadRows(token, records, {}, nullptr, nullptr, 0, &read, nullptr);
     }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // How a rule finds its words in an item: both are cut into terms as the search index cuts
 // them (store/search_terms.h), so that Chinese is matched character by character within a
@@ -22,3 +23,8 @@ std::string RuleWordPattern(std::string_view word);
 inline bool RuleTextHolds(std::string_view foldedText, std::string_view pattern) {
     return !pattern.empty() && foldedText.find(pattern) != std::string_view::npos;
 }
+
+// The patterns a search's hits must hold beside what the index matches: one for each part
+// of `typed` (as SearchMatchExpression parts it) that joins a word to Chinese, since the
+// index reads "5G，手机" and "5G</p><p>手机" as it reads "5G手机". Empty for most searches.
+std::vector<std::string> SearchTextPatterns(std::string_view typed);

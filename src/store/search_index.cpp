@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "store/ado_connection.h"
+#include "store/rule_text.h"
 #include "store/search_terms.h"
 #include "store/search_text.h"
 #include "store/search_words.h"
@@ -63,6 +64,18 @@ void SearchTextFunction(sqlite3_context* context, int, sqlite3_value** args) {
     }
     const std::string text = SearchTextOfHtml(std::string_view(html, sqlite3_value_bytes(args[0])));
     sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+// quillon_search_holds(title, description, pattern): whether the item's folded text holds
+// the pattern (rule_text.h); the search checks its hits with it where the index cannot.
+void SearchHoldsFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto text = [&](int i) {
+        const auto* value = reinterpret_cast<const char*>(sqlite3_value_text(args[i]));
+        return value
+                   ? std::string_view(value, static_cast<std::size_t>(sqlite3_value_bytes(args[i])))
+                   : std::string_view();
+    };
+    sqlite3_result_int(context, RuleTextHolds(RuleFoldedText(text(0), text(1)), text(2)) ? 1 : 0);
 }
 
 // quillon_search_key(date, id).
@@ -244,7 +257,9 @@ bool InstallSearchIndex(sqlite3* db, std::string* message) {
     if (sqlite3_create_function_v2(db, "quillon_search_text", 1, kFlags, nullptr,
                                    SearchTextFunction, nullptr, nullptr, nullptr) != SQLITE_OK ||
         sqlite3_create_function_v2(db, "quillon_search_key", 2, kFlags, nullptr, SearchKeyFunction,
-                                   nullptr, nullptr, nullptr) != SQLITE_OK) {
+                                   nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_create_function_v2(db, "quillon_search_holds", 3, kFlags, nullptr,
+                                   SearchHoldsFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
         *message = sqlite3_errmsg(db);
         return false;
     }

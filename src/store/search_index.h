@@ -12,9 +12,11 @@
 class CAdoConnection;
 
 // The search index over the stored items (the FTS5 table item_search of data/schema.sql)
-// needs three things of every connection that writes items or reads the index: the
+// needs four things of every connection that writes items or reads the index: the
 // tokenizer "quillon" (search_terms.h), the function quillon_search_text(html) that gives a
-// description's text (search_text.h), and quillon_search_key(date, id), the index's row key.
+// description's text (search_text.h), quillon_search_key(date, id), the index's row key, and
+// quillon_search_holds(title, description, pattern), a search's check of a hit's text
+// (SearchTextPatterns in rule_text.h).
 //
 // A stored item waits in the queue item_search_queue until IndexQueuedItems takes it into
 // the index; a search indexes the queue first, so it finds every stored item.
@@ -68,6 +70,6 @@ struct SearchIndexState {
 // The state of `connection`'s index; nothing when the connection is closed or cannot read it.
 std::optional<SearchIndexState> ReadSearchIndexState(const CAdoConnection& connection);
 
-// Registers the tokenizer and both functions on `db`. False (with SQLite's reason in
+// Registers the tokenizer and the functions on `db`. False (with SQLite's reason in
 // `message`) when SQLite lacks FTS5 or a registration fails.
 bool InstallSearchIndex(sqlite3* db, std::string* message);

@@ -317,20 +317,36 @@ std::string SearchMatchExpression(std::string_view typed, bool* cut) {
     return SearchMatchExpression(typed, cut, nullptr);
 }
 
-std::string SearchMatchExpression(std::string_view typed, bool* cut,
-                                  const SearchPrefixTerms& prefixTerms) {
+std::vector<std::string_view> SearchParts(std::string_view typed, bool* cut) {
     if (cut != nullptr) {
         *cut = typed.size() > kSearchTextLimit;
     }
-    std::string expression;
-    int phrases = 0;
+    std::vector<std::string_view> parts;
     for (std::string_view part : Parts(CutAtCharBoundary(typed, kSearchTextLimit))) {
-        int terms = 0;
+        const bool holdsTerm = !ForEachSearchTerm(part, SearchTermMode::kTyped,
+                                                  [](const SearchTerm&) { return false; });
+        if (!holdsTerm) {
+            continue;
+        }
+        if (static_cast<int>(parts.size()) == kSearchPartLimit) {
+            if (cut != nullptr) {
+                *cut = true;
+            }
+            break;
+        }
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+std::string SearchMatchExpression(std::string_view typed, bool* cut,
+                                  const SearchPrefixTerms& prefixTerms) {
+    std::string expression;
+    for (std::string_view part : SearchParts(typed, cut)) {
         bool endsInWord = false;
         std::size_t lastStart = 0;
         std::string lastTerm;
         ForEachSearchTerm(part, SearchTermMode::kTyped, [&](const SearchTerm& term) {
-            ++terms;
             char32_t c = 0;
             endsInWord = term.end == static_cast<int>(part.size()) &&
                          DecodeUtf8At(part, static_cast<std::size_t>(term.start), &c) > 0 &&
@@ -339,16 +355,6 @@ std::string SearchMatchExpression(std::string_view typed, bool* cut,
             lastTerm = term.text;
             return true;
         });
-        if (terms == 0) {
-            continue;
-        }
-        if (phrases == kSearchPartLimit) {
-            if (cut != nullptr) {
-                *cut = true;
-            }
-            break;
-        }
-        ++phrases;
         if (!expression.empty()) {
             expression += " AND ";
         }

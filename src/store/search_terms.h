@@ -53,6 +53,10 @@ bool ForEachSearchTerm(std::string_view text, SearchTermMode mode,
 constexpr std::size_t kSearchTextLimit = 512;
 constexpr int kSearchPartLimit = 32;
 
+// The parts of what the user typed that a search looks for: the text between blanks that
+// holds a term, within the limits above (`cut`, when given, says whether any was left out).
+std::vector<std::string_view> SearchParts(std::string_view typed, bool* cut = nullptr);
+
 // The full-text query for what the user typed: every part between blanks is a phrase the
 // item must hold (as one run of characters and words), and a part that ends in a word also
 // finds longer words that begin with it. Empty when the text holds no term at all. Text

@@ -62,8 +62,10 @@ std::string SearchTextOfHtml(std::string_view html) {
             if (html[nameStart - 1] != '/' && (name == "script" || name == "style")) {
                 i = RawTextEnd(html, i, name);
             }
+            // A line break, not a space: a phrase that joins a word to Chinese must not
+            // reach from one paragraph into the next (rule_text.h).
             if (!IsInline(name)) {
-                text += ' ';
+                text += '\n';
             }
         } else if (c == '&') {
             std::size_t length = 0;

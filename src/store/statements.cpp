@@ -369,7 +369,8 @@ std::string SqlMarkAllRead() {
 }
 
 std::string SqlSearchItems(std::string_view matchExpression, int limit,
-                           const std::vector<std::int64_t>& excludedChannels) {
+                           const std::vector<std::int64_t>& excludedChannels,
+                           const std::vector<std::string>& textPatterns) {
     // The index hands out its keys in the list's order, so the newest `limit` matches are
     // the first ones it finds; only those are read from the item table. Channels left out
     // are checked on each match's item row as it comes, so the order still ends the scan.
@@ -379,17 +380,26 @@ std::string SqlSearchItems(std::string_view matchExpression, int limit,
                                   " not in (select item_id from item_hidden))";
     std::string found = "select rowid as found from item_search where item_search match '" +
                         SqlEscape(matchExpression) + "'" + notHidden + " order by rowid";
-    if (!excludedChannels.empty()) {
-        std::string ids;
-        for (std::int64_t id : excludedChannels) {
-            ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+    if (!excludedChannels.empty() || !textPatterns.empty()) {
+        std::string conditions;
+        if (!excludedChannels.empty()) {
+            std::string ids;
+            for (std::int64_t id : excludedChannels) {
+                ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+            }
+            conditions += " and matched.rss_channelID not in (" + ids + ")";
+        }
+        for (const std::string& pattern : textPatterns) {
+            conditions +=
+                " and quillon_search_holds(matched.rss_title, matched.rss_description, '" +
+                SqlEscape(pattern) + "')";
         }
         found =
             "select item_search.rowid as found from item_search inner join item as matched "
             "on matched.ID = " +
             SqlItemIdOfSearchKey("item_search.rowid") + " where item_search match '" +
-            SqlEscape(matchExpression) + "' and matched.rss_channelID not in (" + ids + ")" +
-            notHidden + " order by item_search.rowid";
+            SqlEscape(matchExpression) + "'" + conditions + notHidden +
+            " order by item_search.rowid";
     }
     return "select item.*, channel.rss_title as channel_title, exists (select 1 from item_unread "
            "where " +

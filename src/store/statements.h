@@ -164,9 +164,11 @@ std::string SqlMarkAllRead();
 // `matchExpression` (SearchMatchExpression), newest first (newer days first, then those
 // stored later), at most `limit`; every item column, then the channel's name as
 // channel_title, item_unread, 1 for an unread item and 0 for a read one, and item_starred.
-// Items of the channels `excludedChannels` names by ID are left out.
+// Items of the channels `excludedChannels` names by ID are left out, and so are those whose
+// text does not hold each of `textPatterns` (SearchTextPatterns), which the index cannot tell.
 std::string SqlSearchItems(std::string_view matchExpression, int limit,
-                           const std::vector<std::int64_t>& excludedChannels = {});
+                           const std::vector<std::int64_t>& excludedChannels = {},
+                           const std::vector<std::string>& textPatterns = {});
 
 // The source_status rows (store/source_status.h).
 struct SourceStatus;

@@ -34,6 +34,15 @@ TEST(NewsRuleWords, AreFoundAsTheSearchCutsText) {
         {"title", "ends with title", "text starts", true},
         {"titletext", "title", "text", false},  // no word runs from the title into the text
         {"!!", "!!", "", false},                // no term at all finds nothing
+        // A word joined to Chinese stays within a sentence, while each stands on its own.
+        {"5G手机", "5G 手机", "", true},
+        {"5G手机", "5G，手机", "", false},
+        {"5G手机", "", "<p>5G</p><p>手机</p>", false},
+        {"5G", "5G，手机", "", true},
+        {"手机", "5G，手机", "", true},
+        {"5G，手机", "新5G。手机", "", true},
+        {"手机5G", "手机。5G", "", false},
+        {"5G手机", "5G", "手机", false},  // nor from the title into the text
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RuleTextHolds(RuleFoldedText(c.title, c.description), RuleWordPattern(c.word)),

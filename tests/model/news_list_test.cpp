@@ -513,6 +513,40 @@ TEST_F(NewsListTest, ASearchListsTheNewestMatchesOfEveryChannelAndAge) {
     EXPECT_EQ(m_listener.Statuses(), std::vector<std::string>{"搜索到0条新闻"});
 }
 
+// A part that joins a word to Chinese finds them side by side, or parted by blanks only:
+// never across punctuation or from one paragraph into the next, which the index cannot tell.
+TEST_F(NewsListTest, ASearchThatJoinsAWordToChineseStaysWithinASentence) {
+    AddChannel(Db(), 1, "手机");
+    const std::pair<const char*, const char*> items[] = {
+        {"新款5G手机", "<p>news</p>"},         {"5G 手机上市", "<p>news</p>"},
+        {"5G，手机", "<p>news</p>"},           {"paragraphs", "<p>支持5G</p><p>手机很贵</p>"},
+        {"title and text", "<p>手机价格</p>"}, {"5G手机 and 5G，手机", "<p>news</p>"},
+    };
+    int day = 0;
+    for (const auto& [title, description] : items) {
+        AddItem(Db(), 1, {title, "2023-06-1" + std::to_string(++day), {}, {}, {}, description});
+    }
+    ExecSql(Db(),
+            "update item set rss_title = 'title and text 5G' where rss_title = 'title and "
+            "text'");
+    const auto titles = [this](const std::string& typed) {
+        m_list.RequestSearch(typed);
+        m_list.WaitUntilIdle();
+        std::vector<std::string> found;
+        for (const Shown& shown : ShownRows()) {
+            found.push_back(shown.title);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    EXPECT_EQ(titles("5G手机"),
+              (std::vector<std::string>{"5G 手机上市", "5G手机 and 5G，手机", "新款5G手机"}));
+    // Typed with punctuation, it finds them parted by punctuation or a line.
+    EXPECT_EQ(titles("5g，手机"),
+              (std::vector<std::string>{"5G手机 and 5G，手机", "5G，手机", "paragraphs"}));
+    EXPECT_EQ(titles("5G 手机").size(), 6u);
+}
+
 // The news of a channel deleted from the tree stay stored, but a search given the tree's names
 // lists none of them; a text beyond the query's limits is searched for its first parts, and
 // the status says so.

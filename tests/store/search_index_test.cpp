@@ -195,14 +195,14 @@ TEST(SearchText, DescriptionsAreReadAsTheirText) {
         const char* html;
         const char* text;
     } cases[] = {
-        {"<p>Clear <b>skies</b></p>", " Clear skies "},
-        {"中<b>超</b>联赛<br/>今天", "中超联赛 今天"},
+        {"<p>Clear <b>skies</b></p>", "\nClear skies\n"},
+        {"中<b>超</b>联赛<br/>今天", "中超联赛\n今天"},
         {"a &amp; b &lt;i&gt; &#20013;&#x56FD; &nbsp;&apos;", "a & b <i> 中国 \u00a0'"},
         {"&unknown; &#xD800; &#99999999; & alone", "&unknown; &#xD800; &#99999999; & alone"},
-        {"<script>var x = '</p>';</script>after<STYLE>p{}</STYLE>end", " after end"},
+        {"<script>var x = '</p>';</script>after<STYLE>p{}</STYLE>end", "\nafter\nend"},
         {"<!-- hidden -->shown<!-- open", " shown "},
         {"1 < 2 and <a title=\"x>y\">link</a>", "1 < 2 and link"},
-        {"<unclosed", " "},
+        {"<unclosed", "\n"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(SearchTextOfHtml(c.html), c.text) << c.html;
