@@ -1,5 +1,6 @@
 // Where quillon-cli account URL USER takes the password from when QUILLON_PASSWORD is not set:
-// a prompt without echo on a terminal, else one line of standard input.
+// a prompt without echo on a terminal, else one line of standard input; and what a sync
+// shows on a terminal.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -33,12 +34,12 @@ struct TerminalRun {
     std::string screen;  // everything the program wrote to the terminal, and its echo
 };
 
-// Runs quillon-cli account on a pseudo-terminal of its own, typing `typed` and Enter once the
-// prompt is on the screen.
-TerminalRun AccountOnTerminal(const std::string& folder, const std::string& server,
-                              const std::string& typed) {
-    const std::vector<std::string> words{QUILLON_CLI_PATH, "--data", folder,
-                                         "account",        server,   "alice"};
+// Runs quillon-cli with `arguments` on a pseudo-terminal of its own, typing `typed` and Enter
+// once `prompt` is on the screen (no prompt: nothing is typed).
+TerminalRun CliOnTerminal(const std::string& folder, const std::vector<std::string>& arguments,
+                          const std::string& prompt = {}, const std::string& typed = {}) {
+    std::vector<std::string> words{QUILLON_CLI_PATH, "--data", folder};
+    words.insert(words.end(), arguments.begin(), arguments.end());
     const std::vector<std::string> environment = Environment(folder);
     std::vector<char*> argv;
     for (const std::string& word : words) {
@@ -63,7 +64,7 @@ TerminalRun AccountOnTerminal(const std::string& folder, const std::string& serv
         _exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    bool typedIn = false;
+    bool typedIn = prompt.empty();
     while (std::chrono::steady_clock::now() < deadline) {
         pollfd ready{master, POLLIN, 0};
         if (poll(&ready, 1, 200) <= 0) {
@@ -75,7 +76,7 @@ TerminalRun AccountOnTerminal(const std::string& folder, const std::string& serv
             break;  // EIO: the program closed the terminal
         }
         run.screen.append(buffer, static_cast<std::size_t>(got));
-        if (!typedIn && run.screen.find("password of alice: ") != std::string::npos) {
+        if (!typedIn && run.screen.find(prompt) != std::string::npos) {
             const std::string line = typed + "\r";
             EXPECT_EQ(write(master, line.data(), line.size()), static_cast<ssize_t>(line.size()));
             typedIn = true;
@@ -92,7 +93,7 @@ TerminalRun AccountOnTerminal(const std::string& folder, const std::string& serv
     return run;
 }
 
-TEST(SyncCliPassword, IsAskedWithoutEchoOnATerminalElseReadAsOneLineOfInput) {
+TEST(SyncCliTerminal, APasswordIsAskedWithoutEchoAndASyncShowsItsStepsOnlyThere) {
     if (!TtRssServer::Available()) {
         GTEST_SKIP() << "needs root and tt-rss with PostgreSQL (scripts/install-deps)";
     }
@@ -102,7 +103,8 @@ TEST(SyncCliPassword, IsAskedWithoutEchoOnATerminalElseReadAsOneLineOfInput) {
     TempDataFolder folder;
     folder.CreateDatabase();
 
-    const TerminalRun asked = AccountOnTerminal(folder.Path(), server.Address(), kPassword);
+    const TerminalRun asked = CliOnTerminal(folder.Path(), {"account", server.Address(), "alice"},
+                                            "password of alice: ", kPassword);
     EXPECT_EQ(asked.exitCode, 0) << asked.screen;
     EXPECT_NE(asked.screen.find("logged in"), std::string::npos) << asked.screen;
     EXPECT_EQ(asked.screen.find("s3cret"), std::string::npos) << asked.screen;
@@ -138,6 +140,18 @@ TEST(SyncCliPassword, IsAskedWithoutEchoOnATerminalElseReadAsOneLineOfInput) {
                                   folder.Path(), Environment(folder.Path()));
     EXPECT_NE(shown.out.find("user\talice"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("password\tkept"), std::string::npos) << shown.out;
+
+    // A sync says each step on a terminal, and nothing but its summary to a script.
+    const TerminalRun synced = CliOnTerminal(folder.Path(), {"sync"});
+    EXPECT_EQ(synced.exitCode, 0) << synced.screen;
+    for (const char* step : {": subscriptions...", ": read and starred state..."}) {
+        EXPECT_NE(synced.screen.find(step), std::string::npos) << step << " in " << synced.screen;
+    }
+    const ProcessResult scripted =
+        RunProcessWithEnvironment(QUILLON_CLI_PATH, {"--data", folder.Path(), "sync", "--json"},
+                                  folder.Path(), Environment(folder.Path()));
+    EXPECT_EQ(scripted.exitCode, 0) << scripted.err;
+    EXPECT_EQ(scripted.err.find("syncing with"), std::string::npos) << scripted.err;
 }
 
 }  // namespace
