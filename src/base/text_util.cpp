@@ -1,12 +1,8 @@
 #include "base/text_util.h"
 
-#include <iconv.h>
-
-#include <array>
-#include <bitset>
 #include <climits>
+#include <cstdint>
 #include <cstring>
-#include <mutex>
 
 namespace {
 
@@ -52,37 +48,11 @@ std::size_t SequenceLength(std::string_view text, std::size_t pos, char32_t* cod
     return length;
 }
 
-// The characters of the Basic Multilingual Plane that GB18030 writes in two bytes, asked of
-// iconv once per process (65 536 short conversions, a few milliseconds).
-const std::bitset<0x10000>& TwoByteCodePageChars() {
-    static std::bitset<0x10000> twoByte;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const iconv_t converter = iconv_open("GB18030", "UTF-8");
-        if (converter == reinterpret_cast<iconv_t>(-1)) {
-            return;  // no converter: every non-ASCII character counts four bytes
-        }
-        for (char32_t c = 0x80; c < 0x10000; ++c) {
-            if (c >= 0xD800 && c <= 0xDFFF) {
-                continue;
-            }
-            std::string utf8;
-            AppendUtf8(utf8, c);
-            std::array<char, 8> encoded{};
-            char* in = utf8.data();
-            std::size_t inLeft = utf8.size();
-            char* out = encoded.data();
-            std::size_t outLeft = encoded.size();
-            iconv(converter, nullptr, nullptr, nullptr, nullptr);
-            if (iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) &&
-                encoded.size() - outLeft == 2) {
-                twoByte.set(c);
-            }
-        }
-        iconv_close(converter);
-    });
-    return twoByte;
-}
+// The characters of the Basic Multilingual Plane that GB18030 writes in two bytes, one bit
+// each, asked of iconv at build time (tools/code_page_table_gen.cpp).
+constexpr std::uint64_t kTwoByteCodePageChars[0x10000 / 64] = {
+#include "base/code_page_table.inc"
+};
 
 }  // namespace
 
@@ -112,7 +82,7 @@ std::size_t CodePageCharBytes(char32_t c) {
     if (c < 0x80) {
         return 1;
     }
-    return c < 0x10000 && TwoByteCodePageChars().test(c) ? 2 : 4;
+    return c < 0x10000 && ((kTwoByteCodePageChars[c / 64] >> (c % 64)) & 1) != 0 ? 2 : 4;
 }
 
 std::size_t CodePageLength(std::string_view text) {
