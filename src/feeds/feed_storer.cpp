@@ -112,7 +112,7 @@ StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std
         }
     }
     outcome.failure.clear();
-    CNewItemStatement statement(transaction.Handle());
+    CNewItemStatement statement(transaction.Handle(), &transaction.Statements());
     CRuleMarks marks(transaction.Handle());
     const std::vector<CompiledRule> channelRules =
         rules ? CompileRulesFor(*rules, keyword) : std::vector<CompiledRule>();

@@ -37,6 +37,8 @@ public:
     bool Active() const;
     // The handle, for statements the caller prepares itself; valid while begun.
     sqlite3* Handle() const { return m_lease->get(); }
+    // The statements kept on the handle, for a writer that comes back to it.
+    SqliteStatementCache& Statements() { return m_lease->Statements(); }
     // False with the reason when the commit fails; everything is rolled back then.
     bool Commit(std::string* error);
 

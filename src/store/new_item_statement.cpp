@@ -53,8 +53,8 @@ int CNewItemStatement::Insert(const ItemValues& item, int* code, std::string* er
         kind = kByDescription;
         key = WithoutApostrophes(item.description);
     }
-    SqliteStatement& statement = m_statements[kind];
-    if (!statement) {
+    sqlite3_stmt*& statement = m_statements[kind];
+    if (statement == nullptr) {
         const std::string sql =
             "insert into item (rss_channelID, rss_title, rss_link, rss_description, rss_author, "
             "rss_category, rss_comments, rss_enclosure, rss_guid, rss_pubDate, rss_source, "
@@ -66,16 +66,14 @@ int CNewItemStatement::Insert(const ItemValues& item, int* code, std::string* er
             // have been: it is not stored again as new.
             ") and not exists (select 1 from channel_cleaned where channel_id = ?1 and "
             "before_day > ?10)";
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v3(m_db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) !=
-            SQLITE_OK) {
+        statement = m_cache->Get(m_db, sql);
+        if (statement == nullptr) {
             *code = sqlite3_extended_errcode(m_db);
             *error = sqlite3_errmsg(m_db);
             return -1;
         }
-        statement = SqliteStatement(raw);
     }
-    sqlite3_stmt* s = statement.get();
+    sqlite3_stmt* s = statement;
     sqlite3_bind_int(s, 1, item.channelId);
     const std::string_view texts[] = {item.title,    item.link,     item.description, item.author,
                                       item.category, item.comments, item.enclosure,   item.guid};

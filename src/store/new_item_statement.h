@@ -17,7 +17,10 @@
 // Thread rule: an object belongs to the thread that holds its handle, for as long as it does.
 class CNewItemStatement {
 public:
-    explicit CNewItemStatement(sqlite3* db) : m_db(db) {}
+    // The statements are prepared in `kept` (the handle's, when given, so that the next
+    // transaction on the handle finds them ready) or in a cache of this object's own.
+    explicit CNewItemStatement(sqlite3* db, SqliteStatementCache* kept = nullptr)
+        : m_db(db), m_cache(kept ? kept : &m_own) {}
 
     // 1 when the item was stored, 0 when its channel holds it already, -1 when the statement
     // failed (an impossible date, a full disk), with the SQLite extended result code in
@@ -29,5 +32,8 @@ private:
     enum Key { kByTitle, kByGuid, kByLink, kByDescription, kKeys };
 
     sqlite3* m_db;
-    std::array<SqliteStatement, kKeys> m_statements;
+    SqliteStatementCache m_own;
+    SqliteStatementCache* m_cache;
+    // Each key's statement once taken from the cache this transaction.
+    std::array<sqlite3_stmt*, kKeys> m_statements{};
 };

@@ -28,6 +28,9 @@ public:
         Lease& operator=(const Lease&) = delete;
 
         sqlite3* get() const { return m_db.get(); }
+        // The statements kept on the handle (SqliteStatementCache); the lease's holder alone
+        // uses them while it holds the lease.
+        SqliteStatementCache& Statements() { return m_db.Statements(); }
 
     private:
         std::shared_ptr<SqlitePool> m_pool;

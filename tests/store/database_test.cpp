@@ -8,6 +8,7 @@
 #include "feeds/feed_store.h"
 #include "store/ado_recordset.h"
 #include "store/automation_date.h"
+#include "store/sqlite_handle.h"
 #include "store/statements.h"
 #include "support/temp_data_folder.h"
 
@@ -298,4 +299,36 @@ TEST_F(Database, AStopCheckEndsARunningStatementAndLeavesTheHandleAsItWas) {
     counted.BindColumn(0, &count, sizeof count, kBindNumber);
     counted.Fetch();
     EXPECT_EQ(count, 200000);
+}
+
+// A statement kept on a handle is prepared once and serves every later use, even after the
+// schema changed beneath it; SQL that cannot be prepared is not kept.
+TEST(SqliteStatementCache, KeepsEachStatementOnceAndFollowsTheSchema) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+    SqliteDb db(raw);
+    ASSERT_EQ(sqlite3_exec(db.get(), "CREATE TABLE t (a)", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::string insert = "INSERT INTO t (a) VALUES (?1)";
+    sqlite3_stmt* first = db.Statements().Get(db.get(), insert);
+    ASSERT_NE(first, nullptr);
+    sqlite3_bind_int(first, 1, 1);
+    EXPECT_EQ(sqlite3_step(first), SQLITE_DONE);
+    sqlite3_reset(first);
+
+    ASSERT_EQ(
+        sqlite3_exec(db.get(), "ALTER TABLE t ADD COLUMN b DEFAULT 7", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_stmt* again = db.Statements().Get(db.get(), insert);
+    EXPECT_EQ(again, first);
+    sqlite3_bind_int(again, 1, 2);
+    EXPECT_EQ(sqlite3_step(again), SQLITE_DONE);
+    sqlite3_reset(again);
+    EXPECT_EQ(QuerySingleInteger(db.get(), "SELECT sum(a) + sum(b) FROM t"), 17);
+
+    EXPECT_EQ(db.Statements().Get(db.get(), "INSERT INTO missing VALUES (1)"), nullptr);
+    EXPECT_NE(std::string(sqlite3_errmsg(db.get())).find("missing"), std::string::npos);
+    // Moved with its handle, and finalized before the handle closes.
+    SqliteDb moved = std::move(db);
+    EXPECT_EQ(moved.Statements().Get(moved.get(), insert), first);
+    EXPECT_EQ(sqlite3_next_stmt(moved.get(), nullptr), first);
 }
