@@ -1,5 +1,6 @@
 #include "store/search_words.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "store/ado_connection.h"
@@ -66,6 +67,16 @@ bool HasTable(sqlite3* db, const char* name) {
     return sqlite3_step(find.get()) == SQLITE_ROW;
 }
 
+// Whether an earlier file's words are still to be read. Asked before the write lock is
+// taken, since the window's indexer calls the fill each time its queue runs empty.
+bool WordsLeftToRead(sqlite3* db) {
+    if (!HasTable(db, "item_search_word_fill")) {
+        return false;
+    }
+    SqliteStatement left = Prepare(db, "SELECT 1 FROM item_search_word_fill");
+    return left && sqlite3_step(left.get()) == SQLITE_ROW;
+}
+
 // Reads the next terms after `after` into the table; returns how many it read, or -1.
 int ReadTermsAfter(sqlite3* db, const std::string& after, int limit) {
     if (sqlite3_exec(db,
@@ -84,12 +95,12 @@ int ReadTermsAfter(sqlite3* db, const std::string& after, int limit) {
     sqlite3_bind_text(read.get(), 1, after.data(), static_cast<int>(after.size()), SQLITE_STATIC);
     sqlite3_bind_text(read.get(), 2, before.data(), static_cast<int>(before.size()), SQLITE_STATIC);
     sqlite3_bind_int(read.get(), 3, limit);
-    int read_count = 0;
+    int readCount = 0;
     std::string last = after;
     std::vector<std::string> words;
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(read.get())) == SQLITE_ROW) {
-        ++read_count;
+        ++readCount;
         last.assign(reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0)),
                     static_cast<std::size_t>(sqlite3_column_bytes(read.get(), 0)));
         if (IsWord(last)) {
@@ -100,12 +111,12 @@ int ReadTermsAfter(sqlite3* db, const std::string& after, int limit) {
         return -1;
     }
     // The range ended before the limit: on past the ideographs, or done.
-    const bool rangeDone = read_count < limit;
+    const bool rangeDone = readCount < limit;
     const bool done = rangeDone && before == kPastEveryTerm;
     if (done) {
         return sqlite3_exec(db, "DELETE FROM item_search_word_fill", nullptr, nullptr, nullptr) ==
                        SQLITE_OK
-                   ? read_count
+                   ? readCount
                    : -1;
     }
     const std::string next = rangeDone ? std::string(kIdeographsPast) : last;
@@ -115,7 +126,7 @@ int ReadTermsAfter(sqlite3* db, const std::string& after, int limit) {
     }
     sqlite3_bind_text(save.get(), 1, next.data(), static_cast<int>(next.size()), SQLITE_STATIC);
     // A range that held no term still counts as progress, so that the caller comes back.
-    return sqlite3_step(save.get()) == SQLITE_DONE ? std::max(read_count, 1) : -1;
+    return sqlite3_step(save.get()) == SQLITE_DONE ? std::max(readCount, 1) : -1;
 }
 
 }  // namespace
@@ -154,7 +165,7 @@ int FillSearchWords(const CAdoConnection& connection, int limit) {
         return -1;
     }
     sqlite3* db = lease->get();
-    if (!HasTable(db, "item_search_word_fill")) {
+    if (!WordsLeftToRead(db)) {
         return 0;
     }
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
