@@ -7,9 +7,11 @@
 #include <optional>
 #include <system_error>
 
+#include "base/atomic_file.h"
 #include "base/clock.h"
 #include "base/local_file.h"
 #include "base/text_util.h"
+#include "store/keyword_tree_reader.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -87,22 +89,37 @@ struct CKeywordTreeFile::Impl {
         XmlNode type;
     };
 
-    CXmlDocument document;
+    // The tree as last read or saved. A change parses it into `document`, and a save turns the
+    // document back into these bytes: a big tree held as a document takes over ten times the
+    // memory.
+    std::string bytes;
+    std::unique_ptr<CXmlDocument> document;
     bool loaded = false;
-    // Why the existing file could not be read, by the last LoadDocument.
+    // Why the existing file could not be read, by the last ReadFile or parse.
     std::optional<std::string> damage;
     // Scratch list for ID allocation, kept to avoid reallocating on every add.
     std::vector<int> ids;
 
-    void LoadDocument(const std::string& path);
+    void ReadFile(const std::string& path);
+    void NoteDamage(std::string reason) {
+        damage = std::move(reason);
+        bytes = EmptyTree();
+    }
+    // The document parsed from `bytes`, with its root in shape; a document whose content
+    // is damaged notes it and starts as the empty tree.
+    CXmlDocument& Document();
     void EnsureLoaded(const std::string& path) {
         if (!loaded) {
-            LoadDocument(path);
+            ReadFile(path);
         }
+        Document();
     }
     void NormalizeRoot();
+    // The nodes and the root's label read from the document, for a file the stream cannot
+    // read alone (see StreamedTree::hasDoctype).
+    std::string ReadDocumentNodes(std::vector<CKeywordNode>& nodes);
 
-    XmlNode Root() const { return document.documentElement(); }
+    XmlNode Root() const { return document->documentElement(); }
     bool HasId(int id) const;
     int AllocateId();
     XmlNode NodeElement(int id) const;
@@ -110,21 +127,35 @@ struct CKeywordTreeFile::Impl {
     XmlNode AppendField(XmlNode element, std::string_view name, std::string_view value);
 };
 
-void CKeywordTreeFile::Impl::LoadDocument(const std::string& path) {
+void CKeywordTreeFile::Impl::ReadFile(const std::string& path) {
     loaded = true;
     damage.reset();
-    const LocalFile file = ReadLocalFile(path, kMaxFileBytes);
-    if (file.ok() && document.loadBytes(file.bytes) && Root().name() == kRootName) {
+    document.reset();
+    LocalFile file = ReadLocalFile(path, kMaxFileBytes);
+    if (file.ok()) {
+        bytes = std::move(file.bytes);
+    } else if (file.outcome != LocalFile::kMissing) {
+        NoteDamage(file.error);
+    } else {
+        bytes = EmptyTree();
+    }
+}
+
+CXmlDocument& CKeywordTreeFile::Impl::Document() {
+    if (document) {
+        return *document;
+    }
+    document = std::make_unique<CXmlDocument>();
+    if (document->loadBytes(bytes) && Root().name() == kRootName) {
         NormalizeRoot();
-        return;
+    } else {
+        NoteDamage(!document->IsLoaded() ? "not well-formed XML: " + document->lastError()
+                                         : "its document element is <" + Root().name() +
+                                               ">, not <" + kRootName + ">");
+        document->loadXML(bytes);
     }
-    if (file.outcome != LocalFile::kMissing) {
-        damage = !file.ok() ? file.error
-                 : !document.IsLoaded()
-                     ? "not well-formed XML: " + document.lastError()
-                     : "its document element is <" + Root().name() + ">, not <" + kRootName + ">";
-    }
-    document.loadXML(EmptyTree());
+    bytes = std::string();
+    return *document;
 }
 
 // Every later operation relies on the root standing first with ID 0 and type FOLDER, so a
@@ -162,7 +193,7 @@ void CKeywordTreeFile::Impl::NormalizeRoot() {
 }
 
 bool CKeywordTreeFile::Impl::HasId(int id) const {
-    const std::vector<XmlNode> all = document.getElementsByTagName("ID");
+    const std::vector<XmlNode> all = document->getElementsByTagName("ID");
     return std::any_of(all.begin(), all.end(),
                        [id](const XmlNode& field) { return ReadId(field) == id; });
 }
@@ -171,7 +202,7 @@ bool CKeywordTreeFile::Impl::HasId(int id) const {
 // file are stepped over, so the new ID never repeats one already there.
 int CKeywordTreeFile::Impl::AllocateId() {
     ids.clear();
-    for (const XmlNode& field : document.getElementsByTagName("ID")) {
+    for (const XmlNode& field : document->getElementsByTagName("ID")) {
         ids.push_back(ReadId(field));
     }
     std::sort(ids.begin(), ids.end());
@@ -194,7 +225,7 @@ XmlNode CKeywordTreeFile::Impl::NodeElement(int id) const {
     if (id == 0) {
         return Root();
     }
-    for (const XmlNode& field : document.getElementsByTagName("KEYWORDNODE/ID")) {
+    for (const XmlNode& field : document->getElementsByTagName("KEYWORDNODE/ID")) {
         if (ReadId(field) == id) {
             return field.parentNode();
         }
@@ -209,9 +240,9 @@ std::optional<CKeywordTreeFile::Impl::Located> CKeywordTreeFile::Impl::Locate(in
     if (!HasId(id)) {
         return std::nullopt;
     }
-    const std::vector<XmlNode> idFields = document.getElementsByTagName("KEYWORDNODE/ID");
-    const std::vector<XmlNode> textFields = document.getElementsByTagName("KEYWORDNODE/TEXT");
-    const std::vector<XmlNode> typeFields = document.getElementsByTagName("KEYWORDNODE/NODETYPE");
+    const std::vector<XmlNode> idFields = document->getElementsByTagName("KEYWORDNODE/ID");
+    const std::vector<XmlNode> textFields = document->getElementsByTagName("KEYWORDNODE/TEXT");
+    const std::vector<XmlNode> typeFields = document->getElementsByTagName("KEYWORDNODE/NODETYPE");
     for (std::size_t i = 0; i < idFields.size(); ++i) {
         if (ReadId(idFields[i]) != id) {
             continue;
@@ -233,10 +264,24 @@ std::optional<CKeywordTreeFile::Impl::Located> CKeywordTreeFile::Impl::Locate(in
 
 XmlNode CKeywordTreeFile::Impl::AppendField(XmlNode element, std::string_view name,
                                             std::string_view value) {
-    XmlNode field = document.createNode(name);
+    XmlNode field = document->createNode(name);
     field.put_text(value);
     element.appendChild(field);
     return field;
+}
+
+std::string CKeywordTreeFile::Impl::ReadDocumentNodes(std::vector<CKeywordNode>& nodes) {
+    Document();
+    for (const XmlNode& element : document->getElementsByTagName(kNodeName)) {
+        CKeywordNode node;
+        node.id = ReadId(element.selectSingleNode("ID"));
+        node.parentId = ReadId(element.parentNode().selectSingleNode("ID"));
+        node.type = ReadType(element) == NODE_KEY ? NODE_KEY : NODE_FOLDER;
+        node.searchName = ReadSearchName(element);
+        node.name = ReadName(element);
+        nodes.push_back(std::move(node));
+    }
+    return ReadName(Root());
 }
 
 CKeywordTreeFile::CKeywordTreeFile(std::string path)
@@ -246,23 +291,32 @@ CKeywordTreeFile::~CKeywordTreeFile() = default;
 
 std::string CKeywordTreeFile::Load(
     const std::function<void(const CKeywordNode& node, int parentId)>& onNode) {
-    m_impl->LoadDocument(m_path);
+    m_impl->ReadFile(m_path);
+    std::string label = kRootLabel;
+    std::vector<CKeywordNode> nodes;
+    if (!m_impl->damage) {
+        StreamedTree tree = StreamKeywordTree(m_impl->bytes);
+        if (tree.hasDoctype) {
+            label = m_impl->ReadDocumentNodes(nodes);
+        } else if (!tree.error.empty()) {
+            m_impl->NoteDamage("not well-formed XML: " + tree.error);
+        } else if (tree.rootName != kRootName) {
+            m_impl->NoteDamage("its document element is <" + tree.rootName + ">, not <" +
+                               kRootName + ">");
+        } else {
+            label = CutName(tree.rootLabel.value_or(kRootLabel));
+            nodes = std::move(tree.nodes);
+        }
+    }
     m_damage.reset();
     m_damageResolved = false;
     if (m_impl->damage) {
         m_damage = TreeFileDamage{*m_impl->damage, ""};
     }
-    const std::string label = ReadName(m_impl->Root());
 
     // IDs of the current ancestor path, the root at the bottom.
     std::vector<int> path{0};
-    for (const XmlNode& element : m_impl->document.getElementsByTagName(kNodeName)) {
-        CKeywordNode node;
-        node.id = ReadId(element.selectSingleNode("ID"));
-        node.parentId = ReadId(element.parentNode().selectSingleNode("ID"));
-        node.type = ReadType(element) == NODE_KEY ? NODE_KEY : NODE_FOLDER;
-        node.searchName = ReadSearchName(element);
-        node.name = CutName(element.selectSingleNode("TEXT").text());
+    for (const CKeywordNode& node : nodes) {
         while (path.size() > 1 && path.back() != node.parentId) {
             path.pop_back();
         }
@@ -296,7 +350,7 @@ int CKeywordTreeFile::AddNode(int type, int parentId, std::string_view name, boo
             return kRefused;
         }
     }
-    XmlNode element = m_impl->document.createNode(kNodeName);
+    XmlNode element = m_impl->document->createNode(kNodeName);
     parent.appendChild(element);
     if (type == NODE_KEY && !searchName) {
         element.setAttribute(kSearchNameAttribute, "0");
@@ -423,7 +477,14 @@ bool CKeywordTreeFile::Save() {
         if (!folder.empty()) {
             std::filesystem::create_directories(folder, made);
         }
-        if (m_impl->document.save(m_path, &error)) {
+        std::string text = m_impl->Document().serialize();
+        const bool saved = !text.empty() && WriteFileAtomically(m_path, text, 0644, &error);
+        if (!text.empty()) {
+            // Kept as bytes until the next change, also when the file could not be written.
+            m_impl->bytes = std::move(text);
+            m_impl->document.reset();
+        }
+        if (saved) {
             return true;
         }
         error = error == 0 ? made.value() : error;

@@ -48,9 +48,11 @@ struct TreeFileDamage {
     std::string asidePath;  // where the damaged file is kept; "" until it is set aside
 };
 
-// The tree file, document/keywordlist.xml: loads it once and performs every change on the
-// in-memory document, saving the whole file after each one (written to a temporary file and
-// renamed, so a crash never leaves half a tree). Used from one thread (the window thread).
+// The tree file, document/keywordlist.xml: loads it once, streaming its nodes without a
+// document, and keeps its bytes. A change is made on a document parsed from them, and the
+// whole file is saved after each one (written to a temporary file and renamed, so a crash
+// never leaves half a tree); the document is then dropped for the bytes it saved. Used from
+// one thread (the window thread).
 //
 // A missing file starts as the root alone, labelled "我的频道"; the first change creates the
 // file and its folder. A file that exists but cannot be read (damaged, truncated, not a tree

@@ -14,6 +14,7 @@
 
 #include "base/charset.h"
 #include "base/text_util.h"
+#include "xml/xml_path.h"
 #include "xml/xml_repair.h"
 
 namespace {
@@ -372,6 +373,63 @@ ParsedXml ParseOnce(std::string_view bytes, std::string_view httpCharset,
     return parsed;
 }
 
+// What the stream's callbacks reach through the parser's private pointer.
+struct StreamState {
+    XmlStreamHandler* handler = nullptr;
+    bool sawRoot = false;
+    bool hasDoctype = false;
+};
+
+StreamState* StateOf(void* user) {
+    return static_cast<StreamState*>(static_cast<xmlParserCtxt*>(user)->_private);
+}
+
+void StreamStart(void* user, const xmlChar* localName, const xmlChar* prefix, const xmlChar*, int,
+                 const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
+    StreamState* state = StateOf(user);
+    state->sawRoot = true;
+    state->handler->StartElement(XmlStreamElement(localName, prefix, attributeCount, attributes));
+}
+
+void StreamEnd(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
+    StateOf(user)->handler->EndElement();
+}
+
+void StreamText(void* user, const xmlChar* text, int length) {
+    StateOf(user)->handler->Text(
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)),
+        false);
+}
+
+void StreamCdata(void* user, const xmlChar* text, int length) {
+    StateOf(user)->handler->Text(
+        std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)),
+        true);
+}
+
+void StreamComment(void* user, const xmlChar*) {
+    StateOf(user)->handler->Markup();
+}
+
+void StreamInstruction(void* user, const xmlChar*, const xmlChar*) {
+    StateOf(user)->handler->Markup();
+}
+
+void StreamDoctype(void* user, const xmlChar*, const xmlChar*, const xmlChar*) {
+    StateOf(user)->hasDoctype = true;
+    xmlStopParser(static_cast<xmlParserCtxt*>(user));
+}
+
+// Bytes that name no encoding and are not UTF-8, decoded as ParseXmlBytes reads them; `bytes`
+// is then pointed at `decoded`.
+void DecodeIfUndeclared(std::string_view& bytes, std::string_view httpCharset,
+                        std::string& decoded) {
+    if (NamesNoEncoding(bytes, httpCharset) && !IsValidUtf8(bytes)) {
+        decoded = DecodeUndeclared(bytes);
+        bytes = decoded;
+    }
+}
+
 }  // namespace
 
 bool WasLeftOpen(const xmlNode* element) {
@@ -416,10 +474,7 @@ ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
     // Read as UTF-8, such bytes would fail, and what recovery made of them would carry them
     // into the text as they are.
     std::string decoded;
-    if (NamesNoEncoding(bytes, httpCharset) && !IsValidUtf8(bytes)) {
-        decoded = DecodeUndeclared(bytes);
-        bytes = decoded;
-    }
+    DecodeIfUndeclared(bytes, httpCharset, decoded);
     ParsedXml parsed = ParseOnce(bytes, httpCharset, limits, false);
     if (parsed.doc || !parsed.malformed || mode == XmlParseMode::kStrict) {
         return parsed;
@@ -445,4 +500,78 @@ ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
     recovered.recovered = true;
     recovered.error = std::move(parsed.error);
     return recovered;
+}
+
+XmlStreamElement::XmlStreamElement(const xmlChar* localName, const xmlChar* prefix,
+                                   int attributeCount, const xmlChar** attributes)
+    : m_localName(localName),
+      m_prefix(prefix),
+      m_attributeCount(attributeCount),
+      m_attributes(attributes) {}
+
+std::string XmlStreamElement::QualifiedName() const {
+    std::string name;
+    if (m_prefix != nullptr) {
+        name.append(reinterpret_cast<const char*>(m_prefix)).push_back(':');
+    }
+    return name.append(reinterpret_cast<const char*>(m_localName));
+}
+
+std::optional<std::string> XmlStreamElement::Attribute(std::string_view name) const {
+    for (int i = 0; i < m_attributeCount; ++i) {
+        const xmlChar** attribute = m_attributes + 5 * i;
+        if (IsQualifiedName(XmlView(attribute[1]), XmlView(attribute[0]), name)) {
+            return std::string(reinterpret_cast<const char*>(attribute[3]),
+                               reinterpret_cast<const char*>(attribute[4]));
+        }
+    }
+    return std::nullopt;
+}
+
+StreamedXml StreamXmlBytes(std::string_view bytes, const XmlParseLimits& limits,
+                           XmlStreamHandler& handler) {
+    InitXmlLibrary();
+    StreamedXml streamed;
+    std::string decoded;
+    DecodeIfUndeclared(bytes, {}, decoded);
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        streamed.error = "document too large";
+        return streamed;
+    }
+    if (HasCrowdedElement(bytes, limits.maxAttributesPerElement)) {
+        streamed.error = "an element with more than " +
+                         std::to_string(limits.maxAttributesPerElement) + " attributes";
+        return streamed;
+    }
+    ScopedXmlErrors errors;
+    std::size_t consumed = 0;
+    ParserContext context = CreateParser(bytes, {}, ReadDeclaration(bytes), false, &consumed);
+    if (!context || context->sax == nullptr) {
+        streamed.error = "out of memory";
+        return streamed;
+    }
+    StreamState state;
+    state.handler = &handler;
+    context->_private = &state;
+    xmlSAXHandler* sax = context->sax;
+    sax->startElementNs = StreamStart;
+    sax->endElementNs = StreamEnd;
+    sax->characters = StreamText;
+    sax->ignorableWhitespace = StreamText;
+    sax->cdataBlock = StreamCdata;
+    sax->comment = StreamComment;
+    sax->processingInstruction = StreamInstruction;
+    sax->internalSubset = StreamDoctype;
+    if (!FeedParser(context.get(), bytes, consumed, limits, &streamed.error)) {
+        return streamed;
+    }
+    if (state.hasDoctype) {
+        streamed.hasDoctype = true;
+        streamed.error = "a document type declaration";
+    } else if (!context->wellFormed) {
+        streamed.error = FailureReason(context.get(), errors);
+    } else if (!state.sawRoot) {
+        streamed.error = "no document element";
+    }
+    return streamed;
 }

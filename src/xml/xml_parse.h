@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,6 +68,49 @@ struct ParsedXml {
 // is not read again.
 ParsedXml ParseXmlBytes(std::string_view bytes, std::string_view httpCharset,
                         const XmlParseLimits& limits, XmlParseMode mode = XmlParseMode::kStrict);
+
+// An element's start tag as StreamXmlBytes hands it on; valid during the call only.
+class XmlStreamElement {
+public:
+    XmlStreamElement(const xmlChar* localName, const xmlChar* prefix, int attributeCount,
+                     const xmlChar** attributes);
+    // The name as the document writes it: "prefix:local", or the local name alone.
+    std::string QualifiedName() const;
+    // The value of the attribute of that name as written ("prefix:local"); nothing if none.
+    std::optional<std::string> Attribute(std::string_view name) const;
+
+private:
+    const xmlChar* m_localName;
+    const xmlChar* m_prefix;
+    int m_attributeCount;
+    const xmlChar** m_attributes;  // libxml2's five pointers per attribute
+};
+
+// Receives a document as StreamXmlBytes reads it. A text node of the tree is one run of Text
+// calls; a run ends at any other call.
+class XmlStreamHandler {
+public:
+    virtual ~XmlStreamHandler() = default;
+    virtual void StartElement(const XmlStreamElement& element) = 0;
+    virtual void EndElement() = 0;
+    // Character data in UTF-8, in pieces; `cdata` for a CDATA section's.
+    virtual void Text(std::string_view text, bool cdata) = 0;
+    // A comment or processing instruction: only ends a text run.
+    virtual void Markup() {}
+};
+
+struct StreamedXml {
+    std::string error;  // "" when the document was read to its end
+    // Read no further than a document type declaration: its entities are expanded only in a
+    // tree, so such a document has to be parsed with ParseXmlBytes.
+    bool hasDoctype = false;
+};
+
+// Reads `bytes` as ParseXmlBytes does in strict mode, with the same encodings and limits,
+// but hands each element and text to `handler` instead of building a tree, so that memory
+// does not grow with the document. Blank text is handed on too.
+StreamedXml StreamXmlBytes(std::string_view bytes, const XmlParseLimits& limits,
+                           XmlStreamHandler& handler);
 
 // Whether `element`, of a recovered document, was never closed by an end tag in the input:
 // recovery gives such an element whatever the input held of it, which may be only its start.

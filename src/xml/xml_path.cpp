@@ -12,11 +12,14 @@ bool HasName(const xmlNode* node, std::string_view name) {
     if (node == nullptr || node->type != XML_ELEMENT_NODE) {
         return false;
     }
-    const std::string_view local = XmlView(node->name);
-    if (node->ns == nullptr || node->ns->prefix == nullptr) {
+    return IsQualifiedName(node->ns != nullptr ? XmlView(node->ns->prefix) : "",
+                           XmlView(node->name), name);
+}
+
+bool IsQualifiedName(std::string_view prefix, std::string_view local, std::string_view name) {
+    if (prefix.empty()) {
         return local == name;
     }
-    const std::string_view prefix = XmlView(node->ns->prefix);
     return name.size() == prefix.size() + 1 + local.size() && name.starts_with(prefix) &&
            name[prefix.size()] == ':' && name.ends_with(local);
 }

@@ -15,6 +15,8 @@ std::string_view XmlView(const xmlChar* text);
 
 // Whether the element's qualified name is `name`.
 bool HasName(const xmlNode* node, std::string_view name);
+// Whether `name` is "prefix:local", or `local` alone for an empty prefix.
+bool IsQualifiedName(std::string_view prefix, std::string_view local, std::string_view name);
 // Whether the element is `localName` in the namespace `namespaceUri`.
 bool IsNamed(const xmlNode* node, std::string_view namespaceUri, std::string_view localName);
 // The steps of a child path, "a/b" giving "a" and "b".

@@ -157,6 +157,61 @@ TEST_F(TreeFile, HandEditedFilesStillLoadAndEditSafely) {
     EXPECT_EQ(Outline(), "News{unknown type},stray,,renamed,added");
 }
 
+// The tree is read by streaming its bytes, except for a file with a document type declaration,
+// which is parsed as a document. Both readings of the same odd files must give the same nodes.
+TEST_F(TreeFile, StreamedAndDocumentReadingsGiveTheSameNodes) {
+    const std::vector<std::string> files = {
+        ReadTestData("tree/sample.xml"),
+        ReadTestData("tree/hand_edited.xml"),
+        ReadTestData("tree/gb2312.xml"),
+        // Blank text beside elements in a name is dropped, blank text alone is kept; CDATA,
+        // comments and character references take part in a name.
+        Tree("<KEYWORDNODE SEARCHNAME='0'><ID> 7x</ID><NODETYPE> key</NODETYPE>"
+             "<TEXT> <b>bold</b> <!-- c -->tail &amp; <![CDATA[ ]]></TEXT></KEYWORDNODE>"
+             "<KEYWORDNODE><ID>8</ID><NODETYPE>KEY</NODETYPE><TEXT>   </TEXT></KEYWORDNODE>"),
+        // A node inside a name, fields after the children, a second field of a name, a
+        // prefixed element that is no node, an attribute in another namespace.
+        "<?xml version='1.0'?><KEYWORDTREE xmlns:q='urn:q'><ID>9</ID><TEXT>a<?pi x?>b</TEXT>"
+        "<KEYWORDNODE q:SEARCHNAME='0'><KEYWORDNODE><ID>3</ID><TEXT>in</TEXT></KEYWORDNODE>"
+        "<TEXT>x<KEYWORDNODE><ID>4</ID><TEXT>y</TEXT></KEYWORDNODE>z</TEXT><ID>2</ID>"
+        "<ID>5</ID><TEXT>second</TEXT><q:KEYWORDNODE><ID>6</ID></q:KEYWORDNODE>"
+        "</KEYWORDNODE></KEYWORDTREE>",
+        // A root without a label, wrappers with and without an ID.
+        "<KEYWORDTREE><W><ID>11</ID><KEYWORDNODE><ID>12</ID><NODETYPE>KEY</NODETYPE>"
+        "<TEXT>w</TEXT></KEYWORDNODE></W><V><KEYWORDNODE><ID>13</ID></KEYWORDNODE></V>"
+        "</KEYWORDTREE>",
+    };
+    const auto withDoctype = [](std::string file) {
+        const std::size_t declared = file.starts_with("<?xml") ? file.find("?>") + 2 : 0;
+        return file.insert(declared, "<!DOCTYPE KEYWORDTREE>");
+    };
+    const auto describe = [](const LoadResult& loaded) {
+        std::string out = loaded.label;
+        for (const Loaded& each : loaded.nodes) {
+            const CKeywordNode& node = each.node;
+            out += "|" + std::to_string(node.id) + "<" + std::to_string(node.parentId) + "/" +
+                   std::to_string(each.resolvedParent) + ":" + std::to_string(node.type) +
+                   (node.searchName ? "s" : "") + "[" + node.name + "]";
+        }
+        return out;
+    };
+    for (const std::string& file : files) {
+        Write(file);
+        CKeywordTreeFile streamed(Path());
+        const std::string fromStream = describe(LoadAll(streamed));
+        Write(withDoctype(file));
+        CKeywordTreeFile parsed(Path());
+        EXPECT_EQ(fromStream, describe(LoadAll(parsed))) << file;
+        EXPECT_FALSE(streamed.Damage()) << file;
+        EXPECT_FALSE(parsed.Damage()) << file;
+    }
+    Write(files[3]);
+    CKeywordTreeFile tree(Path());
+    EXPECT_EQ(describe(LoadAll(tree)), "root|7<0/0:0[boldtail &  ]|8<0/0:1s[   ]");
+    Write(files[4]);
+    EXPECT_EQ(describe(LoadAll(tree)), "ab|2<0/0:0s[x4yz]|3<2/2:0s[in]|4<0/0:0s[y]");
+}
+
 TEST_F(TreeFile, AMissingFileStartsAsTheRootAloneAndTheFirstChangeCreatesIt) {
     TempDataFolder folder;
     // The tree's own folder is missing too.
