@@ -1,14 +1,11 @@
 #include "feeds/host_clock.h"
 
 #include <algorithm>
-#include <thread>
 
 #include "base/ascii.h"
 
 namespace {
 
-// How often a wait looks at its stop flag.
-constexpr std::chrono::milliseconds kStopPoll{50};
 // Turns long past are forgotten once the clock knows this many hosts.
 constexpr std::size_t kHostsKept = 1000;
 
@@ -32,22 +29,20 @@ std::string HostClock::HostOf(std::string_view address) {
 
 bool HostClock::WaitTurn(std::string_view address, const std::atomic<bool>* stop) {
     const std::string host = HostOf(address);
-    Clock::time_point turn;
-    {
-        std::lock_guard lock(m_mutex);
-        const Clock::time_point now = Clock::now();
-        if (m_nextTurn.size() > kHostsKept) {
-            std::erase_if(m_nextTurn, [now](const auto& entry) { return entry.second < now; });
-        }
-        Clock::time_point& next = m_nextTurn[host];
-        turn = std::max(now, next);
-        next = turn + kSpacing;
+    std::unique_lock lock(m_mutex);
+    const Clock::time_point now = Clock::now();
+    if (m_nextTurn.size() > kHostsKept) {
+        std::erase_if(m_nextTurn, [now](const auto& entry) { return entry.second < now; });
     }
-    while (Clock::now() < turn) {
-        if (stop && stop->load(std::memory_order_relaxed)) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::min<Clock::duration>(kStopPoll, turn - Clock::now()));
-    }
-    return !(stop && stop->load(std::memory_order_relaxed));
+    Clock::time_point& next = m_nextTurn[host];
+    const Clock::time_point turn = std::max(now, next);
+    next = turn + kSpacing;
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
+    m_stopped.wait_until(lock, turn, stopped);
+    return !stopped();
+}
+
+void HostClock::WakeWaiters() {
+    std::lock_guard lock(m_mutex);
+    m_stopped.notify_all();
 }

@@ -87,8 +87,10 @@ void UpdateEngine::StopPasses() {
         return;
     }
     m_stopSearch = true;
+    m_hostClock.WakeWaiters();
     m_searchDone.Wait();
     m_stopOpml = true;
+    m_hostClock.WakeWaiters();
     m_opmlDone.Wait();
     m_searchPass.join();
     m_opmlPass.join();
@@ -101,6 +103,7 @@ void UpdateEngine::StopRefreshes() {
         m_stopRefresh = true;
         m_refreshQueue.clear();
     }
+    m_hostClock.WakeWaiters();
     m_refreshChanged.notify_all();
     if (m_refreshThread.joinable()) {
         m_refreshThread.join();
@@ -595,5 +598,6 @@ void UpdateEngine::StopStoring(const std::string& failure) {
     // Nothing fetched from now on could be stored.
     m_stopSearch = true;
     m_stopOpml = true;
+    m_hostClock.WakeWaiters();
     m_store.Report(ReportOf(EngineReport::kStoreFailed, failure));
 }

@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/clock.h"
 #include "feeds/feed_store.h"
+#include "feeds/host_clock.h"
 #include "feeds/source_policy.h"
 #include "feeds/update_engine.h"
 #include "store/source_status.h"
@@ -116,6 +119,31 @@ TEST_F(Politeness, RequestsToOneHostAreASecondApartAndNameTheProgram) {
                     std::isdigit(static_cast<unsigned char>(version.back())))
             << agent;
     }
+}
+
+// A wait for a later turn sleeps through; setting its stop flag and waking the clock ends it
+// at once, with the turn still booked.
+TEST(HostClock, AStoppedWaitEndsAtOnceAndTheTurnStaysBooked) {
+    HostClock clock;
+    std::atomic<bool> stop{false};
+    ASSERT_TRUE(clock.WaitTurn("http://a.test/1", &stop));
+    EXPECT_TRUE(clock.WaitTurn("http://b.test/1", &stop));  // another host: no wait
+
+    const auto started = std::chrono::steady_clock::now();
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stop = true;
+        clock.WakeWaiters();
+    });
+    EXPECT_FALSE(clock.WaitTurn("http://A.test:8080/2", &stop));
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 700ms);
+
+    // The stopped wait's turn is kept: the next one comes a spacing after it.
+    std::atomic<bool> go{false};
+    const auto next = std::chrono::steady_clock::now();
+    EXPECT_TRUE(clock.WaitTurn("http://a.test/3", &go));
+    EXPECT_GE(std::chrono::steady_clock::now() - next, 1500ms);
 }
 
 // A gone source stays gone for the passes; 刷新该频道 tries it once more, and also tries a
