@@ -165,11 +165,11 @@ void CFeedStore::SetNewsStoredListener(std::function<void(std::string_view)> lis
     m_newsStored = std::move(listener);
 }
 
-void CFeedStore::NotifyNewsStored() {
+void CFeedStore::NotifyNewsStored(std::string_view channel) {
     m_indexer->Wake();
     std::lock_guard lock(m_listenerMutex);
     if (m_newsStored) {
-        m_newsStored("");
+        m_newsStored(channel);
     }
 }
 

@@ -77,12 +77,12 @@ public:
     void SetIndexInBackground(bool indexInBackground) { m_indexInBackground = indexInBackground; }
 
     // `listener` is called on an engine thread each time a feed has added news to the
-    // database (with channel "") or a source's outcome was recorded (with the source's
-    // channel); null: nobody is told. It must return promptly and must not call back into the
+    // database or a source's outcome was recorded, with the channel; with channel "" when
+    // news of any channel may have changed. Null: nobody is told. It must return promptly and must not call back into the
     // store. Once this returns, the previous listener is not running and is not called again.
     void SetNewsStoredListener(std::function<void(std::string_view channel)> listener);
-    // Tells the listener; called by the engine's threads.
-    void NotifyNewsStored();
+    // Tells the listener; called by the engine's threads. `channel` "": any channel's.
+    void NotifyNewsStored(std::string_view channel = {});
     void NotifySourceRecorded(std::string_view channel);
 
     // Where reports go (see EngineReport); none are made while no reporter is set. Set by the

@@ -571,7 +571,7 @@ bool UpdateEngine::StoreAndCount(CRssReader& reader, const std::string& keyword,
                                            m_store.NewsRules().get());
     *itemsStored = outcome.itemsStored;
     if (outcome.itemsStored > 0) {
-        m_store.NotifyNewsStored();
+        m_store.NotifyNewsStored(keyword);
     }
     {
         std::lock_guard lock(m_progressMutex);

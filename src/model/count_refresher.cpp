@@ -30,6 +30,7 @@ void CCountRefresher::Start() {
     m_finished = false;
     m_sent.clear();
     m_sourcesRead.reset();
+    m_countsRead.reset();
     m_thread = std::thread(&CCountRefresher::Run, this);
 }
 
@@ -48,6 +49,7 @@ void CCountRefresher::Wake() {
     {
         std::lock_guard lock(m_mutex);
         m_wake = true;
+        m_changed.all = true;
     }
     m_signal.notify_all();
 }
@@ -55,7 +57,7 @@ void CCountRefresher::Wake() {
 void CCountRefresher::SourcesChanged(std::string_view channel) {
     {
         std::lock_guard lock(m_mutex);
-        m_changedSources.emplace(channel);
+        m_changed.channels.emplace(channel);
         m_wake = true;
     }
     m_signal.notify_all();
@@ -94,64 +96,106 @@ AccessDate CCountRefresher::Cutoff() const {
 
 std::optional<CCountRefresher::Inputs> CCountRefresher::RunPass() {
     const AccessDate cutoff = Cutoff();
-    const std::optional<ChannelCounts> channelCounts = ReadRecentCounts(cutoff);
+    const std::uint64_t generation = m_nodes.Generation();
+    // Taken before the reads: news stored while they run are read again next pass.
+    const Changed changed = TakeChanged();
+    const bool counted = ReadCounts(cutoff, generation, changed);
     if (Stopping()) {
         return std::nullopt;
     }
     // A statement that fails leaves every count and label as it was.
-    if (!channelCounts) {
+    if (!counted) {
+        m_sourcesRead.reset();  // the changed channels' sources are read with all of them
         return Inputs{};
     }
-    ReadSources(m_nodes.Generation());
-    const CNodeMap::Counts counts =
-        m_nodes.ApplyRecentCounts(channelCounts->recent, channelCounts->unread);
-    std::vector<LabelChange> changes = ChangedLabels(counts, m_sources);
+    const bool sourcesOfAll = ReadSources(generation, changed);
+    const CNodeMap::Counts counts = m_nodes.ApplyRecentCounts(m_counts.recent, m_counts.unread);
+    std::vector<LabelChange> changes =
+        ChangedLabels(counts, m_sources, sourcesOfAll ? nullptr : &changed.channels);
     if (!changes.empty()) {
         m_setLabels(std::move(changes));
     }
     return Inputs{AccessDateLiteral(cutoff), counts.generation};
 }
 
-void CCountRefresher::ReadSources(std::uint64_t generation) {
-    // Taken before the read: a source recorded while it runs is read again next pass.
-    std::set<std::string, LessIgnoreAsciiCase> changed;
-    {
-        std::lock_guard lock(m_mutex);
-        changed.swap(m_changedSources);
+CCountRefresher::Changed CCountRefresher::TakeChanged() {
+    Changed changed;
+    std::lock_guard lock(m_mutex);
+    std::swap(changed, m_changed);
+    return changed;
+}
+
+bool CCountRefresher::ReadCounts(const AccessDate& cutoff, std::uint64_t generation,
+                                 const Changed& changed) {
+    const Clock::time_point now = Clock::now();
+    const std::string cutoffText = AccessDateLiteral(cutoff);
+    // Other processes store news too and tell nobody, and reading changes any channel's.
+    const bool all = changed.all || !m_countsRead || cutoffText != m_countsCutoff ||
+                     generation != m_countsGeneration || now - *m_countsRead >= kLongestGap ||
+                     changed.channels.size() > kMostChannelsReread;
+    if (!all && changed.channels.empty()) {
+        return true;
     }
+    const std::vector<std::string> channels =
+        all ? std::vector<std::string>()
+            : std::vector<std::string>(changed.channels.begin(), changed.channels.end());
+    std::optional<ChannelCounts> read = ReadRecentCounts(cutoff, channels);
+    if (!read) {
+        m_countsRead.reset();
+        return false;
+    }
+    if (all) {
+        m_counts = std::move(*read);
+        m_countsCutoff = cutoffText;
+        m_countsGeneration = generation;
+        m_countsRead = now;
+        return true;
+    }
+    // A channel without a row has no recent news left.
+    for (const std::string& channel : channels) {
+        m_counts.recent.erase(channel);
+        m_counts.unread.erase(channel);
+    }
+    m_counts.recent.merge(read->recent);
+    m_counts.unread.merge(read->unread);
+    return true;
+}
+
+bool CCountRefresher::ReadSources(std::uint64_t generation, const Changed& changed) {
     const Clock::time_point now = Clock::now();
     // Other processes write sources too and tell nobody; a renamed or removed channel takes
     // its rows along.
     if (!m_sourcesRead || generation != m_sourcesGeneration ||
-        now - *m_sourcesRead >= kLongestGap || changed.size() > kMostChannelsReread) {
+        now - *m_sourcesRead >= kLongestGap || changed.channels.size() > kMostChannelsReread) {
         // Outcomes that cannot be read leave the tooltips without sources, the counts stand.
         std::optional<SourcesByChannel> all = LoadLatestSourceStatus(m_connection);
         m_sources = all ? std::move(*all) : SourcesByChannel();
         m_sourcesGeneration = generation;
         m_sourcesRead = all ? std::optional<Clock::time_point>(now) : std::nullopt;
-        return;
+        return true;
     }
-    if (changed.empty()) {
-        return;
+    if (changed.channels.empty()) {
+        return false;
     }
     std::optional<SourcesByChannel> some = LoadLatestSourceStatus(
-        m_connection, std::vector<std::string>(changed.begin(), changed.end()));
+        m_connection, std::vector<std::string>(changed.channels.begin(), changed.channels.end()));
     if (!some) {
         m_sourcesRead.reset();
-        return;
+        return false;
     }
-    for (const std::string& channel : changed) {
+    for (const std::string& channel : changed.channels) {
         m_sources.erase(channel);
     }
     for (auto& [channel, rows] : *some) {
         m_sources[channel] = std::move(rows);
     }
+    return false;
 }
 
 std::optional<CCountRefresher::ChannelCounts> CCountRefresher::ReadRecentCounts(
-    const AccessDate& cutoff) const {
+    const AccessDate& cutoff, const std::vector<std::string>& channels) const {
     CAdoRecordset records(m_connection);
-    if (!records.Open(SqlCountRecentItemsByChannel(cutoff))) {
+    if (!records.Open(SqlCountRecentItemsByChannel(cutoff, channels))) {
         return std::nullopt;
     }
     char name[CodePageFieldSize(kMaxNodeNameCodePageBytes)] = {};
@@ -176,7 +220,8 @@ std::optional<CCountRefresher::ChannelCounts> CCountRefresher::ReadRecentCounts(
 }
 
 std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
-    const CNodeMap::Counts& counts, const SourcesByChannel& sources) {
+    const CNodeMap::Counts& counts, const SourcesByChannel& sources,
+    const std::set<std::string, LessIgnoreAsciiCase>* sourcesOf) {
     if (counts.generation != m_sentGeneration) {
         m_sent.clear();
         m_sentGeneration = counts.generation;
@@ -184,11 +229,18 @@ std::vector<CCountRefresher::LabelChange> CCountRefresher::ChangedLabels(
     static const std::vector<SourceStatus> kNoSources;
     std::vector<LabelChange> changes;
     for (const CNodeMap::NodeCount& node : counts.nodes) {
+        // A label, its tooltip and its mark change only with the counts and the sources.
+        const auto before = m_sent.find(node.item);
+        if (before != m_sent.end() && before->second.count == node.count &&
+            before->second.unread == node.unread &&
+            (node.type != NODE_KEY || (sourcesOf != nullptr && sourcesOf->count(node.name) == 0))) {
+            continue;
+        }
         const auto found = node.type == NODE_KEY ? sources.find(node.name) : sources.end();
         const std::vector<SourceStatus>& mine = found == sources.end() ? kNoSources : found->second;
         Sent now{Label(node.name, node.count),
                  NodeTooltip(node.name, node.count, node.unread, mine), FailureMarkShown(mine),
-                 node.unread};
+                 node.unread, node.count};
         Sent& sent = m_sent[node.item];
         if (sent != now) {
             sent = now;

@@ -27,11 +27,12 @@ struct AccessDate;
 // channel below it; beside the label goes how many of those are unread. Each label comes with
 // the node's tooltip (its whole name, its counts and, for a channel, each source of its latest
 // update with the outcome) and, for a channel with a failing subscribed feed (or whose sources all
-// failed), a warning mark. A pass reads every channel's counts with one grouped statement, and
-// the sources' outcomes of the channels whose sources were recorded since the pass before
-// (every channel's at the first pass, after a change of the tree and at least once a minute),
-// sums the folders from the node map and hands the labels and unread counts that changed to
-// the window in one batch. The first pass runs at once. The next runs
+// failed), a warning mark. A pass reads the counts and the sources' outcomes of the channels
+// whose sources were recorded since the pass before (SourcesChanged), or every channel's (at
+// the first pass, when woken by Wake, after a change of the tree or of the cut-off date and at
+// least once a minute), each with one statement; sums the folders from the node map and hands
+// the labels and unread counts that changed to the window in one batch. The first pass runs at
+// once. The next runs
 // when woken (a feed was stored, the tree or the settings changed), or when a check at every
 // interval finds the retention cut-off date or the tree changed, and at least once a minute for
 // writers that wake nobody (another process on the same database). Ends when the database is found
@@ -74,11 +75,12 @@ public:
     void Start();
     // Sets the stop flag, wakes a wait and joins the thread.
     void Stop();
-    // Asks for a pass as soon as the least gap allows; requests made before it starts are
-    // one. Any thread.
+    // Asks for a pass that counts every channel again, as soon as the least gap allows;
+    // requests made before it starts are one. Any thread.
     void Wake();
-    // Says that a source of `channel` had its outcome recorded: the next pass, which this
-    // asks for, reads that channel's sources again. Any thread.
+    // Says that a source of `channel` had its outcome recorded, and its news perhaps stored:
+    // the next pass, which this asks for, reads that channel's counts and sources again. Any
+    // thread.
     void SourcesChanged(std::string_view channel);
     bool Finished() const { return m_finished.load(); }
     int PassesCompleted() const { return m_passes.load(); }
@@ -106,12 +108,26 @@ private:
         CNodeMap::CountsByName recent;
         CNodeMap::CountsByName unread;
     };
-    // Every channel's recent and unread counts by name, or nothing when the statement fails.
-    std::optional<ChannelCounts> ReadRecentCounts(const AccessDate& cutoff) const;
-    // Brings m_sources up to date for a pass over the tree of `generation`.
-    void ReadSources(std::uint64_t generation);
-    std::vector<LabelChange> ChangedLabels(const CNodeMap::Counts& counts,
-                                           const SourcesByChannel& sources);
+    // What changed since the last pass took them.
+    struct Changed {
+        bool all = false;  // Wake was called
+        std::set<std::string, LessIgnoreAsciiCase> channels;
+    };
+    Changed TakeChanged();
+    // The recent and unread counts by name of `channels` (every channel's when empty), or
+    // nothing when the statement fails.
+    std::optional<ChannelCounts> ReadRecentCounts(const AccessDate& cutoff,
+                                                  const std::vector<std::string>& channels) const;
+    // Brings m_counts up to date for a pass over the tree of `generation`; false when the
+    // statement failed.
+    bool ReadCounts(const AccessDate& cutoff, std::uint64_t generation, const Changed& changed);
+    // Brings m_sources up to date for a pass over the tree of `generation`. True when every
+    // channel's were read, false when only those of `changed`.
+    bool ReadSources(std::uint64_t generation, const Changed& changed);
+    // `sourcesOf`: the channels whose sources were read again (every one when null).
+    std::vector<LabelChange> ChangedLabels(
+        const CNodeMap::Counts& counts, const SourcesByChannel& sources,
+        const std::set<std::string, LessIgnoreAsciiCase>* sourcesOf);
     // Waits for a wake, the stop, or a check that finds a pass due; false once stopped.
     bool WaitForNextPass(const Inputs& last, Clock::time_point lastPassEnd);
     bool PassDue(const Inputs& last, Clock::time_point lastPassEnd) const;
@@ -131,8 +147,16 @@ private:
     std::condition_variable m_signal;
     bool m_stop = false;
     bool m_wake = false;
-    // Channels whose sources changed since the last pass took them; guarded by m_mutex.
-    std::set<std::string, LessIgnoreAsciiCase> m_changedSources;
+    // What changed since the last pass took it: by Wake, and the channels of SourcesChanged;
+    // guarded by m_mutex.
+    Changed m_changed;
+
+    // Every channel's counts as last read, the cut-off date and tree generation of their
+    // last reading in full, and its time; refresher thread only. No time: count all next pass.
+    ChannelCounts m_counts;
+    std::string m_countsCutoff;
+    std::uint64_t m_countsGeneration = 0;
+    std::optional<Clock::time_point> m_countsRead;
 
     // The latest sources of every channel, as last read, the tree generation and the time of
     // the last read of them all; refresher thread only. No time: read them all next pass.
@@ -148,6 +172,7 @@ private:
         std::string tooltip;
         bool warning = false;
         int unread = 0;
+        int count = 0;
         bool operator==(const Sent&) const = default;
     };
     std::map<CNodeMap::Handle, Sent> m_sent;

@@ -325,17 +325,25 @@ std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cuto
            SqlEscape(keyword) + "') and rss_pubDate>" + AccessDateLiteral(cutoff) + kNotHidden;
 }
 
-std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff) {
+std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff,
+                                         const std::vector<std::string>& channels) {
     // Driven from the channel table, so that each channel's count is a range of the index on
     // channel and date holding only its recent items, not a scan of every item; the unread
     // count a range of the small table of unread items.
     const std::string after = AccessDateLiteral(cutoff);
+    std::string only;
+    for (const std::string& channel : channels) {
+        only += (only.empty() ? " and channel.rss_title in ('" : ", '") + SqlEscape(channel) + "'";
+    }
+    if (!only.empty()) {
+        only += ")";
+    }
     return "select channel.rss_title, count(*), (select count(*) from item_unread where "
            "item_unread.channel_id = channel.ID and item_unread.pub_date>" +
            after +
            ") from channel inner join item on item.rss_channelID = channel.ID where "
            "item.rss_pubDate>" +
-           after + kNotHidden + " group by channel.ID";
+           after + kNotHidden + only + " group by channel.ID";
 }
 
 std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day,

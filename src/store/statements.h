@@ -147,8 +147,10 @@ std::string SqlCountItemsOfChannels(const std::vector<std::string>& keywords);
 // A channel's items newer than the cut-off, for their count.
 std::string SqlCountRecentItems(std::string_view keyword, const AccessDate& cutoff);
 // Every channel's count of items newer than the cut-off and how many of them are unread,
-// one row (rss_title, count, unread) per channel that has any (the tree's labels).
-std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff);
+// one row (rss_title, count, unread) per channel that has any (the tree's labels); only of
+// `channels` when some are given.
+std::string SqlCountRecentItemsByChannel(const AccessDate& cutoff,
+                                         const std::vector<std::string>& channels = {});
 
 // The IDs of the channel K's unread items newer than `day`, or of that day and after.
 std::string SqlSelectUnreadItems(std::string_view keyword, const AccessDate& day, bool fromThatDay);

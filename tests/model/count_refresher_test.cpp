@@ -243,6 +243,45 @@ TEST_F(CountRefresherTest, RecordedSourcesShowAtTheNextPassAndUnannouncedOnesAft
     EXPECT_TRUE(m_recorder.Warnings().at(7));
 }
 
+// News stored for a named channel recount that channel alone (in any case of its name, an
+// apostrophe in it, or with no recent news left); a plain wake recounts every channel.
+TEST_F(CountRefresherTest, NewsOfANamedChannelRecountItAloneAndAWakeRecountsThemAll) {
+    m_refresher.Start();
+    ASSERT_TRUE(WaitForPasses(1));
+    const std::string db = m_folder.File("data/data.dat");
+    AddItem(db, 3, {"snow", "2024-06-15"});
+    AddItem(db, 2, {"rock 4", "2024-06-15"});
+    m_refresher.SourcesChanged("WEATHER");
+    ASSERT_TRUE(WaitForPasses(2));
+    ASSERT_EQ(m_recorder.Batches().size(), 2u);
+    EXPECT_EQ(m_recorder.Batches()[1], (Labels{{1, "我的频道|7"}, {7, "Weather|2"}}));
+
+    m_refresher.SourcesChanged("Rock 'n' Roll");
+    ASSERT_TRUE(WaitForPasses(3));
+    ASSERT_EQ(m_recorder.Batches().size(), 3u);
+    EXPECT_EQ(m_recorder.Batches()[2], (Labels{{1, "我的频道|8"},
+                                               {2, "新闻|6"},
+                                               {3, "体育|6"},
+                                               {5, "Rock 'n' Roll|4"}}));
+
+    ExecSql(db, "delete from item where rss_channelID = 3");
+    m_refresher.SourcesChanged("weather");
+    ASSERT_TRUE(WaitForPasses(4));
+    ASSERT_EQ(m_recorder.Batches().size(), 4u);
+    EXPECT_EQ(m_recorder.Batches()[3], (Labels{{1, "我的频道|6"}, {7, "Weather|0"}}));
+
+    AddItem(db, 1, {"football later", "2024-06-15"});
+    m_refresher.Wake();
+    ASSERT_TRUE(WaitForPasses(5));
+    ASSERT_EQ(m_recorder.Batches().size(), 5u);
+    EXPECT_EQ(m_recorder.Batches()[4], (Labels{{1, "我的频道|7"},
+                                               {2, "新闻|7"},
+                                               {3, "体育|7"},
+                                               {4, "足球|3"},
+                                               {9, "备份|3"},
+                                               {10, "足球|3"}}));
+}
+
 TEST_F(CountRefresherTest, AClosedDatabaseEndsTheRefresherWithoutALabel) {
     m_store.Close();
     m_refresher.Start();
