@@ -143,8 +143,6 @@ StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std
     }
     // The pauses between items come after the commit, so that the write lock is not held
     // while this thread sleeps; they still spread storing feeds over time as before.
-    for (int i = 0; i < read && !(stop && stop->load(std::memory_order_relaxed)); ++i) {
-        pacing.Pause(pauseAfterItem);
-    }
+    pacing.PauseRepeated(pauseAfterItem, read, stop);
     return outcome;
 }

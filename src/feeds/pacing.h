@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -18,10 +19,26 @@ public:
     static constexpr Duration kAfterPass{100};           // before a pass signals that it is done
     static constexpr Duration kAfterStoredItem{10};      // between items of a fetched feed
     static constexpr Duration kAfterRefreshedItem{100};  // between items of a refreshed channel
+    // The longest a pause of several sleeps without looking at its stop flag, as long as the
+    // longest single pause.
+    static constexpr Duration kLongestPiece{200};
 
     void Pause(Duration duration) const {
         if (m_enabled.load(std::memory_order_relaxed)) {
             std::this_thread::sleep_for(duration);
+        }
+    }
+
+    // `times` pauses of `each` taken together: the thread wakes once per piece of at most
+    // kLongestPiece rather than once per pause, and looks at `stop` (may be null) before each
+    // piece.
+    void PauseRepeated(Duration each, int times, const std::atomic<bool>* stop) const {
+        Duration left = each * std::max(times, 0);
+        while (left > Duration::zero() && !(stop && stop->load(std::memory_order_relaxed)) &&
+               m_enabled.load(std::memory_order_relaxed)) {
+            const Duration piece = std::min(left, kLongestPiece);
+            std::this_thread::sleep_for(piece);
+            left -= piece;
         }
     }
 

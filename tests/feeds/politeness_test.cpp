@@ -15,6 +15,7 @@
 #include "base/clock.h"
 #include "feeds/feed_store.h"
 #include "feeds/host_clock.h"
+#include "feeds/pacing.h"
 #include "feeds/source_policy.h"
 #include "feeds/update_engine.h"
 #include "store/source_status.h"
@@ -144,6 +145,29 @@ TEST(HostClock, AStoppedWaitEndsAtOnceAndTheTurnStaysBooked) {
     const auto next = std::chrono::steady_clock::now();
     EXPECT_TRUE(clock.WaitTurn("http://a.test/3", &go));
     EXPECT_GE(std::chrono::steady_clock::now() - next, 1500ms);
+}
+
+// The pauses after a stored feed are slept together, in pieces, and end with the stop flag.
+TEST(Pacing, RepeatedPausesAreSleptTogetherAndEndWithTheStopFlag) {
+    Pacing pacing;
+    auto started = std::chrono::steady_clock::now();
+    pacing.PauseRepeated(10ms, 20, nullptr);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 200ms);
+
+    std::atomic<bool> stop{false};
+    started = std::chrono::steady_clock::now();
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stop = true;
+    });
+    pacing.PauseRepeated(100ms, 30, &stop);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+
+    pacing.SetEnabled(false);
+    started = std::chrono::steady_clock::now();
+    pacing.PauseRepeated(100ms, 30, nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 100ms);
 }
 
 // A gone source stays gone for the passes; 刷新该频道 tries it once more, and also tries a
