@@ -297,11 +297,19 @@ void CTD_TreeView::ApplyLabels(const std::vector<CCountRefresher::LabelChange>& 
             treeItem->setText(0, label);
             countsChanged = true;
         }
+        // Each setter makes the view lay out and paint the row again: only what changed is set.
         QFont font = treeItem->font(0);
-        font.setBold(change.unread > 0);
-        treeItem->setFont(0, font);
-        treeItem->setData(0, kUnreadRole, change.unread);
-        treeItem->setToolTip(0, QString::fromStdString(change.tooltip));
+        if (font.bold() != (change.unread > 0)) {
+            font.setBold(change.unread > 0);
+            treeItem->setFont(0, font);
+        }
+        if (treeItem->data(0, kUnreadRole).toInt() != change.unread) {
+            treeItem->setData(0, kUnreadRole, change.unread);
+        }
+        const QString tooltip = QString::fromStdString(change.tooltip);
+        if (treeItem->toolTip(0) != tooltip) {
+            treeItem->setToolTip(0, tooltip);
+        }
         if (Lookup(treeItem).type == NODE_KEY &&
             treeItem->data(0, kWarningRole).toBool() != change.warning) {
             treeItem->setData(0, kWarningRole, change.warning);
