@@ -269,6 +269,10 @@ bool CCountRefresher::WaitForNextPass(const Inputs& last, Clock::time_point last
     }
     if (m_wake) {
         m_signal.wait_until(lock, lastPassEnd + kLeastGap, [this] { return m_stop; });
+        // Only news of channels: a busy update relabels once a second. A Wake (the user read
+        // news, or changed the tree) cuts the wait short.
+        m_signal.wait_until(lock, lastPassEnd + kLeastGapForNews,
+                            [this] { return m_stop || m_changed.all; });
     }
     m_wake = false;
     return !m_stop;

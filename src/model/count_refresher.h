@@ -63,6 +63,8 @@ public:
     static constexpr std::chrono::milliseconds kInterval{5000};
     static constexpr std::chrono::milliseconds kLongestGap{60000};
     static constexpr std::chrono::milliseconds kLeastGap{250};
+    // The least gap before a pass woken only by SourcesChanged.
+    static constexpr std::chrono::milliseconds kLeastGapForNews{1000};
     // Beyond this many channels whose sources changed, a pass reads every channel's again.
     static constexpr std::size_t kMostChannelsReread = 200;
 
