@@ -3,6 +3,10 @@
 #include "feeds/search_template.h"
 #include "feeds/services_config.h"
 
+int KnownSearchEngine(int engine) {
+    return engine >= kEngineBaidu && engine <= kEngineSogou ? engine : kEngineBaidu;
+}
+
 const char* SearchServiceKey(int engine) {
     switch (engine) {
         case kEngineGoogle:

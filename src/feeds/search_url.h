@@ -11,6 +11,9 @@ enum SearchEngineIndex : int {
     kEngineSogou = 3,
 };
 
+// `engine` when it names a service, else engine 0, which stands in for an unknown one.
+int KnownSearchEngine(int engine);
+
 // The key of the engine's service in data/services.conf ("search.baidu" ...); engine 0's for
 // an index outside 0 to 3.
 const char* SearchServiceKey(int engine);

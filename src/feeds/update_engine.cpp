@@ -22,10 +22,6 @@ namespace {
 // The longest feed address the engine reads from the opml table, in code-page bytes.
 constexpr std::size_t kMaxAddressBytes = 2047;
 
-int EngineIndex(int engine) {
-    return engine >= 0 && engine < CSysData::kEngineCount ? engine : kEngineBaidu;
-}
-
 }  // namespace
 
 UpdateEngine::UpdateEngine(CFeedStore& store) : m_store(store) {}
@@ -55,7 +51,7 @@ void UpdateEngine::StartUpdate() {
     m_stopOpml = false;
     m_storeFailed = false;
     const CSysData& settings = m_store.Settings();
-    const int engine = EngineIndex(settings.SearchEngine());
+    const int engine = KnownSearchEngine(settings.SearchEngine());
     const std::vector<std::string> keywords = DistinctKeywords(false);
     std::vector<PlannedSource> searchPlan =
         SearchPlan(DistinctKeywords(true), settings.MaxPages(), settings.ItemsPerPage(), engine);
@@ -372,7 +368,7 @@ void UpdateEngine::RefreshProc() {
 
 void UpdateEngine::RefreshOne(const std::string& keyword, const std::string& passTime) {
     const CSysData& settings = m_store.Settings();
-    const int engine = EngineIndex(settings.SearchEngine());
+    const int engine = KnownSearchEngine(settings.SearchEngine());
     std::vector<PlannedSource> plan;
     if (SearchesName(keyword)) {
         plan = SearchPlan({keyword}, 1, settings.ItemsPerPage(), engine);
@@ -489,7 +485,7 @@ void UpdateEngine::CountOutcome(const PlannedSource& source, const SourceStatus&
     progress.feedsUnchanged += status.outcome == SourceOutcome::kNotModified ? 1 : 0;
     progress.feedsPartial += partial ? 1 : 0;
     if (!source.Subscribed()) {
-        m_serviceResults[static_cast<std::size_t>(EngineIndex(source.engine))] = status;
+        m_serviceResults[static_cast<std::size_t>(KnownSearchEngine(source.engine))] = status;
     }
     if (!forUpdate) {
         return;
