@@ -78,8 +78,9 @@ public:
 
     // `listener` is called on an engine thread each time a feed has added news to the
     // database or a source's outcome was recorded, with the channel; with channel "" when
-    // news of any channel may have changed. Null: nobody is told. It must return promptly and must not call back into the
-    // store. Once this returns, the previous listener is not running and is not called again.
+    // news of any channel may have changed. Null: nobody is told. It must return promptly and must
+    // not call back into the store. Once this returns, the previous listener is not running and is
+    // not called again.
     void SetNewsStoredListener(std::function<void(std::string_view channel)> listener);
     // Tells the listener; called by the engine's threads. `channel` "": any channel's.
     void NotifyNewsStored(std::string_view channel = {});

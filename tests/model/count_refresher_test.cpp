@@ -259,10 +259,8 @@ TEST_F(CountRefresherTest, NewsOfANamedChannelRecountItAloneAndAWakeRecountsThem
     m_refresher.SourcesChanged("Rock 'n' Roll");
     ASSERT_TRUE(WaitForPasses(3));
     ASSERT_EQ(m_recorder.Batches().size(), 3u);
-    EXPECT_EQ(m_recorder.Batches()[2], (Labels{{1, "我的频道|8"},
-                                               {2, "新闻|6"},
-                                               {3, "体育|6"},
-                                               {5, "Rock 'n' Roll|4"}}));
+    EXPECT_EQ(m_recorder.Batches()[2],
+              (Labels{{1, "我的频道|8"}, {2, "新闻|6"}, {3, "体育|6"}, {5, "Rock 'n' Roll|4"}}));
 
     ExecSql(db, "delete from item where rss_channelID = 3");
     m_refresher.SourcesChanged("weather");
