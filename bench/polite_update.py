@@ -22,9 +22,8 @@ import subprocess
 import sys
 import tempfile
 import threading
-import time
 
-from bench_feeds import REPO, make_feed, quillon_data_folder
+from bench_feeds import REPO, make_feed, quillon_data_folder, run_measured
 
 CHANNELS = 50
 FEEDS_PER_CHANNEL = 10
@@ -85,21 +84,14 @@ def update(cli, folder):
     """Wall seconds, CPU seconds, peak memory in MiB, the server's requests, the summary line."""
     with Handler.lock:
         Handler.requests = collections.Counter()
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        started = time.perf_counter()
-        child = subprocess.Popen([cli, "--data", folder, "update", "--no-pauses"],
-                                 stdout=out, stderr=err)
-        _, status, usage = os.wait4(child.pid, 0)
-        elapsed = time.perf_counter() - started
-        child.returncode = os.waitstatus_to_exitcode(status)
-        out.seek(0)
-        err.seek(0)
-        if child.returncode != 0:
-            sys.exit(f"quillon-cli update failed: {err.read().decode(errors='replace')}")
-        summary = out.read().decode().splitlines()[-1]
+    process, elapsed, cpu, peak = run_measured([cli, "--data", folder, "update", "--no-pauses"],
+                                               stdout=subprocess.PIPE)
+    if process.returncode != 0:
+        sys.exit(f"quillon-cli update failed: {process.stderr.decode(errors='replace')}")
+    summary = process.stdout.decode().splitlines()[-1]
     with Handler.lock:
         requests = dict(Handler.requests)
-    return elapsed, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024, requests, summary
+    return elapsed, cpu, peak, requests, summary
 
 
 def main():

@@ -17,13 +17,11 @@ import random
 import shutil
 import sqlite3
 import statistics
-import subprocess
 import sys
 import tempfile
 import threading
-import time
 
-from bench_feeds import FEEDS, ITEMS, REPO, make_feed, quillon_data_folder
+from bench_feeds import FEEDS, ITEMS, REPO, make_feed, quillon_data_folder, run_measured
 
 
 
@@ -47,13 +45,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 def timed(command, cwd):
     """Wall time and peak resident memory (MiB) of one run of `command`."""
-    started = time.perf_counter()
-    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(process.pid, 0)
-    elapsed = time.perf_counter() - started
-    if status != 0:
-        sys.exit(f"{command[0]} failed: {process.stderr.read().decode(errors='replace')}")
-    return elapsed, usage.ru_maxrss / 1024.0
+    process, elapsed, _, peak = run_measured(command, cwd)
+    if process.returncode != 0:
+        sys.exit(f"{command[0]} failed: {process.stderr.decode(errors='replace')}")
+    return elapsed, peak
 
 
 def newsboat_folder(root, base):
