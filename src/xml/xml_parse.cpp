@@ -326,17 +326,24 @@ std::string FailureReason(xmlParserCtxt* context, const ScopedXmlErrors& errors)
     return reason.empty() ? "not well-formed" : reason;
 }
 
+// Why `bytes` are refused before the parser sees them; "" when they are not.
+std::string RefusedUnparsed(std::string_view bytes, const XmlParseLimits& limits) {
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        return "document too large";
+    }
+    if (HasCrowdedElement(bytes, limits.maxAttributesPerElement)) {
+        return "an element with more than " + std::to_string(limits.maxAttributesPerElement) +
+               " attributes";
+    }
+    return {};
+}
+
 // One reading of `bytes`, strict or in libxml2's recovery mode.
 ParsedXml ParseOnce(std::string_view bytes, std::string_view httpCharset,
                     const XmlParseLimits& limits, bool recover) {
     ParsedXml parsed;
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-        parsed.error = "document too large";
-        return parsed;
-    }
-    if (HasCrowdedElement(bytes, limits.maxAttributesPerElement)) {
-        parsed.error = "an element with more than " +
-                       std::to_string(limits.maxAttributesPerElement) + " attributes";
+    parsed.error = RefusedUnparsed(bytes, limits);
+    if (!parsed.error.empty()) {
         return parsed;
     }
     const Declaration declaration = ReadDeclaration(bytes);
@@ -534,13 +541,8 @@ StreamedXml StreamXmlBytes(std::string_view bytes, const XmlParseLimits& limits,
     StreamedXml streamed;
     std::string decoded;
     DecodeIfUndeclared(bytes, {}, decoded);
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-        streamed.error = "document too large";
-        return streamed;
-    }
-    if (HasCrowdedElement(bytes, limits.maxAttributesPerElement)) {
-        streamed.error = "an element with more than " +
-                         std::to_string(limits.maxAttributesPerElement) + " attributes";
+    streamed.error = RefusedUnparsed(bytes, limits);
+    if (!streamed.error.empty()) {
         return streamed;
     }
     ScopedXmlErrors errors;
