@@ -23,6 +23,20 @@ std::string RemoveAll(std::string_view text, std::initializer_list<std::u16strin
     return Utf16ToUtf8(wide);
 }
 
+// `text` without any of the non-overlapping `piece`s found from its start, as WideRemoveAll.
+std::string BytesRemoveAll(std::string_view text, std::string_view piece) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t from = 0;;) {
+        const std::size_t at = text.find(piece, from);
+        out.append(text.substr(from, at == std::string_view::npos ? at : at - from));
+        if (at == std::string_view::npos) {
+            return out;
+        }
+        from = at + piece.size();
+    }
+}
+
 // The channel's ID (its row's first column), or nothing; false with the reason in `failure`.
 bool ChannelId(CAdoTransaction& transaction, const std::string& keyword,
                std::optional<std::int64_t>* id, std::string* failure) {
@@ -78,7 +92,17 @@ int StoreItem(CNewItemStatement& statement, CRuleMarks& marks,
 }  // namespace
 
 std::string CleanTitle(std::string_view title) {
-    return RemoveAll(title, {u"&quot", u"<b>", u"</b>"});
+    // The pieces are ASCII, which never stands inside a UTF-8 sequence: valid text loses them
+    // byte for byte as it would as UTF-16. Other text goes through UTF-16 as it always did,
+    // which puts U+FFFD for what is not UTF-8.
+    if (!IsValidUtf8(title)) {
+        return RemoveAll(title, {u"&quot", u"<b>", u"</b>"});
+    }
+    std::string cleaned(title);
+    for (std::string_view piece : {"&quot", "<b>", "</b>"}) {
+        cleaned = BytesRemoveAll(cleaned, piece);
+    }
+    return cleaned;
 }
 
 StoreOutcome StoreFeed(CAdoConnection& connection, CRssReader& reader, const std::string& keyword,

@@ -20,6 +20,11 @@ TEST(FeedStorer, CleansTitlesInTheirFixedOrder) {
         // "&quot" goes first, so pieces that only meet after a later removal stay.
         {"&qu<b>ot", "&quot"},
         {"足球&quot;新闻", "足球;新闻"},
+        {"<b><b>b>>", "b>>"},
+        {"&quot&quot&quo", "&quo"},
+        // Bytes that are not UTF-8 become U+FFFD, around a piece or not.
+        {"a\xff<b>b", "a\xef\xbf\xbd" "b"},
+        {"\xe8\xb6", "\xef\xbf\xbd\xef\xbf\xbd"},
         {"", ""},
     };
     for (const Case& c : cases) {
