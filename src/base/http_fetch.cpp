@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -49,6 +50,7 @@ private:
 struct BodySink {
     std::string* body;
     std::size_t limit;
+    CURL* easy;
     bool tooLarge = false;
 };
 
@@ -58,6 +60,17 @@ std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* use
     if (sink->body->size() + bytes > sink->limit) {
         sink->tooLarge = true;
         return 0;  // makes libcurl fail the transfer
+    }
+    if (sink->body->empty()) {
+        // The announced length, within the limit, at once: a body of many pieces is then
+        // not copied again each time the string outgrows itself.
+        curl_off_t announced = -1;
+        if (curl_easy_getinfo(sink->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
+                CURLE_OK &&
+            announced > 0) {
+            sink->body->reserve(
+                std::min(static_cast<std::size_t>(announced), sink->limit));
+        }
     }
     sink->body->append(data, bytes);
     return bytes;
@@ -336,7 +349,7 @@ FetchResult FetchUrl(std::string_view url, const FetchOptions& options) {
         return result;
     }
     const std::string wireUrl = ToWireUrl(url, options.gbkQuery);
-    BodySink sink{&result.body, options.limits.maxBodyBytes};
+    BodySink sink{&result.body, options.limits.maxBodyBytes, easy.get()};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     SetOptions(easy.get(), wireUrl, options.limits, &sink, errorBuffer);
     const ProxyRoute route = RouteFor(options.proxy ? *options.proxy : ProcessProxy(), url);
