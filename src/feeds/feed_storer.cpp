@@ -40,7 +40,7 @@ std::string BytesRemoveAll(std::string_view text, std::string_view piece) {
 // The channel's ID (its row's first column), or nothing; false with the reason in `failure`.
 bool ChannelId(CAdoTransaction& transaction, const std::string& keyword,
                std::optional<std::int64_t>* id, std::string* failure) {
-    return transaction.QueryInteger(SqlSelectChannel(keyword), id, failure);
+    return transaction.QueryBoundInteger(kSqlSelectBoundChannel, keyword, id, failure);
 }
 
 std::string InsertChannelSql(const std::string& keyword, const CRssChannel& channel) {

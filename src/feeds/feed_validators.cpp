@@ -7,7 +7,7 @@
 FetchValidators LoadFeedValidators(const CAdoConnection& connection, const std::string& keyword,
                                    const std::string& address) {
     CAdoRecordset records(connection);
-    if (!records.Open(SqlSelectFeedValidator(keyword, address)) || records.IsEOF()) {
+    if (!records.OpenBound(kSqlSelectBoundFeedValidator, {keyword, address}) || records.IsEOF()) {
         return {};
     }
     // One byte more than a value may have, so that a longer one (written by something else)

@@ -296,7 +296,7 @@ void UpdateEngine::SearchPassProc(std::vector<PlannedSource> plan, std::string p
 std::vector<std::string> UpdateEngine::OpmlAddresses(const std::string& keyword) const {
     std::vector<std::string> addresses;
     CAdoRecordset records(m_store);
-    if (records.Open(SqlSelectOpmlByKey(keyword)) && records.GetRecordCount() >= 1) {
+    if (records.OpenBound(kSqlSelectOpmlByBoundKey, {keyword}) && !records.IsEOF()) {
         // Bound once: bindings accumulate until the recordset closes.
         char address[CodePageFieldSize(kMaxAddressBytes)] = {};
         records.BindColumnByName("opml_xml_url", address, sizeof address, kBindText);

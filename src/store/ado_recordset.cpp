@@ -105,6 +105,43 @@ void CAdoRecordset::SetError(int code, std::string_view description) {
 }
 
 bool CAdoRecordset::Open(std::string_view sql) {
+    std::string error;
+    if (!CanOpen()) {
+        return false;
+    }
+    if (!TranslateAccessSql(sql, &m_sql, &error)) {
+        SetError(SQLITE_ERROR, error);
+        return false;
+    }
+    m_parameters.clear();
+    if (!TakeLease()) {
+        return false;
+    }
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v2(m_lease->get(), m_sql.c_str(), static_cast<int>(m_sql.size()),
+                                      &raw, nullptr);
+    m_owned = SqliteStatement(raw);
+    return Start(rc == SQLITE_OK ? m_owned.get() : nullptr);
+}
+
+bool CAdoRecordset::OpenBound(const std::string& sql,
+                              std::initializer_list<std::string_view> parameters) {
+    if (!CanOpen()) {
+        return false;
+    }
+    m_sql = sql;
+    m_parameters.assign(parameters.begin(), parameters.end());
+    if (!TakeLease()) {
+        return false;
+    }
+    sqlite3_stmt* statement = m_lease->Statements().Get(m_lease->get(), m_sql);
+    if (statement != nullptr) {
+        BindParameters(statement);
+    }
+    return Start(statement);
+}
+
+bool CAdoRecordset::CanOpen() {
     if (!m_connection || !m_connection->IsOpen()) {
         SetError(SQLITE_MISUSE, "the connection is closed");
         return false;
@@ -113,12 +150,12 @@ bool CAdoRecordset::Open(std::string_view sql) {
         SetError(SQLITE_MISUSE, "the recordset is already open");
         return false;
     }
-    std::string error;
-    if (!TranslateAccessSql(sql, &m_sql, &error)) {
-        SetError(SQLITE_ERROR, error);
-        return false;
-    }
+    return true;
+}
+
+bool CAdoRecordset::TakeLease() {
     int code = 0;
+    std::string error;
     m_lease = m_connection->Acquire(&code, &error);
     if (!m_lease) {
         SetError(code, error);
@@ -127,16 +164,23 @@ bool CAdoRecordset::Open(std::string_view sql) {
     if (m_stop) {
         sqlite3_progress_handler(m_lease->get(), 4000, &CAdoRecordset::AskStop, this);
     }
-    sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(m_lease->get(), m_sql.c_str(), static_cast<int>(m_sql.size()),
-                                      &raw, nullptr);
-    SqliteStatement statement(raw);
-    if (rc != SQLITE_OK || !statement) {
+    return true;
+}
+
+void CAdoRecordset::BindParameters(sqlite3_stmt* statement) const {
+    for (std::size_t i = 0; i < m_parameters.size(); ++i) {
+        sqlite3_bind_text(statement, static_cast<int>(i + 1), m_parameters[i].c_str(),
+                          static_cast<int>(m_parameters[i].size()), SQLITE_STATIC);
+    }
+}
+
+bool CAdoRecordset::Start(sqlite3_stmt* statement) {
+    if (statement == nullptr) {
         SetError(sqlite3_extended_errcode(m_lease->get()), sqlite3_errmsg(m_lease->get()));
-        ReleaseLease();
+        DropStatement();
         return false;
     }
-    m_statement = std::move(statement);
+    m_statement = statement;
     m_rowIndex = -1;
     m_recordCount.reset();
     Step();
@@ -144,15 +188,27 @@ bool CAdoRecordset::Open(std::string_view sql) {
         return false;
     }
     m_fieldTypes.clear();
-    const int columns = sqlite3_column_count(m_statement.get());
+    const int columns = sqlite3_column_count(m_statement);
     for (int i = 0; i < columns; ++i) {
-        m_fieldTypes.push_back(FieldTypeOf(m_statement.get(), i, m_hasRow));
+        m_fieldTypes.push_back(FieldTypeOf(m_statement, i, m_hasRow));
     }
     return true;
 }
 
+// A statement of the handle's cache is left reset and unbound for its next user; one of the
+// recordset's own is finalized. The handle then goes back to the pool.
+void CAdoRecordset::DropStatement() {
+    if (m_statement != nullptr && !m_owned) {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+    }
+    m_statement = nullptr;
+    m_owned.reset();
+    ReleaseLease();
+}
+
 void CAdoRecordset::Step() {
-    const int rc = sqlite3_step(m_statement.get());
+    const int rc = sqlite3_step(m_statement);
     if (rc == SQLITE_ROW) {
         m_hasRow = true;
         ++m_rowIndex;
@@ -163,8 +219,7 @@ void CAdoRecordset::Step() {
         SetError(sqlite3_extended_errcode(m_lease->get()), sqlite3_errmsg(m_lease->get()));
         if (m_rowIndex < 0) {
             // The statement failed before its first row: the open fails.
-            m_statement.reset();
-            ReleaseLease();
+            DropStatement();
         }
     }
 }
@@ -182,8 +237,7 @@ void CAdoRecordset::ReleaseLease() {
 }
 
 bool CAdoRecordset::Close() {
-    m_statement.reset();
-    ReleaseLease();
+    DropStatement();
     m_hasRow = false;
     m_recordCount.reset();
     m_bindings.clear();
@@ -204,6 +258,9 @@ int CAdoRecordset::GetRecordCount() {
     sqlite3_prepare_v2(m_lease->get(), countSql.c_str(), static_cast<int>(countSql.size()), &raw,
                        nullptr);
     SqliteStatement count(raw);
+    if (count) {
+        BindParameters(count.get());
+    }
     if (!count || sqlite3_step(count.get()) != SQLITE_ROW) {
         SetError(sqlite3_extended_errcode(m_lease->get()), sqlite3_errmsg(m_lease->get()));
         return 0;
@@ -220,7 +277,7 @@ void CAdoRecordset::MoveFirst() {
     if (!IsOpen() || m_rowIndex == 0) {
         return;
     }
-    sqlite3_reset(m_statement.get());
+    sqlite3_reset(m_statement);
     m_rowIndex = -1;
     Step();
 }
@@ -253,7 +310,7 @@ bool CAdoRecordset::BindColumnByName(std::string_view name, void* destination, i
         return false;
     }
     for (int i = 0; i < FieldCount(); ++i) {
-        const char* fieldName = sqlite3_column_name(m_statement.get(), i);
+        const char* fieldName = sqlite3_column_name(m_statement, i);
         if (fieldName && EqualsIgnoreAsciiCase(fieldName, name)) {
             return BindColumn(i, destination, size, kind);
         }
@@ -272,7 +329,7 @@ bool CAdoRecordset::Fetch() {
 }
 
 void CAdoRecordset::FetchOne(const Binding& binding) {
-    sqlite3_stmt* statement = m_statement.get();
+    sqlite3_stmt* statement = m_statement;
     std::memset(binding.destination, 0, static_cast<std::size_t>(std::min(binding.size, 4)));
     if (sqlite3_column_type(statement, binding.position) == SQLITE_NULL) {
         return;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,10 +58,14 @@ public:
     // Runs a query. False when there is no open connection, the recordset is already open,
     // or the statement fails. Bindings of an earlier query stay.
     bool Open(std::string_view sql);
+    // Runs a query of SQLite's own SQL (no Access translation) with `parameters` bound as text
+    // to ?1, ?2 and so on. The statement is prepared once per pooled handle and kept there,
+    // so a query run for every feed or item parses no SQL after its first time.
+    bool OpenBound(const std::string& sql, std::initializer_list<std::string_view> parameters);
     // Closes the query and drops every binding. False (with everything kept) only when
     // closing fails.
     bool Close();
-    bool IsOpen() const { return m_statement.operator bool(); }
+    bool IsOpen() const { return m_statement != nullptr; }
 
     int GetRecordCount();
     bool IsEOF() const;
@@ -96,14 +101,22 @@ private:
     void Step();
     void FetchOne(const Binding& binding);
 
+    bool CanOpen();
+    bool TakeLease();
+    void BindParameters(sqlite3_stmt* statement) const;
+    // Runs the statement Open or OpenBound prepared (null: the prepare failed).
+    bool Start(sqlite3_stmt* statement);
+    void DropStatement();
     void ReleaseLease();
     static int AskStop(void* recordset);
 
     std::shared_ptr<SqlitePool> m_connection;
     std::function<bool()> m_stop;
     std::optional<SqlitePool::Lease> m_lease;
-    SqliteStatement m_statement;
+    sqlite3_stmt* m_statement = nullptr;  // m_owned's, or the handle's cache's
+    SqliteStatement m_owned;
     std::string m_sql;  // the translated text, for the record count
+    std::vector<std::string> m_parameters;  // OpenBound's, bound again for the record count
     std::vector<int> m_fieldTypes;
     std::vector<Binding> m_bindings;
     bool m_hasRow = false;

@@ -51,11 +51,31 @@ bool CAdoTransaction::QueryInteger(std::string_view sql, std::optional<std::int6
     code = sqlite3_prepare_v2(db, translated.c_str(), static_cast<int>(translated.size()), &raw,
                               nullptr);
     const SqliteStatement statement(raw);
-    if (code == SQLITE_OK) {
-        code = sqlite3_step(statement.get());
+    return code == SQLITE_OK ? FirstInteger(statement.get(), value, error)
+                             : FirstInteger(nullptr, value, error);
+}
+
+bool CAdoTransaction::QueryBoundInteger(const std::string& sql, std::string_view text,
+                                        std::optional<std::int64_t>* value, std::string* error) {
+    sqlite3_stmt* statement = Statements().Get(m_lease->get(), sql);
+    if (statement != nullptr) {
+        sqlite3_bind_text(statement, 1, text.empty() ? "" : text.data(),
+                          static_cast<int>(text.size()), SQLITE_STATIC);
     }
+    const bool ok = FirstInteger(statement, value, error);
+    if (statement != nullptr) {
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+    }
+    return ok;
+}
+
+bool CAdoTransaction::FirstInteger(sqlite3_stmt* statement, std::optional<std::int64_t>* value,
+                                   std::string* error) {
+    sqlite3* db = m_lease->get();
+    const int code = statement == nullptr ? SQLITE_ERROR : sqlite3_step(statement);
     if (code == SQLITE_ROW) {
-        *value = sqlite3_column_int64(statement.get(), 0);
+        *value = sqlite3_column_int64(statement, 0);
         return true;
     }
     if (code == SQLITE_DONE) {

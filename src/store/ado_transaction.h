@@ -32,6 +32,10 @@ public:
     // The first column of the first row `sql` gives (nothing when it gives no row); false with
     // the reason when it fails.
     bool QueryInteger(std::string_view sql, std::optional<std::int64_t>* value, std::string* error);
+    // The same for SQLite's own `sql` with `text` bound to ?1, on a statement kept on the
+    // handle: a query made for every feed parses no SQL after its first time.
+    bool QueryBoundInteger(const std::string& sql, std::string_view text,
+                           std::optional<std::int64_t>* value, std::string* error);
     // Whether the transaction is still open: SQLite rolls all of it back by itself after some
     // failures (a full disk, an I/O error), and then nothing stored in it is kept.
     bool Active() const;
@@ -43,6 +47,9 @@ public:
     bool Commit(std::string* error);
 
 private:
+    // Steps `statement` (null: its prepare failed) for QueryInteger's answer.
+    bool FirstInteger(sqlite3_stmt* statement, std::optional<std::int64_t>* value,
+                      std::string* error);
     void Rollback();
 
     std::shared_ptr<SqlitePool> m_pool;

@@ -88,13 +88,14 @@ struct RowBuffers {
     }
 };
 
-// Every row of `sql`; nothing when the query fails.
-std::optional<std::vector<SourceStatus>> Query(const CAdoConnection& connection,
-                                               const std::string& sql) {
+// Every row of the query `open` runs on the recordset it is given; nothing when it fails.
+template <typename OpenQuery>
+std::optional<std::vector<SourceStatus>> QueryRows(const CAdoConnection& connection,
+                                                   OpenQuery open) {
     CAdoRecordset records(connection);
     // Large buffers: one set per query, off the stack of threads with small ones.
     auto buffers = std::make_unique<RowBuffers>();
-    if (!records.Open(sql) || !buffers->Bind(records)) {
+    if (!open(records) || !buffers->Bind(records)) {
         return std::nullopt;
     }
     std::vector<SourceStatus> rows;
@@ -105,6 +106,12 @@ std::optional<std::vector<SourceStatus>> Query(const CAdoConnection& connection,
         return std::nullopt;
     }
     return rows;
+}
+
+// Every row of `sql`; nothing when the query fails.
+std::optional<std::vector<SourceStatus>> Query(const CAdoConnection& connection,
+                                               const std::string& sql) {
+    return QueryRows(connection, [&sql](CAdoRecordset& records) { return records.Open(sql); });
 }
 
 std::optional<SourcesByChannel> ByChannel(std::optional<std::vector<SourceStatus>> rows) {
@@ -145,7 +152,10 @@ bool IsFailedOutcome(SourceOutcome outcome) {
 
 std::optional<SourceStatus> LoadSourceStatus(const CAdoConnection& connection,
                                              std::string_view channel, std::string_view address) {
-    auto rows = Query(connection, SqlSelectSourceStatus(channel, address));
+    // Asked before every fetch: a statement kept on the handle, with the names bound.
+    auto rows = QueryRows(connection, [&](CAdoRecordset& records) {
+        return records.OpenBound(kSqlSelectBoundSourceStatus, {channel, address});
+    });
     if (!rows || rows->empty()) {
         return std::nullopt;
     }

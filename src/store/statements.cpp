@@ -417,11 +417,6 @@ std::string SqlSearchItems(std::string_view matchExpression, int limit,
            " inner join channel on channel.ID = item.rss_channelID order by found";
 }
 
-std::string SqlSelectSourceStatus(std::string_view keyword, std::string_view address) {
-    return "select * from source_status where channel='" + SqlEscape(keyword) + "' and address='" +
-           SqlEscape(address) + "'";
-}
-
 std::string SqlSaveSourceStatus(const SourceStatus& status) {
     const auto text = [](std::string_view value) { return "'" + SqlEscape(value) + "'"; };
     return "insert or replace into source_status (channel, address, service, outcome, "

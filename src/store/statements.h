@@ -14,6 +14,8 @@
 
 // select * from channel where rss_title = 'K'
 std::string SqlSelectChannel(std::string_view keyword);
+// The same with the keyword as parameter ?1, for a statement kept on the handle.
+inline constexpr const char* kSqlSelectBoundChannel = "select * from channel where rss_title = ?1";
 
 // The channel row: K as rss_title, then the feed's channel fields link ... skipDays in
 // column order.
@@ -62,6 +64,8 @@ std::string SqlInsertNewItem(const ItemValues& item);
 
 // select * from opml where opml_key='K'
 std::string SqlSelectOpmlByKey(std::string_view keyword);
+// The same with K as parameter ?1, for a statement kept on the handle (OpenBound).
+inline constexpr const char* kSqlSelectOpmlByBoundKey = "select * from opml where opml_key = ?1";
 // select * from opml
 std::string SqlSelectAllOpml();
 std::string SqlSelectOpml(std::string_view title, std::string_view address);
@@ -77,6 +81,9 @@ std::vector<std::string> SqlRenameChannel(std::string_view from, std::string_vie
 
 // The validators remembered for the feed at `address` subscribed under K.
 std::string SqlSelectFeedValidator(std::string_view keyword, std::string_view address);
+// The same with K and the address as parameters ?1 and ?2.
+inline constexpr const char* kSqlSelectBoundFeedValidator =
+    "select * from feed_validator where opml_key = ?1 and address = ?2";
 // Remembers them, replacing what was remembered before.
 std::string SqlSaveFeedValidator(std::string_view keyword, std::string_view address,
                                  std::string_view etag, std::string_view lastModified);
@@ -174,8 +181,9 @@ std::string SqlSearchItems(std::string_view matchExpression, int limit,
 
 // The source_status rows (store/source_status.h).
 struct SourceStatus;
-// The row of the source at `address` under K.
-std::string SqlSelectSourceStatus(std::string_view keyword, std::string_view address);
+// The row of the source at the address ?2 under the channel ?1 (OpenBound).
+inline constexpr const char* kSqlSelectBoundSourceStatus =
+    "select * from source_status where channel = ?1 and address = ?2";
 // Writes the row, replacing the one of the same channel and address.
 std::string SqlSaveSourceStatus(const SourceStatus& status);
 // Sets only the row's pass_time.
