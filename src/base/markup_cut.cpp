@@ -175,7 +175,8 @@ Token NextIn(std::string_view html, std::size_t pos, const OpenElements& open) {
 }  // namespace
 
 std::string CutMarkupToCodePageLimit(std::string_view html, std::size_t maxCodePageBytes) {
-    if (CodePageLength(html) <= maxCodePageBytes) {
+    // At most half the limit in bytes fits without counting (see CutToCodePageLimit).
+    if (html.size() <= maxCodePageBytes / 2 || CodePageLength(html) <= maxCodePageBytes) {
         return std::string(html);
     }
     // The last point, between two tokens, where the text before it and the end tags it needs

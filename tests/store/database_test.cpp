@@ -250,6 +250,48 @@ TEST_F(Database, TheRecordCountMatchesTheRowsDelivered) {
     EXPECT_EQ(Count(SqlCountRecentItems("count", {2006, 5, 14})), expected + 1);
 }
 
+TEST_F(Database, BoundQueriesFindNamesAsTheyAreAndLeaveTheirKeptStatementReady) {
+    const std::string odd = "x' or '1'='1";
+    const int id = AddChannel(odd);
+    AddChannel("Other");
+    const auto firstId = [this](std::string_view keyword, int* rows) {
+        CAdoRecordset rs(m_store);
+        int found = -1;
+        *rows = 0;
+        if (rs.OpenBound(kSqlSelectBoundChannel, {keyword})) {
+            *rows = rs.GetRecordCount();  // counted with the same name bound
+            rs.BindColumnByName("ID", &found, 4, kBindNumber);
+            if (!rs.IsEOF()) {
+                rs.Fetch();
+            }
+        }
+        return found;
+    };
+    int rows = 0;
+    // The same kept statement, again and again, each time with its own name: the quote is a
+    // character of the name, the comparison the column's (without case).
+    EXPECT_EQ(firstId(odd, &rows), id);
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(firstId("x", &rows), -1);
+    EXPECT_EQ(rows, 0);
+    EXPECT_GT(firstId("OTHER", &rows), 0);
+    EXPECT_EQ(rows, 1);
+    // A recordset closed in the middle of its rows leaves the statement reset: a write
+    // goes through, and the next open starts from the first row.
+    {
+        CAdoRecordset rs(m_store);
+        ASSERT_TRUE(rs.OpenBound("select * from channel where ID >= ?1", {"0"}));
+        rs.MoveNext();
+    }
+    EXPECT_EQ(m_store.Execute(SqlInsertOpml("k", "http://a.test/", "")), 1) << m_store.LastError();
+    CAdoRecordset rs(m_store);
+    ASSERT_TRUE(rs.OpenBound("select * from channel where ID >= ?1", {"0"}));
+    EXPECT_EQ(rs.GetRecordCount(), 2);
+    rs.Close();
+    EXPECT_FALSE(rs.OpenBound("select * from no_such_table where x = ?1", {"1"}));
+    EXPECT_NE(rs.LastError(), "");
+}
+
 TEST_F(Database, AnOpenRecordsetSurvivesTheConnectionClosing) {
     AddChannel("survivor");
     CAdoRecordset rs(m_store);
