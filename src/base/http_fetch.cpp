@@ -68,8 +68,7 @@ std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* use
         if (curl_easy_getinfo(sink->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
                 CURLE_OK &&
             announced > 0) {
-            sink->body->reserve(
-                std::min(static_cast<std::size_t>(announced), sink->limit));
+            sink->body->reserve(std::min(static_cast<std::size_t>(announced), sink->limit));
         }
     }
     sink->body->append(data, bytes);

@@ -318,18 +318,19 @@ void UpdateEngine::OpmlPassProc(std::vector<std::string> keywords, std::string p
             plan.push_back(std::move(source));
         }
     }
-    // A feed several channels subscribed is fetched once.
-    plan = OneSourcePerAddress(std::move(plan));
+    plan = OneSourcePerAddress(std::move(plan));  // a feed several channels share, once
     AddToPlan(static_cast<int>(plan.size()));
     const SourceRun run{m_stopOpml, false, true, Pacing::kAfterStoredItem, passTime};
-    for (std::size_t i = 0; i < plan.size() && !m_stopOpml; ++i) {
+    // Subscribed feeds are of many hosts: while one answers or is parsed, the next is asked
+    // for. The host clock still gives each host its turns one at a time.
+    ShareAmongThreads(plan.size(), kOpmlFetchers, m_stopOpml, [&](std::size_t i) {
         if (TakeSource(plan[i], run)) {
             m_pacing.Pause(Pacing::kAfterOpmlFetch);
         }
         if (!m_stopOpml && (i + 1 == plan.size() || plan[i + 1].keyword != plan[i].keyword)) {
             m_pacing.Pause(Pacing::kAfterOpmlKeyword);
         }
-    }
+    });
     if (!m_stopOpml) {
         m_pacing.Pause(Pacing::kAfterPass);
     }

@@ -212,7 +212,8 @@ private:
     DoneEvent m_searchDone;
     DoneEvent m_opmlDone;
     std::thread m_searchPass;  // owned and joined by the calling thread (Start, Stop)
-    std::thread m_opmlPass;
+    std::thread m_opmlPass;    // with kOpmlFetchers - 1 helpers of its own, joined by it
+    static constexpr int kOpmlFetchers = 2;
     bool m_started = false;  // touched only by the calling thread
 
     // Refresh requests, one thread working through them. The queue, the busy flag and the

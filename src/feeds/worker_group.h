@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <list>
 #include <memory>
@@ -30,3 +32,9 @@ private:
     std::mutex m_mutex;
     std::list<Worker> m_workers;  // guarded by m_mutex
 };
+
+// Runs work(0) ... work(count - 1) on `threads` threads (the caller's among them), each taking
+// the next index not yet taken, until every index is taken or `stop` is set; returns when all
+// of them are done.
+void ShareAmongThreads(std::size_t count, int threads, const std::atomic<bool>& stop,
+                       const std::function<void(std::size_t)>& work);

@@ -115,7 +115,7 @@ private:
     std::optional<SqlitePool::Lease> m_lease;
     sqlite3_stmt* m_statement = nullptr;  // m_owned's, or the handle's cache's
     SqliteStatement m_owned;
-    std::string m_sql;  // the translated text, for the record count
+    std::string m_sql;                      // the translated text, for the record count
     std::vector<std::string> m_parameters;  // OpenBound's, bound again for the record count
     std::vector<int> m_fieldTypes;
     std::vector<Binding> m_bindings;

@@ -45,8 +45,7 @@ sqlite3_stmt* CNewItemStatement::Prepare(const std::string& sql, int* code, std:
     return statement;
 }
 
-bool CNewItemStatement::Step(sqlite3_stmt* statement, int expected, int* code,
-                             std::string* error) {
+bool CNewItemStatement::Step(sqlite3_stmt* statement, int expected, int* code, std::string* error) {
     const bool ok = sqlite3_step(statement) == expected;
     if (!ok) {
         *code = sqlite3_extended_errcode(m_db);
@@ -82,14 +81,14 @@ int CNewItemStatement::Insert(const ItemValues& item, int* code, std::string* er
     // cost more than the look-up itself for an item the channel holds already.
     sqlite3_stmt*& lookUp = m_lookUps[kind];
     if (lookUp == nullptr) {
-        lookUp = Prepare(
-            std::string("select exists (select 1 from item where rss_channelID = ?1 and ") +
-                kSameItem[kind] +
-                // An item dated before the channel's last clean-up was removed by it, or would
-                // have been: it is not stored again as new.
-                ") or exists (select 1 from channel_cleaned where channel_id = ?1 and "
-                "before_day > ?2)",
-            code, error);
+        lookUp =
+            Prepare(std::string("select exists (select 1 from item where rss_channelID = ?1 and ") +
+                        kSameItem[kind] +
+                        // An item dated before the channel's last clean-up was removed by it, or
+                        // would have been: it is not stored again as new.
+                        ") or exists (select 1 from channel_cleaned where channel_id = ?1 and "
+                        "before_day > ?2)",
+                    code, error);
         if (lookUp == nullptr) {
             return -1;
         }

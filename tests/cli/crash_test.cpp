@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -81,12 +82,16 @@ TEST(CliCrash, KilledUpdatesLeaveAWholeStoreThatTheNextUpdateCompletes) {
     LocalHttpServer server;
     ServeFeeds(server, round);
 
-    // How long a whole run takes here, so that the kills spread over all of it.
-    TempDataFolder measured;
-    Seed(measured, server);
-    const auto started = steady_clock::now();
-    ASSERT_EQ(Update(measured).exitCode, 0);
-    const auto whole = duration_cast<microseconds>(steady_clock::now() - started);
+    // How long a whole run takes here, so that the kills spread over all of it: the longer of
+    // two, since a run that happens to be quick would leave too few kills in time.
+    microseconds whole{0};
+    for (int i = 0; i < 2; ++i) {
+        TempDataFolder measured;
+        Seed(measured, server);
+        const auto started = steady_clock::now();
+        ASSERT_EQ(Update(measured).exitCode, 0);
+        whole = std::max(whole, duration_cast<microseconds>(steady_clock::now() - started));
+    }
 
     TempDataFolder folder;
     Seed(folder, server);

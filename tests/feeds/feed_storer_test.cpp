@@ -23,8 +23,8 @@ TEST(FeedStorer, CleansTitlesInTheirFixedOrder) {
         {"<b><b>b>>", "b>>"},
         {"&quot&quot&quo", "&quo"},
         // Bytes that are not UTF-8 become U+FFFD, around a piece or not.
-        {"a\xff<b>b", "a\xef\xbf\xbd" "b"},
-        {"\xe8\xb6", "\xef\xbf\xbd\xef\xbf\xbd"},
+        {"a\xff<b>b", "a\uFFFDb"},
+        {"\xe8\xb6", "\uFFFD\uFFFD"},
         {"", ""},
     };
     for (const Case& c : cases) {
