@@ -113,6 +113,19 @@ int CAdoConnection::Execute(std::string_view sql, int* code, std::string* error)
     int rc = SQLITE_OK;
     std::string text;
     const int changed = Run(sql, &rc, &text);
+    return Outcome(changed, rc, std::move(text), code, error);
+}
+
+int CAdoConnection::ExecuteBound(const std::string& sql,
+                                 std::initializer_list<std::string_view> parameters, int* code,
+                                 std::string* error) {
+    int rc = SQLITE_OK;
+    std::string text;
+    const int changed = RunBound(sql, parameters, &rc, &text);
+    return Outcome(changed, rc, std::move(text), code, error);
+}
+
+int CAdoConnection::Outcome(int changed, int rc, std::string text, int* code, std::string* error) {
     if (code) {
         *code = rc;
     }
@@ -143,6 +156,47 @@ int CAdoConnection::Run(std::string_view sql, int* code, std::string* error) {
         return -1;
     }
     return RunOn(lease->get(), sql, code, error);
+}
+
+int CAdoConnection::RunBound(const std::string& sql,
+                             std::initializer_list<std::string_view> parameters, int* code,
+                             std::string* error) {
+    std::shared_ptr<SqlitePool> pool = IsOpen() ? GetConnection() : nullptr;
+    if (!pool) {
+        *code = SQLITE_MISUSE;
+        *error = "the connection is closed";
+        return -1;
+    }
+    auto lease = pool->Acquire(code, error);
+    if (!lease) {
+        return -1;
+    }
+    sqlite3* db = lease->get();
+    sqlite3_stmt* statement = lease->Statements().Get(db, sql);
+    if (statement == nullptr) {
+        *code = sqlite3_extended_errcode(db);
+        *error = sqlite3_errmsg(db);
+        return -1;
+    }
+    int index = 1;
+    for (std::string_view text : parameters) {
+        sqlite3_bind_text(statement, index++, text.empty() ? "" : text.data(),
+                          static_cast<int>(text.size()), SQLITE_STATIC);
+    }
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        *code = sqlite3_extended_errcode(db);
+        *error = sqlite3_errmsg(db);
+    }
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (rc != SQLITE_DONE) {
+        return -1;
+    }
+    *code = SQLITE_OK;
+    return sqlite3_changes(db);
 }
 
 int CAdoConnection::RunOn(sqlite3* db, std::string_view sql, int* code, std::string* error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,6 +58,11 @@ public:
     // thread's statement cannot overwrite: the SQLite extended result code (SQLITE_OK on
     // success) and the formatted error text ("" on success).
     int Execute(std::string_view sql, int* code = nullptr, std::string* error = nullptr);
+    // Execute for SQLite's own `sql` (no Access translation) with `parameters` bound as text
+    // to ?1, ?2 and so on, on a statement kept on the pooled handle: a statement run for
+    // every fetched feed parses no SQL after its first time.
+    int ExecuteBound(const std::string& sql, std::initializer_list<std::string_view> parameters,
+                     int* code = nullptr, std::string* error = nullptr);
 
     // Execute's work on a handle the caller holds (as CAdoTransaction does): the rows changed,
     // or -1 with the SQLite extended result code and SQLite's message (not yet formatted).
@@ -78,6 +84,10 @@ private:
     bool OpenWith(bool readOnlyFallback);
     // Execute's work: the rows changed, or -1 with the result code and SQLite's message.
     int Run(std::string_view sql, int* code, std::string* error);
+    int RunBound(const std::string& sql, std::initializer_list<std::string_view> parameters,
+                 int* code, std::string* error);
+    // Gives Run's outcome to Execute's caller, keeping a failure as the last error.
+    int Outcome(int changed, int rc, std::string text, int* code, std::string* error);
 
     // Seconds a statement waits for a busy database before it fails.
     static constexpr int kConnectionTimeoutSeconds = 30;

@@ -164,12 +164,22 @@ std::optional<SourceStatus> LoadSourceStatus(const CAdoConnection& connection,
 
 bool SaveSourceStatus(CAdoConnection& connection, const SourceStatus& status,
                       std::string* failure) {
-    return connection.Execute(SqlSaveSourceStatus(status), nullptr, failure) >= 0;
+    // Integers go as text: the INTEGER columns store them as the numbers they were.
+    const std::string httpStatus = std::to_string(status.httpStatus);
+    const std::string newItems = std::to_string(status.newItems);
+    const std::string failures = std::to_string(status.failures);
+    const std::string goneCount = std::to_string(status.goneCount);
+    return connection.ExecuteBound(
+               kSqlSaveBoundSourceStatus,
+               {status.channel, status.address, status.service, OutcomeName(status.outcome),
+                httpStatus, newItems, status.lastAttempt, status.lastSuccess, failures,
+                status.retryAfter, status.passTime, goneCount},
+               nullptr, failure) >= 0;
 }
 
 bool TouchSourceStatus(CAdoConnection& connection, std::string_view channel,
                        std::string_view address, std::string_view passTime) {
-    return connection.Execute(SqlTouchSourceStatus(channel, address, passTime)) >= 0;
+    return connection.ExecuteBound(kSqlTouchBoundSourceStatus, {channel, address, passTime}) >= 0;
 }
 
 std::vector<SourceStatus> LoadAllSourceStatus(const CAdoConnection& connection) {

@@ -417,25 +417,6 @@ std::string SqlSearchItems(std::string_view matchExpression, int limit,
            " inner join channel on channel.ID = item.rss_channelID order by found";
 }
 
-std::string SqlSaveSourceStatus(const SourceStatus& status) {
-    const auto text = [](std::string_view value) { return "'" + SqlEscape(value) + "'"; };
-    return "insert or replace into source_status (channel, address, service, outcome, "
-           "http_status, new_items, last_attempt, last_success, failures, retry_after, "
-           "pass_time, gone_count) values(" +
-           text(status.channel) + ", " + text(status.address) + ", " + text(status.service) + ", " +
-           text(OutcomeName(status.outcome)) + ", " + std::to_string(status.httpStatus) + ", " +
-           std::to_string(status.newItems) + ", " + text(status.lastAttempt) + ", " +
-           text(status.lastSuccess) + ", " + std::to_string(status.failures) + ", " +
-           text(status.retryAfter) + ", " + text(status.passTime) + ", " +
-           std::to_string(status.goneCount) + ")";
-}
-
-std::string SqlTouchSourceStatus(std::string_view keyword, std::string_view address,
-                                 std::string_view passTime) {
-    return "update source_status set pass_time='" + SqlEscape(passTime) + "' where channel='" +
-           SqlEscape(keyword) + "' and address='" + SqlEscape(address) + "'";
-}
-
 std::string SqlSelectAllSourceStatus() {
     return "select * from source_status order by channel, address";
 }

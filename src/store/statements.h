@@ -180,15 +180,18 @@ std::string SqlSearchItems(std::string_view matchExpression, int limit,
                            const std::vector<std::string>& textPatterns = {});
 
 // The source_status rows (store/source_status.h).
-struct SourceStatus;
 // The row of the source at the address ?2 under the channel ?1 (OpenBound).
 inline constexpr const char* kSqlSelectBoundSourceStatus =
     "select * from source_status where channel = ?1 and address = ?2";
-// Writes the row, replacing the one of the same channel and address.
-std::string SqlSaveSourceStatus(const SourceStatus& status);
-// Sets only the row's pass_time.
-std::string SqlTouchSourceStatus(std::string_view keyword, std::string_view address,
-                                 std::string_view passTime);
+// Writes the row, replacing the one of the same channel and address: the columns in table
+// order as parameters ?1 to ?12 (ExecuteBound).
+inline constexpr const char* kSqlSaveBoundSourceStatus =
+    "insert or replace into source_status (channel, address, service, outcome, http_status, "
+    "new_items, last_attempt, last_success, failures, retry_after, pass_time, gone_count) "
+    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)";
+// Sets only the row's pass_time (?3) of the channel ?1 and the address ?2.
+inline constexpr const char* kSqlTouchBoundSourceStatus =
+    "update source_status set pass_time = ?3 where channel = ?1 and address = ?2";
 // Every row, by channel and address.
 std::string SqlSelectAllSourceStatus();
 // The rows of each channel's latest pass, by channel and address.
