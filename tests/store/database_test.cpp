@@ -290,6 +290,17 @@ TEST_F(Database, BoundQueriesFindNamesAsTheyAreAndLeaveTheirKeptStatementReady) 
     rs.Close();
     EXPECT_FALSE(rs.OpenBound("select * from no_such_table where x = ?1", {"1"}));
     EXPECT_NE(rs.LastError(), "");
+
+    // A bound statement that writes: the rows it changed, or -1 with the failure.
+    const std::string rename = "update channel set rss_title = ?2 where rss_title = ?1";
+    EXPECT_EQ(m_store.ExecuteBound(rename, {odd, "it's"}), 1);
+    EXPECT_EQ(m_store.ExecuteBound(rename, {odd, "again"}), 0);
+    int code = SQLITE_OK;
+    std::string error;
+    EXPECT_EQ(m_store.ExecuteBound(rename, {"Other", "IT'S"}, &code, &error), -1);
+    EXPECT_EQ(code, SQLITE_CONSTRAINT_UNIQUE);
+    EXPECT_NE(error, "");
+    EXPECT_EQ(m_store.ExecuteBound(rename, {"it's", "back"}), 1);
 }
 
 TEST_F(Database, AnOpenRecordsetSurvivesTheConnectionClosing) {
