@@ -196,7 +196,7 @@ public:
         PrefilledDatabase(folder, 0);
         m_store = std::make_unique<CFeedStore>(folder);
         m_store->Open();
-        std::vector<std::string> rows;
+        std::string failure;
         for (int channel = 0; channel < 500; ++channel) {
             for (int source = 0; source < 21; ++source) {
                 SourceStatus status;
@@ -205,14 +205,13 @@ public:
                     "http://feeds.test/" + std::to_string(channel) + "/" + std::to_string(source);
                 status.outcome = source % 5 == 0 ? SourceOutcome::kHttpError : SourceOutcome::kOk;
                 status.passTime = source < 14 ? "2024-06-15T12:00:00Z" : "2024-06-14T12:00:00Z";
-                rows.push_back(SqlSaveSourceStatus(status));
+                if (failure.empty() && !SaveSourceStatus(*m_store, status, &failure)) {
+                    state.SkipWithError(("cannot write the sources: " + failure).c_str());
+                }
             }
         }
-        if (!indexed) {
-            rows.emplace_back("drop index source_status_by_pass");
-        }
-        if (!ExecuteInTransaction(*m_store, rows)) {
-            state.SkipWithError("cannot write the sources");
+        if (!indexed && m_store->Execute("drop index source_status_by_pass") < 0) {
+            state.SkipWithError("cannot drop the index of passes");
         }
         m_indexed = indexed;
     }
