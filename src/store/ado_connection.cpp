@@ -17,6 +17,18 @@ bool OnlyBlanks(const char* text) {
     return true;
 }
 
+// A handle of `connection` while it is open, or nothing with the code and reason.
+std::optional<SqlitePool::Lease> LeaseHandle(const CAdoConnection& connection, int* code,
+                                             std::string* error) {
+    std::shared_ptr<SqlitePool> pool = connection.IsOpen() ? connection.GetConnection() : nullptr;
+    if (!pool) {
+        *code = SQLITE_MISUSE;
+        *error = "the connection is closed";
+        return std::nullopt;
+    }
+    return pool->Acquire(code, error);
+}
+
 }  // namespace
 
 CAdoConnection::CAdoConnection() = default;
@@ -145,29 +157,14 @@ int CAdoConnection::Outcome(int changed, int rc, std::string text, int* code, st
 }
 
 int CAdoConnection::Run(std::string_view sql, int* code, std::string* error) {
-    std::shared_ptr<SqlitePool> pool = IsOpen() ? GetConnection() : nullptr;
-    if (!pool) {
-        *code = SQLITE_MISUSE;
-        *error = "the connection is closed";
-        return -1;
-    }
-    auto lease = pool->Acquire(code, error);
-    if (!lease) {
-        return -1;
-    }
-    return RunOn(lease->get(), sql, code, error);
+    auto lease = LeaseHandle(*this, code, error);
+    return lease ? RunOn(lease->get(), sql, code, error) : -1;
 }
 
 int CAdoConnection::RunBound(const std::string& sql,
                              std::initializer_list<std::string_view> parameters, int* code,
                              std::string* error) {
-    std::shared_ptr<SqlitePool> pool = IsOpen() ? GetConnection() : nullptr;
-    if (!pool) {
-        *code = SQLITE_MISUSE;
-        *error = "the connection is closed";
-        return -1;
-    }
-    auto lease = pool->Acquire(code, error);
+    auto lease = LeaseHandle(*this, code, error);
     if (!lease) {
         return -1;
     }
