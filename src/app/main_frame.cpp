@@ -23,15 +23,14 @@
 #include "model/list_mode.h"
 #include "model/newspaper_page.h"
 #include "views/book_view.h"
+#include "views/browser_pane.h"
 #include "views/command_ids.h"
-#include "views/html_view.h"
 #include "views/list_view.h"
 #include "views/tree_view.h"
 
 CMainFrame* g_pMainFrame = nullptr;
 CTD_TreeView* g_pTreeView = nullptr;
 QTreeWidgetItem* g_hRootItem = nullptr;
-CTD_HtmlView* g_pHtmlView = nullptr;
 CTD_ListView* g_pListView = nullptr;
 std::atomic<int> g_nListMode{kListModeAll};
 
@@ -66,7 +65,6 @@ CMainFrame::~CMainFrame() {
         g_pMainFrame = nullptr;
         g_pTreeView = nullptr;
         g_hRootItem = nullptr;
-        g_pHtmlView = nullptr;
         g_pListView = nullptr;
     }
 }
@@ -179,10 +177,9 @@ void CMainFrame::CreateClient() {
     // The bar between the search bar and the panes below it cannot be dragged.
     m_rightSplitter->handle(1)->setEnabled(false);
 
-    m_htmlView = new CTD_HtmlView(m_listSplitter);
-    g_pHtmlView = m_htmlView;
+    m_browser = new CBrowserPane(m_listSplitter);
     m_listSplitter->addWidget(NewListView(g_nListMode.load()));
-    m_listSplitter->addWidget(m_htmlView);
+    m_listSplitter->addWidget(m_browser);
     m_listSplitter->setStretchFactor(1, 1);
     m_unreadFilter = new CUnreadFilterCommands(*this, *m_searchBar, *CommandAction(ID_UNREAD_ONLY));
     m_rules = new CRuleCommands(*this, *m_treeView, *CommandAction(ID_NEWS_RULES),
@@ -191,8 +188,8 @@ void CMainFrame::CreateClient() {
     m_layout = new CLayoutMemory(theStore.MoreSettings(), m_listSplitter, m_treeView, this);
     m_notifier = new CNewsNotifier(this);
     m_status = new CMainStatusBar(*statusBar(), *m_notifier);
-    m_print = new CPrintCommands(*this, *m_htmlView);
-    m_zoom = new CZoomCommands(*this, *m_htmlView);
+    m_print = new CPrintCommands(*this, *m_browser);
+    m_zoom = new CZoomCommands(*this, *m_browser);
     m_focus = new CFocusCommands(
         *this, [this] { return Panes(); }, [this](int id) { return CommandAction(id); });
 
@@ -220,16 +217,16 @@ void CMainFrame::CreateClient() {
             g_pListView->RefreshSoon();
         }
     });
-    connect(m_htmlView, &CTD_HtmlView::AddressShown, m_searchBar, &CTD_FormView::ShowAddress);
-    connect(m_htmlView, &CTD_HtmlView::ItemLinkClicked, m_reading,
+    connect(m_browser, &CBrowserPane::AddressShown, m_searchBar, &CTD_FormView::ShowAddress);
+    connect(m_browser, &CBrowserPane::ItemLinkClicked, m_reading,
             &CReadingCommands::ShowLinkedItem);
 }
 
 CTD_ListView* CMainFrame::NewListView(int mode) {
     auto* list = new CTD_ListView(theStore, m_treeView->Nodes(), mode);
     connect(list, &CTD_ListView::StatusText, this, &CMainFrame::SetStatusText);
-    connect(list, &CTD_ListView::PageReady, m_htmlView, &CTD_HtmlView::WriteHtml);
-    connect(list, &CTD_ListView::LinkOpened, m_htmlView, &CTD_HtmlView::Navigate2);
+    connect(list, &CTD_ListView::PageReady, m_browser, &CBrowserPane::WriteHtml);
+    connect(list, &CTD_ListView::LinkOpened, m_browser, &CBrowserPane::Navigate2);
     connect(list, &CTD_ListView::ItemRead, m_treeView, &CTD_TreeView::RefreshCounts);
     connect(list, &CTD_ListView::StarsChanged, m_treeView, &CTD_TreeView::RecountStarred);
     connect(list, &CTD_ListView::NextUnreadRequested, m_reading, &CReadingCommands::ShowNextUnread);
@@ -241,7 +238,7 @@ CTD_ListView* CMainFrame::NewListView(int mode) {
 }
 
 void CMainFrame::OpenInBrowserPane(const std::string& address) {
-    m_htmlView->Navigate2(QString::fromStdString(address));
+    m_browser->Navigate2(QString::fromStdString(address));
 }
 
 void CMainFrame::ShowListMode(int mode) {
@@ -278,7 +275,7 @@ void CMainFrame::ShowNewspaper() {
     const std::string page =
         root ? ReadNewspaper(m_treeView->Nodes(), CTD_TreeView::HandleOf(root), theStore)
              : BuildNewspaperPage({}, std::string());
-    m_htmlView->WriteHtml(QString::fromStdString(page), QUrl(QStringLiteral("about:blank")));
+    m_browser->WriteHtml(QString::fromStdString(page), QUrl(QStringLiteral("about:blank")));
 }
 
 void CMainFrame::InitialUpdate() {
@@ -287,7 +284,7 @@ void CMainFrame::InitialUpdate() {
     m_layout->RestoreWindow(this);
     m_layout->RestoreExpandedFolders();
     g_hRootItem = m_treeView->RootItem();
-    m_htmlView->OnInitialUpdate();
+    m_browser->ShowStartPage();
     m_searchBar->OnInitialUpdate();
     m_unreadFilter->ShowSetting();
     m_rules->ShowSetting();
@@ -301,7 +298,7 @@ void CMainFrame::InitialUpdate() {
 }
 
 QList<QWidget*> CMainFrame::Panes() const {
-    return {m_treeView, ListPlace(), m_htmlView, m_searchBar};
+    return {m_treeView, ListPlace(), m_browser, m_searchBar};
 }
 
 int CMainFrame::StartListHeight() const {

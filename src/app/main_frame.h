@@ -21,7 +21,7 @@ class CUnreadFilterCommands;
 class CRuleCommands;
 class CZoomCommands;
 class CTD_FormView;
-class CTD_HtmlView;
+class CBrowserPane;
 class CTD_LeftFormView;
 class CTD_ListView;
 class CTD_TreeView;
@@ -93,7 +93,7 @@ public:
 
     QAction* CommandAction(int commandId) const;
     CTD_TreeView* TreeView() const { return m_treeView; }
-    CTD_HtmlView* HtmlView() const { return m_htmlView; }
+    CBrowserPane* BrowserPane() const { return m_browser; }
     CTD_FormView* SearchBar() const { return m_searchBar; }
     CTD_LeftFormView* LinkPanel() const { return m_linkPanel; }
     QWidget* ListPlace() const { return m_listSplitter->widget(0); }
@@ -134,7 +134,7 @@ private:
     QSplitter* m_rightSplitter = nullptr;
     QSplitter* m_listSplitter = nullptr;
     CTD_TreeView* m_treeView = nullptr;
-    CTD_HtmlView* m_htmlView = nullptr;
+    CBrowserPane* m_browser = nullptr;
     CTD_FormView* m_searchBar = nullptr;
     CTD_LeftFormView* m_linkPanel = nullptr;
     QMenu* m_fileMenu = nullptr;
@@ -160,8 +160,7 @@ private:
 extern CMainFrame* g_pMainFrame;
 extern CTD_TreeView* g_pTreeView;
 extern QTreeWidgetItem* g_hRootItem;  // the tree's root item, once the tree has loaded
-extern CTD_HtmlView* g_pHtmlView;
-extern CTD_ListView* g_pListView;  // null while the news-list place shows the book view
+extern CTD_ListView* g_pListView;     // null while the news-list place shows the book view
 // What the news-list place shows (model/list_mode.h), kListModeAll at start: set by
 // SwitchListPane.
 extern std::atomic<int> g_nListMode;

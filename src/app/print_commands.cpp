@@ -1,31 +1,25 @@
 #include "app/print_commands.h"
 
-#include <QEventLoop>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 
-#include "views/html_view.h"
+#include "views/browser_pane.h"
 
-CPrintCommands::CPrintCommands(QWidget& window, CTD_HtmlView& page)
+CPrintCommands::CPrintCommands(QWidget& window, CBrowserPane& page)
     : QObject(&window), m_window(window), m_page(page) {}
 
 void CPrintCommands::Print() {
     QPrintDialog dialog(&m_printer, &m_window);
     if (dialog.exec() == QDialog::Accepted) {
-        m_page.print(&m_printer);
+        m_page.Print(&m_printer);
     }
 }
 
 void CPrintCommands::PrintPreview() {
     QPrintPreviewDialog preview(&m_printer, &m_window);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
-        // The pane prints asynchronously; the preview wants its pages now.
-        QEventLoop loop;
-        connect(&m_page, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
-        m_page.print(printer);
-        loop.exec();
-    });
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { m_page.Print(printer); });
     preview.exec();
 }
 

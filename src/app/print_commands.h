@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QPrinter>
 
-class CTD_HtmlView;
+class CBrowserPane;
 class QWidget;
 
 // 打印, 打印预览 and 打印设置 of the 文件 menu: they print the browser pane's page with the
@@ -13,7 +13,7 @@ class QWidget;
 class CPrintCommands : public QObject {
     Q_OBJECT
 public:
-    CPrintCommands(QWidget& window, CTD_HtmlView& page);
+    CPrintCommands(QWidget& window, CBrowserPane& page);
 
     void Print();
     void PrintPreview();
@@ -21,6 +21,6 @@ public:
 
 private:
     QWidget& m_window;
-    CTD_HtmlView& m_page;
+    CBrowserPane& m_page;
     QPrinter m_printer;
 };

@@ -6,7 +6,7 @@
 #include "model/item_link.h"
 #include "model/list_mode.h"
 #include "store/statements.h"
-#include "views/html_view.h"
+#include "views/browser_pane.h"
 #include "views/list_view.h"
 #include "views/tree_view.h"
 
@@ -61,8 +61,8 @@ void CReadingCommands::ShowLinkedItem(long long id) {
     if (!page) {
         return;
     }
-    m_frame.HtmlView()->WriteHtml(QString::fromStdString(page->html),
-                                  QUrl(QString::fromStdString(page->baseUrl)));
+    m_frame.BrowserPane()->WriteHtml(QString::fromStdString(page->html),
+                                     QUrl(QString::fromStdString(page->baseUrl)));
     if (theStore.Execute(SqlMarkItemRead(id)) >= 0) {
         if (g_pListView) {
             g_pListView->NoteItemRead(id);

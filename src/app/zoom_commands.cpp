@@ -5,9 +5,9 @@
 
 #include "app/main_frame.h"
 #include "app/quillon_app.h"
-#include "views/html_view.h"
+#include "views/browser_pane.h"
 
-CZoomCommands::CZoomCommands(CMainFrame& frame, CTD_HtmlView& page)
+CZoomCommands::CZoomCommands(CMainFrame& frame, CBrowserPane& page)
     : QObject(&frame), m_frame(frame), m_page(page) {
     const struct {
         QList<QKeySequence> keys;

@@ -5,7 +5,7 @@
 #include "store/app_settings.h"
 
 class CMainFrame;
-class CTD_HtmlView;
+class CBrowserPane;
 
 // 放大, 缩小 and 实际大小 of the page pane: Ctrl+= (or Ctrl++), Ctrl+- and Ctrl+0 anywhere in
 // the window. The zoom moves in the steps of kSteps; a step is shown in the status bar and
@@ -16,7 +16,7 @@ class CZoomCommands : public QObject {
     Q_OBJECT
 public:
     // Both outlive this object (the frame owns it).
-    CZoomCommands(CMainFrame& frame, CTD_HtmlView& page);
+    CZoomCommands(CMainFrame& frame, CBrowserPane& page);
 
     // Shows the pages at the saved zoom (once the settings have been read).
     void ShowSetting();
@@ -34,5 +34,5 @@ private:
     void SetPercent(int percent);
 
     CMainFrame& m_frame;
-    CTD_HtmlView& m_page;
+    CBrowserPane& m_page;
 };

@@ -7,6 +7,7 @@
 #include "bars/link_panel.h"
 #include "bars/search_bar.h"
 #include "model/list_mode.h"
+#include "page_text.h"
 #include "reader_window.h"
 #include "views/book_view.h"
 #include "views/html_view.h"
@@ -69,7 +70,7 @@ TEST_F(Bars, PortalButtonsOpenTheirHomePagesAndKeepTheList) {
         ExpectSizesKept(sizes);
     }
     const QUrl sohu(QString::fromStdString(m_portals[3]->BaseUrl() + "/"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return g_pHtmlView->url() == sohu; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return HtmlView()->url() == sohu; }, 10000));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return Bar()->AddressEdit()->text() == sohu.toString(); }, 10000));
 }

@@ -1,9 +1,15 @@
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrinter>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -16,6 +22,7 @@
 #include "support/sqlite_rows.h"
 #include "url_catcher.h"
 #include "views/book_view.h"
+#include "views/browser_pane.h"
 #include "views/html_view.h"
 #include "views/list_view.h"
 
@@ -27,11 +34,31 @@ bool PageShows(const char* text) {
 
 // Follows the first link of the page whose text holds `text`, as a click does.
 void FollowLink(const QString& text) {
-    g_pHtmlView->page()->runJavaScript(
+    HtmlView()->page()->runJavaScript(
         QStringLiteral("for (const a of document.querySelectorAll('a')) {"
                        "  if (a.textContent.includes('%1')) { a.click(); break; } }")
             .arg(text),
         QWebEngineScript::ApplicationWorld);
+}
+
+// The browser engine's helper processes that this test's window started.
+int EngineProcesses() {
+    int count = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QStringLiteral("/children")));
+        if (!children.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        for (const QByteArray& pid : children.readAll().split(' ')) {
+            QFile command(QStringLiteral("/proc/%1/cmdline").arg(QString::fromLatin1(pid)));
+            if (!pid.isEmpty() && command.open(QIODevice::ReadOnly) &&
+                command.readAll().contains("QtWebEngineProcess")) {
+                ++count;
+            }
+        }
+    }
+    return count;
 }
 
 class BrowserPane : public ReaderWindow {
@@ -64,7 +91,7 @@ protected:
     bool Shows(const QUrl& url) {
         return QTest::qWaitFor(
             [&] {
-                return g_pHtmlView->url() == url &&
+                return HtmlView()->url() == url &&
                        PageText().contains(QStringLiteral("page ") + url.path());
             },
             10000);
@@ -96,14 +123,60 @@ TEST_F(BrowserPane, ThePageStartsWithMostOfTheRightSideAndClicksKeepTheUsersSize
     EXPECT_EQ(Frame()->MainSplitter()->sizes(), main);
 }
 
+// Until a page needs it, the pane shows its start page without the browser engine, which
+// would start its processes for it: it prints, zooms and takes the focus all the same. The
+// first item page makes the engine's view, at the zoom chosen before.
+TEST_F(BrowserPane, TheStartPageNeedsNoBrowserEngineUntilAnItemIsShown) {
+    Open();
+    CBrowserPane* pane = Frame()->BrowserPane();
+    ASSERT_EQ(pane->MadeView(), nullptr);
+    auto* start = qobject_cast<QTextBrowser*>(pane->currentWidget());
+    ASSERT_NE(start, nullptr);
+    EXPECT_TRUE(start->toPlainText().contains(QString::fromUtf8("欢迎使用 Quillon 新闻阅读器")));
+
+    Tree()->setFocus();
+    QTest::keyClick(Frame(), Qt::Key_F6);  // the list is empty: on to the page
+    QTest::keyClick(Frame(), Qt::Key_F6);
+    EXPECT_TRUE(start->hasFocus());
+    const qreal points = start->document()->defaultFont().pointSizeF();
+    QTest::keyClick(Frame(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_GT(start->document()->defaultFont().pointSizeF(), points);
+    QTemporaryDir folder;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(folder.filePath(QStringLiteral("start.pdf")));
+    pane->Print(&printer);
+    EXPECT_GT(QFileInfo(printer.outputFileName()).size(), 0);
+    EXPECT_EQ(pane->MadeView(), nullptr);
+    EXPECT_EQ(EngineProcesses(), 0);
+
+    ClickItem(ItemNamed("足球"));
+    const auto goal = [] {
+        for (int row = 0; row < g_pListView->model()->rowCount(); ++row) {
+            const QModelIndex cell = g_pListView->model()->index(row, 1);
+            if (cell.data().toString().contains(QStringLiteral("Goal"))) {
+                return cell;
+            }
+        }
+        return QModelIndex();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return goal().isValid(); }, 10000));
+    QTest::mouseClick(g_pListView->viewport(), Qt::LeftButton, {},
+                      g_pListView->visualRect(goal()).center());
+    ASSERT_TRUE(PageShows("First half"));
+    EXPECT_EQ(pane->currentWidget(), pane->MadeView());
+    EXPECT_GT(EngineProcesses(), 0);
+    EXPECT_DOUBLE_EQ(HtmlView()->Zoom(), 1.1);
+}
+
 TEST_F(BrowserPane, TheAddressBoxFollowsThePage) {
     Open();
     EXPECT_EQ(Bar()->AddressEdit()->text(), QStringLiteral("http://"));
-    g_pHtmlView->Navigate2(QString::fromStdString(m_server.Url("/one")));
+    HtmlView()->Navigate2(QString::fromStdString(m_server.Url("/one")));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return Bar()->AddressEdit()->text().toStdString() == m_server.Url("/one"); }, 10000));
     // A link followed in the page.
-    g_pHtmlView->WriteHtml(
+    HtmlView()->WriteHtml(
         QString::fromStdString("<a href=\"" + m_server.Url("/two") + "\">next</a>"),
         QUrl(QStringLiteral("about:blank")));
     EXPECT_TRUE(QTest::qWaitFor(
@@ -113,7 +186,7 @@ TEST_F(BrowserPane, TheAddressBoxFollowsThePage) {
         [&] { return Bar()->AddressEdit()->text().toStdString() == m_server.Url("/two"); }, 10000));
     // What the user has typed is left alone.
     QTest::keyClicks(Bar()->AddressEdit(), QStringLiteral("x"));
-    g_pHtmlView->Navigate2(QString::fromStdString(m_server.Url("/one")));
+    HtmlView()->Navigate2(QString::fromStdString(m_server.Url("/one")));
     ASSERT_TRUE(Shows(QUrl(QString::fromStdString(m_server.Url("/one")))));
     EXPECT_EQ(Bar()->AddressEdit()->text().toStdString(), "x" + m_server.Url("/two"));
 }
@@ -122,12 +195,12 @@ TEST_F(BrowserPane, TheChineseMenuAndAltArrowsGoBackAndForward) {
     Open();
     const QUrl one(QString::fromStdString(m_server.Url("/one")));
     const QUrl two(QString::fromStdString(m_server.Url("/two")));
-    g_pHtmlView->Navigate2(one.toString());
+    HtmlView()->Navigate2(one.toString());
     ASSERT_TRUE(Shows(one));
-    g_pHtmlView->Navigate2(two.toString());
+    HtmlView()->Navigate2(two.toString());
     ASSERT_TRUE(Shows(two));
 
-    std::unique_ptr<QMenu> menu(g_pHtmlView->CreateChineseMenu(one));
+    std::unique_ptr<QMenu> menu(HtmlView()->CreateChineseMenu(one));
     QStringList texts;
     for (QAction* action : menu->actions()) {
         if (!action->isSeparator()) {
@@ -165,9 +238,9 @@ TEST_F(BrowserPane, TheChineseMenuAndAltArrowsGoBackAndForward) {
     EXPECT_TRUE(Shows(one));
 
     // Over no link, a generated page offers no address to copy or open.
-    g_pHtmlView->WriteHtml(QStringLiteral("<p>generated</p>"), QUrl(QStringLiteral("about:blank")));
+    HtmlView()->WriteHtml(QStringLiteral("<p>generated</p>"), QUrl(QStringLiteral("about:blank")));
     ASSERT_TRUE(PageShows("generated"));
-    menu.reset(g_pHtmlView->CreateChineseMenu(QUrl()));
+    menu.reset(HtmlView()->CreateChineseMenu(QUrl()));
     EXPECT_FALSE(action("复制链接")->isEnabled());
     EXPECT_FALSE(action("在系统浏览器中打开")->isEnabled());
 }
@@ -185,7 +258,7 @@ TEST_F(BrowserPane, TheNewspaperShowsTodayAndYesterdayByFolderWithEscapedTitles)
         text.contains(QStringLiteral("<script>document.title=\"pwned\"</script>Goal & "
                                      "<b>win</b>")))
         << text.toStdString();
-    EXPECT_NE(g_pHtmlView->title(), QStringLiteral("pwned"));
+    EXPECT_NE(HtmlView()->title(), QStringLiteral("pwned"));
     EXPECT_TRUE(text.contains(QStringLiteral("First half & more")));
     EXPECT_FALSE(text.contains(QStringLiteral("x()")));
     EXPECT_FALSE(text.contains(QStringLiteral("Old match")));
@@ -207,7 +280,7 @@ TEST_F(BrowserPane, TheNewspaperShowsTodayAndYesterdayByFolderWithEscapedTitles)
     QString hash;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            g_pHtmlView->page()->runJavaScript(
+            HtmlView()->page()->runJavaScript(
                 QStringLiteral("location.hash"), QWebEngineScript::ApplicationWorld,
                 [&hash](const QVariant& result) { hash = result.toString(); });
             return hash == QStringLiteral("#section-1");

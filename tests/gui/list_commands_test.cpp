@@ -12,6 +12,7 @@
 
 #include "bars/search_bar.h"
 #include "modal.h"
+#include "page_text.h"
 #include "tree_editing.h"
 #include "url_catcher.h"
 #include "views/command_ids.h"
@@ -114,7 +115,7 @@ TEST_F(ListCommands, TheListMenuOpensCopiesAndMarksTheSelectedRows) {
     SelectRows({goal});
     ListCommand(goal, ID_LIST_OPEN_LINK);
     const QUrl article(QString::fromStdString(m_server.Url("/goal")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return g_pHtmlView->url() == article; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return HtmlView()->url() == article; }, 10000));
 
     QApplication::clipboard()->clear();
     g_pListView->setFocus();
@@ -163,7 +164,7 @@ TEST_F(ListCommands, F6VisitsTheTreeTheListThePageAndTheSearchBarInThatOrder) {
         QWidget* focus = QApplication::focusWidget();
         return focus == pane || pane->isAncestorOf(focus);
     };
-    QWidget* const order[] = {g_pListView, g_pHtmlView, Frame()->SearchBar(), Tree()};
+    QWidget* const order[] = {g_pListView, Frame()->BrowserPane(), Frame()->SearchBar(), Tree()};
     for (QWidget* pane : order) {
         QTest::keyClick(Frame(), Qt::Key_F6);
         EXPECT_TRUE(QTest::qWaitFor([&] { return focusIn(pane); }, 2000))
@@ -200,7 +201,7 @@ TEST_F(ListCommands, TheListShowsItsCurrentRowWhenItGainsTheFocusAndKeepsItAfter
     g_pListView->setCurrentIndex(Cell(target));
     QTest::keyClick(g_pListView, Qt::Key_Return);
     const QUrl article(QString::fromStdString(m_server.Url("/goal")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return g_pHtmlView->url() == article; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return HtmlView()->url() == article; }, 10000));
 }
 
 // End and Home change the row, never the columns in view.

@@ -61,7 +61,7 @@ protected:
         const int row = Cell(1, 1).data().toString() == QStringLiteral("Sunny & warm") ? 1 : 0;
         bool loaded = false;
         const QMetaObject::Connection connection = QObject::connect(
-            g_pHtmlView, &QWebEngineView::loadFinished, [&loaded](bool) { loaded = true; });
+            HtmlView(), &QWebEngineView::loadFinished, [&loaded](bool) { loaded = true; });
         ClickRow(row);
         EXPECT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
         QObject::disconnect(connection);
@@ -139,7 +139,7 @@ TEST_F(NewsView, AHostileDescriptionNeitherRunsNorReads) {
         ++row;
     }
     bool loaded = false;
-    QObject::connect(g_pHtmlView, &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
+    QObject::connect(HtmlView(), &QWebEngineView::loadFinished, [&](bool) { loaded = true; });
     ClickRow(row);
     ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 10000));
     QTest::qWait(300);
@@ -147,10 +147,10 @@ TEST_F(NewsView, AHostileDescriptionNeitherRunsNorReads) {
     EXPECT_TRUE(text.contains(QStringLiteral("harmless")));
     EXPECT_FALSE(text.contains(QStringLiteral("pwned")));
     EXPECT_FALSE(text.contains(QStringLiteral("TOP-SECRET")));
-    EXPECT_NE(g_pHtmlView->title(), QStringLiteral("pwned"));
+    EXPECT_NE(HtmlView()->title(), QStringLiteral("pwned"));
     EXPECT_FALSE(PageHtml().contains(QStringLiteral("href=\"javascript:")));
     // Nor can the pane be sent to a local file.
-    g_pHtmlView->Navigate2(QString::fromStdString(secret));
+    HtmlView()->Navigate2(QString::fromStdString(secret));
     QTest::qWait(500);
     EXPECT_FALSE(PageText().contains(QStringLiteral("TOP-SECRET")));
 }
@@ -163,7 +163,7 @@ TEST_F(NewsView, ADoubleClickOpensTheItemsLinkAndGivesThePageItsRoomBack) {
     QTest::mouseDClick(g_pListView->viewport(), Qt::LeftButton, {},
                        g_pListView->visualRect(Cell(row, 1)).center());
     const QUrl article(QString::fromStdString(m_server.Url("/article")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return g_pHtmlView->url() == article; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return HtmlView()->url() == article; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_server.HitCount("/article") >= 1; }, 10000));
     EXPECT_TRUE(QTest::qWaitFor(
         [] { return PageText().contains(QStringLiteral("The whole article")); }, 10000));
@@ -202,11 +202,11 @@ TEST_F(NewsView, ALinkFollowedOutOfAnItemPageRunsItsScripts) {
     OpenAndList();
     ShowSunnyPage();
     // The generated page runs nothing of its own; the user follows its link.
-    g_pHtmlView->page()->runJavaScript(QStringLiteral("document.querySelector('a').click();"),
-                                       QWebEngineScript::ApplicationWorld);
+    HtmlView()->page()->runJavaScript(QStringLiteral("document.querySelector('a').click();"),
+                                      QWebEngineScript::ApplicationWorld);
     EXPECT_TRUE(
-        QTest::qWaitFor([] { return g_pHtmlView->title() == QStringLiteral("scripted"); }, 10000))
-        << g_pHtmlView->title().toStdString();
+        QTest::qWaitFor([] { return HtmlView()->title() == QStringLiteral("scripted"); }, 10000))
+        << HtmlView()->title().toStdString();
 }
 
 // A link of an item page leads only to an http or https address, which opens as a web page
@@ -221,39 +221,39 @@ TEST_F(NewsView, AScriptLinkInAnItemPageStaysInert) {
                 m_server.Url("/scripted") + "\">web</a>' where rss_title = 'Sunny & warm'");
     OpenAndList();
     ShowSunnyPage();
-    const QWebEnginePage* itemPage = g_pHtmlView->page();
-    const QUrl shown = g_pHtmlView->url();
+    const QWebEnginePage* itemPage = HtmlView()->page();
+    const QUrl shown = HtmlView()->url();
     const auto click = [](const char* id) {
-        g_pHtmlView->page()->runJavaScript(
+        HtmlView()->page()->runJavaScript(
             QStringLiteral("document.getElementById('%1').click();").arg(QLatin1String(id)),
             QWebEngineScript::ApplicationWorld);
     };
     for (const char* id : {"js", "data"}) {
         click(id);
         QTest::qWait(700);
-        ASSERT_EQ(g_pHtmlView->page(), itemPage) << id;
+        ASSERT_EQ(HtmlView()->page(), itemPage) << id;
         EXPECT_FALSE(
-            g_pHtmlView->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled))
+            HtmlView()->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled))
             << id;
-        EXPECT_EQ(g_pHtmlView->url(), shown) << id;
-        EXPECT_NE(g_pHtmlView->title(), QStringLiteral("ran")) << id;
+        EXPECT_EQ(HtmlView()->url(), shown) << id;
+        EXPECT_NE(HtmlView()->title(), QStringLiteral("ran")) << id;
         EXPECT_TRUE(PageText().contains(QStringLiteral("web"))) << id;
     }
     click("web");
     EXPECT_TRUE(
-        QTest::qWaitFor([] { return g_pHtmlView->title() == QStringLiteral("scripted"); }, 10000))
-        << g_pHtmlView->title().toStdString();
-    EXPECT_NE(g_pHtmlView->page(), itemPage);
+        QTest::qWaitFor([] { return HtmlView()->title() == QStringLiteral("scripted"); }, 10000))
+        << HtmlView()->title().toStdString();
+    EXPECT_NE(HtmlView()->page(), itemPage);
 
     // Back leads to the item page as it was, still running nothing; forward to the web page.
     QTest::keyClick(Frame(), Qt::Key_Left, Qt::AltModifier);
-    ASSERT_EQ(g_pHtmlView->page(), itemPage);
-    EXPECT_EQ(g_pHtmlView->url(), shown);
+    ASSERT_EQ(HtmlView()->page(), itemPage);
+    EXPECT_EQ(HtmlView()->url(), shown);
     EXPECT_FALSE(itemPage->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
     EXPECT_TRUE(PageText().contains(QStringLiteral("web")));
     QTest::keyClick(Frame(), Qt::Key_Right, Qt::AltModifier);
-    EXPECT_NE(g_pHtmlView->page(), itemPage);
-    EXPECT_EQ(g_pHtmlView->title(), QStringLiteral("scripted"));
+    EXPECT_NE(HtmlView()->page(), itemPage);
+    EXPECT_EQ(HtmlView()->title(), QStringLiteral("scripted"));
 }
 
 TEST_F(NewsView, AClickBelowTheTreeEmptiesTheListAndItsCount) {

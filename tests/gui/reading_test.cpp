@@ -7,6 +7,7 @@
 #include <QToolTip>
 
 #include "bars/search_bar.h"
+#include "page_text.h"
 #include "tree_editing.h"
 #include "views/command_ids.h"
 #include "views/html_view.h"
@@ -158,7 +159,7 @@ TEST_F(Reading, MovingThroughTheListByKeyboardShowsEachPageAndEnterOpensTheLink)
     g_pListView->setCurrentIndex(Cell(RowTitled("中国足球联赛开幕")));
     QTest::keyClick(g_pListView, Qt::Key_Return);
     const QUrl article(QString::fromStdString(m_server.Url("/goal")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return g_pHtmlView->url() == article; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return HtmlView()->url() == article; }, 10000));
 }
 
 // A selection moved by the keyboard loads the node it rests on once, after the delay, and
@@ -250,9 +251,9 @@ TEST_F(Reading, TheSearchFieldListsTheStoredNewsThatHoldTheTextAndEscEndsIt) {
     EXPECT_EQ(Cell(2, 0).data().toString(), QString::fromUtf8("早期新闻"));
     EXPECT_TRUE(g_pListView->ShowsSearch());
     // The search bar's Enter searches; it does not open the address.
-    const QUrl before = g_pHtmlView->url();
+    const QUrl before = HtmlView()->url();
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_EQ(g_pHtmlView->url(), before);
+    EXPECT_EQ(HtmlView()->url(), before);
 
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_TRUE(field->text().isEmpty());

@@ -65,8 +65,8 @@ protected:
     }
     static void Zoom(Qt::Key key) { QTest::keyClick(Frame(), key, Qt::ControlModifier); }
     static bool PagesZoomedTo(double factor) {
-        return qFuzzyCompare(g_pHtmlView->Zoom(), factor) &&
-               qFuzzyCompare(g_pHtmlView->page()->zoomFactor(), factor);
+        return qFuzzyCompare(HtmlView()->Zoom(), factor) &&
+               qFuzzyCompare(HtmlView()->page()->zoomFactor(), factor);
     }
 };
 
@@ -141,7 +141,7 @@ TEST_F(SortAndZoom, TheZoomKeysZoomEveryPageAndTheZoomIsKept) {
     ASSERT_TRUE(PagesZoomedTo(1.0));
     Zoom(Qt::Key_Equal);
     Zoom(Qt::Key_Equal);
-    EXPECT_TRUE(PagesZoomedTo(1.25)) << g_pHtmlView->page()->zoomFactor();
+    EXPECT_TRUE(PagesZoomedTo(1.25)) << HtmlView()->page()->zoomFactor();
     Zoom(Qt::Key_0);
     EXPECT_TRUE(PagesZoomedTo(1.0));
     Zoom(Qt::Key_Minus);
@@ -160,11 +160,11 @@ TEST_F(SortAndZoom, TheZoomKeysZoomEveryPageAndTheZoomIsKept) {
                       g_pListView->visualRect(Cell(0)).center());
     EXPECT_TRUE(
         QTest::qWaitFor([] { return PageText().contains(QString::fromUtf8("上海")); }, 5000));
-    EXPECT_TRUE(PagesZoomedTo(0.33)) << g_pHtmlView->page()->zoomFactor();
+    EXPECT_TRUE(PagesZoomedTo(0.33)) << HtmlView()->page()->zoomFactor();
 
     Close();
     Open();
-    EXPECT_TRUE(PagesZoomedTo(0.33)) << g_pHtmlView->page()->zoomFactor();
+    EXPECT_TRUE(PagesZoomedTo(0.33)) << HtmlView()->page()->zoomFactor();
     Zoom(Qt::Key_0);
     EXPECT_TRUE(PagesZoomedTo(1.0));
 }
