@@ -190,13 +190,16 @@ void CTD_HtmlView::UsePage(bool generated) {
     QWebEnginePage* wanted = generated ? m_generatedPage : m_webPage;
     if (page() != wanted) {
         // The view does not own pages it was given: both stay, each with its own history. A
-        // web page out of sight is frozen, so that its scripts, sounds and timers rest.
+        // web page out of sight is discarded, as a browser discards a tab in the background:
+        // its scripts, sounds and timers stop, and its renderer process (some 40 MB) ends
+        // while the user reads item pages. Its history stays; shown again, it loads anew.
         if (!generated) {
             m_webPage->setLifecycleState(QWebEnginePage::LifecycleState::Active);
         }
         setPage(wanted);
         if (generated && !m_webPage->isVisible()) {
             m_webPage->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+            m_webPage->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
         }
     }
 }

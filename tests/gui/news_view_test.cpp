@@ -251,9 +251,18 @@ TEST_F(NewsView, AScriptLinkInAnItemPageStaysInert) {
     EXPECT_EQ(HtmlView()->url(), shown);
     EXPECT_FALSE(itemPage->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
     EXPECT_TRUE(PageText().contains(QStringLiteral("web")));
+    // The web page was discarded while out of sight: it loads again, and runs its script.
     QTest::keyClick(Frame(), Qt::Key_Right, Qt::AltModifier);
     EXPECT_NE(HtmlView()->page(), itemPage);
     EXPECT_EQ(HtmlView()->title(), QStringLiteral("scripted"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([] { return PageText().contains(QStringLiteral("article")); }, 10000));
+    QVariant discarded;
+    HtmlView()->page()->runJavaScript(QStringLiteral("document.wasDiscarded"),
+                                      QWebEngineScript::ApplicationWorld,
+                                      [&discarded](const QVariant& result) { discarded = result; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return discarded.isValid(); }, 5000));
+    EXPECT_TRUE(discarded.toBool());
 }
 
 TEST_F(NewsView, AClickBelowTheTreeEmptiesTheListAndItsCount) {
