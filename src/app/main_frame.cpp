@@ -25,12 +25,14 @@
 #include "views/book_view.h"
 #include "views/browser_pane.h"
 #include "views/command_ids.h"
+#include "views/html_view.h"
 #include "views/list_view.h"
 #include "views/tree_view.h"
 
 CMainFrame* g_pMainFrame = nullptr;
 CTD_TreeView* g_pTreeView = nullptr;
 QTreeWidgetItem* g_hRootItem = nullptr;
+CTD_HtmlView* g_pHtmlView = nullptr;
 CTD_ListView* g_pListView = nullptr;
 std::atomic<int> g_nListMode{kListModeAll};
 
@@ -65,6 +67,7 @@ CMainFrame::~CMainFrame() {
         g_pMainFrame = nullptr;
         g_pTreeView = nullptr;
         g_hRootItem = nullptr;
+        g_pHtmlView = nullptr;
         g_pListView = nullptr;
     }
 }
@@ -178,6 +181,8 @@ void CMainFrame::CreateClient() {
     m_rightSplitter->handle(1)->setEnabled(false);
 
     m_browser = new CBrowserPane(m_listSplitter);
+    connect(m_browser, &CBrowserPane::ViewMade, this,
+            [](CTD_HtmlView* view) { g_pHtmlView = view; });
     m_listSplitter->addWidget(NewListView(g_nListMode.load()));
     m_listSplitter->addWidget(m_browser);
     m_listSplitter->setStretchFactor(1, 1);

@@ -22,6 +22,7 @@ class CRuleCommands;
 class CZoomCommands;
 class CTD_FormView;
 class CBrowserPane;
+class CTD_HtmlView;
 class CTD_LeftFormView;
 class CTD_ListView;
 class CTD_TreeView;
@@ -160,7 +161,9 @@ private:
 extern CMainFrame* g_pMainFrame;
 extern CTD_TreeView* g_pTreeView;
 extern QTreeWidgetItem* g_hRootItem;  // the tree's root item, once the tree has loaded
-extern CTD_ListView* g_pListView;     // null while the news-list place shows the book view
+// The browser pane's engine view, once the pane has made it for its first page.
+extern CTD_HtmlView* g_pHtmlView;
+extern CTD_ListView* g_pListView;  // null while the news-list place shows the book view
 // What the news-list place shows (model/list_mode.h), kListModeAll at start: set by
 // SwitchListPane.
 extern std::atomic<int> g_nListMode;

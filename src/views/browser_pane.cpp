@@ -54,6 +54,7 @@ CTD_HtmlView* CBrowserPane::View() {
         if (hadFocus) {
             m_view->setFocus();
         }
+        emit ViewMade(m_view);
     }
     return m_view;
 }

@@ -41,6 +41,8 @@ signals:
     // As CTD_HtmlView's signals of the same names.
     void AddressShown(const QString& address);
     void ItemLinkClicked(long long id);
+    // The engine's view was made now; it lives as long as the pane.
+    void ViewMade(CTD_HtmlView* view);
 
 private:
     void Show(QWidget* page);

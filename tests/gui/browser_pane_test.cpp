@@ -130,6 +130,7 @@ TEST_F(BrowserPane, TheStartPageNeedsNoBrowserEngineUntilAnItemIsShown) {
     Open();
     CBrowserPane* pane = Frame()->BrowserPane();
     ASSERT_EQ(pane->MadeView(), nullptr);
+    EXPECT_EQ(g_pHtmlView, nullptr);
     auto* start = qobject_cast<QTextBrowser*>(pane->currentWidget());
     ASSERT_NE(start, nullptr);
     EXPECT_TRUE(start->toPlainText().contains(QString::fromUtf8("欢迎使用 Quillon 新闻阅读器")));
@@ -165,6 +166,7 @@ TEST_F(BrowserPane, TheStartPageNeedsNoBrowserEngineUntilAnItemIsShown) {
                       g_pListView->visualRect(goal()).center());
     ASSERT_TRUE(PageShows("First half"));
     EXPECT_EQ(pane->currentWidget(), pane->MadeView());
+    EXPECT_EQ(g_pHtmlView, pane->MadeView());
     EXPECT_GT(EngineProcesses(), 0);
     EXPECT_DOUBLE_EQ(HtmlView()->Zoom(), 1.1);
 }
