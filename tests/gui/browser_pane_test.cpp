@@ -139,7 +139,7 @@ TEST_F(BrowserPane, TheStartPageNeedsNoBrowserEngineUntilAnItemIsShown) {
     EXPECT_TRUE(start->toPlainText().contains(QString::fromUtf8("欢迎使用 Quillon 新闻阅读器")));
 
     Tree()->setFocus();
-    QTest::keyClick(Frame(), Qt::Key_F6);  // the list is empty: on to the page
+    QTest::keyClick(Frame(), Qt::Key_F6);  // from the tree to the list, then to the page
     QTest::keyClick(Frame(), Qt::Key_F6);
     EXPECT_TRUE(start->hasFocus());
     const qreal points = start->document()->defaultFont().pointSizeF();
